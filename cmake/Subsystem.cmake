@@ -1,0 +1,33 @@
+# One static library per subsystem folder, built from every source in it.
+function(slidetrack_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX ".*/main\\.cpp$")
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# One test executable per *_test.cpp, so a broken test file only breaks itself.
+function(slidetrack_tests)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+  foreach(test_source ${tests})
+    get_filename_component(test_name ${test_source} NAME_WE)
+    add_executable(${test_name} ${test_source})
+    target_link_libraries(${test_name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
+    # End-to-end tests run the real binary.
+    target_compile_definitions(${test_name} PRIVATE
+      SLIDETRACK_BIN="$<TARGET_FILE:slidetrack>"
+      SLIDETRACK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    add_dependencies(${test_name} slidetrack)
+    gtest_discover_tests(${test_name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+                         DISCOVERY_TIMEOUT 60)
+  endforeach()
+endfunction()

@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::printf("Prezentation extraction\n");
+  return 2;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// Features of every original slide, in the order of the originals list.
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+struct SlideList;
+struct GradDistExtractor;
+struct PresentationSettings;
+
+struct OriginalSlideLibrary {
+  // All originals in one continuous CV_32FC1 block: rows k*featureCount ..
+  // (k+1)*featureCount-1 are original k. An original that did not load stays zero.
+  cv::Mat features;
+  int count = 0;
+  int featureCount = 0;
+  int binCount = 0;
+};
+
+// Shows the progress picture and returns the key pressed within 10 ms, or -1.
+// Empty when running without windows.
+using ProgressViewer = std::function<int(const cv::Mat&)>;
+
+// Returns nullptr when an argument is missing or the list holds no record. Esc in the
+// progress window stops the build: nullptr with *aborted set; the program then ends
+// with status 1.
+std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* originals,
+                                                           GradDistExtractor* extractor,
+                                                           const PresentationSettings* settings,
+                                                           const ProgressViewer& viewer,
+                                                           bool* aborted);
+// Draws the progress picture: label followed by the percentage, bar up to fraction.
+cv::Mat progressWindowShow(const char* label, double fraction, int height, int width);

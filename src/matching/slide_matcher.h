@@ -1,0 +1,13 @@
+#pragma once
+// Scores a frame's features against every original and decides a match from votes.
+
+#include <opencv2/core.hpp>
+
+struct OriginalSlideLibrary;
+
+// Fills voteRow (1 x N CV_32FC1, made on the first call) with the frame's votes; returns
+// the index of the original with the most votes.
+int slideMatchScore(const OriginalSlideLibrary& library, const cv::Mat& frameFeatures,
+                    double* bestVote, cv::Mat& voteRow);
+// 1 when the runner-up / best ratio of the accumulated votes is below limit.
+int slideMatchDecide(const cv::Mat& matchAccumulator, double limit, int* index, double* ratio);

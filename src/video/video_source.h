@@ -1,0 +1,36 @@
+#pragma once
+// Video frame source: a video file addressed by frame index. FFmpeg stays behind this
+// header; callers see BGRA cv::Mat pictures.
+
+#include <memory>
+#include <string>
+
+#include <opencv2/core.hpp>
+
+struct VideoDecoder;  // FFmpeg state, defined in the implementation
+
+// Returned by videoSourceFrameCount when neither the duration nor the stream's own
+// frame count is known: the caller walks until frames run out.
+constexpr int kUnknownFrameCount = -1;
+
+struct VideoSource {
+  VideoSource();
+  ~VideoSource();
+  std::unique_ptr<VideoDecoder> decoder;  // null while closed
+  cv::Mat image;                          // 4-channel BGRA picture handed out, owned here
+};
+
+std::unique_ptr<VideoSource> videoSourceCreate();
+// 1 on success, 0 on failure (no message of its own).
+int videoSourceOpen(VideoSource* source, const std::string& path);
+bool videoSourceIsOpen(const VideoSource* source);
+int videoSourceFrameCount(const VideoSource* source);
+// The current picture as a 4-channel BGRA image of the video's size, or nullptr.
+// Owned by the source, overwritten by the next conversion.
+const cv::Mat* videoSourceImage(VideoSource* source);
+// Picture of frame k (index 0 and 1 are both the first picture), or nullptr.
+const cv::Mat* videoSourceGetFrame(VideoSource* source, int k);
+// Positions at the time of frame k, printing "%-15u /%-15lld" without a line end.
+const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k);
+void videoSourceClose(VideoSource* source);
+void videoSourceRelease(std::unique_ptr<VideoSource>& source);

@@ -1,0 +1,44 @@
+#pragma once
+// Synthetic lectures: drawn slides projected in perspective into camera frames, with a
+// walking speaker, sensor noise and camera shake. Every frame's truth is known.
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "clip_writer.h"
+
+// A distinct, text-like slide (title bar, bullet lines, a figure) for each index.
+cv::Mat drawSlide(int index, cv::Size size = cv::Size(1024, 768));
+
+struct SlideShowing {
+  int slide;   // index passed to drawSlide
+  int frames;  // how many frames it stays up
+};
+
+struct LectureScene {
+  cv::Size frameSize{1280, 720};
+  cv::Size slideSize{1024, 768};
+  // Corners of the projected slide area in the frame: TL, TR, BR, BL. A screen
+  // recording uses the frame's own corners.
+  std::array<cv::Point2f, 4> screenCorners{
+      {{320, 140}, {960, 140}, {960, 620}, {320, 620}}};
+  bool drawScreenFrame = true;  // a dark frame around the projected area
+  std::vector<SlideShowing> schedule;
+  bool occluder = false;    // a dark speaker-like shape walking in front of the screen
+  double noiseSigma = 0.0;  // Gaussian sensor noise, grey levels
+  double shakePixels = 0.0; // camera shake amplitude
+  unsigned seed = 1;
+
+  int frameCount() const;
+  int slideAt(int frame) const;  // index of the slide shown in that frame
+};
+
+// The frame at that index (BGR, frameSize).
+cv::Mat renderLectureFrame(const LectureScene& scene, int frame);
+// The corners of the projected area in that frame (shake included).
+std::array<cv::Point2f, 4> sceneCornersAt(const LectureScene& scene, int frame);
+bool writeLectureClip(const LectureScene& scene, const std::string& path, ClipOptions options,
+                      std::string* error = nullptr);
