@@ -1,0 +1,13 @@
+#pragma once
+// Makes sure an output directory exists before the run writes into it.
+
+#include <string>
+
+// Creates every missing directory along path ("/" and "\" both separate components;
+// empty components are skipped; "." and ".." are followed, never created). A path that
+// starts with a separator is taken from the file-system root, otherwise from the
+// working directory, which is never changed. Returns 1 when every directory exists or
+// was created, 0 otherwise: paths shorter than 2 characters, the drive form "D:\..."
+// (no drive letters here), a component that exists as a file or cannot be created.
+// Directories created before a failure remain.
+int directoryPathCreate(const std::string& path);
