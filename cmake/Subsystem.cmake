@@ -16,7 +16,7 @@ endfunction()
 
 # One test executable per *_test.cpp, so a broken test file only breaks itself.
 function(slidetrack_tests)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "NEEDS_BINARY" "" "DEPS" ${ARGN})
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   foreach(test_source ${tests})
     get_filename_component(test_name ${test_source} NAME_WE)
@@ -26,7 +26,9 @@ function(slidetrack_tests)
     target_compile_definitions(${test_name} PRIVATE
       SLIDETRACK_BIN="$<TARGET_FILE:slidetrack>"
       SLIDETRACK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-    add_dependencies(${test_name} slidetrack)
+    if(ARG_NEEDS_BINARY)
+      add_dependencies(${test_name} slidetrack)
+    endif()
     gtest_discover_tests(${test_name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
                          DISCOVERY_TIMEOUT 60)
   endforeach()
