@@ -20,6 +20,8 @@ struct SlideChangeDetector {
   int slideDetWidth = 0;
   float slideDiffThresh = 0.f;   // stored, takes no part in the decision
   float slideDistrThresh = 0.f;  // stored, takes no part in the decision
+  // Work matrices of the edge map and the difference, kept to spare per-frame allocation.
+  cv::Mat dx, dy, diff, columnSums, rowSums;
 };
 
 // Returns nullptr when slideDiffBuff is outside 1..255 or a size is below 1.
@@ -28,10 +30,14 @@ std::unique_ptr<SlideChangeDetector> slideDetCreate(std::unique_ptr<SlideChangeD
                                                     int slideDiffBuff, float slideDiffThresh,
                                                     float slideDistrThresh);
 // 1 when the slide changed with this frame (slideImage then holds the ended slide's
-// picture), otherwise 0. score, when given, receives spread x fraction.
+// picture), otherwise 0. score, when given, receives spread x fraction. -1, with the
+// detector untouched, for a frame that is not 8-bit BGR or whose size differs from the
+// frame that primed the detector.
 int slideDetProcess(SlideChangeDetector* detector, const cv::Mat& frame, double* score);
-// The picture of the slide shown since the last change, rebuilt over its window.
+// The picture of the slide shown since the last change, rebuilt over its window. Empty
+// on a detector that has seen no frame.
 const cv::Mat& slideDetSlideImage(SlideChangeDetector* detector);
-// -1 without a frame (detector emptied), 1 after priming with the frame.
+// -1 without a frame (detector emptied), 1 after priming with the frame. A frame that is
+// not 8-bit BGR also leaves the detector empty and gives -1.
 int slideDetReset(SlideChangeDetector* detector, const cv::Mat* frame);
 void slideDetRelease(std::unique_ptr<SlideChangeDetector>& detector);
