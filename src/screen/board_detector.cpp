@@ -1,0 +1,214 @@
+#include "board_detector.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+#include <opencv2/imgproc.hpp>
+
+#include "hough_accumulator.h"
+
+namespace {
+
+constexpr int kAngleBins = 300;
+constexpr int kThresholdStep = 20;
+constexpr int64_t kMaxCandidateProduct = 1000;
+
+// Integer-valued angles get exact axis handling; others use the general formulas.
+bool isIntegerAngle(float angle) { return std::fabs(angle) < 1e9f && angle == std::trunc(angle); }
+bool isAxisVertical(float angle) { return isIntegerAngle(angle) && int64_t(angle) % 180 == 0; }
+bool isAxisHorizontal(float angle) {
+  return isIntegerAngle(angle) && (int64_t(angle) + 90) % 180 == 0;
+}
+
+// Corners far outside any frame cannot be walked (nor truncated to int safely).
+bool walkable(const cv::Point2f& p) {
+  return std::isfinite(p.x) && std::isfinite(p.y) && std::fabs(p.x) < 1e9f && std::fabs(p.y) < 1e9f;
+}
+
+int raised(int threshold) {
+  return threshold > INT_MAX - kThresholdStep ? INT_MAX : threshold + kThresholdStep;
+}
+
+}  // namespace
+
+void boardLinesReset(BoardLines& lines, int32_t width, int32_t height) {
+  lines.horizontalLines.clear();
+  lines.verticalLines.clear();
+  lines.width = width;
+  lines.height = height;
+  lines.verticalCount = 0;
+  lines.horizontalCount = 0;
+}
+
+void boardLinesAdd(BoardLines& lines, float rho, float angle) {
+  float t = angle;
+  if (std::isfinite(t)) {
+    while (t < 0) t += 180;
+    while (t > 180) t -= 180;
+  }
+  const HoughLine line{angle, rho};
+  if (t >= 45 && t <= 135)
+    lines.horizontalLines.push_back(line);
+  else
+    lines.verticalLines.push_back(line);
+}
+
+void boardLinesFinish(BoardLines& lines) {
+  const auto byRho = [](const HoughLine& a, const HoughLine& b) { return a.rho < b.rho; };
+  std::stable_sort(lines.verticalLines.begin(), lines.verticalLines.end(), byRho);
+  std::stable_sort(lines.horizontalLines.begin(), lines.horizontalLines.end(), byRho);
+  lines.verticalCount = int32_t(lines.verticalLines.size());
+  lines.horizontalCount = int32_t(lines.horizontalLines.size());
+}
+
+float boardMinLineVotes(int32_t width) { return float(width) * 0.15f; }
+
+void boardCollectLines(HoughAccumulator& acc, const cv::Mat& edges, float minVotes,
+                       BoardLines& lines, std::vector<HoughPeak>* peaks) {
+  houghInit(acc, edges.cols, edges.rows, kAngleBins, 1.0f);
+  for (int y = 0; y < edges.rows; ++y) {
+    const uchar* row = edges.ptr<uchar>(y);
+    for (int x = 0; x < edges.cols; ++x)
+      if (row[x]) houghVote(acc, x, y);
+  }
+  boardLinesReset(lines, edges.cols, edges.rows);
+  if (acc.voteCount > 0) {
+    for (;;) {
+      double rho = 0, angle = 0;
+      const int32_t votes = houghExtractPeak(acc, &rho, &angle);
+      if (votes == 0) break;
+      if (peaks) peaks->push_back({votes, rho, angle});
+      if (float(votes) < minVotes) break;
+      boardLinesAdd(lines, float(rho), float(angle));
+    }
+  }
+  boardLinesFinish(lines);
+}
+
+BoardPass boardPassDecide(int32_t verticalCount, int32_t horizontalCount, int& low, int& high) {
+  if (verticalCount < 2 || horizontalCount < 2) return BoardPass::NoScreen;
+  low = raised(low);
+  high = raised(high);
+  if (int64_t(verticalCount) * horizontalCount <= kMaxCandidateProduct) return BoardPass::Search;
+  return high < 255 ? BoardPass::Retry : BoardPass::Search;
+}
+
+float boardDetect(const cv::Mat& grey, cv::Point2f corners[4], int low, int high) {
+  for (int i = 0; i < 4; ++i) corners[i] = cv::Point2f(0, 0);
+  if (grey.empty() || grey.type() != CV_8UC1) return 0;
+
+  cv::Mat edges(grey.size(), CV_8UC1);
+  HoughAccumulator acc;
+  BoardLines lines;
+  const float minVotes = boardMinLineVotes(grey.cols);
+  for (;;) {
+    cv::Canny(grey, edges, double(low), double(high), 3);
+    boardCollectLines(acc, edges, minVotes, lines);
+    const BoardPass pass = boardPassDecide(lines.verticalCount, lines.horizontalCount, low, high);
+    if (pass == BoardPass::NoScreen) return 0;
+    if (pass == BoardPass::Search) break;
+  }
+  return boardFindQuadrilateral(lines, edges, grey.cols, grey.rows, corners);
+}
+
+bool boardCandidateAccepted(const cv::Point2f p[4], float s, float best, int32_t width) {
+  const float top = p[1].x - p[0].x;
+  const float r1 = p[2].y != p[1].y ? (p[1].x - p[0].x) / (p[2].y - p[1].y) : 0.0f;
+  const float r2 = p[3].y != p[0].y ? (p[2].x - p[3].x) / (p[3].y - p[0].y) : 0.0f;
+  const float minTop = float(width) * 0.3f;
+  const float maxTop = float(width) * 0.8f;
+  return top > minTop && top < maxTop && s > best && r1 > 0.8 && r1 < 2.0 && r2 > 0.8 && r2 < 2.0;
+}
+
+float boardFindQuadrilateral(const BoardLines& lines, const cv::Mat& edges, int32_t width,
+                             int32_t height, cv::Point2f corners[4]) {
+  const std::vector<HoughLine>& hor = lines.horizontalLines;
+  const std::vector<HoughLine>& ver = lines.verticalLines;
+  float best = 0;
+  cv::Point2f q[4];
+  for (size_t a1 = 0; a1 < hor.size(); ++a1) {
+    for (size_t b1 = 0; b1 < ver.size(); ++b1) {
+      if (intersectLines(ver[b1], hor[a1], &q[0]) != 0) continue;
+      for (size_t b2 = b1 + 1; b2 < ver.size(); ++b2) {
+        if (intersectLines(ver[b2], hor[a1], &q[1]) != 0) continue;
+        for (size_t a2 = a1 + 1; a2 < hor.size(); ++a2) {
+          // Lines of the two families are never parallel; skip one that is, rather
+          // than score a stale corner.
+          if (intersectLines(ver[b2], hor[a2], &q[2]) != 0 ||
+              intersectLines(ver[b1], hor[a2], &q[3]) != 0)
+            continue;
+          const float s = quadEdgeSupport(edges, width, height, q, 4);
+          if (boardCandidateAccepted(q, s, best, width)) {
+            std::copy(q, q + 4, corners);
+            best = s;
+          }
+        }
+      }
+    }
+  }
+  return best;
+}
+
+float quadEdgeSupport(const cv::Mat& edges, int32_t width, int32_t height,
+                      const cv::Point2f* corners, int count) {
+  if (count <= 0 || edges.empty() || edges.type() != CV_8UC1) return 0;
+  // Never read outside the edge image, whatever size the caller claims.
+  const int w = std::min<int>(width, edges.cols);
+  const int h = std::min<int>(height, edges.rows);
+  float sum = 0;
+  for (int i = 0; i < count; ++i) {
+    const cv::Point2f& a = corners[i];
+    const cv::Point2f& b = corners[(i + 1) % count];
+    if (!walkable(a) || !walkable(b)) continue;
+    int examined = 0, hits = 0;
+    boardWalkSide(cv::Point(int(a.x), int(a.y)), cv::Point(int(b.x), int(b.y)), [&](int x, int y) {
+      if (x <= 0 || x >= w - 1 || y <= 0 || y >= h - 1) return;
+      ++examined;
+      int block = 0;
+      for (int yy = y - 1; yy <= y + 1; ++yy) {
+        const uchar* row = edges.ptr<uchar>(yy);
+        block += row[x - 1] + row[x] + row[x + 1];
+      }
+      if (block > 256) ++hits;
+    });
+    if (examined > 0) sum += float(hits) / float(examined);
+  }
+  return sum / 4.0f;
+}
+
+int intersectLines(const HoughLine& l1, const HoughLine& l2, cv::Point2f* point) {
+  const double t1 = l1.angle * M_PI / 180.0, t2 = l2.angle * M_PI / 180.0;
+  const double c1 = std::cos(t1), s1 = std::sin(t1), c2 = std::cos(t2), s2 = std::sin(t2);
+  const double rho1 = l1.rho, rho2 = l2.rho;
+  const bool v1 = isAxisVertical(l1.angle), h1 = isAxisHorizontal(l1.angle);
+  const bool v2 = isAxisVertical(l2.angle), h2 = isAxisHorizontal(l2.angle);
+  if ((v1 && v2) || (h1 && h2)) return -1;
+
+  float x, y;
+  if (h1 && v2) {
+    x = float(rho2 / c2);
+    y = float(rho1 / s1);
+  } else if (v1 && h2) {
+    x = float(rho1 / c1);
+    y = float(rho2 / s2);
+  } else if (v1 || v2) {
+    // The axis line fixes x; the other line gives y at that stored x.
+    const double rv = v1 ? rho1 : rho2, cv_ = v1 ? c1 : c2;
+    const double ro = v1 ? rho2 : rho1, co = v1 ? c2 : c1, so = v1 ? s2 : s1;
+    x = float(rv / cv_);
+    y = float((ro - co * x) / so);
+  } else if (h1 || h2) {
+    const double rh = h1 ? rho1 : rho2, sh = h1 ? s1 : s2;
+    const double ro = h1 ? rho2 : rho1, co = h1 ? c2 : c1, so = h1 ? s2 : s1;
+    y = float(rh / sh);
+    x = float((ro - so * y) / co);
+  } else {
+    const double d = c1 * s2 - c2 * s1;
+    if (d == 0) return -1;
+    y = float((rho2 * c1 - rho1 * c2) / d);
+    x = float((rho1 - y * s1) / c1);
+  }
+  *point = cv::Point2f(x, y);
+  return 0;
+}
