@@ -1,0 +1,12 @@
+#include "xml_handles.h"
+
+#include <libxml/tree.h>
+#include <libxml/xmlmemory.h>
+
+void XmlDocDeleter::operator()(_xmlDoc* doc) const { xmlFreeDoc(doc); }
+
+void XmlTextDeleter::operator()(unsigned char* text) const { xmlFree(text); }
+
+XmlTextPtr attributeValue(_xmlNode* node, const char* name) {
+  return XmlTextPtr(xmlGetProp(node, reinterpret_cast<const xmlChar*>(name)));
+}
