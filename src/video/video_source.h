@@ -13,6 +13,14 @@ struct VideoDecoder;  // FFmpeg state, defined in the implementation
 // frame count is known: the caller walks until frames run out.
 constexpr int kUnknownFrameCount = -1;
 
+// What the source has done so far, for checking that far jumps skip work.
+struct VideoSourceStats {
+  long long packetsRead = 0;      // video packets read from the file
+  long long packetsDecoded = 0;   // of those, handed to the decoder
+  long long picturesDecoded = 0;  // pictures the decoder delivered, wanted or not
+  long long seeks = 0;            // repositionings in the file (rewinds and keyframe jumps)
+};
+
 struct VideoSource {
   VideoSource();
   ~VideoSource();
@@ -34,3 +42,8 @@ const cv::Mat* videoSourceGetFrame(VideoSource* source, int k);
 const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k);
 void videoSourceClose(VideoSource* source);
 void videoSourceRelease(std::unique_ptr<VideoSource>& source);
+
+// Counters since creation; zero for a null source.
+VideoSourceStats videoSourceStats(const VideoSource* source);
+// The last library error met (e.g. why an open failed), or empty.
+std::string videoSourceLastError(const VideoSource* source);

@@ -1,0 +1,29 @@
+#include "av_handles.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+void FormatContextCloser::operator()(AVFormatContext* context) const {
+  avformat_close_input(&context);
+}
+
+void CodecContextFreer::operator()(AVCodecContext* context) const {
+  avcodec_free_context(&context);
+}
+
+void FrameFreer::operator()(AVFrame* frame) const { av_frame_free(&frame); }
+
+void PacketFreer::operator()(AVPacket* packet) const { av_packet_free(&packet); }
+
+void ScalerFreer::operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
+
+std::string avErrorText(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {0};
+  if (av_strerror(code, text, sizeof text) < 0) return "error " + std::to_string(code);
+  return text;
+}

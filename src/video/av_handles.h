@@ -1,0 +1,48 @@
+#pragma once
+// Owning handles for FFmpeg objects. The FFmpeg types stay opaque here so that only the
+// .cpp files of this folder include FFmpeg headers.
+
+#include <memory>
+#include <string>
+
+struct AVFormatContext;
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+struct SwsContext;
+
+struct FormatContextCloser {
+  void operator()(AVFormatContext* context) const;
+};
+struct CodecContextFreer {
+  void operator()(AVCodecContext* context) const;
+};
+struct FrameFreer {
+  void operator()(AVFrame* frame) const;
+};
+struct PacketFreer {
+  void operator()(AVPacket* packet) const;
+};
+struct ScalerFreer {
+  void operator()(SwsContext* scaler) const;
+};
+
+using FormatContextHandle = std::unique_ptr<AVFormatContext, FormatContextCloser>;
+using CodecContextHandle = std::unique_ptr<AVCodecContext, CodecContextFreer>;
+using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
+using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
+using ScalerHandle = std::unique_ptr<SwsContext, ScalerFreer>;
+
+// The text of an FFmpeg error code (what av_err2str gives in C).
+std::string avErrorText(int code);
+
+// Evaluates an FFmpeg call; on a negative result keeps "call: reason" in *errorText and
+// returns failValue from the enclosing function.
+#define AV_CHECK(call, errorText, failValue)                                 \
+  do {                                                                       \
+    const int avCheckResult = (call);                                        \
+    if (avCheckResult < 0) {                                                 \
+      *(errorText) = std::string(#call) + ": " + avErrorText(avCheckResult); \
+      return failValue;                                                      \
+    }                                                                        \
+  } while (0)

@@ -1,0 +1,213 @@
+#include "video_decoder.h"
+
+#include <algorithm>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace {
+
+// How much later than its decode timestamp a picture may be shown, in frames: a packet
+// known only by its dts is skipped only when it is this far before the target.
+constexpr int64_t kReorderMargin = 16;
+
+enum class Decoded { kPicture, kEnd, kOvershoot };
+
+int64_t positionAt(const VideoDecoder& d, int64_t timestamp) {
+  return pictureNumberAt(timestamp, d.firstTimestamp, d.streamBaseNum, d.streamBaseDen, d.timeBase);
+}
+
+int64_t timestampAt(const VideoDecoder& d, int64_t position) {
+  return timestampOfPicture(position, d.firstTimestamp, d.streamBaseNum, d.streamBaseDen,
+                            d.timeBase);
+}
+
+int64_t framesPerSeconds(const VideoDecoder& d, int seconds) {
+  if (!d.timeBase.valid()) return 50;
+  return std::max<int64_t>(1, static_cast<int64_t>(seconds) * d.timeBase.den / d.timeBase.num);
+}
+
+int64_t positionOfPicture(VideoDecoder& d, const AVFrame* frame) {
+  int64_t timestamp = frame->best_effort_timestamp;
+  if (timestamp == AV_NOPTS_VALUE) timestamp = frame->pts;
+  if (!d.haveFirst) {
+    d.haveFirst = true;
+    d.firstTimestamp = timestamp == AV_NOPTS_VALUE ? 0 : timestamp;
+    d.timestamped = d.timeBase.fromFrameRate && timestamp != AV_NOPTS_VALUE;
+    return 0;
+  }
+  if (!d.timestamped || timestamp == AV_NOPTS_VALUE) return d.lastPosition + 1;
+  return positionAt(d, timestamp);
+}
+
+// True when the packet's picture is surely shown before the target, so it is not wanted.
+bool packetBeforeTarget(const VideoDecoder& d, const AVPacket* packet, int64_t target) {
+  if (!d.timestamped || target <= 0) return false;
+  if (packet->pts != AV_NOPTS_VALUE) return positionAt(d, packet->pts) < target;
+  if (packet->dts != AV_NOPTS_VALUE) return positionAt(d, packet->dts) + kReorderMargin < target;
+  return false;
+}
+
+// Hands the next video packet to the decoder; false at the end of the input.
+bool feedPacket(VideoDecoder& d, int64_t target) {
+  AVPacket* packet = d.packet.get();
+  for (;;) {
+    const int read = av_read_frame(d.format.get(), packet);
+    if (read < 0) {
+      if (read != AVERROR_EOF) d.lastError = "av_read_frame: " + avErrorText(read);
+      return false;
+    }
+    if (packet->stream_index != d.videoStream) {
+      av_packet_unref(packet);
+      continue;
+    }
+    ++d.stats.packetsRead;
+    const bool unwanted = packetBeforeTarget(d, packet, target);
+    if (unwanted && d.intraOnly) {  // nothing refers to it: no need to decode at all
+      av_packet_unref(packet);
+      continue;
+    }
+    // Non-reference pictures before the target cannot influence it.
+    d.codec->skip_frame = unwanted ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+    const int sent = avcodec_send_packet(d.codec.get(), packet);
+    av_packet_unref(packet);
+    ++d.stats.packetsDecoded;
+    if (sent < 0) {  // a damaged packet is dropped, the stream goes on
+      d.lastError = "avcodec_send_packet: " + avErrorText(sent);
+      continue;
+    }
+    return true;
+  }
+}
+
+// Decodes until a picture at or after `target` arrives (any picture for target < 0).
+// With checkOvershoot, a first picture already past the target is reported as such.
+Decoded decodeUntil(VideoDecoder& d, int64_t target, bool checkOvershoot = false) {
+  d.noPicture = true;
+  if (d.decoderEnded) return Decoded::kEnd;
+  AVCodecContext* codec = d.codec.get();
+  for (;;) {
+    const int received = avcodec_receive_frame(codec, d.incoming.get());
+    if (received == 0) {
+      ++d.stats.picturesDecoded;
+      const int64_t position = positionOfPicture(d, d.incoming.get());
+      d.lastPosition = position;
+      if (checkOvershoot && position > target) {
+        av_frame_unref(d.incoming.get());
+        return Decoded::kOvershoot;
+      }
+      checkOvershoot = false;
+      if (target < 0 || position >= target) {
+        av_frame_unref(d.picture.get());
+        av_frame_move_ref(d.picture.get(), d.incoming.get());
+        d.current = position;
+        d.coveredFrom = target < 0 ? position : std::min(target, position);
+        d.noPicture = false;
+        codec->skip_frame = AVDISCARD_DEFAULT;
+        return Decoded::kPicture;
+      }
+      av_frame_unref(d.incoming.get());
+      continue;
+    }
+    if (received != AVERROR(EAGAIN) || d.inputEnded) {
+      if (received != AVERROR_EOF) d.lastError = "avcodec_receive_frame: " + avErrorText(received);
+      d.decoderEnded = true;
+      return Decoded::kEnd;
+    }
+    if (!feedPacket(d, target)) {
+      // Drain: the decoder still holds the last pictures of the stream.
+      codec->skip_frame = AVDISCARD_DEFAULT;
+      avcodec_send_packet(codec, nullptr);
+      d.inputEnded = true;
+    }
+  }
+}
+
+bool seekTo(VideoDecoder& d, int64_t timestamp) {
+  const int sought = av_seek_frame(d.format.get(), d.videoStream, timestamp, AVSEEK_FLAG_BACKWARD);
+  if (sought < 0) {
+    d.lastError = "av_seek_frame: " + avErrorText(sought);
+    return false;
+  }
+  avcodec_flush_buffers(d.codec.get());
+  ++d.stats.seeks;
+  d.inputEnded = false;
+  d.decoderEnded = false;
+  d.current = -1;
+  d.lastPosition = -1;
+  return true;
+}
+
+// Back to the first picture: a seek to the start, or reopening when that does not work.
+bool rewindAndDecode(VideoDecoder& d, int64_t target) {
+  if (seekTo(d, d.firstTimestamp)) {
+    const Decoded first = decodeUntil(d, 0, d.timestamped);
+    if (first == Decoded::kPicture) {
+      return target <= d.current || decodeUntil(d, target) == Decoded::kPicture;
+    }
+  }
+  const std::string path = d.path;
+  const int64_t firstTimestamp = d.firstTimestamp;
+  const bool timestamped = d.timestamped;
+  const VideoSourceStats stats = d.stats;
+  if (!decoderOpen(d, path)) return false;  // decodes the first picture anew
+  d.firstTimestamp = firstTimestamp;
+  d.timestamped = timestamped;
+  d.stats = stats;
+  ++d.stats.seeks;
+  return d.current >= 0 && (target <= d.current || decodeUntil(d, target) == Decoded::kPicture);
+}
+
+// Seeks to the keyframe at or before the target and decodes up to it. A keyframe that
+// turns out to be shown after the target (reordered or leading pictures) sends the search
+// further back, finally to the start.
+bool jumpAndDecode(VideoDecoder& d, int64_t target) {
+  if (!d.timestamped) return rewindAndDecode(d, target);
+  int64_t back = 0;
+  for (;;) {
+    const int64_t from = target - back;
+    if (from <= 0) return rewindAndDecode(d, target);
+    if (seekTo(d, timestampAt(d, from))) {
+      const Decoded result = decodeUntil(d, target, true);
+      if (result == Decoded::kPicture) return true;
+      if (result == Decoded::kEnd && d.lastPosition < target && d.lastPosition >= 0) return false;
+    }
+    back = back == 0 ? framesPerSeconds(d, 1) : back * 4;
+  }
+}
+
+// A jump pays only when the keyframe before the target lies beyond the current picture.
+bool worthJumping(const VideoDecoder& d, int64_t target) {
+  if (!d.timestamped || d.current < 0) return false;
+  if (target - d.current <= framesPerSeconds(d, 2)) return false;
+  AVStream* stream = d.format->streams[d.videoStream];
+  if (avformat_index_get_entries_count(stream) <= 0) return true;
+  const int entry = av_index_search_timestamp(stream, timestampAt(d, target), AVSEEK_FLAG_BACKWARD);
+  if (entry < 0) return true;
+  return positionAt(d, avformat_index_get_entry(stream, entry)->timestamp) > d.current + 1;
+}
+
+}  // namespace
+
+bool decoderReadNext(VideoDecoder& d) {
+  if (!d.picture) return false;
+  return decodeUntil(d, -1) == Decoded::kPicture;
+}
+
+bool decoderSeekPosition(VideoDecoder& d, int64_t target) {
+  if (!d.picture) return false;
+  target = std::max<int64_t>(target, 0);
+  if (d.current >= 0 && target >= d.coveredFrom && target <= d.current) {
+    d.noPicture = false;
+    return true;
+  }
+  if (d.current < 0 || target < d.coveredFrom) return jumpAndDecode(d, target);
+  if (d.decoderEnded) {
+    d.noPicture = true;
+    return false;
+  }
+  if (worthJumping(d, target)) return jumpAndDecode(d, target);
+  return decodeUntil(d, target) == Decoded::kPicture;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Decoder state behind VideoSource and the operations on it. Positions are display
+// positions counted from 0 (the first picture); the public frame index k >= 1 is
+// position k - 1.
+
+#include <cstdint>
+#include <string>
+
+#include <opencv2/core.hpp>
+
+#include "av_handles.h"
+#include "video_source.h"
+#include "video_timing.h"
+
+struct VideoDecoder {
+  std::string path;
+  FormatContextHandle format;
+  CodecContextHandle codec;
+  FrameHandle picture;   // the current picture; its existence means "open"
+  FrameHandle incoming;  // where the decoder delivers before a picture is accepted
+  PacketHandle packet;
+  ScalerHandle scaler;  // cached, rebuilt only when the picture geometry changes
+  int videoStream = -1;
+  int streamBaseNum = 0, streamBaseDen = 1;
+  FrameTimeBase timeBase;
+  bool intraOnly = false;
+  int width = 0, height = 0;  // size of the converted image
+
+  // Positions come from timestamps once the first picture told where the stream
+  // starts; without timestamps or frame rate pictures are counted instead.
+  bool haveFirst = false;
+  bool timestamped = false;
+  int64_t firstTimestamp = 0;
+  int64_t lastPosition = -1;  // of the last picture received, wanted or not
+
+  bool noPicture = true;      // the last read delivered nothing
+  int64_t current = -1;       // position of `picture`, -1 when none
+  int64_t coveredFrom = 0;    // requests for [coveredFrom, current] are answered by `picture`
+  bool inputEnded = false;    // the demuxer ran dry and the decoder is draining
+  bool decoderEnded = false;  // the decoder delivered its last picture
+
+  VideoSourceStats stats;
+  std::string lastError;
+};
+
+bool decoderOpen(VideoDecoder& decoder, const std::string& path);
+int decoderFrameCount(const VideoDecoder& decoder);
+// Next picture in display order, whatever its position.
+bool decoderReadNext(VideoDecoder& decoder);
+// The first picture at or after position `target` (>= 0), exactly as decoding from the
+// start would find it.
+bool decoderSeekPosition(VideoDecoder& decoder, int64_t target);
+// Converts the current picture into a BGRA image of the decoder's size.
+bool decoderConvert(VideoDecoder& decoder, cv::Mat& image);

@@ -1,0 +1,81 @@
+#include "video_source.h"
+
+#include <cstdio>
+#include <new>
+
+#include "video_decoder.h"
+
+VideoSource::VideoSource() = default;
+VideoSource::~VideoSource() = default;
+
+std::unique_ptr<VideoSource> videoSourceCreate() {
+  return std::unique_ptr<VideoSource>(new (std::nothrow) VideoSource());
+}
+
+int videoSourceOpen(VideoSource* source, const std::string& path) {
+  if (!source) return 0;
+  videoSourceClose(source);
+  try {
+    source->decoder = std::make_unique<VideoDecoder>();
+    if (!decoderOpen(*source->decoder, path)) {
+      source->decoder->picture.reset();  // not open; the rest goes with close
+      return 0;
+    }
+    // Allocate the image now, so a lack of memory shows as a failed open.
+    source->image.create(source->decoder->height, source->decoder->width, CV_8UC4);
+  } catch (const std::exception&) {
+    if (source->decoder) source->decoder->picture.reset();
+    return 0;
+  }
+  return 1;
+}
+
+bool videoSourceIsOpen(const VideoSource* source) {
+  return source && source->decoder && source->decoder->picture;
+}
+
+int videoSourceFrameCount(const VideoSource* source) {
+  if (!videoSourceIsOpen(source)) return 0;
+  return decoderFrameCount(*source->decoder);
+}
+
+const cv::Mat* videoSourceImage(VideoSource* source) {
+  if (!videoSourceIsOpen(source)) return nullptr;
+  if (!decoderConvert(*source->decoder, source->image)) return nullptr;
+  return &source->image;
+}
+
+const cv::Mat* videoSourceGetFrame(VideoSource* source, int k) {
+  if (!videoSourceIsOpen(source)) return nullptr;
+  VideoDecoder& decoder = *source->decoder;
+  // A negative index never rewinds: it is the next picture.
+  const bool delivered =
+      k < 0 ? decoderReadNext(decoder) : decoderSeekPosition(decoder, k == 0 ? 0 : k - 1);
+  return delivered ? videoSourceImage(source) : nullptr;
+}
+
+const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k) {
+  const FrameTimeBase base =
+      videoSourceIsOpen(source) ? source->decoder->timeBase : FrameTimeBase();
+  std::printf("%-15u /%-15lld", k, static_cast<long long>(frameTimeMicros(k, base)));
+  if (!videoSourceIsOpen(source)) return nullptr;
+  // The picture shown at the time of frame k is the one at position k.
+  if (!decoderSeekPosition(*source->decoder, static_cast<int64_t>(k))) return nullptr;
+  return videoSourceImage(source);
+}
+
+void videoSourceClose(VideoSource* source) {
+  if (!source) return;
+  source->decoder.reset();
+  source->image.release();
+}
+
+void videoSourceRelease(std::unique_ptr<VideoSource>& source) { source.reset(); }
+
+VideoSourceStats videoSourceStats(const VideoSource* source) {
+  return source && source->decoder ? source->decoder->stats : VideoSourceStats();
+}
+
+std::string videoSourceLastError(const VideoSource* source) {
+  return source && source->decoder ? source->decoder->lastError : std::string();
+}
