@@ -1,0 +1,104 @@
+#include "grad_dist.h"
+
+#include <cmath>
+
+#include "gaussian_window.h"
+#include "gradient_pyramid.h"
+#include "window_histogram.h"
+
+std::unique_ptr<GradDistExtractor> zorGllfGradDistCreate() {
+  return std::make_unique<GradDistExtractor>();
+}
+
+int zorGllfGradDistInit(GradDistExtractor* extractor, int levelCount, int binCount, float stepRatio,
+                        int windowSize) {
+  if (!extractor) return -1;
+  extractor->windowSize = windowSize < 2 ? 1 : windowSize;
+  extractor->stepRatio = stepRatio;
+  extractor->levelCount = levelCount;
+  extractor->binCount = binCount;
+  if (extractor->weight && extractor->weight->size != extractor->windowSize) {
+    extractor->weight.reset();
+  }
+  if (!extractor->weight) extractor->weight = gaussianWindowWeightCreate(extractor->windowSize);
+  return 1;
+}
+
+int zorGllfGradDistGetSize(const GradDistExtractor* extractor, int height, int width, int level,
+                           int* rowsOfWindows, int* windowsPerRow, double* step) {
+  if (!extractor) return 0;
+  double pixels = extractor->windowSize * static_cast<double>(extractor->stepRatio);
+  if (pixels == 0.0) pixels = 1.0;
+  const int rows = static_cast<int>(std::floor((height - extractor->windowSize) / pixels)) + 1;
+  const int cols = static_cast<int>(std::floor((width - extractor->windowSize) / pixels)) + 1;
+  const int total = rows * cols;
+  int result = 0;
+  if (level >= 0) {
+    result = total >> (2 * level);
+  } else {
+    for (int i = 0; i < extractor->levelCount; ++i) result += total >> (2 * i);
+  }
+  if (rowsOfWindows) *rowsOfWindows = rows;
+  if (windowsPerRow) *windowsPerRow = cols;
+  if (step) *step = pixels;
+  return result;
+}
+
+int zorGllfGradDistGetLength(const GradDistExtractor* extractor) {
+  return extractor ? extractor->binCount : 0;
+}
+
+cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& image,
+                                cv::Mat* output) {
+  // Extraction needs an initialised extractor and one grey 8-bit image.
+  if (!extractor || !extractor->weight || image.empty() || image.type() != CV_8UC1) {
+    return nullptr;
+  }
+  if (extractor->binCount < 1 || extractor->levelCount < 1) return nullptr;
+  int rows = 0;
+  int cols = 0;
+  double step = 0.0;
+  const int featureCount =
+      zorGllfGradDistGetSize(extractor, image.rows, image.cols, -1, &rows, &cols, &step);
+  // An image smaller than one window has no feature matrix.
+  if (featureCount <= 0) return nullptr;
+  const int binCount = extractor->binCount;
+  if (output &&
+      (output->rows != featureCount || output->cols != binCount || output->type() != CV_32FC1)) {
+    return nullptr;
+  }
+  cv::Mat& own = extractor->features;
+  if (!own.empty() && (own.rows != featureCount || own.cols != binCount)) own.release();
+  cv::Mat* result = output;
+  if (!result) {
+    if (own.empty()) own.create(featureCount, binCount, CV_32FC1);
+    result = &own;
+  }
+  result->setTo(0.0);
+
+  GradientPyramid* pyramid =
+      gradientPyramidCompute(extractor->pyramid, image, extractor->levelCount, 3);
+  if (!pyramid) return nullptr;
+
+  GaussianWindowWeight& weight = *extractor->weight;
+  const int size = extractor->windowSize;
+  int k = 0;
+  for (int level = 0; level < extractor->levelCount; ++level) {
+    const int rowsL = rows >> level;
+    const int colsL = cols >> level;
+    if (rowsL <= 0 || colsL <= 0) continue;
+    const cv::Mat& magnitude = pyramid->levels[level][kMagnitude];
+    const cv::Mat& angle = pyramid->levels[level][kAngle];
+    for (int i = 0; i < rowsL * colsL; ++i) {
+      const int x = static_cast<int>(std::floor((i % colsL) * step));
+      const int y = static_cast<int>(std::floor((i / colsL) * step));
+      cv::Mat row = result->row(k);
+      windowOrientationHistogram(magnitude, angle, cv::Rect(x, y, size, size), row, &weight.mask,
+                                 &weight.scratch);
+      ++k;
+    }
+  }
+  return result;
+}
+
+void zorGllfGradDistRelease(std::unique_ptr<GradDistExtractor>& extractor) { extractor.reset(); }
