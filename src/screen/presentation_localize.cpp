@@ -1,0 +1,106 @@
+#include "presentation_localize.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include <opencv2/imgproc.hpp>
+
+#include "board_detector.h"
+#include "video_source.h"
+
+namespace {
+
+constexpr int kEscape = 27;
+
+// The source is closed on every way out, found or not.
+struct CloseOnExit {
+  VideoSource* video;
+  ~CloseOnExit() { videoSourceClose(video); }
+};
+
+void drawQuadrilateral(cv::Mat& colour, const cv::Mat& corners) {
+  const cv::Point2f* c = corners.ptr<cv::Point2f>();
+  for (int k = 0; k < 4; ++k) {
+    cv::Point from(cvRound(c[k].x), cvRound(c[k].y));
+    cv::Point to(cvRound(c[(k + 1) % 4].x), cvRound(c[(k + 1) % 4].y));
+    cv::line(colour, from, to, cv::Scalar(255, 0, 0), 1, cv::LINE_8, 0);
+  }
+}
+
+// The four-channel picture of the source as three-channel colour; false for anything else.
+bool toColour(const cv::Mat& frame, cv::Mat& colour) {
+  if (frame.empty() || frame.depth() != CV_8U) return false;
+  if (frame.channels() == 4)
+    cv::cvtColor(frame, colour, cv::COLOR_BGRA2BGR);
+  else if (frame.channels() == 3)
+    frame.copyTo(colour);
+  else
+    return false;
+  return true;
+}
+
+}  // namespace
+
+int localizeSamplePosition(int frameCount, int i, int count) {
+  // The product is formed in 64 bits so long videos do not overflow; the result is the same
+  // as in 32 bits wherever that does not overflow.
+  const int64_t half = frameCount / 2;
+  return static_cast<int>(frameCount / 4 + (half * i) / count - 2);
+}
+
+float localizeArea(const cv::Point2f corners[4]) {
+  return (corners[1].x - corners[0].x) * (corners[2].y - corners[1].y);
+}
+
+bool localizeAccepts(float score, float area, float bestScore, float bestArea) {
+  return score > 0.99f * bestScore && area > bestArea;
+}
+
+cv::Mat presentationLocalizeWith(VideoSource* video, int presentDetCount,
+                                 const BoardDetector& detect, const SampleViewer& viewer) {
+  CloseOnExit closer{video};
+  const int frameCount = video ? videoSourceFrameCount(video) : kUnknownFrameCount;
+  float bestScore = 0.f, bestArea = 0.f;
+  cv::Mat corners(1, 4, CV_32FC2, cv::Scalar::all(0));
+  // Only the size of the opening picture mattered for the working images; each sample
+  // brings its own, so the result is not needed here.
+  if (video) videoSourceImage(video);
+
+  std::printf("Start presentation detection.\n");
+  // Without a frame count the middle half of the video is unknown: nothing is sampled.
+  const int samples = frameCount >= 0 ? presentDetCount : 0;
+  cv::Mat colour, grey;
+  for (int i = 0; i < samples; ++i) {
+    const int position = localizeSamplePosition(frameCount, i, presentDetCount);
+    std::printf("Seek the video position: %d\n", position);
+    const cv::Mat* frame = videoSourceGetFrame(video, position);
+    if (!frame || !toColour(*frame, colour)) break;
+    cv::cvtColor(colour, grey, cv::COLOR_RGB2GRAY);
+
+    cv::Point2f candidate[4];
+    const float score = detect(grey, candidate);
+    const float area = localizeArea(candidate);
+    if (localizeAccepts(score, area, bestScore, bestArea)) {
+      for (int k = 0; k < 4; ++k) corners.at<cv::Point2f>(0, k) = candidate[k];
+      bestScore = score;
+      bestArea = area;
+    }
+    if (!viewer) continue;  // headless: nothing to draw, no key to wait for
+    if (bestScore > 0.f && bestArea > 0.f) drawQuadrilateral(colour, corners);
+    if (viewer(colour) == kEscape) break;
+  }
+
+  std::printf("Presentation screen was %slocalized.\n", bestScore > 0.f ? "" : "NOT ");
+  std::fflush(stdout);
+  return bestScore > 0.f ? corners : cv::Mat();
+}
+
+cv::Mat presentationLocalize(VideoSource* video, int presentDetCount, int boardDetLow,
+                             int boardDetHigh, const SampleViewer& viewer) {
+  return presentationLocalizeWith(
+      video, presentDetCount,
+      [boardDetLow, boardDetHigh](const cv::Mat& grey, cv::Point2f corners[4]) {
+        return boardDetect(grey, corners, boardDetLow, boardDetHigh);
+      },
+      viewer);
+}
