@@ -23,18 +23,20 @@ struct LectureScene {
   cv::Size slideSize{1024, 768};
   // Corners of the projected slide area in the frame: TL, TR, BR, BL. A screen
   // recording uses the frame's own corners.
-  std::array<cv::Point2f, 4> screenCorners{
-      {{320, 140}, {960, 140}, {960, 620}, {320, 620}}};
+  std::array<cv::Point2f, 4> screenCorners{{{320, 140}, {960, 140}, {960, 620}, {320, 620}}};
   bool drawScreenFrame = true;  // a dark frame around the projected area
   std::vector<SlideShowing> schedule;
-  bool occluder = false;    // a dark speaker-like shape walking in front of the screen
-  double noiseSigma = 0.0;  // Gaussian sensor noise, grey levels
-  double shakePixels = 0.0; // camera shake amplitude
+  bool occluder = false;     // a dark speaker-like shape walking in front of the screen
+  double noiseSigma = 0.0;   // Gaussian sensor noise, grey levels
+  double shakePixels = 0.0;  // camera shake amplitude
   unsigned seed = 1;
 
   int frameCount() const;
-  int slideAt(int frame) const;  // index of the slide shown in that frame
+  int slideAt(int frame) const;  // index of the slide shown in that frame, -1 outside
 };
+
+// A screen recording: the slide fills the whole frame, no screen frame, no speaker.
+LectureScene screenRecordingScene(cv::Size frameSize = cv::Size(1280, 720));
 
 // The frame at that index (BGR, frameSize).
 cv::Mat renderLectureFrame(const LectureScene& scene, int frame);
