@@ -62,9 +62,9 @@ void boardLinesFinish(BoardLines& lines) {
   lines.horizontalCount = int32_t(lines.horizontalLines.size());
 }
 
-float boardMinLineVotes(int32_t width) { return float(width) * 0.15f; }
+double boardMinLineVotes(int32_t width) { return double(width) * double(0.15f); }
 
-void boardCollectLines(HoughAccumulator& acc, const cv::Mat& edges, float minVotes,
+void boardCollectLines(HoughAccumulator& acc, const cv::Mat& edges, double minVotes,
                        BoardLines& lines, std::vector<HoughPeak>* peaks) {
   houghInit(acc, edges.cols, edges.rows, kAngleBins, 1.0f);
   for (int y = 0; y < edges.rows; ++y) {
@@ -79,7 +79,7 @@ void boardCollectLines(HoughAccumulator& acc, const cv::Mat& edges, float minVot
       const int32_t votes = houghExtractPeak(acc, &rho, &angle);
       if (votes == 0) break;
       if (peaks) peaks->push_back({votes, rho, angle});
-      if (float(votes) < minVotes) break;
+      if (votes < minVotes) break;
       boardLinesAdd(lines, float(rho), float(angle));
     }
   }
@@ -101,7 +101,7 @@ float boardDetect(const cv::Mat& grey, cv::Point2f corners[4], int low, int high
   cv::Mat edges(grey.size(), CV_8UC1);
   HoughAccumulator acc;
   BoardLines lines;
-  const float minVotes = boardMinLineVotes(grey.cols);
+  const double minVotes = boardMinLineVotes(grey.cols);
   for (;;) {
     cv::Canny(grey, edges, double(low), double(high), 3);
     boardCollectLines(acc, edges, minVotes, lines);
@@ -118,7 +118,9 @@ bool boardCandidateAccepted(const cv::Point2f p[4], float s, float best, int32_t
   const float r2 = p[3].y != p[0].y ? (p[2].x - p[3].x) / (p[3].y - p[0].y) : 0.0f;
   const float minTop = float(width) * 0.3f;
   const float maxTop = float(width) * 0.8f;
-  return top > minTop && top < maxTop && s > best && r1 > 0.8 && r1 < 2.0 && r2 > 0.8 && r2 < 2.0;
+  // Float constants, so a ratio of exactly 0.8 (rounded to float) fails the strict test.
+  return top > minTop && top < maxTop && s > best && r1 > 0.8f && r1 < 2.0f && r2 > 0.8f &&
+         r2 < 2.0f;
 }
 
 float boardFindQuadrilateral(const BoardLines& lines, const cv::Mat& edges, int32_t width,

@@ -39,11 +39,12 @@ struct HoughPeak {
   double angle;
 };
 
-// Least votes a line needs in a frame of that width.
-float boardMinLineVotes(int32_t width);
+// A line needs at least this many votes in a frame of that width (0.15f times the width,
+// unrounded: 640 needs 97).
+double boardMinLineVotes(int32_t width);
 // Votes every edge pixel and takes lines out until a peak has fewer than minVotes. Every
 // peak taken out (the stopping one included) is appended to peaks when given.
-void boardCollectLines(HoughAccumulator& acc, const cv::Mat& edges, float minVotes,
+void boardCollectLines(HoughAccumulator& acc, const cv::Mat& edges, double minVotes,
                        BoardLines& lines, std::vector<HoughPeak>* peaks = nullptr);
 
 enum class BoardPass {
