@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "slide_detector_steps.h"
+
+namespace {
+
+const cv::Size kMap(160, 120);
+
+// count changed elements, 8 per row, stepping across the columns so that every row and
+// every column is hit.
+cv::Mat spreadOutChanges(int count) {
+  cv::Mat d = cv::Mat::zeros(kMap, CV_8UC1);
+  for (int k = 0; k < count; ++k) d.at<uchar>(k / 8, (k * 13) % kMap.width) = 255;
+  return d;
+}
+
+}  // namespace
+
+TEST(ChangeSpread, EmptyMapMeasuresNothing) {
+  const ChangeMeasure m = changeSpread(cv::Mat::zeros(kMap, CV_8UC1));
+  EXPECT_EQ(m.spread, 0.f);
+  EXPECT_EQ(m.fraction, 0.f);
+  EXPECT_FALSE(slideDetIsChange(m));
+}
+
+TEST(ChangeSpread, ChangedElementCountBoundary) {
+  const ChangeMeasure at = changeSpread(spreadOutChanges(960));
+  EXPECT_EQ(at.spread, 1.f);
+  EXPECT_EQ(at.fraction, 0.05f);
+  EXPECT_TRUE(slideDetIsChange(at));
+
+  const ChangeMeasure below = changeSpread(spreadOutChanges(959));
+  EXPECT_EQ(below.spread, 1.f);
+  EXPECT_FALSE(slideDetIsChange(below));
+}
+
+TEST(ChangeSpread, SpreadBoundary) {
+  // Half of the columns and 60 % of the rows: float32 0.3, just above the double 0.3.
+  cv::Mat d = cv::Mat::zeros(kMap, CV_8UC1);
+  d(cv::Rect(0, 0, 80, 72)).setTo(255);
+  const ChangeMeasure at = changeSpread(d);
+  EXPECT_EQ(at.spread, 0.3f);
+  EXPECT_TRUE(slideDetIsChange(at));
+
+  d.col(79).setTo(0);
+  EXPECT_FALSE(slideDetIsChange(changeSpread(d)));
+}
+
+TEST(ChangeSpread, QuarterBandNeverPasses) {
+  // Every element of a band of a quarter of the columns changed.
+  cv::Mat d = cv::Mat::zeros(kMap, CV_8UC1);
+  d(cv::Rect(60, 0, 40, kMap.height)).setTo(255);
+  const ChangeMeasure m = changeSpread(d);
+  EXPECT_FLOAT_EQ(m.spread, 0.25f);
+  EXPECT_FLOAT_EQ(m.fraction, 0.25f);
+  EXPECT_FALSE(slideDetIsChange(m));
+}
+
+TEST(EdgeMagnitude, SumOfAbsoluteDerivativesScaled) {
+  // A vertical step of 100: the 3x3 Sobel gives 400 next to it, scaled to 141.
+  cv::Mat src = cv::Mat::zeros(8, 8, CV_8UC1);
+  src.colRange(4, 8).setTo(100);
+  cv::Mat dst;
+  edgeMagnitude(dst, src, 3);
+  EXPECT_EQ(dst.at<uchar>(4, 3), 141);
+  EXPECT_EQ(dst.at<uchar>(4, 4), 141);
+  EXPECT_EQ(dst.at<uchar>(4, 1), 0);
+  EXPECT_EQ(dst.at<uchar>(0, 3), 141);  // replicated border: no edge along the top
+
+  // Diagonally off a corner both derivatives are 100: their sum counts, not the length.
+  cv::Mat block = cv::Mat::zeros(8, 8, CV_8UC1);
+  block(cv::Rect(4, 4, 4, 4)).setTo(100);
+  edgeMagnitude(dst, block, 3);
+  EXPECT_EQ(dst.at<uchar>(3, 3), 71);
+
+  // In place gives the same; a full step saturates.
+  cv::Mat corner = cv::Mat::zeros(8, 8, CV_8UC1);
+  corner(cv::Rect(4, 4, 4, 4)).setTo(255);
+  cv::Mat inPlace = corner.clone();
+  edgeMagnitude(inPlace, inPlace, 3);
+  edgeMagnitude(dst, corner, 3);
+  EXPECT_EQ(cv::norm(inPlace, dst, cv::NORM_INF), 0);
+  EXPECT_EQ(dst.at<uchar>(5, 3), 255);
+}
+
+TEST(EdgeMap, SmallDilatedMapOfTheFrame) {
+  std::unique_ptr<SlideChangeDetector> det = slideDetCreate(nullptr, 120, 160, 4, 0.01f, 0.3f);
+  ASSERT_TRUE(det);
+  cv::Mat frame(480, 640, CV_8UC3, cv::Scalar(200, 200, 200));
+  ASSERT_EQ(slideDetReset(det.get(), &frame), 1);
+  ASSERT_EQ(det->edges[0].size(), kMap);
+  EXPECT_EQ(cv::countNonZero(det->edges[0]), 0);
+
+  // A dark vertical bar at x 320..327 shows only in the columns around 80..81.
+  cv::rectangle(frame, cv::Rect(320, 0, 8, 480), cv::Scalar(0, 0, 0), cv::FILLED);
+  det->pos = 1;
+  slideDetEdgeMap(det.get(), frame);
+  const cv::Mat& e = det->edges[1];
+  EXPECT_GT(e.at<uchar>(60, 80), 30);
+  EXPECT_EQ(cv::countNonZero(e.colRange(0, 76)), 0);
+  EXPECT_EQ(cv::countNonZero(e.colRange(86, 160)), 0);
+  EXPECT_EQ(cv::countNonZero(det->edges[0]), 0);  // other slots untouched
+}
