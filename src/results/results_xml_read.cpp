@@ -2,7 +2,6 @@
 
 #include <libxml/parser.h>
 #include <libxml/tree.h>
-#include <libxml/xmlerror.h>
 
 #include <climits>
 #include <cstdlib>
@@ -82,23 +81,6 @@ void readSlide(xmlNode* node, SlideList& list, int& nextId) {
     record.match = &list.matchRecords.back();
   }
 }
-
-// libxml2 prints I/O failures (such as a directory given as the file) through its generic
-// error handler whatever the parser options say; a bad file is reported by the result.
-class QuietXmlErrors {
- public:
-  QuietXmlErrors() : handler_(xmlGenericError), context_(xmlGenericErrorContext) {
-    xmlSetGenericErrorFunc(nullptr, ignore);
-  }
-  ~QuietXmlErrors() { xmlSetGenericErrorFunc(context_, handler_); }
-  QuietXmlErrors(const QuietXmlErrors&) = delete;
-  QuietXmlErrors& operator=(const QuietXmlErrors&) = delete;
-
- private:
-  static void ignore(void*, const char*, ...) {}
-  xmlGenericErrorFunc handler_;
-  void* context_;
-};
 
 }  // namespace
 

@@ -64,6 +64,7 @@ bool buildTree(xmlDoc* doc, xmlNode* root, const SlideList& list) {
 }
 
 bool writeDocument(xmlDoc* doc, int fd) {
+  QuietXmlErrors quiet;  // a failed write is reported once, by the caller
   xmlOutputBuffer* out = xmlOutputBufferCreateFd(fd, nullptr);  // leaves fd open
   // Closes out; negative when any write failed.
   return out && xmlSaveFormatFileTo(out, doc, nullptr, 1) >= 0;

@@ -24,3 +24,17 @@ XmlTextPtr attributeValue(_xmlNode* node, const char* name);
 inline const char* textOf(const XmlTextPtr& text) {
   return reinterpret_cast<const char*>(text.get());
 }
+
+// While alive, libxml2's generic error printing (used for I/O failures whatever the parser
+// options say) is silenced; failures are reported through results instead.
+class QuietXmlErrors {
+ public:
+  QuietXmlErrors();
+  ~QuietXmlErrors();
+  QuietXmlErrors(const QuietXmlErrors&) = delete;
+  QuietXmlErrors& operator=(const QuietXmlErrors&) = delete;
+
+ private:
+  void (*handler_)(void*, const char*, ...);
+  void* context_;
+};

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 
 #include "atomic_file.h"
 #include "results_xml.h"
@@ -124,6 +126,32 @@ TEST(ResultsXmlWrite, FailedSaveReportsAndKeepsEarlierState) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(slidesSaveToXmlNode(list.get(), ""), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: Cannot save XML file.\n");
+}
+
+TEST(ResultsXmlWrite, WriteFailingHalfwayKeepsTheEarlierFile) {
+  TempDir dir;
+  auto list = slideListCreate("v.avi", nullptr);
+  ASSERT_EQ(slidesSaveToXmlNode(list.get(), dir.file("r.xml")), 1);
+  const std::string earlier = readText(dir.file("r.xml"));
+  for (int i = 0; i < 2000; ++i) list->slides.push_back(slideRecordMake(i, "s.jpg", i, i, 0));
+
+  // A file size limit makes the write fail part way, as a full disk would.
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  testing::internal::CaptureStderr();
+  int result = slidesSaveToXmlNode(list.get(), dir.file("r.xml"));
+  std::string errors = testing::internal::GetCapturedStderr();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previousSignal);
+
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(errors, "Error: Cannot save XML file.\n");
+  EXPECT_EQ(readText(dir.file("r.xml")), earlier);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"r.xml"});
 }
 
 TEST(AtomicFile, FailedWriteLeavesTheEarlierFileWhole) {
