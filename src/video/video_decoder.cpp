@@ -35,7 +35,7 @@ int64_t positionOfPicture(VideoDecoder& d, const AVFrame* frame) {
   if (!d.haveFirst) {
     d.haveFirst = true;
     d.firstTimestamp = timestamp == AV_NOPTS_VALUE ? 0 : timestamp;
-    d.timestamped = d.timeBase.fromFrameRate && timestamp != AV_NOPTS_VALUE;
+    d.timestamped = d.timeBase.fromFrameRate && timestamp != AV_NOPTS_VALUE && !d.packetWithoutPts;
     return 0;
   }
   if (!d.timestamped || timestamp == AV_NOPTS_VALUE) return d.lastPosition + 1;
@@ -64,6 +64,12 @@ bool feedPacket(VideoDecoder& d, int64_t target) {
       continue;
     }
     ++d.stats.packetsRead;
+    d.passedPackets = true;
+    if (packet->pts == AV_NOPTS_VALUE && !d.packetWithoutPts) {
+      // Pictures are counted from here on: no skipping, no jumps, rewinds only.
+      d.packetWithoutPts = true;
+      d.timestamped = false;
+    }
     const bool unwanted = packetBeforeTarget(d, packet, target);
     if (unwanted && d.intraOnly) {  // nothing refers to it: no need to decode at all
       av_packet_unref(packet);
@@ -137,27 +143,30 @@ bool seekTo(VideoDecoder& d, int64_t timestamp) {
   d.decoderEnded = false;
   d.current = -1;
   d.lastPosition = -1;
+  d.passedPackets = false;
   return true;
+}
+
+// Decodes forward from the first picture; past the last picture, remembers where the
+// pictures end.
+bool decodeOnFromFirst(VideoDecoder& d, int64_t target) {
+  if (target <= d.current) return true;
+  if (decodeUntil(d, target) == Decoded::kPicture) return true;
+  d.endBound = std::min(d.endBound, target);
+  return false;
 }
 
 // Back to the first picture: a seek to the start, or reopening when that does not work.
 bool rewindAndDecode(VideoDecoder& d, int64_t target) {
-  if (seekTo(d, d.firstTimestamp)) {
-    const Decoded first = decodeUntil(d, 0, d.timestamped);
-    if (first == Decoded::kPicture) {
-      return target <= d.current || decodeUntil(d, target) == Decoded::kPicture;
-    }
+  if (seekTo(d, d.firstTimestamp) && decodeUntil(d, 0, d.timestamped) == Decoded::kPicture) {
+    return decodeOnFromFirst(d, target);
   }
   const std::string path = d.path;
-  const int64_t firstTimestamp = d.firstTimestamp;
-  const bool timestamped = d.timestamped;
   const VideoSourceStats stats = d.stats;
-  if (!decoderOpen(d, path)) return false;  // decodes the first picture anew
-  d.firstTimestamp = firstTimestamp;
-  d.timestamped = timestamped;
+  const bool opened = decoderOpen(d, path);  // decodes the first picture anew
   d.stats = stats;
   ++d.stats.seeks;
-  return d.current >= 0 && (target <= d.current || decodeUntil(d, target) == Decoded::kPicture);
+  return opened && d.current >= 0 && decodeOnFromFirst(d, target);
 }
 
 // Seeks to the keyframe at or before the target and decodes up to it. A keyframe that
@@ -172,7 +181,11 @@ bool jumpAndDecode(VideoDecoder& d, int64_t target) {
     if (seekTo(d, timestampAt(d, from))) {
       const Decoded result = decodeUntil(d, target, true);
       if (result == Decoded::kPicture) return true;
-      if (result == Decoded::kEnd && d.lastPosition < target && d.lastPosition >= 0) return false;
+      // Landed before the target and ran out: nothing is at or after it.
+      if (result == Decoded::kEnd && d.passedPackets) {
+        d.endBound = std::min(d.endBound, target);
+        return false;
+      }
     }
     back = back == 0 ? framesPerSeconds(d, 1) : back * 4;
   }
@@ -183,7 +196,10 @@ bool worthJumping(const VideoDecoder& d, int64_t target) {
   if (!d.timestamped || d.current < 0) return false;
   if (target - d.current <= framesPerSeconds(d, 2)) return false;
   AVStream* stream = d.format->streams[d.videoStream];
-  if (avformat_index_get_entries_count(stream) <= 0) return true;
+  const int entries = avformat_index_get_entries_count(stream);
+  if (entries <= 0) return true;
+  // Some demuxers index only what they have read so far.
+  if (positionAt(d, avformat_index_get_entry(stream, entries - 1)->timestamp) < target) return true;
   const int entry = av_index_search_timestamp(stream, timestampAt(d, target), AVSEEK_FLAG_BACKWARD);
   if (entry < 0) return true;
   return positionAt(d, avformat_index_get_entry(stream, entry)->timestamp) > d.current + 1;
@@ -203,11 +219,14 @@ bool decoderSeekPosition(VideoDecoder& d, int64_t target) {
     d.noPicture = false;
     return true;
   }
-  if (d.current < 0 || target < d.coveredFrom) return jumpAndDecode(d, target);
-  if (d.decoderEnded) {
+  if (target >= d.endBound) {
     d.noPicture = true;
     return false;
   }
-  if (worthJumping(d, target)) return jumpAndDecode(d, target);
-  return decodeUntil(d, target) == Decoded::kPicture;
+  if (d.current < 0 || target < d.coveredFrom || d.decoderEnded || worthJumping(d, target)) {
+    return jumpAndDecode(d, target);
+  }
+  if (decodeUntil(d, target) == Decoded::kPicture) return true;
+  d.endBound = std::min(d.endBound, target);
+  return false;
 }

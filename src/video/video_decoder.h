@@ -30,14 +30,17 @@ struct VideoDecoder {
   // starts; without timestamps or frame rate pictures are counted instead.
   bool haveFirst = false;
   bool timestamped = false;
+  bool packetWithoutPts = false;  // e.g. B-frames in AVI: timestamps cannot be trusted
   int64_t firstTimestamp = 0;
   int64_t lastPosition = -1;  // of the last picture received, wanted or not
 
-  bool noPicture = true;      // the last read delivered nothing
-  int64_t current = -1;       // position of `picture`, -1 when none
-  int64_t coveredFrom = 0;    // requests for [coveredFrom, current] are answered by `picture`
-  bool inputEnded = false;    // the demuxer ran dry and the decoder is draining
-  bool decoderEnded = false;  // the decoder delivered its last picture
+  bool noPicture = true;         // the last read delivered nothing
+  int64_t current = -1;          // position of `picture`, -1 when none
+  int64_t coveredFrom = 0;       // requests for [coveredFrom, current] are answered by `picture`
+  bool inputEnded = false;       // the demuxer ran dry and the decoder is draining
+  bool decoderEnded = false;     // the decoder delivered its last picture
+  bool passedPackets = false;    // packets were taken from the file since the last seek
+  int64_t endBound = INT64_MAX;  // no picture exists at this position or later
 
   VideoSourceStats stats;
   std::string lastError;
