@@ -13,9 +13,9 @@ struct ClipOptions {
   int height = 240;
   int fpsNum = 25;  // frame rate fpsNum / fpsDen
   int fpsDen = 1;
-  int bFrames = -1;      // -1: the encoder's default (x264: 3)
-  int gopSize = -1;      // -1: the encoder's default
-  int crf = 23;          // x264 quality; ignored by other encoders
+  int bFrames = -1;                 // -1: the encoder's default (x264: 3)
+  int gopSize = -1;                 // -1: the encoder's default
+  int crf = 23;                     // x264 quality; ignored by other encoders
   std::string preset = "veryfast";  // x264 preset
 };
 
@@ -24,10 +24,10 @@ struct ClipEncoder;
 class ClipWriter {
  public:
   ClipWriter();
-  ~ClipWriter();
+  ~ClipWriter();  // closes an open clip, so the file stays playable
   bool open(const std::string& path, const ClipOptions& options);
   bool write(const cv::Mat& bgr);  // resized to the clip size when it differs
-  bool close();                     // flushes the encoder and writes the trailer
+  bool close();                    // flushes the encoder and writes the trailer
   const std::string& error() const { return error_; }
 
  private:
