@@ -4,6 +4,8 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "clip_writer.h"
+#include "lecture_scene.h"
 #include "presentation_localize.h"
 #include "video_source.h"
 
@@ -172,6 +175,142 @@ TEST_F(LocalizeLoop, NoSamplesOrNoSourceMeansNotFound) {
   EXPECT_TRUE(none.empty());
   EXPECT_NE(out.find("NOT localized"), std::string::npos);
   EXPECT_EQ(detected, 0);
+}
+
+// The scene draws a dark frame this wide around the projected area.
+constexpr float kScreenFrameWidth = 6.f;
+
+// The corners of the four side lines, side i (corner i to i + 1) moved outwards by offset[i].
+std::array<cv::Point2f, 4> offsetCorners(const std::array<cv::Point2f, 4>& c,
+                                         const float offset[4]) {
+  const cv::Point2f centre = (c[0] + c[1] + c[2] + c[3]) * 0.25f;
+  cv::Point2f p[4], dir[4];
+  for (int i = 0; i < 4; ++i) {
+    dir[i] = c[(i + 1) % 4] - c[i];
+    cv::Point2f n(-dir[i].y, dir[i].x);
+    n *= 1.f / static_cast<float>(cv::norm(n));
+    p[i] = c[i] + (n.dot(c[i] - centre) < 0 ? -n : n) * offset[i];
+  }
+  std::array<cv::Point2f, 4> out;
+  for (int i = 0; i < 4; ++i) {
+    const int j = (i + 3) % 4;
+    const float den = dir[j].x * dir[i].y - dir[j].y * dir[i].x;
+    const cv::Point2f w = p[i] - p[j];
+    out[i] = p[j] + dir[j] * ((w.x * dir[i].y - w.y * dir[i].x) / den);
+  }
+  return out;
+}
+
+struct SceneCase {
+  const char* name;
+  cv::Size frame;
+  std::array<cv::Point2f, 4> corners;
+  double noise, shake;
+};
+
+LectureScene sceneOf(const SceneCase& c) {
+  LectureScene scene;
+  scene.frameSize = c.frame;
+  scene.screenCorners = c.corners;
+  scene.occluder = true;
+  scene.noiseSigma = c.noise;
+  scene.shakePixels = c.shake;
+  scene.schedule = {{0, 4}, {1, 4}};  // 8 frames: samples at 0 and 2
+  return scene;
+}
+
+class LocalizeLecture : public ::testing::TestWithParam<SceneCase> {
+ protected:
+  void SetUp() override {
+    char name[] = "/tmp/localize_lecture.XXXXXX";
+    dir_ = mkdtemp(name);
+    clip_ = dir_ + "/lecture.mp4";
+    std::string error;
+    ASSERT_TRUE(writeLectureClip(sceneOf(GetParam()), clip_, ClipOptions(), &error)) << error;
+    video_ = videoSourceCreate();
+    ASSERT_EQ(videoSourceOpen(video_.get(), clip_), 1);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  std::string dir_, clip_;
+  std::unique_ptr<VideoSource> video_;
+};
+
+// Each side is found on the edge of the projected area or on the outer edge of the frame
+// around it, so each corner is near one of the four crossings of those edges.
+void expectScreenCorners(const LectureScene& scene, const cv::Mat& found) {
+  ASSERT_EQ(found.type(), CV_32FC2);
+  ASSERT_EQ(found.total(), 4u);
+  for (int k = 0; k < 4; ++k) {
+    const cv::Point2f p = found.at<cv::Point2f>(0, k);
+    double nearest = 1e9;
+    for (int frame : {0, 2})
+      for (int outer = 0; outer < 16; ++outer) {
+        float offset[4];
+        for (int i = 0; i < 4; ++i) offset[i] = (outer >> i & 1) ? kScreenFrameWidth : 0.f;
+        nearest =
+            std::min(nearest, cv::norm(p - offsetCorners(sceneCornersAt(scene, frame), offset)[k]));
+      }
+    EXPECT_LE(nearest, 4.0) << "corner " << k << " at " << p;
+  }
+}
+
+TEST_P(LocalizeLecture, FindsTheScreen) {
+  testing::internal::CaptureStdout();
+  cv::Mat found = presentationLocalize(video_.get(), 2, 120, 150, SampleViewer());
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Presentation screen was localized.\n"), std::string::npos) << out;
+  EXPECT_FALSE(videoSourceIsOpen(video_.get()));
+  expectScreenCorners(sceneOf(GetParam()), found);
+}
+
+// The detector's Hough bins are 0.6 degrees wide and clear a wide window around every line,
+// so these were chosen among perspectives it can resolve.
+const SceneCase kScenes[] = {
+    {"Frontal720", {1280, 720}, {{{320, 120}, {960, 120}, {960, 600}, {320, 600}}}, 4, 0},
+    {"Keystone720", {1280, 720}, {{{327, 164}, {953, 124}, {928, 576}, {352, 576}}}, 4, 0},
+    {"Tilted1080", {1920, 1080}, {{{480, 225}, {1440, 135}, {1440, 900}, {480, 900}}}, 4, 0},
+    {"Small1080", {1920, 1080}, {{{513, 231}, {1407, 201}, {1392, 864}, {528, 864}}}, 4, 1},
+    {"Wide1080", {1920, 1080}, {{{346.5f, 108}, {1573.5f, 108}, {1536, 972}, {384, 972}}}, 4, 0}};
+INSTANTIATE_TEST_SUITE_P(Scenes, LocalizeLecture, ::testing::ValuesIn(kScenes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The first load searches and stores the corners; the second reads them and leaves the video
+// alone.
+TEST_F(LocalizeLoop, SettingsStoreTheCornersOnce) {
+  const SceneCase& c = kScenes[0];
+  const std::string clip = dir_ + "/lecture.mp4", config = dir_ + "/lecture.mp4.cfg.xml";
+  ASSERT_TRUE(writeLectureClip(sceneOf(c), clip, ClipOptions()));
+  auto video = videoSourceCreate();
+  ASSERT_EQ(videoSourceOpen(video.get(), clip), 1);
+  testing::internal::CaptureStdout();
+  auto first = presentationSettingsLoad(nullptr, config, video.get(), SampleViewer(), nullptr);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("Start presentation detection.\n"),
+            std::string::npos);
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(videoSourceIsOpen(video.get()));
+  ASSERT_EQ(first->perspectiveMatrix.type(), CV_32FC1);
+
+  cv::Mat stored;
+  cv::FileStorage(config, cv::FileStorage::READ)["Presentation"]["boardPoints"] >> stored;
+  expectScreenCorners(sceneOf(c), stored);
+  std::vector<cv::Point2f> corners(stored.begin<cv::Point2f>(), stored.end<cv::Point2f>()), to;
+  cv::perspectiveTransform(corners, to, first->perspectiveMatrix);
+  EXPECT_NEAR(to[2].x, 640, 0.1);
+  EXPECT_NEAR(to[2].y, 480, 0.1);
+
+  std::stringstream before;
+  before << std::ifstream(config).rdbuf();
+  ASSERT_EQ(videoSourceOpen(video.get(), clip), 1);
+  testing::internal::CaptureStdout();
+  auto second = presentationSettingsLoad(nullptr, config, video.get(), SampleViewer(), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_TRUE(videoSourceIsOpen(video.get()));
+  ASSERT_TRUE(second);
+  EXPECT_TRUE(cv::norm(second->perspectiveMatrix, first->perspectiveMatrix, cv::NORM_INF) < 1e-6);
+  std::stringstream after;
+  after << std::ifstream(config).rdbuf();
+  EXPECT_EQ(after.str(), before.str());
 }
 
 }  // namespace
