@@ -30,6 +30,58 @@ int raised(int threshold) {
   return threshold > INT_MAX - kThresholdStep ? INT_MAX : threshold + kThresholdStep;
 }
 
+// Share of the side's examined pixels that pass hit(x, y); 0 when none is examined.
+template <class Hit>
+float sideShare(const cv::Point2f& a, const cv::Point2f& b, int w, int h, Hit&& hit) {
+  if (!walkable(a) || !walkable(b)) return 0;
+  int examined = 0, hits = 0;
+  boardWalkSide(cv::Point(int(a.x), int(a.y)), cv::Point(int(b.x), int(b.y)), [&](int x, int y) {
+    if (x <= 0 || x >= w - 1 || y <= 0 || y >= h - 1) return;
+    ++examined;
+    if (hit(x, y)) ++hits;
+  });
+  return examined > 0 ? float(hits) / float(examined) : 0.0f;
+}
+
+// Candidates share their sides, so each side's share is walked once: a side is one
+// line between the crossings with two lines of the other family, in walk order.
+class SideCache {
+ public:
+  SideCache(size_t lines, size_t others) : others_(others) {
+    // Beyond this the memo would cost more memory than the walks cost time.
+    if (lines * others * others <= (size_t(1) << 22)) share_.assign(lines * others * others, -1);
+  }
+  template <class Compute>
+  float get(size_t line, size_t from, size_t to, Compute&& compute) {
+    if (share_.empty()) return compute();
+    float& slot = share_[(line * others_ + from) * others_ + to];
+    if (slot < 0) slot = compute();
+    return slot;
+  }
+
+ private:
+  size_t others_;
+  std::vector<float> share_;
+};
+
+// The search scores thousands of outlines over the same edges: the 3x3 test (block sum
+// above 256) is done once per pixel.
+cv::Mat blockHitMap(const cv::Mat& edges, int w, int h) {
+  cv::Mat hits(std::max(h, 1), std::max(w, 1), CV_8UC1, cv::Scalar(0));
+  for (int y = 1; y < h - 1; ++y) {
+    const uchar* up = edges.ptr<uchar>(y - 1);
+    const uchar* mid = edges.ptr<uchar>(y);
+    const uchar* down = edges.ptr<uchar>(y + 1);
+    uchar* out = hits.ptr<uchar>(y);
+    for (int x = 1; x < w - 1; ++x) {
+      const int block = up[x - 1] + up[x] + up[x + 1] + mid[x - 1] + mid[x] + mid[x + 1] +
+                        down[x - 1] + down[x] + down[x + 1];
+      out[x] = block > 256;
+    }
+  }
+  return hits;
+}
+
 }  // namespace
 
 void boardLinesReset(BoardLines& lines, int32_t width, int32_t height) {
@@ -42,7 +94,8 @@ void boardLinesReset(BoardLines& lines, int32_t width, int32_t height) {
 }
 
 void boardLinesAdd(BoardLines& lines, float rho, float angle) {
-  float t = angle;
+  // Huge angles would never step into range (180 is below their precision).
+  float t = std::fabs(angle) < 1e6f ? angle : std::fmod(angle, 180.0f);
   if (std::isfinite(t)) {
     while (t < 0) t += 180;
     while (t > 180) t -= 180;
@@ -128,19 +181,45 @@ float boardFindQuadrilateral(const BoardLines& lines, const cv::Mat& edges, int3
   const std::vector<HoughLine>& hor = lines.horizontalLines;
   const std::vector<HoughLine>& ver = lines.verticalLines;
   float best = 0;
+  if (edges.empty() || edges.type() != CV_8UC1) return best;
+  const int w = std::min<int>(width, edges.cols);
+  const int h = std::min<int>(height, edges.rows);
+  const cv::Mat hits = blockHitMap(edges, w, h);
+  const auto hitAt = [&](int x, int y) { return hits.ptr<uchar>(y)[x] != 0; };
+
+  // Crossing of vertical line b with horizontal line a; families are never parallel,
+  // but a pair that is gets no corner rather than a stale one.
+  const size_t nh = hor.size(), nv = ver.size();
+  std::vector<cv::Point2f> cross(nv * nh);
+  std::vector<char> crosses(nv * nh);
+  for (size_t b = 0; b < nv; ++b)
+    for (size_t a = 0; a < nh; ++a)
+      crosses[b * nh + a] = intersectLines(ver[b], hor[a], &cross[b * nh + a]) == 0;
+  const auto at = [&](size_t b, size_t a) { return cross[b * nh + a]; };
+  const auto meets = [&](size_t b, size_t a) { return crosses[b * nh + a] != 0; };
+  SideCache horSides(nh, nv), verSides(nv, nh);
+
   cv::Point2f q[4];
-  for (size_t a1 = 0; a1 < hor.size(); ++a1) {
-    for (size_t b1 = 0; b1 < ver.size(); ++b1) {
-      if (intersectLines(ver[b1], hor[a1], &q[0]) != 0) continue;
-      for (size_t b2 = b1 + 1; b2 < ver.size(); ++b2) {
-        if (intersectLines(ver[b2], hor[a1], &q[1]) != 0) continue;
-        for (size_t a2 = a1 + 1; a2 < hor.size(); ++a2) {
-          // Lines of the two families are never parallel; skip one that is, rather
-          // than score a stale corner.
-          if (intersectLines(ver[b2], hor[a2], &q[2]) != 0 ||
-              intersectLines(ver[b1], hor[a2], &q[3]) != 0)
-            continue;
-          const float s = quadEdgeSupport(edges, width, height, q, 4);
+  for (size_t a1 = 0; a1 < nh; ++a1) {
+    for (size_t b1 = 0; b1 < nv; ++b1) {
+      if (!meets(b1, a1)) continue;
+      q[0] = at(b1, a1);
+      for (size_t b2 = b1 + 1; b2 < nv; ++b2) {
+        if (!meets(b2, a1)) continue;
+        q[1] = at(b2, a1);
+        const float top =
+            horSides.get(a1, b1, b2, [&] { return sideShare(q[0], q[1], w, h, hitAt); });
+        for (size_t a2 = a1 + 1; a2 < nh; ++a2) {
+          if (!meets(b2, a2) || !meets(b1, a2)) continue;
+          q[2] = at(b2, a2);
+          q[3] = at(b1, a2);
+          // Same sum, in the same order, as quadEdgeSupport.
+          float s = 0;
+          s += top;
+          s += verSides.get(b2, a1, a2, [&] { return sideShare(q[1], q[2], w, h, hitAt); });
+          s += horSides.get(a2, b2, b1, [&] { return sideShare(q[2], q[3], w, h, hitAt); });
+          s += verSides.get(b1, a2, a1, [&] { return sideShare(q[3], q[0], w, h, hitAt); });
+          s /= 4.0f;
           if (boardCandidateAccepted(q, s, best, width)) {
             std::copy(q, q + 4, corners);
             best = s;
@@ -158,24 +237,16 @@ float quadEdgeSupport(const cv::Mat& edges, int32_t width, int32_t height,
   // Never read outside the edge image, whatever size the caller claims.
   const int w = std::min<int>(width, edges.cols);
   const int h = std::min<int>(height, edges.rows);
+  const auto hit = [&](int x, int y) {
+    int block = 0;
+    for (int yy = y - 1; yy <= y + 1; ++yy) {
+      const uchar* row = edges.ptr<uchar>(yy);
+      block += row[x - 1] + row[x] + row[x + 1];
+    }
+    return block > 256;
+  };
   float sum = 0;
-  for (int i = 0; i < count; ++i) {
-    const cv::Point2f& a = corners[i];
-    const cv::Point2f& b = corners[(i + 1) % count];
-    if (!walkable(a) || !walkable(b)) continue;
-    int examined = 0, hits = 0;
-    boardWalkSide(cv::Point(int(a.x), int(a.y)), cv::Point(int(b.x), int(b.y)), [&](int x, int y) {
-      if (x <= 0 || x >= w - 1 || y <= 0 || y >= h - 1) return;
-      ++examined;
-      int block = 0;
-      for (int yy = y - 1; yy <= y + 1; ++yy) {
-        const uchar* row = edges.ptr<uchar>(yy);
-        block += row[x - 1] + row[x] + row[x + 1];
-      }
-      if (block > 256) ++hits;
-    });
-    if (examined > 0) sum += float(hits) / float(examined);
-  }
+  for (int i = 0; i < count; ++i) sum += sideShare(corners[i], corners[(i + 1) % count], w, h, hit);
   return sum / 4.0f;
 }
 

@@ -78,6 +78,9 @@ TEST(BoardLines, FamiliesSplitAt45And135AndSortStably) {
   EXPECT_EQ(lines.horizontalLines[2].angle, 135.0f);
   EXPECT_EQ(lines.horizontalLines[3].angle, 270.0f);
 
+  boardLinesAdd(lines, 9, 1e30f);  // far out of range: still filed, in finite time
+  EXPECT_EQ(lines.verticalLines.size() + lines.horizontalLines.size(), 7u);
+
   boardLinesReset(lines, 10, 10);
   EXPECT_TRUE(lines.verticalLines.empty() && lines.horizontalLines.empty());
   EXPECT_EQ(lines.verticalCount + lines.horizontalCount, 0);
@@ -168,6 +171,49 @@ TEST(BoardCandidates, SizeAndAspectTestsAreStrict) {
   auto mirrored = quad(250);
   std::swap(mirrored[0], mirrored[1]);  // negative top width
   EXPECT_FALSE(boardCandidateAccepted(mirrored.data(), 1, 0, 640));
+}
+
+// The search memoises side shares; it must pick exactly what scoring every candidate
+// with quadEdgeSupport in loop order picks.
+TEST(BoardCandidates, SearchMatchesScoringEveryCandidate) {
+  cv::Mat edges(240, 320, CV_8UC1);
+  cv::randu(edges, 0, 256);
+  cv::threshold(edges, edges, 200, 255, cv::THRESH_BINARY);
+  BoardLines lines;
+  boardLinesReset(lines, 320, 240);
+  cv::RNG rng(7);
+  for (int i = 0; i < 9; ++i) {
+    boardLinesAdd(lines, float(rng.uniform(10, 230)), 84 + 0.6f * rng.uniform(0, 21));
+    const bool nearZero = i % 2 == 0;
+    boardLinesAdd(lines, nearZero ? float(rng.uniform(5, 315)) : -float(rng.uniform(5, 315)),
+                  nearZero ? 0.6f * rng.uniform(0, 10) : 180 - 0.6f * rng.uniform(1, 10));
+  }
+  boardLinesFinish(lines);
+
+  const auto& hor = lines.horizontalLines;
+  const auto& ver = lines.verticalLines;
+  float best = 0;
+  cv::Point2f want[4] = {};
+  for (size_t a1 = 0; a1 < hor.size(); ++a1)
+    for (size_t b1 = 0; b1 < ver.size(); ++b1)
+      for (size_t b2 = b1 + 1; b2 < ver.size(); ++b2)
+        for (size_t a2 = a1 + 1; a2 < hor.size(); ++a2) {
+          cv::Point2f q[4];
+          intersectLines(ver[b1], hor[a1], &q[0]);
+          intersectLines(ver[b2], hor[a1], &q[1]);
+          intersectLines(ver[b2], hor[a2], &q[2]);
+          intersectLines(ver[b1], hor[a2], &q[3]);
+          const float s = quadEdgeSupport(edges, 320, 240, q, 4);
+          if (boardCandidateAccepted(q, s, best, 320)) {
+            std::copy(q, q + 4, want);
+            best = s;
+          }
+        }
+  ASSERT_GT(best, 0.0f);
+
+  cv::Point2f got[4];
+  EXPECT_EQ(boardFindQuadrilateral(lines, edges, 320, 240, got), best);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(got[i], want[i]) << i;
 }
 
 TEST(BoardIntersect, AxisCasesGeneralCaseAndParallels) {
