@@ -26,7 +26,8 @@ using ProgressViewer = std::function<int(const cv::Mat&)>;
 
 // Returns nullptr when an argument is missing or the list holds no record. Esc in the
 // progress window stops the build: nullptr with *aborted set; the program then ends
-// with status 1.
+// with status 1. The viewer is called after each original that loaded; closing the
+// "Progress" window afterwards is the caller's.
 std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* originals,
                                                            GradDistExtractor* extractor,
                                                            const PresentationSettings* settings,

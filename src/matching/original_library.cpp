@@ -1,0 +1,60 @@
+#include "original_library.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "grad_dist.h"
+#include "presentation_settings.h"
+#include "slide_list.h"
+
+namespace {
+
+const int kEscape = 27;
+
+}  // namespace
+
+std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* originals,
+                                                           GradDistExtractor* extractor,
+                                                           const PresentationSettings* settings,
+                                                           const ProgressViewer& viewer,
+                                                           bool* aborted) {
+  if (aborted) *aborted = false;
+  if (!originals || !extractor || !settings) return nullptr;
+  const int count = static_cast<int>(originals->slides.size());
+  if (count <= 0) return nullptr;
+  const int featureCount =
+      zorGllfGradDistGetSize(extractor, settings->localHeight, settings->localWidth, -1);
+  const int binCount = zorGllfGradDistGetLength(extractor);
+  if (featureCount <= 0 || binCount <= 0) return nullptr;
+
+  auto library = std::make_unique<OriginalSlideLibrary>();
+  library->count = count;
+  library->featureCount = featureCount;
+  library->binCount = binCount;
+  // Every original is allocated up front so indices match the list even when some fail.
+  library->features = cv::Mat::zeros(count * featureCount, binCount, CV_32FC1);
+
+  cv::Mat prepared;
+  for (int k = 0; k < count; ++k) {
+    const SlideRecord& record = originals->slides[k];
+    // Checked first so that a missing file passes without the image library's warning.
+    std::error_code error;
+    if (!record.src || !std::filesystem::is_regular_file(*record.src, error)) continue;
+    cv::Mat image = cv::imread(*record.src, cv::IMREAD_COLOR);
+    if (image.empty()) continue;
+    featureImagePrepare(image, prepared, *settings);
+    image.release();
+    cv::Mat element = library->features.rowRange(k * featureCount, (k + 1) * featureCount);
+    zorGllfGradDistExtract(extractor, prepared, &element);
+
+    const cv::Mat picture =
+        progressWindowShow("Feature Extraction: ", static_cast<double>(k) / count, 35, 500);
+    if (viewer && viewer(picture) == kEscape) {
+      if (aborted) *aborted = true;
+      return nullptr;
+    }
+  }
+  return library;
+}
