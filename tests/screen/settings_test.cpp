@@ -55,6 +55,14 @@ std::vector<std::string> keysOf(const std::string& text) {
   return keys;
 }
 
+// The seventeen settings in write order.
+std::vector<double> valuesOf(const PresentationSettings& s) {
+  return {s.presentWidth,     s.presentHeight, s.boardDetLow,    s.boardDetHigh,  s.presentDetCount,
+          s.slideFrameStep,   s.slideDetWidth, s.slideDetHeight, s.slideDiffBuff, s.slideDiffThresh,
+          s.slideDistrThresh, s.locWndOverlap, s.locWndSize,     s.gradBinSize,   s.localWidth,
+          s.localHeight,      s.matchLimit};
+}
+
 const char* kCornersXml =
     "<boardPoints type_id=\"opencv-matrix\"><rows>1</rows><cols>4</cols><dt>\"2f\"</dt>"
     "<data>10. 20. 630. 25. 620. 470. 15. 460.</data></boardPoints>";
@@ -91,11 +99,8 @@ TEST_F(SettingsTest, MissingFileGetsDefaultsInWriteOrderAndIsStable) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   ASSERT_TRUE(s);
   EXPECT_EQ(error_, "");
-  const PresentationSettings d;
-  EXPECT_EQ(s->presentWidth, 640);
-  EXPECT_EQ(s->boardDetHigh, d.boardDetHigh);
-  EXPECT_EQ(s->gradBinSize, 8);
-  EXPECT_EQ(s->slideDiffThresh, 0.01f);
+  EXPECT_EQ(valuesOf(*s), (std::vector<double>{640, 480, 120, 150, 10, 25, 160, 120, 10, 0.01f,
+                                               0.3f, 0.3f, 31, 8, 320, 240, 0.5f}));
   EXPECT_TRUE(s->perspectiveMatrix.empty());
 
   const std::string first = readText(path_);
@@ -124,23 +129,8 @@ TEST_F(SettingsTest, KeysInAnyOrderReadTheSameAndCornersAreKept) {
   writeText(path_, storage(values));
   auto s = load();
   ASSERT_TRUE(s);
-  EXPECT_EQ(s->presentWidth, 400);
-  EXPECT_EQ(s->presentHeight, 300);
-  EXPECT_EQ(s->boardDetLow, 11);
-  EXPECT_EQ(s->boardDetHigh, 22);
-  EXPECT_EQ(s->presentDetCount, 3);
-  EXPECT_EQ(s->slideFrameStep, 5);
-  EXPECT_EQ(s->slideDiffBuff, 7);
-  EXPECT_EQ(s->slideDetWidth, 40);
-  EXPECT_EQ(s->slideDetHeight, 30);
-  EXPECT_EQ(s->slideDiffThresh, 0.125f);
-  EXPECT_EQ(s->slideDistrThresh, 0.75f);
-  EXPECT_EQ(s->locWndOverlap, 0.5f);
-  EXPECT_EQ(s->locWndSize, 15);
-  EXPECT_EQ(s->gradBinSize, 4);
-  EXPECT_EQ(s->localWidth, 80);
-  EXPECT_EQ(s->localHeight, 60);
-  EXPECT_EQ(s->matchLimit, 0.25f);
+  EXPECT_EQ(valuesOf(*s), (std::vector<double>{400, 300, 11, 22, 3, 5, 40, 30, 7, 0.125, 0.75, 0.5,
+                                               15, 4, 80, 60, 0.25}));
   ASSERT_EQ(s->perspectiveMatrix.type(), CV_32FC1);
 
   const std::string rewritten = readText(path_);
