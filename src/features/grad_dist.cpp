@@ -1,5 +1,6 @@
 #include "grad_dist.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "gaussian_window.h"
@@ -29,8 +30,12 @@ int zorGllfGradDistGetSize(const GradDistExtractor* extractor, int height, int w
   if (!extractor) return 0;
   double pixels = extractor->windowSize * static_cast<double>(extractor->stepRatio);
   if (pixels == 0.0) pixels = 1.0;
-  const int rows = static_cast<int>(std::floor((height - extractor->windowSize) / pixels)) + 1;
-  const int cols = static_cast<int>(std::floor((width - extractor->windowSize) / pixels)) + 1;
+  int rows = static_cast<int>(std::floor((height - extractor->windowSize) / pixels)) + 1;
+  int cols = static_cast<int>(std::floor((width - extractor->windowSize) / pixels)) + 1;
+  // An image smaller than a window has no windows; two negative counts must not
+  // multiply into a positive one.
+  rows = std::max(rows, 0);
+  cols = std::max(cols, 0);
   const int total = rows * cols;
   int result = 0;
   if (level >= 0) {

@@ -110,6 +110,11 @@ TEST(GradDistGrid, OutputOfWrongShapeIsLeftUntouched) {
   EXPECT_EQ(zorGllfGradDistExtract(e.get(), cv::Mat(), nullptr), nullptr);
   EXPECT_EQ(zorGllfGradDistExtract(e.get(), cv::Mat(64, 64, CV_8UC3), nullptr), nullptr);
   EXPECT_EQ(zorGllfGradDistExtract(e.get(), texture(20, 20), nullptr), nullptr);
+  int rows = -5, cols = -5;
+  EXPECT_EQ(zorGllfGradDistGetSize(e.get(), 8, 8, -1, &rows, &cols), 0);
+  EXPECT_EQ(rows, 0);
+  EXPECT_EQ(cols, 0);
+  EXPECT_EQ(zorGllfGradDistExtract(e.get(), texture(8, 8), nullptr), nullptr);
   auto uninitialised = zorGllfGradDistCreate();
   EXPECT_EQ(zorGllfGradDistExtract(uninitialised.get(), texture(64, 64), nullptr), nullptr);
 }
