@@ -3,49 +3,69 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace {
 
-// Small windows: count, for every slot, how many slots agree with it, and keep the
-// largest (count, value) pair. Runs over contiguous bytes so the compiler vectorises it.
 constexpr int kPairwiseMax = 16;
-constexpr int kBlock = 256;
 
-void modeRowPairwise(const uint8_t* const* rows, int n, uint8_t* out, int len) {
-  uint8_t cnt[kBlock];
-  uint16_t best[kBlock];
-  for (int x0 = 0; x0 < len; x0 += kBlock) {
-    const int m = std::min(kBlock, len - x0);
-    std::memset(best, 0, sizeof(best));
-    for (int i = 0; i < n; ++i) {
-      const uint8_t* a = rows[i] + x0;
-      std::memset(cnt, 0, sizeof(cnt));
-      for (int j = 0; j < n; ++j) {
-        const uint8_t* b = rows[j] + x0;
-        for (int x = 0; x < m; ++x) cnt[x] += static_cast<uint8_t>(a[x] == b[x]);
-      }
-      for (int x = 0; x < m; ++x) {
-        const uint16_t key = static_cast<uint16_t>((cnt[x] << 8) | a[x]);
-        best[x] = std::max(best[x], key);
-      }
+// Small windows, 16 elements at a time in vector registers: for every slot count the
+// other slots that agree with it, then keep the slot with the highest count, the higher
+// value on a tie.
+typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+
+int modeRowPairwise(const uint8_t* const* rows, int n, uint8_t* out, int len) {
+  Bytes16 v[kPairwiseMax];
+  Bytes16 cnt[kPairwiseMax];
+  int x = 0;
+  for (; x + 16 <= len; x += 16) {
+    for (int k = 0; k < n; ++k) {
+      std::memcpy(&v[k], rows[k] + x, 16);
+      cnt[k] = Bytes16{};
     }
-    for (int x = 0; x < m; ++x) out[x0 + x] = static_cast<uint8_t>(best[x] & 0xFF);
+    for (int i = 0; i < n; ++i)
+      for (int j = i + 1; j < n; ++j) {
+        const Bytes16 eq = reinterpret_cast<Bytes16>(v[i] == v[j]);  // 0xFF where equal
+        cnt[i] -= eq;
+        cnt[j] -= eq;
+      }
+    Bytes16 bestCnt = cnt[0], bestVal = v[0];
+    for (int i = 1; i < n; ++i) {
+      const Bytes16 better =
+          reinterpret_cast<Bytes16>((cnt[i] > bestCnt) | ((cnt[i] == bestCnt) & (v[i] > bestVal)));
+      bestCnt = (cnt[i] & better) | (bestCnt & ~better);
+      bestVal = (v[i] & better) | (bestVal & ~better);
+    }
+    std::memcpy(out + x, &bestVal, 16);
   }
+  return x;  // elements done; the caller finishes the rest
 }
 
-// Large windows: one histogram, cleared only where it was touched.
-void modeRowHistogram(const uint8_t* const* rows, int n, uint8_t* out, int len) {
-  uint32_t counts[256] = {};
-  for (int x = 0; x < len; ++x) {
-    uint32_t best = 0;
+// Large windows and row ends: a histogram per element over a block of elements, so every
+// slot is read as a contiguous run; counters are cleared only where they were touched.
+constexpr int kHistBlock = 32;
+struct BlockCounts {
+  uint16_t bins[kHistBlock][256];
+};
+
+void modeRowHistogram(const uint8_t* const* rows, int n, uint8_t* out, int from, int len,
+                      BlockCounts& counts) {
+  uint32_t best[kHistBlock];
+  for (int x0 = from; x0 < len; x0 += kHistBlock) {
+    const int m = std::min(kHistBlock, len - x0);
+    std::fill(best, best + m, 0u);
     for (int j = 0; j < n; ++j) {
-      const uint8_t v = rows[j][x];
+      const uint8_t* r = rows[j] + x0;
       // The last increment of a value carries its final count, so the maximum over
       // all increments is the maximum over final counts.
-      best = std::max(best, (++counts[v] << 8) | v);
+      for (int x = 0; x < m; ++x)
+        best[x] = std::max(best[x], (static_cast<uint32_t>(++counts.bins[x][r[x]]) << 8) | r[x]);
     }
-    for (int j = 0; j < n; ++j) counts[rows[j][x]] = 0;
-    out[x] = static_cast<uint8_t>(best & 0xFF);
+    for (int j = 0; j < n; ++j) {
+      const uint8_t* r = rows[j] + x0;
+      for (int x = 0; x < m; ++x) counts.bins[x][r[x]] = 0;
+    }
+    for (int x = 0; x < m; ++x) out[x0 + x] = static_cast<uint8_t>(best[x] & 0xFF);
   }
 }
 
@@ -69,7 +89,8 @@ void temporalMode(const std::vector<cv::Mat>& ring, int ringLength, cv::Mat& dst
   dst.create(model.size(), model.type());
   dst.setTo(cv::Scalar::all(0));
   if (count <= 0 || model.depth() != CV_8U) return;
-  const int n = std::min(count, ringLength);
+  // 16-bit counters bound the window.
+  const int n = std::min({count, ringLength, 65535});
 
   std::vector<const cv::Mat*> window(n);
   for (int k = 0; k < n; ++k) {
@@ -83,14 +104,15 @@ void temporalMode(const std::vector<cv::Mat>& ring, int ringLength, cv::Mat& dst
 
   const int len = dst.cols * dst.channels();
   std::vector<const uint8_t*> rows(n);
+  auto counts = std::make_unique<BlockCounts>();  // zeroed; kept zero between blocks
   for (int y = 0; y < dst.rows; ++y) {
     for (int k = 0; k < n; ++k) rows[k] = window[k]->ptr<uint8_t>(y);
     uint8_t* out = dst.ptr<uint8_t>(y);
-    if (n == 2)
+    if (n == 2) {
       modeRowMax(rows.data(), out, len);
-    else if (n <= kPairwiseMax)
-      modeRowPairwise(rows.data(), n, out, len);
-    else
-      modeRowHistogram(rows.data(), n, out, len);
+      continue;
+    }
+    const int done = n <= kPairwiseMax ? modeRowPairwise(rows.data(), n, out, len) : 0;
+    modeRowHistogram(rows.data(), n, out, done, len, *counts);
   }
 }

@@ -68,7 +68,13 @@ TEST(EdgeMagnitude, SumOfAbsoluteDerivativesScaled) {
   EXPECT_EQ(dst.at<uchar>(4, 3), 141);
   EXPECT_EQ(dst.at<uchar>(4, 4), 141);
   EXPECT_EQ(dst.at<uchar>(4, 1), 0);
-  EXPECT_EQ(dst.at<uchar>(0, 3), 141);  // replicated border: no edge along the top
+  EXPECT_EQ(dst.at<uchar>(0, 3), 141);
+
+  // The border repeats the edge pixel, so a step right at the border still shows.
+  cv::Mat border(8, 8, CV_8UC1, cv::Scalar(100));
+  border.col(0).setTo(0);
+  edgeMagnitude(dst, border, 3);
+  EXPECT_EQ(dst.at<uchar>(4, 0), 141);
 
   // Diagonally off a corner both derivatives are 100: their sum counts, not the length.
   cv::Mat block = cv::Mat::zeros(8, 8, CV_8UC1);
