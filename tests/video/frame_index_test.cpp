@@ -115,11 +115,14 @@ TEST_P(FrameIndexTest, FarJumpsRewindsAndStepsStayExact) {
 }
 
 TEST_P(FrameIndexTest, FarJumpSkipsThePicturesInBetween) {
-  if (!GetParam().jumps) GTEST_SKIP() << "pictures are counted, so every one is decoded";
   expectIndex(20);
   const VideoSourceStats before = videoSourceStats(source_.get());
   expectIndex(kFrames - 10);
   const VideoSourceStats after = videoSourceStats(source_.get());
+  if (!GetParam().jumps) {  // counted pictures cannot be found by a seek
+    EXPECT_EQ(after.seeks, before.seeks);
+    return;
+  }
   EXPECT_GE(after.seeks, before.seeks + 1);
   // Keyframes come every 50 pictures, so at most about one group is decoded.
   EXPECT_LT(after.picturesDecoded - before.picturesDecoded, 80);
@@ -170,6 +173,7 @@ const ClipKind kKinds[] = {
     {"mpeg4_mp4", "mpeg4", ".mp4", 2, 50, true},
     // AVI stores no presentation times for B-frames: pictures are counted instead.
     {"mpeg4_avi", "mpeg4", ".avi", 2, 50, false},
+    {"h264_avi", "libx264", ".avi", -1, 50, false},
     {"mjpeg_avi", "mjpeg", ".avi", -1, -1, true},
 };
 
