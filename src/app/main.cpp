@@ -1,6 +1,9 @@
-#include <cstdio>
+#include <string>
+#include <vector>
 
-int main() {
-  std::printf("Prezentation extraction\n");
-  return 2;
+#include "run.h"
+#include "run_options.h"
+
+int main(int argc, char** argv) {
+  return runMain(parseRunOptions(std::vector<std::string>(argv, argv + argc)));
 }

@@ -1,0 +1,30 @@
+#pragma once
+// The run's windows. All window code lives here: HighGUI aborts the process when it
+// finds no display, so nothing is created unless one is there.
+
+#include <string>
+
+#include <opencv2/core.hpp>
+
+constexpr int kKeyEsc = 27;
+constexpr int kKeySpace = 32;
+
+// True when a window system can be reached (X11 or Wayland).
+bool displayAvailable();
+
+class Display {
+ public:
+  // Windows only when asked for and a display is available.
+  explicit Display(bool wanted);
+  ~Display();
+  bool enabled() const { return enabled_; }
+  void open(const std::string& window);
+  void show(const std::string& window, const cv::Mat& image);
+  // The key pressed within ms milliseconds (0: wait for ever), or -1. Headless: -1 at once.
+  int waitKey(int ms);
+  void close(const std::string& window);
+  void closeAll();
+
+ private:
+  bool enabled_;
+};

@@ -1,0 +1,44 @@
+#pragma once
+// Turns the slide change detector's decisions into slide records, their pictures and the
+// results file.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <opencv2/core.hpp>
+
+#include "slide_detector.h"
+#include "slide_list.h"
+
+struct PresentationSettings;
+
+struct IntervalStage {
+  std::unique_ptr<SlideList> list;
+  std::unique_ptr<SlideChangeDetector> detector;
+  SlideRecord* currentRecord = nullptr;  // the open record; stable inside the deque
+  int nextSlideId = 0;
+  bool listChanged = false;
+  int lastFrame = -1;  // last processed frame index
+  std::optional<std::string> imagesPath;
+  std::string outputXml;
+};
+
+// Creates the images directory (its result is ignored: a missing directory shows as
+// pictures that cannot be written).
+void intervalStagePrepare(IntervalStage& stage, const std::optional<std::string>& imagesPath,
+                          const std::string& outputXml);
+// Creates the slide list and the detector; false when the detector settings are unusable.
+bool intervalStageCreate(IntervalStage& stage, const std::string& inputVideo,
+                         const char* originalsPath, const PresentationSettings& settings);
+void intervalStageFrameBegin(IntervalStage& stage);
+// Opens the first record, feeds the detector; returns true on a slide change.
+bool intervalStageProcess(IntervalStage& stage, int t, const cv::Mat& presentImage);
+void intervalStageOpenRecord(IntervalStage& stage, int t, double confidence);
+void intervalStageCloseRecord(IntervalStage& stage, int t, const cv::Mat* picture);
+// Rewrites the results file when the frame opened a record.
+void intervalStageSave(IntervalStage& stage);
+// Picture of the slide shown now.
+const cv::Mat& intervalStageSlideImage(IntervalStage& stage);
+// Closes the open record at the last processed frame, saves its picture and the file.
+void intervalStageFinish(IntervalStage& stage);

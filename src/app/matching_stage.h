@@ -1,0 +1,50 @@
+#pragma once
+// Tells for every processed frame which original slide the screen shows.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <opencv2/core.hpp>
+
+#include "grad_dist.h"
+#include "original_library.h"
+#include "slide_list.h"
+
+struct PresentationSettings;
+struct IntervalStage;
+class Display;
+
+struct MatchingStage {
+  std::unique_ptr<GradDistExtractor> extractor;
+  int featureCount = 0;
+  int featureLength = 0;
+  cv::Mat featureMatrix;
+  cv::Mat featureImage;
+  std::unique_ptr<SlideList> originals;
+  std::unique_ptr<OriginalSlideLibrary> library;
+  cv::Mat voteRow;
+  cv::Mat matchAccumulator;
+  int matchIndex = 0;
+  double matchScore = 0.0;
+  bool matchDecided = false;
+};
+
+bool matchingEnabled(const MatchingStage& stage);
+// Initialises the extractor and makes the feature matrix.
+void matchingStageInit(MatchingStage& stage, const PresentationSettings& settings);
+// Reads the originals and builds their library. A file that gives no slide leaves
+// matching off with one warning on standard error. Returns false when the user pressed
+// Esc during the build.
+bool matchingStageLoad(MatchingStage& stage, const std::optional<std::string>& originalsPath,
+                       const PresentationSettings& settings, Display& display);
+// Clears the accumulated votes; called at every slide change.
+void matchingStageReset(MatchingStage& stage);
+// Scores the frame, decides, and records the match in the open record. presentGray is
+// smoothed in place on the way to the feature image.
+void matchingStageProcess(MatchingStage& stage, IntervalStage& intervals, int t,
+                          cv::Mat& presentGray, const PresentationSettings& settings);
+// The matched original's picture at the presentation size, or an empty matrix when the
+// frame decided no match or the picture cannot be loaded.
+cv::Mat matchingStageDisplayImage(const MatchingStage& stage, const IntervalStage& intervals,
+                                  const PresentationSettings& settings);

@@ -1,0 +1,153 @@
+#include "run.h"
+
+#include <cstdio>
+#include <string>
+
+#include <opencv2/imgproc.hpp>
+
+#include "display.h"
+#include "interval_stage.h"
+#include "matching_stage.h"
+#include "presentation_settings.h"
+#include "video_source.h"
+
+namespace {
+
+const char* const kMainFile = ".\\main";
+// Report statuses; only a missing input video uses kStatusUsage.
+constexpr int kStatusUsage = -2;
+constexpr int kStatusVideo = -1;
+
+[[noreturn]] void reportError(int status, const std::string& message, int line) {
+  cv::error(status, message, "Main", kMainFile, line);
+}
+
+// Settings the run cannot work with end it before any frame is touched.
+void checkSettings(const PresentationSettings& s, const std::string& configFile) {
+  std::string problem;
+  if (s.slideFrameStep < 1)
+    problem = "slideFrameStep must be at least 1";
+  else if (s.slideDiffBuff < 1 || s.slideDiffBuff > 255)
+    problem = "slideDiffBuff must be between 1 and 255";
+  else if (s.presentWidth < 1 || s.presentHeight < 1)
+    problem = "presentWidth and presentHeight must be at least 1";
+  else if (s.slideDetWidth < 1 || s.slideDetHeight < 1)
+    problem = "slideDetWidth and slideDetHeight must be at least 1";
+  else if (s.localWidth <= s.locWndSize || s.localHeight <= s.locWndSize)
+    problem = "localWidth and localHeight must be larger than locWndSize";
+  if (!problem.empty())
+    reportError(cv::Error::StsOutOfRange,
+                "Invalid settings in '" + configFile + "': " + problem + ".", 90);
+}
+
+// Without known corners the whole frame is the screen, as in a screen recording.
+cv::Mat wholeFramePerspective(const cv::Size& frame, const PresentationSettings& s) {
+  const float w = static_cast<float>(frame.width), h = static_cast<float>(frame.height);
+  cv::Mat corners(1, 4, CV_32FC2);
+  corners.at<cv::Vec2f>(0) = {0.f, 0.f};
+  corners.at<cv::Vec2f>(1) = {w, 0.f};
+  corners.at<cv::Vec2f>(2) = {w, h};
+  corners.at<cv::Vec2f>(3) = {0.f, h};
+  return perspectiveFromCorners(corners, s.presentWidth, s.presentHeight);
+}
+
+void openVideo(VideoSource* video, const std::string& path, int line) {
+  if (!videoSourceOpen(video, path))
+    reportError(kStatusVideo, "Cannot open video '" + path + "'.", line);
+}
+
+}  // namespace
+
+int slidetrackRun(const RunOptions& options) {
+  if (!options.inputVideo) {
+    std::printf("Prezentation extraction\n");
+    std::printf("%s", kUsageText);
+    reportError(kStatusUsage, "Input video name is missing.", 75);
+  }
+  const std::string& inputVideo = *options.inputVideo;
+  IntervalStage intervals;
+  intervalStagePrepare(intervals, options.imagesPath, options.outputXml);
+
+  std::unique_ptr<VideoSource> video = videoSourceCreate();
+  openVideo(video.get(), inputVideo, 85);
+  Display display(options.showWindows);
+  display.open("Video");
+
+  SampleViewer sampleViewer;
+  if (display.enabled()) {
+    sampleViewer = [&display](const cv::Mat& sample) {
+      display.show("Video", sample);
+      return display.waitKey(10);
+    };
+  }
+  std::string settingsError;
+  std::unique_ptr<PresentationSettings> settings = presentationSettingsLoad(
+      nullptr, options.configFile, video.get(), sampleViewer, &settingsError);
+  if (!settings) reportError(cv::Error::StsParseError, settingsError, 88);
+  checkSettings(*settings, options.configFile);
+  MatchingStage matching;
+  if (!videoSourceIsOpen(video.get())) openVideo(video.get(), inputVideo, 96);
+
+  const int frameCount = videoSourceFrameCount(video.get());
+  const cv::Mat* first = videoSourceGetFrameAtTime(video.get(), 0);
+  if (!first) first = videoSourceImage(video.get());
+  if (!first && frameCount != 0)
+    reportError(kStatusVideo, "Cannot decode a frame of video '" + inputVideo + "'.", 100);
+  matchingStageInit(matching, *settings);
+
+  const cv::Size frameSize = first ? first->size() : cv::Size(1, 1);
+  cv::Mat presentImage(settings->presentHeight, settings->presentWidth, CV_8UC3);
+  cv::Mat frameImage(frameSize, CV_8UC3);
+  cv::Mat presentGray(settings->presentHeight, settings->presentWidth, CV_8UC1);
+  if (!matchingStageLoad(matching, options.slidesOriginals, *settings, display)) {
+    std::printf("\nAnalysis of the original slides aborted.\n");
+    return kExitFailure;
+  }
+  if (!intervalStageCreate(intervals, inputVideo,
+                           matching.originals ? options.slidesOriginals->c_str() : nullptr,
+                           *settings))
+    reportError(cv::Error::StsOutOfRange, "Cannot create the slide change detector.", 110);
+  if (settings->perspectiveMatrix.empty()) {
+    std::printf("No screen corners known: the whole frame is taken as the screen.\n");
+    settings->perspectiveMatrix = wholeFramePerspective(frameSize, *settings);
+  }
+
+  std::printf("\nStart process frames\n");
+  for (int t = 0; frameCount == kUnknownFrameCount || t < frameCount;
+       t += settings->slideFrameStep) {
+    intervalStageFrameBegin(intervals);
+    std::printf("Frame[% 8d:% 8d] ", t, frameCount);
+    const cv::Mat* frame = videoSourceGetFrame(video.get(), t);
+    if (!frame) break;
+    cv::cvtColor(*frame, frameImage, cv::COLOR_BGRA2BGR);
+    cv::warpPerspective(frameImage, presentImage, settings->perspectiveMatrix, presentImage.size(),
+                        cv::INTER_NEAREST, cv::BORDER_CONSTANT, cv::Scalar::all(0));
+    cv::cvtColor(presentImage, presentGray, cv::COLOR_BGR2GRAY);
+    if (intervalStageProcess(intervals, t, presentImage)) matchingStageReset(matching);
+    matchingStageProcess(matching, intervals, t, presentGray, *settings);
+    intervalStageSave(intervals);
+    std::printf("\n");
+    if (display.enabled()) {
+      display.show("Video", presentImage);
+      cv::Mat matched = matchingStageDisplayImage(matching, intervals, *settings);
+      display.show("Slide", matched.empty() ? intervalStageSlideImage(intervals) : matched);
+      const int key = display.waitKey(10);
+      if (key == kKeyEsc) break;
+      if (key == kKeySpace) display.waitKey(0);
+    }
+  }
+  intervalStageFinish(intervals);
+  std::fflush(stdout);
+  return kExitOk;
+}
+
+int runMain(const RunOptions& options) {
+  try {
+    return slidetrackRun(options);
+  } catch (const cv::Exception& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "Error: %s (%s, %s:%d)\n", e.err.c_str(), e.func.c_str(), e.file.c_str(),
+                 e.line);
+    return e.code == kStatusUsage ? kExitUsage : kExitFailure;
+  }
+}

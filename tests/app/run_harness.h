@@ -1,0 +1,85 @@
+#pragma once
+// Runs the built slidetrack binary on generated inputs and collects what it printed.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+namespace fs = std::filesystem;
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+inline std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+inline std::string shellQuote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// Runs the binary headless (no display variables) in dir.
+inline RunResult runSlidetrack(const fs::path& dir, const std::vector<std::string>& args) {
+  std::string command = "cd " + shellQuote(dir.string()) +
+                        " && env -u DISPLAY -u WAYLAND_DISPLAY " + shellQuote(SLIDETRACK_BIN);
+  for (const std::string& a : args) command += " " + shellQuote(a);
+  command += " >" + shellQuote((dir / "run.out").string()) + " 2>" +
+             shellQuote((dir / "run.err").string()) + " </dev/null";
+  const int raw = std::system(command.c_str());
+  RunResult result;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = readFile(dir / "run.out");
+  result.err = readFile(dir / "run.err");
+  return result;
+}
+
+// A fresh, empty directory for one test.
+inline fs::path freshDir(const std::string& name) {
+  fs::path dir =
+      fs::temp_directory_path() / ("slidetrack_" + name + "_" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+// Writes a configuration that holds the given corners (and optional extra settings).
+inline void writeConfig(const fs::path& path, const std::vector<cv::Point2f>& corners,
+                        int slideFrameStep = 25, int presentDetCount = 10) {
+  cv::FileStorage fs(path.string(), cv::FileStorage::WRITE);
+  fs << "Presentation"
+     << "{";
+  fs << "presentDetCount" << presentDetCount;
+  if (!corners.empty()) {
+    cv::Mat points(1, 4, CV_32FC2);
+    for (int i = 0; i < 4; ++i) points.at<cv::Vec2f>(i) = {corners[i].x, corners[i].y};
+    fs << "boardPoints" << points;
+  }
+  fs << "}";
+  fs << "SlideDetection"
+     << "{"
+     << "slideFrameStep" << slideFrameStep << "}";
+}
+
+// Lines of text, without their line ends.
+inline std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::stringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
