@@ -1,0 +1,171 @@
+// Costs of whole headless runs on a long lecture clip, each against its baseline,
+// measured side by side in one program run:
+//   video-source stepping vs ffmpeg's single-threaded decode,
+//   a run with known corners vs the stepping alone (and its peak memory),
+//   a first run (corner search) vs a second run (corners known),
+//   a run matching 40 originals vs the same run without them,
+//   building the library of 40 originals vs decoding 10 seconds of the clip.
+// Usage: run_pipeline_bench [--seconds N] [--originals N] [--repeat N] [--dir DIR]
+
+#include <filesystem>
+#include <string>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "bench_util.h"
+#include "grad_dist.h"
+#include "lecture_scene.h"
+#include "matching_stage.h"
+#include "original_library.h"
+#include "presentation_settings.h"
+#include "results_xml.h"
+#include "video_source.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Args {
+  int seconds = 120;
+  int originals = 40;
+  int repeat = 2;
+  fs::path dir = fs::temp_directory_path() / "slidetrack-bench";
+};
+
+LectureScene benchLecture(int seconds, int originals) {
+  LectureScene scene;
+  scene.screenCorners = {{{300, 110}, {985, 130}, {965, 640}, {315, 620}}};
+  scene.occluder = true;
+  scene.noiseSigma = 3.0;
+  const int perSlide = 25 * 6;
+  for (int f = 0, i = 0; f < seconds * 25; f += perSlide, ++i)
+    scene.schedule.push_back({(i * 7) % originals, std::min(perSlide, seconds * 25 - f)});
+  return scene;
+}
+
+void writeConfig(const fs::path& path, const LectureScene* withCorners) {
+  cv::FileStorage fs(path.string(), cv::FileStorage::WRITE);
+  fs << "Presentation"
+     << "{";
+  if (withCorners) {
+    cv::Mat points(1, 4, CV_32FC2);
+    for (int i = 0; i < 4; ++i)
+      points.at<cv::Vec2f>(i) = {withCorners->screenCorners[i].x, withCorners->screenCorners[i].y};
+    fs << "boardPoints" << points;
+  }
+  fs << "}";
+}
+
+double stepVideoSource(const std::string& clip, int step) {
+  const auto start = std::chrono::steady_clock::now();
+  std::unique_ptr<VideoSource> video = videoSourceCreate();
+  if (!videoSourceOpen(video.get(), clip)) return -1;
+  const int count = videoSourceFrameCount(video.get());
+  for (int t = 0; t < count; t += step)
+    if (!videoSourceGetFrame(video.get(), t)) break;
+  videoSourceRelease(video);
+  return secondsSince(start);
+}
+
+double buildLibrary(const SlideList& originals) {
+  PresentationSettings settings;
+  MatchingStage stage;
+  matchingStageInit(stage, settings);
+  const auto start = std::chrono::steady_clock::now();
+  bool aborted = false;
+  auto library = originalLibraryBuild(&originals, stage.extractor.get(), &settings, {}, &aborted);
+  const double s = secondsSince(start);
+  return library ? s : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Args args;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string a = argv[i];
+    if (a == "--seconds")
+      args.seconds = std::atoi(argv[i + 1]);
+    else if (a == "--originals")
+      args.originals = std::atoi(argv[i + 1]);
+    else if (a == "--repeat")
+      args.repeat = std::atoi(argv[i + 1]);
+    else if (a == "--dir")
+      args.dir = argv[i + 1];
+  }
+  fs::create_directories(args.dir);
+  const LectureScene scene = benchLecture(args.seconds, args.originals);
+  const fs::path clip = args.dir / ("lecture_" + std::to_string(args.seconds) + "s.mp4");
+  if (!fs::exists(clip)) {
+    std::printf("Making a %d s 1280x720 H.264 lecture clip...\n", args.seconds);
+    ClipOptions options;
+    options.width = 1280;
+    options.height = 720;
+    std::string error;
+    if (!writeLectureClip(scene, clip.string(), options, &error)) {
+      std::fprintf(stderr, "error: %s\n", error.c_str());
+      return 1;
+    }
+  }
+  auto list = slideListCreate(nullptr, nullptr);
+  for (int k = 0; k < args.originals; ++k) {
+    const fs::path png = args.dir / ("original_" + std::to_string(k) + ".png");
+    if (!fs::exists(png)) cv::imwrite(png.string(), drawSlide(k, {1024, 768}));
+    list->slides.push_back(slideRecordMake(k, png.c_str(), 0, 0, 0.0));
+  }
+  const fs::path originalsXml = args.dir / "originals.xml";
+  slidesSaveToXmlNode(list.get(), originalsXml.string());
+  const fs::path known = args.dir / "known.cfg.xml", unknown = args.dir / "unknown.cfg.xml";
+  const fs::path out = args.dir / "out.xml";
+  const std::string bin = SLIDETRACK_BIN;
+
+  long runRss = 0;
+  const double ffmpeg = fastestOf(args.repeat, [&] {
+    return runProcess(
+               {"ffmpeg", "-nostdin", "-threads", "1", "-i", clip.string(), "-f", "null", "-"})
+        .seconds;
+  });
+  const double stepping =
+      fastestOf(args.repeat, [&] { return stepVideoSource(clip.string(), 25); });
+  const double run = fastestOf(args.repeat, [&] {
+    writeConfig(known, &scene);
+    ProcessCost c =
+        runProcess({bin, "-i", clip.string(), "-c", known.string(), "-o", out.string(), "-hide"});
+    runRss = std::max(runRss, c.maxRssKb);
+    return c.seconds;
+  });
+  const double firstRun = fastestOf(args.repeat, [&] {
+    writeConfig(unknown, nullptr);
+    return runProcess(
+               {bin, "-i", clip.string(), "-c", unknown.string(), "-o", out.string(), "-hide"})
+        .seconds;
+  });
+  const double secondRun = fastestOf(args.repeat, [&] {
+    return runProcess(
+               {bin, "-i", clip.string(), "-c", unknown.string(), "-o", out.string(), "-hide"})
+        .seconds;
+  });
+  const double matched = fastestOf(args.repeat, [&] {
+    writeConfig(known, &scene);
+    return runProcess({bin, "-i", clip.string(), "-c", known.string(), "-o", out.string(), "-s",
+                       originalsXml.string(), "-hide"})
+        .seconds;
+  });
+  const double library = fastestOf(args.repeat, [&] { return buildLibrary(*list); });
+
+  std::printf("\nclip: %s (%d s, 1280x720, H.264), fastest of %d\n", clip.c_str(), args.seconds,
+              args.repeat);
+  std::printf("%-58s %8.3f s\n", "ffmpeg -threads 1 -i CLIP -f null -", ffmpeg);
+  printRatio("video source stepping by 25 / ffmpeg decode", stepping, ffmpeg, "<= 0.80");
+  printRatio("headless run, corners known / video source stepping", run, stepping, "<= 1.15");
+  std::printf("%-58s %8.1f MB  (target < 150 MB)\n", "peak memory of that run", runRss / 1024.0);
+  printRatio("first run (corner search) / second run (corners known)", firstRun, secondRun,
+             "<= 1.25");
+  char label[96];
+  std::snprintf(label, sizeof label, "run with -s (%d originals) / run without -s", args.originals);
+  printRatio(label, matched, run, "<= 1.15");
+  std::snprintf(label, sizeof label, "library of %d originals 1024x768 / decoding 10 s of clip",
+                args.originals);
+  printRatio(label, library, ffmpeg * 10.0 / args.seconds, "<= 1.00");
+  return 0;
+}
