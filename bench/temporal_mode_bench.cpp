@@ -1,12 +1,14 @@
 // Time of one per-element mode over a 640x480 colour window, fast path against a plain
-// per-element 256-bin histogram.
+// per-element 256-bin histogram; and of one detector step on a 640x480 frame.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
+#include "slide_detector.h"
 #include "temporal_mode.h"
 
 namespace {
@@ -56,5 +58,17 @@ int main() {
     std::printf("n = %3d: fast %8.2f ms, reference %8.2f ms, x%.0f%s\n", n, fastMs, slowMs,
                 slowMs / fastMs, agree ? "" : "  MISMATCH");
   }
+
+  // A steady slide: every step takes the no-change path (reference over the edge maps).
+  std::unique_ptr<SlideChangeDetector> det = slideDetCreate(nullptr, 120, 160, 10, 0.01f, 0.3f);
+  cv::Mat frame(480, 640, CV_8UC3, cv::Scalar(230, 230, 230));
+  for (int y = 60; y < 460; y += 40)
+    cv::rectangle(frame, cv::Rect(40, y, 500, 12), cv::Scalar(30, 30, 30), -1);
+  slideDetProcess(det.get(), frame, nullptr);
+  const double stepMs = medianMs(51, [&] { slideDetProcess(det.get(), frame, nullptr); });
+  while (det->pos != det->slideStart) slideDetProcess(det.get(), frame, nullptr);  // full window
+  const double pictureMs = medianMs(9, [&] { slideDetSlideImage(det.get()); });
+  std::printf("detector step, ring 10, no change: %.2f ms; slide picture over the ring: %.2f ms\n",
+              stepMs, pictureMs);
   return 0;
 }

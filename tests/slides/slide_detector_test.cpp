@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
@@ -119,6 +120,22 @@ TEST(SlideDetector, SlideChangeKeepsPicturesApart) {
   EXPECT_TRUE(same(det->refEdges, det->edges[4]));
   ASSERT_EQ(slideDetProcess(det.get(), a, nullptr), 1);
   EXPECT_TRUE(same(det->slideImage, b));
+}
+
+TEST(SlideDetector, StoredThresholdsTakeNoPart) {
+  const cv::Mat a = drawSlide(10), b = drawSlide(11);
+  const cv::Mat* sequence[] = {&a, &a, &b, &b, &a, &b};
+  auto run = [&](float diffThresh, float distrThresh) {
+    std::unique_ptr<SlideChangeDetector> det =
+        slideDetCreate(nullptr, 120, 160, 10, diffThresh, distrThresh);
+    std::vector<int> results;
+    for (const cv::Mat* frame : sequence)
+      results.push_back(slideDetProcess(det.get(), *frame, nullptr));
+    return results;
+  };
+  const std::vector<int> expected{0, 0, 1, 0, 1, 1};
+  EXPECT_EQ(run(0.01f, 0.3f), expected);
+  EXPECT_EQ(run(0.9f, 0.001f), expected);
 }
 
 TEST(SlideDetector, LongSlideWrapsTheRing) {
