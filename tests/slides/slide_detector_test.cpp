@@ -107,6 +107,7 @@ TEST(SlideDetector, SlideChangeKeepsPicturesApart) {
   const cv::Mat a = drawSlide(3), b = drawSlide(4);
   for (int i = 0; i < 4; ++i) ASSERT_EQ(slideDetProcess(det.get(), a, nullptr), 0);
   EXPECT_TRUE(same(slideDetSlideImage(det.get()), a));
+  const uchar* picture = det->slideImage.data;  // callers may hold on to the picture
   double score = 0;
   ASSERT_EQ(slideDetProcess(det.get(), b, &score), 1);
   EXPECT_GT(score, 0.3 * 0.05);
@@ -120,6 +121,7 @@ TEST(SlideDetector, SlideChangeKeepsPicturesApart) {
   EXPECT_TRUE(same(det->refEdges, det->edges[4]));
   ASSERT_EQ(slideDetProcess(det.get(), a, nullptr), 1);
   EXPECT_TRUE(same(det->slideImage, b));
+  EXPECT_EQ(det->slideImage.data, picture);
 }
 
 TEST(SlideDetector, StoredThresholdsTakeNoPart) {
