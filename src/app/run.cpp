@@ -52,8 +52,10 @@ cv::Mat wholeFramePerspective(const cv::Size& frame, const PresentationSettings&
 }
 
 void openVideo(VideoSource* video, const std::string& path, int line) {
-  if (!videoSourceOpen(video, path))
-    reportError(kStatusVideo, "Cannot open video '" + path + "'.", line);
+  if (videoSourceOpen(video, path)) return;
+  const std::string cause = videoSourceLastError(video);
+  reportError(kStatusVideo,
+              "Cannot open video '" + path + "'" + (cause.empty() ? "" : ": " + cause) + ".", line);
 }
 
 }  // namespace

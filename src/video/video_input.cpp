@@ -50,7 +50,8 @@ bool openDecoder(VideoDecoder& d) {
 bool decoderOpen(VideoDecoder& d, const std::string& path) {
   d = VideoDecoder();
   d.path = path;
-  av_log_set_level(AV_LOG_ERROR);
+  // The caller reports a failed open with its cause; the library stays quiet.
+  av_log_set_level(AV_LOG_FATAL);
 
   AVFormatContext* format = nullptr;
   AV_CHECK(avformat_open_input(&format, path.c_str(), nullptr, nullptr), &d.lastError, false);
