@@ -1,13 +1,76 @@
 #include "display.h"
 
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include <opencv2/highgui.hpp>
 
+namespace {
+
+bool connectUnix(const std::string& path, bool abstract) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const size_t offset = abstract ? 1 : 0;
+  if (path.size() + offset >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path + offset, path.data(), path.size());
+  const socklen_t length = static_cast<socklen_t>(sizeof(sa_family_t) + offset + path.size());
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0;
+  close(fd);
+  return ok;
+}
+
+bool connectTcp(const std::string& host, int port) {
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return false;
+  bool ok = false;
+  for (addrinfo* a = found; a && !ok; a = a->ai_next) {
+    const int fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+    if (fd < 0) continue;
+    ok = connect(fd, a->ai_addr, a->ai_addrlen) == 0;
+    close(fd);
+  }
+  freeaddrinfo(found);
+  return ok;
+}
+
+// DISPLAY is [host]:number[.screen]; a local server listens on its X11 socket.
+bool x11Reachable(const std::string& display) {
+  const size_t colon = display.rfind(':');
+  if (colon == std::string::npos) return false;
+  const std::string host = display.substr(0, colon);
+  const int number = std::atoi(display.c_str() + colon + 1);
+  if (host.empty() || host == "unix") {
+    const std::string socketPath = "/tmp/.X11-unix/X" + std::to_string(number);
+    return connectUnix(socketPath, true) || connectUnix(socketPath, false);
+  }
+  if (!host.empty() && host[0] == '/') return connectUnix(display.substr(0, colon), false);
+  return connectTcp(host, 6000 + number);
+}
+
+bool waylandReachable(const std::string& name) {
+  if (!name.empty() && name[0] == '/') return connectUnix(name, false);
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  return runtime && connectUnix(std::string(runtime) + "/" + name, false);
+}
+
+}  // namespace
+
 bool displayAvailable() {
+  // A display variable alone is not enough: HighGUI aborts when the server is gone.
   const char* x11 = std::getenv("DISPLAY");
+  if (x11 && *x11 && x11Reachable(x11)) return true;
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x11 && *x11) || (wayland && *wayland);
+  return wayland && *wayland && waylandReachable(wayland);
 }
 
 Display::Display(bool wanted) : enabled_(wanted && displayAvailable()) {}

@@ -9,7 +9,7 @@
 constexpr int kKeyEsc = 27;
 constexpr int kKeySpace = 32;
 
-// True when a window system can be reached (X11 or Wayland).
+// True when a window system answers (X11 or Wayland), not merely named.
 bool displayAvailable();
 
 class Display {

@@ -34,10 +34,11 @@ inline std::string shellQuote(const std::string& s) {
   return q + "'";
 }
 
-// Runs the binary headless (no display variables) in dir.
-inline RunResult runSlidetrack(const fs::path& dir, const std::vector<std::string>& args) {
-  std::string command = "cd " + shellQuote(dir.string()) +
-                        " && env -u DISPLAY -u WAYLAND_DISPLAY " + shellQuote(SLIDETRACK_BIN);
+// Runs the binary in dir behind a command prefix that sets up its environment.
+inline RunResult runSlidetrackWith(const fs::path& dir, const std::string& prefix,
+                                   const std::vector<std::string>& args) {
+  std::string command =
+      "cd " + shellQuote(dir.string()) + " && " + prefix + " " + shellQuote(SLIDETRACK_BIN);
   for (const std::string& a : args) command += " " + shellQuote(a);
   command += " >" + shellQuote((dir / "run.out").string()) + " 2>" +
              shellQuote((dir / "run.err").string()) + " </dev/null";
@@ -47,6 +48,11 @@ inline RunResult runSlidetrack(const fs::path& dir, const std::vector<std::strin
   result.out = readFile(dir / "run.out");
   result.err = readFile(dir / "run.err");
   return result;
+}
+
+// Runs the binary headless (no display variables) in dir.
+inline RunResult runSlidetrack(const fs::path& dir, const std::vector<std::string>& args) {
+  return runSlidetrackWith(dir, "env -u DISPLAY -u WAYLAND_DISPLAY", args);
 }
 
 // A fresh, empty directory for one test.

@@ -1,0 +1,50 @@
+// Windows when a display answers, and a headless run when none does.
+
+#include <gtest/gtest.h>
+
+#include "lecture_scene.h"
+#include "run_harness.h"
+
+namespace {
+
+class RunDisplay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = freshDir("display");
+    LectureScene scene = screenRecordingScene({320, 240});
+    scene.schedule = {{0, 30}, {1, 30}};
+    ClipOptions options;
+    options.width = 320;
+    options.height = 240;
+    std::string error;
+    ASSERT_TRUE(writeLectureClip(scene, (dir_ / "talk.mp4").string(), options, &error)) << error;
+    writeConfig(dir_ / "cfg.xml", {}, 10, /*presentDetCount=*/0);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+TEST_F(RunDisplay, NamedButUnreachableDisplayRunsHeadless) {
+  RunResult r = runSlidetrackWith(dir_, "env -u WAYLAND_DISPLAY DISPLAY=:987",
+                                  {"-i", "talk.mp4", "-c", "cfg.xml"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Frame[      50:      60] "), std::string::npos) << r.out;
+  r = runSlidetrackWith(dir_, "env -u DISPLAY WAYLAND_DISPLAY=/nonexistent/wayland-0",
+                        {"-i", "talk.mp4", "-c", "cfg.xml"});
+  EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(RunDisplay, WindowsUnderXvfbGiveTheSameResults) {
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "xvfb-run is not installed";
+  RunResult headless = runSlidetrack(dir_, {"-i", "talk.mp4", "-c", "cfg.xml", "-o", "a.xml"});
+  ASSERT_EQ(headless.status, 0) << headless.err;
+  RunResult shown = runSlidetrackWith(dir_, "xvfb-run -a",
+                                      {"-i", "talk.mp4", "-c", "cfg.xml", "-o", "b.xml", "-show"});
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_EQ(headless.out, shown.out);
+  std::string a = readFile(dir_ / "a.xml"), b = readFile(dir_ / "b.xml");
+  EXPECT_EQ(a.substr(a.find("<slides")), b.substr(b.find("<slides")));
+}
+
+}  // namespace
