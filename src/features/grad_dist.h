@@ -32,8 +32,8 @@ struct GradDistExtractor {
 };
 
 std::unique_ptr<GradDistExtractor> zorGllfGradDistCreate();
-int zorGllfGradDistInit(GradDistExtractor* extractor, int levelCount, int binCount,
-                        float stepRatio, int windowSize);
+int zorGllfGradDistInit(GradDistExtractor* extractor, int levelCount, int binCount, float stepRatio,
+                        int windowSize);
 // featureCount for an image of height x width; level < 0 sums all levels.
 int zorGllfGradDistGetSize(const GradDistExtractor* extractor, int height, int width, int level,
                            int* rowsOfWindows = nullptr, int* windowsPerRow = nullptr,

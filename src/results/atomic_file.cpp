@@ -73,3 +73,16 @@ bool replaceFileAtomically(const std::string& path, const std::function<bool(int
   syncDirectory(target);
   return true;
 }
+
+bool replaceFileWithText(const std::string& path, const std::string& text) {
+  return replaceFileAtomically(path, [&text](int fd) {
+    size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      done += static_cast<size_t>(n);
+    }
+    return true;
+  });
+}

@@ -9,3 +9,6 @@
 // failure the temporary is removed, path is left as it was, and false is returned.
 // The new file keeps the permissions of the file it replaces.
 bool replaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& write);
+
+// Replaces path with exactly text, as above.
+bool replaceFileWithText(const std::string& path, const std::string& text);

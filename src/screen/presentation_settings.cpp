@@ -1,6 +1,5 @@
 #include "presentation_settings.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,12 +9,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <limits>
-#include <vector>
 
 #include <opencv2/imgproc.hpp>
 
+#include "atomic_file.h"
 #include "presentation_localize.h"
 #include "video_source.h"
 
@@ -195,55 +193,15 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   return fs.releaseAndGetString();
 }
 
-bool writeAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-mode_t newFileMode(const std::string& target) {
-  struct stat st;
-  if (stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
-  mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
-// Writes beside the target and renames over it, so the file is either the old one or the
+// Written beside the target and renamed over it, so the file is either the old one or the
 // complete new one, never a torn mix.
 bool writeConfiguration(const std::string& path, const PresentationSettings& s,
                         const cv::Mat& boardPoints) {
-  std::string text;
   try {
-    text = formatSettings(path, s, boardPoints);
+    return replaceFileWithText(path, formatSettings(path, s, boardPoints));
   } catch (const cv::Exception&) {
     return false;
   }
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::path target(path);
-  if (fs::is_symlink(target, ec)) {
-    fs::path resolved = fs::canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  fs::path dir = target.parent_path();
-  std::string name = "." + target.filename().string() + ".tmpXXXXXX";
-  std::string temp = dir.empty() ? name : (dir / name).string();
-  std::vector<char> buffer(temp.begin(), temp.end());
-  buffer.push_back('\0');
-  int fd = mkstemp(buffer.data());
-  if (fd < 0) return false;
-  temp = buffer.data();
-  bool ok = fchmod(fd, newFileMode(target.string())) == 0 && writeAll(fd, text) && fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = std::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
 }
 
 }  // namespace
