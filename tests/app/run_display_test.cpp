@@ -13,11 +13,7 @@ class RunDisplay : public ::testing::Test {
     dir_ = freshDir("display");
     LectureScene scene = screenRecordingScene({320, 240});
     scene.schedule = {{0, 30}, {1, 30}};
-    ClipOptions options;
-    options.width = 320;
-    options.height = 240;
-    std::string error;
-    ASSERT_TRUE(writeLectureClip(scene, (dir_ / "talk.mp4").string(), options, &error)) << error;
+    ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, dir_ / "talk.mp4"));
     writeConfig(dir_ / "cfg.xml", {}, 10, /*presentDetCount=*/0);
   }
   void TearDown() override { fs::remove_all(dir_); }

@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <opencv2/core.hpp>
+
+#include "lecture_scene.h"
 
 namespace fs = std::filesystem;
 
@@ -88,4 +91,13 @@ inline std::vector<std::string> splitLines(const std::string& text) {
   std::stringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+// Encodes the scene at its own frame size.
+inline void writeSceneClip(const LectureScene& scene, const fs::path& path) {
+  ClipOptions options;
+  options.width = scene.frameSize.width;
+  options.height = scene.frameSize.height;
+  std::string error;
+  ASSERT_TRUE(writeLectureClip(scene, path.string(), options, &error)) << error;
 }

@@ -31,12 +31,7 @@ class RunIntervals : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new fs::path(freshDir("intervals"));
-    ClipOptions options;
-    options.width = 960;
-    options.height = 540;
-    std::string error;
-    ASSERT_TRUE(writeLectureClip(lecture(), (*dir_ / "talk.mp4").string(), options, &error))
-        << error;
+    ASSERT_NO_FATAL_FAILURE(writeSceneClip(lecture(), *dir_ / "talk.mp4"));
   }
   static void TearDownTestSuite() {
     fs::remove_all(*dir_);

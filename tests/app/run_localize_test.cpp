@@ -16,11 +16,7 @@ TEST(RunLocalize, FirstRunStoresTheCornersSecondRunSkipsTheSearch) {
   scene.occluder = true;
   scene.noiseSigma = 3;
   scene.schedule = {{0, 40}, {1, 40}};
-  ClipOptions options;
-  options.width = 1280;
-  options.height = 720;
-  std::string error;
-  ASSERT_TRUE(writeLectureClip(scene, (dir / "talk.mp4").string(), options, &error)) << error;
+  ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, dir / "talk.mp4"));
 
   RunResult first = runSlidetrack(dir, {"-i", "talk.mp4", "-hide"});
   ASSERT_EQ(first.status, 0) << first.err;

@@ -29,12 +29,7 @@ class RunMatching : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new fs::path(freshDir("matching"));
-    ClipOptions options;
-    options.width = 960;
-    options.height = 540;
-    std::string error;
-    ASSERT_TRUE(writeLectureClip(lecture(), (*dir_ / "talk.mp4").string(), options, &error))
-        << error;
+    ASSERT_NO_FATAL_FAILURE(writeSceneClip(lecture(), *dir_ / "talk.mp4"));
     // Originals, with an unreadable one first: the others keep their indices.
     auto originals = slideListCreate(nullptr, nullptr);
     originals->slides.push_back(slideRecordMake(99, "missing.png", 0, 0, 0.0));

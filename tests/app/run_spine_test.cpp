@@ -18,11 +18,7 @@ class RunSpine : public ::testing::Test {
     scene.frameSize = {640, 360};
     scene.screenCorners = {{{150, 60}, {500, 70}, {490, 310}, {160, 300}}};
     scene.schedule = {{0, 60}, {1, 70}};
-    ClipOptions options;
-    options.width = 640;
-    options.height = 360;
-    std::string error;
-    ASSERT_TRUE(writeLectureClip(scene, (*dir_ / "talk.mp4").string(), options, &error)) << error;
+    ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, *dir_ / "talk.mp4"));
   }
   static void TearDownTestSuite() {
     fs::remove_all(*dir_);
