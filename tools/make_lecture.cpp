@@ -218,12 +218,16 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // Ground truth: the slide shown and the true screen corners of every frame.
+  // Ground truth: the slide shown and the true screen corners of every frame, then the
+  // outer corners of the dark screen frame (the projected area's without one).
   std::ofstream truth(dir / "truth.csv");
-  truth << "frame,slide,tl_x,tl_y,tr_x,tr_y,br_x,br_y,bl_x,bl_y\n";
+  truth << "frame,slide,tl_x,tl_y,tr_x,tr_y,br_x,br_y,bl_x,bl_y,"
+           "frame_tl_x,frame_tl_y,frame_tr_x,frame_tr_y,frame_br_x,frame_br_y,frame_bl_x,"
+           "frame_bl_y\n";
   for (int f = 0; f < scene.frameCount(); ++f) {
     truth << f << ',' << scene.slideAt(f);
     for (const cv::Point2f& c : sceneCornersAt(scene, f)) truth << ',' << c.x << ',' << c.y;
+    for (const cv::Point2f& c : sceneFrameCornersAt(scene, f)) truth << ',' << c.x << ',' << c.y;
     truth << '\n';
   }
   truth.close();

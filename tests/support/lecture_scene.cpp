@@ -32,7 +32,7 @@ cv::Rect2f screenBox(const LectureScene& scene) {
 }
 
 // Corners pushed outwards by d pixels along each side's normal.
-std::vector<cv::Point> expandedQuad(const std::array<cv::Point2f, 4>& c, float d) {
+std::array<cv::Point2f, 4> expandedCorners(const std::array<cv::Point2f, 4>& c, float d) {
   cv::Point2f centre = (c[0] + c[1] + c[2] + c[3]) * 0.25f;
   cv::Point2f p[4], dir[4];
   for (int i = 0; i < 4; ++i) {
@@ -43,7 +43,7 @@ std::vector<cv::Point> expandedQuad(const std::array<cv::Point2f, 4>& c, float d
     if (n.dot(a - centre) < 0) n = -n;
     p[i] = a + n * d;
   }
-  std::vector<cv::Point> out;
+  std::array<cv::Point2f, 4> out;
   for (int i = 0; i < 4; ++i) {
     // Corner i joins side i-1 and side i.
     const int j = (i + 3) % 4;
@@ -54,8 +54,16 @@ std::vector<cv::Point> expandedQuad(const std::array<cv::Point2f, 4>& c, float d
       const float t = (w.x * dir[i].y - w.y * dir[i].x) / den;
       q = p[j] + dir[j] * t;
     }
-    out.emplace_back(cvRound(q.x), cvRound(q.y));
+    out[i] = q;
   }
+  return out;
+}
+
+// The screen frame as drawn: the expanded corners on whole pixels.
+std::vector<cv::Point> screenFramePolygon(const LectureScene& scene) {
+  std::vector<cv::Point> out;
+  for (const cv::Point2f& q : expandedCorners(scene.screenCorners, kFrameWidth))
+    out.emplace_back(cvRound(q.x), cvRound(q.y));
   return out;
 }
 
@@ -134,8 +142,7 @@ class LectureRenderer {
                   cv::FILLED);
     cv::GaussianBlur(room_, room_, cv::Size(0, 0), 2.0);
     if (scene_.drawScreenFrame) {
-      const auto outer = expandedQuad(scene_.screenCorners, kFrameWidth);
-      cv::fillConvexPoly(room_, outer, cv::Scalar(35, 35, 40), cv::LINE_AA);
+      cv::fillConvexPoly(room_, screenFramePolygon(scene_), cv::Scalar(35, 35, 40), cv::LINE_AA);
     }
   }
 
@@ -237,6 +244,15 @@ std::array<cv::Point2f, 4> sceneCornersAt(const LectureScene& scene, int frame) 
   const cv::Point2f shake = shakeAt(scene, frame);
   std::array<cv::Point2f, 4> corners = scene.screenCorners;
   for (cv::Point2f& c : corners) c += shake;
+  return corners;
+}
+
+std::array<cv::Point2f, 4> sceneFrameCornersAt(const LectureScene& scene, int frame) {
+  if (!scene.drawScreenFrame) return sceneCornersAt(scene, frame);
+  const cv::Point2f shake = shakeAt(scene, frame);
+  std::array<cv::Point2f, 4> corners;
+  const std::vector<cv::Point> drawn = screenFramePolygon(scene);
+  for (int i = 0; i < 4; ++i) corners[i] = cv::Point2f(drawn[i]) + shake;
   return corners;
 }
 

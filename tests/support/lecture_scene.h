@@ -42,5 +42,8 @@ LectureScene screenRecordingScene(cv::Size frameSize = cv::Size(1280, 720));
 cv::Mat renderLectureFrame(const LectureScene& scene, int frame);
 // The corners of the projected area in that frame (shake included).
 std::array<cv::Point2f, 4> sceneCornersAt(const LectureScene& scene, int frame);
+// The outer corners of the dark screen frame in that frame, where a board detector may
+// rightly lock on; the projected area's corners when the scene has no screen frame.
+std::array<cv::Point2f, 4> sceneFrameCornersAt(const LectureScene& scene, int frame);
 bool writeLectureClip(const LectureScene& scene, const std::string& path, ClipOptions options,
                       std::string* error = nullptr);
