@@ -1,0 +1,195 @@
+// Accuracy of whole runs on generated lectures, with the scoring the accuracy script uses,
+// and checks of that scoring itself.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <opencv2/imgproc.hpp>
+
+#include "accuracy_metrics.h"
+#include "lecture_scene.h"
+#include "run_harness.h"
+
+namespace {
+
+SlideList recordsStartingAt(const std::vector<std::pair<int, int>>& startAndMatch) {
+  SlideList list;
+  for (const auto& [start, match] : startAndMatch) {
+    list.slides.push_back(slideRecordMake(int(list.slides.size()), nullptr, start, start, 0));
+    if (match >= 0) {
+      list.matchRecords.push_back(slideRecordMake(match, nullptr, 0, 0, 0));
+      list.slides.back().match = &list.matchRecords.back();
+    }
+  }
+  return list;
+}
+
+std::vector<TruthFrame> truthOfSlides(const std::vector<int>& slides) {
+  std::vector<TruthFrame> truth(slides.size());
+  for (size_t i = 0; i < slides.size(); ++i) truth[i].slide = slides[i];
+  return truth;
+}
+
+}  // namespace
+
+TEST(ChangeScoring, PairsOneToOneWithinTolerance) {
+  // Two reports near the first true change: only one may count.
+  ChangeScore s = scoreChanges({10, 20}, {10.5, 9.8, 19}, 2.0);
+  EXPECT_EQ(s.matched, 2);
+  EXPECT_DOUBLE_EQ(s.precision, 2.0 / 3);
+  EXPECT_DOUBLE_EQ(s.recall, 1.0);
+  EXPECT_NEAR(s.f1, 0.8, 1e-12);
+  // Closest pairs first: 11.5 belongs to 12, and 10.9 is still there for 10.
+  EXPECT_EQ(scoreChanges({10, 12}, {11.5, 10.9}, 2.0).matched, 2);
+  s = scoreChanges({10}, {12.0, 12.01}, 2.0);
+  EXPECT_EQ(s.matched, 1);  // the tolerance is inclusive, 12.01 is outside
+  EXPECT_EQ(scoreChanges({10}, {12.01}, 2.0).matched, 0);
+  // No changes on either side is a perfect score, reports into a still lecture are not.
+  EXPECT_DOUBLE_EQ(scoreChanges({}, {}, 2.0).f1, 1.0);
+  EXPECT_DOUBLE_EQ(scoreChanges({}, {5}, 2.0).f1, 0.0);
+}
+
+TEST(ChangeScoring, ChangesCountInPicturesAtTheFrameIndexConvention) {
+  EXPECT_EQ(trueChangePictures(truthOfSlides({0, 0, 1, 1, 0, 0})), (std::vector<int>{2, 4}));
+  // A record opened at index 50 was seen on picture 49.
+  const SlideList list = recordsStartingAt({{0, -1}, {50, -1}, {100, -1}});
+  EXPECT_EQ(reportedChangePictures(list), (std::vector<int>{49, 99}));
+  EXPECT_EQ(pictureAtIndex(0), 0);
+  EXPECT_EQ(pictureAtIndex(1), 0);
+}
+
+TEST(MatchScoring, EachProcessedFrameNeedsTheShownSlidesOriginal) {
+  // Pictures 0..4 show slide 3, pictures 5..9 slide 7; originals id 30 -> 3, id 70 -> 7.
+  const std::vector<TruthFrame> truth = truthOfSlides({3, 3, 3, 3, 3, 7, 7, 7, 7, 7});
+  const std::map<int, int> ids = {{30, 3}, {70, 7}};
+  // Index 6 shows picture 5, the first of slide 7; the last record runs to the end.
+  MatchScore s = scoreMatches(recordsStartingAt({{0, 30}, {6, 70}}), ids, truth, 2);
+  EXPECT_EQ(s.frames, 5);
+  EXPECT_EQ(s.correct, 5);
+  // Opening at index 4 is too early: index 4 still shows picture 3, slide 3.
+  s = scoreMatches(recordsStartingAt({{0, 30}, {4, 70}}), ids, truth, 2);
+  EXPECT_EQ(s.correct, 4);
+  // An unmatched record, or one matched to an unknown id, is wrong for all its frames.
+  s = scoreMatches(recordsStartingAt({{0, -1}, {6, 71}}), ids, truth, 1);
+  EXPECT_EQ(s.frames, 10);
+  EXPECT_EQ(s.correct, 0);
+  EXPECT_DOUBLE_EQ(s.accuracy, 0.0);
+}
+
+TEST(CornerScoring, NearerOfProjectedAreaAndScreenFrame) {
+  TruthFrame f;
+  f.area = {{{100, 100}, {500, 100}, {500, 400}, {100, 400}}};
+  f.frame = {{{94, 94}, {506, 94}, {506, 406}, {94, 406}}};
+  // Shaken copies of that frame average back to it.
+  TruthFrame left = f, right = f;
+  for (int i = 0; i < 4; ++i) left.area[i].x -= 1, left.frame[i].x -= 1;
+  for (int i = 0; i < 4; ++i) right.area[i].x += 1, right.frame[i].x += 1;
+  const Quad found = {{{94, 97}, {500, 100}, {507, 406}, {100, 402}}};
+  const CornerScore s = scoreCorners(found, {left, right});
+  ASSERT_TRUE(s.found);
+  EXPECT_NEAR(s.max, 3.0, 1e-5);                     // TL is 3 px from either
+  EXPECT_NEAR(s.mean, (3.0 + 0 + 1 + 2) / 4, 1e-5);  // BR is nearer the frame
+  EXPECT_FALSE(scoreCorners(std::nullopt, {f}).found);
+}
+
+TEST(GroundTruthFiles, ReadsTruthOriginalsAndRates) {
+  const fs::path dir = freshDir("accuracy_files");
+  std::ofstream(dir / "old.csv") << "frame,slide,a,b,c,d,e,f,g,h\n0,4,1,2,3,4,5,6,7,8\n"
+                                 << "1,5,1,2,3,4,5,6,7,8\n";
+  std::string error;
+  const std::vector<TruthFrame> old = loadTruthCsv((dir / "old.csv").string(), &error);
+  ASSERT_EQ(old.size(), 2u) << error;
+  EXPECT_EQ(old[1].slide, 5);
+  EXPECT_EQ(old[0].frame, old[0].area);  // no screen-frame columns
+  EXPECT_EQ(old[0].area[2], cv::Point2f(5, 6));
+  std::ofstream(dir / "gap.csv") << "header\n0,1,1,2,3,4,5,6,7,8\n2,1,1,2,3,4,5,6,7,8\n";
+  EXPECT_TRUE(loadTruthCsv((dir / "gap.csv").string(), &error).empty());
+  EXPECT_NE(error.find(":3:"), std::string::npos) << error;
+
+  std::ofstream(dir / "originals.xml")
+      << "<data><slides><slide id=\"8\" src=\"/x/slides/slide_2.png\"/>"
+      << "<slide id=\"9\" src=\"/x/other.png\"/><slide id=\"1\" src=\"slide_11.png\"/>"
+      << "</slides></data>";
+  const std::map<int, int> ids = loadOriginalSlideIndices((dir / "originals.xml").string(), &error);
+  EXPECT_EQ(ids, (std::map<int, int>{{8, 2}, {1, 11}}));
+
+  EXPECT_DOUBLE_EQ(parseFrameRate("30000/1001"), 30000.0 / 1001);
+  EXPECT_DOUBLE_EQ(parseFrameRate("25"), 25.0);
+  EXPECT_EQ(parseFrameRate("25/0"), 0.0);
+  EXPECT_EQ(parseFrameRate("fast"), 0.0);
+  fs::remove_all(dir);
+}
+
+TEST(GroundTruthFiles, ScreenFrameCornersLieOnTheDrawnFrame) {
+  LectureScene scene;
+  scene.schedule = {{0, 1}};
+  const cv::Mat frame = renderLectureFrame(scene, 0);
+  const auto area = sceneCornersAt(scene, 0);
+  const auto outer = sceneFrameCornersAt(scene, 0);
+  const cv::Point2f centre = (area[0] + area[2]) * 0.5f;
+  for (int i = 0; i < 4; ++i) {
+    const cv::Point2f towardsCentre = (centre - outer[i]) / float(cv::norm(centre - outer[i]));
+    const cv::Vec3b inside = frame.at<cv::Vec3b>(outer[i] + 2.5f * towardsCentre);
+    const cv::Vec3b outside = frame.at<cv::Vec3b>(outer[i] - 2.5f * towardsCentre);
+    EXPECT_LT(inside[1], 60) << i;   // the dark frame
+    EXPECT_GT(outside[1], 90) << i;  // the wall
+    EXPECT_GT(cv::norm(outer[i] - area[i]), 6.0) << i;
+  }
+  const LectureScene recording = screenRecordingScene();
+  EXPECT_EQ(sceneFrameCornersAt(recording, 0), sceneCornersAt(recording, 0));
+}
+
+// Whole runs: first run (corner search), headless, with the originals.
+struct CleanLecture {
+  const char* name;
+  const char* options;  // generator options
+  double fps;
+  cv::Size frameSize;
+};
+
+class AccuracyOnCleanLectures : public testing::TestWithParam<CleanLecture> {};
+
+TEST_P(AccuracyOnCleanLectures, MeetsThresholds) {
+  const CleanLecture& c = GetParam();
+  const fs::path dir = freshDir(std::string("accuracy_") + c.name);
+  const std::string generate = shellQuote(SLIDETRACK_MAKE_LECTURE) + " --out " +
+                               shellQuote(dir.string()) + " " + c.options + " >" +
+                               shellQuote((dir / "gen.log").string());
+  ASSERT_EQ(std::system(generate.c_str()), 0) << readFile(dir / "gen.log");
+  const RunResult run = runSlidetrack(dir, {"-i", "lecture.mp4", "-s", "originals.xml", "-hide"});
+
+  RunFiles files;
+  files.truthCsv = (dir / "truth.csv").string();
+  files.originalsXml = (dir / "originals.xml").string();
+  files.resultsXml = (dir / "lecture.mp4.xml").string();
+  files.configXml = (dir / "lecture.mp4.cfg.xml").string();
+  files.fps = c.fps;
+  Evaluation e;
+  std::string error;
+  ASSERT_TRUE(evaluateRun(files, &e, &error)) << error << "\n" << run.err;
+  const std::string line = formatEvaluation(c.name, e);
+  RecordProperty("evaluation", line);
+  EXPECT_GE(e.changes.truth, 8) << line;
+  EXPECT_GE(e.changes.f1, 0.95) << line;
+  EXPECT_GE(e.matches.accuracy, 0.95) << line;
+  if (!e.corners.found) {
+    // No screen found: the run rectified the whole frame, right only for a recording.
+    const float w = float(c.frameSize.width), h = float(c.frameSize.height);
+    const Quad whole = {{{0, 0}, {w, 0}, {w, h}, {0, h}}};
+    e.corners = scoreCorners(whole, loadTruthCsv(files.truthCsv, &error));
+  }
+  EXPECT_LE(e.corners.max, 4.0) << line;
+  if (!HasFailure()) fs::remove_all(dir);
+}
+
+// Eight slides, the third shown again after the fifth; three seconds each.
+#define LECTURE " --slides 8 --revisit --seconds-per-slide 3"
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, AccuracyOnCleanLectures,
+    testing::Values(
+        CleanLecture{"camera", "--scenario moderate --fps 25" LECTURE, 25.0, {1280, 720}},
+        CleanLecture{"screencast", "--scenario screencast --fps 25" LECTURE, 25.0, {1280, 720}},
+        CleanLecture{
+            "ntsc", "--scenario moderate --fps 30000/1001" LECTURE, 30000.0 / 1001, {1280, 720}}),
+    [](const testing::TestParamInfo<CleanLecture>& info) { return info.param.name; });

@@ -1,0 +1,88 @@
+// slidetrack-evaluate: scores a slidetrack run on a lecture from slidetrack-make-lecture and
+// prints one key=value line for scripts.
+
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "accuracy_metrics.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kUsage[] =
+    "Usage: slidetrack-evaluate [options] LECTURE_DIR\n"
+    "  LECTURE_DIR holds truth.csv and originals.xml from slidetrack-make-lecture\n"
+    "  --video PATH       the clip that was analysed (default LECTURE_DIR/lecture.mp4);\n"
+    "                     its results are PATH.xml, its configuration PATH.cfg.xml\n"
+    "  --results PATH     results file, when not PATH.xml\n"
+    "  --config PATH      configuration file, when not PATH.cfg.xml\n"
+    "  --fps RATE         frame rate of the clip: 25, 30000/1001, ... (required)\n"
+    "  --tolerance S      seconds within which a found change counts (default 2)\n"
+    "  --name NAME        scenario name printed first (default the directory name)\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dir, video, results, config, name;
+  RunFiles files;
+  files.fps = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    const bool hasValue = i + 1 < argc;
+    if (arg.rfind("--", 0) == 0 && !hasValue) {
+      std::cerr << "Missing value for " << arg << "\n" << kUsage;
+      return 2;
+    }
+    if (arg == "--video") {
+      video = argv[++i];
+    } else if (arg == "--results") {
+      results = argv[++i];
+    } else if (arg == "--config") {
+      config = argv[++i];
+    } else if (arg == "--name") {
+      name = argv[++i];
+    } else if (arg == "--fps") {
+      files.fps = parseFrameRate(argv[++i]);
+      if (files.fps <= 0) {
+        std::cerr << "Bad frame rate " << argv[i] << "\n";
+        return 2;
+      }
+    } else if (arg == "--tolerance") {
+      files.tolerance = std::strtod(argv[++i], nullptr);
+    } else if (arg.rfind("--", 0) == 0 || !dir.empty()) {
+      std::cerr << "Unexpected argument " << arg << "\n" << kUsage;
+      return 2;
+    } else {
+      dir = arg;
+    }
+  }
+  if (dir.empty() || files.fps <= 0) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  if (video.empty()) video = (fs::path(dir) / "lecture.mp4").string();
+  if (name.empty()) {
+    fs::path whole = fs::absolute(dir).lexically_normal();
+    if (whole.filename().empty()) whole = whole.parent_path();  // "dir/" or "."
+    name = whole.filename().string();
+  }
+  files.truthCsv = (fs::path(dir) / "truth.csv").string();
+  files.originalsXml = (fs::path(dir) / "originals.xml").string();
+  files.resultsXml = results.empty() ? video + ".xml" : results;
+  files.configXml = config.empty() ? video + ".cfg.xml" : config;
+
+  Evaluation evaluation;
+  std::string error;
+  if (!evaluateRun(files, &evaluation, &error)) {
+    std::cerr << "slidetrack-evaluate: " << error << "\n";
+    return 1;
+  }
+  std::cout << formatEvaluation(name, evaluation) << "\n";
+  return 0;
+}
