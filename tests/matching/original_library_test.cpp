@@ -1,19 +1,28 @@
-// Building the features of the original slides, with progress and Esc.
+// Building the features of the original slides, and recognising screen images by them.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "grad_dist.h"
 #include "lecture_scene.h"
 #include "original_library.h"
 #include "presentation_settings.h"
-#include "temp_slides.h"
+#include "slide_list.h"
+#include "slide_matcher.h"
 
 namespace {
 
 struct OriginalLibrary : ::testing::Test {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("originals_" + std::to_string(::getpid()));
+  SlideList originals;
   PresentationSettings settings;
   std::unique_ptr<GradDistExtractor> extractor = zorGllfGradDistCreate();
   std::vector<cv::Mat> shown;
@@ -21,114 +30,138 @@ struct OriginalLibrary : ::testing::Test {
     shown.push_back(picture.clone());
     return -1;
   };
-  void SetUp() override { zorGllfGradDistInit(extractor.get(), 2, 8, 0.31075269f, 31); }
 
-  cv::Mat element(const OriginalSlideLibrary& library, int k) {
-    return library.features.rowRange(k * 825, (k + 1) * 825);
+  void SetUp() override {
+    std::filesystem::create_directories(dir);
+    zorGllfGradDistInit(extractor.get(), 2, 8, 0.31075269f, 31);
   }
-  bool sameAsProgress(const cv::Mat& picture, double fraction) {
-    const cv::Mat expected = progressWindowShow("Feature Extraction: ", fraction, 35, 500);
-    return picture.size() == expected.size() && cv::norm(picture, expected, cv::NORM_INF) == 0;
+  void TearDown() override { std::filesystem::remove_all(dir); }
+
+  // Lists file as an original; writes picture there unless it is empty (a missing file).
+  void add(const std::string& file, const cv::Mat& picture) {
+    SlideRecord record;
+    record.src = (dir / file).string();
+    if (!picture.empty()) cv::imwrite(*record.src, picture);
+    originals.slides.push_back(record);
+  }
+  std::unique_ptr<OriginalSlideLibrary> build(const ProgressViewer& viewer,
+                                              bool* aborted = nullptr) {
+    return originalLibraryBuild(&originals, extractor.get(), &settings, viewer, aborted);
+  }
+  // The progress pictures shown are those of these fractions, in order.
+  bool showed(const std::vector<double>& fractions) {
+    if (shown.size() != fractions.size()) return false;
+    for (size_t i = 0; i < shown.size(); ++i) {
+      const cv::Mat expected = progressWindowShow("Feature Extraction: ", fractions[i], 35, 500);
+      if (cv::norm(shown[i], expected, cv::NORM_INF) != 0) return false;
+    }
+    return true;
   }
 };
 
+cv::Mat element(const OriginalSlideLibrary& library, int k) {
+  return library.features.rowRange(k * 825, (k + 1) * 825);
+}
+
+// What the rectified screen looks like: slightly misaligned corners, sensor noise, and
+// the speaker's dark silhouette over the lower part.
+cv::Mat screenImage(const cv::Mat& slide, cv::RNG& rng) {
+  const float w = slide.cols, h = slide.rows;
+  const cv::Point2f from[] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
+  const cv::Point2f corners[] = {{0, 0}, {640, 0}, {640, 480}, {0, 480}};
+  cv::Point2f to[4];
+  for (int i = 0; i < 4; ++i)
+    to[i] = corners[i] + cv::Point2f(rng.uniform(-6.f, 6.f), rng.uniform(-6.f, 6.f));
+  cv::Mat screen, noise(480, 640, CV_16SC3), noisy;
+  cv::warpPerspective(slide, screen, cv::getPerspectiveTransform(from, to), cv::Size(640, 480));
+  const int x = rng.uniform(60, 500);
+  cv::ellipse(screen, cv::Point(x, 480), cv::Size(70, 150), 0, 0, 360, cv::Scalar(35, 30, 30),
+              cv::FILLED);
+  cv::circle(screen, cv::Point(x, 300), 40, cv::Scalar(40, 40, 50), cv::FILLED);
+  rng.fill(noise, cv::RNG::NORMAL, 0, 6);
+  cv::add(screen, noise, noisy, cv::noArray(), CV_8UC3);
+  cv::cvtColor(noisy, screen, cv::COLOR_BGR2GRAY);
+  return screen;
+}
+
 }  // namespace
 
-TEST_F(OriginalLibrary, MissingOriginalKeepsItsPlaceAndStaysZero) {
-  TempSlides files("library_missing");
-  for (int k = 0; k < 4; ++k)
-    files.add("o" + std::to_string(k) + ".png", k == 1 ? cv::Mat() : drawSlide(k));
+TEST_F(OriginalLibrary, MissingOriginalKeepsItsPlaceAnySizeGivesTheFrameShape) {
+  cv::Mat grey;
+  cv::cvtColor(drawSlide(3, cv::Size(800, 600)), grey, cv::COLOR_BGR2GRAY);
+  add("large.png", drawSlide(0, cv::Size(2048, 1536)));
+  add("missing.png", cv::Mat());
+  add("small.png", drawSlide(2, cv::Size(200, 150)));
+  add("grey.png", grey);
   bool aborted = true;
-  auto library =
-      originalLibraryBuild(&files.list(), extractor.get(), &settings, recorder, &aborted);
+  auto library = build(recorder, &aborted);
   ASSERT_NE(library, nullptr);
   EXPECT_FALSE(aborted);
-  EXPECT_EQ(library->count, 4);
-  EXPECT_EQ(library->featureCount, 825);
-  EXPECT_EQ(library->binCount, 8);
   ASSERT_EQ(library->features.size(), cv::Size(8, 4 * 825));
-  EXPECT_TRUE(library->features.isContinuous());
   EXPECT_EQ(cv::countNonZero(element(*library, 1)), 0);
   for (int k : {0, 2, 3}) EXPECT_GT(cv::countNonZero(element(*library, k)), 825) << k;
-
-  ASSERT_EQ(shown.size(), 3u);
-  EXPECT_TRUE(sameAsProgress(shown[0], 0.0));
-  EXPECT_TRUE(sameAsProgress(shown[1], 0.5));
-  EXPECT_TRUE(sameAsProgress(shown[2], 0.75));
+  EXPECT_TRUE(showed({0.0, 0.5, 0.75}));
 
   // An element holds exactly what the frame path computes for the same picture.
-  cv::Mat picture = cv::imread(*files.list().slides[2].src, cv::IMREAD_COLOR), prepared;
+  cv::Mat picture = cv::imread(*originals.slides[2].src, cv::IMREAD_COLOR), prepared;
   featureImagePrepare(picture, prepared, settings);
   cv::Mat direct(825, 8, CV_32FC1);
   zorGllfGradDistExtract(extractor.get(), prepared, &direct);
   EXPECT_EQ(cv::norm(direct, element(*library, 2), cv::NORM_INF), 0.0);
 }
 
-TEST_F(OriginalLibrary, AnySizeOrColourGivesTheFrameShape) {
-  TempSlides files("library_shapes");
-  files.add("large.png", drawSlide(1, cv::Size(2048, 1536)));
-  files.add("small.png", drawSlide(2, cv::Size(200, 150)));
-  cv::Mat grey;
-  cv::cvtColor(drawSlide(3, cv::Size(800, 600)), grey, cv::COLOR_BGR2GRAY);
-  files.add("grey.png", grey);
-  auto library = originalLibraryBuild(&files.list(), extractor.get(), &settings, {}, nullptr);
-  ASSERT_NE(library, nullptr);
-  ASSERT_EQ(library->features.size(), cv::Size(8, 3 * 825));
-  for (int k = 0; k < 3; ++k) EXPECT_GT(cv::countNonZero(element(*library, k)), 825) << k;
-}
-
-TEST_F(OriginalLibrary, SingleOriginalShowsZeroPercentOnce) {
-  TempSlides files("library_single");
-  files.add("only.jpg", drawSlide(4));
-  auto library = originalLibraryBuild(&files.list(), extractor.get(), &settings, recorder, nullptr);
+TEST_F(OriginalLibrary, NothingOrOneToBuild) {
+  EXPECT_EQ(build(recorder), nullptr);
+  EXPECT_EQ(originalLibraryBuild(nullptr, extractor.get(), &settings, recorder, nullptr), nullptr);
+  EXPECT_EQ(originalLibraryBuild(&originals, nullptr, &settings, recorder, nullptr), nullptr);
+  EXPECT_TRUE(shown.empty());
+  add("only.jpg", drawSlide(4));
+  auto library = build(recorder);
   ASSERT_NE(library, nullptr);
   EXPECT_EQ(library->count, 1);
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_TRUE(sameAsProgress(shown[0], 0.0));
-}
-
-TEST_F(OriginalLibrary, NothingToBuild) {
-  SlideList empty;
-  EXPECT_EQ(originalLibraryBuild(&empty, extractor.get(), &settings, recorder, nullptr), nullptr);
-  EXPECT_EQ(originalLibraryBuild(nullptr, extractor.get(), &settings, recorder, nullptr), nullptr);
-  EXPECT_EQ(originalLibraryBuild(&empty, nullptr, &settings, recorder, nullptr), nullptr);
-  EXPECT_TRUE(shown.empty());
-  // Settings whose feature image holds no window.
-  TempSlides files("library_tiny");
-  files.add("a.png", drawSlide(0));
-  settings.localWidth = 20;
-  EXPECT_EQ(originalLibraryBuild(&files.list(), extractor.get(), &settings, recorder, nullptr),
-            nullptr);
+  EXPECT_TRUE(showed({0.0}));
+  settings.localWidth = 20;  // a feature image that holds no window
+  EXPECT_EQ(build(recorder), nullptr);
 }
 
 TEST_F(OriginalLibrary, EscapeStopsTheBuild) {
-  TempSlides files("library_escape");
-  for (int k = 0; k < 4; ++k) files.add("e" + std::to_string(k) + ".png", drawSlide(k));
+  for (int k = 0; k < 4; ++k) add("e" + std::to_string(k) + ".png", drawSlide(k));
   int calls = 0;
   bool aborted = false;
-  auto library = originalLibraryBuild(
-      &files.list(), extractor.get(), &settings,
-      [&](const cv::Mat&) { return ++calls == 2 ? 27 : -1; }, &aborted);
-  EXPECT_EQ(library, nullptr);
+  EXPECT_EQ(build([&](const cv::Mat&) { return ++calls == 2 ? 27 : -1; }, &aborted), nullptr);
   EXPECT_TRUE(aborted);
   EXPECT_EQ(calls, 2);
+}
+
+TEST_F(OriginalLibrary, EachScreenImageMatchesItsOriginal) {
+  for (int k = 0; k < 12; ++k) add("slide" + std::to_string(k) + ".png", drawSlide(k));
+  auto library = build({});
+  ASSERT_NE(library, nullptr);
+  cv::Mat features(825, 8, CV_32FC1), featureImage, voteRow;
+  cv::RNG rng(5);
+  for (int k = 0; k < 12; ++k) {
+    cv::Mat screen = screenImage(drawSlide(k), rng);
+    featureImagePrepare(screen, featureImage, settings);
+    ASSERT_NE(zorGllfGradDistExtract(extractor.get(), featureImage, &features), nullptr);
+    slideMatchScore(*library, features, nullptr, voteRow);
+    int index = -1;
+    double ratio = -1;
+    EXPECT_EQ(slideMatchDecide(voteRow, settings.matchLimit, &index, &ratio), 1) << ratio;
+    EXPECT_EQ(index, k) << ratio;
+  }
 }
 
 TEST(ProgressPicture, BarFrameAndCentredLabel) {
   const cv::Mat half = progressWindowShow("Feature Extraction: ", 0.5, 35, 500);
   ASSERT_EQ(half.size(), cv::Size(500, 35));
-  ASSERT_EQ(half.type(), CV_8UC3);
   EXPECT_EQ(half.at<cv::Vec3b>(4, 250), cv::Vec3b(200, 70, 70));  // bar reaches x = 250
   EXPECT_EQ(half.at<cv::Vec3b>(4, 251), cv::Vec3b(100, 20, 20));
-  EXPECT_EQ(half.at<cv::Vec3b>(0, 100), cv::Vec3b(200, 200, 200));
   EXPECT_EQ(half.at<cv::Vec3b>(34, 400), cv::Vec3b(200, 200, 200));
   const cv::Mat none = progressWindowShow("Feature Extraction: ", 0.0, 35, 500);
   EXPECT_EQ(none.at<cv::Vec3b>(4, 2), cv::Vec3b(100, 20, 20));
-  // Text in its colour, in the middle rows only.
   cv::Mat text;
   cv::inRange(none, cv::Scalar(230, 170, 170), cv::Scalar(255, 200, 200), text);
-  cv::Rect box = cv::boundingRect(text);
-  EXPECT_GT(box.area(), 0);
+  const cv::Rect box = cv::boundingRect(text);
   EXPECT_NEAR(box.x + box.width / 2.0, 250, 6);
   EXPECT_NEAR(box.y + box.height / 2.0, 17, 4);
   // The percentage is part of the picture.
