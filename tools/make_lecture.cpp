@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include <opencv2/imgcodecs.hpp>
@@ -29,6 +30,7 @@ struct Options {
   double secondsPerSlide = 4;
   int fpsNum = 25, fpsDen = 1;
   unsigned seed = 1;
+  std::string corners;  // overrides the scenario's screen corners when given
 };
 
 const char kUsage[] =
@@ -43,7 +45,9 @@ const char kUsage[] =
     "  --occluder              a speaker walks in front of the screen\n"
     "  --revisit               an earlier slide is shown again later\n"
     "  --codec NAME            libx264 | mpeg4 | mjpeg (default libx264)\n"
-    "  --seed N                seed of noise, shake and speaker (default 1)\n";
+    "  --seed N                seed of noise, shake and speaker (default 1)\n"
+    "  --corners X,Y,X,Y,X,Y,X,Y  projected area corners TL, TR, BR, BL in frame pixels\n"
+    "                          (camera scenarios only; default: the scenario's)\n";
 
 bool parseRate(const std::string& text, int* num, int* den) {
   char* end = nullptr;
@@ -67,8 +71,8 @@ bool parseNumber(const char* text, double* value) {
 }
 
 const std::set<std::string> kValueOptions = {
-    "--scenario",          "--out",    "--codec", "--fps", "--noise", "--shake",
-    "--seconds-per-slide", "--slides", "--seed"};
+    "--scenario",          "--out",    "--codec", "--fps",    "--noise", "--shake",
+    "--seconds-per-slide", "--slides", "--seed",  "--corners"};
 
 // Returns 0 to go on, otherwise the exit status.
 int parseArgs(int argc, char** argv, Options* o) {
@@ -107,6 +111,8 @@ int parseArgs(int argc, char** argv, Options* o) {
     } else if (arg == "--slides") {
       ok = parseNumber(v, &number) && number >= 1 && number <= 10000 && number == int(number);
       o->slides = int(number);
+    } else if (arg == "--corners") {
+      o->corners = v;
     } else if (arg == "--seed") {
       ok = parseNumber(v, &number) && number >= 0 && number == unsigned(number);
       o->seed = unsigned(number);
@@ -135,6 +141,24 @@ bool sceneFor(const std::string& name, LectureScene* scene) {
   } else {
     return false;
   }
+  return true;
+}
+
+// Eight numbers inside the frame, as TL, TR, BR, BL.
+bool parseCorners(const std::string& text, cv::Size frame, std::array<cv::Point2f, 4>* corners) {
+  std::stringstream in(text);
+  float v[8];
+  for (int i = 0; i < 8; ++i) {
+    std::string field;
+    double number = 0;
+    if (!std::getline(in, field, ',') || !parseNumber(field.c_str(), &number)) return false;
+    const int limit = i % 2 ? frame.height : frame.width;
+    if (number < 0 || number > limit) return false;
+    v[i] = float(number);
+  }
+  std::string rest;
+  if (std::getline(in, rest)) return false;
+  for (int i = 0; i < 4; ++i) (*corners)[i] = cv::Point2f(v[2 * i], v[2 * i + 1]);
   return true;
 }
 
@@ -172,6 +196,11 @@ int main(int argc, char** argv) {
   LectureScene scene;
   if (!sceneFor(o.scenario, &scene)) {
     std::cerr << "Unknown scenario " << o.scenario << "\n" << kUsage;
+    return 2;
+  }
+  if (!o.corners.empty() && (o.scenario == "screencast" ||
+                             !parseCorners(o.corners, scene.frameSize, &scene.screenCorners))) {
+    std::cerr << "Bad --corners " << o.corners << " for scenario " << o.scenario << "\n" << kUsage;
     return 2;
   }
   scene.noiseSigma = o.noise;
