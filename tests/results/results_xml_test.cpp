@@ -1,0 +1,257 @@
+// The results file: what is written, what is read back, and saving that never loses the
+// earlier file.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "atomic_file.h"
+#include "results_xml.h"
+
+namespace {
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// "id:start..end 'src' c=confidence -> match_id 'match_src'; " per record, parts only when set.
+std::string describe(const std::deque<SlideRecord>& records) {
+  std::string text;
+  for (const SlideRecord& r : records) {
+    text += std::to_string(r.id) + ":" + std::to_string(r.start) + ".." + std::to_string(r.end);
+    if (r.src) text += " '" + *r.src + "'";
+    if (r.confidence != 0) text += " c=" + std::to_string(r.confidence);
+    if (r.match) text += " -> " + std::to_string(r.match->id);
+    if (r.match && r.match->src) text += " '" + *r.match->src + "'";
+    text += "; ";
+  }
+  return text;
+}
+
+// Works in a fresh directory, removed afterwards, on a run's list of three records, the
+// middle one matched to an original.
+class ResultsXml : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "slidetrack-XXXXXX").string();
+    ASSERT_TRUE(mkdtemp(pattern.data()));
+    dir_ = pattern;
+    originals->slides.push_back(slideRecordMake(1000, "a.png", 0, 0, 0));
+    originals->slides.push_back(slideRecordMake(1001, "b & <c>.png", 3, 9, 0));
+    list->slides.push_back(slideRecordMake(0, "out/slide_00000000.jpg", 0, 49, 0.0));
+    list->slides.push_back(slideRecordMake(1, "out/slide_00000050.jpg", 50, 119, 0.4213579));
+    list->slides.back().match = &originals->slides[1];
+    list->slides.push_back(slideRecordMake(2, nullptr, 120, 120, 0.0));
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string file(const std::string& name) const { return dir_ + "/" + name; }
+  std::vector<std::string> entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // The result of saving, and what was printed on standard error.
+  std::pair<int, std::string> save(const std::string& path) {
+    testing::internal::CaptureStderr();
+    const int result = slidesSaveToXmlNode(list.get(), path);
+    return {result, testing::internal::GetCapturedStderr()};
+  }
+  std::unique_ptr<SlideList> read(const std::string& xml,
+                                  std::unique_ptr<SlideList> given = nullptr) {
+    std::ofstream(file("in.xml"), std::ios::binary) << xml;
+    return slidesLoadFromXml(std::move(given), file("in.xml").c_str());
+  }
+
+  std::string dir_;
+  std::unique_ptr<SlideList> originals = slideListCreate(nullptr, nullptr);
+  std::unique_ptr<SlideList> list = slideListCreate("lecture.mp4", "originals.xml");
+  const std::pair<int, std::string> saved{1, ""};
+  const std::pair<int, std::string> failed{0, "Error: Cannot save XML file.\n"};
+};
+
+}  // namespace
+
+TEST_F(ResultsXml, WritesElementsAndAttributesInOrder) {
+  ASSERT_EQ(save(file("r.xml")), saved);
+  EXPECT_EQ(
+      readText(file("r.xml")),
+      "<?xml version=\"1.0\"?>\n"
+      "<data>\n"
+      "  <sources>\n"
+      "    <video src=\"lecture.mp4\"/>\n"
+      "    <originals src=\"originals.xml\"/>\n"
+      "  </sources>\n"
+      "  <slides>\n"
+      "    <slide id=\"0\" start=\"0\" end=\"49\" confidence=\"0.000000\" "
+      "src=\"out/slide_00000000.jpg\"/>\n"
+      "    <slide id=\"1\" start=\"50\" end=\"119\" confidence=\"0.421358\" "
+      "src=\"out/slide_00000050.jpg\" match_id=\"1001\" match_src=\"b &amp; &lt;c&gt;.png\"/>\n"
+      "    <slide id=\"2\" start=\"120\" end=\"120\" confidence=\"0.000000\"/>\n"
+      "  </slides>\n"
+      "</data>\n");
+}
+
+TEST_F(ResultsXml, EmptySourcesFullNumbersAndMatchWithoutPath) {
+  EXPECT_EQ(slidesSaveToXmlNode(nullptr, file("x.xml")), -1);
+  list = slideListCreate(nullptr, nullptr);
+  ASSERT_EQ(save(file("e.xml")), saved);
+  EXPECT_EQ(readText(file("e.xml")),
+            "<?xml version=\"1.0\"?>\n<data>\n  <sources/>\n  <slides/>\n</data>\n");
+
+  const SlideRecord original = slideRecordMake(3, nullptr, 0, 0, 0);
+  list->slides.push_back(slideRecordMake(0, "", 0, 5, 1e300));
+  list->slides.back().match = &original;
+  ASSERT_EQ(save(file("e.xml")), saved);
+  // "%f" of 1e300 in full: 301 digits, the point and six decimals.
+  char expected[400];
+  std::snprintf(expected, sizeof expected, "confidence=\"%f\" src=\"\" match_id=\"3\"/>", 1e300);
+  EXPECT_NE(readText(file("e.xml")).find(expected), std::string::npos) << expected;
+  EXPECT_EQ(entries(), std::vector<std::string>{"e.xml"});
+}
+
+TEST_F(ResultsXml, WrittenResultsReadBack) {
+  list->slides.push_back(slideRecordMake(3, "", 121, 121, 0.9));
+  ASSERT_EQ(save(file("r.xml")), saved);
+  auto back = slidesLoadFromXml(nullptr, file("r.xml").c_str());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(describe(back->slides), describe(list->slides));
+  EXPECT_EQ(describe(back->matchRecords), "1001:0..0 'b & <c>.png'; ");
+  EXPECT_EQ(back->slides[1].match, &back->matchRecords[0]);
+  EXPECT_TRUE(back->videoSrc == list->videoSrc && back->originalsSrc == list->originalsSrc);
+  EXPECT_DOUBLE_EQ(back->slides[1].confidence, 0.421358);
+}
+
+TEST_F(ResultsXml, IdsNumbersAndGapRules) {
+  const struct {
+    const char* slides;
+    const char* expected;
+  } cases[] = {
+      {"<slide src='a.png'/><slide src='b.png' id='7'/><slide src='c.png'/>",
+       "1000:0..0 'a.png'; 7:0..0 'b.png'; 1001:0..0 'c.png'; "},
+      // Ends missing: each record ends before the next starts; the last stays open.
+      {"<slide id='0' start='0'/><slide id='1' start='10'/><slide id='2' start='25'/>",
+       "0:0..9; 1:10..24; 2:25..0; "},
+      // Starts missing: each record starts after the previous end.
+      {"<slide id='0' end='9'/><slide id='1' end='24'/><slide id='2' start='-3' end='30'/>",
+       "0:0..9; 1:10..24; 2:25..30; "},
+      // A start after an unended record closes it even when they overlap.
+      {"<slide start='5' end='0'/><slide start='3' end='8'/>", "1000:5..2; 1001:3..8; "},
+      // Numbers read as atoi and atof do, saturated out of range; nothing starts past the
+      // largest end.
+      {"<slide id=' 12abc' start='-99999999999999' end='3.9' confidence=' .5e1z'/>"
+       "<slide id='' start='x' end='99999999999999' confidence='no'/><slide/>",
+       "12:-2147483648..3 c=5.000000; 0:4..2147483647; 1000:0..0; "},
+  };
+  for (const auto& c : cases) {
+    auto got = read(std::string("<data><slides>") + c.slides + "</slides></data>");
+    ASSERT_TRUE(got) << c.slides;
+    EXPECT_EQ(describe(got->slides), c.expected);
+  }
+}
+
+TEST_F(ResultsXml, OnlyTheFirstSourcesAndSlidesAndTheirDirectChildrenCount) {
+  auto got = read(
+      "<root><!-- c --><other><slides><slide id='99'/></slides></other>"
+      "<sources><video src='v1'/><originals/><video src='v2'/><x src='no'/></sources>"
+      "<sources><originals src='ignored'/></sources>"
+      "<slides>text<slide id='1'/><group><slide id='98'/></group><Slide id='97'/>"
+      "<?pi x?><slide id='2'/></slides><slides><slide id='96'/></slides></root>");
+  ASSERT_TRUE(got);
+  EXPECT_EQ(describe(got->slides), "1:0..0; 2:0..0; ");
+  EXPECT_TRUE(got->videoSrc == std::string("v2") && !got->originalsSrc);
+  auto empty = read("<data><slides/></data>");
+  ASSERT_TRUE(empty) << "slides without slide: an empty list, not none";
+  EXPECT_TRUE(empty->slides.empty());
+}
+
+TEST_F(ResultsXml, GivenListKeepsItsPathsAndGainsRecords) {
+  auto given = slideListCreate("mine.avi", nullptr);
+  given->slides.push_back(slideRecordMake(0, "kept", 0, 0, 0));
+  const SlideRecord* first = &given->slides.front();
+  auto got = read(
+      "<data><sources><video src='theirs.avi'/></sources><slides>"
+      "<slide id='5' match_id='x1'/></slides></data>",
+      std::move(given));
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->videoSrc, std::optional<std::string>("mine.avi"));
+  EXPECT_EQ(describe(got->slides), "0:0..0 'kept'; 5:0..0 -> 0; ");
+  EXPECT_EQ(&got->slides.front(), first);
+}
+
+TEST_F(ResultsXml, BadFilesReturnTheGivenListQuietly) {
+  testing::internal::CaptureStderr();
+  for (const char* xml :
+       {"", "<data><slides><slide id='1'/>", "<data><slides><slide id='1'></slides></data>",
+        "not xml at all", "<data><sources/></data>", "<data><slides>&undefined;</slides></data>"}) {
+    EXPECT_FALSE(read(xml)) << xml;
+    auto given = slideListCreate("v", nullptr);
+    const SlideList* same = given.get();
+    auto back = read(xml, std::move(given));
+    EXPECT_TRUE(back.get() == same && back->slides.empty()) << xml;
+  }
+  EXPECT_FALSE(slidesLoadFromXml(nullptr, file("absent.xml").c_str()));
+  EXPECT_FALSE(slidesLoadFromXml(nullptr, dir_.c_str()));
+  EXPECT_FALSE(slidesLoadFromXml(nullptr, nullptr));
+  // An external document type is neither fetched nor complained about.
+  EXPECT_TRUE(
+      read("<!DOCTYPE data SYSTEM 'http://example.invalid/x.dtd'>"
+           "<data><slides>&declaredThere;<slide/></slides></data>"));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST_F(ResultsXml, RewritingReplacesTheWholeFileThroughLinksKeepingItsMode) {
+  ASSERT_EQ(save(file("r.xml")), saved);
+  ASSERT_EQ(chmod(file("r.xml").c_str(), 0640), 0);
+  ASSERT_EQ(symlink("r.xml", file("link.xml").c_str()), 0);
+  list->slides.resize(1);
+  ASSERT_EQ(save(file("link.xml")), saved);
+
+  EXPECT_EQ(readText(file("r.xml")).find("id=\"1\""), std::string::npos);
+  EXPECT_EQ(entries(), (std::vector<std::string>{"link.xml", "r.xml"})) << "no temporary";
+  struct stat info;
+  ASSERT_EQ(lstat(file("link.xml").c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  ASSERT_EQ(stat(file("r.xml").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  EXPECT_TRUE(replaceFileWithText(file("link.xml"), "text"));
+  EXPECT_EQ(readText(file("r.xml")), "text");
+}
+
+TEST_F(ResultsXml, FailedSaveReportsAndKeepsEarlierState) {
+  ASSERT_EQ(mkdir(file("busy.xml").c_str(), 0755), 0);
+  std::ofstream(file("busy.xml/keep")) << "earlier";
+  // A missing directory; a directory in the way (the rename fails after the write); no name.
+  for (const std::string& path : {file("missing/r.xml"), file("busy.xml"), std::string()})
+    EXPECT_EQ(save(path), failed) << path;
+  EXPECT_EQ(readText(file("busy.xml/keep")), "earlier");
+  EXPECT_EQ(entries(), std::vector<std::string>{"busy.xml"}) << "temporary removed";
+
+  // A file size limit makes the write fail part way, as a full disk would.
+  ASSERT_EQ(save(file("r.xml")), saved);
+  const std::string earlier = readText(file("r.xml"));
+  for (int i = 0; i < 2000; ++i) list->slides.push_back(slideRecordMake(i, "s.jpg", i, i, 0));
+  struct rlimit limit;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit unlimited = limit;
+  auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+  limit.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  const auto outcome = save(file("r.xml"));
+  setrlimit(RLIMIT_FSIZE, &unlimited);
+  std::signal(SIGXFSZ, previousSignal);
+  EXPECT_EQ(outcome, failed);
+  EXPECT_EQ(readText(file("r.xml")), earlier);
+  EXPECT_EQ(entries(), (std::vector<std::string>{"busy.xml", "r.xml"}));
+}
