@@ -9,6 +9,7 @@
 #include "interval_stage.h"
 #include "matching_stage.h"
 #include "presentation_settings.h"
+#include "rectifier.h"
 #include "video_source.h"
 
 namespace {
@@ -99,7 +100,6 @@ int slidetrackRun(const RunOptions& options) {
 
   const cv::Size frameSize = first ? first->size() : cv::Size(1, 1);
   cv::Mat presentImage(settings->presentHeight, settings->presentWidth, CV_8UC3);
-  cv::Mat frameImage(frameSize, CV_8UC3);
   cv::Mat presentGray(settings->presentHeight, settings->presentWidth, CV_8UC1);
   if (!matchingStageLoad(matching, options.slidesOriginals, *settings, display)) {
     std::printf("\nAnalysis of the original slides aborted.\n");
@@ -114,6 +114,9 @@ int slidetrackRun(const RunOptions& options) {
     settings->perspectiveMatrix = wholeFramePerspective(frameSize, *settings);
   }
 
+  Rectifier rectifier;
+  rectifierInit(rectifier, settings->perspectiveMatrix, frameSize, presentImage.size());
+
   std::printf("\nStart process frames\n");
   for (int t = 0; frameCount == kUnknownFrameCount || t < frameCount;
        t += settings->slideFrameStep) {
@@ -121,9 +124,7 @@ int slidetrackRun(const RunOptions& options) {
     std::printf("Frame[% 8d:% 8d] ", t, frameCount);
     const cv::Mat* frame = videoSourceGetFrame(video.get(), t);
     if (!frame) break;
-    cv::cvtColor(*frame, frameImage, cv::COLOR_BGRA2BGR);
-    cv::warpPerspective(frameImage, presentImage, settings->perspectiveMatrix, presentImage.size(),
-                        cv::INTER_NEAREST, cv::BORDER_CONSTANT, cv::Scalar::all(0));
+    rectifierApply(rectifier, *frame, presentImage);
     cv::cvtColor(presentImage, presentGray, cv::COLOR_BGR2GRAY);
     if (intervalStageProcess(intervals, t, presentImage)) matchingStageReset(matching);
     matchingStageProcess(matching, intervals, t, presentGray, *settings);
@@ -144,6 +145,8 @@ int slidetrackRun(const RunOptions& options) {
 }
 
 int runMain(const RunOptions& options) {
+  // One thread, as the whole design is: archives are processed one video per core.
+  cv::setNumThreads(1);
   try {
     return slidetrackRun(options);
   } catch (const cv::Exception& e) {

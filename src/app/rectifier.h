@@ -1,0 +1,16 @@
+#pragma once
+// Straightens the screen of every frame. The perspective map is fixed for a run, so the
+// source pixel of every screen pixel is found once and each frame is only a table lookup.
+
+#include <opencv2/core.hpp>
+
+struct Rectifier {
+  cv::Mat sourceOf;    // per screen pixel the frame pixel it shows, or (-1, -1) outside
+  cv::Mat screenBgra;  // work image: the screen before its fourth channel is dropped
+};
+
+// perspective maps frame coordinates to screen coordinates (3x3), as for a forward warp
+// with nearest-neighbour sampling and black outside the frame.
+void rectifierInit(Rectifier& r, const cv::Mat& perspective, cv::Size frame, cv::Size screen);
+// frameBgra: the 4-channel frame; screenBgr receives the rectified screen.
+void rectifierApply(Rectifier& r, const cv::Mat& frameBgra, cv::Mat& screenBgr);

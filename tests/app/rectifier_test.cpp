@@ -1,0 +1,50 @@
+#include "rectifier.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include "presentation_settings.h"
+
+namespace {
+
+// The lookup must pick exactly the pixels of a nearest-neighbour forward warp.
+void expectSameAsWarp(const cv::Mat& perspective, cv::Size frameSize) {
+  cv::Mat frame(frameSize, CV_8UC4);
+  cv::randu(frame, 0, 256);
+  Rectifier r;
+  const cv::Size screen(640, 480);
+  rectifierInit(r, perspective, frameSize, screen);
+  cv::Mat fast, bgr, warped;
+  rectifierApply(r, frame, fast);
+  cv::cvtColor(frame, bgr, cv::COLOR_BGRA2BGR);
+  cv::warpPerspective(bgr, warped, perspective, screen, cv::INTER_NEAREST, cv::BORDER_CONSTANT,
+                      cv::Scalar::all(0));
+  ASSERT_EQ(fast.type(), CV_8UC3);
+  EXPECT_EQ(cv::norm(fast, warped, cv::NORM_INF), 0.0);
+}
+
+cv::Mat fromCorners(std::initializer_list<float> xy) {
+  cv::Mat corners(1, 4, CV_32FC2);
+  std::copy(xy.begin(), xy.end(), corners.ptr<float>());
+  return perspectiveFromCorners(corners, 640, 480);
+}
+
+TEST(Rectifier, PicksThePixelsOfTheWarp) {
+  expectSameAsWarp(fromCorners({300, 110, 985, 130, 965, 640, 315, 620}), {1280, 720});
+  expectSameAsWarp(fromCorners({0, 0, 1280, 0, 1280, 720, 0, 720}), {1280, 720});
+  expectSameAsWarp(fromCorners({0, 0, 320, 0, 320, 240, 0, 240}), {320, 240});  // upscaling
+}
+
+TEST(Rectifier, ScreenPartlyOutsideTheFrameIsBlackThere) {
+  const cv::Mat perspective = fromCorners({-200, -50, 700, 10, 690, 500, -180, 470});
+  expectSameAsWarp(perspective, {640, 360});
+  Rectifier r;
+  rectifierInit(r, perspective, {640, 360}, {640, 480});
+  cv::Mat frame(360, 640, CV_8UC4, cv::Scalar::all(255)), screen;
+  rectifierApply(r, frame, screen);
+  EXPECT_EQ(screen.at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 0));
+  EXPECT_EQ(screen.at<cv::Vec3b>(240, 320), cv::Vec3b(255, 255, 255));
+}
+
+}  // namespace
