@@ -1,0 +1,229 @@
+// The video source: opening and closing, what it hands out, and exact frame indices (index
+// k shows the same picture however it is reached).
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "frame_code.h"
+#include "video_source.h"
+
+namespace {
+
+constexpr int kFrames = 310;
+
+std::string tempPath(const std::string& name) {
+  return ::testing::TempDir() + "video_source_" + std::to_string(getpid()) + "_" + name;
+}
+
+// The number shown by a picture handed out, -2 for none.
+int number(const cv::Mat* image) { return image ? frame_code::read(*image) : -2; }
+
+// A second of 8 kHz 8-bit mono silence: a valid media file without any video.
+void writeWave(const std::string& path) {
+  auto le = [](uint32_t value, int bytes) {
+    std::string text;
+    for (int i = 0; i < bytes; ++i) text += static_cast<char>(value >> (8 * i));
+    return text;
+  };
+  std::ofstream(path, std::ios::binary)
+      << "RIFF" << le(36 + 8000, 4) << "WAVEfmt " << le(16, 4) << le(1, 2) << le(1, 2)
+      << le(8000, 4) << le(8000, 4) << le(1, 2) << le(8, 2) << "data" << le(8000, 4)
+      << std::string(8000, '\x80');
+}
+
+void expectClosed(VideoSource* source) {
+  EXPECT_FALSE(videoSourceIsOpen(source));
+  EXPECT_EQ(videoSourceImage(source), nullptr);
+  EXPECT_EQ(videoSourceGetFrame(source, 7), nullptr);
+  EXPECT_EQ(videoSourceFrameCount(source), 0);
+}
+
+TEST(VideoSourceTest, FilesThatAreNoVideosFailQuietly) {
+  auto source = videoSourceCreate();
+  expectClosed(source.get());
+  const std::string wave = tempPath("tone.wav"), text = tempPath("notes.txt");
+  writeWave(wave);
+  std::ofstream(text) << "Lecture notes\nnot a video at all\n";
+
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(videoSourceOpen(source.get(), tempPath("missing.mp4")), 0);
+  expectClosed(source.get());
+  EXPECT_EQ(videoSourceOpen(source.get(), wave), 0);
+  EXPECT_EQ(videoSourceLastError(source.get()), "no video stream");
+  expectClosed(source.get());
+  // Text may be taken for some format or not; either way nothing breaks.
+  if (videoSourceOpen(source.get(), text) == 1) videoSourceGetFrame(source.get(), 3);
+  videoSourceClose(source.get());
+  expectClosed(source.get());
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // no messages of its own
+  std::remove(wave.c_str());
+  std::remove(text.c_str());
+
+  EXPECT_EQ(videoSourceOpen(nullptr, "x.mp4"), 0);  // a missing source is accepted
+  expectClosed(nullptr);
+  videoSourceClose(nullptr);
+  videoSourceRelease(source);
+  EXPECT_EQ(source, nullptr);
+  videoSourceRelease(source);
+}
+
+TEST(VideoSourceTest, BgraImageOfTheVideoOwnedByTheSourceAndReopenable) {
+  const std::string path = tempPath("numbers.mp4");
+  ClipOptions options;
+  options.fpsNum = 30000;
+  options.fpsDen = 1001;
+  ASSERT_TRUE(frame_code::writeNumberedClip(path, options, 60));
+
+  auto source = videoSourceCreate();
+  ASSERT_EQ(videoSourceOpen(source.get(), path), 1);
+  EXPECT_EQ(videoSourceFrameCount(source.get()), 60);  // 2.002 s at 29.97 per second
+  const cv::Mat* image = videoSourceImage(source.get());
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(number(image), 0);  // also checks BGRA of the video's size
+  const cv::Scalar red = cv::mean((*image)(frame_code::kRed));
+  const cv::Scalar blue = cv::mean((*image)(frame_code::kBlue));
+  EXPECT_TRUE(red[2] > 200 && red[0] < 60 && blue[0] > 200 && blue[2] < 60) << red << blue;
+
+  const uint8_t* pixels = image->data;
+  const cv::Mat* later = videoSourceGetFrame(source.get(), 30);
+  EXPECT_TRUE(later == image && later->data == pixels);  // the same image, overwritten
+
+  videoSourceClose(source.get());
+  expectClosed(source.get());
+  ASSERT_EQ(videoSourceOpen(source.get(), path), 1);
+  EXPECT_EQ(number(videoSourceGetFrame(source.get(), 20)), 19);
+  ASSERT_EQ(videoSourceOpen(source.get(), path), 1);  // opening an open source starts over
+  EXPECT_EQ(number(videoSourceImage(source.get())), 0);
+  EXPECT_EQ(number(videoSourceGetFrame(source.get(), 20)), 19);
+  std::remove(path.c_str());
+}
+
+struct ClipKind {
+  const char *name, *codec, *extension;
+  int bFrames;
+  bool jumps;  // the container gives every picture a timestamp, so keyframe jumps are possible
+};
+
+// Each clip is made once and walked picture by picture once: that walk is the reference,
+// the number and pixel digest of index k (k >= 1) at [k - 1].
+struct Reference {
+  std::string path;
+  std::vector<std::pair<int, size_t>> pictures;
+  ~Reference() { std::remove(path.c_str()); }
+};
+
+const Reference& referenceFor(const ClipKind& kind) {
+  static std::map<std::string, Reference> cache;
+  if (cache.count(kind.name)) return cache[kind.name];
+  Reference& ref = cache[kind.name];
+  ref.path = tempPath(std::string(kind.name) + kind.extension);
+  ClipOptions options;
+  options.codec = kind.codec;
+  options.bFrames = kind.bFrames;
+  options.gopSize = 50;
+  frame_code::writeNumberedClip(ref.path, options, kFrames);
+  auto source = videoSourceCreate();
+  EXPECT_EQ(videoSourceOpen(source.get(), ref.path), 1) << videoSourceLastError(source.get());
+  for (int k = 1; k <= kFrames + 1; ++k) {
+    const cv::Mat* image = videoSourceGetFrame(source.get(), k);
+    if (!image) break;
+    ref.pictures.emplace_back(frame_code::read(*image), frame_code::digest(*image));
+  }
+  return ref;
+}
+
+class FrameIndexTest : public ::testing::TestWithParam<ClipKind> {
+ protected:
+  void SetUp() override {
+    ref_ = &referenceFor(GetParam());
+    source_ = videoSourceCreate();
+    ASSERT_EQ(videoSourceOpen(source_.get(), ref_->path), 1);
+  }
+
+  void expectIndex(int k) {
+    const cv::Mat* image = videoSourceGetFrame(source_.get(), k);
+    ASSERT_NE(image, nullptr) << "index " << k;
+    const auto seen = std::make_pair(frame_code::read(*image), frame_code::digest(*image));
+    EXPECT_EQ(seen, ref_->pictures.at(k <= 1 ? 0 : k - 1)) << "index " << k;
+  }
+
+  VideoSourceStats stats() const { return videoSourceStats(source_.get()); }
+
+  const Reference* ref_ = nullptr;
+  std::unique_ptr<VideoSource> source_;
+};
+
+TEST_P(FrameIndexTest, WalkDeliversEveryPictureOnceUpToTheLast) {
+  // Including those the decoder holds back at the end of the input.
+  ASSERT_EQ(ref_->pictures.size(), static_cast<size_t>(kFrames));
+  for (int i = 0; i < kFrames; ++i) ASSERT_EQ(ref_->pictures[i].first, i) << "index " << i + 1;
+  EXPECT_EQ(videoSourceFrameCount(source_.get()), kFrames);
+}
+
+TEST_P(FrameIndexTest, StepsJumpsAndRewindsMatchTheWalk) {
+  for (int pass = 0; pass < 2; ++pass)  // the run's steps, again after a rewind
+    for (int k = 0; k < kFrames; k += 25) expectIndex(k);
+  // Samples across the middle half, as the screen search takes them.
+  for (int i = 0; i < 5; ++i) expectIndex(kFrames / 4 - 2 + (kFrames / 2 * i) / 5);
+  for (int k : {kFrames, 120, 119, kFrames - 3}) expectIndex(k);
+  std::mt19937 random(7);
+  for (int i = 0; i < 30; ++i) expectIndex(std::uniform_int_distribution<int>(0, kFrames)(random));
+}
+
+TEST_P(FrameIndexTest, FarJumpSkipsThePicturesInBetween) {
+  expectIndex(20);
+  const VideoSourceStats before = stats();
+  expectIndex(kFrames - 10);
+  if (GetParam().jumps)  // keyframes every 50 pictures: about one group is decoded
+    EXPECT_LT(stats().packetsDecoded - before.packetsDecoded, 80);
+  else  // counted pictures cannot be found by a seek
+    EXPECT_EQ(stats().seeks, before.seeks);
+}
+
+TEST_P(FrameIndexTest, CurrentNegativePastTheEndAndTimedIndices) {
+  expectIndex(40);
+  long long read = stats().packetsRead;
+  expectIndex(40);  // the current picture again, without decoding
+  EXPECT_EQ(stats().packetsRead, read);
+
+  EXPECT_EQ(number(videoSourceGetFrame(source_.get(), -5)), 40);  // never rewinds
+
+  for (int k : {kFrames + 1, kFrames + 30, -1})
+    EXPECT_EQ(videoSourceGetFrame(source_.get(), k), nullptr) << k;
+  expectIndex(3);  // back from the end
+
+  testing::internal::CaptureStdout();
+  for (unsigned k : {0u, 40u})
+    EXPECT_EQ(number(videoSourceGetFrameAtTime(source_.get(), k)), static_cast<int>(k));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "0               /0              40              /1600000        ");
+  expectIndex(41);  // the picture at the time of frame 40, by index
+
+  expectIndex(0);
+  read = stats().packetsRead;
+  expectIndex(1);  // the same picture as index 0
+  EXPECT_EQ(stats().packetsRead, read);
+}
+
+const ClipKind kKinds[] = {
+    {"h264_mp4", "libx264", ".mp4", -1, true},
+    {"h264_mkv", "libx264", ".mkv", -1, true},
+    {"mpeg4_mp4", "mpeg4", ".mp4", 2, true},
+    // AVI stores no presentation times for B-frames: pictures are counted instead.
+    {"mpeg4_avi", "mpeg4", ".avi", 2, false},
+    {"h264_avi", "libx264", ".avi", -1, false},
+    {"mjpeg_avi", "mjpeg", ".avi", -1, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Codecs, FrameIndexTest, ::testing::ValuesIn(kKinds),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
