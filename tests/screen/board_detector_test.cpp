@@ -1,5 +1,7 @@
 #include "board_detector.h"
 
+#include <sstream>
+
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
@@ -20,70 +22,54 @@ std::vector<cv::Point> walk(cv::Point a, cv::Point b) {
   return visited;
 }
 
-TEST(BoardLines, RectangleOutlineGivesSixLinesInExtractionOrder) {
+std::vector<float> anglesOf(const std::vector<HoughLine>& lines) {
+  std::vector<float> angles;
+  for (const HoughLine& l : lines) angles.push_back(l.angle);
+  return angles;
+}
+
+void expectZeroCorners(const cv::Point2f corners[4]) {
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(corners[i], cv::Point2f(0, 0)) << i;
+}
+
+TEST(BoardLines, RectangleOutlineGivesSixLinesAndTheFirstFullCandidate) {
   const cv::Mat edges = rectangleOutline();
   HoughAccumulator acc;
   BoardLines lines;
   std::vector<HoughPeak> peaks;
-  ASSERT_LT(boardMinLineVotes(160), 25.0);
-  ASSERT_GT(boardMinLineVotes(160), 24.0);
   boardCollectLines(acc, edges, boardMinLineVotes(160), lines, &peaks);
-
-  const HoughPeak expected[] = {{101, 25, 90}, {101, 95, 90},     {71, 30, 0},
-                                {71, 130, 0},  {49, -129, 179.4}, {48, -29, 178.8}};
   ASSERT_EQ(peaks.size(), 7u);
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(peaks[i].votes, expected[i].votes) << i;
-    EXPECT_NEAR(peaks[i].rho, expected[i].rho, 1e-9) << i;
-    EXPECT_NEAR(peaks[i].angle, expected[i].angle, 1e-9) << i;
-  }
-  EXPECT_EQ(peaks[6].votes, 9);
-
+  std::ostringstream taken;
+  for (int i = 0; i < 6; ++i)
+    taken << peaks[i].votes << "@" << peaks[i].angle << "," << peaks[i].rho << " ";
+  // The last two lines are the vertical sides seen again near 180 degrees.
+  EXPECT_EQ(taken.str(), "101@90,25 101@90,95 71@0,30 71@0,130 49@179.4,-129 48@178.8,-29 ");
+  EXPECT_EQ(peaks[6].votes, 9);  // below the 24 votes a line needs: the extraction stops
   ASSERT_EQ(lines.horizontalCount, 2);
-  EXPECT_EQ(lines.horizontalLines[0].rho, 25.0f);
-  EXPECT_EQ(lines.horizontalLines[1].rho, 95.0f);
-  ASSERT_EQ(lines.verticalCount, 4);
-  const HoughLine vertical[] = {{179.4f, -129}, {178.8f, -29}, {0, 30}, {0, 130}};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_FLOAT_EQ(lines.verticalLines[i].angle, vertical[i].angle) << i;
-    EXPECT_EQ(lines.verticalLines[i].rho, vertical[i].rho) << i;
-  }
+  EXPECT_EQ(anglesOf(lines.verticalLines), (std::vector<float>{179.4f, 178.8f, 0, 0}));  // by rho
 
+  // Two candidates reach full support; the first in loop order wins.
   cv::Point2f corners[4];
   EXPECT_FLOAT_EQ(boardFindQuadrilateral(lines, edges, 160, 120, corners), 1.0f);
   const cv::Point2f want[] = {{29.53f, 25}, {130, 25}, {130, 95}, {31.00f, 95}};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_NEAR(corners[i].x, want[i].x, 0.01) << i;
-    EXPECT_NEAR(corners[i].y, want[i].y, 1e-4) << i;
-  }
+  for (int i = 0; i < 4; ++i) EXPECT_LT(cv::norm(corners[i] - want[i]), 0.01) << i;
 }
 
 TEST(BoardLines, FamiliesSplitAt45And135AndSortStably) {
   BoardLines lines;
   boardLinesReset(lines, 640, 480);
-  boardLinesAdd(lines, 5, 44.4f);
-  boardLinesAdd(lines, 7, 45);
-  boardLinesAdd(lines, 7, 135);
-  boardLinesAdd(lines, -3, 135.6f);
-  boardLinesAdd(lines, 1, -90);  // brought to 90 for the split only
-  boardLinesAdd(lines, 7, 270);
+  const HoughLine added[] = {{44.4f, 5},   {45, 7},  {135, 7},
+                             {135.6f, -3}, {-90, 1}, {270, 7}};  // -90, 270: 90 for the split
+  for (const HoughLine& l : added) boardLinesAdd(lines, l.rho, l.angle);
   boardLinesFinish(lines);
-  EXPECT_EQ(lines.width, 640);
-  ASSERT_EQ(lines.verticalCount, 2);
-  EXPECT_EQ(lines.verticalLines[0].angle, 135.6f);
-  EXPECT_EQ(lines.verticalLines[1].angle, 44.4f);
-  ASSERT_EQ(lines.horizontalCount, 4);
-  EXPECT_EQ(lines.horizontalLines[0].angle, -90.0f);
-  EXPECT_EQ(lines.horizontalLines[1].angle, 45.0f);  // equal rho: extraction order
-  EXPECT_EQ(lines.horizontalLines[2].angle, 135.0f);
-  EXPECT_EQ(lines.horizontalLines[3].angle, 270.0f);
-
+  EXPECT_EQ(anglesOf(lines.verticalLines), (std::vector<float>{135.6f, 44.4f}));
+  // Equal rho keeps the order of extraction.
+  EXPECT_EQ(anglesOf(lines.horizontalLines), (std::vector<float>{-90, 45, 135, 270}));
+  EXPECT_EQ(lines.verticalCount + lines.horizontalCount, 6);
   boardLinesAdd(lines, 9, 1e30f);  // far out of range: still filed, in finite time
   EXPECT_EQ(lines.verticalLines.size() + lines.horizontalLines.size(), 7u);
-
   boardLinesReset(lines, 10, 10);
   EXPECT_TRUE(lines.verticalLines.empty() && lines.horizontalLines.empty());
-  EXPECT_EQ(lines.verticalCount + lines.horizontalCount, 0);
 }
 
 TEST(BoardLines, A640WideFrameNeeds97Votes) {
@@ -94,7 +80,6 @@ TEST(BoardLines, A640WideFrameNeeds97Votes) {
     BoardLines lines;
     boardCollectLines(acc, edges, boardMinLineVotes(640), lines);
     EXPECT_EQ(lines.verticalCount, length == 97 ? 1 : 0) << length;
-    EXPECT_EQ(lines.horizontalCount, 0);
   }
 }
 
@@ -112,11 +97,8 @@ TEST(BoardPasses, RetryWhileTooManyLinesAndThresholdBelow255) {
 
   low = 120, high = 240;
   EXPECT_EQ(boardPassDecide(25, 41, low, high), BoardPass::Search);
-
-  low = 120, high = 150;
   EXPECT_EQ(boardPassDecide(1, 500, low, high), BoardPass::NoScreen);
   EXPECT_EQ(boardPassDecide(500, 0, low, high), BoardPass::NoScreen);
-  EXPECT_EQ(high, 150);
 }
 
 TEST(BoardSides, WalkFromBTowardsAWithoutA) {
@@ -151,26 +133,24 @@ TEST(BoardSides, SupportIsTheMeanShareOfSidesOnEdges) {
 }
 
 TEST(BoardCandidates, SizeAndAspectTestsAreStrict) {
-  auto quad = [](float width, float height = 150) {
-    return std::array<cv::Point2f, 4>{
-        {{100, 100}, {100 + width, 100}, {100 + width, 100 + height}, {100, 100 + height}}};
+  struct Case {
+    float width, height, s, best;
+    bool accepted;
   };
-  EXPECT_FALSE(boardCandidateAccepted(quad(192).data(), 1, 0, 640));
-  EXPECT_TRUE(boardCandidateAccepted(quad(192.5f).data(), 1, 0, 640));
-  EXPECT_FALSE(boardCandidateAccepted(quad(512, 300).data(), 1, 0, 640));
-  EXPECT_TRUE(boardCandidateAccepted(quad(511, 300).data(), 1, 0, 640));
-  EXPECT_FALSE(boardCandidateAccepted(quad(250).data(), 0.5f, 0.5f, 640));  // not better
-  EXPECT_TRUE(boardCandidateAccepted(quad(250).data(), 0.51f, 0.5f, 640));
-  EXPECT_FALSE(boardCandidateAccepted(quad(300).data(), 1, 0, 640));  // 300 / 150 = 2
-  EXPECT_TRUE(boardCandidateAccepted(quad(299).data(), 1, 0, 640));
-  EXPECT_FALSE(boardCandidateAccepted(quad(200, 250).data(), 1, 0, 640));  // 0.8
-
-  auto flat = quad(250);
-  flat[2].y = flat[1].y;  // r1 = 0
-  EXPECT_FALSE(boardCandidateAccepted(flat.data(), 1, 0, 640));
-  auto mirrored = quad(250);
-  std::swap(mirrored[0], mirrored[1]);  // negative top width
-  EXPECT_FALSE(boardCandidateAccepted(mirrored.data(), 1, 0, 640));
+  const Case cases[] = {
+      {192, 150, 1, 0, false}, {192.5f, 150, 1, 0, true},     {512, 300, 1, 0, false},
+      {511, 300, 1, 0, true},  {250, 150, 0.5f, 0.5f, false}, {250, 150, 0.51f, 0.5f, true},
+      {300, 150, 1, 0, false}, {299, 150, 1, 0, true},        {200, 250, 1, 0, false}};
+  for (const Case& c : cases) {
+    const cv::Point2f q[4] = {
+        {100, 100}, {100 + c.width, 100}, {100 + c.width, 100 + c.height}, {100, 100 + c.height}};
+    EXPECT_EQ(boardCandidateAccepted(q, c.s, c.best, 640), c.accepted)
+        << c.width << "x" << c.height;
+  }
+  const cv::Point2f flat[4] = {{100, 100}, {350, 100}, {350, 100}, {100, 250}};  // r1 = 0
+  EXPECT_FALSE(boardCandidateAccepted(flat, 1, 0, 640));
+  const cv::Point2f mirrored[4] = {{350, 100}, {100, 100}, {350, 250}, {100, 250}};
+  EXPECT_FALSE(boardCandidateAccepted(mirrored, 1, 0, 640));
 }
 
 // The search memoises side shares; it must pick exactly what scoring every candidate
@@ -210,50 +190,21 @@ TEST(BoardCandidates, SearchMatchesScoringEveryCandidate) {
           }
         }
   ASSERT_GT(best, 0.0f);
-
   cv::Point2f got[4];
   EXPECT_EQ(boardFindQuadrilateral(lines, edges, 320, 240, got), best);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(got[i], want[i]) << i;
 }
 
-TEST(BoardIntersect, AxisCasesGeneralCaseAndParallels) {
+// Crossings are checked through the searches above; parallel lines give none.
+TEST(BoardIntersect, ParallelsLeaveThePointUntouched) {
   cv::Point2f p(-1, -1);
-  ASSERT_EQ(intersectLines({0, 30}, {90, 25}, &p), 0);
-  EXPECT_EQ(p, cv::Point2f(30, 25));
-  ASSERT_EQ(intersectLines({90, 25}, {180, -30}, &p), 0);
-  EXPECT_EQ(p, cv::Point2f(30, 25));
-
-  ASSERT_EQ(intersectLines({178.8f, -29}, {90, 25}, &p), 0);
-  EXPECT_EQ(p.y, 25.0f);
-  EXPECT_NEAR(p.x, (29 + 25 * 0.0209424) / 0.9997807, 1e-4);
-  ASSERT_EQ(intersectLines({0, 130}, {90.6f, 95}, &p), 0);
-  EXPECT_EQ(p.x, 130.0f);
-  EXPECT_NEAR(p.y, (95 + 130 * 0.0104718) / 0.9999452, 1e-3);
-
-  const double d = M_PI / 180;
-  const float rho1 = float(50 * std::cos(30 * d) + 70 * std::sin(30 * d));
-  const float rho2 = float(50 * std::cos(120 * d) + 70 * std::sin(120 * d));
-  ASSERT_EQ(intersectLines({30, rho1}, {120, rho2}, &p), 0);
-  EXPECT_NEAR(p.x, 50, 1e-3);
-  EXPECT_NEAR(p.y, 70, 1e-3);
-
-  p = cv::Point2f(-1, -1);
   EXPECT_EQ(intersectLines({0, 30}, {180, 10}, &p), -1);
   EXPECT_EQ(intersectLines({90, 25}, {-90, 3}, &p), -1);
   EXPECT_EQ(intersectLines({10.5f, 5}, {10.5f, 9}, &p), -1);
   EXPECT_EQ(p, cv::Point2f(-1, -1));
 }
 
-void expectZeroCorners(const cv::Point2f corners[4]) {
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(corners[i], cv::Point2f(0, 0)) << i;
-}
-
-TEST(BoardDetect, FramesWithoutAScreenGiveZero) {
-  cv::Point2f corners[4];
-  for (int i = 0; i < 4; ++i) corners[i] = cv::Point2f(7, 7);
-  EXPECT_EQ(boardDetect(cv::Mat(480, 640, CV_8UC1, cv::Scalar(0)), corners, 120, 150), 0.0f);
-  expectZeroCorners(corners);
-
+TEST(BoardDetect, FramesWithoutAScreenGiveZeroCorners) {
   // Dark left half, bright right half: exactly one (vertical) line.
   cv::Mat half(480, 640, CV_8UC1, cv::Scalar(20));
   half.colRange(320, 640).setTo(220);
@@ -264,29 +215,17 @@ TEST(BoardDetect, FramesWithoutAScreenGiveZero) {
   boardCollectLines(acc, edges, boardMinLineVotes(640), lines);
   ASSERT_EQ(lines.verticalCount, 1);
   ASSERT_EQ(lines.horizontalCount, 0);
-  EXPECT_EQ(boardDetect(half, corners, 120, 150), 0.0f);
-  expectZeroCorners(corners);
 
-  EXPECT_EQ(boardDetect(cv::Mat(), corners, 120, 150), 0.0f);
-  EXPECT_EQ(boardDetect(cv::Mat(480, 640, CV_8UC3, cv::Scalar(0)), corners, 120, 150), 0.0f);
-  expectZeroCorners(corners);
-}
-
-TEST(BoardDetect, TinyFramesEnd) {
-  cv::Mat edges(4, 4, CV_8UC1, cv::Scalar(0));
-  edges.row(1).setTo(255);
-  edges.col(2).setTo(255);
-  HoughAccumulator acc;
-  BoardLines lines;
-  std::vector<HoughPeak> peaks;
-  boardCollectLines(acc, edges, 0.0, lines, &peaks);  // every peak is taken
-  EXPECT_FALSE(peaks.empty());
-
-  cv::Mat grey(4, 4, CV_8UC1, cv::Scalar(0));
-  grey(cv::Rect(1, 1, 2, 2)).setTo(255);
-  cv::Point2f corners[4];
-  EXPECT_EQ(boardDetect(grey, corners, 10, 20), 0.0f);
-  expectZeroCorners(corners);
+  cv::Mat tiny(4, 4, CV_8UC1, cv::Scalar(0));  // its Hough window is empty
+  tiny(cv::Rect(1, 1, 2, 2)).setTo(255);
+  const cv::Mat frames[] = {cv::Mat(480, 640, CV_8UC1, cv::Scalar(0)), half, tiny, cv::Mat(),
+                            cv::Mat(480, 640, CV_8UC3, cv::Scalar(0))};
+  for (const cv::Mat& frame : frames) {
+    cv::Point2f corners[4];
+    std::fill(corners, corners + 4, cv::Point2f(7, 7));
+    EXPECT_EQ(boardDetect(frame, corners, 120, 150), 0.0f) << frame.size();
+    expectZeroCorners(corners);
+  }
 }
 
 // Dark background, bright projected screen with slide-like content, slightly blurred.
@@ -302,10 +241,7 @@ TEST(BoardDetect, FindsABrightScreenInPerspective) {
   const cv::Point truth[] = {{118, 88}, {522, 100}, {508, 392}, {132, 374}};
   cv::Point2f corners[4];
   EXPECT_GT(boardDetect(screenFrame(truth), corners, 120, 150), 0.9f);
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_NEAR(corners[i].x, truth[i].x, 2.0) << i;
-    EXPECT_NEAR(corners[i].y, truth[i].y, 2.0) << i;
-  }
+  for (int i = 0; i < 4; ++i) EXPECT_LT(cv::norm(corners[i] - cv::Point2f(truth[i])), 2.0) << i;
 }
 
 // Left normal just above 0 degrees, right one just below 180: the right side sorts first,
