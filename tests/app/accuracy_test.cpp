@@ -140,6 +140,16 @@ TEST(GroundTruthFiles, ScreenFrameCornersLieOnTheDrawnFrame) {
   EXPECT_EQ(sceneFrameCornersAt(recording, 0), sceneCornersAt(recording, 0));
 }
 
+TEST(GroundTruthFiles, ScreenRecordingIsSlideUpToItsLastRowAndColumn) {
+  // A frame-coloured line along the edges would give the screen search false lines.
+  LectureScene recording = screenRecordingScene(cv::Size(320, 240));
+  recording.schedule = {{0, 1}};
+  const cv::Mat frame = renderLectureFrame(recording, 0);
+  const int w = frame.cols, h = frame.rows;
+  EXPECT_LT(cv::norm(frame.col(w - 1), frame.col(w - 2), cv::NORM_L1) / h, 8.0);
+  EXPECT_LT(cv::norm(frame.row(h - 1), frame.row(h - 2), cv::NORM_L1) / w, 8.0);
+}
+
 // Whole runs: first run (corner search), headless, with the originals.
 struct CleanLecture {
   const char* name;

@@ -154,6 +154,9 @@ class LectureRenderer {
     // A projector is not paper-white; a light blur stands for the lens and the camera.
     picture.convertTo(picture, -1, 0.86, 14);
     cv::GaussianBlur(picture, picture, cv::Size(3, 3), 0);
+    // Interpolating the last row and column needs one pixel more; without it they stay
+    // unpainted and a screen recording gets a wall-coloured line along two edges.
+    cv::copyMakeBorder(picture, picture, 0, 1, 0, 1, cv::BORDER_REPLICATE);
     const cv::Point2f from[4] = {{0, 0},
                                  {float(scene_.slideSize.width), 0},
                                  {float(scene_.slideSize.width), float(scene_.slideSize.height)},
