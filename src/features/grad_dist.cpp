@@ -5,6 +5,7 @@
 
 #include "gaussian_window.h"
 #include "gradient_pyramid.h"
+#include "window_grid.h"
 #include "window_histogram.h"
 
 std::unique_ptr<GradDistExtractor> zorGllfGradDistCreate() {
@@ -87,6 +88,13 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
 
   GaussianWindowWeight& weight = *extractor->weight;
   const int size = extractor->windowSize;
+  const bool binImages = binCount <= kMaxGridBins;
+  extractor->bins.resize(extractor->levelCount);
+  // Kept between calls so a steady run of extractions allocates nothing.
+  thread_local std::vector<int> xs;
+  thread_local std::vector<float*> rowPointers;
+  xs.resize(cols);
+  rowPointers.resize(cols);
   int k = 0;
   for (int level = 0; level < extractor->levelCount; ++level) {
     const int rowsL = rows >> level;
@@ -94,13 +102,30 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
     if (rowsL <= 0 || colsL <= 0) continue;
     const cv::Mat& magnitude = pyramid->levels[level][kMagnitude];
     const cv::Mat& angle = pyramid->levels[level][kAngle];
-    for (int i = 0; i < rowsL * colsL; ++i) {
-      const int x = static_cast<int>(std::floor((i % colsL) * step));
-      const int y = static_cast<int>(std::floor((i / colsL) * step));
-      cv::Mat row = result->row(k);
-      windowOrientationHistogram(magnitude, angle, cv::Rect(x, y, size, size), row, &weight.mask,
-                                 &weight.scratch);
-      ++k;
+    if (binImages) orientationBinImage(angle, binCount, extractor->bins[level]);
+    for (int ry = 0; ry < rowsL; ++ry, k += colsL) {
+      const int y = static_cast<int>(std::floor(ry * step));
+      if (!binImages) {
+        for (int cx = 0; cx < colsL; ++cx) {
+          const int x = static_cast<int>(std::floor(cx * step));
+          cv::Mat row = result->row(k + cx);
+          windowOrientationHistogram(magnitude, angle, cv::Rect(x, y, size, size), row,
+                                     &weight.mask, &weight.scratch);
+        }
+        continue;
+      }
+      // Windows reaching the border (strictly) keep their zero rows.
+      if (y < 0 || y + size >= magnitude.rows) continue;
+      int count = 0;
+      for (int cx = 0; cx < colsL; ++cx) {
+        const int x = static_cast<int>(std::floor(cx * step));
+        if (x < 0 || x + size >= magnitude.cols) continue;
+        xs[count] = x;
+        rowPointers[count] = result->ptr<float>(k + cx);
+        ++count;
+      }
+      windowRowHistograms(magnitude, extractor->bins[level], weight.mask, y, xs.data(), count,
+                          rowPointers.data(), binCount);
     }
   }
   return result;

@@ -28,7 +28,8 @@ struct GradDistExtractor {
   int binCount = 0;
   std::unique_ptr<GaussianWindowWeight> weight;
   std::unique_ptr<GradientPyramid> pyramid;
-  cv::Mat features;  // own result, used when the caller gives no output matrix
+  cv::Mat features;           // own result, used when the caller gives no output matrix
+  std::vector<cv::Mat> bins;  // per level: the orientation bin of every pixel
 };
 
 std::unique_ptr<GradDistExtractor> zorGllfGradDistCreate();

@@ -1,0 +1,97 @@
+#include "window_grid.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+
+namespace {
+
+// Windows handled side by side: their sums are independent, so interleaving them hides
+// the latency of adding into the same bin again and again.
+constexpr int kLanes = 4;
+
+template <int N>
+void accumulate(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& mask, int y,
+                const int* xs, float* const* rows, int binCount) {
+  float sums[N][kMaxGridBins];
+  for (int j = 0; j < N; ++j) {
+    for (int b = 0; b < binCount; ++b) sums[j][b] = 0.0f;
+  }
+  const int size = mask.cols;
+  for (int r = 0; r < mask.rows; ++r) {
+    const float* m = mask.ptr<float>(r);
+    const float* g = magnitude.ptr<float>(y + r);
+    const std::uint8_t* bin = bins.ptr<std::uint8_t>(y + r);
+    int x[N];
+    for (int j = 0; j < N; ++j) x[j] = xs[j];
+    for (int c = 0; c < size; ++c) {
+      const float w = m[c];
+      for (int j = 0; j < N; ++j) {
+        const int p = x[j] + c;
+        // The product rounded to float first, as the element-wise multiply stores it.
+        const float weight = w * g[p];
+        sums[j][bin[p]] += weight;
+      }
+    }
+  }
+  for (int j = 0; j < N; ++j) {
+    for (int b = 0; b < binCount; ++b) rows[j][b] = sums[j][b];
+    unitLengthRow(rows[j], binCount);
+  }
+}
+
+}  // namespace
+
+void orientationBinImage(const cv::Mat& angle, int binCount, cv::Mat& bins) {
+  bins.create(angle.size(), CV_8UC1);
+  const float factor = static_cast<float>(binCount) / 361.0f;
+  const int last = binCount - 1;
+  for (int y = 0; y < angle.rows; ++y) {
+    const float* a = angle.ptr<float>(y);
+    std::uint8_t* b = bins.ptr<std::uint8_t>(y);
+    for (int x = 0; x < angle.cols; ++x) {
+      int bin = static_cast<int>(a[x] * factor);
+      if (bin > last) bin = last;
+      if (bin < 0) bin = 0;
+      b[x] = static_cast<std::uint8_t>(bin);
+    }
+  }
+}
+
+void windowRowHistograms(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& mask, int y,
+                         const int* xs, int count, float* const* rows, int binCount) {
+  int j = 0;
+  for (; j + kLanes <= count; j += kLanes) {
+    accumulate<kLanes>(magnitude, bins, mask, y, xs + j, rows + j, binCount);
+  }
+  // The rest side by side as well: a lone window waits on its own sums.
+  switch (count - j) {
+    case 3:
+      accumulate<3>(magnitude, bins, mask, y, xs + j, rows + j, binCount);
+      break;
+    case 2:
+      accumulate<2>(magnitude, bins, mask, y, xs + j, rows + j, binCount);
+      break;
+    case 1:
+      accumulate<1>(magnitude, bins, mask, y, xs + j, rows + j, binCount);
+      break;
+    default:
+      break;
+  }
+}
+
+void unitLengthRow(float* row, int n) {
+  double s = 0.0;
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const double v0 = row[i], v1 = row[i + 1], v2 = row[i + 2], v3 = row[i + 3];
+    s += v0 * v0 + v1 * v1 + v2 * v2 + v3 * v3;
+  }
+  for (; i < n; ++i) {
+    const double v = row[i];
+    s += v * v;
+  }
+  const double norm = std::sqrt(s);
+  const float scale = static_cast<float>(norm > DBL_EPSILON ? 1.0 / norm : 0.0);
+  for (i = 0; i < n; ++i) row[i] *= scale;
+}
