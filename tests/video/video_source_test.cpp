@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -111,6 +112,8 @@ struct ClipKind {
   int bFrames;
   bool jumps;  // the container gives every picture a timestamp, so keyframe jumps are possible
 };
+
+void PrintTo(const ClipKind& kind, std::ostream* out) { *out << kind.name; }
 
 // Each clip is made once and walked picture by picture once: that walk is the reference,
 // the number and pixel digest of index k (k >= 1) at [k - 1].
