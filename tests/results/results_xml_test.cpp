@@ -242,15 +242,13 @@ TEST_F(ResultsXml, FailedSaveReportsAndKeepsEarlierState) {
   ASSERT_EQ(save(file("r.xml")), saved);
   const std::string earlier = readText(file("r.xml"));
   for (int i = 0; i < 2000; ++i) list->slides.push_back(slideRecordMake(i, "s.jpg", i, i, 0));
-  struct rlimit limit;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
-  const rlimit unlimited = limit;
-  auto previousSignal = std::signal(SIGXFSZ, SIG_IGN);
-  limit.rlim_cur = 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const struct rlimit small = {4096, saved.rlim_max};
+  std::signal(SIGXFSZ, SIG_IGN);  // an over-long write fails instead of ending the process
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   const auto outcome = save(file("r.xml"));
-  setrlimit(RLIMIT_FSIZE, &unlimited);
-  std::signal(SIGXFSZ, previousSignal);
+  setrlimit(RLIMIT_FSIZE, &saved);
   EXPECT_EQ(outcome, failed);
   EXPECT_EQ(readText(file("r.xml")), earlier);
   EXPECT_EQ(entries(), (std::vector<std::string>{"busy.xml", "r.xml"}));
