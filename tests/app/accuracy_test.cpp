@@ -158,6 +158,8 @@ struct CleanLecture {
   cv::Size frameSize;
 };
 
+void PrintTo(const CleanLecture& c, std::ostream* out) { *out << c.name; }
+
 class AccuracyOnCleanLectures : public testing::TestWithParam<CleanLecture> {};
 
 TEST_P(AccuracyOnCleanLectures, MeetsThresholds) {
