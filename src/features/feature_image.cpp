@@ -2,6 +2,7 @@
 
 #include "grad_dist.h"
 #include "presentation_settings.h"
+#include "sampled_smoothing.h"
 
 namespace {
 
@@ -27,7 +28,8 @@ cv::Mat& featureImagePrepare(cv::Mat& source, cv::Mat& target,
     // Kept between calls so a steady run of same-sized colour images allocates nothing.
     thread_local cv::Mat grey;
     cv::cvtColor(source, grey, cv::COLOR_BGR2GRAY);
-    smoothAndShrink(grey, target, sx, sy);
+    // The grey copy is ours, so only the pixels the decimation keeps need smoothing.
+    if (!smoothAndSampleGrey(grey, target, sx, sy)) smoothAndShrink(grey, target, sx, sy);
   } else {
     target.setTo(0);
   }

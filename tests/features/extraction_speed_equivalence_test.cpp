@@ -10,6 +10,7 @@
 #include "grad_dist.h"
 #include "gradient_pyramid.h"
 #include "lecture_scene.h"
+#include "presentation_settings.h"
 
 namespace {
 
@@ -95,6 +96,31 @@ TEST(ExtractionEquivalence, FastRowsEqualPerWindowReference) {
         ASSERT_NE(fast, nullptr);
         EXPECT_TRUE(bitEqual(*fast, expected))
             << s.bins << " bins, window " << s.window << ", " << size << ", variant " << variant;
+      }
+    }
+  }
+}
+
+TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
+  const cv::Size sources[] = {{1024, 768}, {640, 480}, {1280, 720}, {333, 250},  {321, 241},
+                              {200, 150},  {100, 80},  {40, 30},    {2000, 1500}};
+  const cv::Size targets[] = {{320, 240}, {160, 130}};
+  for (const cv::Size& target : targets) {
+    PresentationSettings settings;
+    settings.localWidth = target.width;
+    settings.localHeight = target.height;
+    for (const cv::Size& size : sources) {
+      for (int variant = 0; variant < 2; ++variant) {
+        cv::Mat colour = drawSlide(variant + 1, size);
+        if (variant == 1) cv::RNG(size.width).fill(colour, cv::RNG::UNIFORM, 0, 256);
+        cv::Mat grey, expected;
+        cv::cvtColor(colour, grey, cv::COLOR_BGR2GRAY);
+        cv::GaussianBlur(grey, grey, cv::Size(0, 0), double(size.width) / target.width,
+                         double(size.height) / target.height, cv::BORDER_REPLICATE);
+        cv::resize(grey, expected, target, 0, 0, cv::INTER_NEAREST);
+        cv::Mat prepared;
+        featureImagePrepare(colour, prepared, settings);
+        EXPECT_TRUE(bitEqual(prepared, expected)) << size << " to " << target << ", " << variant;
       }
     }
   }

@@ -1,0 +1,118 @@
+#include "sampled_smoothing.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include <opencv2/core/softfloat.hpp>
+#include <opencv2/imgproc.hpp>
+
+namespace {
+
+// The library's kernel size for an 8-bit image: three deviations each side.
+int kernelSize(double sigma) { return cvRound(sigma * 6 + 1) | 1; }
+
+// The library's fixed-point Gaussian taps for 8-bit images, in 1/256: the bell in soft
+// double, rounded from the tails inward with the rounding error carried to the next
+// tap, the centre taking the rest so the taps sum to 256.
+std::vector<int> fixedPointGaussian(int n, double sigma) {
+  using cv::softdouble;
+  const softdouble scale = softdouble(-0.125) / (softdouble(sigma) * softdouble(sigma));
+  const int half = (n - 1) / 2;
+  std::vector<softdouble> bell(half);
+  softdouble sum = softdouble::zero();
+  for (int i = 0, x = 1 - n; i < half; ++i, x += 2) {
+    bell[i] = cv::exp(softdouble(x * x) * scale);
+    sum += bell[i];
+  }
+  sum = sum * softdouble(2) + softdouble::one();
+  const softdouble norm = softdouble::one() / sum;
+  std::vector<int> taps(n);
+  softdouble error = softdouble::zero();
+  int outer = 0;
+  for (int i = 0; i < half; ++i) {
+    const softdouble wanted = bell[i] * norm * softdouble(256) + error;
+    const int tap = cvRound(wanted);
+    error = wanted - softdouble(tap);
+    taps[i] = taps[n - 1 - i] = tap;
+    outer += tap;
+  }
+  taps[half] = 256 - 2 * outer;
+  return taps;
+}
+
+// Source index of every target index, taken from cv::resize itself.
+std::vector<int> nearestSources(int from, int to, bool columns) {
+  cv::Mat index(columns ? 1 : from, columns ? from : 1, CV_32SC1);
+  for (int i = 0; i < from; ++i) index.at<int>(i) = i;
+  cv::Mat mapped;
+  cv::resize(index, mapped, columns ? cv::Size(to, 1) : cv::Size(1, to), 0, 0, cv::INTER_NEAREST);
+  return std::vector<int>(mapped.begin<int>(), mapped.end<int>());
+}
+
+// Kernels and sample positions of the last geometry, reused while it stays the same.
+struct Plan {
+  cv::Size source, target;
+  double sx = 0.0, sy = 0.0;
+  std::vector<int> kx, ky, xs, ys;
+};
+
+const Plan& planFor(cv::Size source, cv::Size target, double sx, double sy) {
+  thread_local Plan plan;
+  if (plan.source != source || plan.target != target || plan.sx != sx || plan.sy != sy) {
+    plan.source = source;
+    plan.target = target;
+    plan.sx = sx;
+    plan.sy = sy;
+    plan.kx = fixedPointGaussian(kernelSize(sx), sx);
+    plan.ky = fixedPointGaussian(kernelSize(sy), sy);
+    plan.xs = nearestSources(source.width, target.width, true);
+    plan.ys = nearestSources(source.height, target.height, false);
+  }
+  return plan;
+}
+
+}  // namespace
+
+bool smoothAndSampleGrey(const cv::Mat& grey, cv::Mat& target, double sx, double sy) {
+  if (grey.type() != CV_8UC1 || target.type() != CV_8UC1 || grey.isSubmatrix()) return false;
+  if (!(sx > 0.0) || !(sy > 0.0)) return false;
+  const int nx = kernelSize(sx);
+  const int ny = kernelSize(sy);
+  if (nx < 3 || ny < 3 || nx > grey.cols || ny > grey.rows) return false;
+  const Plan& plan = planFor(grey.size(), target.size(), sx, sy);
+  const int rx = nx / 2;
+  const int ry = ny / 2;
+  const int width = grey.cols;
+  // One smoothed source row, replicated rx pixels beyond both ends.
+  thread_local std::vector<std::int32_t> column;
+  column.resize(width + 2 * rx);
+  std::int32_t* v = column.data() + rx;
+  std::vector<const std::uint8_t*> rows(ny);
+  for (int r = 0; r < target.rows; ++r) {
+    for (int t = 0; t < ny; ++t) {
+      rows[t] = grey.ptr<std::uint8_t>(std::clamp(plan.ys[r] + t - ry, 0, grey.rows - 1));
+    }
+    // Vertical taps first: exact integers, so the order of the two passes is free.
+    for (int x = 0; x < width; ++x) v[x] = plan.ky[ry] * rows[ry][x];
+    for (int t = 0; t < ry; ++t) {
+      const int tap = plan.ky[t];
+      const std::uint8_t* a = rows[t];
+      const std::uint8_t* b = rows[ny - 1 - t];
+      for (int x = 0; x < width; ++x) v[x] += tap * (a[x] + b[x]);
+    }
+    for (int x = 1; x <= rx; ++x) {
+      v[-x] = v[0];
+      v[width - 1 + x] = v[width - 1];
+    }
+    std::uint8_t* out = target.ptr<std::uint8_t>(r);
+    for (int c = 0; c < target.cols; ++c) {
+      const std::int32_t* p = v + plan.xs[c] - rx;
+      std::int32_t s = plan.kx[rx] * p[rx];
+      for (int i = 0; i < rx; ++i) s += plan.kx[i] * (p[i] + p[nx - 1 - i]);
+      // Sixteen fraction bits, rounded half up, as the library converts back to 8 bits.
+      out[c] = static_cast<std::uint8_t>(std::min((s + 32768) >> 16, 255));
+    }
+  }
+  return true;
+}
