@@ -8,7 +8,7 @@ namespace {
 
 // Windows handled side by side: their sums are independent, so interleaving them hides
 // the latency of adding into the same bin again and again.
-constexpr int kLanes = 4;
+constexpr int kLanes = 8;
 
 template <int N>
 void accumulate(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& mask, int y,
@@ -65,19 +65,12 @@ void windowRowHistograms(const cv::Mat& magnitude, const cv::Mat& bins, const cv
     accumulate<kLanes>(magnitude, bins, mask, y, xs + j, rows + j, binCount);
   }
   // The rest side by side as well: a lone window waits on its own sums.
-  switch (count - j) {
-    case 3:
-      accumulate<3>(magnitude, bins, mask, y, xs + j, rows + j, binCount);
-      break;
-    case 2:
-      accumulate<2>(magnitude, bins, mask, y, xs + j, rows + j, binCount);
-      break;
-    case 1:
-      accumulate<1>(magnitude, bins, mask, y, xs + j, rows + j, binCount);
-      break;
-    default:
-      break;
-  }
+  using Accumulate =
+      void (*)(const cv::Mat&, const cv::Mat&, const cv::Mat&, int, const int*, float* const*, int);
+  static const Accumulate rest[kLanes] = {nullptr,       accumulate<1>, accumulate<2>,
+                                          accumulate<3>, accumulate<4>, accumulate<5>,
+                                          accumulate<6>, accumulate<7>};
+  if (count > j) rest[count - j](magnitude, bins, mask, y, xs + j, rows + j, binCount);
 }
 
 void unitLengthRow(float* row, int n) {
