@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Windows handled side by side: their sums are independent, so interleaving them hides
@@ -49,7 +53,23 @@ void orientationBinImage(const cv::Mat& angle, int binCount, cv::Mat& bins) {
   for (int y = 0; y < angle.rows; ++y) {
     const float* a = angle.ptr<float>(y);
     std::uint8_t* b = bins.ptr<std::uint8_t>(y);
-    for (int x = 0; x < angle.cols; ++x) {
+    int x = 0;
+#if defined(__SSE2__)
+    // Truncating conversion and saturating packs clamp exactly as the scalar code does.
+    const __m128 f = _mm_set1_ps(factor);
+    const __m128i low = _mm_setzero_si128();
+    const __m128i high = _mm_set1_epi16(static_cast<short>(last));
+    for (; x + 16 <= angle.cols; x += 16) {
+      const __m128i i0 = _mm_cvttps_epi32(_mm_mul_ps(_mm_loadu_ps(a + x), f));
+      const __m128i i1 = _mm_cvttps_epi32(_mm_mul_ps(_mm_loadu_ps(a + x + 4), f));
+      const __m128i i2 = _mm_cvttps_epi32(_mm_mul_ps(_mm_loadu_ps(a + x + 8), f));
+      const __m128i i3 = _mm_cvttps_epi32(_mm_mul_ps(_mm_loadu_ps(a + x + 12), f));
+      const __m128i s0 = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(i0, i1), low), high);
+      const __m128i s1 = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(i2, i3), low), high);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(b + x), _mm_packus_epi16(s0, s1));
+    }
+#endif
+    for (; x < angle.cols; ++x) {
       int bin = static_cast<int>(a[x] * factor);
       if (bin > last) bin = last;
       if (bin < 0) bin = 0;
