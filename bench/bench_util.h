@@ -63,6 +63,10 @@ inline ProcessCost runProcess(const std::vector<std::string>& argv) {
                  usage.ru_stime.tv_usec * 1e-6;
   cost.maxRssKb = usage.ru_maxrss;
   cost.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (cost.status != 0) {  // a failed run would pass for a fast one
+    std::fprintf(stderr, "error: %s exited with status %d\n", argv[0].c_str(), cost.status);
+    std::exit(1);
+  }
   return cost;
 }
 

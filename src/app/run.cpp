@@ -88,6 +88,9 @@ int slidetrackRun(const RunOptions& options) {
       nullptr, options.configFile, video.get(), sampleViewer, &settingsError);
   if (!settings) reportError(cv::Error::StsParseError, settingsError, 88);
   checkSettings(*settings, options.configFile);
+  // Said before the positioning, whose fragment has no line end.
+  if (settings->perspectiveMatrix.empty())
+    std::printf("No screen corners known: the whole frame is taken as the screen.\n");
   MatchingStage matching;
   if (!videoSourceIsOpen(video.get())) openVideo(video.get(), inputVideo, 96);
 
@@ -109,10 +112,8 @@ int slidetrackRun(const RunOptions& options) {
                            matching.originals ? options.slidesOriginals->c_str() : nullptr,
                            *settings))
     reportError(cv::Error::StsOutOfRange, "Cannot create the slide change detector.", 110);
-  if (settings->perspectiveMatrix.empty()) {
-    std::printf("No screen corners known: the whole frame is taken as the screen.\n");
+  if (settings->perspectiveMatrix.empty())
     settings->perspectiveMatrix = wholeFramePerspective(frameSize, *settings);
-  }
 
   Rectifier rectifier;
   rectifierInit(rectifier, settings->perspectiveMatrix, frameSize, presentImage.size());
