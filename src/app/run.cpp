@@ -126,7 +126,8 @@ int slidetrackRun(const RunOptions& options) {
     const cv::Mat* frame = videoSourceGetFrame(video.get(), t);
     if (!frame) break;
     rectifierApply(rectifier, *frame, presentImage);
-    cv::cvtColor(presentImage, presentGray, cv::COLOR_BGR2GRAY);
+    if (matchingEnabled(matching))  // only the matching reads the grey screen
+      cv::cvtColor(presentImage, presentGray, cv::COLOR_BGR2GRAY);
     if (intervalStageProcess(intervals, t, presentImage)) matchingStageReset(matching);
     matchingStageProcess(matching, intervals, t, presentGray, *settings);
     intervalStageSave(intervals);
