@@ -84,22 +84,27 @@ bool smoothAndSampleGrey(const cv::Mat& grey, cv::Mat& target, double sx, double
   const int rx = nx / 2;
   const int ry = ny / 2;
   const int width = grey.cols;
-  // One smoothed source row, replicated rx pixels beyond both ends.
-  thread_local std::vector<std::int32_t> column;
+  // One vertically smoothed source row, replicated rx pixels beyond both ends. Its
+  // values are at most 255 x 256 and every partial sum is below the total, so 16 bits
+  // hold them exactly and twice as many go through one vector step.
+  thread_local std::vector<std::uint16_t> column;
   column.resize(width + 2 * rx);
-  std::int32_t* v = column.data() + rx;
+  std::uint16_t* v = column.data() + rx;
   std::vector<const std::uint8_t*> rows(ny);
   for (int r = 0; r < target.rows; ++r) {
     for (int t = 0; t < ny; ++t) {
       rows[t] = grey.ptr<std::uint8_t>(std::clamp(plan.ys[r] + t - ry, 0, grey.rows - 1));
     }
     // Vertical taps first: exact integers, so the order of the two passes is free.
-    for (int x = 0; x < width; ++x) v[x] = plan.ky[ry] * rows[ry][x];
+    const std::uint16_t centre = static_cast<std::uint16_t>(plan.ky[ry]);
+    for (int x = 0; x < width; ++x) v[x] = static_cast<std::uint16_t>(centre * rows[ry][x]);
     for (int t = 0; t < ry; ++t) {
-      const int tap = plan.ky[t];
+      const std::uint16_t tap = static_cast<std::uint16_t>(plan.ky[t]);
       const std::uint8_t* a = rows[t];
       const std::uint8_t* b = rows[ny - 1 - t];
-      for (int x = 0; x < width; ++x) v[x] += tap * (a[x] + b[x]);
+      for (int x = 0; x < width; ++x) {
+        v[x] = static_cast<std::uint16_t>(v[x] + tap * (a[x] + b[x]));
+      }
     }
     for (int x = 1; x <= rx; ++x) {
       v[-x] = v[0];
@@ -107,7 +112,7 @@ bool smoothAndSampleGrey(const cv::Mat& grey, cv::Mat& target, double sx, double
     }
     std::uint8_t* out = target.ptr<std::uint8_t>(r);
     for (int c = 0; c < target.cols; ++c) {
-      const std::int32_t* p = v + plan.xs[c] - rx;
+      const std::uint16_t* p = v + plan.xs[c] - rx;
       std::int32_t s = plan.kx[rx] * p[rx];
       for (int i = 0; i < rx; ++i) s += plan.kx[i] * (p[i] + p[nx - 1 - i]);
       // Sixteen fraction bits, rounded half up, as the library converts back to 8 bits.
