@@ -90,6 +90,7 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
   const int size = extractor->windowSize;
   const bool binImages = binCount <= kMaxGridBins;
   extractor->bins.resize(extractor->levelCount);
+  extractor->nonZero.resize(extractor->levelCount);
   // Kept between calls so a steady run of extractions allocates nothing.
   thread_local std::vector<int> xs;
   thread_local std::vector<float*> rowPointers;
@@ -102,7 +103,10 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
     if (rowsL <= 0 || colsL <= 0) continue;
     const cv::Mat& magnitude = pyramid->levels[level][kMagnitude];
     const cv::Mat& angle = pyramid->levels[level][kAngle];
-    if (binImages) orientationBinImage(angle, binCount, extractor->bins[level]);
+    if (binImages) {
+      orientationBinImage(angle, binCount, extractor->bins[level]);
+      nonZeroBefore(magnitude, extractor->nonZero[level]);
+    }
     for (int ry = 0; ry < rowsL; ++ry, k += colsL) {
       const int y = static_cast<int>(std::floor(ry * step));
       if (!binImages) {
@@ -124,8 +128,8 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
         rowPointers[count] = result->ptr<float>(k + cx);
         ++count;
       }
-      windowRowHistograms(magnitude, extractor->bins[level], weight.mask, y, xs.data(), count,
-                          rowPointers.data(), binCount);
+      windowRowHistograms(magnitude, extractor->bins[level], extractor->nonZero[level], weight.mask,
+                          y, xs.data(), count, rowPointers.data(), binCount);
     }
   }
   return result;

@@ -28,8 +28,9 @@ struct GradDistExtractor {
   int binCount = 0;
   std::unique_ptr<GaussianWindowWeight> weight;
   std::unique_ptr<GradientPyramid> pyramid;
-  cv::Mat features;           // own result, used when the caller gives no output matrix
-  std::vector<cv::Mat> bins;  // per level: the orientation bin of every pixel
+  cv::Mat features;              // own result, used when the caller gives no output matrix
+  std::vector<cv::Mat> bins;     // per level: the orientation bin of every pixel
+  std::vector<cv::Mat> nonZero;  // per level: non-zero magnitudes left of each pixel
 };
 
 std::unique_ptr<GradDistExtractor> zorGllfGradDistCreate();

@@ -1,5 +1,6 @@
 #include "window_grid.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -14,37 +15,77 @@ namespace {
 // the latency of adding into the same bin again and again.
 constexpr int kLanes = 8;
 
-template <int N>
-void accumulate(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& mask, int y,
-                const int* xs, float* const* rows, int binCount) {
-  float sums[N][kMaxGridBins];
-  for (int j = 0; j < N; ++j) {
+// One row of K windows: pixel weight mask times magnitude, rounded to float first as
+// the element-wise multiply stores it, added into the window's bin in pixel order.
+template <int K>
+void accumulateRow(const float* m, const float* g, const std::uint8_t* bin, const int* x,
+                   float* const* sums, int size) {
+  int at[K];
+  float* sum[K];
+  for (int j = 0; j < K; ++j) {
+    at[j] = x[j];
+    sum[j] = sums[j];
+  }
+  for (int c = 0; c < size; ++c) {
+    const float w = m[c];
+    for (int j = 0; j < K; ++j) {
+      const int p = at[j] + c;
+      const float weight = w * g[p];
+      sum[j][bin[p]] += weight;
+    }
+  }
+}
+
+using RowKernel = void (*)(const float*, const float*, const std::uint8_t*, const int*,
+                           float* const*, int);
+const RowKernel kRowKernels[kLanes + 1] = {nullptr,          accumulateRow<1>, accumulateRow<2>,
+                                           accumulateRow<3>, accumulateRow<4>, accumulateRow<5>,
+                                           accumulateRow<6>, accumulateRow<7>, accumulateRow<8>};
+
+// Up to kLanes windows of one grid row. A window row whose magnitudes are all zero adds
+// only zero weights, and adding +0 to a sum of non-negative weights changes no bit, so
+// such rows are left out.
+void accumulateGroup(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& nonZero,
+                     const cv::Mat& mask, int y, const int* xs, float* const* rows, int count,
+                     int binCount) {
+  float sums[kLanes][kMaxGridBins];
+  for (int j = 0; j < count; ++j) {
     for (int b = 0; b < binCount; ++b) sums[j][b] = 0.0f;
   }
   const int size = mask.cols;
+  int x[kLanes];
+  float* active[kLanes];
   for (int r = 0; r < mask.rows; ++r) {
-    const float* m = mask.ptr<float>(r);
-    const float* g = magnitude.ptr<float>(y + r);
-    const std::uint8_t* bin = bins.ptr<std::uint8_t>(y + r);
-    int x[N];
-    for (int j = 0; j < N; ++j) x[j] = xs[j];
-    for (int c = 0; c < size; ++c) {
-      const float w = m[c];
-      for (int j = 0; j < N; ++j) {
-        const int p = x[j] + c;
-        // The product rounded to float first, as the element-wise multiply stores it.
-        const float weight = w * g[p];
-        sums[j][bin[p]] += weight;
-      }
+    const int* before = nonZero.ptr<int>(y + r);
+    int k = 0;
+    for (int j = 0; j < count; ++j) {
+      if (before[xs[j] + size] == before[xs[j]]) continue;
+      x[k] = xs[j];
+      active[k] = sums[j];
+      ++k;
+    }
+    if (k > 0) {
+      kRowKernels[k](mask.ptr<float>(r), magnitude.ptr<float>(y + r), bins.ptr<std::uint8_t>(y + r),
+                     x, active, size);
     }
   }
-  for (int j = 0; j < N; ++j) {
+  for (int j = 0; j < count; ++j) {
     for (int b = 0; b < binCount; ++b) rows[j][b] = sums[j][b];
     unitLengthRow(rows[j], binCount);
   }
 }
 
 }  // namespace
+
+void nonZeroBefore(const cv::Mat& magnitude, cv::Mat& counts) {
+  counts.create(magnitude.rows, magnitude.cols + 1, CV_32SC1);
+  for (int y = 0; y < magnitude.rows; ++y) {
+    const float* g = magnitude.ptr<float>(y);
+    int* n = counts.ptr<int>(y);
+    n[0] = 0;
+    for (int x = 0; x < magnitude.cols; ++x) n[x + 1] = n[x] + (g[x] != 0.0f);
+  }
+}
 
 void orientationBinImage(const cv::Mat& angle, int binCount, cv::Mat& bins) {
   bins.create(angle.size(), CV_8UC1);
@@ -78,19 +119,13 @@ void orientationBinImage(const cv::Mat& angle, int binCount, cv::Mat& bins) {
   }
 }
 
-void windowRowHistograms(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& mask, int y,
-                         const int* xs, int count, float* const* rows, int binCount) {
-  int j = 0;
-  for (; j + kLanes <= count; j += kLanes) {
-    accumulate<kLanes>(magnitude, bins, mask, y, xs + j, rows + j, binCount);
+void windowRowHistograms(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& nonZero,
+                         const cv::Mat& mask, int y, const int* xs, int count, float* const* rows,
+                         int binCount) {
+  for (int j = 0; j < count; j += kLanes) {
+    accumulateGroup(magnitude, bins, nonZero, mask, y, xs + j, rows + j,
+                    std::min(kLanes, count - j), binCount);
   }
-  // The rest side by side as well: a lone window waits on its own sums.
-  using Accumulate =
-      void (*)(const cv::Mat&, const cv::Mat&, const cv::Mat&, int, const int*, float* const*, int);
-  static const Accumulate rest[kLanes] = {nullptr,       accumulate<1>, accumulate<2>,
-                                          accumulate<3>, accumulate<4>, accumulate<5>,
-                                          accumulate<6>, accumulate<7>};
-  if (count > j) rest[count - j](magnitude, bins, mask, y, xs + j, rows + j, binCount);
 }
 
 void unitLengthRow(float* row, int n) {

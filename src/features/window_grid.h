@@ -12,11 +12,17 @@ constexpr int kMaxGridBins = 256;
 // CV_8UC1. binCount must be 1 .. kMaxGridBins.
 void orientationBinImage(const cv::Mat& angle, int binCount, cv::Mat& bins);
 
+// counts(y, x) = number of non-zero magnitudes in row y left of column x, CV_32SC1 with
+// one column more than the image.
+void nonZeroBefore(const cv::Mat& magnitude, cv::Mat& counts);
+
 // For every window j < count with top-left corner (xs[j], y) and the mask's size: adds
 // mask times magnitude into bin bins(p) of rows[j] (binCount floats, all zero before)
-// and scales the row to unit length. Windows must lie inside the images.
-void windowRowHistograms(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& mask, int y,
-                         const int* xs, int count, float* const* rows, int binCount);
+// and scales the row to unit length. Windows must lie inside the images; nonZero is
+// nonZeroBefore of the magnitudes.
+void windowRowHistograms(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& nonZero,
+                         const cv::Mat& mask, int y, const int* xs, int count, float* const* rows,
+                         int binCount);
 
 // Scales a row to unit Euclidean length exactly as cv::normalize with NORM_L2 does: the
 // norm summed in double in groups of four, the factor 1 / norm applied as a float, and
