@@ -14,24 +14,52 @@ void smoothAndShrink(cv::Mat& grey, cv::Mat& target, double sx, double sy) {
 
 }  // namespace
 
-cv::Mat& featureImagePrepare(cv::Mat& source, cv::Mat& target,
-                             const PresentationSettings& settings) {
+namespace {
+
+// Both entry points; inPlace smooths a single-channel source itself.
+cv::Mat& prepare(const cv::Mat& source, cv::Mat* inPlace, cv::Mat& target,
+                 const PresentationSettings& settings) {
   if (source.empty() || settings.localWidth < 1 || settings.localHeight < 1) return target;
   target.create(settings.localHeight, settings.localWidth, CV_8UC1);
   const double sx = static_cast<double>(source.cols) / settings.localWidth;
   const double sy = static_cast<double>(source.rows) / settings.localHeight;
-  if (source.depth() != CV_8U) {
+  // Kept between calls so a steady run of same-sized images allocates nothing.
+  thread_local cv::Mat grey;
+  if (source.depth() != CV_8U || (source.channels() != 1 && source.channels() != 3)) {
     target.setTo(0);
+  } else if (source.channels() == 1 && inPlace) {
+    smoothAndShrink(*inPlace, target, sx, sy);
   } else if (source.channels() == 1) {
-    smoothAndShrink(source, target, sx, sy);
-  } else if (source.channels() == 3) {
-    // Kept between calls so a steady run of same-sized colour images allocates nothing.
-    thread_local cv::Mat grey;
+    if (smoothAndSampleGrey(source, target, sx, sy)) return target;
+    cv::Mat work = source;
+    if (source.isSubmatrix()) {
+      // The library smooths a part using the pixels around it, so copy the whole.
+      cv::Size whole;
+      cv::Point offset;
+      source.locateROI(whole, offset);
+      cv::Mat(whole, source.type(), const_cast<uchar*>(source.datastart), source.step).copyTo(grey);
+      work = grey(cv::Rect(offset, source.size()));
+    } else {
+      source.copyTo(grey);
+      work = grey;
+    }
+    smoothAndShrink(work, target, sx, sy);
+  } else {
     cv::cvtColor(source, grey, cv::COLOR_BGR2GRAY);
     // The grey copy is ours, so only the pixels the decimation keeps need smoothing.
     if (!smoothAndSampleGrey(grey, target, sx, sy)) smoothAndShrink(grey, target, sx, sy);
-  } else {
-    target.setTo(0);
   }
   return target;
+}
+
+}  // namespace
+
+cv::Mat& featureImagePrepare(cv::Mat& source, cv::Mat& target,
+                             const PresentationSettings& settings) {
+  return prepare(source, &source, target, settings);
+}
+
+cv::Mat& featureImagePrepareKeepingSource(const cv::Mat& source, cv::Mat& target,
+                                          const PresentationSettings& settings) {
+  return prepare(source, nullptr, target, settings);
 }

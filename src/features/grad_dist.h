@@ -52,3 +52,7 @@ void zorGllfGradDistRelease(std::unique_ptr<GradDistExtractor>& extractor);
 // A single-channel source is smoothed in place.
 cv::Mat& featureImagePrepare(cv::Mat& source, cv::Mat& target,
                              const PresentationSettings& settings);
+// The same feature image, bit for bit, leaving the source as it is. For a grey source
+// this is the cheaper call: only the pixels the decimation keeps are smoothed.
+cv::Mat& featureImagePrepareKeepingSource(const cv::Mat& source, cv::Mat& target,
+                                          const PresentationSettings& settings);

@@ -125,3 +125,20 @@ TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
     }
   }
 }
+
+TEST(ExtractionEquivalence, KeepingTheGreySourceGivesTheSameImage) {
+  PresentationSettings settings;
+  for (const cv::Size& size : {cv::Size(640, 480), cv::Size(1024, 768), cv::Size(100, 70)}) {
+    cv::Mat parent = drawn(size + cv::Size(20, 10), 5);
+    for (const cv::Mat& source : {drawn(size, 4), noise(size, 3), parent(cv::Rect({7, 3}, size))}) {
+      const cv::Mat before = source.clone();
+      cv::Mat kept, expected;
+      featureImagePrepareKeepingSource(source, kept, settings);
+      EXPECT_EQ(cv::countNonZero(source != before), 0) << "source changed, " << size;
+      cv::Mat parentCopy = parent.clone();
+      cv::Mat inPlace = source.isSubmatrix() ? parentCopy(cv::Rect({7, 3}, size)) : before.clone();
+      featureImagePrepare(inPlace, expected, settings);
+      EXPECT_TRUE(bitEqual(kept, expected)) << size << (source.isSubmatrix() ? " part" : "");
+    }
+  }
+}
