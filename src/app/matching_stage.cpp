@@ -62,10 +62,10 @@ void matchingStageReset(MatchingStage& stage) {
 }
 
 void matchingStageProcess(MatchingStage& stage, IntervalStage& intervals, int t,
-                          cv::Mat& presentGray, const PresentationSettings& settings) {
+                          const cv::Mat& presentGray, const PresentationSettings& settings) {
   stage.matchDecided = false;
   if (!matchingEnabled(stage)) return;
-  featureImagePrepare(presentGray, stage.featureImage, settings);
+  featureImagePrepareKeepingSource(presentGray, stage.featureImage, settings);
   zorGllfGradDistExtract(stage.extractor.get(), stage.featureImage, &stage.featureMatrix);
   slideMatchScore(*stage.library, stage.featureMatrix, nullptr, stage.voteRow);
   stage.matchAccumulator += stage.voteRow;

@@ -40,10 +40,9 @@ bool matchingStageLoad(MatchingStage& stage, const std::optional<std::string>& o
                        const PresentationSettings& settings, Display& display);
 // Clears the accumulated votes; called at every slide change.
 void matchingStageReset(MatchingStage& stage);
-// Scores the frame, decides, and records the match in the open record. presentGray is
-// smoothed in place on the way to the feature image.
+// Scores the frame, decides, and records the match in the open record.
 void matchingStageProcess(MatchingStage& stage, IntervalStage& intervals, int t,
-                          cv::Mat& presentGray, const PresentationSettings& settings);
+                          const cv::Mat& presentGray, const PresentationSettings& settings);
 // The matched original's picture at the presentation size, or an empty matrix when the
 // frame decided no match or the picture cannot be loaded.
 cv::Mat matchingStageDisplayImage(const MatchingStage& stage, const IntervalStage& intervals,
