@@ -120,16 +120,14 @@ double boardMinLineVotes(int32_t width) { return double(width) * double(0.15f); 
 void boardCollectLines(HoughAccumulator& acc, const cv::Mat& edges, double minVotes,
                        BoardLines& lines, std::vector<HoughPeak>* peaks) {
   houghInit(acc, edges.cols, edges.rows, kAngleBins, 1.0f);
-  for (int y = 0; y < edges.rows; ++y) {
-    const uchar* row = edges.ptr<uchar>(y);
-    for (int x = 0; x < edges.cols; ++x)
-      if (row[x]) houghVote(acc, x, y);
-  }
+  houghVoteImage(acc, edges.data, edges.step, edges.cols, edges.rows);
   boardLinesReset(lines, edges.cols, edges.rows);
   if (acc.voteCount > 0) {
+    HoughRowPeaks rowPeaks;
+    houghRowPeaksBuild(acc, rowPeaks);
     for (;;) {
       double rho = 0, angle = 0;
-      const int32_t votes = houghExtractPeak(acc, &rho, &angle);
+      const int32_t votes = houghExtractPeakWith(acc, rowPeaks, &rho, &angle);
       if (votes == 0) break;
       if (peaks) peaks->push_back({votes, rho, angle});
       if (votes < minVotes) break;
@@ -147,22 +145,38 @@ BoardPass boardPassDecide(int32_t verticalCount, int32_t horizontalCount, int& l
   return high < 255 ? BoardPass::Retry : BoardPass::Search;
 }
 
+void boardSobel(const cv::Mat& grey, cv::Mat& dx, cv::Mat& dy) {
+  // What cv::Canny computes inside for aperture 3.
+  cv::Sobel(grey, dx, CV_16S, 1, 0, 3, 1, 0, cv::BORDER_REPLICATE);
+  cv::Sobel(grey, dy, CV_16S, 0, 1, 3, 1, 0, cv::BORDER_REPLICATE);
+}
+
+void boardCanny(const cv::Mat& dx, const cv::Mat& dy, cv::Mat& edges, int low, int high) {
+  cv::Canny(dx, dy, edges, double(low), double(high), false);
+}
+
 float boardDetect(const cv::Mat& grey, cv::Point2f corners[4], int low, int high) {
+  BoardWorkspace work;
+  return boardDetect(grey, corners, low, high, work);
+}
+
+float boardDetect(const cv::Mat& grey, cv::Point2f corners[4], int low, int high,
+                  BoardWorkspace& work) {
   for (int i = 0; i < 4; ++i) corners[i] = cv::Point2f(0, 0);
   if (grey.empty() || grey.type() != CV_8UC1) return 0;
 
-  cv::Mat edges(grey.size(), CV_8UC1);
-  HoughAccumulator acc;
-  BoardLines lines;
+  // The thresholds change from pass to pass, the derivatives do not.
+  boardSobel(grey, work.dx, work.dy);
   const double minVotes = boardMinLineVotes(grey.cols);
   for (;;) {
-    cv::Canny(grey, edges, double(low), double(high), 3);
-    boardCollectLines(acc, edges, minVotes, lines);
-    const BoardPass pass = boardPassDecide(lines.verticalCount, lines.horizontalCount, low, high);
+    boardCanny(work.dx, work.dy, work.edges, low, high);
+    boardCollectLines(work.acc, work.edges, minVotes, work.lines);
+    const BoardPass pass =
+        boardPassDecide(work.lines.verticalCount, work.lines.horizontalCount, low, high);
     if (pass == BoardPass::NoScreen) return 0;
     if (pass == BoardPass::Search) break;
   }
-  return boardFindQuadrilateral(lines, edges, grey.cols, grey.rows, corners);
+  return boardFindQuadrilateral(work.lines, work.edges, grey.cols, grey.rows, corners);
 }
 
 bool boardCandidateAccepted(const cv::Point2f p[4], float s, float best, int32_t width) {

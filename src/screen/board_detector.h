@@ -6,7 +6,7 @@
 
 #include <opencv2/core.hpp>
 
-struct HoughAccumulator;
+#include "hough_accumulator.h"
 
 // Returns the edge support in [0, 1] of the quadrilateral found (corners TL, TR, BR, BL),
 // or 0 with four zero corners when none was found.
@@ -54,6 +54,22 @@ enum class BoardPass {
 };
 // Decides after one edge pass; raises both thresholds by 20 unless there is no screen.
 BoardPass boardPassDecide(int32_t verticalCount, int32_t horizontalCount, int& low, int& high);
+
+// Working memory of boardDetect, kept by a caller that detects in many frames of one size
+// so that no pass or frame allocates it anew. Holds nothing between calls that matters.
+struct BoardWorkspace {
+  cv::Mat dx, dy;  // Sobel derivatives of the grey frame, shared by all edge passes
+  cv::Mat edges;
+  HoughAccumulator acc;
+  BoardLines lines;
+};
+// boardDetect with the caller's working memory; the same result.
+float boardDetect(const cv::Mat& grey, cv::Point2f corners[4], int low, int high,
+                  BoardWorkspace& work);
+// The Canny edges of grey with a Sobel aperture of 3, from its derivatives: computed once,
+// they serve every pass; the edges equal cv::Canny on the grey frame.
+void boardSobel(const cv::Mat& grey, cv::Mat& dx, cv::Mat& dy);
+void boardCanny(const cv::Mat& dx, const cv::Mat& dy, cv::Mat& edges, int low, int high);
 
 // Best support over all candidates from two lines of each family; 0 when none passed.
 float boardFindQuadrilateral(const BoardLines& lines, const cv::Mat& edges, int32_t width,

@@ -39,6 +39,19 @@ bool toColour(const cv::Mat& frame, cv::Mat& colour) {
   return true;
 }
 
+// The grey image of the frame: its colour converted with the first channel weighted 0.299.
+// Without a viewer the colour image is not needed: the grey conversion ignores a fourth
+// channel, so it reads the four-channel frame directly with the same result.
+bool toGrey(const cv::Mat& frame, bool needColour, cv::Mat& colour, cv::Mat& grey) {
+  if (!needColour && !frame.empty() && frame.depth() == CV_8U && frame.channels() == 4) {
+    cv::cvtColor(frame, grey, cv::COLOR_RGBA2GRAY);
+    return true;
+  }
+  if (!toColour(frame, colour)) return false;
+  cv::cvtColor(colour, grey, cv::COLOR_RGB2GRAY);
+  return true;
+}
+
 }  // namespace
 
 int localizeSamplePosition(int frameCount, int i, int count) {
@@ -62,9 +75,8 @@ cv::Mat presentationLocalizeWith(VideoSource* video, int presentDetCount,
   const int frameCount = video ? videoSourceFrameCount(video) : kUnknownFrameCount;
   float bestScore = 0.f, bestArea = 0.f;
   cv::Mat corners(1, 4, CV_32FC2, cv::Scalar::all(0));
-  // Only the size of the opening picture mattered for the working images; each sample
-  // brings its own, so the result is not needed here.
-  if (video) videoSourceImage(video);
+  // The opening picture only sized the working images; each sample brings its own size,
+  // so it is not converted here.
 
   std::printf("Start presentation detection.\n");
   // Without a frame count the middle half of the video is unknown: nothing is sampled.
@@ -74,8 +86,7 @@ cv::Mat presentationLocalizeWith(VideoSource* video, int presentDetCount,
     const int position = localizeSamplePosition(frameCount, i, presentDetCount);
     std::printf("Seek the video position: %d\n", position);
     const cv::Mat* frame = videoSourceGetFrame(video, position);
-    if (!frame || !toColour(*frame, colour)) break;
-    cv::cvtColor(colour, grey, cv::COLOR_RGB2GRAY);
+    if (!frame || !toGrey(*frame, bool(viewer), colour, grey)) break;
 
     cv::Point2f candidate[4];
     const float score = detect(grey, candidate);
@@ -97,10 +108,12 @@ cv::Mat presentationLocalizeWith(VideoSource* video, int presentDetCount,
 
 cv::Mat presentationLocalize(VideoSource* video, int presentDetCount, int boardDetLow,
                              int boardDetHigh, const SampleViewer& viewer) {
+  // All samples have the frame size: one working memory serves them all.
+  BoardWorkspace work;
   return presentationLocalizeWith(
       video, presentDetCount,
-      [boardDetLow, boardDetHigh](const cv::Mat& grey, cv::Point2f corners[4]) {
-        return boardDetect(grey, corners, boardDetLow, boardDetHigh);
+      [boardDetLow, boardDetHigh, &work](const cv::Mat& grey, cv::Point2f corners[4]) {
+        return boardDetect(grey, corners, boardDetLow, boardDetHigh, work);
       },
       viewer);
 }
