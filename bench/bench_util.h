@@ -5,9 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -81,7 +84,54 @@ double fastestOf(int repeats, F&& measure) {
   return best;
 }
 
-inline void printRatio(const char* what, double value, double baseline, const char* target) {
-  std::printf("%-60s %8.3f s cpu  ratio %6.3f  (target %s)\n", what, value, value / baseline,
-              target);
+inline double medianOf(std::vector<double> values) {
+  if (values.empty()) return 0.0;
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
 }
+
+// Named measurements taken round by round, every one once per round, so that each ratio
+// compares two figures taken close together in time.
+class Rounds {
+ public:
+  void add(const std::string& name, std::function<double()> measure) {
+    order_.push_back(name);
+    measures_[name] = std::move(measure);
+  }
+  void measure(int rounds) {
+    for (int r = 0; r < rounds; ++r)
+      for (const std::string& name : order_) values_[name].push_back(measures_[name]());
+  }
+  double median(const std::string& name) const { return medianOf(values_.at(name)); }
+  // Median over the rounds of value / (baseline x scale).
+  double ratio(const std::string& value, const std::string& baseline, double scale = 1.0) const {
+    const std::vector<double>& a = values_.at(value);
+    const std::vector<double>& b = values_.at(baseline);
+    std::vector<double> ratios;
+    for (size_t i = 0; i < a.size(); ++i) ratios.push_back(a[i] / (b[i] * scale));
+    return medianOf(ratios);
+  }
+  void print(const char* what, const std::string& value, const std::string& baseline,
+             const char* target, double scale = 1.0) const {
+    std::printf("%-60s %8.3f s cpu  ratio %6.3f  (target %s)\n", what, median(value),
+                ratio(value, baseline, scale), target);
+  }
+  // (a - a0) / (b - b0) per round: costs with the start-up of both programs taken out.
+  void printDifference(const char* what, const std::string& a, const std::string& a0,
+                       const std::string& b, const std::string& b0, const char* target) const {
+    std::vector<double> ratios, differences;
+    for (size_t i = 0; i < values_.at(a).size(); ++i) {
+      const double d = values_.at(a)[i] - values_.at(a0)[i];
+      differences.push_back(d);
+      ratios.push_back(d / (values_.at(b)[i] - values_.at(b0)[i]));
+    }
+    std::printf("%-60s %8.3f s cpu  ratio %6.3f  (target %s)\n", what, medianOf(differences),
+                medianOf(ratios), target);
+  }
+
+ private:
+  std::vector<std::string> order_;
+  std::map<std::string, std::function<double()>> measures_;
+  std::map<std::string, std::vector<double>> values_;
+};

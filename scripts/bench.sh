@@ -34,7 +34,7 @@ if [ "$quick" -eq 1 ]; then
   pipeline_args=(--seconds 20 --originals 40 --repeat 1)
 else
   video_args=(60 25 3)
-  pipeline_args=(--seconds 120 --originals 40 --repeat 2)
+  pipeline_args=(--seconds 120 --originals 40 --repeat 5)
 fi
 pipeline_args+=(--dir "$data_dir")
 mkdir -p "$data_dir"
