@@ -2,9 +2,8 @@
 
 #include <cstdio>
 
-#include <opencv2/imgcodecs.hpp>
-
 #include "directory_path.h"
+#include "image_files.h"
 #include "presentation_settings.h"
 #include "results_xml.h"
 
@@ -18,11 +17,7 @@ std::string slidePictureName(int t) {
 
 // A picture that cannot be written is not reported: the run goes on regardless.
 void saveSlidePicture(const std::string& path, const cv::Mat& picture) {
-  if (picture.empty()) return;
-  try {
-    cv::imwrite(path, picture);
-  } catch (const cv::Exception&) {
-  }
+  if (!picture.empty()) imageFileWrite(path, picture);
 }
 
 }  // namespace

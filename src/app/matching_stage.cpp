@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "display.h"
+#include "image_files.h"
 #include "interval_stage.h"
 #include "presentation_settings.h"
 #include "results_xml.h"
@@ -95,7 +95,7 @@ cv::Mat matchingStageDisplayImage(const MatchingStage& stage, const IntervalStag
   if (!stage.matchDecided || !intervals.currentRecord || !intervals.currentRecord->match) return {};
   const SlideRecord* match = intervals.currentRecord->match;
   if (!match->src) return {};
-  cv::Mat original = cv::imread(*match->src, cv::IMREAD_COLOR);
+  cv::Mat original = imageFileRead(*match->src);
   if (original.empty()) return {};
   cv::Mat shown;
   cv::resize(original, shown, cv::Size(settings.presentWidth, settings.presentHeight), 0, 0,

@@ -3,9 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include <opencv2/imgcodecs.hpp>
-
 #include "grad_dist.h"
+#include "image_files.h"
 #include "presentation_settings.h"
 #include "slide_list.h"
 
@@ -42,7 +41,7 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
     // Checked first so that a missing file passes without the image library's warning.
     std::error_code error;
     if (!record.src || !std::filesystem::is_regular_file(*record.src, error)) continue;
-    cv::Mat image = cv::imread(*record.src, cv::IMREAD_COLOR);
+    cv::Mat image = imageFileRead(*record.src);
     if (image.empty()) continue;
     featureImagePrepare(image, prepared, *settings);
     image.release();

@@ -92,6 +92,26 @@ TEST_F(RunSpine, WalksTheVideoInStepsWithStoredCorners) {
   EXPECT_FLOAT_EQ(corners.at<cv::Vec2f>(3)[1], 300.f);
 }
 
+// The image codecs cost more to load than a short video's frames: a run that writes no
+// picture and reads no original must not load them, one that saves pictures must.
+TEST_F(RunSpine, ImageCodecsAreLoadedOnlyForPictures) {
+  const fs::path cfg = *dir_ / "codecs.cfg.xml";
+  writeConfig(cfg, {{150, 60}, {500, 70}, {490, 310}, {160, 300}});
+  const std::string traced = "env -u DISPLAY -u WAYLAND_DISPLAY LD_DEBUG=files";
+  RunResult plain =
+      runSlidetrackWith(*dir_, traced, {"-i", "talk.mp4", "-c", cfg.string(), "-hide"});
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  ASSERT_NE(plain.err.find("libopencv_core"), std::string::npos) << "no loader trace";
+  EXPECT_EQ(plain.err.find("libopencv_imgcodecs"), std::string::npos);
+
+  const fs::path pictures = *dir_ / "codecs_pictures/";
+  RunResult saving = runSlidetrackWith(
+      *dir_, traced, {"-i", "talk.mp4", "-c", cfg.string(), "-p", pictures.string(), "-hide"});
+  ASSERT_EQ(saving.status, 0) << saving.err;
+  EXPECT_NE(saving.err.find("libopencv_imgcodecs"), std::string::npos);
+  EXPECT_TRUE(fs::exists(pictures / "slide_00000000.jpg"));
+}
+
 TEST_F(RunSpine, WithoutCornersTheWholeFrameIsTheScreen) {
   const fs::path cfg = *dir_ / "nocorners.cfg.xml";
   writeConfig(cfg, {}, 50, /*presentDetCount=*/0);
