@@ -1,8 +1,11 @@
 #include "rectifier.h"
 
 #include <climits>
+#include <cstring>
 
 #include <opencv2/imgproc.hpp>
+
+#include "rectifier_gather.h"
 
 void rectifierInit(Rectifier& r, const cv::Mat& perspective, cv::Size frame, cv::Size screen) {
   // Warping an image of its own coordinates picks, pixel for pixel, what the warp of a
@@ -21,10 +24,46 @@ void rectifierInit(Rectifier& r, const cv::Mat& perspective, cv::Size frame, cv:
   else
     r.sourceOf = picked;
   r.screenBgra.create(screen, CV_8UC4);
+  r.offsets.clear();
+  r.offsetStep = 0;
 }
 
+namespace {
+
+// Byte offsets fit 32 bits for any frame below 2 GB.
+bool offsetsFit(const cv::Mat& frame) {
+  return frame.step[0] * static_cast<size_t>(frame.rows) < static_cast<size_t>(INT32_MAX);
+}
+
+void buildOffsets(Rectifier& r, const cv::Mat& frame) {
+  r.offsets.resize(r.sourceOf.total());
+  std::int32_t* out = r.offsets.data();
+  for (int y = 0; y < r.sourceOf.rows; ++y) {
+    const cv::Vec2s* row = r.sourceOf.ptr<cv::Vec2s>(y);
+    for (int x = 0; x < r.sourceOf.cols; ++x) {
+      const bool inside =
+          row[x][0] >= 0 && row[x][1] >= 0 && row[x][0] < frame.cols && row[x][1] < frame.rows;
+      *out++ = inside ? static_cast<std::int32_t>(row[x][1] * frame.step[0] + row[x][0] * 4) : -1;
+    }
+  }
+  r.offsetStep = frame.step[0];
+}
+
+}  // namespace
+
 void rectifierApply(Rectifier& r, const cv::Mat& frameBgra, cv::Mat& screenBgr) {
-  cv::remap(frameBgra, r.screenBgra, r.sourceOf, cv::noArray(), cv::INTER_NEAREST,
-            cv::BORDER_CONSTANT, cv::Scalar::all(0));
-  cv::cvtColor(r.screenBgra, screenBgr, cv::COLOR_BGRA2BGR);
+  const bool gathered = r.sourceOf.type() == CV_16SC2 && frameBgra.type() == CV_8UC4 &&
+                        offsetsFit(frameBgra) && gatherAvailable();
+  if (!gathered) {
+    cv::remap(frameBgra, r.screenBgra, r.sourceOf, cv::noArray(), cv::INTER_NEAREST,
+              cv::BORDER_CONSTANT, cv::Scalar::all(0));
+    cv::cvtColor(r.screenBgra, screenBgr, cv::COLOR_BGRA2BGR);
+    return;
+  }
+  if (r.offsetStep != frameBgra.step[0]) buildOffsets(r, frameBgra);
+  screenBgr.create(r.sourceOf.size(), CV_8UC3);
+  const int width = r.sourceOf.cols;
+  for (int y = 0; y < r.sourceOf.rows; ++y)
+    gatherBgrRow(frameBgra.data, r.offsets.data() + static_cast<size_t>(y) * width,
+                 screenBgr.ptr<std::uint8_t>(y), width);
 }

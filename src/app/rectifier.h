@@ -2,11 +2,18 @@
 // Straightens the screen of every frame. The perspective map is fixed for a run, so the
 // source pixel of every screen pixel is found once and each frame is only a table lookup.
 
+#include <cstdint>
+#include <vector>
+
 #include <opencv2/core.hpp>
 
 struct Rectifier {
   cv::Mat sourceOf;    // per screen pixel the frame pixel it shows, or (-1, -1) outside
-  cv::Mat screenBgra;  // work image: the screen before its fourth channel is dropped
+  cv::Mat screenBgra;  // work image of the library's lookup: the screen with its 4th channel
+  // The same lookup as byte offsets into a frame whose rows are offsetStep bytes apart,
+  // -1 outside; built on the first frame, and again when a frame's row stride differs.
+  std::vector<std::int32_t> offsets;
+  size_t offsetStep = 0;
 };
 
 // perspective maps frame coordinates to screen coordinates (3x3), as for a forward warp

@@ -9,19 +9,25 @@
 namespace {
 
 // The lookup must pick exactly the pixels of a nearest-neighbour forward warp.
-void expectSameAsWarp(const cv::Mat& perspective, cv::Size frameSize) {
-  cv::Mat frame(frameSize, CV_8UC4);
-  cv::randu(frame, 0, 256);
-  Rectifier r;
-  const cv::Size screen(640, 480);
-  rectifierInit(r, perspective, frameSize, screen);
+void expectSameAsWarp(Rectifier& r, const cv::Mat& perspective, const cv::Mat& frame,
+                      cv::Size screen) {
   cv::Mat fast, bgr, warped;
   rectifierApply(r, frame, fast);
   cv::cvtColor(frame, bgr, cv::COLOR_BGRA2BGR);
   cv::warpPerspective(bgr, warped, perspective, screen, cv::INTER_NEAREST, cv::BORDER_CONSTANT,
                       cv::Scalar::all(0));
   ASSERT_EQ(fast.type(), CV_8UC3);
+  ASSERT_EQ(fast.size(), screen);
   EXPECT_EQ(cv::norm(fast, warped, cv::NORM_INF), 0.0);
+}
+
+void expectSameAsWarp(const cv::Mat& perspective, cv::Size frameSize,
+                      cv::Size screen = {640, 480}) {
+  cv::Mat frame(frameSize, CV_8UC4);
+  cv::randu(frame, 0, 256);
+  Rectifier r;
+  rectifierInit(r, perspective, frameSize, screen);
+  expectSameAsWarp(r, perspective, frame, screen);
 }
 
 cv::Mat fromCorners(std::initializer_list<float> xy) {
@@ -45,6 +51,30 @@ TEST(Rectifier, ScreenPartlyOutsideTheFrameIsBlackThere) {
   rectifierApply(r, frame, screen);
   EXPECT_EQ(screen.at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 0));
   EXPECT_EQ(screen.at<cv::Vec3b>(240, 320), cv::Vec3b(255, 255, 255));
+}
+
+// Frames whose rows are padded, as a decoder may hand them over, and screen rows that do
+// not split into whole groups of eight pixels.
+TEST(Rectifier, PaddedFramesAndOddScreenWidths) {
+  const cv::Mat perspective = fromCorners({30, 20, 610, 40, 600, 340, 20, 330});
+  const cv::Size frameSize(640, 360);
+  for (const cv::Size screen : {cv::Size(37, 23), cv::Size(641, 479), cv::Size(9, 1)}) {
+    cv::Mat corners(1, 4, CV_32FC2);
+    const float xy[] = {30, 20, 610, 40, 600, 340, 20, 330};
+    std::copy(xy, xy + 8, corners.ptr<float>());
+    const cv::Mat p = perspectiveFromCorners(corners, screen.width, screen.height);
+    Rectifier r;
+    rectifierInit(r, p, frameSize, screen);
+    cv::Mat wide(frameSize.height + 3, frameSize.width + 29, CV_8UC4);
+    cv::randu(wide, 0, 256);
+    const cv::Mat padded = wide(cv::Rect(5, 2, frameSize.width, frameSize.height));
+    cv::Mat tight;
+    padded.copyTo(tight);
+    // The same rectifier first with one row stride, then with another.
+    expectSameAsWarp(r, p, padded, screen);
+    expectSameAsWarp(r, p, tight, screen);
+  }
+  expectSameAsWarp(perspective, frameSize, {640, 480});
 }
 
 }  // namespace

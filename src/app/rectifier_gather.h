@@ -1,0 +1,10 @@
+#pragma once
+// The rectifier's inner loop: BGR pixels picked from a BGRA frame by byte offset.
+
+#include <cstdint>
+
+// Whether this processor runs gatherBgrRow (it needs AVX2).
+bool gatherAvailable();
+// out[3i..3i+2] = the B, G, R bytes at frame + offsets[i], or 0 where offsets[i] < 0.
+void gatherBgrRow(const std::uint8_t* frame, const std::int32_t* offsets, std::uint8_t* out,
+                  int count);
