@@ -1,7 +1,6 @@
 #include "rectifier.h"
 
 #include <climits>
-#include <cstring>
 
 #include <opencv2/imgproc.hpp>
 
@@ -23,7 +22,7 @@ void rectifierInit(Rectifier& r, const cv::Mat& perspective, cv::Size frame, cv:
     picked.convertTo(r.sourceOf, CV_16SC2);
   else
     r.sourceOf = picked;
-  r.screenBgra.create(screen, CV_8UC4);
+  r.screenBgra.release();  // made by the library lookup, only when that is used
   r.offsets.clear();
   r.offsetStep = 0;
 }

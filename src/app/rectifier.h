@@ -9,7 +9,7 @@
 
 struct Rectifier {
   cv::Mat sourceOf;    // per screen pixel the frame pixel it shows, or (-1, -1) outside
-  cv::Mat screenBgra;  // work image of the library's lookup: the screen with its 4th channel
+  cv::Mat screenBgra;  // work image of the library's lookup (processors without AVX2)
   // The same lookup as byte offsets into a frame whose rows are offsetStep bytes apart,
   // -1 outside; built on the first frame, and again when a frame's row stride differs.
   std::vector<std::int32_t> offsets;
