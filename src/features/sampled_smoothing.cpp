@@ -50,22 +50,40 @@ std::vector<int> nearestSources(int from, int to, bool columns) {
   return std::vector<int>(mapped.begin<int>(), mapped.end<int>());
 }
 
+// The library's fixed taps for small kernels asked for without a deviation, in 1/256;
+// its tables are multiples of 1/256, so they convert exactly.
+std::vector<int> fixedSmallGaussian(int n) {
+  const cv::Mat k = cv::getGaussianKernel(n, 0, CV_64F);
+  std::vector<int> taps(n);
+  for (int i = 0; i < n; ++i) taps[i] = cvRound(k.at<double>(i) * 256);
+  return taps;
+}
+
 // Kernels and sample positions of the last geometry, reused while it stays the same.
+// A deviation of 0 stands for the fixed kernel of size n.
 struct Plan {
   cv::Size source, target;
+  int nx = 0, ny = 0;
   double sx = 0.0, sy = 0.0;
   std::vector<int> kx, ky, xs, ys;
 };
 
-const Plan& planFor(cv::Size source, cv::Size target, double sx, double sy) {
+std::vector<int> tapsFor(int n, double sigma) {
+  return sigma > 0.0 ? fixedPointGaussian(n, sigma) : fixedSmallGaussian(n);
+}
+
+const Plan& planFor(cv::Size source, cv::Size target, int nx, int ny, double sx, double sy) {
   thread_local Plan plan;
-  if (plan.source != source || plan.target != target || plan.sx != sx || plan.sy != sy) {
+  if (plan.source != source || plan.target != target || plan.nx != nx || plan.ny != ny ||
+      plan.sx != sx || plan.sy != sy) {
     plan.source = source;
     plan.target = target;
+    plan.nx = nx;
+    plan.ny = ny;
     plan.sx = sx;
     plan.sy = sy;
-    plan.kx = fixedPointGaussian(kernelSize(sx), sx);
-    plan.ky = fixedPointGaussian(kernelSize(sy), sy);
+    plan.kx = tapsFor(nx, sx);
+    plan.ky = tapsFor(ny, sy);
     plan.xs = nearestSources(source.width, target.width, true);
     plan.ys = nearestSources(source.height, target.height, false);
   }
@@ -110,15 +128,11 @@ void horizontalTaps(const std::uint16_t* v, const int* xs, const int* kx, int nx
   }
 }
 
-}  // namespace
-
-bool smoothAndSampleGrey(const cv::Mat& grey, cv::Mat& target, double sx, double sy) {
+// Both kernels are odd, at least 3 taps and no larger than the image.
+bool smoothAndSample(const cv::Mat& grey, cv::Mat& target, int nx, int ny, double sx, double sy) {
   if (grey.type() != CV_8UC1 || target.type() != CV_8UC1 || grey.isSubmatrix()) return false;
-  if (!(sx > 0.0) || !(sy > 0.0)) return false;
-  const int nx = kernelSize(sx);
-  const int ny = kernelSize(sy);
   if (nx < 3 || ny < 3 || nx > grey.cols || ny > grey.rows) return false;
-  const Plan& plan = planFor(grey.size(), target.size(), sx, sy);
+  const Plan& plan = planFor(grey.size(), target.size(), nx, ny, sx, sy);
   const int rx = nx / 2;
   const int ry = ny / 2;
   const int width = grey.cols;
@@ -152,4 +166,17 @@ bool smoothAndSampleGrey(const cv::Mat& grey, cv::Mat& target, double sx, double
     horizontalTaps(v, plan.xs.data(), plan.kx.data(), nx, out, target.cols);
   }
   return true;
+}
+
+}  // namespace
+
+bool smoothAndSampleGrey(const cv::Mat& grey, cv::Mat& target, double sx, double sy) {
+  if (!(sx > 0.0) || !(sy > 0.0)) return false;
+  return smoothAndSample(grey, target, kernelSize(sx), kernelSize(sy), sx, sy);
+}
+
+bool smoothAndSampleGreyFixed(const cv::Mat& grey, cv::Mat& target, cv::Size kernel) {
+  const auto small = [](int n) { return n >= 3 && n <= 7 && n % 2 == 1; };
+  if (!small(kernel.width) || !small(kernel.height)) return false;
+  return smoothAndSample(grey, target, kernel.width, kernel.height, 0.0, 0.0);
 }

@@ -11,3 +11,8 @@
 // equality was not established for (a sub-matrix, kernels under 3 taps or larger than
 // the image); the caller then smooths in full.
 bool smoothAndSampleGrey(const cv::Mat& grey, cv::Mat& target, double sx, double sy);
+
+// The same for the fixed kernels the library uses when no deviation is given: as
+// cv::GaussianBlur(grey, out, kernel, 0, 0, cv::BORDER_REPLICATE) then the decimation.
+// Odd kernel sizes 3 to 7 only; false otherwise.
+bool smoothAndSampleGreyFixed(const cv::Mat& grey, cv::Mat& target, cv::Size kernel);

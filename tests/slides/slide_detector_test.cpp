@@ -159,3 +159,29 @@ TEST(SlideDetector, ForeignFramesAreRefused) {
   EXPECT_EQ(slideDetReset(det.get(), nullptr), -1);
   EXPECT_TRUE(slideDetSlideImage(det.get()).empty());
 }
+
+// The edge map smooths only the pixels it keeps; it must match the full blur and
+// decimation bit for bit, at the usual size and at odd ones.
+TEST(SlideDetector, EdgeMapEqualsFullBlurThenDecimation) {
+  struct Case {
+    cv::Size frame, map;
+  };
+  for (const Case& c :
+       {Case{{640, 480}, {160, 120}}, Case{{641, 479}, {160, 120}}, Case{{333, 250}, {37, 50}},
+        Case{{40, 30}, {160, 120}}, Case{{5, 5}, {2, 2}}, Case{{4, 9}, {3, 3}}}) {
+    for (int variant = 0; variant < 2; ++variant) {
+      cv::Mat frame;
+      cv::resize(screen(variant + 3), frame, c.frame, 0, 0, cv::INTER_AREA);
+      if (variant == 1) cv::RNG(c.frame.area()).fill(frame, cv::RNG::UNIFORM, 0, 256);
+      auto det = slideDetCreate(nullptr, c.map.height, c.map.width, 2, 0.01f, 0.3f);
+      ASSERT_EQ(slideDetReset(det.get(), &frame), 1);
+      cv::Mat grey, expected;
+      cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
+      cv::GaussianBlur(grey, grey, cv::Size(5, 5), 0, 0, cv::BORDER_REPLICATE);
+      cv::resize(grey, expected, c.map, 0, 0, cv::INTER_NEAREST);
+      edgeMagnitude(expected, expected, 3, nullptr, nullptr);
+      cv::dilate(expected, expected, cv::Mat(), cv::Point(-1, -1), 1, cv::BORDER_REPLICATE);
+      EXPECT_TRUE(same(det->edges[0], expected)) << c.frame << " to " << c.map << ", " << variant;
+    }
+  }
+}
