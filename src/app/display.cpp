@@ -5,11 +5,14 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 
-#include <opencv2/highgui.hpp>
+#include "runtime_module.h"
+#include "window_calls.h"
 
 namespace {
 
@@ -73,28 +76,45 @@ bool displayAvailable() {
   return wayland && *wayland && waylandReachable(wayland);
 }
 
-Display::Display(bool wanted) : enabled_(wanted && displayAvailable()) {}
+// The windows module once per process; nullptr when it cannot be loaded.
+const WindowCalls* windowCalls() {
+  static std::once_flag once;
+  static WindowCalls calls{};
+  static bool loaded = false;
+  std::call_once(once, [] {
+    void* module = runtimeModuleLoad(SLIDETRACK_WINDOWS_NAME, SLIDETRACK_WINDOWS_BUILT, "windows");
+    auto get =
+        reinterpret_cast<WindowCallsGet>(runtimeModuleSymbol(module, SLIDETRACK_WINDOW_CALLS));
+    if (module && !get) std::fprintf(stderr, "Error: the windows module lacks its entry point\n");
+    loaded = get && get(&calls);
+  });
+  return loaded ? &calls : nullptr;
+}
+
+// Without the module the run goes on headless, after the loader's error line.
+Display::Display(bool wanted)
+    : enabled_(wanted && displayAvailable() && windowCalls() != nullptr) {}
 
 Display::~Display() { closeAll(); }
 
 void Display::open(const std::string& window) {
-  if (enabled_) cv::namedWindow(window, cv::WINDOW_AUTOSIZE);
+  if (enabled_) windowCalls()->open(window.c_str());
 }
 
 void Display::show(const std::string& window, const cv::Mat& image) {
-  if (enabled_ && !image.empty()) cv::imshow(window, image);
+  if (enabled_ && !image.empty()) windowCalls()->show(window.c_str(), &image);
 }
 
 int Display::waitKey(int ms) {
   if (!enabled_) return -1;
-  const int key = cv::waitKey(ms);
+  const int key = windowCalls()->waitKey(ms);
   return key < 0 ? -1 : (key & 0xFF);
 }
 
 void Display::close(const std::string& window) {
-  if (enabled_) cv::destroyWindow(window);
+  if (enabled_) windowCalls()->close(window.c_str());
 }
 
 void Display::closeAll() {
-  if (enabled_) cv::destroyAllWindows();
+  if (enabled_) windowCalls()->closeAll();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The run's windows. All window code lives here: HighGUI aborts the process when it
-// finds no display, so nothing is created unless one is there.
+// finds no display, so nothing is created unless one is there. HighGUI itself is a
+// module loaded with the first window (its libraries slow every run's start-up).
 
 #include <string>
 

@@ -33,11 +33,16 @@ TEST_F(RunDisplay, NamedButUnreachableDisplayRunsHeadless) {
 TEST_F(RunDisplay, WindowsUnderXvfbGiveTheSameResults) {
   if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "xvfb-run is not installed";
-  RunResult headless = runSlidetrack(dir_, {"-i", "talk.mp4", "-c", "cfg.xml", "-o", "a.xml"});
+  // The loader's trace tells whether the windows module came in.
+  RunResult headless = runSlidetrackWith(dir_, "env LD_DEBUG=files",
+                                         {"-i", "talk.mp4", "-c", "cfg.xml", "-o", "a.xml"});
   ASSERT_EQ(headless.status, 0) << headless.err;
-  RunResult shown = runSlidetrackWith(dir_, "xvfb-run -a",
+  EXPECT_EQ(headless.err.find("slidetrack_windows"), std::string::npos);
+  RunResult shown = runSlidetrackWith(dir_, "xvfb-run -a env LD_DEBUG=files",
                                       {"-i", "talk.mp4", "-c", "cfg.xml", "-o", "b.xml", "-show"});
   ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.err.find("slidetrack_windows"), std::string::npos);
+  EXPECT_EQ(shown.err.find("Error:"), std::string::npos);
   EXPECT_EQ(headless.out, shown.out);
   std::string a = readFile(dir_ / "a.xml"), b = readFile(dir_ / "b.xml");
   EXPECT_EQ(a.substr(a.find("<slides")), b.substr(b.find("<slides")));
