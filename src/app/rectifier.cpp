@@ -8,20 +8,29 @@
 
 void rectifierInit(Rectifier& r, const cv::Mat& perspective, cv::Size frame, cv::Size screen) {
   // Warping an image of its own coordinates picks, pixel for pixel, what the warp of a
-  // frame would pick.
-  cv::Mat coordinates(frame, CV_32FC2);
+  // frame would pick. Short coordinates are the fastest lookup and half the image to
+  // fill; frames too large for them keep float ones.
+  const bool small = frame.width <= SHRT_MAX && frame.height <= SHRT_MAX;
+  cv::Mat coordinates(frame, small ? CV_16UC2 : CV_32FC2);
   for (int y = 0; y < frame.height; ++y) {
-    cv::Vec2f* row = coordinates.ptr<cv::Vec2f>(y);
-    for (int x = 0; x < frame.width; ++x) row[x] = cv::Vec2f(float(x), float(y));
+    if (small) {
+      cv::Vec2w* row = coordinates.ptr<cv::Vec2w>(y);
+      for (int x = 0; x < frame.width; ++x) row[x] = cv::Vec2w(ushort(x), ushort(y));
+    } else {
+      cv::Vec2f* row = coordinates.ptr<cv::Vec2f>(y);
+      for (int x = 0; x < frame.width; ++x) row[x] = cv::Vec2f(float(x), float(y));
+    }
   }
-  cv::Mat picked;
-  cv::warpPerspective(coordinates, picked, perspective, screen, cv::INTER_NEAREST,
-                      cv::BORDER_CONSTANT, cv::Scalar(-1, -1));
-  // Short coordinates are the fastest lookup; frames too large for them keep float ones.
-  if (frame.width <= SHRT_MAX && frame.height <= SHRT_MAX)
-    picked.convertTo(r.sourceOf, CV_16SC2);
-  else
-    r.sourceOf = picked;
+  if (small) {
+    // Outside the frame the border value 0xFFFF reads as (-1, -1) in signed shorts.
+    r.sourceOf.create(screen, CV_16SC2);
+    cv::Mat picked(screen, CV_16UC2, r.sourceOf.data, r.sourceOf.step);
+    cv::warpPerspective(coordinates, picked, perspective, screen, cv::INTER_NEAREST,
+                        cv::BORDER_CONSTANT, cv::Scalar::all(USHRT_MAX));
+  } else {
+    cv::warpPerspective(coordinates, r.sourceOf, perspective, screen, cv::INTER_NEAREST,
+                        cv::BORDER_CONSTANT, cv::Scalar(-1, -1));
+  }
   r.screenBgra.release();  // made by the library lookup, only when that is used
   r.offsets.clear();
   r.offsetStep = 0;
