@@ -68,6 +68,7 @@ TEST(FastVote, TableEqualsThePlainFormula) {
       plainVote(acc, plain, p.x, p.y);
     }
     EXPECT_TRUE(acc.votes == plain) << c.w << "x" << c.h;
+    EXPECT_EQ(acc.voteCount, cv::countNonZero(edges) + 5) << "every pixel counts, even far out";
   }
 }
 

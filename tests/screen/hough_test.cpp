@@ -54,17 +54,6 @@ TEST(HoughInit, SameSizeReusesTablesAndClearsCounters) {
   EXPECT_EQ(acc.votes.size(), size_t(300) * 800);
 }
 
-TEST(HoughVote, OriginVotesIntoTheMiddleBinAndFarPixelsAreDropped) {
-  HoughAccumulator acc = vga();
-  houghVote(acc, 0, 0);
-  for (int a = 0; a < 300; ++a) ASSERT_EQ(houghBinAt(acc, 800, a), 1) << a;
-  EXPECT_EQ(houghBinAt(acc, -1, 0), -1);
-  EXPECT_EQ(houghBinAt(acc, 1600, 0), -1);
-  EXPECT_EQ(houghBinAt(acc, 0, 300), -1);
-  houghVote(acc, 100000, 100000);  // every vote outside the table
-  EXPECT_EQ(acc.voteCount, 2);
-}
-
 TEST(HoughExtract, VerticalRunGivesItsLineThenItsMirrorNear180) {
   HoughAccumulator acc = vga();
   for (int y = 100; y < 200; ++y) houghVote(acc, 100, y);
