@@ -31,14 +31,6 @@ std::vector<bool> computedRows(GradDistExtractor& e, int rows, int cols) {
 
 }  // namespace
 
-TEST(GradDistGrid, NoneExtractorAndWindowSizeFloor) {
-  EXPECT_EQ(zorGllfGradDistInit(nullptr, 2, 8, 0.5f, 31), -1);
-  EXPECT_EQ(zorGllfGradDistGetSize(nullptr, 240, 320, -1), 0);
-  EXPECT_EQ(zorGllfGradDistGetLength(nullptr), 0);
-  EXPECT_EQ(zorGllfGradDistExtract(nullptr, texture(64, 64), nullptr), nullptr);
-  for (int size : {0, 1}) EXPECT_EQ(extractor(2, 0.5f, size)->windowSize, 1);
-}
-
 TEST(GradDistGrid, DefaultSettingsGrid) {
   // The float32 ratio the run derives from the defaults lies just above 289/930.
   auto e = extractor(2, 0.31075269f, 31);
@@ -86,7 +78,14 @@ TEST(GradDistGrid, WindowsEndingOnTheBorderAndSurplusRowsStayZero) {
   EXPECT_EQ(std::vector<bool>(computed.begin() + 2300, computed.end()), std::vector<bool>(12));
 }
 
-TEST(GradDistGrid, RefusedOutputsAndImages) {
+TEST(GradDistGrid, RefusedExtractorsOutputsAndImages) {
+  EXPECT_EQ(zorGllfGradDistInit(nullptr, 2, 8, 0.5f, 31), -1);
+  EXPECT_EQ(zorGllfGradDistGetSize(nullptr, 240, 320, -1), 0);
+  EXPECT_EQ(zorGllfGradDistGetLength(nullptr), 0);
+  EXPECT_EQ(zorGllfGradDistExtract(nullptr, texture(64, 64), nullptr), nullptr);
+  EXPECT_EQ(zorGllfGradDistExtract(zorGllfGradDistCreate().get(), texture(64, 64), nullptr),
+            nullptr);
+  for (int size : {0, 1}) EXPECT_EQ(extractor(2, 0.5f, size)->windowSize, 1);
   auto e = extractor(2, 0.5f, 32);
   for (cv::Mat wrong :
        {cv::Mat(10, 8, CV_32FC1, cv::Scalar(3)), cv::Mat(11, 7, CV_32FC1, cv::Scalar(3)),
@@ -101,6 +100,4 @@ TEST(GradDistGrid, RefusedOutputsAndImages) {
   EXPECT_EQ(zorGllfGradDistGetSize(e.get(), 8, 8, -1, &rows, &cols), 0);
   EXPECT_EQ(rows | cols, 0);
   EXPECT_EQ(zorGllfGradDistExtract(e.get(), texture(8, 8), nullptr), nullptr);
-  EXPECT_EQ(zorGllfGradDistExtract(zorGllfGradDistCreate().get(), texture(64, 64), nullptr),
-            nullptr);
 }
