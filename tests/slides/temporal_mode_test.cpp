@@ -41,25 +41,6 @@ bool same(const cv::Mat& a, const cv::Mat& b) {
 
 }  // namespace
 
-TEST(TemporalMode, KnownValuesAndTies) {
-  struct Case {
-    std::vector<int> values;
-    int first, count, mode;
-  };
-  const Case cases[] = {{{10, 10, 200, 200}, 0, 4, 200},
-                        {{5, 5, 5, 7}, 0, 4, 5},
-                        {{200, 5, 5, 7, 7, 7}, 0, 5, 7},  // 5 and 7 twice each
-                        {{0, 255, 0}, 1, 3, 0},           // wraps: 255, 0, 0
-                        {{42}, 0, 1, 42}};
-  for (const Case& c : cases) {
-    std::vector<cv::Mat> ring;
-    for (int v : c.values) ring.emplace_back(1, 1, CV_8UC1, cv::Scalar(v));
-    cv::Mat dst;
-    temporalMode(ring, int(ring.size()), dst, c.first, c.count);
-    EXPECT_EQ(dst.at<uchar>(0), c.mode) << c.values[0] << "...";
-  }
-}
-
 TEST(TemporalMode, MatchesReferenceOnRandomWindows) {
   // Widths cross the inner block size; ranges of 2 and 4 values are full of ties.
   struct Case {
