@@ -2,8 +2,6 @@
 // the screen is, and clips that decode to the frames written.
 
 #include <cstdio>
-#include <map>
-#include <sstream>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -31,27 +29,18 @@ double meanGreyDiff(const cv::Mat& a, const cv::Mat& b, cv::Rect area) {
   return cv::norm(ga, gb, cv::NORM_L1) / area.area();
 }
 
-std::string output(const std::string& command) {
+// "width,height,rate,frames" of the clip's first video stream, as ffprobe counts them.
+std::string probe(const std::string& path) {
   std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  FILE* pipe = popen(("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                      "stream=width,height,avg_frame_rate,nb_read_frames -of csv=p=0 '" +
+                      path + "'")
+                         .c_str(),
+                     "r");
+  char line[256];
+  if (pipe && fgets(line, sizeof line, pipe)) out = line;
   if (pipe) pclose(pipe);
   return out;
-}
-
-// key=value pairs reported by ffprobe for the first video stream and the container.
-std::map<std::string, std::string> probe(const std::string& path) {
-  std::istringstream lines(
-      output("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-             "stream=nb_read_frames,width,height,avg_frame_rate:format=duration "
-             "-of default=noprint_wrappers=1 '" +
-             path + "'"));
-  std::map<std::string, std::string> values;
-  for (std::string line; std::getline(lines, line);)
-    if (line.find('=') != std::string::npos)
-      values[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
-  return values;
 }
 
 // A bright square moving over a coloured background, so frames differ.
@@ -186,11 +175,7 @@ TEST(ClipWriter, ClipsDeclareTheirRateSizeAndFrameCount) {
     ASSERT_TRUE(writeClip(
         path, options, 50, [](int i) { return movingSquare(i); }, &error))
         << error;
-    auto info = probe(path);
-    EXPECT_EQ(info["nb_read_frames"] + " " + info["width"] + "x" + info["height"] + " " +
-                  info["avg_frame_rate"],
-              "50 320x240 " + std::to_string(num) + "/" + std::to_string(den));
-    EXPECT_NEAR(std::stod(info["duration"]) * num / den, 50, 1.0) << codec;
+    EXPECT_EQ(probe(path), "320,240," + std::to_string(num) + "/" + std::to_string(den) + ",50\n");
   }
 }
 
@@ -207,8 +192,7 @@ TEST(ClipWriter, ResizesFramesAcceptsGreyAndFinishesWhenDropped) {
     for (int i = 0; i < 5; ++i)
       ASSERT_TRUE(writer.write(i % 2 ? movingSquare(0, {640, 480}) : grey)) << writer.error();
   }  // not closed: the writer finishes the file itself
-  auto info = probe(dir / "resized.mp4");
-  EXPECT_EQ(info["nb_read_frames"] + " " + info["width"] + "x" + info["height"], "5 160x120");
+  EXPECT_EQ(probe(dir / "resized.mp4"), "160,120,25/1,5\n");
 }
 
 TEST(ClipWriter, ReportsFailuresWithAMessage) {
