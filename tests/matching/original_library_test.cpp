@@ -1,4 +1,4 @@
-// Building the features of the original slides, and recognising screen images by them.
+// Building the features of the original slides.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,7 +13,6 @@
 #include "presentation_settings.h"
 #include "scratch.h"
 #include "slide_list.h"
-#include "slide_matcher.h"
 
 namespace {
 
@@ -54,27 +53,6 @@ struct OriginalLibrary : ::testing::Test {
 
 cv::Mat element(const OriginalSlideLibrary& library, int k) {
   return library.features.rowRange(k * 825, (k + 1) * 825);
-}
-
-// What the rectified screen looks like: slightly misaligned corners, sensor noise, and
-// the speaker's dark silhouette over the lower part.
-cv::Mat screenImage(const cv::Mat& slide, cv::RNG& rng) {
-  const float w = slide.cols, h = slide.rows;
-  const cv::Point2f from[] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
-  const cv::Point2f corners[] = {{0, 0}, {640, 0}, {640, 480}, {0, 480}};
-  cv::Point2f to[4];
-  for (int i = 0; i < 4; ++i)
-    to[i] = corners[i] + cv::Point2f(rng.uniform(-6.f, 6.f), rng.uniform(-6.f, 6.f));
-  cv::Mat screen, noise(480, 640, CV_16SC3), noisy;
-  cv::warpPerspective(slide, screen, cv::getPerspectiveTransform(from, to), cv::Size(640, 480));
-  const int x = rng.uniform(60, 500);
-  cv::ellipse(screen, cv::Point(x, 480), cv::Size(70, 150), 0, 0, 360, cv::Scalar(35, 30, 30),
-              cv::FILLED);
-  cv::circle(screen, cv::Point(x, 300), 40, cv::Scalar(40, 40, 50), cv::FILLED);
-  rng.fill(noise, cv::RNG::NORMAL, 0, 6);
-  cv::add(screen, noise, noisy, cv::noArray(), CV_8UC3);
-  cv::cvtColor(noisy, screen, cv::COLOR_BGR2GRAY);
-  return screen;
 }
 
 }  // namespace
@@ -123,22 +101,4 @@ TEST_F(OriginalLibrary, EscapeStopsTheBuild) {
   bool aborted = false;
   EXPECT_EQ(build([&](const cv::Mat&) { return ++calls == 2 ? 27 : -1; }, &aborted), nullptr);
   EXPECT_TRUE(aborted && calls == 2);
-}
-
-TEST_F(OriginalLibrary, EachScreenImageMatchesItsOriginal) {
-  for (int k = 0; k < 12; ++k) add("slide" + std::to_string(k) + ".png", drawSlide(k));
-  auto library = build({});
-  ASSERT_NE(library, nullptr);
-  cv::Mat features(825, 8, CV_32FC1), featureImage, voteRow;
-  cv::RNG rng(5);
-  for (int k = 0; k < 12; ++k) {
-    cv::Mat screen = screenImage(drawSlide(k), rng);
-    featureImagePrepare(screen, featureImage, settings);
-    ASSERT_NE(zorGllfGradDistExtract(extractor.get(), featureImage, &features), nullptr);
-    slideMatchScore(*library, features, nullptr, voteRow);
-    int index = -1;
-    double ratio = -1;
-    EXPECT_EQ(slideMatchDecide(voteRow, settings.matchLimit, &index, &ratio), 1) << ratio;
-    EXPECT_EQ(index, k) << ratio;
-  }
 }
