@@ -3,10 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
-#include <opencv2/imgproc.hpp>
-
 #include "accuracy_metrics.h"
 #include "lecture_scene.h"
 #include "run_harness.h"
@@ -33,7 +29,7 @@ std::vector<TruthFrame> truthOfSlides(const std::vector<int>& slides) {
 
 }  // namespace
 
-TEST(ChangeScoring, PairsOneToOneWithinTolerance) {
+TEST(ChangeScoring, PairsOneToOneWithinToleranceAtTheFrameIndexConvention) {
   // Two reports near the first true change: only one may count.
   ChangeScore s = scoreChanges({10, 20}, {10.5, 9.8, 19}, 2.0);
   EXPECT_EQ(s.matched, 2);
@@ -42,21 +38,17 @@ TEST(ChangeScoring, PairsOneToOneWithinTolerance) {
   EXPECT_NEAR(s.f1, 0.8, 1e-12);
   // Closest pairs first: 11.5 belongs to 12, and 10.9 is still there for 10.
   EXPECT_EQ(scoreChanges({10, 12}, {11.5, 10.9}, 2.0).matched, 2);
-  s = scoreChanges({10}, {12.0, 12.01}, 2.0);
-  EXPECT_EQ(s.matched, 1);  // the tolerance is inclusive, 12.01 is outside
+  EXPECT_EQ(scoreChanges({10}, {12.0, 12.01}, 2.0).matched, 1);  // the tolerance is inclusive
   EXPECT_EQ(scoreChanges({10}, {12.01}, 2.0).matched, 0);
   // No changes on either side is a perfect score, reports into a still lecture are not.
   EXPECT_DOUBLE_EQ(scoreChanges({}, {}, 2.0).f1, 1.0);
   EXPECT_DOUBLE_EQ(scoreChanges({}, {5}, 2.0).f1, 0.0);
-}
 
-TEST(ChangeScoring, ChangesCountInPicturesAtTheFrameIndexConvention) {
   EXPECT_EQ(trueChangePictures(truthOfSlides({0, 0, 1, 1, 0, 0})), (std::vector<int>{2, 4}));
-  // A record opened at index 50 was seen on picture 49.
+  // A record opened at index 50 was seen on picture 49; indices 0 and 1 show picture 0.
   const SlideList list = recordsStartingAt({{0, -1}, {50, -1}, {100, -1}});
   EXPECT_EQ(reportedChangePictures(list), (std::vector<int>{49, 99}));
-  EXPECT_EQ(pictureAtIndex(0), 0);
-  EXPECT_EQ(pictureAtIndex(1), 0);
+  EXPECT_TRUE(pictureAtIndex(0) == 0 && pictureAtIndex(1) == 0);
 }
 
 TEST(MatchScoring, EachProcessedFrameNeedsTheShownSlidesOriginal) {
@@ -94,7 +86,8 @@ TEST(CornerScoring, NearerOfProjectedAreaAndScreenFrame) {
 }
 
 TEST(GroundTruthFiles, ReadsTruthOriginalsAndRates) {
-  const fs::path dir = freshDir("accuracy_files");
+  ScratchDir scratch;
+  const fs::path& dir = scratch.path;
   std::ofstream(dir / "old.csv") << "frame,slide,a,b,c,d,e,f,g,h\n0,4,1,2,3,4,5,6,7,8\n"
                                  << "1,5,1,2,3,4,5,6,7,8\n";
   std::string error;
@@ -118,36 +111,6 @@ TEST(GroundTruthFiles, ReadsTruthOriginalsAndRates) {
   EXPECT_DOUBLE_EQ(parseFrameRate("25"), 25.0);
   EXPECT_EQ(parseFrameRate("25/0"), 0.0);
   EXPECT_EQ(parseFrameRate("fast"), 0.0);
-  fs::remove_all(dir);
-}
-
-TEST(GroundTruthFiles, ScreenFrameCornersLieOnTheDrawnFrame) {
-  LectureScene scene;
-  scene.schedule = {{0, 1}};
-  const cv::Mat frame = renderLectureFrame(scene, 0);
-  const auto area = sceneCornersAt(scene, 0);
-  const auto outer = sceneFrameCornersAt(scene, 0);
-  const cv::Point2f centre = (area[0] + area[2]) * 0.5f;
-  for (int i = 0; i < 4; ++i) {
-    const cv::Point2f towardsCentre = (centre - outer[i]) / float(cv::norm(centre - outer[i]));
-    const cv::Vec3b inside = frame.at<cv::Vec3b>(outer[i] + 2.5f * towardsCentre);
-    const cv::Vec3b outside = frame.at<cv::Vec3b>(outer[i] - 2.5f * towardsCentre);
-    EXPECT_LT(inside[1], 60) << i;   // the dark frame
-    EXPECT_GT(outside[1], 90) << i;  // the wall
-    EXPECT_GT(cv::norm(outer[i] - area[i]), 6.0) << i;
-  }
-  const LectureScene recording = screenRecordingScene();
-  EXPECT_EQ(sceneFrameCornersAt(recording, 0), sceneCornersAt(recording, 0));
-}
-
-TEST(GroundTruthFiles, ScreenRecordingIsSlideUpToItsLastRowAndColumn) {
-  // A frame-coloured line along the edges would give the screen search false lines.
-  LectureScene recording = screenRecordingScene(cv::Size(320, 240));
-  recording.schedule = {{0, 1}};
-  const cv::Mat frame = renderLectureFrame(recording, 0);
-  const int w = frame.cols, h = frame.rows;
-  EXPECT_LT(cv::norm(frame.col(w - 1), frame.col(w - 2), cv::NORM_L1) / h, 8.0);
-  EXPECT_LT(cv::norm(frame.row(h - 1), frame.row(h - 2), cv::NORM_L1) / w, 8.0);
 }
 
 // Whole runs: first run (corner search), headless, with the originals.
@@ -171,12 +134,9 @@ TEST_P(AccuracyOnCleanLectures, MeetsThresholds) {
   ASSERT_EQ(std::system(generate.c_str()), 0) << readFile(dir / "gen.log");
   const RunResult run = runSlidetrack(dir, {"-i", "lecture.mp4", "-s", "originals.xml", "-hide"});
 
-  RunFiles files;
-  files.truthCsv = (dir / "truth.csv").string();
-  files.originalsXml = (dir / "originals.xml").string();
-  files.resultsXml = (dir / "lecture.mp4.xml").string();
-  files.configXml = (dir / "lecture.mp4.cfg.xml").string();
-  files.fps = c.fps;
+  const RunFiles files = {(dir / "truth.csv").string(), (dir / "originals.xml").string(),
+                          (dir / "lecture.mp4.xml").string(),
+                          (dir / "lecture.mp4.cfg.xml").string(), c.fps};
   Evaluation e;
   std::string error;
   ASSERT_TRUE(evaluateRun(files, &e, &error)) << error << "\n" << run.err;

@@ -4,10 +4,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,8 +13,7 @@
 #include <opencv2/core.hpp>
 
 #include "lecture_scene.h"
-
-namespace fs = std::filesystem;
+#include "scratch.h"
 
 struct RunResult {
   int status = -1;
@@ -24,18 +21,13 @@ struct RunResult {
   std::string err;
 };
 
-inline std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
-
 inline std::string shellQuote(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
 }
+
+const char* const kHeadless = "env -u DISPLAY -u WAYLAND_DISPLAY";
 
 // Runs the binary in dir behind a command prefix that sets up its environment.
 inline RunResult runSlidetrackWith(const fs::path& dir, const std::string& prefix,
@@ -53,9 +45,14 @@ inline RunResult runSlidetrackWith(const fs::path& dir, const std::string& prefi
   return result;
 }
 
-// Runs the binary headless (no display variables) in dir.
 inline RunResult runSlidetrack(const fs::path& dir, const std::vector<std::string>& args) {
-  return runSlidetrackWith(dir, "env -u DISPLAY -u WAYLAND_DISPLAY", args);
+  return runSlidetrackWith(dir, kHeadless, args);
+}
+
+inline size_t countOf(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
 }
 
 // A fresh, empty directory for one test.
@@ -66,6 +63,15 @@ inline fs::path freshDir(const std::string& name) {
   fs::create_directories(dir);
   return dir;
 }
+
+// Each test works in its own directory, kept when the test fails so its files can be seen.
+class RunTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(dir_);
+  }
+  const fs::path dir_ = freshDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+};
 
 // Writes a configuration that holds the given corners (and optional extra settings).
 inline void writeConfig(const fs::path& path, const std::vector<cv::Point2f>& corners,
@@ -85,12 +91,8 @@ inline void writeConfig(const fs::path& path, const std::vector<cv::Point2f>& co
      << "slideFrameStep" << slideFrameStep << "}";
 }
 
-// Lines of text, without their line ends.
-inline std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::stringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+inline std::vector<cv::Point2f> cornersOf(const LectureScene& scene) {
+  return {scene.screenCorners.begin(), scene.screenCorners.end()};
 }
 
 // Encodes the scene at its own frame size.

@@ -9,55 +9,36 @@ RunOptions parse(std::vector<std::string> args) {
   return parseRunOptions(args);
 }
 
-TEST(RunOptions, DefaultsDeriveFromTheFullVideoPath) {
-  RunOptions o = parse({"-i", "talk.avi"});
-  ASSERT_TRUE(o.inputVideo);
-  EXPECT_EQ(*o.inputVideo, "talk.avi");
-  EXPECT_EQ(o.outputXml, "talk.avi.xml");
-  EXPECT_EQ(o.configFile, "talk.avi.cfg.xml");
-  EXPECT_FALSE(o.imagesPath);
-  EXPECT_FALSE(o.slidesOriginals);
-  EXPECT_TRUE(o.showWindows);
+// "input output config images originals windows", "-" for a missing value.
+std::string describe(const RunOptions& o) {
+  auto text = [](const std::optional<std::string>& s) { return s ? "'" + *s + "'" : "-"; };
+  return text(o.inputVideo) + " '" + o.outputXml + "' '" + o.configFile + "' " +
+         text(o.imagesPath) + " " + text(o.slidesOriginals) + (o.showWindows ? " show" : " hide");
 }
 
-TEST(RunOptions, ValuesAreTakenVerbatimEvenWhenTheyLookLikeOptions) {
-  RunOptions o = parse({"-i", "v.mp4", "-o", "-c", "-p", "out/", "-s", "orig.xml"});
-  EXPECT_EQ(o.outputXml, "-c");
-  EXPECT_EQ(o.configFile, "v.mp4.cfg.xml");
-  EXPECT_EQ(*o.imagesPath, "out/");
-  EXPECT_EQ(*o.slidesOriginals, "orig.xml");
-}
-
-TEST(RunOptions, ValueOptionStandingLastIsIgnored) {
-  RunOptions o = parse({"-i", "v.mp4", "-o"});
-  EXPECT_EQ(o.outputXml, "v.mp4.xml");
-  o = parse({"-i", "first.mp4", "-i"});
-  EXPECT_EQ(*o.inputVideo, "first.mp4");
-}
-
-TEST(RunOptions, RepeatedOptionOverridesAndUnknownArgumentsAreIgnored) {
-  RunOptions o = parse({"-x", "-i", "a.mp4", "--help", "-i", "b.mp4", "-I", "c.mp4"});
-  EXPECT_EQ(*o.inputVideo, "b.mp4");
-  EXPECT_EQ(o.outputXml, "b.mp4.xml");
-}
-
-TEST(RunOptions, MatchingIsExactAndCaseSensitive) {
-  RunOptions o = parse({"-i", "a.mp4", "-P", "x", "-shows", "-p", ""});
-  ASSERT_TRUE(o.imagesPath);
-  EXPECT_EQ(*o.imagesPath, "");  // an empty images path is still a path
-}
-
-TEST(RunOptions, HideTurnsWindowsOffAndShowOn) {
-  EXPECT_FALSE(parse({"-i", "a", "-hide"}).showWindows);
-  EXPECT_TRUE(parse({"-i", "a", "-hide", "-show"}).showWindows);
-  EXPECT_TRUE(parse({"-i", "a", "-show"}).showWindows);
-}
-
-TEST(RunOptions, WithoutInputThereAreNoDefaults) {
-  RunOptions o = parse({"-o", "x.xml"});
-  EXPECT_FALSE(o.inputVideo);
-  EXPECT_EQ(o.outputXml, "x.xml");
-  EXPECT_TRUE(o.configFile.empty());
+TEST(RunOptions, MatchingRulesAndDefaults) {
+  const struct {
+    std::vector<std::string> args;
+    const char* options;
+  } cases[] = {
+      // Defaults derive from the full video path.
+      {{"-i", "talk.avi"}, "'talk.avi' 'talk.avi.xml' 'talk.avi.cfg.xml' - - show"},
+      // Values are taken verbatim even when they look like options.
+      {{"-i", "v.mp4", "-o", "-c", "-p", "out/", "-s", "orig.xml"},
+       "'v.mp4' '-c' 'v.mp4.cfg.xml' 'out/' 'orig.xml' show"},
+      // A value option standing last is ignored.
+      {{"-i", "v.mp4", "-o"}, "'v.mp4' 'v.mp4.xml' 'v.mp4.cfg.xml' - - show"},
+      {{"-i", "first.mp4", "-i"}, "'first.mp4' 'first.mp4.xml' 'first.mp4.cfg.xml' - - show"},
+      // A repeated option overrides; unknown arguments are ignored; matching is exact.
+      {{"-x", "-i", "a.mp4", "--help", "-i", "b.mp4", "-I", "c.mp4", "-P", "x", "-shows"},
+       "'b.mp4' 'b.mp4.xml' 'b.mp4.cfg.xml' - - show"},
+      {{"-i", "a", "-p", ""}, "'a' 'a.xml' 'a.cfg.xml' '' - show"},  // still a path
+      {{"-i", "a", "-hide"}, "'a' 'a.xml' 'a.cfg.xml' - - hide"},
+      {{"-i", "a", "-hide", "-show"}, "'a' 'a.xml' 'a.cfg.xml' - - show"},
+      // Without an input there are no defaults.
+      {{"-o", "x.xml"}, "- 'x.xml' '' - - show"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(describe(parse(c.args)), c.options) << c.args[0];
 }
 
 TEST(RunOptions, LongPathsAreKeptWhole) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <regex>
 
 #include "lecture_scene.h"
@@ -10,26 +9,26 @@
 
 namespace {
 
-class RunSpine : public ::testing::Test {
+const std::vector<cv::Point2f> kCorners = {{150, 60}, {500, 70}, {490, 310}, {160, 300}};
+
+class RunSpine : public RunTest {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = new fs::path(freshDir("spine"));
+  void SetUp() override {
     LectureScene scene;
     scene.frameSize = {640, 360};
-    scene.screenCorners = {{{150, 60}, {500, 70}, {490, 310}, {160, 300}}};
+    std::copy(kCorners.begin(), kCorners.end(), scene.screenCorners.begin());
     scene.schedule = {{0, 60}, {1, 70}};
-    ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, *dir_ / "talk.mp4"));
+    ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, dir_ / "talk.mp4"));
   }
-  static void TearDownTestSuite() {
-    fs::remove_all(*dir_);
-    delete dir_;
+  // A headless run on talk.mp4 with the configuration cfg.xml.
+  RunResult run(std::vector<std::string> args, const std::string& prefix = kHeadless) {
+    args.insert(args.begin(), {"-i", "talk.mp4", "-c", "cfg.xml", "-hide"});
+    return runSlidetrackWith(dir_, prefix, args);
   }
-  static fs::path* dir_;
 };
-fs::path* RunSpine::dir_ = nullptr;
 
-TEST_F(RunSpine, MissingInputPrintsUsageAndExitsWithTwo) {
-  RunResult r = runSlidetrack(*dir_, {"-o", "x.xml"});
+TEST_F(RunSpine, MissingInputOrUnopenableVideoEndTheRunWithTwoOrOne) {
+  RunResult r = runSlidetrack(dir_, {"-o", "x.xml"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out,
             "Prezentation extraction\nprogram -i input_video [-o output.xml] [-c config.xml] "
@@ -37,108 +36,181 @@ TEST_F(RunSpine, MissingInputPrintsUsageAndExitsWithTwo) {
   EXPECT_NE(r.err.find("Input video name is missing."), std::string::npos);
   EXPECT_NE(r.err.find("Main"), std::string::npos);
   EXPECT_NE(r.err.find(".\\main:75"), std::string::npos);
-}
 
-TEST_F(RunSpine, VideoThatCannotBeOpenedExitsWithOneNamingThePath) {
-  std::ofstream(*dir_ / "notvideo.mp4") << "this is not a video";
+  std::ofstream(dir_ / "notvideo.mp4") << "this is not a video";
   for (const char* name : {"missing.mp4", "notvideo.mp4"}) {
-    RunResult r = runSlidetrack(*dir_, {"-i", name, "-hide"});
+    r = runSlidetrack(dir_, {"-i", name, "-hide"});
     EXPECT_EQ(r.status, 1) << name;
     EXPECT_NE(r.err.find(name), std::string::npos) << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(countOf(r.err, "\n"), 1u) << r.err;
   }
 }
 
 TEST_F(RunSpine, WalksTheVideoInStepsWithStoredCorners) {
-  const fs::path cfg = *dir_ / "corners.cfg.xml";
-  writeConfig(cfg, {{150, 60}, {500, 70}, {490, 310}, {160, 300}});
-  RunResult r = runSlidetrack(*dir_, {"-i", "talk.mp4", "-c", cfg.string(), "-hide"});
+  writeConfig(dir_ / "cfg.xml", kCorners);
+  RunResult r = run({});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.find("Start presentation detection."), std::string::npos);
   EXPECT_NE(r.out.find("0               /0              \nStart process frames\n"),
             std::string::npos)
       << r.out;
-  std::vector<int> indices;
-  std::regex frameLine(R"(^Frame\[ +(\d+): +(\d+)\] )");
-  for (const std::string& line : splitLines(r.out)) {
-    std::smatch m;
-    if (std::regex_search(line, m, frameLine)) {
-      indices.push_back(std::stoi(m[1]));
-      EXPECT_EQ(std::stoi(m[2]), 130);
-    }
-  }
-  EXPECT_EQ(indices, (std::vector<int>{0, 25, 50, 75, 100, 125}));
+  std::string frames;
+  const std::regex frameLine(R"(Frame\[ +(\d+): +130\] )");
+  for (std::sregex_iterator m(r.out.begin(), r.out.end(), frameLine), end; m != end; ++m)
+    frames += (*m)[1].str() + " ";
+  EXPECT_EQ(frames, "0 25 50 75 100 125 ");
   EXPECT_NE(r.out.find("Frame[       0:     130] "), std::string::npos);
 
   // The configuration is rewritten in full, in write order, with the corners kept.
-  const std::string text = readFile(cfg);
-  const char* keys[] = {"presentWidth",    "presentHeight", "boardDetLow",     "boardDetHigh",
-                        "presentDetCount", "boardPoints",   "slideFrameStep",  "slideDetWidth",
-                        "slideDetHeight",  "slideDiffBuff", "slideDiffThresh", "slideDistrThresh",
-                        "locWndOverlap",   "locWndSize",    "gradBinSize",     "localWidth",
-                        "localHeight",     "matchLimit"};
-  size_t at = 0;
-  for (const char* key : keys) {
-    const size_t found = std::min(text.find(std::string("<") + key + ">", at),
-                                  text.find(std::string("<") + key + " ", at));
-    ASSERT_NE(found, std::string::npos) << key << " missing or out of order";
-    at = found;
-  }
-  cv::FileStorage fs(cfg.string(), cv::FileStorage::READ);
+  cv::FileStorage fs((dir_ / "cfg.xml").string(), cv::FileStorage::READ);
+  std::string keys;
+  for (const cv::FileNode& section : fs.root())
+    for (const cv::FileNode& key : section) keys += key.name() + " ";
+  EXPECT_EQ(keys,
+            "presentWidth presentHeight boardDetLow boardDetHigh presentDetCount boardPoints "
+            "slideFrameStep slideDetWidth slideDetHeight slideDiffBuff slideDiffThresh "
+            "slideDistrThresh locWndOverlap locWndSize gradBinSize localWidth localHeight "
+            "matchLimit ");
   cv::Mat corners;
   fs["Presentation"]["boardPoints"] >> corners;
   ASSERT_EQ(corners.type(), CV_32FC2);
   EXPECT_FLOAT_EQ(corners.at<cv::Vec2f>(2)[0], 490.f);
   EXPECT_FLOAT_EQ(corners.at<cv::Vec2f>(3)[1], 300.f);
+
+  // Without "-p" no picture is written and no record names one.
+  const std::string xml = readFile(dir_ / "talk.mp4.xml");
+  EXPECT_NE(xml.find("<slide id=\"0\" start=\"0\""), std::string::npos) << xml;
+  EXPECT_EQ(xml.find("src=\"slide_"), std::string::npos);
+  for (const auto& entry : fs::recursive_directory_iterator(dir_))
+    EXPECT_NE(entry.path().extension(), ".jpg") << entry.path();
 }
 
 // The image codecs cost more to load than a short video's frames: a run that writes no
 // picture and reads no original must not load them, one that saves pictures must.
 TEST_F(RunSpine, ImageCodecsAreLoadedOnlyForPictures) {
-  const fs::path cfg = *dir_ / "codecs.cfg.xml";
-  writeConfig(cfg, {{150, 60}, {500, 70}, {490, 310}, {160, 300}});
-  const std::string traced = "env -u DISPLAY -u WAYLAND_DISPLAY LD_DEBUG=files";
-  RunResult plain =
-      runSlidetrackWith(*dir_, traced, {"-i", "talk.mp4", "-c", cfg.string(), "-hide"});
+  writeConfig(dir_ / "cfg.xml", kCorners);
+  const std::string traced = std::string(kHeadless) + " LD_DEBUG=files";
+  RunResult plain = run({}, traced);
   ASSERT_EQ(plain.status, 0) << plain.err;
   ASSERT_NE(plain.err.find("libopencv_core"), std::string::npos) << "no loader trace";
   EXPECT_EQ(plain.err.find("libopencv_imgcodecs"), std::string::npos);
 
-  const fs::path pictures = *dir_ / "codecs_pictures/";
-  RunResult saving = runSlidetrackWith(
-      *dir_, traced, {"-i", "talk.mp4", "-c", cfg.string(), "-p", pictures.string(), "-hide"});
+  RunResult saving = run({"-p", "pictures/"}, traced);
   ASSERT_EQ(saving.status, 0) << saving.err;
   EXPECT_NE(saving.err.find("libopencv_imgcodecs"), std::string::npos);
-  EXPECT_TRUE(fs::exists(pictures / "slide_00000000.jpg"));
+  EXPECT_TRUE(fs::exists(dir_ / "pictures/slide_00000000.jpg"));
 }
 
 TEST_F(RunSpine, WithoutCornersTheWholeFrameIsTheScreen) {
-  const fs::path cfg = *dir_ / "nocorners.cfg.xml";
-  writeConfig(cfg, {}, 50, /*presentDetCount=*/0);
-  RunResult r = runSlidetrack(*dir_, {"-i", "talk.mp4", "-c", cfg.string(), "-hide"});
+  writeConfig(dir_ / "cfg.xml", {}, 50, /*presentDetCount=*/0);
+  RunResult r = run({});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("the whole frame is taken as the screen"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Frame[     100:     130] "), std::string::npos);
-  EXPECT_EQ(readFile(cfg).find("boardPoints"), std::string::npos);
+  EXPECT_EQ(readFile(dir_ / "cfg.xml").find("boardPoints"), std::string::npos);
 }
 
-TEST_F(RunSpine, UnusableSettingsEndTheRunWithOne) {
-  const fs::path cfg = *dir_ / "badstep.cfg.xml";
-  writeConfig(cfg, {{0, 0}, {640, 0}, {640, 360}, {0, 360}}, /*slideFrameStep=*/0);
-  RunResult r = runSlidetrack(*dir_, {"-i", "talk.mp4", "-c", cfg.string(), "-hide"});
+TEST_F(RunSpine, UnusableOrUnparsableSettingsEndTheRunWithOne) {
+  writeConfig(dir_ / "cfg.xml", {{0, 0}, {640, 0}, {640, 360}, {0, 360}}, /*slideFrameStep=*/0);
+  RunResult r = run({});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("slideFrameStep"), std::string::npos) << r.err;
   EXPECT_EQ(r.out.find("Frame["), std::string::npos);
+
+  // A file that cannot be parsed is named and left as it was.
+  const std::string broken = "<?xml version=\"1.0\"?>\n<opencv_storage>\n<Presentation><present";
+  std::ofstream(dir_ / "cfg.xml") << broken;
+  r = run({});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cfg.xml"), std::string::npos) << r.err;
+  EXPECT_EQ(readFile(dir_ / "cfg.xml"), broken);
 }
 
-TEST_F(RunSpine, UnparsableConfigurationIsLeftAsItWas) {
-  const fs::path cfg = *dir_ / "broken.cfg.xml";
-  const std::string broken = "<?xml version=\"1.0\"?>\n<opencv_storage>\n<Presentation><present";
-  std::ofstream(cfg) << broken;
-  RunResult r = runSlidetrack(*dir_, {"-i", "talk.mp4", "-c", cfg.string(), "-hide"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("broken.cfg.xml"), std::string::npos) << r.err;
-  EXPECT_EQ(readFile(cfg), broken);
+TEST_F(RunSpine, UnreadableOriginalsFileWarnsAndRunsWithoutMatching) {
+  writeConfig(dir_ / "cfg.xml", kCorners);
+  std::ofstream(dir_ / "empty.xml") << "<data><sources/><slides/></data>";
+  for (const char* file : {"nothere.xml", "empty.xml"}) {
+    RunResult r = run({"-s", file, "-o", "plain.xml"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(file), std::string::npos) << r.err;
+    EXPECT_EQ(countOf(r.err, "\n"), 1u) << r.err;
+    EXPECT_EQ(r.out.find("SlideMatch"), std::string::npos);
+    const std::string xml = readFile(dir_ / "plain.xml");
+    EXPECT_EQ(xml.find("match_id"), std::string::npos);
+    EXPECT_EQ(xml.find("<originals"), std::string::npos);
+  }
+}
+
+// Windows when a display answers, and a headless run when none does.
+class RunDisplay : public RunTest {
+ protected:
+  void SetUp() override {
+    LectureScene scene = screenRecordingScene({320, 240});
+    scene.schedule = {{0, 30}, {1, 30}};
+    ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, dir_ / "talk.mp4"));
+    writeConfig(dir_ / "cfg.xml", {}, 10, /*presentDetCount=*/0);
+  }
+  RunResult run(const std::string& prefix, const char* xml, const char* option = "-show") {
+    return runSlidetrackWith(dir_, prefix, {"-i", "talk.mp4", "-c", "cfg.xml", "-o", xml, option});
+  }
+};
+
+TEST_F(RunDisplay, NamedButUnreachableDisplayRunsHeadless) {
+  RunResult r = run("env -u WAYLAND_DISPLAY DISPLAY=:987", "a.xml");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Frame[      50:      60] "), std::string::npos) << r.out;
+  r = run("env -u DISPLAY WAYLAND_DISPLAY=/nonexistent/wayland-0", "a.xml");
+  EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(RunDisplay, WindowsUnderXvfbGiveTheSameResults) {
+  if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "xvfb-run is not installed";
+  // The loader's trace tells whether the windows module came in.
+  RunResult headless = run(std::string(kHeadless) + " LD_DEBUG=files", "a.xml"),
+            shown = run("xvfb-run -a env LD_DEBUG=files", "b.xml");
+  ASSERT_EQ(headless.status, 0) << headless.err;
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_EQ(headless.err.find("slidetrack_windows"), std::string::npos);
+  EXPECT_NE(shown.err.find("slidetrack_windows"), std::string::npos);
+  EXPECT_EQ(shown.err.find("Error:"), std::string::npos);
+  EXPECT_EQ(headless.out, shown.out);
+  std::string a = readFile(dir_ / "a.xml"), b = readFile(dir_ / "b.xml");
+  EXPECT_EQ(a.substr(a.find("<slides")), b.substr(b.find("<slides")));
+}
+
+// A first run searches the screen and stores its corners; a second run uses them.
+class RunLocalize : public RunTest {};
+
+TEST_F(RunLocalize, FirstRunStoresTheCornersSecondRunSkipsTheSearch) {
+  LectureScene scene;
+  scene.screenCorners = {{{327, 164}, {953, 124}, {928, 576}, {352, 576}}};
+  scene.occluder = true;
+  scene.noiseSigma = 3;
+  scene.schedule = {{0, 40}, {1, 40}};
+  ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, dir_ / "talk.mp4"));
+
+  RunResult first = runSlidetrack(dir_, {"-i", "talk.mp4", "-hide"});
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_NE(first.out.find("Start presentation detection.\n"), std::string::npos);
+  EXPECT_NE(first.out.find("Seek the video position: 18\n"), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("Presentation screen was localized.\n"), std::string::npos);
+  EXPECT_EQ(first.out.find("whole frame"), std::string::npos);
+  const std::string config = readFile(dir_ / "talk.mp4.cfg.xml");
+  cv::Mat corners;
+  cv::FileStorage((dir_ / "talk.mp4.cfg.xml").string(),
+                  cv::FileStorage::READ)["Presentation"]["boardPoints"] >>
+      corners;
+  ASSERT_EQ(corners.total(), 4u);
+  // Each side lies on the projected area or on the outer edge of the 6 px screen frame.
+  for (int k = 0; k < 4; ++k)
+    EXPECT_LE(cv::norm(corners.at<cv::Point2f>(k) - scene.screenCorners[k]), 6 * std::sqrt(2) + 4)
+        << "corner " << k;
+
+  RunResult second = runSlidetrack(dir_, {"-i", "talk.mp4", "-hide"});
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(second.out.find("Start presentation detection."), std::string::npos);
+  EXPECT_EQ(readFile(dir_ / "talk.mp4.cfg.xml"), config);
 }
 
 }  // namespace

@@ -101,6 +101,8 @@ TEST(ExtractionEquivalence, FastRowsEqualPerWindowReference) {
   }
 }
 
+// Colour and grey sources alike; a grey source is smoothed in place, and a target of the
+// right shape is reused, so frames need no new image.
 TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
   const cv::Size sources[] = {{1024, 768}, {640, 480}, {1280, 720}, {333, 250},  {321, 241},
                               {200, 150},  {100, 80},  {40, 30},    {2000, 1500}};
@@ -109,21 +111,38 @@ TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
     PresentationSettings settings;
     settings.localWidth = target.width;
     settings.localHeight = target.height;
+    cv::Mat prepared(target, CV_8UC1);
+    const uchar* reused = prepared.data;
     for (const cv::Size& size : sources) {
-      for (int variant = 0; variant < 2; ++variant) {
+      for (int variant = 0; variant < 3; ++variant) {
         cv::Mat colour = drawSlide(variant + 1, size);
         if (variant == 1) cv::RNG(size.width).fill(colour, cv::RNG::UNIFORM, 0, 256);
         cv::Mat grey, expected;
         cv::cvtColor(colour, grey, cv::COLOR_BGR2GRAY);
+        cv::Mat source = variant == 2 ? grey.clone() : colour;
         cv::GaussianBlur(grey, grey, cv::Size(0, 0), double(size.width) / target.width,
                          double(size.height) / target.height, cv::BORDER_REPLICATE);
         cv::resize(grey, expected, target, 0, 0, cv::INTER_NEAREST);
-        cv::Mat prepared;
-        featureImagePrepare(colour, prepared, settings);
+        featureImagePrepare(source, prepared, settings);
         EXPECT_TRUE(bitEqual(prepared, expected)) << size << " to " << target << ", " << variant;
+        if (variant == 2) EXPECT_TRUE(bitEqual(source, grey)) << size << " smoothed in place";
       }
     }
+    EXPECT_EQ(prepared.data, reused);
   }
+}
+
+TEST(ExtractionEquivalence, UnsupportedSourcesGiveBlackOrNothing) {
+  PresentationSettings settings;
+  for (cv::Mat source : {cv::Mat(480, 640, CV_8UC4, cv::Scalar::all(200)),
+                         cv::Mat(480, 640, CV_16UC1, cv::Scalar(900))}) {
+    cv::Mat target(240, 320, CV_8UC1, cv::Scalar(255));
+    featureImagePrepare(source, target, settings);
+    EXPECT_EQ(cv::countNonZero(target), 0) << source.type();
+  }
+  cv::Mat empty, untouched;
+  featureImagePrepare(empty, untouched, settings);
+  EXPECT_TRUE(untouched.empty());
 }
 
 TEST(ExtractionEquivalence, KeepingTheGreySourceGivesTheSameImage) {

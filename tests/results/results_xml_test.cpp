@@ -9,19 +9,12 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
 #include "atomic_file.h"
 #include "results_xml.h"
+#include "scratch.h"
 
 namespace {
-
-std::string readText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // "id:start..end 'src' c=confidence -> match_id 'match_src'; " per record, parts only when set.
 std::string describe(const std::deque<SlideRecord>& records) {
@@ -42,9 +35,6 @@ std::string describe(const std::deque<SlideRecord>& records) {
 class ResultsXml : public testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "slidetrack-XXXXXX").string();
-    ASSERT_TRUE(mkdtemp(pattern.data()));
-    dir_ = pattern;
     originals->slides.push_back(slideRecordMake(1000, "a.png", 0, 0, 0));
     originals->slides.push_back(slideRecordMake(1001, "b & <c>.png", 3, 9, 0));
     list->slides.push_back(slideRecordMake(0, "out/slide_00000000.jpg", 0, 49, 0.0));
@@ -52,12 +42,10 @@ class ResultsXml : public testing::Test {
     list->slides.back().match = &originals->slides[1];
     list->slides.push_back(slideRecordMake(2, nullptr, 120, 120, 0.0));
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::string file(const std::string& name) const { return dir_ + "/" + name; }
+  std::string file(const std::string& name) const { return dir_ / name; }
   std::vector<std::string> entries() const {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+    for (const auto& entry : fs::directory_iterator(dir_.path))
       names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
@@ -74,7 +62,7 @@ class ResultsXml : public testing::Test {
     return slidesLoadFromXml(std::move(given), file("in.xml").c_str());
   }
 
-  std::string dir_;
+  ScratchDir dir_;
   std::unique_ptr<SlideList> originals = slideListCreate(nullptr, nullptr);
   std::unique_ptr<SlideList> list = slideListCreate("lecture.mp4", "originals.xml");
   const std::pair<int, std::string> saved{1, ""};
@@ -83,10 +71,10 @@ class ResultsXml : public testing::Test {
 
 }  // namespace
 
-TEST_F(ResultsXml, WritesElementsAndAttributesInOrder) {
+TEST_F(ResultsXml, WritesElementsAndAttributesInOrderAndReadsThemBack) {
   ASSERT_EQ(save(file("r.xml")), saved);
   EXPECT_EQ(
-      readText(file("r.xml")),
+      readFile(file("r.xml")),
       "<?xml version=\"1.0\"?>\n"
       "<data>\n"
       "  <sources>\n"
@@ -101,27 +89,7 @@ TEST_F(ResultsXml, WritesElementsAndAttributesInOrder) {
       "    <slide id=\"2\" start=\"120\" end=\"120\" confidence=\"0.000000\"/>\n"
       "  </slides>\n"
       "</data>\n");
-}
 
-TEST_F(ResultsXml, EmptySourcesFullNumbersAndMatchWithoutPath) {
-  EXPECT_EQ(slidesSaveToXmlNode(nullptr, file("x.xml")), -1);
-  list = slideListCreate(nullptr, nullptr);
-  ASSERT_EQ(save(file("e.xml")), saved);
-  EXPECT_EQ(readText(file("e.xml")),
-            "<?xml version=\"1.0\"?>\n<data>\n  <sources/>\n  <slides/>\n</data>\n");
-
-  const SlideRecord original = slideRecordMake(3, nullptr, 0, 0, 0);
-  list->slides.push_back(slideRecordMake(0, "", 0, 5, 1e300));
-  list->slides.back().match = &original;
-  ASSERT_EQ(save(file("e.xml")), saved);
-  // "%f" of 1e300 in full: 301 digits, the point and six decimals.
-  char expected[400];
-  std::snprintf(expected, sizeof expected, "confidence=\"%f\" src=\"\" match_id=\"3\"/>", 1e300);
-  EXPECT_NE(readText(file("e.xml")).find(expected), std::string::npos) << expected;
-  EXPECT_EQ(entries(), std::vector<std::string>{"e.xml"});
-}
-
-TEST_F(ResultsXml, WrittenResultsReadBack) {
   list->slides.push_back(slideRecordMake(3, "", 121, 121, 0.9));
   ASSERT_EQ(save(file("r.xml")), saved);
   auto back = slidesLoadFromXml(nullptr, file("r.xml").c_str());
@@ -131,6 +99,24 @@ TEST_F(ResultsXml, WrittenResultsReadBack) {
   EXPECT_EQ(back->slides[1].match, &back->matchRecords[0]);
   EXPECT_TRUE(back->videoSrc == list->videoSrc && back->originalsSrc == list->originalsSrc);
   EXPECT_DOUBLE_EQ(back->slides[1].confidence, 0.421358);
+}
+
+TEST_F(ResultsXml, EmptySourcesFullNumbersAndMatchWithoutPath) {
+  EXPECT_EQ(slidesSaveToXmlNode(nullptr, file("x.xml")), -1);
+  list = slideListCreate(nullptr, nullptr);
+  ASSERT_EQ(save(file("e.xml")), saved);
+  EXPECT_EQ(readFile(file("e.xml")),
+            "<?xml version=\"1.0\"?>\n<data>\n  <sources/>\n  <slides/>\n</data>\n");
+
+  const SlideRecord original = slideRecordMake(3, nullptr, 0, 0, 0);
+  list->slides.push_back(slideRecordMake(0, "", 0, 5, 1e300));
+  list->slides.back().match = &original;
+  ASSERT_EQ(save(file("e.xml")), saved);
+  // "%f" of 1e300 in full: 301 digits, the point and six decimals.
+  char expected[400];
+  std::snprintf(expected, sizeof expected, "confidence=\"%f\" src=\"\" match_id=\"3\"/>", 1e300);
+  EXPECT_NE(readFile(file("e.xml")).find(expected), std::string::npos) << expected;
+  EXPECT_EQ(entries(), std::vector<std::string>{"e.xml"});
 }
 
 TEST_F(ResultsXml, IdsNumbersAndGapRules) {
@@ -202,7 +188,7 @@ TEST_F(ResultsXml, BadFilesReturnTheGivenListQuietly) {
     EXPECT_TRUE(back.get() == same && back->slides.empty()) << xml;
   }
   EXPECT_FALSE(slidesLoadFromXml(nullptr, file("absent.xml").c_str()));
-  EXPECT_FALSE(slidesLoadFromXml(nullptr, dir_.c_str()));
+  EXPECT_FALSE(slidesLoadFromXml(nullptr, dir_.path.c_str()));
   EXPECT_FALSE(slidesLoadFromXml(nullptr, nullptr));
   // An external document type is neither fetched nor complained about.
   EXPECT_TRUE(
@@ -218,7 +204,7 @@ TEST_F(ResultsXml, RewritingReplacesTheWholeFileThroughLinksKeepingItsMode) {
   list->slides.resize(1);
   ASSERT_EQ(save(file("link.xml")), saved);
 
-  EXPECT_EQ(readText(file("r.xml")).find("id=\"1\""), std::string::npos);
+  EXPECT_EQ(readFile(file("r.xml")).find("id=\"1\""), std::string::npos);
   EXPECT_EQ(entries(), (std::vector<std::string>{"link.xml", "r.xml"})) << "no temporary";
   struct stat info;
   ASSERT_EQ(lstat(file("link.xml").c_str(), &info), 0);
@@ -226,7 +212,7 @@ TEST_F(ResultsXml, RewritingReplacesTheWholeFileThroughLinksKeepingItsMode) {
   ASSERT_EQ(stat(file("r.xml").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
   EXPECT_TRUE(replaceFileWithText(file("link.xml"), "text"));
-  EXPECT_EQ(readText(file("r.xml")), "text");
+  EXPECT_EQ(readFile(file("r.xml")), "text");
 }
 
 TEST_F(ResultsXml, FailedSaveReportsAndKeepsEarlierState) {
@@ -235,12 +221,12 @@ TEST_F(ResultsXml, FailedSaveReportsAndKeepsEarlierState) {
   // A missing directory; a directory in the way (the rename fails after the write); no name.
   for (const std::string& path : {file("missing/r.xml"), file("busy.xml"), std::string()})
     EXPECT_EQ(save(path), failed) << path;
-  EXPECT_EQ(readText(file("busy.xml/keep")), "earlier");
+  EXPECT_EQ(readFile(file("busy.xml/keep")), "earlier");
   EXPECT_EQ(entries(), std::vector<std::string>{"busy.xml"}) << "temporary removed";
 
   // A file size limit makes the write fail part way, as a full disk would.
   ASSERT_EQ(save(file("r.xml")), saved);
-  const std::string earlier = readText(file("r.xml"));
+  const std::string earlier = readFile(file("r.xml"));
   for (int i = 0; i < 2000; ++i) list->slides.push_back(slideRecordMake(i, "s.jpg", i, i, 0));
   struct rlimit saved;
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -250,6 +236,6 @@ TEST_F(ResultsXml, FailedSaveReportsAndKeepsEarlierState) {
   const auto outcome = save(file("r.xml"));
   setrlimit(RLIMIT_FSIZE, &saved);
   EXPECT_EQ(outcome, failed);
-  EXPECT_EQ(readText(file("r.xml")), earlier);
+  EXPECT_EQ(readFile(file("r.xml")), earlier);
   EXPECT_EQ(entries(), (std::vector<std::string>{"busy.xml", "r.xml"}));
 }

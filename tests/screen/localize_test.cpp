@@ -1,8 +1,6 @@
 // Screen localisation: sample positions, the acceptance rule, the sampling loop over a real
 // clip with a scripted detector, and the search on generated lecture clips.
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <array>
 #include <string>
@@ -14,18 +12,10 @@
 #include "clip_writer.h"
 #include "lecture_scene.h"
 #include "presentation_localize.h"
+#include "scratch.h"
 #include "video_source.h"
 
 namespace {
-
-struct TempDir {
-  TempDir() {
-    char name[] = "/tmp/localize_test.XXXXXX";
-    path = mkdtemp(name);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-  std::string path;
-};
 
 TEST(LocalizeSamples, PositionsSpanTheMiddleHalf) {
   std::vector<int> positions;
@@ -57,8 +47,8 @@ TEST(LocalizeSamples, AcceptsOnlyLargerCandidatesWithinOnePercent) {
 
 // A 40-frame clip of a flat colour, blue 200 in the first channel, made once.
 const std::string& flatClip() {
-  static TempDir dir;
-  static const std::string clip = dir.path + "/flat.avi";
+  static ScratchDir dir;
+  static const std::string clip = dir / "flat.avi";
   static const bool written = [] {
     ClipOptions options;
     options.codec = "mjpeg";
@@ -181,8 +171,8 @@ TEST_P(LocalizeLecture, FindsTheScreen) {
   scene.noiseSigma = 4;
   scene.shakePixels = c.shake;
   scene.schedule = {{0, 4}, {1, 4}};  // 8 frames: samples at 0 and 2
-  TempDir dir;
-  const std::string clip = dir.path + "/lecture.mp4";
+  ScratchDir dir;
+  const std::string clip = dir / "lecture.mp4";
   std::string error;
   ASSERT_TRUE(writeLectureClip(scene, clip, ClipOptions(), &error)) << error;
   auto video = videoSourceCreate();

@@ -1,13 +1,9 @@
 // Configuration file: defaults, reading rules, write order, corners, safe rewrites.
 
-#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +11,7 @@
 #include <opencv2/core.hpp>
 
 #include "presentation_settings.h"
+#include "scratch.h"
 #include "video_source.h"
 
 namespace {
@@ -24,12 +21,6 @@ const std::vector<std::string> kWriteOrder = {
     "presentDetCount", "SlideDetection",  "slideFrameStep",   "slideDetWidth", "slideDetHeight",
     "slideDiffBuff",   "slideDiffThresh", "slideDistrThresh", "LocalFeatures", "locWndOverlap",
     "locWndSize",      "gradBinSize",     "localWidth",       "localHeight",   "matchLimit"};
-
-std::string readText(const std::string& path) {
-  std::stringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
@@ -65,24 +56,17 @@ const std::string kCornersXml = cornersXml("1", "4", "2f", "10. 20. 630. 25. 620
 
 class SettingsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char name[] = "/tmp/settings_test.XXXXXX";
-    dir_ = mkdtemp(name);
-    path_ = dir_ + "/video.mp4.cfg.xml";
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
   void write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
   std::unique_ptr<PresentationSettings> load(VideoSource* video = nullptr) {
     error_ = "unset";
     return presentationSettingsLoad(nullptr, path_, video, SampleViewer(), &error_);
   }
   long entriesInDir() const {
-    namespace fs = std::filesystem;
-    return std::distance(fs::directory_iterator(dir_), fs::directory_iterator());
+    return std::distance(fs::directory_iterator(dir_.path), fs::directory_iterator());
   }
 
-  std::string dir_, path_, error_;
+  ScratchDir dir_;
+  std::string path_ = dir_ / "video.mp4.cfg.xml", error_;
 };
 
 // Without corners and without an open video nothing is searched and no corners are written.
@@ -96,7 +80,7 @@ TEST_F(SettingsTest, MissingOrEmptyFileGetsDefaultsInWriteOrder) {
   EXPECT_EQ(valuesOf(*s), (std::vector<double>{640, 480, 120, 150, 10, 25, 160, 120, 10, 0.01f,
                                                0.3f, 0.3f, 31, 8, 320, 240, 0.5f}));
   EXPECT_TRUE(s->perspectiveMatrix.empty());
-  const std::string first = readText(path_);
+  const std::string first = readFile(path_);
   EXPECT_EQ(keysOf(first), kWriteOrder);
   // Reals are the float32 values widened to double.
   cv::FileStorage fs(path_, cv::FileStorage::READ);
@@ -106,7 +90,7 @@ TEST_F(SettingsTest, MissingOrEmptyFileGetsDefaultsInWriteOrder) {
   write("");
   chmod(path_.c_str(), 0640);
   ASSERT_TRUE(load());
-  EXPECT_EQ(readText(path_), first);
+  EXPECT_EQ(readFile(path_), first);
   EXPECT_EQ(entriesInDir(), 1);  // no temporary left behind
   struct stat st;
   ASSERT_EQ(stat(path_.c_str(), &st), 0);
@@ -131,7 +115,7 @@ TEST_F(SettingsTest, KeysInAnyOrderReadTheSameAndCornersAreKept) {
                                                15, 4, 80, 60, 0.25}));
   EXPECT_FALSE(s->perspectiveMatrix.empty());
 
-  const std::string rewritten = readText(path_);
+  const std::string rewritten = readFile(path_);
   std::vector<std::string> order = kWriteOrder;
   order.insert(order.begin() + 6, "boardPoints");
   EXPECT_EQ(keysOf(rewritten), order);  // unknown keys dropped
@@ -140,7 +124,7 @@ TEST_F(SettingsTest, KeysInAnyOrderReadTheSameAndCornersAreKept) {
   ASSERT_EQ(corners.type(), CV_32FC2);
   EXPECT_EQ(corners.at<cv::Point2f>(0, 2), cv::Point2f(620, 470));
   load();
-  EXPECT_EQ(readText(path_), rewritten);
+  EXPECT_EQ(readFile(path_), rewritten);
 }
 
 // A missing section is looked up at top level (and added); a present one is not.
@@ -155,29 +139,13 @@ TEST_F(SettingsTest, ValuesOfTheOtherKindAndMissingSectionsFollowTheReadingRules
   for (int run = 0; run < 2; ++run) {  // written back and read again the same
     auto s = load();
     ASSERT_TRUE(s);
-    EXPECT_EQ(s->presentWidth, 800);
-    EXPECT_EQ(s->presentHeight, 2147483647);
-    EXPECT_EQ(s->boardDetLow, 100);
-    EXPECT_EQ(s->boardDetHigh, 2147483647);
-    // 1e300 does not fit a float: the field is +inf.
-    EXPECT_TRUE(std::isinf(s->matchLimit) && s->matchLimit > 0);
-    EXPECT_EQ(s->locWndOverlap, 1.0f);
-    EXPECT_EQ(s->slideFrameStep, 9);
-    EXPECT_EQ(s->slideDetWidth, 160);
-    EXPECT_EQ(s->localWidth, 320);
-    EXPECT_EQ(keysOf(readText(path_)), kWriteOrder);
+    // A real read as an integer is rounded, a string gives INT_MAX, and 1e300 (a string
+    // read as a real) does not fit a float: the field is +inf.
+    const double inf = HUGE_VAL;
+    EXPECT_EQ(valuesOf(*s), (std::vector<double>{800, 2147483647, 100, 2147483647, 10, 9, 160, 120,
+                                                 10, 0.01f, 0.3f, 1, 31, 8, 320, 240, inf}));
+    EXPECT_EQ(keysOf(readFile(path_)), kWriteOrder);
   }
-}
-
-TEST(Perspective, CornersMapToTheScreenRectangle) {
-  const cv::Point2f in[4] = {{10, 20}, {630, 25}, {620, 470}, {15, 460}};
-  const cv::Point2f out[4] = {{0, 0}, {640, 0}, {640, 480}, {0, 480}};
-  cv::Mat m = perspectiveFromCorners(cv::Mat(1, 4, CV_32FC2, (void*)in), 640, 480);
-  ASSERT_EQ(m.type(), CV_32FC1);
-  std::vector<cv::Point2f> from(in, in + 4), to;
-  cv::perspectiveTransform(from, to, m);
-  for (int i = 0; i < 4; ++i) EXPECT_LT(cv::norm(to[i] - out[i]), 0.01) << i;
-  EXPECT_TRUE(perspectiveFromCorners(cv::Mat(1, 3, CV_32FC2), 640, 480).empty());
 }
 
 TEST_F(SettingsTest, BadCornerContentCountsAsNoCorners) {
@@ -191,7 +159,7 @@ TEST_F(SettingsTest, BadCornerContentCountsAsNoCorners) {
     auto s = load();
     ASSERT_TRUE(s) << entry;
     EXPECT_TRUE(s->perspectiveMatrix.empty()) << entry;
-    EXPECT_EQ(keysOf(readText(path_)), kWriteOrder) << entry;
+    EXPECT_EQ(keysOf(readFile(path_)), kWriteOrder) << entry;
   }
 }
 
@@ -204,10 +172,10 @@ TEST_F(SettingsTest, UnparsableFileIsLeftUntouched) {
     EXPECT_FALSE(load());
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(error_.rfind("Cannot read configuration file '" + path_ + "': ", 0), 0u) << error_;
-    EXPECT_EQ(readText(path_), text);
+    EXPECT_EQ(readFile(path_), text);
     EXPECT_EQ(entriesInDir(), 1);
   }
-  path_ = dir_;  // a directory is not a configuration file either
+  path_ = dir_.path;  // a directory is not a configuration file either
   EXPECT_FALSE(load());
   EXPECT_NE(error_, "");
 }
@@ -215,30 +183,26 @@ TEST_F(SettingsTest, UnparsableFileIsLeftUntouched) {
 TEST_F(SettingsTest, UnwritableFileStillGivesTheMatrix) {
   // The temporary beside a name this long exceeds the file name limit, so no write can
   // happen even for root.
-  path_ = dir_ + "/" + std::string(240, 'c') + ".cfg.xml";
+  path_ = dir_ / (std::string(240, 'c') + ".cfg.xml");
   const std::string text = storage("<!-- mine --><Presentation>" + kCornersXml + "</Presentation>");
   write(text);
   auto s = load();
   ASSERT_TRUE(s);
   EXPECT_EQ(s->perspectiveMatrix.type(), CV_32FC1);
-  EXPECT_EQ(readText(path_), text);
+  EXPECT_EQ(readFile(path_), text);
   EXPECT_EQ(entriesInDir(), 1);
 }
 
-TEST_F(SettingsTest, PathAndRecordHandling) {
+// A record passed in is filled from the file and the defaults, not from its old values; an
+// empty path leaves it as it is.
+TEST_F(SettingsTest, GivenRecordIsRefilledOrKept) {
   auto given = std::make_unique<PresentationSettings>();
   given->presentWidth = 1;
   PresentationSettings* raw = given.get();
   auto kept = presentationSettingsLoad(std::move(given), "", nullptr, SampleViewer(), nullptr);
-  EXPECT_EQ(kept.get(), raw);
-  EXPECT_EQ(kept->presentWidth, 1);
-  // A record passed in is filled from the file and the defaults, not from its old values.
+  EXPECT_TRUE(kept.get() == raw && kept->presentWidth == 1);
   auto filled = presentationSettingsLoad(std::move(kept), path_, nullptr, SampleViewer(), nullptr);
-  EXPECT_EQ(filled.get(), raw);
-  EXPECT_EQ(filled->presentWidth, 640);
-  presentationSettingsRelease(filled);
-  EXPECT_FALSE(filled);
-  presentationSettingsRelease(filled);
+  EXPECT_TRUE(filled.get() == raw && filled->presentWidth == 640);
   EXPECT_FALSE(presentationSettingsLoad(nullptr, "", nullptr, SampleViewer(), nullptr));
 }
 

@@ -1,0 +1,212 @@
+// The lecture generator the other tests make their clips with: what a frame shows, where
+// the screen is, and clips that decode to the frames written.
+
+#include <cstdio>
+#include <tuple>
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include "clip_writer.h"
+#include "lecture_scene.h"
+#include "scratch.h"
+
+namespace {
+
+LectureScene smallScene() {
+  LectureScene scene;
+  scene.frameSize = cv::Size(640, 360);
+  scene.slideSize = cv::Size(512, 384);
+  scene.screenCorners = {{{170, 60}, {480, 75}, {470, 305}, {160, 300}}};
+  scene.schedule = {{0, 10}, {1, 5}, {2, 8}};
+  return scene;
+}
+
+double meanGreyDiff(const cv::Mat& a, const cv::Mat& b, cv::Rect area) {
+  cv::Mat ga, gb;
+  cv::cvtColor(a(area), ga, cv::COLOR_BGR2GRAY);
+  cv::cvtColor(b(area), gb, cv::COLOR_BGR2GRAY);
+  return cv::norm(ga, gb, cv::NORM_L1) / area.area();
+}
+
+// "width,height,rate,frames" of the clip's first video stream, as ffprobe counts them.
+std::string probe(const std::string& path) {
+  std::string out;
+  FILE* pipe = popen(("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                      "stream=width,height,avg_frame_rate,nb_read_frames -of csv=p=0 '" +
+                      path + "'")
+                         .c_str(),
+                     "r");
+  char line[256];
+  if (pipe && fgets(line, sizeof line, pipe)) out = line;
+  if (pipe) pclose(pipe);
+  return out;
+}
+
+// A bright square moving over a coloured background, so frames differ.
+cv::Mat movingSquare(int i, cv::Size size = {320, 240}) {
+  cv::Mat frame(size, CV_8UC3, cv::Scalar(40, 120, 200));
+  cv::rectangle(frame, cv::Rect(10 + 2 * i, 20 + i, 60, 60), cv::Scalar(250, 250, 250), -1);
+  return frame;
+}
+
+}  // namespace
+
+TEST(LectureScene, ScheduleGivesTheSlideOfEveryFrame) {
+  LectureScene scene = smallScene();
+  scene.schedule = {{4, 3}, {7, 0}, {2, 2}, {4, 1}};
+  EXPECT_EQ(scene.frameCount(), 6);
+  std::vector<int> slides;
+  for (int f = -1; f <= 6; ++f) slides.push_back(scene.slideAt(f));
+  EXPECT_EQ(slides, (std::vector<int>{-1, 4, 4, 4, 2, 2, 4, -1}));
+  EXPECT_EQ(LectureScene().frameCount(), 0);
+}
+
+TEST(LectureScene, RectifiedFrameShowsTheScheduledSlide) {
+  LectureScene scene = smallScene();
+  scene.noiseSigma = 3;
+  scene.shakePixels = 1.5;
+  scene.occluder = true;
+  const cv::Size size = scene.slideSize;
+  const cv::Rect upper(8, 8, size.width - 16, size.height * 6 / 10);  // clear of the speaker
+  const cv::Point2f upright[4] = {{0, 0}, {512, 0}, {512, 384}, {0, 384}};
+  for (int frame : {0, 12, 20}) {
+    const int shown = scene.slideAt(frame);
+    cv::Mat screen;
+    cv::warpPerspective(renderLectureFrame(scene, frame), screen,
+                        cv::getPerspectiveTransform(sceneCornersAt(scene, frame).data(), upright),
+                        size);
+    const double own = meanGreyDiff(screen, drawSlide(shown, size), upper);
+    EXPECT_LT(own, 22) << "frame " << frame;
+    EXPECT_LT(own * 2, meanGreyDiff(screen, drawSlide(shown + 1, size), upper)) << frame;
+  }
+  // Noise differs from frame to frame and follows the seed.
+  LectureScene other = scene;
+  other.seed = 2;
+  const cv::Mat first = renderLectureFrame(scene, 3);
+  EXPECT_EQ(cv::norm(first, renderLectureFrame(scene, 3), cv::NORM_INF), 0);
+  EXPECT_GT(cv::norm(first, renderLectureFrame(other, 3), cv::NORM_INF), 0);
+  EXPECT_GT(cv::norm(first, renderLectureFrame(scene, 4), cv::NORM_INF), 0);
+}
+
+TEST(LectureScene, ScreenFrameCornersLieOnTheDrawnFrame) {
+  LectureScene scene;
+  scene.schedule = {{0, 1}};
+  const cv::Mat frame = renderLectureFrame(scene, 0);
+  const auto area = sceneCornersAt(scene, 0);
+  const auto outer = sceneFrameCornersAt(scene, 0);
+  const cv::Point2f centre = (area[0] + area[2]) * 0.5f;
+  for (int i = 0; i < 4; ++i) {
+    const cv::Point2f towardsCentre = (centre - outer[i]) / float(cv::norm(centre - outer[i]));
+    EXPECT_LT(frame.at<cv::Vec3b>(outer[i] + 2.5f * towardsCentre)[1], 60) << i;  // the frame
+    EXPECT_GT(frame.at<cv::Vec3b>(outer[i] - 2.5f * towardsCentre)[1], 90) << i;  // the wall
+    EXPECT_GT(cv::norm(outer[i] - area[i]), 6.0) << i;
+  }
+}
+
+TEST(LectureScene, ShakeIsSmallAndSmooth) {
+  LectureScene scene = smallScene();
+  scene.shakePixels = 2;
+  double largest = 0;
+  for (int f = 0; f < 200; ++f) {
+    const auto now = sceneCornersAt(scene, f), next = sceneCornersAt(scene, f + 1);
+    const cv::Point2f move = now[0] - scene.screenCorners[0];
+    largest = std::max(largest, cv::norm(move));
+    EXPECT_TRUE(std::abs(move.x) <= 2.01 && std::abs(move.y) <= 2.01) << f;
+    EXPECT_LT(cv::norm(next[0] - now[0]), 1.5);
+    for (int k = 1; k < 4; ++k) EXPECT_LT(cv::norm(now[k] - scene.screenCorners[k] - move), 1e-3);
+  }
+  EXPECT_GT(largest, 1.0);
+  scene.shakePixels = 0;
+  EXPECT_EQ(sceneCornersAt(scene, 37), scene.screenCorners);
+}
+
+TEST(LectureScene, SpeakerWalksInFrontOfTheLowerScreenOnly) {
+  LectureScene scene = smallScene();
+  scene.schedule = {{0, 400}};
+  const cv::Mat clean = renderLectureFrame(scene, 0);
+  scene.occluder = true;
+  cv::Mat screenMask = cv::Mat::zeros(scene.frameSize, CV_8U);
+  std::vector<cv::Point> quad;
+  for (const auto& c : scene.screenCorners) quad.emplace_back(cvRound(c.x), cvRound(c.y));
+  cv::fillConvexPoly(screenMask, quad, 255);
+  double mostCovered = 0, left = 1e9, right = -1e9;
+  for (int f = 0; f < 400; f += 25) {
+    cv::Mat diff, speaker;
+    cv::absdiff(renderLectureFrame(scene, f), clean, diff);
+    cv::cvtColor(diff, speaker, cv::COLOR_BGR2GRAY);
+    speaker = speaker > 20;
+    const cv::Mat covered = speaker & screenMask;
+    mostCovered = std::max(mostCovered, cv::countNonZero(covered) / cv::sum(screenMask)[0] * 255);
+    EXPECT_EQ(cv::countNonZero(covered.rowRange(0, 180)), 0) << "above the lower half, " << f;
+    const cv::Moments m = cv::moments(speaker, true);
+    if (m.m00 > 0) left = std::min(left, m.m10 / m.m00), right = std::max(right, m.m10 / m.m00);
+  }
+  EXPECT_GT(mostCovered, 0.02);
+  EXPECT_LT(mostCovered, 0.15);
+  EXPECT_GT(right - left, 200);  // it walks across the screen
+}
+
+TEST(LectureScene, ScreenRecordingIsTheSlideUpToItsLastRowAndColumn) {
+  LectureScene scene = screenRecordingScene(cv::Size(400, 300));
+  scene.schedule = {{6, 3}};
+  const cv::Mat frame = renderLectureFrame(scene, 1);
+  EXPECT_LT(meanGreyDiff(frame, drawSlide(6, scene.slideSize), cv::Rect(0, 0, 400, 300)), 20);
+  EXPECT_GT(meanGreyDiff(frame, drawSlide(7, scene.slideSize), cv::Rect(0, 0, 400, 300)), 25);
+  EXPECT_EQ(sceneFrameCornersAt(scene, 0), sceneCornersAt(scene, 0));
+  // A frame-coloured line along the edges would give the screen search false lines.
+  const int w = frame.cols, h = frame.rows;
+  EXPECT_LT(cv::norm(frame.col(w - 1), frame.col(w - 2), cv::NORM_L1) / h, 8.0);
+  EXPECT_LT(cv::norm(frame.row(h - 1), frame.row(h - 2), cv::NORM_L1) / w, 8.0);
+}
+
+// That every picture comes back, in order, is checked for each codec by the video source's
+// exact-index tests; here the frame rate and size the container declares.
+TEST(ClipWriter, ClipsDeclareTheirRateSizeAndFrameCount) {
+  ScratchDir dir;
+  for (const auto& [codec, path, num, den] :
+       {std::make_tuple("libx264", dir / "a.mkv", 30000, 1001),
+        std::make_tuple("mjpeg", dir / "b.avi", 30, 1)}) {
+    ClipOptions options;
+    options.codec = codec;
+    options.fpsNum = num;
+    options.fpsDen = den;
+    std::string error;
+    ASSERT_TRUE(writeClip(
+        path, options, 50, [](int i) { return movingSquare(i); }, &error))
+        << error;
+    EXPECT_EQ(probe(path), "320,240," + std::to_string(num) + "/" + std::to_string(den) + ",50\n");
+  }
+}
+
+TEST(ClipWriter, ResizesFramesAcceptsGreyAndFinishesWhenDropped) {
+  ScratchDir dir;
+  {
+    ClipWriter writer;
+    ClipOptions options;
+    options.codec = "mpeg4";
+    options.width = 160;
+    options.height = 120;
+    ASSERT_TRUE(writer.open(dir / "resized.mp4", options)) << writer.error();
+    cv::Mat grey(120, 160, CV_8UC1, cv::Scalar(128));
+    for (int i = 0; i < 5; ++i)
+      ASSERT_TRUE(writer.write(i % 2 ? movingSquare(0, {640, 480}) : grey)) << writer.error();
+  }  // not closed: the writer finishes the file itself
+  EXPECT_EQ(probe(dir / "resized.mp4"), "160,120,25/1,5\n");
+}
+
+TEST(ClipWriter, ReportsFailuresWithAMessage) {
+  ScratchDir dir;
+  ClipWriter writer;
+  ClipOptions options;
+  EXPECT_FALSE(writer.open("/nonexistent-dir/clip.mp4", options));
+  EXPECT_FALSE(writer.error().empty());
+  EXPECT_FALSE(writer.write(movingSquare(0)));
+  options.codec = "no-such-encoder";
+  EXPECT_FALSE(writer.open(dir / "x.mp4", options));
+  EXPECT_NE(writer.error().find("no-such-encoder"), std::string::npos);
+  std::string error;
+  EXPECT_FALSE(writeClip(
+      dir / "x.unknownext", ClipOptions(), 3, [](int i) { return movingSquare(i); }, &error));
+  EXPECT_FALSE(error.empty());
+}
