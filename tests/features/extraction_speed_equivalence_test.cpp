@@ -125,7 +125,9 @@ TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
         cv::resize(grey, expected, target, 0, 0, cv::INTER_NEAREST);
         featureImagePrepare(source, prepared, settings);
         EXPECT_TRUE(bitEqual(prepared, expected)) << size << " to " << target << ", " << variant;
-        if (variant == 2) EXPECT_TRUE(bitEqual(source, grey)) << size << " smoothed in place";
+        if (variant == 2) {
+          EXPECT_TRUE(bitEqual(source, grey)) << size << " smoothed in place";
+        }
       }
     }
     EXPECT_EQ(prepared.data, reused);

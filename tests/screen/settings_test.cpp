@@ -41,10 +41,12 @@ std::vector<std::string> keysOf(const std::string& text) {
 
 // The seventeen settings in write order.
 std::vector<double> valuesOf(const PresentationSettings& s) {
-  return {s.presentWidth,     s.presentHeight, s.boardDetLow,    s.boardDetHigh,  s.presentDetCount,
-          s.slideFrameStep,   s.slideDetWidth, s.slideDetHeight, s.slideDiffBuff, s.slideDiffThresh,
-          s.slideDistrThresh, s.locWndOverlap, s.locWndSize,     s.gradBinSize,   s.localWidth,
-          s.localHeight,      s.matchLimit};
+  return {double(s.presentWidth),    double(s.presentHeight),    double(s.boardDetLow),
+          double(s.boardDetHigh),    double(s.presentDetCount),  double(s.slideFrameStep),
+          double(s.slideDetWidth),   double(s.slideDetHeight),   double(s.slideDiffBuff),
+          double(s.slideDiffThresh), double(s.slideDistrThresh), double(s.locWndOverlap),
+          double(s.locWndSize),      double(s.gradBinSize),      double(s.localWidth),
+          double(s.localHeight),     double(s.matchLimit)};
 }
 
 std::string cornersXml(const std::string& rows, const std::string& cols, const std::string& dt,
