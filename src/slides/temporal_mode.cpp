@@ -9,34 +9,37 @@ namespace {
 
 constexpr int kPairwiseMax = 16;
 
-// Small windows, 16 elements at a time in vector registers: for every slot count the
+// Small windows, 32 elements at a time in vector registers: for every slot count the
 // other slots that agree with it, then keep the slot with the highest count, the higher
-// value on a tie.
-typedef uint8_t Bytes16 __attribute__((vector_size(16)));
+// value on a tie. Processors with AVX2 take the 32 in one register, others in two.
+constexpr int kLanes = 32;
+typedef uint8_t Bytes __attribute__((vector_size(kLanes)));
 
-int modeRowPairwise(const uint8_t* const* rows, int n, uint8_t* out, int len) {
-  Bytes16 v[kPairwiseMax];
-  Bytes16 cnt[kPairwiseMax];
+__attribute__((target_clones("avx2", "default"))) int modeRowPairwise(const uint8_t* const* rows,
+                                                                      int n, uint8_t* out,
+                                                                      int len) {
+  Bytes v[kPairwiseMax] = {};  // only the first n are used
+  Bytes cnt[kPairwiseMax];
   int x = 0;
-  for (; x + 16 <= len; x += 16) {
+  for (; x + kLanes <= len; x += kLanes) {
     for (int k = 0; k < n; ++k) {
-      std::memcpy(&v[k], rows[k] + x, 16);
-      cnt[k] = Bytes16{};
+      std::memcpy(&v[k], rows[k] + x, kLanes);
+      cnt[k] = Bytes{};
     }
     for (int i = 0; i < n; ++i)
       for (int j = i + 1; j < n; ++j) {
-        const Bytes16 eq = reinterpret_cast<Bytes16>(v[i] == v[j]);  // 0xFF where equal
+        const Bytes eq = reinterpret_cast<Bytes>(v[i] == v[j]);  // 0xFF where equal
         cnt[i] -= eq;
         cnt[j] -= eq;
       }
-    Bytes16 bestCnt = cnt[0], bestVal = v[0];
+    Bytes bestCnt = cnt[0], bestVal = v[0];
     for (int i = 1; i < n; ++i) {
-      const Bytes16 better =
-          reinterpret_cast<Bytes16>((cnt[i] > bestCnt) | ((cnt[i] == bestCnt) & (v[i] > bestVal)));
+      const Bytes better =
+          reinterpret_cast<Bytes>((cnt[i] > bestCnt) | ((cnt[i] == bestCnt) & (v[i] > bestVal)));
       bestCnt = (cnt[i] & better) | (bestCnt & ~better);
       bestVal = (v[i] & better) | (bestVal & ~better);
     }
-    std::memcpy(out + x, &bestVal, 16);
+    std::memcpy(out + x, &bestVal, kLanes);
   }
   return x;  // elements done; the caller finishes the rest
 }
