@@ -33,3 +33,20 @@ function(slidetrack_tests)
                          DISCOVERY_TIMEOUT 60)
   endforeach()
 endfunction()
+
+# An optional part of the program as a module beside the slidetrack binary, loaded at run
+# time by `consumer`, which finds it beside the binary first (a copied build tree uses its
+# own), then where this build put it (tests and benchmarks linked elsewhere):
+# <prefix>_NAME and <prefix>_BUILT.
+function(slidetrack_runtime_module name consumer prefix)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} MODULE ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  set_target_properties(${name} PROPERTIES
+    PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/src/app)
+  add_dependencies(${consumer} ${name})
+  target_include_directories(${consumer} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_definitions(${consumer} PRIVATE
+    ${prefix}_NAME="$<TARGET_FILE_NAME:${name}>"
+    ${prefix}_BUILT="$<TARGET_FILE:${name}>")
+endfunction()
