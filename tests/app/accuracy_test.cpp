@@ -85,34 +85,6 @@ TEST(CornerScoring, NearerOfProjectedAreaAndScreenFrame) {
   EXPECT_FALSE(scoreCorners(std::nullopt, {f}).found);
 }
 
-TEST(GroundTruthFiles, ReadsTruthOriginalsAndRates) {
-  ScratchDir scratch;
-  const fs::path& dir = scratch.path;
-  std::ofstream(dir / "old.csv") << "frame,slide,a,b,c,d,e,f,g,h\n0,4,1,2,3,4,5,6,7,8\n"
-                                 << "1,5,1,2,3,4,5,6,7,8\n";
-  std::string error;
-  const std::vector<TruthFrame> old = loadTruthCsv((dir / "old.csv").string(), &error);
-  ASSERT_EQ(old.size(), 2u) << error;
-  EXPECT_EQ(old[1].slide, 5);
-  EXPECT_EQ(old[0].frame, old[0].area);  // no screen-frame columns
-  EXPECT_EQ(old[0].area[2], cv::Point2f(5, 6));
-  std::ofstream(dir / "gap.csv") << "header\n0,1,1,2,3,4,5,6,7,8\n2,1,1,2,3,4,5,6,7,8\n";
-  EXPECT_TRUE(loadTruthCsv((dir / "gap.csv").string(), &error).empty());
-  EXPECT_NE(error.find(":3:"), std::string::npos) << error;
-
-  std::ofstream(dir / "originals.xml")
-      << "<data><slides><slide id=\"8\" src=\"/x/slides/slide_2.png\"/>"
-      << "<slide id=\"9\" src=\"/x/other.png\"/><slide id=\"1\" src=\"slide_11.png\"/>"
-      << "</slides></data>";
-  const std::map<int, int> ids = loadOriginalSlideIndices((dir / "originals.xml").string(), &error);
-  EXPECT_EQ(ids, (std::map<int, int>{{8, 2}, {1, 11}}));
-
-  EXPECT_DOUBLE_EQ(parseFrameRate("30000/1001"), 30000.0 / 1001);
-  EXPECT_DOUBLE_EQ(parseFrameRate("25"), 25.0);
-  EXPECT_EQ(parseFrameRate("25/0"), 0.0);
-  EXPECT_EQ(parseFrameRate("fast"), 0.0);
-}
-
 // Whole runs: first run (corner search), headless, with the originals.
 struct CleanLecture {
   const char* name;
