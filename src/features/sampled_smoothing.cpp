@@ -142,7 +142,8 @@ bool smoothAndSample(const cv::Mat& grey, cv::Mat& target, int nx, int ny, doubl
   thread_local std::vector<std::uint16_t> column;
   column.resize(width + 2 * rx);
   std::uint16_t* v = column.data() + rx;
-  std::vector<const std::uint8_t*> rows(ny);
+  thread_local std::vector<const std::uint8_t*> rows;  // no allocation per frame
+  rows.resize(ny);
   for (int r = 0; r < target.rows; ++r) {
     for (int t = 0; t < ny; ++t) {
       rows[t] = grey.ptr<std::uint8_t>(std::clamp(plan.ys[r] + t - ry, 0, grey.rows - 1));
