@@ -30,12 +30,15 @@ void intervalStagePrepare(IntervalStage& stage, const std::optional<std::string>
 }
 
 bool intervalStageCreate(IntervalStage& stage, const std::string& inputVideo,
-                         const char* originalsPath, const PresentationSettings& settings) {
+                         const char* originalsPath, const PresentationSettings& settings,
+                         bool windows) {
   stage.list = slideListCreate(inputVideo.c_str(), originalsPath);
   stage.detector =
       slideDetCreate(nullptr, settings.slideDetHeight, settings.slideDetWidth,
                      settings.slideDiffBuff, settings.slideDiffThresh, settings.slideDistrThresh);
-  return stage.detector != nullptr;
+  if (!stage.detector) return false;
+  stage.detector->keepPictures = stage.imagesPath.has_value() || windows;
+  return true;
 }
 
 void intervalStageFrameBegin(IntervalStage& stage) { stage.listChanged = false; }

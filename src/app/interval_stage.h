@@ -29,8 +29,11 @@ struct IntervalStage {
 void intervalStagePrepare(IntervalStage& stage, const std::optional<std::string>& imagesPath,
                           const std::string& outputXml);
 // Creates the slide list and the detector; false when the detector settings are unusable.
+// After intervalStagePrepare: slide pictures are built only when they are saved or, with
+// windows, shown.
 bool intervalStageCreate(IntervalStage& stage, const std::string& inputVideo,
-                         const char* originalsPath, const PresentationSettings& settings);
+                         const char* originalsPath, const PresentationSettings& settings,
+                         bool windows);
 void intervalStageFrameBegin(IntervalStage& stage);
 // Opens the first record, feeds the detector; returns true on a slide change.
 bool intervalStageProcess(IntervalStage& stage, int t, const cv::Mat& presentImage);

@@ -110,7 +110,7 @@ int slidetrackRun(const RunOptions& options) {
   }
   if (!intervalStageCreate(intervals, inputVideo,
                            matching.originals ? options.slidesOriginals->c_str() : nullptr,
-                           *settings))
+                           *settings, display.enabled()))
     reportError(cv::Error::StsOutOfRange, "Cannot create the slide change detector.", 110);
   if (settings->perspectiveMatrix.empty())
     settings->perspectiveMatrix = wholeFramePerspective(frameSize, *settings);

@@ -10,7 +10,7 @@ namespace {
 bool validRing(int slideDiffBuff) { return slideDiffBuff >= 1 && slideDiffBuff <= 255; }
 
 bool fitsDetector(const SlideChangeDetector& detector, const cv::Mat& frame) {
-  return frame.type() == CV_8UC3 && frame.size() == detector.frames[0].size();
+  return frame.type() == CV_8UC3 && frame.size() == detector.frameSize;
 }
 
 }  // namespace
@@ -41,20 +41,24 @@ int slideDetReset(SlideChangeDetector* detector, const cv::Mat* frame) {
   d.slideImage.release();
   d.refEdges.release();
   d.grey.release();
+  d.frameSize = cv::Size();
   d.pos = 0;
   d.slideStart = 0;
   if (source.empty() || source.type() != CV_8UC3 || !validRing(d.slideDiffBuff) ||
       d.slideDetHeight < 1 || d.slideDetWidth < 1)
     return -1;
 
-  d.frames.resize(d.slideDiffBuff);
+  d.frameSize = source.size();
+  if (d.keepPictures) {
+    d.frames.resize(d.slideDiffBuff);
+    for (cv::Mat& slot : d.frames) slot = source.clone();
+    d.slideImage = source.clone();
+  }
   d.edges.resize(d.slideDiffBuff);
-  for (cv::Mat& slot : d.frames) slot = source.clone();
   d.grey.create(source.size(), CV_8UC1);
   d.edges[0].create(d.slideDetHeight, d.slideDetWidth, CV_8UC1);
   slideDetEdgeMap(detector, source);
   for (int k = 1; k < d.slideDiffBuff; ++k) d.edges[k] = d.edges[0].clone();
-  d.slideImage = source.clone();
   d.refEdges = d.edges[0].clone();
   return 1;
 }
@@ -62,7 +66,7 @@ int slideDetReset(SlideChangeDetector* detector, const cv::Mat* frame) {
 int slideDetProcess(SlideChangeDetector* detector, const cv::Mat& frame, double* score) {
   if (!detector) return -1;
   SlideChangeDetector& d = *detector;
-  if (d.slideImage.empty()) {
+  if (d.frameSize.empty()) {
     if (slideDetReset(detector, &frame) < 0) return -1;
   } else if (!fitsDetector(d, frame)) {
     return -1;
@@ -80,13 +84,13 @@ int slideDetProcess(SlideChangeDetector* detector, const cv::Mat& frame, double*
     d.edges[d.pos].copyTo(d.refEdges);
     // The ended slide's picture is built before this frame takes its slot: when the
     // window is the whole ring, that slot still holds one of the ended slide's frames.
-    temporalMode(d.frames, L, d.slideImage, d.slideStart, n);
+    if (d.keepPictures) temporalMode(d.frames, L, d.slideImage, d.slideStart, n);
     d.slideStart = d.pos;
     changed = 1;
   } else {
     temporalMode(d.edges, L, d.refEdges, d.slideStart, n);
   }
-  frame.copyTo(d.frames[d.pos]);
+  if (d.keepPictures) frame.copyTo(d.frames[d.pos]);
   d.pos = (d.pos + 1) % L;
   if (score) *score = measure.spread * measure.fraction;
   return changed;

@@ -10,9 +10,14 @@
 struct SlideChangeDetector {
   std::vector<cv::Mat> frames;  // ring of the last processed frames (full size, BGR)
   std::vector<cv::Mat> edges;   // ring of their edge maps, slot k belongs to frames[k]
-  cv::Mat slideImage;           // picture of a slide; non-empty once primed
-  cv::Mat refEdges;             // reference edge map of the current slide
-  cv::Mat grey;                 // work image of the frame size
+  cv::Mat slideImage;           // picture of a slide; non-empty once primed with pictures
+  cv::Size frameSize;           // size of the priming frame; empty before priming
+  // Without pictures the detector keeps no ring of frames and builds no slide picture:
+  // the decisions are the same, for runs that neither show nor save pictures. Set before
+  // the first frame.
+  bool keepPictures = true;
+  cv::Mat refEdges;  // reference edge map of the current slide
+  cv::Mat grey;      // work image of the frame size
   int slideDiffBuff = 0;
   int pos = 0;         // slot the next processed frame goes to
   int slideStart = 0;  // slot of the first frame of the current slide
@@ -30,12 +35,12 @@ std::unique_ptr<SlideChangeDetector> slideDetCreate(std::unique_ptr<SlideChangeD
                                                     int slideDiffBuff, float slideDiffThresh,
                                                     float slideDistrThresh);
 // 1 when the slide changed with this frame (slideImage then holds the ended slide's
-// picture), otherwise 0. score, when given, receives spread x fraction. -1, with the
-// detector untouched, for a frame that is not 8-bit BGR or whose size differs from the
+// picture, when pictures are kept), otherwise 0. score, when given, receives spread x fraction. -1,
+// with the detector untouched, for a frame that is not 8-bit BGR or whose size differs from the
 // frame that primed the detector.
 int slideDetProcess(SlideChangeDetector* detector, const cv::Mat& frame, double* score);
 // The picture of the slide shown since the last change, rebuilt over its window. Empty
-// on a detector that has seen no frame.
+// on a detector that has seen no frame or keeps no pictures.
 const cv::Mat& slideDetSlideImage(SlideChangeDetector* detector);
 // -1 without a frame (detector emptied), 1 after priming with the frame. A frame that is
 // not 8-bit BGR also leaves the detector empty and gives -1.

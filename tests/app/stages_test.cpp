@@ -32,7 +32,8 @@ class Stages : public RunTest {
     matchingStageInit(matching_, settings_);
     ASSERT_TRUE(matchingStageLoad(matching_, originalsXml_, settings_, headless_));
     ASSERT_TRUE(matchingEnabled(matching_));
-    ASSERT_TRUE(intervalStageCreate(intervals_, "talk.mp4", originalsXml_.c_str(), settings_));
+    ASSERT_TRUE(
+        intervalStageCreate(intervals_, "talk.mp4", originalsXml_.c_str(), settings_, false));
   }
 
   // The rectified screen showing slide k.
@@ -64,7 +65,7 @@ class Stages : public RunTest {
 
 TEST_F(Stages, NoProcessedFrameLeavesNoRecordAndNoFile) {
   intervalStagePrepare(intervals_, (dir_ / "pics/").string(), xml_);
-  ASSERT_TRUE(intervalStageCreate(intervals_, "talk.mp4", nullptr, settings_));
+  ASSERT_TRUE(intervalStageCreate(intervals_, "talk.mp4", nullptr, settings_, false));
   intervalStageFinish(intervals_);
   EXPECT_FALSE(fs::exists(xml_));
   EXPECT_TRUE(fs::is_empty(dir_ / "pics"));

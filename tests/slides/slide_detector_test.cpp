@@ -145,6 +145,33 @@ TEST(SlideDetector, FullRingChangeKeepsTheNextSlideOut) {
   }
 }
 
+TEST(SlideDetector, WithoutPicturesDecidesTheSame) {
+  // Short and long slides (ring wraps), noise, and a slide shown twice.
+  std::vector<cv::Mat> frames;
+  const int slides[] = {0, 0, 1, 1, 1, 1, 1, 1, 1, 2, 3, 3, 0, 0, 0};
+  cv::RNG rng(7);
+  for (int k : slides) {
+    cv::Mat f = screen(k), noise(f.size(), CV_8UC3);
+    rng.fill(noise, cv::RNG::UNIFORM, 0, 12);
+    frames.push_back(f + noise);
+  }
+  std::unique_ptr<SlideChangeDetector> with = makeDetector(4), without = makeDetector(4);
+  without->keepPictures = false;
+  int changes = 0;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    double a = -1, b = -2;
+    const int decided = slideDetProcess(with.get(), frames[i], &a);
+    ASSERT_EQ(slideDetProcess(without.get(), frames[i], &b), decided) << i;
+    EXPECT_EQ(a, b) << i;
+    ASSERT_TRUE(same(with->refEdges, without->refEdges)) << i;
+    changes += decided;
+  }
+  EXPECT_EQ(changes, 4);
+  EXPECT_TRUE(without->frames.empty());
+  EXPECT_TRUE(slideDetSlideImage(without.get()).empty());
+  EXPECT_EQ(slideDetProcess(without.get(), cv::Mat(240, 320, CV_8UC3), nullptr), -1);
+}
+
 TEST(SlideDetector, ForeignFramesAreRefused) {
   std::unique_ptr<SlideChangeDetector> det = makeDetector(3);
   EXPECT_EQ(slideDetProcess(det.get(), cv::Mat(480, 640, CV_8UC1, cv::Scalar(100)), nullptr), -1);
