@@ -1,10 +1,37 @@
 #include "rectifier.h"
 
+#include <algorithm>
 #include <climits>
 
 #include <opencv2/imgproc.hpp>
 
 #include "rectifier_gather.h"
+
+namespace {
+
+template <typename T>
+cv::Rect shownAreaOf(const cv::Mat& sourceOf, cv::Size frame) {
+  int x0 = frame.width, y0 = frame.height, x1 = -1, y1 = -1;
+  for (int y = 0; y < sourceOf.rows; ++y) {
+    const cv::Vec<T, 2>* row = sourceOf.ptr<cv::Vec<T, 2>>(y);
+    for (int x = 0; x < sourceOf.cols; ++x) {
+      const int sx = static_cast<int>(row[x][0]), sy = static_cast<int>(row[x][1]);
+      if (sx < 0 || sy < 0 || sx >= frame.width || sy >= frame.height) continue;
+      x0 = std::min(x0, sx);
+      x1 = std::max(x1, sx);
+      y0 = std::min(y0, sy);
+      y1 = std::max(y1, sy);
+    }
+  }
+  return x1 < 0 ? cv::Rect() : cv::Rect(x0, y0, x1 - x0 + 1, y1 - y0 + 1);
+}
+
+cv::Rect shownArea(const cv::Mat& sourceOf, cv::Size frame) {
+  return sourceOf.type() == CV_16SC2 ? shownAreaOf<short>(sourceOf, frame)
+                                     : shownAreaOf<float>(sourceOf, frame);
+}
+
+}  // namespace
 
 void rectifierInit(Rectifier& r, const cv::Mat& perspective, cv::Size frame, cv::Size screen) {
   // Warping an image of its own coordinates picks, pixel for pixel, what the warp of a
@@ -31,6 +58,7 @@ void rectifierInit(Rectifier& r, const cv::Mat& perspective, cv::Size frame, cv:
     cv::warpPerspective(coordinates, r.sourceOf, perspective, screen, cv::INTER_NEAREST,
                         cv::BORDER_CONSTANT, cv::Scalar(-1, -1));
   }
+  r.sourceArea = shownArea(r.sourceOf, frame);
   r.screenBgra.release();  // made by the library lookup, only when that is used
   r.offsets.clear();
   r.offsetStep = 0;

@@ -14,6 +14,7 @@ struct Rectifier {
   // -1 outside; built on the first frame, and again when a frame's row stride differs.
   std::vector<std::int32_t> offsets;
   size_t offsetStep = 0;
+  cv::Rect sourceArea;  // bounding box of the frame pixels the screen shows
 };
 
 // perspective maps frame coordinates to screen coordinates (3x3), as for a forward warp

@@ -117,6 +117,8 @@ int slidetrackRun(const RunOptions& options) {
 
   Rectifier rectifier;
   rectifierInit(rectifier, settings->perspectiveMatrix, frameSize, presentImage.size());
+  // Only the screen's part of each frame is read from here on.
+  videoSourceSetConvertedArea(video.get(), rectifier.sourceArea);
 
   std::printf("\nStart process frames\n");
   for (int t = 0; frameCount == kUnknownFrameCount || t < frameCount;

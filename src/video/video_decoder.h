@@ -20,6 +20,11 @@ struct VideoDecoder {
   FrameHandle incoming;  // where the decoder delivers before a picture is accepted
   PacketHandle packet;
   ScalerHandle scaler;  // cached, rebuilt only when the picture geometry changes
+  // Only this part of each picture is converted when it is set; areaState is 0 until the
+  // first picture showed whether the part converts as the whole does (1) or not (-1).
+  cv::Rect convertArea;
+  ScalerHandle areaScaler;
+  int areaState = 0;
   int videoStream = -1;
   int streamBaseNum = 0, streamBaseDen = 1;
   FrameTimeBase timeBase;

@@ -64,6 +64,15 @@ const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k) {
   return videoSourceImage(source);
 }
 
+void videoSourceSetConvertedArea(VideoSource* source, const cv::Rect& area) {
+  if (!videoSourceIsOpen(source)) return;
+  VideoDecoder& decoder = *source->decoder;
+  const cv::Rect inside = area & cv::Rect(0, 0, decoder.width, decoder.height);
+  if (inside == decoder.convertArea) return;
+  decoder.convertArea = inside;
+  decoder.areaState = 0;
+}
+
 void videoSourceClose(VideoSource* source) {
   if (!source) return;
   source->decoder.reset();

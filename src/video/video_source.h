@@ -15,10 +15,11 @@ constexpr int kUnknownFrameCount = -1;
 
 // What the source has done so far, for checking that far jumps skip work.
 struct VideoSourceStats {
-  long long packetsRead = 0;      // video packets read from the file
-  long long packetsDecoded = 0;   // of those, handed to the decoder
-  long long picturesDecoded = 0;  // pictures the decoder delivered, wanted or not
-  long long seeks = 0;            // repositionings in the file (rewinds and keyframe jumps)
+  long long packetsRead = 0;         // video packets read from the file
+  long long packetsDecoded = 0;      // of those, handed to the decoder
+  long long picturesDecoded = 0;     // pictures the decoder delivered, wanted or not
+  long long seeks = 0;               // repositionings in the file (rewinds and keyframe jumps)
+  long long partialConversions = 0;  // pictures converted only in the set area
 };
 
 struct VideoSource {
@@ -40,6 +41,11 @@ const cv::Mat* videoSourceImage(VideoSource* source);
 const cv::Mat* videoSourceGetFrame(VideoSource* source, int k);
 // Positions at the time of frame k, printing "%-15u /%-15lld" without a line end.
 const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k);
+// From now on only the pixels inside area need to be right: pictures are converted only
+// there (widened a little), the rest of the image keeps older contents. Used when the
+// caller reads one part of every frame; an empty area converts whole pictures again. The
+// part is used only if the first picture converts there exactly as the whole does.
+void videoSourceSetConvertedArea(VideoSource* source, const cv::Rect& area);
 void videoSourceClose(VideoSource* source);
 void videoSourceRelease(std::unique_ptr<VideoSource>& source);
 

@@ -19,6 +19,13 @@ void expectSameAsWarp(Rectifier& r, const cv::Mat& perspective, const cv::Mat& f
   ASSERT_EQ(fast.type(), CV_8UC3);
   ASSERT_EQ(fast.size(), screen);
   EXPECT_EQ(cv::norm(fast, warped, cv::NORM_INF), 0.0);
+  // Only the source area is read: what lies outside it cannot change the screen.
+  ASSERT_EQ(r.sourceArea & cv::Rect(cv::Point(), frame.size()), r.sourceArea);
+  cv::Mat other(frame.size(), frame.type()), again;
+  cv::randu(other, 0, 256);
+  frame(r.sourceArea).copyTo(other(r.sourceArea));
+  rectifierApply(r, other, again);
+  EXPECT_EQ(cv::norm(fast, again, cv::NORM_INF), 0.0);
 }
 
 void expectSameAsWarp(const cv::Mat& perspective, cv::Size frameSize,
@@ -51,6 +58,7 @@ TEST(Rectifier, ScreenPartlyOutsideTheFrameIsBlackThere) {
   rectifierApply(r, frame, screen);
   EXPECT_EQ(screen.at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 0));
   EXPECT_EQ(screen.at<cv::Vec3b>(240, 320), cv::Vec3b(255, 255, 255));
+  EXPECT_EQ(r.sourceArea, cv::Rect(0, 0, 640, 360));  // clipped to the frame
 }
 
 // Frames whose rows are padded, as a decoder may hand them over, and screen rows that do

@@ -216,6 +216,31 @@ TEST_P(FrameIndexTest, CurrentNegativePastTheEndAndTimedIndices) {
   EXPECT_EQ(stats().packetsRead, read);
 }
 
+TEST_P(FrameIndexTest, ConvertedAreaMatchesTheWholePicture) {
+  auto whole = videoSourceCreate();
+  ASSERT_EQ(videoSourceOpen(whole.get(), ref_->path), 1);
+  // Odd corners, one reaching past the picture, and the whole picture.
+  const cv::Rect areas[] = {{37, 21, 201, 133}, {250, 3, 100, 300}, {0, 0, 320, 240}};
+  for (const cv::Rect& area : areas) {
+    videoSourceSetConvertedArea(source_.get(), area);
+    const cv::Rect inside = area & cv::Rect(cv::Point(), frame_code::kSize);
+    const long long before = stats().partialConversions;
+    for (int k = 0; k < kFrames; k += 17) {
+      const cv::Mat* part = videoSourceGetFrame(source_.get(), k);
+      const cv::Mat* full = videoSourceGetFrame(whole.get(), k);
+      ASSERT_TRUE(part && full) << k;
+      ASSERT_EQ(cv::norm((*part)(inside), (*full)(inside), cv::NORM_INF), 0) << area << " at " << k;
+    }
+    const long long partial = stats().partialConversions - before;
+    if (inside.size() == frame_code::kSize)
+      EXPECT_EQ(partial, 0);
+    else  // all but the first picture, which was checked against the whole
+      EXPECT_EQ(partial, (kFrames + 16) / 17 - 1) << area;
+  }
+  videoSourceSetConvertedArea(source_.get(), cv::Rect());
+  expectIndex(5);
+}
+
 const ClipKind kKinds[] = {
     {"h264_mp4", "libx264", ".mp4", -1, true},
     {"h264_mkv", "libx264", ".mkv", -1, true},
