@@ -86,6 +86,11 @@ bool decoderConvert(VideoDecoder& d, cv::Mat& image) {
   const AVFrame* picture = d.picture.get();
   if (!picture || !picture->data[0] || d.width <= 0 || d.height <= 0) return false;
   image.create(d.height, d.width, CV_8UC4);
+  // A stream may change its pixel format; the part is then checked again.
+  if (picture->format != d.areaFormat) {
+    d.areaFormat = picture->format;
+    d.areaState = 0;
+  }
   cv::Rect area;
   const uint8_t* planes[4];
   const bool partial = !d.convertArea.empty() && d.areaState >= 0 && picture->width == d.width &&

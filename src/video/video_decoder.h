@@ -25,6 +25,7 @@ struct VideoDecoder {
   cv::Rect convertArea;
   ScalerHandle areaScaler;
   int areaState = 0;
+  int areaFormat = -1;  // pixel format that areaState was found for
   int videoStream = -1;
   int streamBaseNum = 0, streamBaseDen = 1;
   FrameTimeBase timeBase;
