@@ -1,6 +1,8 @@
 #include "run.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include <opencv2/imgproc.hpp>
@@ -18,6 +20,7 @@ const char* const kMainFile = ".\\main";
 // Report statuses; only a missing input video uses kStatusUsage.
 constexpr int kStatusUsage = -2;
 constexpr int kStatusVideo = -1;
+constexpr int kStatusResults = -3;
 
 [[noreturn]] void reportError(int status, const std::string& message, int line) {
   cv::error(status, message, "Main", kMainFile, line);
@@ -143,7 +146,14 @@ int slidetrackRun(const RunOptions& options) {
       if (key == kKeySpace) display.waitKey(0);
     }
   }
-  intervalStageFinish(intervals);
+  // The last write holds every record: without it the run's results are lost.
+  if (!intervalStageFinish(intervals)) {
+    const int cause = errno;
+    reportError(kStatusResults,
+                "Cannot save the results file '" + options.outputXml + "'" +
+                    (cause ? std::string(": ") + std::strerror(cause) : std::string()) + ".",
+                146);
+  }
   std::fflush(stdout);
   return kExitOk;
 }

@@ -126,6 +126,24 @@ TEST_F(RunSpine, UnusableOrUnparsableSettingsEndTheRunWithOne) {
   EXPECT_EQ(readFile(dir_ / "cfg.xml"), broken);
 }
 
+// Results that cannot be written are lost: the run must not report success.
+TEST_F(RunSpine, ResultsFileThatCannotBeWrittenEndsTheRunWithOne) {
+  writeConfig(dir_ / "cfg.xml", kCorners, 50);
+  std::ofstream(dir_ / "afile") << "x";
+  for (const char* out : {"afile/res.xml", "missing/res.xml"}) {
+    RunResult r = run({"-o", out});
+    EXPECT_EQ(r.status, 1) << out << "\n" << r.err;
+    EXPECT_NE(r.out.find("Frame[     100:     130] "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(std::string("Cannot save the results file '") + out + "': "),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_NE(run({"-o", "afile/res.xml"}).err.find("Not a directory"), std::string::npos);
+  RunResult r = run({"-o", "written.xml"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+}
+
 TEST_F(RunSpine, UnreadableOriginalsFileWarnsAndRunsWithoutMatching) {
   writeConfig(dir_ / "cfg.xml", kCorners);
   std::ofstream(dir_ / "empty.xml") << "<data><sources/><slides/></data>";
