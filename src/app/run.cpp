@@ -26,19 +26,39 @@ constexpr int kStatusResults = -3;
   cv::error(status, message, "Main", kMainFile, line);
 }
 
+// Far above any screen or camera picture; larger sizes (a wrong-kind value reads as
+// 2147483647) would only end the run in a failed allocation or an endless extraction.
+constexpr int kMaxSide = 16384;
+// Orientations are whole degrees, so more bins stay empty.
+constexpr int kMaxBins = 360;
+
+bool sideFits(int a, int b) { return a >= 1 && b >= 1 && a <= kMaxSide && b <= kMaxSide; }
+
 // Settings the run cannot work with end it before any frame is touched.
 void checkSettings(const PresentationSettings& s, const std::string& configFile) {
+  const std::string range = " must be between 1 and " + std::to_string(kMaxSide);
   std::string problem;
   if (s.slideFrameStep < 1)
     problem = "slideFrameStep must be at least 1";
   else if (s.slideDiffBuff < 1 || s.slideDiffBuff > 255)
     problem = "slideDiffBuff must be between 1 and 255";
-  else if (s.presentWidth < 1 || s.presentHeight < 1)
-    problem = "presentWidth and presentHeight must be at least 1";
-  else if (s.slideDetWidth < 1 || s.slideDetHeight < 1)
-    problem = "slideDetWidth and slideDetHeight must be at least 1";
+  else if (!sideFits(s.presentWidth, s.presentHeight))
+    problem = "presentWidth and presentHeight" + range;
+  else if (!sideFits(s.slideDetWidth, s.slideDetHeight))
+    problem = "slideDetWidth and slideDetHeight" + range;
+  else if (!sideFits(s.localWidth, s.localHeight))
+    problem = "localWidth and localHeight" + range;
+  else if (s.locWndSize < 1)
+    problem = "locWndSize must be at least 1";
   else if (s.localWidth <= s.locWndSize || s.localHeight <= s.locWndSize)
     problem = "localWidth and localHeight must be larger than locWndSize";
+  else if (s.gradBinSize < 1 || s.gradBinSize > kMaxBins)
+    problem = "gradBinSize must be between 1 and " + std::to_string(kMaxBins);
+  // The window step is (localWidth - locWndSize) / (100 x locWndOverlap) pixels; below one
+  // pixel the windows only repeat.
+  else if (!(s.locWndOverlap > 0.f) ||
+           !(100.0 * s.locWndOverlap <= static_cast<double>(s.localWidth) - s.locWndSize))
+    problem = "locWndOverlap must be above 0 and give a window step of at least one pixel";
   if (!problem.empty())
     reportError(cv::Error::StsOutOfRange,
                 "Invalid settings in '" + configFile + "': " + problem + ".", 90);

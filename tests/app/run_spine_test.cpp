@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <regex>
 
 #include "lecture_scene.h"
@@ -124,6 +125,42 @@ TEST_F(RunSpine, UnusableOrUnparsableSettingsEndTheRunWithOne) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("cfg.xml"), std::string::npos) << r.err;
   EXPECT_EQ(readFile(dir_ / "cfg.xml"), broken);
+}
+
+// Absurd sizes, a value of the wrong kind, and feature settings that give no windows or
+// endless ones end the run at once with status 1, naming the key, instead of failing an
+// allocation or running without matching.
+TEST_F(RunSpine, AbsurdSettingsEndTheRunWithOneNamingTheKey) {
+  const std::vector<std::array<const char*, 3>> cases = {
+      {"Presentation", "presentWidth", "1000000000"},
+      {"Presentation", "presentHeight", "\"tall\""},
+      {"SlideDetection", "slideDetWidth", "1000000000"},
+      {"LocalFeatures", "localWidth", "1000000000"},
+      {"LocalFeatures", "locWndSize", "-5"},
+      {"LocalFeatures", "gradBinSize", "-2"},
+      {"LocalFeatures", "gradBinSize", "0"},
+      {"LocalFeatures", "gradBinSize", "1000000000"},
+      {"LocalFeatures", "locWndOverlap", "0"},
+      {"LocalFeatures", "locWndOverlap", "1000"},
+      {"LocalFeatures", "locWndOverlap", "\"wide\""}};
+  for (const auto& [section, key, value] : cases) {
+    const std::string entry = std::string("<") + key + ">" + value + "</" + key + ">";
+    const bool inPresentation = std::string(section) == "Presentation";
+    const std::string text =
+        "<?xml version=\"1.0\"?>\n<opencv_storage>\n<Presentation>"
+        "<presentDetCount>0</presentDetCount>" +
+        (inPresentation ? entry : "") + "</Presentation>\n" +
+        (inPresentation ? "" : "<" + std::string(section) + ">" + entry + "</" + section + ">\n") +
+        "</opencv_storage>\n";
+    std::ofstream(dir_ / "cfg.xml") << text;
+    RunResult r = run({"-o", "absurd.xml"});
+    EXPECT_EQ(r.status, 1) << key << "=" << value << "\n" << r.err;
+    EXPECT_NE(r.err.find(std::string(key)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cfg.xml"), std::string::npos) << r.err;
+    EXPECT_EQ(countOf(r.err, "\n"), 1u) << r.err;
+    EXPECT_EQ(r.out.find("Frame["), std::string::npos) << key;
+    EXPECT_FALSE(fs::exists(dir_ / "absurd.xml")) << key;
+  }
 }
 
 // Results that cannot be written are lost: the run must not report success.
