@@ -1,9 +1,12 @@
 #include "run.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include <opencv2/imgproc.hpp>
 
@@ -82,6 +85,27 @@ void openVideo(VideoSource* video, const std::string& path, int line) {
               "Cannot open video '" + path + "'" + (cause.empty() ? "" : ": " + cause) + ".", line);
 }
 
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+// The results file is replaced during the run: one that is also an input would be lost.
+void checkResultsFileIsNoInput(const RunOptions& options) {
+  const std::pair<const char*, const std::string*> inputs[] = {
+      {"input video", &*options.inputVideo},
+      {"configuration file", &options.configFile},
+      {"original slides file", options.slidesOriginals ? &*options.slidesOriginals : nullptr}};
+  for (const auto& [what, path] : inputs) {
+    if (path && sameFile(options.outputXml, *path))
+      reportError(
+          kStatusResults,
+          "The results file '" + options.outputXml + "' is the " + what + "; give another with -o.",
+          78);
+  }
+}
+
 }  // namespace
 
 int slidetrackRun(const RunOptions& options) {
@@ -91,6 +115,7 @@ int slidetrackRun(const RunOptions& options) {
     reportError(kStatusUsage, "Input video name is missing.", 75);
   }
   const std::string& inputVideo = *options.inputVideo;
+  checkResultsFileIsNoInput(options);
   IntervalStage intervals;
   intervalStagePrepare(intervals, options.imagesPath, options.outputXml);
 

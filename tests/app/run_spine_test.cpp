@@ -181,6 +181,26 @@ TEST_F(RunSpine, ResultsFileThatCannotBeWrittenEndsTheRunWithOne) {
   EXPECT_EQ(r.err, "");
 }
 
+// The results file is rewritten during the run: naming an input there must not destroy it.
+TEST_F(RunSpine, ResultsFileThatIsAnInputEndsTheRunLeavingTheInputAlone) {
+  writeConfig(dir_ / "cfg.xml", kCorners, 50);
+  std::ofstream(dir_ / "originals.xml") << "<data><slides><slide id=\"1\"/></slides></data>";
+  fs::create_symlink("talk.mp4", dir_ / "link.mp4");
+  const std::string video = readFile(dir_ / "talk.mp4"), config = readFile(dir_ / "cfg.xml"),
+                    originals = readFile(dir_ / "originals.xml");
+  for (const char* out : {"talk.mp4", "./talk.mp4", "link.mp4", "cfg.xml", "originals.xml"}) {
+    RunResult r = run({"-o", out, "-s", "originals.xml"});
+    EXPECT_EQ(r.status, 1) << out << "\n" << r.err;
+    EXPECT_NE(r.err.find(std::string("The results file '") + out + "' is the "), std::string::npos)
+        << r.err;
+    EXPECT_EQ(countOf(r.err, "\n"), 1u) << r.err;
+    EXPECT_EQ(r.out.find("Frame["), std::string::npos) << out;
+  }
+  EXPECT_EQ(readFile(dir_ / "talk.mp4"), video);
+  EXPECT_EQ(readFile(dir_ / "cfg.xml"), config);
+  EXPECT_EQ(readFile(dir_ / "originals.xml"), originals);
+}
+
 TEST_F(RunSpine, UnreadableOriginalsFileWarnsAndRunsWithoutMatching) {
   writeConfig(dir_ / "cfg.xml", kCorners);
   std::ofstream(dir_ / "empty.xml") << "<data><sources/><slides/></data>";
