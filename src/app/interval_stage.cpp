@@ -1,5 +1,6 @@
 #include "interval_stage.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "directory_path.h"
@@ -79,12 +80,13 @@ const cv::Mat& intervalStageSlideImage(IntervalStage& stage) {
   return slideDetSlideImage(stage.detector.get());
 }
 
-void intervalStageFinish(IntervalStage& stage) {
+bool intervalStageFinish(IntervalStage& stage) {
   SlideRecord* record = stage.currentRecord;
-  if (!record) return;
+  if (!record) return true;
   // The open record ends at the last processed frame; its later matches and confidence
   // reach the file only through this last write.
   record->end = stage.lastFrame;
   if (record->src) saveSlidePicture(*record->src, intervalStageSlideImage(stage));
-  slidesSaveToXmlNode(stage.list.get(), stage.outputXml);
+  errno = 0;
+  return slidesSaveToXmlNode(stage.list.get(), stage.outputXml) == 1;
 }

@@ -44,4 +44,5 @@ void intervalStageSave(IntervalStage& stage);
 // Picture of the slide shown now.
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage);
 // Closes the open record at the last processed frame, saves its picture and the file.
-void intervalStageFinish(IntervalStage& stage);
+// False when that last write of the results file failed (errno tells why, when known).
+bool intervalStageFinish(IntervalStage& stage);

@@ -1,7 +1,12 @@
 #include "run.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include <opencv2/imgproc.hpp>
 
@@ -18,24 +23,45 @@ const char* const kMainFile = ".\\main";
 // Report statuses; only a missing input video uses kStatusUsage.
 constexpr int kStatusUsage = -2;
 constexpr int kStatusVideo = -1;
+constexpr int kStatusResults = -3;
 
 [[noreturn]] void reportError(int status, const std::string& message, int line) {
   cv::error(status, message, "Main", kMainFile, line);
 }
 
+// Far above any screen or camera picture; larger sizes (a wrong-kind value reads as
+// 2147483647) would only end the run in a failed allocation or an endless extraction.
+constexpr int kMaxSide = 16384;
+// Orientations are whole degrees, so more bins stay empty.
+constexpr int kMaxBins = 360;
+
+bool sideFits(int a, int b) { return a >= 1 && b >= 1 && a <= kMaxSide && b <= kMaxSide; }
+
 // Settings the run cannot work with end it before any frame is touched.
 void checkSettings(const PresentationSettings& s, const std::string& configFile) {
+  const std::string range = " must be between 1 and " + std::to_string(kMaxSide);
   std::string problem;
   if (s.slideFrameStep < 1)
     problem = "slideFrameStep must be at least 1";
   else if (s.slideDiffBuff < 1 || s.slideDiffBuff > 255)
     problem = "slideDiffBuff must be between 1 and 255";
-  else if (s.presentWidth < 1 || s.presentHeight < 1)
-    problem = "presentWidth and presentHeight must be at least 1";
-  else if (s.slideDetWidth < 1 || s.slideDetHeight < 1)
-    problem = "slideDetWidth and slideDetHeight must be at least 1";
+  else if (!sideFits(s.presentWidth, s.presentHeight))
+    problem = "presentWidth and presentHeight" + range;
+  else if (!sideFits(s.slideDetWidth, s.slideDetHeight))
+    problem = "slideDetWidth and slideDetHeight" + range;
+  else if (!sideFits(s.localWidth, s.localHeight))
+    problem = "localWidth and localHeight" + range;
+  else if (s.locWndSize < 1)
+    problem = "locWndSize must be at least 1";
   else if (s.localWidth <= s.locWndSize || s.localHeight <= s.locWndSize)
     problem = "localWidth and localHeight must be larger than locWndSize";
+  else if (s.gradBinSize < 1 || s.gradBinSize > kMaxBins)
+    problem = "gradBinSize must be between 1 and " + std::to_string(kMaxBins);
+  // The window step is (localWidth - locWndSize) / (100 x locWndOverlap) pixels; below one
+  // pixel the windows only repeat.
+  else if (!(s.locWndOverlap > 0.f) ||
+           !(100.0 * s.locWndOverlap <= static_cast<double>(s.localWidth) - s.locWndSize))
+    problem = "locWndOverlap must be above 0 and give a window step of at least one pixel";
   if (!problem.empty())
     reportError(cv::Error::StsOutOfRange,
                 "Invalid settings in '" + configFile + "': " + problem + ".", 90);
@@ -59,6 +85,27 @@ void openVideo(VideoSource* video, const std::string& path, int line) {
               "Cannot open video '" + path + "'" + (cause.empty() ? "" : ": " + cause) + ".", line);
 }
 
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+// The results file is replaced during the run: one that is also an input would be lost.
+void checkResultsFileIsNoInput(const RunOptions& options) {
+  const std::pair<const char*, const std::string*> inputs[] = {
+      {"input video", &*options.inputVideo},
+      {"configuration file", &options.configFile},
+      {"original slides file", options.slidesOriginals ? &*options.slidesOriginals : nullptr}};
+  for (const auto& [what, path] : inputs) {
+    if (path && sameFile(options.outputXml, *path))
+      reportError(
+          kStatusResults,
+          "The results file '" + options.outputXml + "' is the " + what + "; give another with -o.",
+          78);
+  }
+}
+
 }  // namespace
 
 int slidetrackRun(const RunOptions& options) {
@@ -68,6 +115,7 @@ int slidetrackRun(const RunOptions& options) {
     reportError(kStatusUsage, "Input video name is missing.", 75);
   }
   const std::string& inputVideo = *options.inputVideo;
+  checkResultsFileIsNoInput(options);
   IntervalStage intervals;
   intervalStagePrepare(intervals, options.imagesPath, options.outputXml);
 
@@ -143,7 +191,14 @@ int slidetrackRun(const RunOptions& options) {
       if (key == kKeySpace) display.waitKey(0);
     }
   }
-  intervalStageFinish(intervals);
+  // The last write holds every record: without it the run's results are lost.
+  if (!intervalStageFinish(intervals)) {
+    const int cause = errno;
+    reportError(kStatusResults,
+                "Cannot save the results file '" + options.outputXml + "'" +
+                    (cause ? std::string(": ") + std::strerror(cause) : std::string()) + ".",
+                146);
+  }
   std::fflush(stdout);
   return kExitOk;
 }

@@ -1,7 +1,9 @@
 #include "grad_dist.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 #include "gaussian_window.h"
 #include "gradient_pyramid.h"
@@ -26,28 +28,42 @@ int zorGllfGradDistInit(GradDistExtractor* extractor, int levelCount, int binCou
   return 1;
 }
 
+namespace {
+
+// Windows along a side of the given length, at least 0; 0 also for a count beyond an int.
+int windowsAlong(int length, int window, double step) {
+  const double count = std::floor((length - window) / step) + 1;
+  return count >= 1 && count <= INT_MAX ? static_cast<int>(count) : 0;
+}
+
+}  // namespace
+
 int zorGllfGradDistGetSize(const GradDistExtractor* extractor, int height, int width, int level,
                            int* rowsOfWindows, int* windowsPerRow, double* step) {
   if (!extractor) return 0;
   double pixels = extractor->windowSize * static_cast<double>(extractor->stepRatio);
   if (pixels == 0.0) pixels = 1.0;
-  int rows = static_cast<int>(std::floor((height - extractor->windowSize) / pixels)) + 1;
-  int cols = static_cast<int>(std::floor((width - extractor->windowSize) / pixels)) + 1;
   // An image smaller than a window has no windows; two negative counts must not
   // multiply into a positive one.
-  rows = std::max(rows, 0);
-  cols = std::max(cols, 0);
-  const int total = rows * cols;
-  int result = 0;
+  int rows = windowsAlong(height, extractor->windowSize, pixels);
+  int cols = windowsAlong(width, extractor->windowSize, pixels);
+  const int64_t total = static_cast<int64_t>(rows) * cols;
+  int64_t result = 0;
   if (level >= 0) {
-    result = total >> (2 * level);
+    result = level < 32 ? total >> (2 * level) : 0;
   } else {
-    for (int i = 0; i < extractor->levelCount; ++i) result += total >> (2 * i);
+    for (int i = 0; i < extractor->levelCount && i < 32; ++i) result += total >> (2 * i);
+  }
+  // A grid no int can count (a step that is not a number or far below a pixel) has no
+  // feature matrix either.
+  if (result > INT_MAX || total > INT_MAX) {
+    rows = cols = 0;
+    result = 0;
   }
   if (rowsOfWindows) *rowsOfWindows = rows;
   if (windowsPerRow) *windowsPerRow = cols;
   if (step) *step = pixels;
-  return result;
+  return static_cast<int>(result);
 }
 
 int zorGllfGradDistGetLength(const GradDistExtractor* extractor) {

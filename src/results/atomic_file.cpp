@@ -67,7 +67,9 @@ bool replaceFileAtomically(const std::string& path, const std::function<bool(int
   ok = close(fd) == 0 && ok;
   ok = ok && rename(tempPath.c_str(), target.c_str()) == 0;
   if (!ok) {
+    const int cause = errno;  // what failed, for the caller's message
     unlink(tempPath.c_str());
+    errno = cause;
     return false;
   }
   syncDirectory(target);

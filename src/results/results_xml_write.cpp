@@ -5,6 +5,7 @@
 #include <libxml/xmlIO.h>
 #include <libxml/xmlsave.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "atomic_file.h"
@@ -84,7 +85,9 @@ int slidesSaveToXmlNode(const SlideList* list, const std::string& path) {
   bool saved = buildTree(doc.get(), root, *list) &&
                replaceFileAtomically(path, [&](int fd) { return writeDocument(doc.get(), fd); });
   if (!saved) {
+    const int cause = errno;  // kept for the caller, who may name it
     std::fputs("Error: Cannot save XML file.\n", stderr);
+    errno = cause;
     return 0;
   }
   return 1;

@@ -1,5 +1,6 @@
 #include "presentation_localize.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -80,10 +81,13 @@ cv::Mat presentationLocalizeWith(VideoSource* video, int presentDetCount,
 
   std::printf("Start presentation detection.\n");
   // Without a frame count the middle half of the video is unknown: nothing is sampled.
-  const int samples = frameCount >= 0 ? presentDetCount : 0;
+  int samples = frameCount >= 0 ? presentDetCount : 0;
+  // More samples than frames in the middle half only take each frame again, right after
+  // itself, and a frame cannot beat itself: one per frame gives the same corners.
+  if (frameCount / 2 > 0) samples = std::min(samples, frameCount / 2);
   cv::Mat colour, grey;
   for (int i = 0; i < samples; ++i) {
-    const int position = localizeSamplePosition(frameCount, i, presentDetCount);
+    const int position = localizeSamplePosition(frameCount, i, samples);
     std::printf("Seek the video position: %d\n", position);
     const cv::Mat* frame = videoSourceGetFrame(video, position);
     if (!frame || !toGrey(*frame, bool(viewer), colour, grey)) break;

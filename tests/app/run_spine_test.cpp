@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <regex>
 
 #include "lecture_scene.h"
@@ -124,6 +125,80 @@ TEST_F(RunSpine, UnusableOrUnparsableSettingsEndTheRunWithOne) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("cfg.xml"), std::string::npos) << r.err;
   EXPECT_EQ(readFile(dir_ / "cfg.xml"), broken);
+}
+
+// Absurd sizes, a value of the wrong kind, and feature settings that give no windows or
+// endless ones end the run at once with status 1, naming the key, instead of failing an
+// allocation or running without matching.
+TEST_F(RunSpine, AbsurdSettingsEndTheRunWithOneNamingTheKey) {
+  const std::vector<std::array<const char*, 3>> cases = {
+      {"Presentation", "presentWidth", "1000000000"},
+      {"Presentation", "presentHeight", "\"tall\""},
+      {"SlideDetection", "slideDetWidth", "1000000000"},
+      {"LocalFeatures", "localWidth", "1000000000"},
+      {"LocalFeatures", "locWndSize", "-5"},
+      {"LocalFeatures", "gradBinSize", "-2"},
+      {"LocalFeatures", "gradBinSize", "0"},
+      {"LocalFeatures", "gradBinSize", "1000000000"},
+      {"LocalFeatures", "locWndOverlap", "0"},
+      {"LocalFeatures", "locWndOverlap", "1000"},
+      {"LocalFeatures", "locWndOverlap", "\"wide\""}};
+  for (const auto& [section, key, value] : cases) {
+    const std::string entry = std::string("<") + key + ">" + value + "</" + key + ">";
+    const bool inPresentation = std::string(section) == "Presentation";
+    const std::string text =
+        "<?xml version=\"1.0\"?>\n<opencv_storage>\n<Presentation>"
+        "<presentDetCount>0</presentDetCount>" +
+        (inPresentation ? entry : "") + "</Presentation>\n" +
+        (inPresentation ? "" : "<" + std::string(section) + ">" + entry + "</" + section + ">\n") +
+        "</opencv_storage>\n";
+    std::ofstream(dir_ / "cfg.xml") << text;
+    RunResult r = run({"-o", "absurd.xml"});
+    EXPECT_EQ(r.status, 1) << key << "=" << value << "\n" << r.err;
+    EXPECT_NE(r.err.find(std::string(key)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cfg.xml"), std::string::npos) << r.err;
+    EXPECT_EQ(countOf(r.err, "\n"), 1u) << r.err;
+    EXPECT_EQ(r.out.find("Frame["), std::string::npos) << key;
+    EXPECT_FALSE(fs::exists(dir_ / "absurd.xml")) << key;
+  }
+}
+
+// Results that cannot be written are lost: the run must not report success.
+TEST_F(RunSpine, ResultsFileThatCannotBeWrittenEndsTheRunWithOne) {
+  writeConfig(dir_ / "cfg.xml", kCorners, 50);
+  std::ofstream(dir_ / "afile") << "x";
+  for (const char* out : {"afile/res.xml", "missing/res.xml"}) {
+    RunResult r = run({"-o", out});
+    EXPECT_EQ(r.status, 1) << out << "\n" << r.err;
+    EXPECT_NE(r.out.find("Frame[     100:     130] "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(std::string("Cannot save the results file '") + out + "': "),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_NE(run({"-o", "afile/res.xml"}).err.find("Not a directory"), std::string::npos);
+  RunResult r = run({"-o", "written.xml"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+}
+
+// The results file is rewritten during the run: naming an input there must not destroy it.
+TEST_F(RunSpine, ResultsFileThatIsAnInputEndsTheRunLeavingTheInputAlone) {
+  writeConfig(dir_ / "cfg.xml", kCorners, 50);
+  std::ofstream(dir_ / "originals.xml") << "<data><slides><slide id=\"1\"/></slides></data>";
+  fs::create_symlink("talk.mp4", dir_ / "link.mp4");
+  const std::string video = readFile(dir_ / "talk.mp4"), config = readFile(dir_ / "cfg.xml"),
+                    originals = readFile(dir_ / "originals.xml");
+  for (const char* out : {"talk.mp4", "./talk.mp4", "link.mp4", "cfg.xml", "originals.xml"}) {
+    RunResult r = run({"-o", out, "-s", "originals.xml"});
+    EXPECT_EQ(r.status, 1) << out << "\n" << r.err;
+    EXPECT_NE(r.err.find(std::string("The results file '") + out + "' is the "), std::string::npos)
+        << r.err;
+    EXPECT_EQ(countOf(r.err, "\n"), 1u) << r.err;
+    EXPECT_EQ(r.out.find("Frame["), std::string::npos) << out;
+  }
+  EXPECT_EQ(readFile(dir_ / "talk.mp4"), video);
+  EXPECT_EQ(readFile(dir_ / "cfg.xml"), config);
+  EXPECT_EQ(readFile(dir_ / "originals.xml"), originals);
 }
 
 TEST_F(RunSpine, UnreadableOriginalsFileWarnsAndRunsWithoutMatching) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include <opencv2/core.hpp>
 
@@ -164,6 +165,23 @@ TEST(GradDistGrid, WindowsEndingOnTheBorderAndSurplusRowsStayZero) {
   EXPECT_TRUE(computed[1850]);
   EXPECT_TRUE(computed[1850 + 16 * 25 + 23]);  // the last level-1 window inside the image
   EXPECT_EQ(std::vector<bool>(computed.begin() + 2300, computed.end()), std::vector<bool>(12));
+}
+
+// A step that is not a number, or so fine that the grid overflows an int, gives no windows
+// rather than a wrapped count.
+TEST(GradDistGrid, StepsThatGiveNoCountableGridGiveNoWindows) {
+  for (float ratio : {1e-7f, 1e-12f, std::numeric_limits<float>::quiet_NaN()}) {
+    auto e = extractor(2, ratio, 31);
+    int rows = -5, cols = -5;
+    EXPECT_EQ(zorGllfGradDistGetSize(e.get(), 240, 320, -1, &rows, &cols), 0) << ratio;
+    EXPECT_EQ(zorGllfGradDistGetSize(e.get(), 240, 320, 0), 0) << ratio;
+    EXPECT_EQ(rows | cols, 0) << ratio;
+    EXPECT_EQ(zorGllfGradDistExtract(e.get(), texture(240, 320), nullptr), nullptr) << ratio;
+  }
+  // 46341 x 46341 one-pixel windows do not fit an int; 46340 x 46340 do, on one level.
+  auto e = extractor(1, 1.0f, 1);
+  EXPECT_EQ(zorGllfGradDistGetSize(e.get(), 46341, 46341, -1), 0);
+  EXPECT_EQ(zorGllfGradDistGetSize(e.get(), 46340, 46340, -1), 46340 * 46340);
 }
 
 TEST(GradDistGrid, RefusedExtractorsOutputsAndImages) {

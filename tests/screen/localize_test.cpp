@@ -144,6 +144,24 @@ TEST_F(LocalizeLoop, NotFoundPrintsNotAndClosesTheVideo) {
   EXPECT_EQ(detected, 4);
 }
 
+// A count far above the frames (a wrong-kind value reads as 2147483647) visits each frame
+// of the middle half once instead of searching it again without end.
+TEST_F(LocalizeLoop, CountAboveTheFramesSamplesEachFrameOfTheMiddleHalfOnce) {
+  int detected = 0;
+  auto detect = [&](const cv::Mat&, cv::Point2f corners[4]) {
+    const cv::Point2f quad[4] = {{10, 10}, {150, 10}, {150, 110}, {10, 110}};
+    std::copy(quad, quad + 4, corners);
+    return ++detected == 3 ? 0.5f : 0.f;
+  };
+  const std::string out = run(2147483647, detect, SampleViewer());
+  std::string seeks;
+  for (int p = 8; p < 28; ++p) seeks += "Seek the video position: " + std::to_string(p) + "\n";
+  EXPECT_EQ(out,
+            "Start presentation detection.\n" + seeks + "Presentation screen was localized.\n");
+  EXPECT_EQ(detected, 20);
+  EXPECT_EQ(result_.total(), 4u);
+}
+
 struct SceneCase {
   const char* name;
   cv::Size frame;
