@@ -51,6 +51,14 @@ bool matchingStageLoad(MatchingStage& stage, const std::optional<std::string>& o
   display.close("Progress");
   if (aborted) return false;
   if (stage.library) {
+    // Such an original can never be matched: the user should know before trusting the run.
+    for (int k : stage.library->unread) {
+      const SlideRecord& original = stage.originals->slides[k];
+      std::fprintf(stderr,
+                   "Warning: the original slide '%s' listed in '%s' cannot be read; it takes "
+                   "no part in the matching.\n",
+                   original.src ? original.src->c_str() : "", originalsPath->c_str());
+    }
     display.open("Slide");
     stage.matchAccumulator = cv::Mat::zeros(1, stage.library->count, CV_32FC1);
   }

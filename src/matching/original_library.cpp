@@ -40,9 +40,15 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
     const SlideRecord& record = originals->slides[k];
     // Checked first so that a missing file passes without the image library's warning.
     std::error_code error;
-    if (!record.src || !std::filesystem::is_regular_file(*record.src, error)) continue;
+    if (!record.src || !std::filesystem::is_regular_file(*record.src, error)) {
+      library->unread.push_back(k);
+      continue;
+    }
     cv::Mat image = imageFileRead(*record.src);
-    if (image.empty()) continue;
+    if (image.empty()) {
+      library->unread.push_back(k);
+      continue;
+    }
     featureImagePrepare(image, prepared, *settings);
     image.release();
     cv::Mat element = library->features.rowRange(k * featureCount, (k + 1) * featureCount);

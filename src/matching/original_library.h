@@ -18,6 +18,7 @@ struct OriginalSlideLibrary {
   int count = 0;
   int featureCount = 0;
   int binCount = 0;
+  std::vector<int> unread;  // indices of the originals that could not be read
 };
 
 // Shows the progress picture and returns the key pressed within 10 ms, or -1.

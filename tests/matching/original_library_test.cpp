@@ -70,6 +70,7 @@ TEST_F(OriginalLibrary, MissingOriginalKeepsItsPlaceAnySizeGivesTheFrameShape) {
   EXPECT_FALSE(aborted);
   ASSERT_EQ(library->features.size(), cv::Size(8, 4 * 825));
   EXPECT_EQ(cv::countNonZero(element(*library, 1)), 0);
+  EXPECT_EQ(library->unread, std::vector<int>{1});
   for (int k : {0, 2, 3}) EXPECT_GT(cv::countNonZero(element(*library, k)), 825) << k;
   EXPECT_TRUE(showed({0.0, 0.5, 0.75}));
 
