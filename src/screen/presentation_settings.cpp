@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <opencv2/imgproc.hpp>
 
@@ -52,26 +55,34 @@ float toFloat(double value) {
   return static_cast<float>(value);
 }
 
-void readInt(const cv::FileNode& section, const char* key, int* field) {
+// Keys whose values were of the wrong kind, with what they were read as, for one warning
+// each.
+using WrongKinds = std::vector<std::pair<std::string, std::string>>;
+
+void readInt(const cv::FileNode& section, const char* key, int* field, WrongKinds& wrong) {
   cv::FileNode node = keyOf(section, key);
   if (node.empty()) return;  // keeps the default
   if (node.isInt())
     *field = static_cast<int>(node);
   else if (node.isReal())
     *field = roundToInt(node.real());
-  else
+  else {
     *field = kWrongKindInt;
+    wrong.emplace_back(key, std::to_string(kWrongKindInt));
+  }
 }
 
-void readReal(const cv::FileNode& section, const char* key, float* field) {
+void readReal(const cv::FileNode& section, const char* key, float* field, WrongKinds& wrong) {
   cv::FileNode node = keyOf(section, key);
   if (node.empty()) return;
   if (node.isInt())
     *field = static_cast<float>(static_cast<int>(node));
   else if (node.isReal())
     *field = toFloat(node.real());
-  else
+  else {
     *field = kWrongKindReal;
+    wrong.emplace_back(key, "infinity");
+  }
 }
 
 // Anything but a 1x4 two-channel float matrix of finite numbers counts as no corners, so the
@@ -95,30 +106,31 @@ cv::Mat readBoardPoints(const cv::FileNode& node) {
   return corners;
 }
 
-void readSettings(const cv::FileStorage& fs, PresentationSettings& s, cv::Mat* boardPoints) {
+void readSettings(const cv::FileStorage& fs, PresentationSettings& s, cv::Mat* boardPoints,
+                  WrongKinds& w) {
   cv::FileNode presentation = sectionOf(fs, "Presentation");
-  readInt(presentation, "presentWidth", &s.presentWidth);
-  readInt(presentation, "presentHeight", &s.presentHeight);
-  readInt(presentation, "boardDetLow", &s.boardDetLow);
-  readInt(presentation, "boardDetHigh", &s.boardDetHigh);
-  readInt(presentation, "presentDetCount", &s.presentDetCount);
+  readInt(presentation, "presentWidth", &s.presentWidth, w);
+  readInt(presentation, "presentHeight", &s.presentHeight, w);
+  readInt(presentation, "boardDetLow", &s.boardDetLow, w);
+  readInt(presentation, "boardDetHigh", &s.boardDetHigh, w);
+  readInt(presentation, "presentDetCount", &s.presentDetCount, w);
   *boardPoints = readBoardPoints(keyOf(presentation, "boardPoints"));
 
   cv::FileNode slides = sectionOf(fs, "SlideDetection");
-  readInt(slides, "slideFrameStep", &s.slideFrameStep);
-  readInt(slides, "slideDiffBuff", &s.slideDiffBuff);
-  readInt(slides, "slideDetWidth", &s.slideDetWidth);
-  readInt(slides, "slideDetHeight", &s.slideDetHeight);
-  readReal(slides, "slideDiffThresh", &s.slideDiffThresh);
-  readReal(slides, "slideDistrThresh", &s.slideDistrThresh);
+  readInt(slides, "slideFrameStep", &s.slideFrameStep, w);
+  readInt(slides, "slideDiffBuff", &s.slideDiffBuff, w);
+  readInt(slides, "slideDetWidth", &s.slideDetWidth, w);
+  readInt(slides, "slideDetHeight", &s.slideDetHeight, w);
+  readReal(slides, "slideDiffThresh", &s.slideDiffThresh, w);
+  readReal(slides, "slideDistrThresh", &s.slideDistrThresh, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
-  readReal(local, "locWndOverlap", &s.locWndOverlap);
-  readInt(local, "locWndSize", &s.locWndSize);
-  readInt(local, "gradBinSize", &s.gradBinSize);
-  readInt(local, "localWidth", &s.localWidth);
-  readInt(local, "localHeight", &s.localHeight);
-  readReal(local, "matchLimit", &s.matchLimit);
+  readReal(local, "locWndOverlap", &s.locWndOverlap, w);
+  readInt(local, "locWndSize", &s.locWndSize, w);
+  readInt(local, "gradBinSize", &s.gradBinSize, w);
+  readInt(local, "localWidth", &s.localWidth, w);
+  readInt(local, "localHeight", &s.localHeight, w);
+  readReal(local, "matchLimit", &s.matchLimit, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -158,7 +170,12 @@ bool readConfiguration(const std::string& path, PresentationSettings& s, cv::Mat
       *cause = "not a valid file storage";
       return false;
     }
-    readSettings(fs, s, boardPoints);
+    WrongKinds wrong;
+    readSettings(fs, s, boardPoints, wrong);
+    // A typing slip would otherwise change the run without a word.
+    for (const auto& [key, value] : wrong)
+      std::fprintf(stderr, "Warning: '%s' in '%s' is not a number; it is read as %s.\n",
+                   key.c_str(), path.c_str(), value.c_str());
   } catch (const cv::Exception& e) {
     *cause = describe(e);
     return false;

@@ -157,7 +157,8 @@ TEST_F(RunSpine, AbsurdSettingsEndTheRunWithOneNamingTheKey) {
     EXPECT_EQ(r.status, 1) << key << "=" << value << "\n" << r.err;
     EXPECT_NE(r.err.find(std::string(key)), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("cfg.xml"), std::string::npos) << r.err;
-    EXPECT_EQ(countOf(r.err, "\n"), 1u) << r.err;
+    // A value of the wrong kind is also named in a warning as it is read.
+    EXPECT_EQ(countOf(r.err, "\n"), value[0] == '"' ? 2u : 1u) << r.err;
     EXPECT_EQ(r.out.find("Frame["), std::string::npos) << key;
     EXPECT_FALSE(fs::exists(dir_ / "absurd.xml")) << key;
   }

@@ -139,8 +139,17 @@ TEST_F(SettingsTest, ValuesOfTheOtherKindAndMissingSectionsFollowTheReadingRules
               "<locWndOverlap>1</locWndOverlap></LocalFeatures>"
               "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"));
   for (int run = 0; run < 2; ++run) {  // written back and read again the same
+    testing::internal::CaptureStderr();
     auto s = load();
+    const std::string warnings = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(s);
+    // Each value of the wrong kind is named once; written back, they are numbers.
+    const std::string end = "' is not a number; it is read as ";
+    EXPECT_EQ(warnings, run == 1
+                            ? ""
+                            : "Warning: 'presentHeight' in '" + path_ + end + "2147483647.\n" +
+                                  "Warning: 'boardDetHigh' in '" + path_ + end + "2147483647.\n" +
+                                  "Warning: 'matchLimit' in '" + path_ + end + "infinity.\n");
     // A real read as an integer is rounded, a string gives INT_MAX, and 1e300 (a string
     // read as a real) does not fit a float: the field is +inf.
     const double inf = HUGE_VAL;
