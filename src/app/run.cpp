@@ -1,11 +1,11 @@
 #include "run.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include <opencv2/imgproc.hpp>
@@ -85,10 +85,10 @@ void openVideo(VideoSource* video, const std::string& path, int line) {
               "Cannot open video '" + path + "'" + (cause.empty() ? "" : ": " + cause) + ".", line);
 }
 
+// The same file under any name (symlinks included); false when either is missing.
 bool sameFile(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
 }
 
 // The results file is replaced during the run: one that is also an input would be lost.
