@@ -122,6 +122,7 @@ TEST_F(ResultsXml, IdsNumbersAndGapRules) {
     const char* slides;
     const char* expected;
   } cases[] = {
+      {"", ""},  // slides without slide: an empty list, not none
       {"<slide src='a.png'/><slide src='b.png' id='7'/><slide src='c.png'/>",
        "1000:0..0 'a.png'; 7:0..0 'b.png'; 1001:0..0 'c.png'; "},
       // Ends missing: each record ends before the next starts; the last stays open.
@@ -155,9 +156,6 @@ TEST_F(ResultsXml, OnlyTheFirstSourcesAndSlidesAndTheirDirectChildrenCount) {
   ASSERT_TRUE(got);
   EXPECT_EQ(describe(got->slides), "1:0..0; 2:0..0; ");
   EXPECT_TRUE(got->videoSrc == std::string("v2") && !got->originalsSrc);
-  auto empty = read("<data><slides/></data>");
-  ASSERT_TRUE(empty) << "slides without slide: an empty list, not none";
-  EXPECT_TRUE(empty->slides.empty());
 }
 
 TEST_F(ResultsXml, BadFilesGiveNoListQuietly) {
