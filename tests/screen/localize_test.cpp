@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,14 @@ const std::string& flatClip() {
   return clip;
 }
 
+// The search's report: the start, one line per sample position, the outcome.
+std::string report(const std::vector<int>& positions, bool found) {
+  std::string out = "Start presentation detection.\n";
+  for (int p : positions) out += "Seek the video position: " + std::to_string(p) + "\n";
+  return out + (found ? "Presentation screen was localized.\n"
+                      : "Presentation screen was NOT localized.\n");
+}
+
 class LocalizeLoop : public ::testing::Test {
  protected:
   // Runs the search on the clip (or on a source that was never opened); returns stdout.
@@ -72,11 +81,23 @@ class LocalizeLoop : public ::testing::Test {
     }
     testing::internal::CaptureStdout();
     result_ = presentationLocalizeWith(video_.get(), count, detect, viewer);
-    return testing::internal::GetCapturedStdout();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(videoSourceIsOpen(video_.get()));  // on every path
+    return out;
+  }
+  // A detector giving one fixed quadrilateral with the score chosen per call, counted.
+  BoardDetector scoring(std::function<float()> score) {
+    return [this, score](const cv::Mat&, cv::Point2f corners[4]) {
+      const cv::Point2f quad[4] = {{10, 10}, {150, 10}, {150, 110}, {10, 110}};
+      std::copy(quad, quad + 4, corners);
+      ++detected_;
+      return score();
+    };
   }
 
   std::unique_ptr<VideoSource> video_;
   cv::Mat result_;
+  int detected_ = 0;
 };
 
 TEST_F(LocalizeLoop, EscKeepsTheBestAcceptedSoFar) {
@@ -86,8 +107,7 @@ TEST_F(LocalizeLoop, EscKeepsTheBestAcceptedSoFar) {
       {{{40, 40}, {80, 40}, {80, 70}, {40, 70}}},
       {{{1, 1}, {159, 1}, {159, 119}, {1, 119}}}};
   const float scores[] = {0.50f, 0.496f, 0.60f, 0.90f};
-  int detected = 0;
-  std::vector<cv::Mat> shown;
+  int detected = 0, shown = 0;
   auto detect = [&](const cv::Mat& grey, cv::Point2f corners[4]) {
     EXPECT_EQ(grey.type(), CV_8UC1);
     // Conversion code 7 weights the first (blue) channel 0.299: 200 * 0.299 = 60.
@@ -95,70 +115,34 @@ TEST_F(LocalizeLoop, EscKeepsTheBestAcceptedSoFar) {
     std::copy(script[detected].begin(), script[detected].end(), corners);
     return scores[detected++];
   };
-  auto viewer = [&](const cv::Mat& colour) {
-    shown.push_back(colour.clone());
-    return shown.size() == 3 ? 27 : -1;
-  };
-  EXPECT_EQ(run(10, detect, viewer),
-            "Start presentation detection.\n"
-            "Seek the video position: 8\n"
-            "Seek the video position: 10\n"
-            "Seek the video position: 12\n"
-            "Presentation screen was localized.\n");
+  auto viewer = [&](const cv::Mat&) { return ++shown == 3 ? 27 : -1; };
+  EXPECT_EQ(run(10, detect, viewer), report({8, 10, 12}, true));
   EXPECT_EQ(detected, 3);
   ASSERT_EQ(result_.type(), CV_32FC2);
   ASSERT_EQ(result_.total(), 4u);
   for (int k = 0; k < 4; ++k) EXPECT_EQ(result_.at<cv::Point2f>(0, k), script[1][k]);
-  EXPECT_FALSE(videoSourceIsOpen(video_.get()));
-  // The third picture shows the best quadrilateral (the second candidate), blue, ends rounded.
-  ASSERT_EQ(shown.size(), 3u);
-  const cv::Vec3b blue(255, 0, 0);
-  EXPECT_EQ(shown[2].at<cv::Vec3b>(11, 10), blue);
-  EXPECT_EQ(shown[2].at<cv::Vec3b>(99, 11), blue);
-  EXPECT_NE(shown[2].at<cv::Vec3b>(40, 60), blue);  // not the rejected third candidate
 }
 
-TEST_F(LocalizeLoop, NotFoundPrintsNotAndClosesTheVideo) {
-  int detected = 0;
-  float score = 0.f;
-  auto detect = [&](const cv::Mat&, cv::Point2f corners[4]) {
-    ++detected;
-    const cv::Point2f quad[4] = {{10, 10}, {150, 10}, {150, 110}, {10, 110}};
-    std::copy(quad, quad + 4, corners);
-    return score;
-  };
-  const std::string start = "Start presentation detection.\n";
-  const std::string notFound = "Presentation screen was NOT localized.\n";
-  std::string seeks;
-  for (int p : {8, 13, 18, 23}) seeks += "Seek the video position: " + std::to_string(p) + "\n";
-  EXPECT_EQ(run(4, detect, SampleViewer()), start + seeks + notFound);  // all scores 0
-  EXPECT_EQ(detected, 4);
+TEST_F(LocalizeLoop, NotFoundWithZeroScoresNoSamplesOrNoVideo) {
+  EXPECT_EQ(run(4, scoring([] { return 0.f; }), SampleViewer()), report({8, 13, 18, 23}, false));
+  EXPECT_EQ(detected_, 4);
   EXPECT_TRUE(result_.empty());
-  EXPECT_FALSE(videoSourceIsOpen(video_.get()));
-
-  score = 0.8f;  // would be found, but no sample is taken
-  EXPECT_EQ(run(0, detect, SampleViewer()), start + notFound);
-  EXPECT_FALSE(videoSourceIsOpen(video_.get()));
-  EXPECT_NE(run(5, detect, SampleViewer(), false).find(notFound), std::string::npos);  // no frame
+  // Would be found, but no sample is taken.
+  EXPECT_EQ(run(0, scoring([] { return 0.8f; }), SampleViewer()), report({}, false));
+  EXPECT_NE(run(5, scoring([] { return 0.8f; }), SampleViewer(), false).find("NOT localized"),
+            std::string::npos);
   EXPECT_TRUE(result_.empty());
-  EXPECT_EQ(detected, 4);
+  EXPECT_EQ(detected_, 4);
 }
 
 // A count far above the frames (a wrong-kind value reads as 2147483647) visits each frame
 // of the middle half once instead of searching it again without end.
 TEST_F(LocalizeLoop, CountAboveTheFramesSamplesEachFrameOfTheMiddleHalfOnce) {
-  int detected = 0;
-  auto detect = [&](const cv::Mat&, cv::Point2f corners[4]) {
-    const cv::Point2f quad[4] = {{10, 10}, {150, 10}, {150, 110}, {10, 110}};
-    std::copy(quad, quad + 4, corners);
-    return ++detected == 3 ? 0.5f : 0.f;
-  };
-  const std::string out = run(2147483647, detect, SampleViewer());
-  std::string seeks;
-  for (int p = 8; p < 28; ++p) seeks += "Seek the video position: " + std::to_string(p) + "\n";
-  EXPECT_EQ(out,
-            "Start presentation detection.\n" + seeks + "Presentation screen was localized.\n");
-  EXPECT_EQ(detected, 20);
+  std::vector<int> positions;
+  for (int p = 8; p < 28; ++p) positions.push_back(p);
+  EXPECT_EQ(run(2147483647, scoring([&] { return detected_ == 3 ? 0.5f : 0.f; }), SampleViewer()),
+            report(positions, true));
+  EXPECT_EQ(detected_, 20);
   EXPECT_EQ(result_.total(), 4u);
 }
 
@@ -185,9 +169,9 @@ TEST_P(LocalizeLecture, FindsTheScreen) {
   LectureScene scene;
   scene.frameSize = c.frame;
   scene.screenCorners = c.corners;
+  scene.shakePixels = c.shake;
   scene.occluder = true;
   scene.noiseSigma = 4;
-  scene.shakePixels = c.shake;
   scene.schedule = {{0, 4}, {1, 4}};  // 8 frames: samples at 0 and 2
   ScratchDir dir;
   const std::string clip = dir / "lecture.mp4";

@@ -43,13 +43,6 @@ TEST(SlideDetector, CreateChecksRingAndSizes) {
   cv::resize(screen(0), small, cv::Size(64, 48));
   ASSERT_EQ(slideDetProcess(det.get(), small, nullptr), 0);
   EXPECT_EQ(det->frames.size(), 255u);
-  // Re-creating an existing detector empties it.
-  det = slideDetCreate(std::move(det), 60, 80, 3, 0.01f, 0.3f);
-  ASSERT_TRUE(det);
-  EXPECT_TRUE(det->slideImage.empty() && det->frames.empty());
-  slideDetRelease(det);
-  EXPECT_FALSE(det);
-  slideDetRelease(det);  // releasing none is harmless
 }
 
 TEST(SlideDetector, IdenticalFramesNeverChange) {
@@ -92,11 +85,10 @@ TEST(SlideDetector, SlideChangeKeepsPicturesApart) {
   EXPECT_GT(score, 0.3 * 0.05);
   EXPECT_EQ(det->slideStart, 4);
   EXPECT_TRUE(same(det->slideImage, a));  // the ended slide
-  EXPECT_TRUE(same(det->refEdges, det->edges[4]));
   // Right after the change the current slide is the change frame alone.
   EXPECT_TRUE(same(slideDetSlideImage(det.get()), b));
   EXPECT_EQ(slideDetProcess(det.get(), b, nullptr), 0);
-  EXPECT_TRUE(same(det->refEdges, det->edges[4]));
+  EXPECT_TRUE(same(det->refEdges, det->edges[4]));  // compared with the change frame
   ASSERT_EQ(slideDetProcess(det.get(), a, nullptr), 1);
   EXPECT_TRUE(same(det->slideImage, b));
   EXPECT_EQ(det->slideImage.data, picture);
@@ -174,17 +166,14 @@ TEST(SlideDetector, WithoutPicturesDecidesTheSame) {
 
 TEST(SlideDetector, ForeignFramesAreRefused) {
   std::unique_ptr<SlideChangeDetector> det = makeDetector(3);
-  EXPECT_EQ(slideDetProcess(det.get(), cv::Mat(480, 640, CV_8UC1, cv::Scalar(100)), nullptr), -1);
-  EXPECT_EQ(slideDetProcess(det.get(), cv::Mat(), nullptr), -1);
-  EXPECT_TRUE(det->slideImage.empty());
+  for (const cv::Mat& foreign : {cv::Mat(480, 640, CV_8UC1, cv::Scalar(100)), cv::Mat()})
+    EXPECT_EQ(slideDetProcess(det.get(), foreign, nullptr), -1);
   ASSERT_EQ(slideDetProcess(det.get(), screen(9), nullptr), 0);
   EXPECT_EQ(slideDetProcess(det.get(), cv::Mat(240, 320, CV_8UC3), nullptr), -1);
   EXPECT_EQ(det->pos, 1);
   // Re-priming with the detector's own picture works.
   EXPECT_EQ(slideDetReset(det.get(), &det->slideImage), 1);
   EXPECT_TRUE(same(det->slideImage, screen(9)));
-  EXPECT_EQ(slideDetReset(det.get(), nullptr), -1);
-  EXPECT_TRUE(slideDetSlideImage(det.get()).empty());
 }
 
 // The edge map smooths only the pixels it keeps; it must match the full blur and

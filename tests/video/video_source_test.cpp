@@ -29,10 +29,8 @@ int number(const cv::Mat* image) { return image ? frame_code::read(*image) : -2;
 
 // A second of 8 kHz 8-bit mono silence: a valid media file without any video.
 void writeWave(const std::string& path) {
-  auto le = [](uint32_t value, int bytes) {
-    std::string text;
-    for (int i = 0; i < bytes; ++i) text += static_cast<char>(value >> (8 * i));
-    return text;
+  auto le = [](uint32_t value, int bytes) {  // little-endian host
+    return std::string(reinterpret_cast<const char*>(&value), bytes);
   };
   std::ofstream(path, std::ios::binary)
       << "RIFF" << le(36 + 8000, 4) << "WAVEfmt " << le(16, 4) << le(1, 2) << le(1, 2)
@@ -49,31 +47,18 @@ void expectClosed(VideoSource* source) {
 
 TEST(VideoSourceTest, FilesThatAreNoVideosFailQuietly) {
   auto source = videoSourceCreate();
-  expectClosed(source.get());
-  const std::string wave = tempPath("tone.wav"), text = tempPath("notes.txt");
+  const std::string wave = tempPath("tone.wav");
   writeWave(wave);
-  std::ofstream(text) << "Lecture notes\nnot a video at all\n";
-
   testing::internal::CaptureStdout();
   EXPECT_EQ(videoSourceOpen(source.get(), tempPath("missing.mp4")), 0);
   expectClosed(source.get());
   EXPECT_EQ(videoSourceOpen(source.get(), wave), 0);
   EXPECT_EQ(videoSourceLastError(source.get()), "no video stream");
   expectClosed(source.get());
-  // Text may be taken for some format or not; either way nothing breaks.
-  if (videoSourceOpen(source.get(), text) == 1) videoSourceGetFrame(source.get(), 3);
-  videoSourceClose(source.get());
-  expectClosed(source.get());
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // no messages of its own
   std::remove(wave.c_str());
-  std::remove(text.c_str());
-
   EXPECT_EQ(videoSourceOpen(nullptr, "x.mp4"), 0);  // a missing source is accepted
   expectClosed(nullptr);
-  videoSourceClose(nullptr);
-  videoSourceRelease(source);
-  EXPECT_EQ(source, nullptr);
-  videoSourceRelease(source);
 }
 
 TEST(VideoSourceTest, BgraImageOfTheVideoOwnedByTheSourceAndReopenable) {
@@ -97,13 +82,11 @@ TEST(VideoSourceTest, BgraImageOfTheVideoOwnedByTheSourceAndReopenable) {
   const cv::Mat* later = videoSourceGetFrame(source.get(), 30);
   EXPECT_TRUE(later == image && later->data == pixels);  // the same image, overwritten
 
-  videoSourceClose(source.get());
-  expectClosed(source.get());
-  ASSERT_EQ(videoSourceOpen(source.get(), path), 1);
-  EXPECT_EQ(number(videoSourceGetFrame(source.get(), 20)), 19);
   ASSERT_EQ(videoSourceOpen(source.get(), path), 1);  // opening an open source starts over
   EXPECT_EQ(number(videoSourceImage(source.get())), 0);
   EXPECT_EQ(number(videoSourceGetFrame(source.get(), 20)), 19);
+  videoSourceClose(source.get());
+  expectClosed(source.get());
   std::remove(path.c_str());
 }
 

@@ -11,7 +11,6 @@ bool is(FrameTimeBase b, int num, int den) { return b.valid() && b.num == num &&
 TEST(VideoTimingTest, TimeBaseFromAverageThenRealRateThenStreamClockTicksCorrected) {
   EXPECT_TRUE(is(correctFrameTimeBase(base(1, 90000)), 1000, 90000));  // 90 per second
   EXPECT_TRUE(is(correctFrameTimeBase(base(1001, 30000)), 1001, 30000));
-  EXPECT_TRUE(is(correctFrameTimeBase(base(1, 25)), 1, 25));
   EXPECT_TRUE(is(correctFrameTimeBase(base(1, 1000)), 1, 1000));  // only above 1000
   EXPECT_TRUE(is(correctFrameTimeBase(base(2, 90000)), 2, 90000));
 
