@@ -37,10 +37,10 @@ void expectSameAsWarp(const cv::Mat& perspective, cv::Size frameSize,
   expectSameAsWarp(r, perspective, frame, screen);
 }
 
-cv::Mat fromCorners(std::initializer_list<float> xy) {
+cv::Mat fromCorners(std::initializer_list<float> xy, cv::Size screen = {640, 480}) {
   cv::Mat corners(1, 4, CV_32FC2);
   std::copy(xy.begin(), xy.end(), corners.ptr<float>());
-  return perspectiveFromCorners(corners, 640, 480);
+  return perspectiveFromCorners(corners, screen.width, screen.height);
 }
 
 TEST(Rectifier, PicksThePixelsOfTheWarp) {
@@ -51,26 +51,18 @@ TEST(Rectifier, PicksThePixelsOfTheWarp) {
 
 TEST(Rectifier, ScreenPartlyOutsideTheFrameIsBlackThere) {
   const cv::Mat perspective = fromCorners({-200, -50, 700, 10, 690, 500, -180, 470});
-  expectSameAsWarp(perspective, {640, 360});
+  expectSameAsWarp(perspective, {640, 360});  // black there, as the warp's border
   Rectifier r;
   rectifierInit(r, perspective, {640, 360}, {640, 480});
-  cv::Mat frame(360, 640, CV_8UC4, cv::Scalar::all(255)), screen;
-  rectifierApply(r, frame, screen);
-  EXPECT_EQ(screen.at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 0));
-  EXPECT_EQ(screen.at<cv::Vec3b>(240, 320), cv::Vec3b(255, 255, 255));
   EXPECT_EQ(r.sourceArea, cv::Rect(0, 0, 640, 360));  // clipped to the frame
 }
 
 // Frames whose rows are padded, as a decoder may hand them over, and screen rows that do
 // not split into whole groups of eight pixels.
 TEST(Rectifier, PaddedFramesAndOddScreenWidths) {
-  const cv::Mat perspective = fromCorners({30, 20, 610, 40, 600, 340, 20, 330});
   const cv::Size frameSize(640, 360);
   for (const cv::Size screen : {cv::Size(37, 23), cv::Size(641, 479), cv::Size(9, 1)}) {
-    cv::Mat corners(1, 4, CV_32FC2);
-    const float xy[] = {30, 20, 610, 40, 600, 340, 20, 330};
-    std::copy(xy, xy + 8, corners.ptr<float>());
-    const cv::Mat p = perspectiveFromCorners(corners, screen.width, screen.height);
+    const cv::Mat p = fromCorners({30, 20, 610, 40, 600, 340, 20, 330}, screen);
     Rectifier r;
     rectifierInit(r, p, frameSize, screen);
     cv::Mat wide(frameSize.height + 3, frameSize.width + 29, CV_8UC4);
@@ -82,7 +74,6 @@ TEST(Rectifier, PaddedFramesAndOddScreenWidths) {
     expectSameAsWarp(r, p, padded, screen);
     expectSameAsWarp(r, p, tight, screen);
   }
-  expectSameAsWarp(perspective, frameSize, {640, 480});
 }
 
 }  // namespace

@@ -30,8 +30,8 @@ inline std::string shellQuote(const std::string& s) {
 const char* const kHeadless = "env -u DISPLAY -u WAYLAND_DISPLAY";
 
 // Runs the binary in dir behind a command prefix that sets up its environment.
-inline RunResult runSlidetrackWith(const fs::path& dir, const std::string& prefix,
-                                   const std::vector<std::string>& args) {
+inline RunResult runSlidetrack(const fs::path& dir, const std::vector<std::string>& args,
+                               const std::string& prefix = kHeadless) {
   std::string command =
       "cd " + shellQuote(dir.string()) + " && " + prefix + " " + shellQuote(SLIDETRACK_BIN);
   for (const std::string& a : args) command += " " + shellQuote(a);
@@ -43,10 +43,6 @@ inline RunResult runSlidetrackWith(const fs::path& dir, const std::string& prefi
   result.out = readFile(dir / "run.out");
   result.err = readFile(dir / "run.err");
   return result;
-}
-
-inline RunResult runSlidetrack(const fs::path& dir, const std::vector<std::string>& args) {
-  return runSlidetrackWith(dir, kHeadless, args);
 }
 
 inline size_t countOf(const std::string& text, const std::string& part) {

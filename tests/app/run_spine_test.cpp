@@ -1,4 +1,4 @@
-// The binary's command line, exit statuses, configuration rewrite and frame walk.
+// The binary's command line, exit statuses, settings checks and frame walk.
 
 #include <gtest/gtest.h>
 
@@ -24,19 +24,15 @@ class RunSpine : public RunTest {
   // A headless run on talk.mp4 with the configuration cfg.xml.
   RunResult run(std::vector<std::string> args, const std::string& prefix = kHeadless) {
     args.insert(args.begin(), {"-i", "talk.mp4", "-c", "cfg.xml", "-hide"});
-    return runSlidetrackWith(dir_, prefix, args);
+    return runSlidetrack(dir_, args, prefix);
   }
 };
 
 TEST_F(RunSpine, MissingInputOrUnopenableVideoEndTheRunWithTwoOrOne) {
   RunResult r = runSlidetrack(dir_, {"-o", "x.xml"});
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out,
-            "Prezentation extraction\nprogram -i input_video [-o output.xml] [-c config.xml] "
-            "[-p images_path] [-s slidesOriginals]\n\n");
+  EXPECT_NE(r.out.find("program -i input_video"), std::string::npos) << r.out;
   EXPECT_NE(r.err.find("Input video name is missing."), std::string::npos);
-  EXPECT_NE(r.err.find("Main"), std::string::npos);
-  EXPECT_NE(r.err.find(".\\main:75"), std::string::npos);
 
   std::ofstream(dir_ / "notvideo.mp4") << "this is not a video";
   for (const char* name : {"missing.mp4", "notvideo.mp4"}) {
@@ -47,36 +43,21 @@ TEST_F(RunSpine, MissingInputOrUnopenableVideoEndTheRunWithTwoOrOne) {
   }
 }
 
-TEST_F(RunSpine, WalksTheVideoInStepsWithStoredCorners) {
+// The image codecs cost more to load than a short video's frames: a run that writes no
+// picture and reads no original must not load them, one that saves pictures must.
+TEST_F(RunSpine, WalksTheVideoInStepsAndLoadsImageCodecsOnlyForPictures) {
   writeConfig(dir_ / "cfg.xml", kCorners);
-  RunResult r = run({});
+  const std::string traced = std::string(kHeadless) + " LD_DEBUG=files";
+  RunResult r = run({}, traced);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.find("Start presentation detection."), std::string::npos);
-  EXPECT_NE(r.out.find("0               /0              \nStart process frames\n"),
-            std::string::npos)
-      << r.out;
   std::string frames;
   const std::regex frameLine(R"(Frame\[ +(\d+): +130\] )");
   for (std::sregex_iterator m(r.out.begin(), r.out.end(), frameLine), end; m != end; ++m)
     frames += (*m)[1].str() + " ";
   EXPECT_EQ(frames, "0 25 50 75 100 125 ");
-  EXPECT_NE(r.out.find("Frame[       0:     130] "), std::string::npos);
-
-  // The configuration is rewritten in full, in write order, with the corners kept.
-  cv::FileStorage fs((dir_ / "cfg.xml").string(), cv::FileStorage::READ);
-  std::string keys;
-  for (const cv::FileNode& section : fs.root())
-    for (const cv::FileNode& key : section) keys += key.name() + " ";
-  EXPECT_EQ(keys,
-            "presentWidth presentHeight boardDetLow boardDetHigh presentDetCount boardPoints "
-            "slideFrameStep slideDetWidth slideDetHeight slideDiffBuff slideDiffThresh "
-            "slideDistrThresh locWndOverlap locWndSize gradBinSize localWidth localHeight "
-            "matchLimit ");
-  cv::Mat corners;
-  fs["Presentation"]["boardPoints"] >> corners;
-  ASSERT_EQ(corners.type(), CV_32FC2);
-  EXPECT_FLOAT_EQ(corners.at<cv::Vec2f>(2)[0], 490.f);
-  EXPECT_FLOAT_EQ(corners.at<cv::Vec2f>(3)[1], 300.f);
+  ASSERT_NE(r.err.find("libopencv_core"), std::string::npos) << "no loader trace";
+  EXPECT_EQ(r.err.find("libopencv_imgcodecs"), std::string::npos);
 
   // Without "-p" no picture is written and no record names one.
   const std::string xml = readFile(dir_ / "talk.mp4.xml");
@@ -84,21 +65,10 @@ TEST_F(RunSpine, WalksTheVideoInStepsWithStoredCorners) {
   EXPECT_EQ(xml.find("src=\"slide_"), std::string::npos);
   for (const auto& entry : fs::recursive_directory_iterator(dir_))
     EXPECT_NE(entry.path().extension(), ".jpg") << entry.path();
-}
 
-// The image codecs cost more to load than a short video's frames: a run that writes no
-// picture and reads no original must not load them, one that saves pictures must.
-TEST_F(RunSpine, ImageCodecsAreLoadedOnlyForPictures) {
-  writeConfig(dir_ / "cfg.xml", kCorners);
-  const std::string traced = std::string(kHeadless) + " LD_DEBUG=files";
-  RunResult plain = run({}, traced);
-  ASSERT_EQ(plain.status, 0) << plain.err;
-  ASSERT_NE(plain.err.find("libopencv_core"), std::string::npos) << "no loader trace";
-  EXPECT_EQ(plain.err.find("libopencv_imgcodecs"), std::string::npos);
-
-  RunResult saving = run({"-p", "pictures/"}, traced);
-  ASSERT_EQ(saving.status, 0) << saving.err;
-  EXPECT_NE(saving.err.find("libopencv_imgcodecs"), std::string::npos);
+  r = run({"-p", "pictures/"}, traced);
+  ASSERT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("libopencv_imgcodecs"), std::string::npos);
   EXPECT_TRUE(fs::exists(dir_ / "pictures/slide_00000000.jpg"));
 }
 
@@ -144,15 +114,12 @@ TEST_F(RunSpine, AbsurdSettingsEndTheRunWithOneNamingTheKey) {
       {"LocalFeatures", "locWndOverlap", "1000"},
       {"LocalFeatures", "locWndOverlap", "\"wide\""}};
   for (const auto& [section, key, value] : cases) {
-    const std::string entry = std::string("<") + key + ">" + value + "</" + key + ">";
-    const bool inPresentation = std::string(section) == "Presentation";
-    const std::string text =
-        "<?xml version=\"1.0\"?>\n<opencv_storage>\n<Presentation>"
-        "<presentDetCount>0</presentDetCount>" +
-        (inPresentation ? entry : "") + "</Presentation>\n" +
-        (inPresentation ? "" : "<" + std::string(section) + ">" + entry + "</" + section + ">\n") +
-        "</opencv_storage>\n";
-    std::ofstream(dir_ / "cfg.xml") << text;
+    const std::string s = section;
+    std::ofstream(dir_ / "cfg.xml")
+        << "<?xml version=\"1.0\"?>\n<opencv_storage><Presentation>"
+           "<presentDetCount>0</presentDetCount>" +
+               (s == "Presentation" ? "" : "</Presentation><" + s + ">") + "<" + key + ">" + value +
+               "</" + key + "></" + s + "></opencv_storage>\n";
     RunResult r = run({"-o", "absurd.xml"});
     EXPECT_EQ(r.status, 1) << key << "=" << value << "\n" << r.err;
     EXPECT_NE(r.err.find(std::string(key)), std::string::npos) << r.err;
@@ -176,10 +143,7 @@ TEST_F(RunSpine, ResultsFileThatCannotBeWrittenEndsTheRunWithOne) {
               std::string::npos)
         << r.err;
   }
-  EXPECT_NE(run({"-o", "afile/res.xml"}).err.find("Not a directory"), std::string::npos);
-  RunResult r = run({"-o", "written.xml"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(run({"-o", "written.xml"}).status, 0);
 }
 
 // The results file is rewritten during the run: naming an input there must not destroy it.
@@ -226,8 +190,8 @@ class RunDisplay : public RunTest {
     ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, dir_ / "talk.mp4"));
     writeConfig(dir_ / "cfg.xml", {}, 10, /*presentDetCount=*/0);
   }
-  RunResult run(const std::string& prefix, const char* xml, const char* option = "-show") {
-    return runSlidetrackWith(dir_, prefix, {"-i", "talk.mp4", "-c", "cfg.xml", "-o", xml, option});
+  RunResult run(const std::string& prefix, const char* xml) {
+    return runSlidetrack(dir_, {"-i", "talk.mp4", "-c", "cfg.xml", "-o", xml, "-show"}, prefix);
   }
 };
 
@@ -269,9 +233,7 @@ TEST_F(RunLocalize, FirstRunStoresTheCornersSecondRunSkipsTheSearch) {
   RunResult first = runSlidetrack(dir_, {"-i", "talk.mp4", "-hide"});
   ASSERT_EQ(first.status, 0) << first.err;
   EXPECT_NE(first.out.find("Start presentation detection.\n"), std::string::npos);
-  EXPECT_NE(first.out.find("Seek the video position: 18\n"), std::string::npos) << first.out;
   EXPECT_NE(first.out.find("Presentation screen was localized.\n"), std::string::npos);
-  EXPECT_EQ(first.out.find("whole frame"), std::string::npos);
   const std::string config = readFile(dir_ / "talk.mp4.cfg.xml");
   cv::Mat corners;
   cv::FileStorage((dir_ / "talk.mp4.cfg.xml").string(),

@@ -1,5 +1,5 @@
-// The lecture generator the other tests make their clips with: what a frame shows, where
-// the screen is, and clips that decode to the frames written.
+// The lecture generator the other tests make their clips with: where the screen is, what
+// it shows, and the rate and frame count its clips declare.
 
 #include <cstdio>
 #include <tuple>
@@ -12,15 +12,6 @@
 #include "scratch.h"
 
 namespace {
-
-LectureScene smallScene() {
-  LectureScene scene;
-  scene.frameSize = cv::Size(640, 360);
-  scene.slideSize = cv::Size(512, 384);
-  scene.screenCorners = {{{170, 60}, {480, 75}, {470, 305}, {160, 300}}};
-  scene.schedule = {{0, 10}, {1, 5}, {2, 8}};
-  return scene;
-}
 
 double meanGreyDiff(const cv::Mat& a, const cv::Mat& b, cv::Rect area) {
   cv::Mat ga, gb;
@@ -43,17 +34,14 @@ std::string probe(const std::string& path) {
   return out;
 }
 
-// A bright square moving over a coloured background, so frames differ.
-cv::Mat movingSquare(int i, cv::Size size = {320, 240}) {
-  cv::Mat frame(size, CV_8UC3, cv::Scalar(40, 120, 200));
-  cv::rectangle(frame, cv::Rect(10 + 2 * i, 20 + i, 60, 60), cv::Scalar(250, 250, 250), -1);
-  return frame;
-}
-
 }  // namespace
 
 TEST(LectureScene, RectifiedFrameShowsTheScheduledSlide) {
-  LectureScene scene = smallScene();
+  LectureScene scene;
+  scene.frameSize = cv::Size(640, 360);
+  scene.slideSize = cv::Size(512, 384);
+  scene.screenCorners = {{{170, 60}, {480, 75}, {470, 305}, {160, 300}}};
+  scene.schedule = {{0, 10}, {1, 5}, {2, 8}};
   scene.noiseSigma = 3;
   scene.shakePixels = 1.5;
   scene.occluder = true;
@@ -70,13 +58,6 @@ TEST(LectureScene, RectifiedFrameShowsTheScheduledSlide) {
     EXPECT_LT(own, 22) << "frame " << frame;
     EXPECT_LT(own * 2, meanGreyDiff(screen, drawSlide(shown + 1, size), upper)) << frame;
   }
-  // Noise differs from frame to frame and follows the seed.
-  LectureScene other = scene;
-  other.seed = 2;
-  const cv::Mat first = renderLectureFrame(scene, 3);
-  EXPECT_EQ(cv::norm(first, renderLectureFrame(scene, 3), cv::NORM_INF), 0);
-  EXPECT_GT(cv::norm(first, renderLectureFrame(other, 3), cv::NORM_INF), 0);
-  EXPECT_GT(cv::norm(first, renderLectureFrame(scene, 4), cv::NORM_INF), 0);
 }
 
 TEST(LectureScene, ScreenFrameCornersLieOnTheDrawnFrame) {
@@ -94,32 +75,6 @@ TEST(LectureScene, ScreenFrameCornersLieOnTheDrawnFrame) {
   }
 }
 
-TEST(LectureScene, SpeakerWalksInFrontOfTheLowerScreenOnly) {
-  LectureScene scene = smallScene();
-  scene.schedule = {{0, 400}};
-  const cv::Mat clean = renderLectureFrame(scene, 0);
-  scene.occluder = true;
-  cv::Mat screenMask = cv::Mat::zeros(scene.frameSize, CV_8U);
-  std::vector<cv::Point> quad;
-  for (const auto& c : scene.screenCorners) quad.emplace_back(cvRound(c.x), cvRound(c.y));
-  cv::fillConvexPoly(screenMask, quad, 255);
-  double mostCovered = 0, left = 1e9, right = -1e9;
-  for (int f = 0; f < 400; f += 25) {
-    cv::Mat diff, speaker;
-    cv::absdiff(renderLectureFrame(scene, f), clean, diff);
-    cv::cvtColor(diff, speaker, cv::COLOR_BGR2GRAY);
-    speaker = speaker > 20;
-    const cv::Mat covered = speaker & screenMask;
-    mostCovered = std::max(mostCovered, cv::countNonZero(covered) / cv::sum(screenMask)[0] * 255);
-    EXPECT_EQ(cv::countNonZero(covered.rowRange(0, 180)), 0) << "above the lower half, " << f;
-    const cv::Moments m = cv::moments(speaker, true);
-    if (m.m00 > 0) left = std::min(left, m.m10 / m.m00), right = std::max(right, m.m10 / m.m00);
-  }
-  EXPECT_GT(mostCovered, 0.02);
-  EXPECT_LT(mostCovered, 0.15);
-  EXPECT_GT(right - left, 200);  // it walks across the screen
-}
-
 // That every picture comes back, in order, is checked for each codec by the video source's
 // exact-index tests; here the frame rate and size the container declares.
 TEST(ClipWriter, ClipsDeclareTheirRateSizeAndFrameCount) {
@@ -133,7 +88,13 @@ TEST(ClipWriter, ClipsDeclareTheirRateSizeAndFrameCount) {
     options.fpsDen = den;
     std::string error;
     ASSERT_TRUE(writeClip(
-        path, options, 50, [](int i) { return movingSquare(i); }, &error))
+        path, options, 50,
+        [](int i) {
+          cv::Mat frame(240, 320, CV_8UC3, cv::Scalar(40, 120, 200));
+          cv::rectangle(frame, cv::Rect(10 + 2 * i, 20 + i, 60, 60), cv::Scalar::all(250), -1);
+          return frame;
+        },
+        &error))
         << error;
     EXPECT_EQ(probe(path), "320,240," + std::to_string(num) + "/" + std::to_string(den) + ",50\n");
   }
