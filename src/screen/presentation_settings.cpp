@@ -251,6 +251,9 @@ std::unique_ptr<PresentationSettings> presentationSettingsLoad(
     return nullptr;
   }
   if (boardPoints.empty() && video && videoSourceIsOpen(video)) {
+    // The run then visits every slideFrameStep-th frame of the same file: the ones the
+    // search decodes on its way are kept for it.
+    videoSourceKeepFrames(video, settings->slideFrameStep);
     boardPoints = presentationLocalize(video, settings->presentDetCount, settings->boardDetLow,
                                        settings->boardDetHigh, viewer);
   }

@@ -3,6 +3,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/buffer.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
@@ -19,6 +20,8 @@ void CodecContextFreer::operator()(AVCodecContext* context) const {
 void FrameFreer::operator()(AVFrame* frame) const { av_frame_free(&frame); }
 
 void PacketFreer::operator()(AVPacket* packet) const { av_packet_free(&packet); }
+
+void BufferUnref::operator()(AVBufferRef* buffer) const { av_buffer_unref(&buffer); }
 
 void ScalerFreer::operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
 

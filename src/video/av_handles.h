@@ -10,6 +10,7 @@ struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
 struct SwsContext;
+struct AVBufferRef;
 
 struct FormatContextCloser {
   void operator()(AVFormatContext* context) const;
@@ -23,6 +24,9 @@ struct FrameFreer {
 struct PacketFreer {
   void operator()(AVPacket* packet) const;
 };
+struct BufferUnref {
+  void operator()(AVBufferRef* buffer) const;
+};
 struct ScalerFreer {
   void operator()(SwsContext* scaler) const;
 };
@@ -31,6 +35,7 @@ using FormatContextHandle = std::unique_ptr<AVFormatContext, FormatContextCloser
 using CodecContextHandle = std::unique_ptr<AVCodecContext, CodecContextFreer>;
 using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
+using BufferHandle = std::unique_ptr<AVBufferRef, BufferUnref>;
 using ScalerHandle = std::unique_ptr<SwsContext, ScalerFreer>;
 
 // The text of an FFmpeg error code (what av_err2str gives in C).

@@ -70,7 +70,10 @@ bool feedPacket(VideoDecoder& d, int64_t target) {
       d.packetWithoutPts = true;
       d.timestamped = false;
     }
-    const bool unwanted = packetBeforeTarget(d, packet, target);
+    // A picture kept for later is decoded whole even before the target.
+    const bool unwanted =
+        packetBeforeTarget(d, packet, target) &&
+        !(packet->pts != AV_NOPTS_VALUE && keptWants(d, positionAt(d, packet->pts)));
     if (unwanted && d.intraOnly) {  // nothing refers to it: no need to decode at all
       av_packet_unref(packet);
       continue;
@@ -111,9 +114,12 @@ Decoded decodeUntil(VideoDecoder& d, int64_t target, bool checkOvershoot = false
         d.current = position;
         d.coveredFrom = target < 0 ? position : std::min(target, position);
         d.noPicture = false;
+        d.pictureKept = false;
         codec->skip_frame = AVDISCARD_DEFAULT;
+        keptOffer(d, d.picture.get(), position);
         return Decoded::kPicture;
       }
+      keptOffer(d, d.incoming.get(), position);
       av_frame_unref(d.incoming.get());
       continue;
     }
@@ -142,6 +148,7 @@ bool seekTo(VideoDecoder& d, int64_t timestamp) {
   d.inputEnded = false;
   d.decoderEnded = false;
   d.current = -1;
+  d.pictureKept = false;
   d.lastPosition = -1;
   d.passedPackets = false;
   return true;
@@ -163,8 +170,10 @@ bool rewindAndDecode(VideoDecoder& d, int64_t target) {
   }
   const std::string path = d.path;
   const VideoSourceStats stats = d.stats;
+  KeptPictures* const kept = d.kept;
   const bool opened = decoderOpen(d, path);  // decodes the first picture anew
   d.stats = stats;
+  d.kept = kept;
   ++d.stats.seeks;
   return opened && d.current >= 0 && decodeOnFromFirst(d, target);
 }
@@ -191,10 +200,11 @@ bool jumpAndDecode(VideoDecoder& d, int64_t target) {
   }
 }
 
-// A jump pays only when the keyframe before the target lies beyond the current picture.
-bool worthJumping(const VideoDecoder& d, int64_t target) {
-  if (!d.timestamped || d.current < 0) return false;
-  if (target - d.current <= framesPerSeconds(d, 2)) return false;
+// A jump pays only when the keyframe before the target lies beyond the picture the
+// decoder is at, and when the pictures it skips are not kept for later.
+bool worthJumping(const VideoDecoder& d, int64_t at, int64_t target) {
+  if (!d.timestamped || at < 0) return false;
+  if (target - at <= framesPerSeconds(d, 2) || keptAllOnTheWay(d, target)) return false;
   AVStream* stream = d.format->streams[d.videoStream];
   const int entries = avformat_index_get_entries_count(stream);
   if (entries <= 0) return true;
@@ -202,7 +212,7 @@ bool worthJumping(const VideoDecoder& d, int64_t target) {
   if (positionAt(d, avformat_index_get_entry(stream, entries - 1)->timestamp) < target) return true;
   const int entry = av_index_search_timestamp(stream, timestampAt(d, target), AVSEEK_FLAG_BACKWARD);
   if (entry < 0) return true;
-  return positionAt(d, avformat_index_get_entry(stream, entry)->timestamp) > d.current + 1;
+  return positionAt(d, avformat_index_get_entry(stream, entry)->timestamp) > at + 1;
 }
 
 }  // namespace
@@ -223,7 +233,11 @@ bool decoderSeekPosition(VideoDecoder& d, int64_t target) {
     d.noPicture = true;
     return false;
   }
-  if (d.current < 0 || target < d.coveredFrom || d.decoderEnded || worthJumping(d, target)) {
+  if (keptServe(d, target)) return true;
+  // After a kept picture the decoder itself is still at the last picture it delivered.
+  const int64_t at = d.pictureKept ? d.lastPosition : d.current;
+  const bool behind = d.pictureKept ? target <= at : target < d.coveredFrom;
+  if (at < 0 || behind || d.decoderEnded || worthJumping(d, at, target)) {
     return jumpAndDecode(d, target);
   }
   if (decodeUntil(d, target) == Decoded::kPicture) return true;

@@ -3,7 +3,9 @@
 // positions counted from 0 (the first picture); the public frame index k >= 1 is
 // position k - 1.
 
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include <opencv2/core.hpp>
@@ -12,8 +14,23 @@
 #include "video_source.h"
 #include "video_timing.h"
 
+// Pictures of a later pass's frames (indices 0, step, 2 x step...) decoded on the way
+// to other frames. They are collected while the source stays open and handed out by the
+// next opening of the same file; they outlive the decoder that made them.
+struct KeptPictures {
+  std::string path;
+  int step = 0;
+  bool collecting = false;
+  size_t budget = 0;                        // bytes of picture memory at most
+  BufferHandle arena;                       // the pictures' memory, in one piece
+  size_t used = 0;                          // of the arena
+  size_t pictureBytes = 0;                  // of one picture, known from the first one kept
+  std::map<int64_t, FrameHandle> pictures;  // by position, pointing into the arena
+};
+
 struct VideoDecoder {
   std::string path;
+  KeptPictures* kept = nullptr;  // owned by the source; null when nothing is kept
   FormatContextHandle format;
   CodecContextHandle codec;
   FrameHandle picture;   // the current picture; its existence means "open"
@@ -42,6 +59,7 @@ struct VideoDecoder {
 
   bool noPicture = true;         // the last read delivered nothing
   int64_t current = -1;          // position of `picture`, -1 when none
+  bool pictureKept = false;      // `picture` came from `kept`: the decoder is at lastPosition
   int64_t coveredFrom = 0;       // requests for [coveredFrom, current] are answered by `picture`
   bool inputEnded = false;       // the demuxer ran dry and the decoder is draining
   bool decoderEnded = false;     // the decoder delivered its last picture
@@ -59,5 +77,13 @@ bool decoderReadNext(VideoDecoder& decoder);
 // The first picture at or after position `target` (>= 0), exactly as decoding from the
 // start would find it.
 bool decoderSeekPosition(VideoDecoder& decoder, int64_t target);
+// Kept pictures: whether a picture (or the packet of one) at this position is to be kept,
+// keeping a copy of one, handing one out as the current picture, and whether decoding on
+// to the target costs no more than jumping, as every picture passed is kept for later.
+bool keptWants(const VideoDecoder& decoder, int64_t position);
+void keptOffer(VideoDecoder& decoder, const AVFrame* picture, int64_t position);
+bool keptServe(VideoDecoder& decoder, int64_t target);
+bool keptAllOnTheWay(const VideoDecoder& decoder, int64_t target);
+
 // Converts the current picture into a BGRA image of the decoder's size.
 bool decoderConvert(VideoDecoder& decoder, cv::Mat& image);

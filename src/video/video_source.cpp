@@ -6,7 +6,8 @@
 #include "video_decoder.h"
 
 VideoSource::VideoSource() = default;
-VideoSource::~VideoSource() = default;
+// The decoder goes first: it points at the kept pictures.
+VideoSource::~VideoSource() { videoSourceClose(this); }
 
 std::unique_ptr<VideoSource> videoSourceCreate() {
   return std::unique_ptr<VideoSource>(new (std::nothrow) VideoSource());
@@ -15,12 +16,14 @@ std::unique_ptr<VideoSource> videoSourceCreate() {
 int videoSourceOpen(VideoSource* source, const std::string& path) {
   if (!source) return 0;
   videoSourceClose(source);
+  if (source->kept && source->kept->path != path) source->kept.reset();
   try {
     source->decoder = std::make_unique<VideoDecoder>();
     if (!decoderOpen(*source->decoder, path)) {
       source->decoder->picture.reset();  // not open; the rest goes with close
       return 0;
     }
+    source->decoder->kept = source->kept.get();
     // Allocate the image now, so a lack of memory shows as a failed open.
     source->image.create(source->decoder->height, source->decoder->width, CV_8UC4);
   } catch (const std::exception&) {
@@ -73,8 +76,19 @@ void videoSourceSetConvertedArea(VideoSource* source, const cv::Rect& area) {
   decoder.areaState = 0;
 }
 
+void videoSourceKeepFrames(VideoSource* source, int step, size_t budgetBytes) {
+  if (!videoSourceIsOpen(source) || step < 1) return;
+  source->kept = std::make_unique<KeptPictures>();
+  source->kept->path = source->decoder->path;
+  source->kept->step = step;
+  source->kept->budget = budgetBytes;
+  source->kept->collecting = true;
+  source->decoder->kept = source->kept.get();
+}
+
 void videoSourceClose(VideoSource* source) {
   if (!source) return;
+  if (source->kept) source->kept->collecting = false;
   source->decoder.reset();
   source->image.release();
 }

@@ -2,12 +2,17 @@
 // Video frame source: a video file addressed by frame index. FFmpeg stays behind this
 // header; callers see BGRA cv::Mat pictures.
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
 #include <opencv2/core.hpp>
 
 struct VideoDecoder;  // FFmpeg state, defined in the implementation
+struct KeptPictures;
+
+// Picture memory that videoSourceKeepFrames uses at most by default.
+constexpr size_t kKeptFramesBudget = size_t{128} << 20;
 
 // Returned by videoSourceFrameCount when neither the duration nor the stream's own
 // frame count is known: the caller walks until frames run out.
@@ -20,12 +25,15 @@ struct VideoSourceStats {
   long long picturesDecoded = 0;     // pictures the decoder delivered, wanted or not
   long long seeks = 0;               // repositionings in the file (rewinds and keyframe jumps)
   long long partialConversions = 0;  // pictures converted only in the set area
+  long long picturesKept = 0;        // kept for the next opening of the file
+  long long picturesFromKept = 0;    // handed out from what an earlier opening kept
 };
 
 struct VideoSource {
   VideoSource();
   ~VideoSource();
   std::unique_ptr<VideoDecoder> decoder;  // null while closed
+  std::unique_ptr<KeptPictures> kept;     // survives closing, for the next opening
   cv::Mat image;                          // 4-channel BGRA picture handed out, owned here
 };
 
@@ -46,6 +54,13 @@ const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k);
 // caller reads one part of every frame; an empty area converts whole pictures again. The
 // part is used only if the first picture converts there exactly as the whole does.
 void videoSourceSetConvertedArea(VideoSource* source, const cv::Rect& area);
+// Until the source is closed, the pictures of frame indices 0, step, 2 x step... that are
+// decoded on the way to the requested frames are kept, up to budgetBytes, and decoding
+// goes on through them rather than jumping over them. The next opening of the same file
+// hands them out instead of decoding them again, while its requests go forward: a pass
+// over sample frames then saves the following pass over every step-th frame most of
+// its decoding. The pictures are the same as decoding gives.
+void videoSourceKeepFrames(VideoSource* source, int step, size_t budgetBytes = kKeptFramesBudget);
 void videoSourceClose(VideoSource* source);
 void videoSourceRelease(std::unique_ptr<VideoSource>& source);
 

@@ -245,10 +245,16 @@ TEST_F(RunLocalize, FirstRunStoresTheCornersSecondRunSkipsTheSearch) {
     EXPECT_LE(cv::norm(corners.at<cv::Point2f>(k) - scene.screenCorners[k]), 6 * std::sqrt(2) + 4)
         << "corner " << k;
 
+  const std::string firstResults = readFile(dir_ / "talk.mp4.xml");
   RunResult second = runSlidetrack(dir_, {"-i", "talk.mp4", "-hide"});
   ASSERT_EQ(second.status, 0) << second.err;
   EXPECT_EQ(second.out.find("Start presentation detection."), std::string::npos);
   EXPECT_EQ(readFile(dir_ / "talk.mp4.cfg.xml"), config);
+  // The frames the search decoded for the run give the same slides as decoding them anew.
+  const std::string frames = "\nStart process frames\n";
+  ASSERT_NE(first.out.find(frames), std::string::npos);
+  EXPECT_EQ(first.out.substr(first.out.find(frames)), second.out.substr(second.out.find(frames)));
+  EXPECT_EQ(readFile(dir_ / "talk.mp4.xml"), firstResults);
 }
 
 }  // namespace

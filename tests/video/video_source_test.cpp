@@ -224,6 +224,59 @@ TEST_P(FrameIndexTest, ConvertedAreaMatchesTheWholePicture) {
   expectIndex(5);
 }
 
+TEST_P(FrameIndexTest, KeptPicturesServeTheNextOpeningExactly) {
+  // A budget for all, and one for about two pictures.
+  for (const size_t budget : {kKeptFramesBudget, size_t{240000}}) {
+    SCOPED_TRACE(budget);
+    videoSourceKeepFrames(source_.get(), 25, budget);
+    for (int i = 0; i < 10; ++i) expectIndex(kFrames / 4 - 2 + (kFrames / 2 * i) / 10);
+    const long long kept = stats().picturesKept;
+    videoSourceClose(source_.get());
+
+    ASSERT_EQ(videoSourceOpen(source_.get(), ref_->path), 1);
+    auto plain = videoSourceCreate();
+    ASSERT_EQ(videoSourceOpen(plain.get(), ref_->path), 1);
+    for (int k = 0; k < kFrames; k += 25) {
+      expectIndex(k);
+      ASSERT_NE(videoSourceGetFrame(plain.get(), k), nullptr);
+    }
+    EXPECT_EQ(stats().picturesFromKept, kept);
+    if (!GetParam().jumps) {  // counted positions are not trusted across openings
+      EXPECT_EQ(kept, 0);
+    } else if (budget == kKeptFramesBudget) {
+      // From the first sample (position 74) to the last (213) the search decodes on.
+      EXPECT_GE(kept, 6);
+      EXPECT_LT(stats().picturesDecoded, videoSourceStats(plain.get()).picturesDecoded);
+    } else {
+      EXPECT_GE(kept, 1);
+      EXPECT_LE(kept, 2);
+    }
+    expectIndex(30);  // back again: decoded as ever
+    videoSourceClose(source_.get());
+    ASSERT_EQ(videoSourceOpen(source_.get(), ref_->path), 1);
+  }
+}
+
+TEST(VideoSourceTest, KeptPicturesAreForTheSameFileOnly) {
+  const std::string a = tempPath("kept_a.mp4"), b = tempPath("kept_b.mp4");
+  ClipOptions options;
+  options.codec = "libx264";
+  frame_code::writeNumberedClip(a, options, 60);
+  frame_code::writeNumberedClip(b, options, 60);
+  auto source = videoSourceCreate();
+  ASSERT_EQ(videoSourceOpen(source.get(), a), 1);
+  videoSourceKeepFrames(source.get(), 25);
+  EXPECT_EQ(number(videoSourceGetFrame(source.get(), 52)), 51);
+  EXPECT_GT(videoSourceStats(source.get()).picturesKept, 0);
+  ASSERT_EQ(videoSourceOpen(source.get(), b), 1);  // drops them
+  ASSERT_EQ(videoSourceOpen(source.get(), a), 1);
+  for (int k = 0; k < 60; k += 25)
+    EXPECT_EQ(number(videoSourceGetFrame(source.get(), k)), k ? k - 1 : 0);
+  EXPECT_EQ(videoSourceStats(source.get()).picturesFromKept, 0);
+  std::remove(a.c_str());
+  std::remove(b.c_str());
+}
+
 const ClipKind kKinds[] = {
     {"h264_mp4", "libx264", ".mp4", -1, true},
     {"h264_mkv", "libx264", ".mkv", -1, true},
