@@ -259,7 +259,9 @@ TEST_P(FrameIndexTest, KeptPicturesServeTheNextOpeningExactly) {
   videoSourceKeepFrames(source_.get(), 25);
   expectIndex(kFrames / 2);
   expectIndex(kFrames / 2 + 60);
-  if (GetParam().jumps) EXPECT_GT(stats().picturesKept, 0);
+  if (GetParam().jumps) {
+    EXPECT_GT(stats().picturesKept, 0);
+  }
   const std::string other = tempPath("kept_other.wav");
   writeWave(other);
   EXPECT_EQ(videoSourceOpen(source_.get(), other), 0);
