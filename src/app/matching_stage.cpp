@@ -5,8 +5,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include "display.h"
-#include "image_files.h"
 #include "interval_stage.h"
+#include "original_library.h"
 #include "presentation_settings.h"
 #include "results_xml.h"
 #include "slide_matcher.h"
@@ -103,7 +103,7 @@ cv::Mat matchingStageDisplayImage(const MatchingStage& stage, const IntervalStag
   if (!stage.matchDecided || !intervals.currentRecord || !intervals.currentRecord->match) return {};
   const SlideRecord* match = intervals.currentRecord->match;
   if (!match->src) return {};
-  cv::Mat original = imageFileRead(*match->src);
+  cv::Mat original = originalPictureRead(*match->src);
   if (original.empty()) return {};
   cv::Mat shown;
   cv::resize(original, shown, cv::Size(settings.presentWidth, settings.presentHeight), 0, 0,

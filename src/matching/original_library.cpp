@@ -5,6 +5,7 @@
 
 #include "grad_dist.h"
 #include "image_files.h"
+#include "picture_file.h"
 #include "presentation_settings.h"
 #include "slide_list.h"
 
@@ -13,6 +14,13 @@ namespace {
 const int kEscape = 27;
 
 }  // namespace
+
+cv::Mat originalPictureRead(const std::string& path, PictureDecoder* decoder) {
+  PictureDecoder own;
+  cv::Mat picture;
+  if (pictureDecoderRead(decoder ? *decoder : own, path, picture)) return picture;
+  return imageFileRead(path);
+}
 
 std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* originals,
                                                            GradDistExtractor* extractor,
@@ -36,6 +44,7 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
   library->features = cv::Mat::zeros(count * featureCount, binCount, CV_32FC1);
 
   cv::Mat prepared;
+  PictureDecoder decoder;
   for (int k = 0; k < count; ++k) {
     const SlideRecord& record = originals->slides[k];
     // Checked first so that a missing file passes without the image library's warning.
@@ -44,7 +53,7 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
       library->unread.push_back(k);
       continue;
     }
-    cv::Mat image = imageFileRead(*record.src);
+    cv::Mat image = originalPictureRead(*record.src, &decoder);
     if (image.empty()) {
       library->unread.push_back(k);
       continue;
@@ -54,9 +63,8 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
     cv::Mat element = library->features.rowRange(k * featureCount, (k + 1) * featureCount);
     zorGllfGradDistExtract(extractor, prepared, &element);
 
-    const cv::Mat picture =
-        progressWindowShow("Feature Extraction: ", static_cast<double>(k) / count, 35, 500);
-    if (viewer && viewer(picture) == kEscape) {
+    if (viewer && viewer(progressWindowShow("Feature Extraction: ", static_cast<double>(k) / count,
+                                            35, 500)) == kEscape) {
       if (aborted) *aborted = true;
       return nullptr;
     }

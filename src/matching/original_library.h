@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -10,6 +11,7 @@
 struct SlideList;
 struct GradDistExtractor;
 struct PresentationSettings;
+struct PictureDecoder;
 
 struct OriginalSlideLibrary {
   // All originals in one continuous CV_32FC1 block: rows k*featureCount ..
@@ -34,5 +36,9 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
                                                            const PresentationSettings* settings,
                                                            const ProgressViewer& viewer,
                                                            bool* aborted);
+// An original's picture in 8-bit BGR, empty when it cannot be read. PNG and JPEG files go
+// through the video decoders (one made for the call when none is given), anything else
+// and anything they refuse through the image library.
+cv::Mat originalPictureRead(const std::string& path, PictureDecoder* decoder = nullptr);
 // Draws the progress picture: label followed by the percentage, bar up to fraction.
 cv::Mat progressWindowShow(const char* label, double fraction, int height, int width);

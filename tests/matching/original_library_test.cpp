@@ -55,15 +55,21 @@ TEST_F(OriginalLibrary, MissingOriginalKeepsItsPlaceAnySizeGivesTheFrameShape) {
   add("missing.png", cv::Mat());
   add("small.png", drawSlide(2, cv::Size(200, 150)));
   add("grey.png", grey);
+  // Layouts the video decoders leave to the image library are read all the same.
+  cv::Mat blackWhite;
+  cv::threshold(grey, blackWhite, 128, 255, cv::THRESH_BINARY);
+  cv::imwrite(dir / "bilevel.png", blackWhite, {cv::IMWRITE_PNG_BILEVEL, 1});
+  add("bilevel.png", cv::Mat());
+  add("picture.bmp", drawSlide(5, cv::Size(640, 480)));
   bool aborted = true;
   auto library = build(recorder, &aborted);
   ASSERT_NE(library, nullptr);
   EXPECT_FALSE(aborted);
-  ASSERT_EQ(library->features.size(), cv::Size(8, 4 * 825));
+  ASSERT_EQ(library->features.size(), cv::Size(8, 6 * 825));
   EXPECT_EQ(cv::countNonZero(element(*library, 1)), 0);
   EXPECT_EQ(library->unread, std::vector<int>{1});
-  for (int k : {0, 2, 3}) EXPECT_GT(cv::countNonZero(element(*library, k)), 825) << k;
-  EXPECT_EQ(shown, 3);
+  for (int k : {0, 2, 3, 4, 5}) EXPECT_GT(cv::countNonZero(element(*library, k)), 825) << k;
+  EXPECT_EQ(shown, 5);
 
   // An element holds exactly what the frame path computes for the same picture.
   cv::Mat picture = cv::imread(*originals.slides[2].src, cv::IMREAD_COLOR), prepared;

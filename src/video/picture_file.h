@@ -1,0 +1,29 @@
+#pragma once
+// Decoding PNG and JPEG picture files with the video library's own decoders. The run
+// has those loaded anyway; the image library's codecs cost a tenth of a second or more
+// of dynamic linking before the first picture.
+
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "av_handles.h"
+
+// The decoders of one run of pictures. The JPEG decoder is kept from picture to picture,
+// so its frame buffers are pooled and same-sized pictures touch no fresh memory.
+struct PictureDecoder {
+  CodecContextHandle png;
+  CodecContextHandle jpeg;
+  FrameHandle frame;
+  PacketHandle packet;
+  std::vector<unsigned char> narrowed;  // 16-bit samples cut to 8 bits
+};
+
+// The picture in 8-bit BGR, as the image library reads it: alpha dropped, grey and
+// palette pictures expanded, 16-bit samples cut to their high byte. PNG pixels are the
+// same bit for bit; JPEG pixels differ only where the two decoders' IDCTs round apart. Returns
+// false for any other kind of file, for layouts the two libraries read differently (grey below 8
+// bits, a JPEG with an orientation to apply) and for a file that fails to decode; bgr then holds
+// nothing of use and the caller asks the image library.
+bool pictureDecoderRead(PictureDecoder& decoder, const std::string& path, cv::Mat& bgr);
