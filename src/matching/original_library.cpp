@@ -22,6 +22,24 @@ cv::Mat originalPictureRead(const std::string& path, PictureDecoder* decoder) {
   return imageFileRead(path);
 }
 
+void originalLibraryArrangeByWindow(OriginalSlideLibrary& library) {
+  const int count = library.count;
+  const int windows = library.featureCount;
+  const int bins = library.binCount;
+  if (library.features.rows != count * windows || library.features.cols != bins ||
+      library.features.type() != CV_32FC1 || count < 1) {
+    library.byWindow.release();
+    return;
+  }
+  library.byWindow.create(windows * bins, count, CV_32FC1);
+  for (int k = 0; k < count; ++k) {
+    for (int j = 0; j < windows; ++j) {
+      const float* row = library.features.ptr<float>(k * windows + j);
+      for (int b = 0; b < bins; ++b) library.byWindow.at<float>(j * bins + b, k) = row[b];
+    }
+  }
+}
+
 std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* originals,
                                                            GradDistExtractor* extractor,
                                                            const PresentationSettings* settings,
@@ -69,5 +87,6 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
       return nullptr;
     }
   }
+  originalLibraryArrangeByWindow(*library);
   return library;
 }

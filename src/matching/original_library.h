@@ -21,7 +21,14 @@ struct OriginalSlideLibrary {
   int featureCount = 0;
   int binCount = 0;
   std::vector<int> unread;  // indices of the originals that could not be read
+  // The same values window by window: row j * binCount + b holds bin b of window j of
+  // every original, so the matcher compares a frame window with all originals in
+  // vector steps. Empty in a library made by hand; the matcher then arranges it itself.
+  cv::Mat byWindow;
 };
+
+// Fills library.byWindow from library.features.
+void originalLibraryArrangeByWindow(OriginalSlideLibrary& library);
 
 // Shows the progress picture and returns the key pressed within 10 ms, or -1.
 // Empty when running without windows.

@@ -11,21 +11,35 @@ namespace {
 const double kVoteDistance = 0.3;
 const double kShareMargin = 1.1;
 
-// Squared distance summed in double in groups of four, as the library's L2 norm of a
-// float difference does, so the votes equal a per-row norm computation bit for bit.
-inline double squaredDistance(const float* a, const float* b, int n) {
-  double s = 0;
-  int i = 0;
-  for (; i + 4 <= n; i += 4) {
-    const double v0 = a[i] - b[i], v1 = a[i + 1] - b[i + 1];
-    const double v2 = a[i + 2] - b[i + 2], v3 = a[i + 3] - b[i + 3];
-    s += v0 * v0 + v1 * v1 + v2 * v2 + v3 * v3;
+// Distances of one frame window to that window of every original: each original's
+// squared distance summed in double in groups of four bins, as the library's L2 norm of a
+// float difference does, so the votes equal a per-row norm computation bit for bit. The
+// originals run side by side in vector lanes.
+__attribute__((target_clones("avx2", "default"))) void windowDistances(
+    const float* __restrict frame, const float* __restrict byWindow, int count, int binCount,
+    double* __restrict sums, float* __restrict distances) {
+  for (int k = 0; k < count; ++k) sums[k] = 0.0;
+  int b = 0;
+  for (; b + 4 <= binCount; b += 4) {
+    const float f0 = frame[b], f1 = frame[b + 1], f2 = frame[b + 2], f3 = frame[b + 3];
+    const float* o0 = byWindow + static_cast<size_t>(b) * count;
+    const float* o1 = o0 + count;
+    const float* o2 = o1 + count;
+    const float* o3 = o2 + count;
+    for (int k = 0; k < count; ++k) {
+      const double v0 = f0 - o0[k], v1 = f1 - o1[k], v2 = f2 - o2[k], v3 = f3 - o3[k];
+      sums[k] += v0 * v0 + v1 * v1 + v2 * v2 + v3 * v3;
+    }
   }
-  for (; i < n; ++i) {
-    const double v = a[i] - b[i];
-    s += v * v;
+  for (; b < binCount; ++b) {
+    const float f = frame[b];
+    const float* o = byWindow + static_cast<size_t>(b) * count;
+    for (int k = 0; k < count; ++k) {
+      const double v = f - o[k];
+      sums[k] += v * v;
+    }
   }
-  return s;
+  for (int k = 0; k < count; ++k) distances[k] = static_cast<float>(std::sqrt(sums[k]));
 }
 
 }  // namespace
@@ -53,18 +67,28 @@ int slideMatchScore(const OriginalSlideLibrary& library, const cv::Mat& frameFea
     return -1;
   }
 
+  const cv::Mat* byWindow = &library.byWindow;
+  thread_local OriginalSlideLibrary arranged;  // for a library made without the layout
+  if (byWindow->rows != featureCount * binCount || byWindow->cols != count ||
+      byWindow->type() != CV_32FC1 || !byWindow->isContinuous()) {
+    arranged.count = count;
+    arranged.featureCount = featureCount;
+    arranged.binCount = binCount;
+    arranged.features = library.features;
+    originalLibraryArrangeByWindow(arranged);
+    arranged.features.release();
+    byWindow = &arranged.byWindow;
+  }
   // distances[j * count + k]: window j against original k. Kept between calls.
   thread_local std::vector<float> distances;
+  thread_local std::vector<double> sums;
   distances.resize(static_cast<size_t>(featureCount) * count);
+  sums.resize(count);
   const float* frame = frameFeatures.ptr<float>(0);
-  const float* original = library.features.ptr<float>(0);
-  for (int k = 0; k < count; ++k) {
-    float* column = distances.data() + k;
-    for (int j = 0; j < featureCount; ++j) {
-      const double s = squaredDistance(frame + j * binCount, original, binCount);
-      column[static_cast<size_t>(j) * count] = static_cast<float>(std::sqrt(s));
-      original += binCount;
-    }
+  for (int j = 0; j < featureCount; ++j) {
+    windowDistances(frame + static_cast<size_t>(j) * binCount, byWindow->ptr<float>(j * binCount),
+                    count, binCount, sums.data(),
+                    distances.data() + static_cast<size_t>(j) * count);
   }
 
   for (int j = 0; j < featureCount; ++j) {

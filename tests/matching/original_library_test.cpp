@@ -70,6 +70,14 @@ TEST_F(OriginalLibrary, MissingOriginalKeepsItsPlaceAnySizeGivesTheFrameShape) {
   EXPECT_EQ(library->unread, std::vector<int>{1});
   for (int k : {0, 2, 3, 4, 5}) EXPECT_GT(cv::countNonZero(element(*library, k)), 825) << k;
   EXPECT_EQ(shown, 5);
+  // The matcher's window-by-window copy holds the same values.
+  ASSERT_EQ(library->byWindow.size(), cv::Size(6, 825 * 8));
+  int moved = 0;
+  for (int k = 0; k < 6; ++k)
+    for (int j = 0; j < 825; ++j)
+      for (int b = 0; b < 8; ++b)
+        moved += library->byWindow.at<float>(j * 8 + b, k) != element(*library, k).at<float>(j, b);
+  EXPECT_EQ(moved, 0);
 
   // An element holds exactly what the frame path computes for the same picture.
   cv::Mat picture = cv::imread(*originals.slides[2].src, cv::IMREAD_COLOR), prepared;
