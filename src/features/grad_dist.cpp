@@ -122,7 +122,7 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
     bool noZeros = false;
     if (binImages) {
       orientationBinImage(angle, binCount, extractor->bins[level]);
-      // A camera frame has noise everywhere: no window row to skip, nothing to count.
+      // A level without a zero magnitude (a noisy frame) has no window row to skip.
       noZeros = cv::countNonZero(magnitude) == static_cast<int>(magnitude.total());
       if (!noZeros) nonZeroBefore(magnitude, extractor->nonZero[level]);
     }

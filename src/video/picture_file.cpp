@@ -40,10 +40,8 @@ Kind pictureKind(const unsigned char* head, size_t size) {
   return Kind::kOther;
 }
 
-// The JPEG decoder is kept. The PNG decoder carries state from one picture into the
-// next, so it is made afresh each time.
 bool openDecoder(CodecContextHandle& context, AVCodecID id) {
-  if (context && id == AV_CODEC_ID_MJPEG) return true;
+  if (context) return true;
   const AVCodec* codec = avcodec_find_decoder(id);
   if (!codec) return false;
   context.reset(avcodec_alloc_context3(codec));
@@ -67,6 +65,9 @@ bool readPacket(const std::string& path, AVPacket* packet, Kind* kind) {
   if (!file) return false;
   if (av_new_packet(packet, static_cast<int>(size)) < 0) return false;
   if (std::fread(packet->data, 1, size, file.get()) != size) return false;
+  // A PNG packet not marked as a keyframe is added onto the previous picture of the
+  // same shape, as PNG in AVI does.
+  packet->flags |= AV_PKT_FLAG_KEY;
   *kind = pictureKind(packet->data, size);
   return *kind != Kind::kOther;
 }

@@ -10,8 +10,8 @@
 
 #include "av_handles.h"
 
-// The decoders of one run of pictures. The JPEG decoder is kept from picture to picture,
-// so its frame buffers are pooled and same-sized pictures touch no fresh memory.
+// The decoders of one run of pictures, kept from picture to picture: their frame buffers
+// are pooled, so same-sized pictures touch no fresh memory.
 struct PictureDecoder {
   CodecContextHandle png;
   CodecContextHandle jpeg;

@@ -66,16 +66,19 @@ TEST(PictureFile, PngLayoutsGiveTheImageLibrarysPixels) {
   slide.convertTo(deep, CV_16UC3, 257.0);
   deep += cv::Scalar(77, 200, 3);  // low bytes that differ from the high ones
   grey.convertTo(deepGrey, CV_16UC1, 257.0);
-  std::vector<std::string> files = {dir / "rgb.png", dir / "grey.png", dir / "rgba.png",
-                                    dir / "rgb16.png", dir / "grey16.png"};
+  std::vector<std::string> files = {dir / "rgb.png",   dir / "grey.png",   dir / "rgba.png",
+                                    dir / "rgb16.png", dir / "grey16.png", dir / "other.png"};
   ASSERT_TRUE(cv::imwrite(files[0], slide));
+  // Right after rgb.png at the end of a pass: the same shape, nothing in common.
+  ASSERT_TRUE(cv::imwrite(files[5], colourfulSlide(5, {333, 250})));
   ASSERT_TRUE(cv::imwrite(files[1], grey));
   ASSERT_TRUE(cv::imwrite(files[2], bgra));
   ASSERT_TRUE(cv::imwrite(files[3], deep));
   ASSERT_TRUE(cv::imwrite(files[4], deepGrey));
   for (const char* format : {"pal8", "ya8", "ya16be", "rgba64be"}) {
-    files.push_back(convertWithFfmpeg(files[2], dir / (std::string(format) + ".png"), format));
-    ASSERT_FALSE(files.back().empty()) << "ffmpeg could not write " << format;
+    files.insert(files.end() - 1,
+                 convertWithFfmpeg(files[2], dir / (std::string(format) + ".png"), format));
+    ASSERT_FALSE(files.end()[-2].empty()) << "ffmpeg could not write " << format;
   }
   PictureDecoder decoder;
   for (int pass = 0; pass < 2; ++pass) {
