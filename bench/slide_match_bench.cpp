@@ -15,6 +15,7 @@
 #include "grad_dist.h"
 #include "lecture_scene.h"
 #include "original_library.h"
+#include "picture_file.h"
 #include "presentation_settings.h"
 #include "slide_list.h"
 #include "slide_matcher.h"
@@ -62,9 +63,10 @@ int main() {
   std::vector<cv::Mat> preparedAll(originals);
   double decodeMs = 0.0;
   double prepareMs = 0.0;
+  PictureDecoder decoder;
   for (int k = 0; k < originals; ++k) {
     start = cpuMilliseconds();
-    cv::Mat image = cv::imread(*list.slides[k].src, cv::IMREAD_COLOR);
+    cv::Mat image = originalPictureRead(*list.slides[k].src, &decoder);
     const double decoded = cpuMilliseconds();
     featureImagePrepare(image, prepared, settings);
     prepareMs += cpuMilliseconds() - decoded;
