@@ -104,18 +104,26 @@ class Rounds {
       for (const std::string& name : order_) values_[name].push_back(measures_[name]());
   }
   double median(const std::string& name) const { return medianOf(values_.at(name)); }
-  // Median over the rounds of value / (baseline x scale).
-  double ratio(const std::string& value, const std::string& baseline, double scale = 1.0) const {
+  // value / (baseline x scale), round by round.
+  std::vector<double> ratios(const std::string& value, const std::string& baseline,
+                             double scale = 1.0) const {
     const std::vector<double>& a = values_.at(value);
     const std::vector<double>& b = values_.at(baseline);
-    std::vector<double> ratios;
-    for (size_t i = 0; i < a.size(); ++i) ratios.push_back(a[i] / (b[i] * scale));
-    return medianOf(ratios);
+    std::vector<double> result;
+    for (size_t i = 0; i < a.size(); ++i) result.push_back(a[i] / (b[i] * scale));
+    return result;
   }
+  double ratio(const std::string& value, const std::string& baseline, double scale = 1.0) const {
+    return medianOf(ratios(value, baseline, scale));
+  }
+  // The median ratio, then the lowest and highest round: how far the neighbours moved it.
   void print(const char* what, const std::string& value, const std::string& baseline,
              const char* target, double scale = 1.0) const {
-    std::printf("%-60s %8.3f s cpu  ratio %6.3f  (target %s)\n", what, median(value),
-                ratio(value, baseline, scale), target);
+    std::vector<double> r = ratios(value, baseline, scale);
+    if (r.empty()) r.push_back(0.0);
+    std::printf("%-60s %8.3f s cpu  ratio %6.3f  (target %s)  rounds %.3f..%.3f\n", what,
+                median(value), medianOf(r), target, *std::min_element(r.begin(), r.end()),
+                *std::max_element(r.begin(), r.end()));
   }
   // (a - a0) / (b - b0) per round: costs with the start-up of both programs taken out.
   void printDifference(const char* what, const std::string& a, const std::string& a0,
