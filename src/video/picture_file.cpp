@@ -116,35 +116,34 @@ void paletteToBgr(const AVFrame* frame, cv::Mat& bgr) {
   }
 }
 
+// Interleaved layouts: samples a pixel, RGB or grey first, 16-bit big-endian samples.
+struct PackedLayout {
+  AVPixelFormat format;
+  int channels;
+  bool rgb;
+  bool deep;
+};
+constexpr PackedLayout kPackedLayouts[] = {
+    {AV_PIX_FMT_RGB24, 3, true, false},    {AV_PIX_FMT_RGBA, 4, true, false},
+    {AV_PIX_FMT_GRAY8, 1, false, false},   {AV_PIX_FMT_YA8, 2, false, false},
+    {AV_PIX_FMT_RGB48BE, 3, true, true},   {AV_PIX_FMT_RGBA64BE, 4, true, true},
+    {AV_PIX_FMT_GRAY16BE, 1, false, true}, {AV_PIX_FMT_YA16BE, 2, false, true}};
+
 bool frameToBgr(PictureDecoder& d, const AVFrame* frame, cv::Mat& bgr) {
   const int w = frame->width;
   const int h = frame->height;
-  const size_t step = static_cast<size_t>(frame->linesize[0]);
+  for (const PackedLayout& layout : kPackedLayouts) {
+    if (frame->format != layout.format) continue;
+    const int samples = layout.channels * w;
+    if (layout.deep) {
+      packedToBgr(narrowed(d, frame, samples), samples, w, h, layout.channels, layout.rgb, bgr);
+    } else {
+      packedToBgr(frame->data[0], static_cast<size_t>(frame->linesize[0]), w, h, layout.channels,
+                  layout.rgb, bgr);
+    }
+    return true;
+  }
   switch (frame->format) {
-    case AV_PIX_FMT_RGB24:
-      packedToBgr(frame->data[0], step, w, h, 3, true, bgr);
-      return true;
-    case AV_PIX_FMT_RGBA:
-      packedToBgr(frame->data[0], step, w, h, 4, true, bgr);
-      return true;
-    case AV_PIX_FMT_GRAY8:
-      packedToBgr(frame->data[0], step, w, h, 1, false, bgr);
-      return true;
-    case AV_PIX_FMT_YA8:
-      packedToBgr(frame->data[0], step, w, h, 2, false, bgr);
-      return true;
-    case AV_PIX_FMT_RGB48BE:
-      packedToBgr(narrowed(d, frame, 3 * w), 3 * w, w, h, 3, true, bgr);
-      return true;
-    case AV_PIX_FMT_RGBA64BE:
-      packedToBgr(narrowed(d, frame, 4 * w), 4 * w, w, h, 4, true, bgr);
-      return true;
-    case AV_PIX_FMT_GRAY16BE:
-      packedToBgr(narrowed(d, frame, w), w, w, h, 1, false, bgr);
-      return true;
-    case AV_PIX_FMT_YA16BE:
-      packedToBgr(narrowed(d, frame, 2 * w), 2 * w, w, h, 2, false, bgr);
-      return true;
     case AV_PIX_FMT_PAL8:
       paletteToBgr(frame, bgr);
       return true;
