@@ -119,12 +119,9 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
     if (rowsL <= 0 || colsL <= 0) continue;
     const cv::Mat& magnitude = pyramid->levels[level][kMagnitude];
     const cv::Mat& angle = pyramid->levels[level][kAngle];
-    bool noZeros = false;
     if (binImages) {
       orientationBinImage(angle, binCount, extractor->bins[level]);
-      // A level without a zero magnitude (a noisy frame) has no window row to skip.
-      noZeros = cv::countNonZero(magnitude) == static_cast<int>(magnitude.total());
-      if (!noZeros) nonZeroBefore(magnitude, extractor->nonZero[level]);
+      nonZeroBefore(magnitude, extractor->nonZero[level]);
     }
     for (int ry = 0; ry < rowsL; ++ry, k += colsL) {
       const int y = static_cast<int>(std::floor(ry * step));
@@ -147,10 +144,8 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
         rowPointers[count] = result->ptr<float>(k + cx);
         ++count;
       }
-      static const cv::Mat kNoCounts;
-      windowRowHistograms(magnitude, extractor->bins[level],
-                          noZeros ? kNoCounts : extractor->nonZero[level], weight.mask, y,
-                          xs.data(), count, rowPointers.data(), binCount);
+      windowRowHistograms(magnitude, extractor->bins[level], extractor->nonZero[level], weight.mask,
+                          y, xs.data(), count, rowPointers.data(), binCount);
     }
   }
   return result;

@@ -56,10 +56,10 @@ void accumulateGroup(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Ma
   int x[kLanes];
   float* active[kLanes];
   for (int r = 0; r < mask.rows; ++r) {
-    const int* before = nonZero.empty() ? nullptr : nonZero.ptr<int>(y + r);
+    const int* before = nonZero.ptr<int>(y + r);
     int k = 0;
     for (int j = 0; j < count; ++j) {
-      if (before && before[xs[j] + size] == before[xs[j]]) continue;
+      if (before[xs[j] + size] == before[xs[j]]) continue;
       x[k] = xs[j];
       active[k] = sums[j];
       ++k;

@@ -19,7 +19,7 @@ void nonZeroBefore(const cv::Mat& magnitude, cv::Mat& counts);
 // For every window j < count with top-left corner (xs[j], y) and the mask's size: adds
 // mask times magnitude into bin bins(p) of rows[j] (binCount floats, all zero before)
 // and scales the row to unit length. Windows must lie inside the images; nonZero is
-// nonZeroBefore of the magnitudes, or empty when no magnitude is zero.
+// nonZeroBefore of the magnitudes.
 void windowRowHistograms(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& nonZero,
                          const cv::Mat& mask, int y, const int* xs, int count, float* const* rows,
                          int binCount);
