@@ -76,41 +76,6 @@ TEST(SlideMatchScore, WindowsAddUpTheRowIsReusedShapesMustAgree) {
   EXPECT_EQ(votes(voteRow), (std::vector<float>{0, 0, 0}));
 }
 
-// Random rows, bin counts with and without a remainder past groups of four, originals
-// beyond a vector's width: the votes equal those from the library's per-row L2 norm.
-TEST(SlideMatchScore, VotesEqualPerRowNorms) {
-  cv::RNG random(7);
-  for (int binCount : {8, 5}) {
-    OriginalSlideLibrary library;
-    library.count = 13;
-    library.featureCount = 40;
-    library.binCount = binCount;
-    library.features.create(13 * 40, binCount, CV_32FC1);
-    random.fill(library.features, cv::RNG::UNIFORM, 0.0, 0.25);
-    cv::Mat frame(40, binCount, CV_32FC1);
-    random.fill(frame, cv::RNG::UNIFORM, 0.0, 0.25);
-    std::vector<float> expected(13, 0.0f);
-    for (int j = 0; j < 40; ++j) {
-      std::vector<float> d(13);
-      for (int k = 0; k < 13; ++k)
-        d[k] = static_cast<float>(cv::norm(frame.row(j), library.features.row(k * 40 + j)));
-      const float nearest = *std::min_element(d.begin(), d.end());
-      if (!(nearest < 0.3)) continue;
-      const float limit = static_cast<float>(1.1 * nearest);
-      const int marked = static_cast<int>(
-          std::count_if(d.begin(), d.end(), [&](float v) { return !(v > limit); }));
-      for (int k = 0; k < 13; ++k)
-        if (!(d[k] > limit)) expected[k] = static_cast<float>(1.0 / marked + expected[k]);
-    }
-    cv::Mat voteRow;
-    slideMatchScore(library, frame, nullptr, voteRow);  // arranged by the matcher
-    EXPECT_EQ(votes(voteRow), expected) << binCount;
-    originalLibraryArrangeByWindow(library);
-    slideMatchScore(library, frame, nullptr, voteRow);
-    EXPECT_EQ(votes(voteRow), expected) << binCount;
-  }
-}
-
 TEST(SlideMatchDecide, RunnerUpOverBestDecides) {
   const struct {
     std::vector<float> votes;
