@@ -18,5 +18,10 @@ std::unique_ptr<GaussianWindowWeight> gaussianWindowWeightCreate(int size) {
   const int kernel = size | 1;
   cv::GaussianBlur(weight->mask, weight->mask, cv::Size(kernel, kernel), sigma, sigma,
                    cv::BORDER_REPLICATE);
+  // The same blur of a one-dimensional impulse: the mask's first pass, before the second.
+  cv::Mat line = cv::Mat::zeros(1, size, CV_32FC1);
+  line.at<float>(size / 2) = 1.0f;
+  cv::GaussianBlur(line, line, cv::Size(kernel, 1), sigma, 0.0, cv::BORDER_REPLICATE);
+  weight->profile.assign(line.begin<float>(), line.end<float>());
   return weight;
 }

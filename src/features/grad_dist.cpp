@@ -106,12 +106,9 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
   const int size = extractor->windowSize;
   const bool binImages = binCount <= kMaxGridBins;
   extractor->bins.resize(extractor->levelCount);
-  extractor->nonZero.resize(extractor->levelCount);
   // Kept between calls so a steady run of extractions allocates nothing.
-  thread_local std::vector<int> xs;
+  thread_local std::vector<int> xs, ys, fitting;
   thread_local std::vector<float*> rowPointers;
-  xs.resize(cols);
-  rowPointers.resize(cols);
   int k = 0;
   for (int level = 0; level < extractor->levelCount; ++level) {
     const int rowsL = rows >> level;
@@ -119,34 +116,41 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
     if (rowsL <= 0 || colsL <= 0) continue;
     const cv::Mat& magnitude = pyramid->levels[level][kMagnitude];
     const cv::Mat& angle = pyramid->levels[level][kAngle];
-    if (binImages) {
-      orientationBinImage(angle, binCount, extractor->bins[level]);
-      nonZeroBefore(magnitude, extractor->nonZero[level]);
-    }
-    for (int ry = 0; ry < rowsL; ++ry, k += colsL) {
-      const int y = static_cast<int>(std::floor(ry * step));
-      if (!binImages) {
-        for (int cx = 0; cx < colsL; ++cx) {
+    if (!binImages) {
+      for (int ry = 0; ry < rowsL; ++ry) {
+        const int y = static_cast<int>(std::floor(ry * step));
+        for (int cx = 0; cx < colsL; ++cx, ++k) {
           const int x = static_cast<int>(std::floor(cx * step));
-          cv::Mat row = result->row(k + cx);
+          cv::Mat row = result->row(k);
           windowOrientationHistogram(magnitude, angle, cv::Rect(x, y, size, size), row,
                                      &weight.mask, &weight.scratch);
         }
-        continue;
       }
-      // Windows reaching the border (strictly) keep their zero rows.
-      if (y < 0 || y + size >= magnitude.rows) continue;
-      int count = 0;
-      for (int cx = 0; cx < colsL; ++cx) {
-        const int x = static_cast<int>(std::floor(cx * step));
-        if (x < 0 || x + size >= magnitude.cols) continue;
-        xs[count] = x;
-        rowPointers[count] = result->ptr<float>(k + cx);
-        ++count;
-      }
-      windowRowHistograms(magnitude, extractor->bins[level], extractor->nonZero[level], weight.mask,
-                          y, xs.data(), count, rowPointers.data(), binCount);
+      continue;
     }
+    // Windows reaching the border (strictly) keep their zero rows.
+    xs.clear();
+    fitting.clear();
+    for (int cx = 0; cx < colsL; ++cx) {
+      const int x = static_cast<int>(std::floor(cx * step));
+      if (x < 0 || x + size >= magnitude.cols) continue;
+      xs.push_back(x);
+      fitting.push_back(cx);
+    }
+    ys.clear();
+    rowPointers.clear();
+    for (int ry = 0; ry < rowsL; ++ry) {
+      const int y = static_cast<int>(std::floor(ry * step));
+      if (y < 0 || y + size >= magnitude.rows) continue;
+      ys.push_back(y);
+      for (int cx : fitting) rowPointers.push_back(result->ptr<float>(k + ry * colsL + cx));
+    }
+    k += rowsL * colsL;
+    if (xs.empty() || ys.empty()) continue;
+    orientationBinImage(angle, binCount, extractor->bins[level]);
+    levelWindowHistograms(magnitude, extractor->bins[level], weight.profile, ys.data(),
+                          static_cast<int>(ys.size()), xs.data(), static_cast<int>(xs.size()),
+                          rowPointers.data(), binCount, extractor->sums);
   }
   return result;
 }

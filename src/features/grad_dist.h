@@ -13,6 +13,8 @@ struct PresentationSettings;
 struct GaussianWindowWeight {
   cv::Mat mask;     // windowSize x windowSize CV_32FC1 Gaussian bell
   cv::Mat scratch;  // mask times the magnitudes of the current window
+  // The bell along one axis: mask(r, c) is profile[r] * profile[c] up to float rounding.
+  std::vector<float> profile;
   int size = 0;
 };
 
@@ -28,9 +30,9 @@ struct GradDistExtractor {
   int binCount = 0;
   std::unique_ptr<GaussianWindowWeight> weight;
   std::unique_ptr<GradientPyramid> pyramid;
-  cv::Mat features;              // own result, used when the caller gives no output matrix
-  std::vector<cv::Mat> bins;     // per level: the orientation bin of every pixel
-  std::vector<cv::Mat> nonZero;  // per level: non-zero magnitudes left of each pixel
+  cv::Mat features;           // own result, used when the caller gives no output matrix
+  std::vector<cv::Mat> bins;  // per level: the orientation bin of every pixel
+  std::vector<float> sums;    // window sums along image rows, kept between extractions
 };
 
 std::unique_ptr<GradDistExtractor> zorGllfGradDistCreate();

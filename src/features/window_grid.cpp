@@ -11,81 +11,95 @@
 
 namespace {
 
-// Windows handled side by side: their sums are independent, so interleaving them hides
-// the latency of adding into the same bin again and again.
+// Eight bins side by side: one vector per pixel, zero but in the pixel's own bin. The
+// vectors sit anywhere in float arrays.
+typedef float Lanes __attribute__((vector_size(32), aligned(4), may_alias));
 constexpr int kLanes = 8;
 
-// One row of K windows: pixel weight mask times magnitude, rounded to float first as
-// the element-wise multiply stores it, added into the window's bin in pixel order.
-template <int K>
-void accumulateRow(const float* m, const float* g, const std::uint8_t* bin, const int* x,
-                   float* const* sums, int size) {
-  int at[K];
-  float* sum[K];
-  for (int j = 0; j < K; ++j) {
-    at[j] = x[j];
-    sum[j] = sums[j];
+inline const Lanes& at(const float* p) { return *reinterpret_cast<const Lanes*>(p); }
+inline Lanes& at(float* p) { return *reinterpret_cast<Lanes*>(p); }
+
+// Sums along one image row for every window column, kLanes bins each. Windows go four at
+// a time so their sums run side by side instead of waiting on one another.
+__attribute__((target_clones("avx2", "default"))) void rowSumsLanes(
+    const float* g, const std::uint8_t* bin, int span, const float* profile, int size,
+    const int* offsets, int colCount, float* oneHot, float* out) {
+  bool any = false;
+  for (int x = 0; x < span; ++x) any |= g[x] != 0.0f;
+  // A row without gradients adds nothing to any window.
+  if (!any) {
+    std::fill(out, out + static_cast<size_t>(colCount) * kLanes, 0.0f);
+    return;
   }
-  for (int c = 0; c < size; ++c) {
-    const float w = m[c];
-    for (int j = 0; j < K; ++j) {
-      const int p = at[j] + c;
-      const float weight = w * g[p];
-      sum[j][bin[p]] += weight;
+  std::fill(oneHot, oneHot + static_cast<size_t>(span) * kLanes, 0.0f);
+  for (int x = 0; x < span; ++x) oneHot[x * kLanes + bin[x]] = g[x];
+  int j = 0;
+  for (; j + 4 <= colCount; j += 4) {
+    const float* p0 = oneHot + offsets[j] * kLanes;
+    const float* p1 = oneHot + offsets[j + 1] * kLanes;
+    const float* p2 = oneHot + offsets[j + 2] * kLanes;
+    const float* p3 = oneHot + offsets[j + 3] * kLanes;
+    Lanes a0 = {}, a1 = {}, a2 = {}, a3 = {};
+    for (int c = 0; c < size; ++c) {
+      const float w = profile[c];
+      a0 += w * at(p0 + c * kLanes);
+      a1 += w * at(p1 + c * kLanes);
+      a2 += w * at(p2 + c * kLanes);
+      a3 += w * at(p3 + c * kLanes);
+    }
+    at(out + j * kLanes) = a0;
+    at(out + (j + 1) * kLanes) = a1;
+    at(out + (j + 2) * kLanes) = a2;
+    at(out + (j + 3) * kLanes) = a3;
+  }
+  for (; j < colCount; ++j) {
+    const float* p = oneHot + offsets[j] * kLanes;
+    Lanes a = {};
+    for (int c = 0; c < size; ++c) a += profile[c] * at(p + c * kLanes);
+    at(out + j * kLanes) = a;
+  }
+}
+
+// Window sums down the row sums of a window's rows, for one row of windows.
+__attribute__((target_clones("avx2", "default"))) void columnSumsLanes(const float* const* rowSums,
+                                                                       const float* profile,
+                                                                       int size, int colCount,
+                                                                       float* sums) {
+  std::fill(sums, sums + static_cast<size_t>(colCount) * kLanes, 0.0f);
+  for (int r = 0; r < size; ++r) {
+    const float w = profile[r];
+    const float* h = rowSums[r];
+    for (int j = 0; j < colCount; ++j) {
+      at(sums + j * kLanes) += w * at(h + j * kLanes);
     }
   }
 }
 
-using RowKernel = void (*)(const float*, const float*, const std::uint8_t*, const int*,
-                           float* const*, int);
-const RowKernel kRowKernels[kLanes + 1] = {nullptr,          accumulateRow<1>, accumulateRow<2>,
-                                           accumulateRow<3>, accumulateRow<4>, accumulateRow<5>,
-                                           accumulateRow<6>, accumulateRow<7>, accumulateRow<8>};
+// The same for more bins than lanes: each pixel's weight added into its own bin.
+void rowSumsScattered(const float* g, const std::uint8_t* bin, const float* profile, int size,
+                      const int* offsets, int colCount, int binCount, float* out) {
+  for (int j = 0; j < colCount; ++j) {
+    float* sums = out + static_cast<size_t>(j) * binCount;
+    std::fill(sums, sums + binCount, 0.0f);
+    const int x = offsets[j];
+    for (int c = 0; c < size; ++c) sums[bin[x + c]] += profile[c] * g[x + c];
+  }
+}
 
-// Up to kLanes windows of one grid row. A window row whose magnitudes are all zero adds
-// only zero weights, and adding +0 to a sum of non-negative weights changes no bit, so
-// such rows are left out.
-void accumulateGroup(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& nonZero,
-                     const cv::Mat& mask, int y, const int* xs, float* const* rows, int count,
-                     int binCount) {
-  float sums[kLanes][kMaxGridBins];
-  for (int j = 0; j < count; ++j) {
-    for (int b = 0; b < binCount; ++b) sums[j][b] = 0.0f;
-  }
-  const int size = mask.cols;
-  int x[kLanes];
-  float* active[kLanes];
-  for (int r = 0; r < mask.rows; ++r) {
-    const int* before = nonZero.ptr<int>(y + r);
-    int k = 0;
-    for (int j = 0; j < count; ++j) {
-      if (before[xs[j] + size] == before[xs[j]]) continue;
-      x[k] = xs[j];
-      active[k] = sums[j];
-      ++k;
+void columnSumsScattered(const float* const* rowSums, const float* profile, int size, int colCount,
+                         int binCount, float* const* rows) {
+  for (int j = 0; j < colCount; ++j) {
+    float* row = rows[j];
+    std::fill(row, row + binCount, 0.0f);
+    for (int r = 0; r < size; ++r) {
+      const float w = profile[r];
+      const float* h = rowSums[r] + static_cast<size_t>(j) * binCount;
+      for (int b = 0; b < binCount; ++b) row[b] += w * h[b];
     }
-    if (k > 0) {
-      kRowKernels[k](mask.ptr<float>(r), magnitude.ptr<float>(y + r), bins.ptr<std::uint8_t>(y + r),
-                     x, active, size);
-    }
-  }
-  for (int j = 0; j < count; ++j) {
-    for (int b = 0; b < binCount; ++b) rows[j][b] = sums[j][b];
-    unitLengthRow(rows[j], binCount);
   }
 }
 
 }  // namespace
-
-void nonZeroBefore(const cv::Mat& magnitude, cv::Mat& counts) {
-  counts.create(magnitude.rows, magnitude.cols + 1, CV_32SC1);
-  for (int y = 0; y < magnitude.rows; ++y) {
-    const float* g = magnitude.ptr<float>(y);
-    int* n = counts.ptr<int>(y);
-    n[0] = 0;
-    for (int x = 0; x < magnitude.cols; ++x) n[x + 1] = n[x] + (g[x] != 0.0f);
-  }
-}
 
 void orientationBinImage(const cv::Mat& angle, int binCount, cv::Mat& bins) {
   bins.create(angle.size(), CV_8UC1);
@@ -119,12 +133,49 @@ void orientationBinImage(const cv::Mat& angle, int binCount, cv::Mat& bins) {
   }
 }
 
-void windowRowHistograms(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& nonZero,
-                         const cv::Mat& mask, int y, const int* xs, int count, float* const* rows,
-                         int binCount) {
-  for (int j = 0; j < count; j += kLanes) {
-    accumulateGroup(magnitude, bins, nonZero, mask, y, xs + j, rows + j,
-                    std::min(kLanes, count - j), binCount);
+void levelWindowHistograms(const cv::Mat& magnitude, const cv::Mat& bins,
+                           const std::vector<float>& profile, const int* ys, int rowCount,
+                           const int* xs, int colCount, float* const* rows, int binCount,
+                           std::vector<float>& scratch) {
+  const int size = static_cast<int>(profile.size());
+  if (rowCount < 1 || colCount < 1 || size < 1) return;
+  const bool lanes = binCount <= kLanes;
+  const size_t stride = static_cast<size_t>(colCount) * (lanes ? kLanes : binCount);
+  const int x0 = xs[0];
+  const int span = xs[colCount - 1] + size - x0;
+  thread_local std::vector<int> offsets;
+  offsets.resize(colCount);
+  for (int j = 0; j < colCount; ++j) offsets[j] = xs[j] - x0;
+  // The row sums of the last `size` image rows, slot y % size, then room for one row of
+  // one-hot pixels or of window sums.
+  scratch.resize(size * stride + std::max(static_cast<size_t>(span) * kLanes, stride));
+  float* ring = scratch.data();
+  float* work = ring + size * stride;
+  thread_local std::vector<const float*> window;
+  window.resize(size);
+  int next = ys[0];  // first image row without row sums yet
+  for (int i = 0; i < rowCount; ++i) {
+    const int top = ys[i];
+    next = std::max(next, top);
+    for (; next < top + size; ++next) {
+      const float* g = magnitude.ptr<float>(next) + x0;
+      const std::uint8_t* bin = bins.ptr<std::uint8_t>(next) + x0;
+      float* out = ring + (next % size) * stride;
+      if (lanes) {
+        rowSumsLanes(g, bin, span, profile.data(), size, offsets.data(), colCount, work, out);
+      } else {
+        rowSumsScattered(g, bin, profile.data(), size, offsets.data(), colCount, binCount, out);
+      }
+    }
+    for (int r = 0; r < size; ++r) window[r] = ring + ((top + r) % size) * stride;
+    float* const* out = rows + static_cast<size_t>(i) * colCount;
+    if (lanes) {
+      columnSumsLanes(window.data(), profile.data(), size, colCount, work);
+      for (int j = 0; j < colCount; ++j) std::copy_n(work + j * kLanes, binCount, out[j]);
+    } else {
+      columnSumsScattered(window.data(), profile.data(), size, colCount, binCount, out);
+    }
+    for (int j = 0; j < colCount; ++j) unitLengthRow(out[j], binCount);
   }
 }
 

@@ -1,7 +1,10 @@
 #pragma once
-// Feature rows of a whole row of windows at once, from per-pixel bin indices computed
-// once per level. The sums are the same, in the same order, as
-// windowOrientationHistogram's, so the rows are bit for bit equal to its results.
+// Feature rows of a whole level of windows at once. The window weight is a Gaussian bell,
+// the product of one profile along each axis, so every window's sums split into sums
+// along image rows, shared by all windows over that row, then sums of those down the
+// window. The rows equal windowOrientationHistogram's up to float rounding.
+
+#include <vector>
 
 #include <opencv2/core.hpp>
 
@@ -12,17 +15,14 @@ constexpr int kMaxGridBins = 256;
 // CV_8UC1. binCount must be 1 .. kMaxGridBins.
 void orientationBinImage(const cv::Mat& angle, int binCount, cv::Mat& bins);
 
-// counts(y, x) = number of non-zero magnitudes in row y left of column x, CV_32SC1 with
-// one column more than the image.
-void nonZeroBefore(const cv::Mat& magnitude, cv::Mat& counts);
-
-// For every window j < count with top-left corner (xs[j], y) and the mask's size: adds
-// mask times magnitude into bin bins(p) of rows[j] (binCount floats, all zero before)
-// and scales the row to unit length. Windows must lie inside the images; nonZero is
-// nonZeroBefore of the magnitudes.
-void windowRowHistograms(const cv::Mat& magnitude, const cv::Mat& bins, const cv::Mat& nonZero,
-                         const cv::Mat& mask, int y, const int* xs, int count, float* const* rows,
-                         int binCount);
+// The windows of one level whose top-left corners are (xs[j], ys[i]), all inside the
+// images, each profile.size() on a side: rows[i * colCount + j] (binCount floats) gets
+// the sum over the window of profile[r] * profile[c] * magnitude in bin bins(p), scaled to
+// unit length. scratch is kept by the caller so a steady run allocates nothing.
+void levelWindowHistograms(const cv::Mat& magnitude, const cv::Mat& bins,
+                           const std::vector<float>& profile, const int* ys, int rowCount,
+                           const int* xs, int colCount, float* const* rows, int binCount,
+                           std::vector<float>& scratch);
 
 // Scales a row to unit Euclidean length exactly as cv::normalize with NORM_L2 does: the
 // norm summed in double in groups of four, the factor 1 / norm applied as a float, and

@@ -1,5 +1,6 @@
 // The fast extraction against the plain per-window computation kept here as reference:
-// every feature must be equal bit for bit.
+// every feature equal up to float rounding, every zero row zero. The feature image's
+// sampled smoothing must equal the full blur bit for bit.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -68,6 +69,16 @@ cv::Mat drawn(cv::Size size, int index) {
   return grey;
 }
 
+// Largest difference of two feature matrices, or infinity when a row that is zero in one
+// is not zero in the other.
+double featureDifference(const cv::Mat& a, const cv::Mat& b) {
+  if (a.size() != b.size() || a.type() != b.type()) return INFINITY;
+  for (int r = 0; r < a.rows; ++r) {
+    if ((cv::countNonZero(a.row(r)) == 0) != (cv::countNonZero(b.row(r)) == 0)) return INFINITY;
+  }
+  return cv::norm(a, b, cv::NORM_INF);
+}
+
 struct Config {
   int levels, bins, window;
   float ratio;
@@ -75,11 +86,12 @@ struct Config {
 
 }  // namespace
 
-TEST(ExtractionEquivalence, FastRowsEqualPerWindowReference) {
+TEST(ExtractionEquivalence, FastRowsMatchPerWindowReference) {
   const Config configs[] = {{2, 8, 31, 0.31075269f},  // the run's settings
-                            {3, 5, 17, 0.5f},
-                            {1, 12, 8, 0.37f},
-                            {2, 300, 15, 0.9f}};  // more bins than a bin image holds
+                            {3, 5, 17, 0.5f},        {1, 12, 8, 0.37f},
+                            {2, 300, 15, 0.9f},  // more bins than a bin image holds
+                            {2, 8, 9, 1.7f},     // rows between the windows
+                            {1, 8, 2, 1.0f}};    // a bell cut off by the window
   const cv::Size sizes[] = {{320, 240}, {97, 61}, {33, 33}};
   for (const Config& s : configs) {
     auto e = zorGllfGradDistCreate();
@@ -94,7 +106,7 @@ TEST(ExtractionEquivalence, FastRowsEqualPerWindowReference) {
           continue;
         }
         ASSERT_NE(fast, nullptr);
-        EXPECT_TRUE(bitEqual(*fast, expected))
+        EXPECT_LE(featureDifference(*fast, expected), 1e-6)
             << s.bins << " bins, window " << s.window << ", " << size << ", variant " << variant;
       }
     }
