@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <opencv2/imgproc.hpp>
+
 #include "grad_dist.h"
 #include "image_files.h"
 #include "picture_file.h"
@@ -20,6 +22,15 @@ cv::Mat originalPictureRead(const std::string& path, PictureDecoder* decoder) {
   cv::Mat picture;
   if (pictureDecoderRead(decoder ? *decoder : own, path, picture)) return picture;
   return imageFileRead(path);
+}
+
+cv::Mat originalPictureReadGrey(const std::string& path, PictureDecoder* decoder) {
+  PictureDecoder own;
+  cv::Mat picture;
+  if (pictureDecoderReadGrey(decoder ? *decoder : own, path, picture)) return picture;
+  picture = imageFileRead(path);
+  if (!picture.empty()) cv::cvtColor(picture, picture, cv::COLOR_BGR2GRAY);
+  return picture;
 }
 
 void originalLibraryArrangeByWindow(OriginalSlideLibrary& library) {
@@ -71,13 +82,12 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
       library->unread.push_back(k);
       continue;
     }
-    cv::Mat image = originalPictureRead(*record.src, &decoder);
+    const cv::Mat image = originalPictureReadGrey(*record.src, &decoder);
     if (image.empty()) {
       library->unread.push_back(k);
       continue;
     }
-    featureImagePrepare(image, prepared, *settings);
-    image.release();
+    featureImagePrepareKeepingSource(image, prepared, *settings);
     cv::Mat element = library->features.rowRange(k * featureCount, (k + 1) * featureCount);
     zorGllfGradDistExtract(extractor, prepared, &element);
 

@@ -47,5 +47,8 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
 // through the video decoders (one made for the call when none is given), anything else
 // and anything they refuse through the image library.
 cv::Mat originalPictureRead(const std::string& path, PictureDecoder* decoder = nullptr);
+// The same in 8-bit grey, as the features need it: a JPEG's luma as decoded, any other
+// picture by the grey weights of its BGR pixels.
+cv::Mat originalPictureReadGrey(const std::string& path, PictureDecoder* decoder = nullptr);
 // Draws the progress picture: label followed by the percentage, bar up to fraction.
 cv::Mat progressWindowShow(const char* label, double fraction, int height, int width);

@@ -160,6 +160,38 @@ bool frameToBgr(PictureDecoder& d, const AVFrame* frame, cv::Mat& bgr) {
   }
 }
 
+// The grey weights of the BGR read without making it where the samples allow.
+bool frameToGrey(PictureDecoder& d, const AVFrame* frame, cv::Mat& grey) {
+  const int w = frame->width;
+  const int h = frame->height;
+  for (const PackedLayout& layout : kPackedLayouts) {
+    if (frame->format != layout.format) continue;
+    const int samples = layout.channels * w;
+    const unsigned char* data = layout.deep ? narrowed(d, frame, samples) : frame->data[0];
+    const size_t step = layout.deep ? samples : static_cast<size_t>(frame->linesize[0]);
+    cv::Mat in(h, w, CV_8UC(layout.channels), const_cast<unsigned char*>(data), step);
+    if (layout.rgb) {
+      cv::cvtColor(in, grey, layout.channels == 4 ? cv::COLOR_RGBA2GRAY : cv::COLOR_RGB2GRAY);
+    } else {
+      cv::extractChannel(in, grey, 0);
+    }
+    return true;
+  }
+  switch (frame->format) {
+    case AV_PIX_FMT_YUVJ420P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUVJ444P:
+      cv::Mat(h, w, CV_8UC1, frame->data[0], frame->linesize[0]).copyTo(grey);
+      return true;
+    default: {
+      cv::Mat bgr;
+      if (!frameToBgr(d, frame, bgr)) return false;
+      cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
+      return true;
+    }
+  }
+}
+
 // The image library turns a picture by its EXIF orientation; such a file is left to it.
 bool needsTurning(const AVFrame* frame) {
   const AVDictionaryEntry* entry = av_dict_get(frame->metadata, "Orientation", nullptr, 0);
@@ -168,7 +200,9 @@ bool needsTurning(const AVFrame* frame) {
 
 }  // namespace
 
-bool pictureDecoderRead(PictureDecoder& d, const std::string& path, cv::Mat& bgr) {
+namespace {
+
+bool readPicture(PictureDecoder& d, const std::string& path, cv::Mat& picture, bool grey) {
   // Failures fall back to the image library, which reports them; this one stays quiet.
   av_log_set_level(AV_LOG_FATAL);
   if (!d.packet) d.packet.reset(av_packet_alloc());
@@ -187,7 +221,18 @@ bool pictureDecoderRead(PictureDecoder& d, const std::string& path, cv::Mat& bgr
   // A decoder that failed may hold part of the picture; the next one starts afresh.
   if (!decoded) context.reset();
   const bool converted = decoded && frame->width > 0 && frame->height > 0 &&
-                         !(kind == Kind::kJpeg && needsTurning(frame)) && frameToBgr(d, frame, bgr);
+                         !(kind == Kind::kJpeg && needsTurning(frame)) &&
+                         (grey ? frameToGrey(d, frame, picture) : frameToBgr(d, frame, picture));
   av_frame_unref(frame);
   return converted;
+}
+
+}  // namespace
+
+bool pictureDecoderRead(PictureDecoder& d, const std::string& path, cv::Mat& bgr) {
+  return readPicture(d, path, bgr, false);
+}
+
+bool pictureDecoderReadGrey(PictureDecoder& d, const std::string& path, cv::Mat& grey) {
+  return readPicture(d, path, grey, true);
 }

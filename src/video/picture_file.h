@@ -27,3 +27,8 @@ struct PictureDecoder {
 // bits, a JPEG with an orientation to apply) and for a file that fails to decode; bgr then holds
 // nothing of use and the caller asks the image library.
 bool pictureDecoderRead(PictureDecoder& decoder, const std::string& path, cv::Mat& bgr);
+
+// The same picture in 8-bit grey: JPEG's luma plane as decoded, which is what the image
+// library's grey read of a JPEG gives, and any other picture by the grey weights of its
+// BGR pixels, bit for bit. Half the work of the BGR read and a conversion for a JPEG.
+bool pictureDecoderReadGrey(PictureDecoder& decoder, const std::string& path, cv::Mat& grey);

@@ -39,6 +39,11 @@ cv::Mat decoded(PictureDecoder& decoder, const std::string& path) {
   return pictureDecoderRead(decoder, path, bgr) ? bgr : cv::Mat();
 }
 
+cv::Mat decodedGrey(PictureDecoder& decoder, const std::string& path) {
+  cv::Mat grey;
+  return pictureDecoderReadGrey(decoder, path, grey) ? grey : cv::Mat();
+}
+
 double maxDifference(const cv::Mat& a, const cv::Mat& b) {
   if (a.size() != b.size() || a.type() != b.type()) return -1;
   return cv::norm(a, b, cv::NORM_INF);
@@ -55,7 +60,8 @@ double meanGreyDifference(const cv::Mat& a, const cv::Mat& b) {
 }  // namespace
 
 // Every PNG layout gives the image library's pixels bit for bit, also when one decoder
-// reads several pictures in a row (the PNG decoder must not carry one into the next).
+// reads several pictures in a row (the PNG decoder must not carry one into the next),
+// and the grey read gives the grey of those pixels.
 TEST(PictureFile, PngLayoutsGiveTheImageLibrarysPixels) {
   ScratchDir dir;
   const cv::Mat slide = colourfulSlide(3, {333, 250});
@@ -86,12 +92,16 @@ TEST(PictureFile, PngLayoutsGiveTheImageLibrarysPixels) {
       const cv::Mat expected = cv::imread(file, cv::IMREAD_COLOR);
       ASSERT_FALSE(expected.empty()) << file;
       EXPECT_EQ(maxDifference(decoded(decoder, file), expected), 0.0) << file;
+      cv::Mat expectedGrey;
+      cv::cvtColor(expected, expectedGrey, cv::COLOR_BGR2GRAY);
+      EXPECT_EQ(maxDifference(decodedGrey(decoder, file), expectedGrey), 0.0) << file;
     }
   }
 }
 
 // JPEG pixels come from another decoder: the image library's but for IDCT rounding, the
-// same from a fresh decoder as from one that read other pictures before.
+// same from a fresh decoder as from one that read other pictures before. The grey read
+// is the luma the image library's grey read gives.
 TEST(PictureFile, JpegIsCloseToTheImageLibrarysAndTheDecoderIsReusable) {
   ScratchDir dir;
   const cv::Mat first = colourfulSlide(1, {640, 480});
@@ -114,6 +124,11 @@ TEST(PictureFile, JpegIsCloseToTheImageLibrarysAndTheDecoderIsReusable) {
     ASSERT_EQ(got.type(), CV_8UC3) << name;
     EXPECT_LT(meanGreyDifference(got, expected), 0.02) << name;
     EXPECT_LE(maxDifference(got, expected), 3.0) << name;
+    const cv::Mat expectedGrey = cv::imread(dir / name, cv::IMREAD_GRAYSCALE);
+    const cv::Mat grey = decodedGrey(decoder, dir / name);
+    ASSERT_EQ(grey.type(), CV_8UC1) << name;
+    EXPECT_LE(maxDifference(grey, expectedGrey), 1.0) << name;
+    EXPECT_LT(cv::norm(grey, expectedGrey, cv::NORM_L1) / grey.total(), 0.01) << name;
   }
   PictureDecoder fresh;
   EXPECT_EQ(maxDifference(decoded(decoder, dir / "a.jpg"), decoded(fresh, dir / "a.jpg")), 0.0);
@@ -148,6 +163,7 @@ TEST(PictureFile, RefusesWhatTheImageLibraryMustRead) {
   for (const char* name :
        {"bilevel.png", "picture.bmp", "cut.png", "text.png", "turned.jpg", "missing.png"}) {
     EXPECT_FALSE(pictureDecoderRead(decoder, dir / name, bgr)) << name;
+    EXPECT_FALSE(pictureDecoderReadGrey(decoder, dir / name, bgr)) << name;
   }
   EXPECT_FALSE(pictureDecoderRead(decoder, dir.path.string(), bgr));  // a directory
   // The decoder is still good after all that.
