@@ -160,6 +160,17 @@ bool frameToBgr(PictureDecoder& d, const AVFrame* frame, cv::Mat& bgr) {
   }
 }
 
+// Interleaved 8-bit samples to grey by the weights of their BGR read.
+void packedToGrey(const unsigned char* data, size_t step, int width, int height, int channels,
+                  bool rgb, cv::Mat& grey) {
+  cv::Mat in(height, width, CV_8UC(channels), const_cast<unsigned char*>(data), step);
+  if (rgb) {
+    cv::cvtColor(in, grey, channels == 4 ? cv::COLOR_RGBA2GRAY : cv::COLOR_RGB2GRAY);
+  } else {
+    cv::extractChannel(in, grey, 0);
+  }
+}
+
 // The grey weights of the BGR read without making it where the samples allow.
 bool frameToGrey(PictureDecoder& d, const AVFrame* frame, cv::Mat& grey) {
   const int w = frame->width;
@@ -169,12 +180,7 @@ bool frameToGrey(PictureDecoder& d, const AVFrame* frame, cv::Mat& grey) {
     const int samples = layout.channels * w;
     const unsigned char* data = layout.deep ? narrowed(d, frame, samples) : frame->data[0];
     const size_t step = layout.deep ? samples : static_cast<size_t>(frame->linesize[0]);
-    cv::Mat in(h, w, CV_8UC(layout.channels), const_cast<unsigned char*>(data), step);
-    if (layout.rgb) {
-      cv::cvtColor(in, grey, layout.channels == 4 ? cv::COLOR_RGBA2GRAY : cv::COLOR_RGB2GRAY);
-    } else {
-      cv::extractChannel(in, grey, 0);
-    }
+    packedToGrey(data, step, w, h, layout.channels, layout.rgb, grey);
     return true;
   }
   switch (frame->format) {
@@ -212,6 +218,20 @@ bool readPicture(PictureDecoder& d, const std::string& path, cv::Mat& picture, b
   AVFrame* frame = d.frame.get();
   Kind kind = Kind::kOther;
   const bool read = readPacket(path, packet, &kind);
+  // The common PNG layouts without the decoder: its inflating is most of a slide's cost.
+  if (read && kind == Kind::kPng &&
+      pngReadPixels(packet->data, packet->size, d.compressed, d.pixels)) {
+    av_packet_unref(packet);
+    const PngPixels& p = d.pixels;
+    const size_t step = static_cast<size_t>(p.width) * p.channels;
+    const bool rgb = p.channels >= 3;
+    if (grey) {
+      packedToGrey(p.rows.data(), step, p.width, p.height, p.channels, rgb, picture);
+    } else {
+      packedToBgr(p.rows.data(), step, p.width, p.height, p.channels, rgb, picture);
+    }
+    return true;
+  }
   CodecContextHandle& context = kind == Kind::kPng ? d.png : d.jpeg;
   bool decoded =
       read && openDecoder(context, kind == Kind::kPng ? AV_CODEC_ID_PNG : AV_CODEC_ID_MJPEG);

@@ -1,7 +1,8 @@
 #pragma once
-// Decoding PNG and JPEG picture files with the video library's own decoders. The run
-// has those loaded anyway; the image library's codecs cost a tenth of a second or more
-// of dynamic linking before the first picture.
+// Decoding PNG and JPEG picture files without the image library: the common PNG layouts
+// read here, everything else with the video library's decoders, which the run has loaded
+// anyway. The image library's codecs cost a tenth of a second or more of dynamic linking
+// before the first picture.
 
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include <opencv2/core.hpp>
 
 #include "av_handles.h"
+#include "png_reader.h"
 
 // The decoders of one run of pictures, kept from picture to picture: their frame buffers
 // are pooled, so same-sized pictures touch no fresh memory.
@@ -17,7 +19,9 @@ struct PictureDecoder {
   CodecContextHandle jpeg;
   FrameHandle frame;
   PacketHandle packet;
-  std::vector<unsigned char> narrowed;  // 16-bit samples cut to 8 bits
+  std::vector<unsigned char> narrowed;   // 16-bit samples cut to 8 bits
+  std::vector<std::uint8_t> compressed;  // a PNG's data and filtered rows
+  PngPixels pixels;                      // a PNG read without the video decoder
 };
 
 // The picture in 8-bit BGR, as the image library reads it: alpha dropped, grey and
