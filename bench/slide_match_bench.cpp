@@ -66,9 +66,9 @@ int main() {
   PictureDecoder decoder;
   for (int k = 0; k < originals; ++k) {
     start = cpuMilliseconds();
-    cv::Mat image = originalPictureRead(*list.slides[k].src, &decoder);
+    const cv::Mat image = originalPictureReadGrey(*list.slides[k].src, &decoder);
     const double decoded = cpuMilliseconds();
-    featureImagePrepare(image, prepared, settings);
+    featureImagePrepareKeepingSource(image, prepared, settings);
     prepareMs += cpuMilliseconds() - decoded;
     decodeMs += decoded - start;
     preparedAll[k] = prepared.clone();
