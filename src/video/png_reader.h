@@ -11,7 +11,7 @@ struct PngPixels {
   int width = 0;
   int height = 0;
   int channels = 0;                // 1 grey, 2 grey and alpha, 3 RGB, 4 RGBA
-  std::vector<std::uint8_t> rows;  // height rows of width x channels samples
+  std::vector<std::uint8_t> rows;  // height rows of width x channels samples, a byte more
 };
 
 // False for a layout left to the other decoder and for a damaged file. scratch and the
