@@ -11,35 +11,22 @@ namespace {
 const double kVoteDistance = 0.3;
 const double kShareMargin = 1.1;
 
-// Distances of one frame window to that window of every original: each original's
-// squared distance summed in double in groups of four bins, as the library's L2 norm of a
-// float difference does, so the votes equal a per-row norm computation bit for bit. The
-// originals run side by side in vector lanes.
+// Squared distances of one frame window to that window of every original, the originals
+// side by side in vector lanes. Float sums are plenty for rows of unit length, and a
+// distance along one axis comes out exact, so the cuts at 0.3 and at the margin fall
+// where the values say.
 __attribute__((target_clones("avx2", "default"))) void windowDistances(
     const float* __restrict frame, const float* __restrict byWindow, int count, int binCount,
-    double* __restrict sums, float* __restrict distances) {
-  for (int k = 0; k < count; ++k) sums[k] = 0.0;
-  int b = 0;
-  for (; b + 4 <= binCount; b += 4) {
-    const float f0 = frame[b], f1 = frame[b + 1], f2 = frame[b + 2], f3 = frame[b + 3];
-    const float* o0 = byWindow + static_cast<size_t>(b) * count;
-    const float* o1 = o0 + count;
-    const float* o2 = o1 + count;
-    const float* o3 = o2 + count;
-    for (int k = 0; k < count; ++k) {
-      const double v0 = f0 - o0[k], v1 = f1 - o1[k], v2 = f2 - o2[k], v3 = f3 - o3[k];
-      sums[k] += v0 * v0 + v1 * v1 + v2 * v2 + v3 * v3;
-    }
-  }
-  for (; b < binCount; ++b) {
+    float* __restrict sums) {
+  for (int k = 0; k < count; ++k) sums[k] = 0.0f;
+  for (int b = 0; b < binCount; ++b) {
     const float f = frame[b];
     const float* o = byWindow + static_cast<size_t>(b) * count;
     for (int k = 0; k < count; ++k) {
-      const double v = f - o[k];
+      const float v = f - o[k];
       sums[k] += v * v;
     }
   }
-  for (int k = 0; k < count; ++k) distances[k] = static_cast<float>(std::sqrt(sums[k]));
 }
 
 }  // namespace
@@ -79,30 +66,35 @@ int slideMatchScore(const OriginalSlideLibrary& library, const cv::Mat& frameFea
     arranged.features.release();
     byWindow = &arranged.byWindow;
   }
-  // distances[j * count + k]: window j against original k. Kept between calls.
-  thread_local std::vector<float> distances;
-  thread_local std::vector<double> sums;
-  distances.resize(static_cast<size_t>(featureCount) * count);
-  sums.resize(count);
+  // squares[j * count + k]: window j against original k. Kept between calls.
+  thread_local std::vector<float> squares;
+  squares.resize(static_cast<size_t>(featureCount) * count);
   const float* frame = frameFeatures.ptr<float>(0);
   for (int j = 0; j < featureCount; ++j) {
     windowDistances(frame + static_cast<size_t>(j) * binCount, byWindow->ptr<float>(j * binCount),
-                    count, binCount, sums.data(),
-                    distances.data() + static_cast<size_t>(j) * count);
+                    count, binCount, squares.data() + static_cast<size_t>(j) * count);
   }
 
+  thread_local std::vector<char> near;
+  near.resize(count);
   for (int j = 0; j < featureCount; ++j) {
-    const float* d = distances.data() + static_cast<size_t>(j) * count;
-    float nearest = d[0];
-    for (int k = 1; k < count; ++k) nearest = std::min(nearest, d[k]);
+    const float* d2 = squares.data() + static_cast<size_t>(j) * count;
+    float least = d2[0];
+    for (int k = 1; k < count; ++k) least = std::min(least, d2[k]);
+    const float nearest = std::sqrt(least);
     if (!(nearest < kVoteDistance)) continue;
     // The margin is applied in double and compared in float, like a float threshold.
     const float limit = static_cast<float>(kShareMargin * nearest);
+    // Only squares near the limit's need a root to tell; the others are far beyond it.
+    const float beyond = limit * limit * 1.0001f;
     int marked = 0;
-    for (int k = 0; k < count; ++k) marked += !(d[k] > limit);
+    for (int k = 0; k < count; ++k) {
+      near[k] = d2[k] <= beyond && !(std::sqrt(d2[k]) > limit);
+      marked += near[k];
+    }
     const double share = 1.0 / marked;
     for (int k = 0; k < count; ++k) {
-      if (!(d[k] > limit)) votes[k] = static_cast<float>(share + votes[k]);
+      if (near[k]) votes[k] = static_cast<float>(share + votes[k]);
     }
   }
 
