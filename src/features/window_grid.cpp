@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,6 +17,12 @@ namespace {
 typedef float Lanes __attribute__((vector_size(32), aligned(4), may_alias));
 constexpr int kLanes = 8;
 
+typedef std::int32_t LaneBits __attribute__((vector_size(32)));
+const LaneBits kLaneMasks[kLanes] = {{-1, 0, 0, 0, 0, 0, 0, 0}, {0, -1, 0, 0, 0, 0, 0, 0},
+                                     {0, 0, -1, 0, 0, 0, 0, 0}, {0, 0, 0, -1, 0, 0, 0, 0},
+                                     {0, 0, 0, 0, -1, 0, 0, 0}, {0, 0, 0, 0, 0, -1, 0, 0},
+                                     {0, 0, 0, 0, 0, 0, -1, 0}, {0, 0, 0, 0, 0, 0, 0, -1}};
+
 inline const Lanes& at(const float* p) { return *reinterpret_cast<const Lanes*>(p); }
 inline Lanes& at(float* p) { return *reinterpret_cast<Lanes*>(p); }
 
@@ -24,15 +31,21 @@ inline Lanes& at(float* p) { return *reinterpret_cast<Lanes*>(p); }
 __attribute__((target_clones("avx2", "default"))) void rowSumsLanes(
     const float* g, const std::uint8_t* bin, int span, const float* profile, int size,
     const int* offsets, int colCount, float* oneHot, float* out) {
-  bool any = false;
-  for (int x = 0; x < span; ++x) any |= g[x] != 0.0f;
-  // A row without gradients adds nothing to any window.
+  // Each pixel's whole vector in one store: its magnitude's bits in every lane, masked to
+  // its bin.
+  std::int32_t any = 0;
+  for (int x = 0; x < span; ++x) {
+    std::int32_t bits;
+    std::memcpy(&bits, g + x, sizeof bits);
+    any |= bits;
+    const LaneBits v = (LaneBits{} + bits) & kLaneMasks[bin[x]];
+    std::memcpy(oneHot + x * kLanes, &v, sizeof v);
+  }
+  // A row without gradients (all magnitudes +0) adds nothing to any window.
   if (!any) {
     std::fill(out, out + static_cast<size_t>(colCount) * kLanes, 0.0f);
     return;
   }
-  std::fill(oneHot, oneHot + static_cast<size_t>(span) * kLanes, 0.0f);
-  for (int x = 0; x < span; ++x) oneHot[x * kLanes + bin[x]] = g[x];
   int j = 0;
   for (; j + 4 <= colCount; j += 4) {
     const float* p0 = oneHot + offsets[j] * kLanes;
