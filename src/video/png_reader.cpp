@@ -171,6 +171,9 @@ bool pngReadPixels(const std::uint8_t* file, std::size_t size, std::vector<std::
   }
   const std::size_t stride = static_cast<std::size_t>(width) * channels;
   const std::size_t filtered = (stride + 1) * height;
+  // Deflate gives at most 258 bytes for two bits or so; a file claiming more than that
+  // is damaged, and no memory is taken for it.
+  if (filtered / 1100 > scratch.size()) return false;
   // The filtered rows behind the compressed data in the same buffer, then a row of zeros
   // as the row above the first.
   const std::size_t compressed = scratch.size();
