@@ -36,6 +36,20 @@ int windowsAlong(int length, int window, double step) {
   return count >= 1 && count <= INT_MAX ? static_cast<int>(count) : 0;
 }
 
+// Grid indices i < count whose window start floor(i * step) lies at 0 or beyond and
+// ends strictly before limit, with those starts.
+void fittingWindows(int count, double step, int size, int limit, std::vector<int>& indices,
+                    std::vector<int>& starts) {
+  indices.clear();
+  starts.clear();
+  for (int i = 0; i < count; ++i) {
+    const int start = static_cast<int>(std::floor(i * step));
+    if (start < 0 || start + size >= limit) continue;
+    indices.push_back(i);
+    starts.push_back(start);
+  }
+}
+
 }  // namespace
 
 int zorGllfGradDistGetSize(const GradDistExtractor* extractor, int height, int width, int level,
@@ -107,7 +121,7 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
   const bool binImages = binCount <= kMaxGridBins;
   extractor->bins.resize(extractor->levelCount);
   // Kept between calls so a steady run of extractions allocates nothing.
-  thread_local std::vector<int> xs, ys, fitting;
+  thread_local std::vector<int> xs, ys, fittingCols, fittingRows;
   thread_local std::vector<float*> rowPointers;
   int k = 0;
   for (int level = 0; level < extractor->levelCount; ++level) {
@@ -129,21 +143,11 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
       continue;
     }
     // Windows reaching the border (strictly) keep their zero rows.
-    xs.clear();
-    fitting.clear();
-    for (int cx = 0; cx < colsL; ++cx) {
-      const int x = static_cast<int>(std::floor(cx * step));
-      if (x < 0 || x + size >= magnitude.cols) continue;
-      xs.push_back(x);
-      fitting.push_back(cx);
-    }
-    ys.clear();
+    fittingWindows(colsL, step, size, magnitude.cols, fittingCols, xs);
+    fittingWindows(rowsL, step, size, magnitude.rows, fittingRows, ys);
     rowPointers.clear();
-    for (int ry = 0; ry < rowsL; ++ry) {
-      const int y = static_cast<int>(std::floor(ry * step));
-      if (y < 0 || y + size >= magnitude.rows) continue;
-      ys.push_back(y);
-      for (int cx : fitting) rowPointers.push_back(result->ptr<float>(k + ry * colsL + cx));
+    for (int ry : fittingRows) {
+      for (int cx : fittingCols) rowPointers.push_back(result->ptr<float>(k + ry * colsL + cx));
     }
     k += rowsL * colsL;
     if (xs.empty() || ys.empty()) continue;

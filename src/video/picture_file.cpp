@@ -129,18 +129,27 @@ constexpr PackedLayout kPackedLayouts[] = {
     {AV_PIX_FMT_RGB48BE, 3, true, true},   {AV_PIX_FMT_RGBA64BE, 4, true, true},
     {AV_PIX_FMT_GRAY16BE, 1, false, true}, {AV_PIX_FMT_YA16BE, 2, false, true}};
 
+// The samples of an interleaved frame, 16-bit ones cut to 8 bits; nullptr for a frame of
+// another layout.
+const PackedLayout* packedSamples(PictureDecoder& d, const AVFrame* frame,
+                                  const unsigned char** data, size_t* step) {
+  for (const PackedLayout& layout : kPackedLayouts) {
+    if (frame->format != layout.format) continue;
+    const int samples = layout.channels * frame->width;
+    *data = layout.deep ? narrowed(d, frame, samples) : frame->data[0];
+    *step = layout.deep ? samples : static_cast<size_t>(frame->linesize[0]);
+    return &layout;
+  }
+  return nullptr;
+}
+
 bool frameToBgr(PictureDecoder& d, const AVFrame* frame, cv::Mat& bgr) {
   const int w = frame->width;
   const int h = frame->height;
-  for (const PackedLayout& layout : kPackedLayouts) {
-    if (frame->format != layout.format) continue;
-    const int samples = layout.channels * w;
-    if (layout.deep) {
-      packedToBgr(narrowed(d, frame, samples), samples, w, h, layout.channels, layout.rgb, bgr);
-    } else {
-      packedToBgr(frame->data[0], static_cast<size_t>(frame->linesize[0]), w, h, layout.channels,
-                  layout.rgb, bgr);
-    }
+  const unsigned char* data = nullptr;
+  size_t step = 0;
+  if (const PackedLayout* layout = packedSamples(d, frame, &data, &step)) {
+    packedToBgr(data, step, w, h, layout->channels, layout->rgb, bgr);
     return true;
   }
   switch (frame->format) {
@@ -175,12 +184,10 @@ void packedToGrey(const unsigned char* data, size_t step, int width, int height,
 bool frameToGrey(PictureDecoder& d, const AVFrame* frame, cv::Mat& grey) {
   const int w = frame->width;
   const int h = frame->height;
-  for (const PackedLayout& layout : kPackedLayouts) {
-    if (frame->format != layout.format) continue;
-    const int samples = layout.channels * w;
-    const unsigned char* data = layout.deep ? narrowed(d, frame, samples) : frame->data[0];
-    const size_t step = layout.deep ? samples : static_cast<size_t>(frame->linesize[0]);
-    packedToGrey(data, step, w, h, layout.channels, layout.rgb, grey);
+  const unsigned char* data = nullptr;
+  size_t step = 0;
+  if (const PackedLayout* layout = packedSamples(d, frame, &data, &step)) {
+    packedToGrey(data, step, w, h, layout->channels, layout->rgb, grey);
     return true;
   }
   switch (frame->format) {
