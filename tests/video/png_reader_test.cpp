@@ -113,27 +113,6 @@ TEST(PngReader, GivesTheImageLibrarysPixels) {
   }
 }
 
-// Layouts the video decoder reads instead.
-TEST(PngReader, LeavesOtherLayoutsAlone) {
-  ScratchDir dir;
-  const cv::Mat colour = mixedPicture({64, 48});
-  cv::Mat deep, grey;
-  colour.convertTo(deep, CV_16UC3, 257.0);
-  cv::cvtColor(colour, grey, cv::COLOR_BGR2GRAY);
-  ASSERT_TRUE(cv::imwrite(dir / "deep.png", deep));
-  ASSERT_TRUE(cv::imwrite(dir / "bilevel.png", grey, {cv::IMWRITE_PNG_BILEVEL, 1}));
-  ASSERT_TRUE(cv::imwrite(dir / "plain.png", colour));
-  const std::string plain = dir / "plain.png";
-  ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -i '" + plain + "' -pix_fmt pal8 '" +
-                         (dir / "pal8.png") + "'")
-                            .c_str()),
-            0);
-  for (const char* name : {"deep.png", "bilevel.png", "pal8.png"}) {
-    PngPixels pixels;
-    EXPECT_FALSE(read(bytesOf(readFile(dir / name)), pixels)) << name;
-  }
-}
-
 // Cut short, any byte changed, or claims of a huge picture: false, never a crash or a read
 // outside the file.
 TEST(PngReader, DamagedFilesFail) {
