@@ -13,14 +13,16 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "app/matching_stage.h"
 #include "bench_util.h"
-#include "grad_dist.h"
+#include "features/grad_dist.h"
 #include "lecture_scene.h"
-#include "matching_stage.h"
-#include "original_library.h"
-#include "presentation_settings.h"
-#include "results_xml.h"
-#include "video_source.h"
+#include "matching/original_library.h"
+#include "results/results_xml.h"
+#include "screen/presentation_settings.h"
+#include "video/video_source.h"
+
+using namespace slidetrack;
 
 namespace fs = std::filesystem;
 

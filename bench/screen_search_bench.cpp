@@ -12,9 +12,11 @@
 #include <opencv2/imgproc.hpp>
 
 #include "bench_util.h"
-#include "board_detector.h"
-#include "presentation_localize.h"
-#include "video_source.h"
+#include "screen/board_detector.h"
+#include "screen/presentation_localize.h"
+#include "video/video_source.h"
+
+using namespace slidetrack;
 
 namespace {
 

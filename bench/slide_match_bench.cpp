@@ -12,13 +12,15 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "grad_dist.h"
+#include "features/grad_dist.h"
 #include "lecture_scene.h"
-#include "original_library.h"
-#include "picture_file.h"
-#include "presentation_settings.h"
-#include "slide_list.h"
-#include "slide_matcher.h"
+#include "matching/original_library.h"
+#include "matching/slide_matcher.h"
+#include "results/slide_list.h"
+#include "screen/presentation_settings.h"
+#include "video/picture_file.h"
+
+using namespace slidetrack;
 
 namespace {
 

@@ -8,8 +8,10 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "slide_detector.h"
-#include "temporal_mode.h"
+#include "slides/slide_detector.h"
+#include "slides/temporal_mode.h"
+
+using namespace slidetrack;
 
 namespace {
 

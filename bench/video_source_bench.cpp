@@ -12,7 +12,9 @@
 #include <string>
 
 #include "lecture_scene.h"
-#include "video_source.h"
+#include "video/video_source.h"
+
+using namespace slidetrack;
 
 namespace {
 

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "video_source.h"
+#include "video/video_source.h"
+
+using namespace slidetrack;
 
 int main(int argc, char** argv) {
   if (argc < 2) {

@@ -1,15 +1,20 @@
 # One static library per subsystem folder, built from every source in it.
+# Headers are included by their folder under src/ ("video/video_source.h"); INCLUDE_DIR
+# names another root, for libraries outside src/.
 function(slidetrack_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "INCLUDE_DIR" "DEPS;PRIVATE_DEPS" ${ARGN})
+  if(NOT ARG_INCLUDE_DIR)
+    set(ARG_INCLUDE_DIR ${PROJECT_SOURCE_DIR}/src)
+  endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   list(FILTER sources EXCLUDE REGEX ".*/(main|.*_test)\\.cpp$")
   if(sources)
     add_library(${name} STATIC ${sources})
-    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+    target_include_directories(${name} PUBLIC ${ARG_INCLUDE_DIR})
     target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
   else()
     add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${CMAKE_CURRENT_SOURCE_DIR})
+    target_include_directories(${name} INTERFACE ${ARG_INCLUDE_DIR})
     target_link_libraries(${name} INTERFACE ${ARG_DEPS})
   endif()
 endfunction()
@@ -45,7 +50,7 @@ function(slidetrack_runtime_module name consumer prefix)
   set_target_properties(${name} PROPERTIES
     PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/src/app)
   add_dependencies(${consumer} ${name})
-  target_include_directories(${consumer} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
   target_compile_definitions(${consumer} PRIVATE
     ${prefix}_NAME="$<TARGET_FILE_NAME:${name}>"
     ${prefix}_BUILT="$<TARGET_FILE:${name}>")

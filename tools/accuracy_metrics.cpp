@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <tuple>
 
-#include "results_xml.h"
+#include "results/results_xml.h"
+
+using namespace slidetrack;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ground_truth.h"
-#include "slide_list.h"
+#include "results/slide_list.h"
 
 // The picture a frame index shows, counted from 0: index k >= 1 is the k-th picture the
 // decoder delivers, index 0 the first.
@@ -40,7 +40,7 @@ struct Evaluation {
 // Pictures at which the shown slide differs from the previous picture's.
 std::vector<int> trueChangePictures(const std::vector<TruthFrame>& truth);
 // The picture at each record's start, for every record after the first.
-std::vector<int> reportedChangePictures(const SlideList& results);
+std::vector<int> reportedChangePictures(const slidetrack::SlideList& results);
 
 // Pairs reported with true change times one to one, greedily: the closest pair first,
 // only pairs at most tolerance apart. No changes on either side scores 1.
@@ -49,7 +49,7 @@ ChangeScore scoreChanges(const std::vector<double>& trueTimes,
 
 // Frames 0, step, 2 step, ... of the truth; each belongs to the last record starting at or
 // before it, which must be matched (through idToSlide) to the slide its picture shows.
-MatchScore scoreMatches(const SlideList& results, const std::map<int, int>& idToSlide,
+MatchScore scoreMatches(const slidetrack::SlideList& results, const std::map<int, int>& idToSlide,
                         const std::vector<TruthFrame>& truth, int frameStep);
 
 // Per corner, the distance to the nearer of the projected area's and the screen frame's

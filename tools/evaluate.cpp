@@ -7,6 +7,8 @@
 
 #include "accuracy_metrics.h"
 
+using namespace slidetrack;
+
 namespace fs = std::filesystem;
 
 namespace {

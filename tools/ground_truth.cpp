@@ -8,7 +8,9 @@
 #include <regex>
 #include <sstream>
 
-#include "results_xml.h"
+#include "results/results_xml.h"
+
+using namespace slidetrack;
 
 namespace {
 

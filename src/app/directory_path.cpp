@@ -1,10 +1,12 @@
-#include "directory_path.h"
+#include "app/directory_path.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
+
+namespace slidetrack {
 
 namespace {
 
@@ -65,3 +67,5 @@ int directoryPathCreate(const std::string& givenPath) {
   if (current >= 0 && current != AT_FDCWD) close(current);
   return result;
 }
+
+}  // namespace slidetrack

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace slidetrack {
+
 // Creates every missing directory along path ("/" and "\" both separate components;
 // empty components are skipped; "." and ".." are followed, never created). A path that
 // starts with a separator is taken from the file-system root, otherwise from the
@@ -11,3 +13,5 @@
 // (no drive letters here), a component that exists as a file or cannot be created.
 // Directories created before a failure remain.
 int directoryPathCreate(const std::string& path);
+
+}  // namespace slidetrack

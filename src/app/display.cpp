@@ -1,4 +1,4 @@
-#include "display.h"
+#include "app/display.h"
 
 #include <netdb.h>
 #include <sys/socket.h>
@@ -11,8 +11,10 @@
 #include <mutex>
 #include <string>
 
-#include "runtime_module.h"
-#include "window_calls.h"
+#include "app/windows/window_calls.h"
+#include "results/runtime_module.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -118,3 +120,5 @@ void Display::close(const std::string& window) {
 void Display::closeAll() {
   if (enabled_) windowCalls()->closeAll();
 }
+
+}  // namespace slidetrack

@@ -7,6 +7,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 constexpr int kKeyEsc = 27;
 constexpr int kKeySpace = 32;
 
@@ -29,3 +31,5 @@ class Display {
  private:
   bool enabled_;
 };
+
+}  // namespace slidetrack

@@ -1,12 +1,14 @@
-#include "interval_stage.h"
+#include "app/interval_stage.h"
 
 #include <cerrno>
 #include <cstdio>
 
-#include "directory_path.h"
-#include "image_files.h"
-#include "presentation_settings.h"
-#include "results_xml.h"
+#include "app/directory_path.h"
+#include "results/image_files.h"
+#include "results/results_xml.h"
+#include "screen/presentation_settings.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -90,3 +92,5 @@ bool intervalStageFinish(IntervalStage& stage) {
   errno = 0;
   return slidesSaveToXmlNode(stage.list.get(), stage.outputXml) == 1;
 }
+
+}  // namespace slidetrack

@@ -8,8 +8,10 @@
 
 #include <opencv2/core.hpp>
 
-#include "slide_detector.h"
-#include "slide_list.h"
+#include "results/slide_list.h"
+#include "slides/slide_detector.h"
+
+namespace slidetrack {
 
 struct PresentationSettings;
 
@@ -46,3 +48,5 @@ const cv::Mat& intervalStageSlideImage(IntervalStage& stage);
 // Closes the open record at the last processed frame, saves its picture and the file.
 // False when that last write of the results file failed (errno tells why, when known).
 bool intervalStageFinish(IntervalStage& stage);
+
+}  // namespace slidetrack

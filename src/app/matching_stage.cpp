@@ -1,15 +1,17 @@
-#include "matching_stage.h"
+#include "app/matching_stage.h"
 
 #include <cstdio>
 
 #include <opencv2/imgproc.hpp>
 
-#include "display.h"
-#include "interval_stage.h"
-#include "original_library.h"
-#include "presentation_settings.h"
-#include "results_xml.h"
-#include "slide_matcher.h"
+#include "app/display.h"
+#include "app/interval_stage.h"
+#include "matching/original_library.h"
+#include "matching/slide_matcher.h"
+#include "results/results_xml.h"
+#include "screen/presentation_settings.h"
+
+namespace slidetrack {
 
 bool matchingEnabled(const MatchingStage& stage) { return stage.library != nullptr; }
 
@@ -110,3 +112,5 @@ cv::Mat matchingStageDisplayImage(const MatchingStage& stage, const IntervalStag
              cv::INTER_AREA);
   return shown;
 }
+
+}  // namespace slidetrack

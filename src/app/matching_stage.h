@@ -7,9 +7,11 @@
 
 #include <opencv2/core.hpp>
 
-#include "grad_dist.h"
-#include "original_library.h"
-#include "slide_list.h"
+#include "features/grad_dist.h"
+#include "matching/original_library.h"
+#include "results/slide_list.h"
+
+namespace slidetrack {
 
 struct PresentationSettings;
 struct IntervalStage;
@@ -47,3 +49,5 @@ void matchingStageProcess(MatchingStage& stage, IntervalStage& intervals, int t,
 // frame decided no match or the picture cannot be loaded.
 cv::Mat matchingStageDisplayImage(const MatchingStage& stage, const IntervalStage& intervals,
                                   const PresentationSettings& settings);
+
+}  // namespace slidetrack

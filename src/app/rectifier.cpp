@@ -1,11 +1,13 @@
-#include "rectifier.h"
+#include "app/rectifier.h"
 
 #include <algorithm>
 #include <climits>
 
 #include <opencv2/imgproc.hpp>
 
-#include "rectifier_gather.h"
+#include "app/rectifier_gather.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -103,3 +105,5 @@ void rectifierApply(Rectifier& r, const cv::Mat& frameBgra, cv::Mat& screenBgr) 
     gatherBgrRow(frameBgra.data, r.offsets.data() + static_cast<size_t>(y) * width,
                  screenBgr.ptr<std::uint8_t>(y), width);
 }
+
+}  // namespace slidetrack

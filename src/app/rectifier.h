@@ -7,6 +7,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 struct Rectifier {
   cv::Mat sourceOf;    // per screen pixel the frame pixel it shows, or (-1, -1) outside
   cv::Mat screenBgra;  // work image of the library's lookup (processors without AVX2)
@@ -22,3 +24,5 @@ struct Rectifier {
 void rectifierInit(Rectifier& r, const cv::Mat& perspective, cv::Size frame, cv::Size screen);
 // frameBgra: the 4-channel frame; screenBgr receives the rectified screen.
 void rectifierApply(Rectifier& r, const cv::Mat& frameBgra, cv::Mat& screenBgr);
+
+}  // namespace slidetrack

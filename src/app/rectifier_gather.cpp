@@ -1,8 +1,10 @@
-#include "rectifier_gather.h"
+#include "app/rectifier_gather.h"
 
 #include <immintrin.h>
 
 #include <cstring>
+
+namespace slidetrack {
 
 bool gatherAvailable() {
   static const bool available = __builtin_cpu_supports("avx2");
@@ -35,3 +37,5 @@ __attribute__((target("avx2"))) void gatherBgrRow(const std::uint8_t* frame,
       out[0] = out[1] = out[2] = 0;
   }
 }
+
+}  // namespace slidetrack

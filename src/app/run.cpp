@@ -1,4 +1,4 @@
-#include "run.h"
+#include "app/run.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,12 +10,14 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "display.h"
-#include "interval_stage.h"
-#include "matching_stage.h"
-#include "presentation_settings.h"
-#include "rectifier.h"
-#include "video_source.h"
+#include "app/display.h"
+#include "app/interval_stage.h"
+#include "app/matching_stage.h"
+#include "app/rectifier.h"
+#include "screen/presentation_settings.h"
+#include "video/video_source.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -215,3 +217,5 @@ int runMain(const RunOptions& options) {
     return e.code == kStatusUsage ? kExitUsage : kExitFailure;
   }
 }
+
+}  // namespace slidetrack

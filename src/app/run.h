@@ -2,7 +2,9 @@
 // One run of slidetrack over a video: the whole order of work from the options to the
 // released objects.
 
-#include "run_options.h"
+#include "app/run_options.h"
+
+namespace slidetrack {
 
 // Exit statuses of a run.
 constexpr int kExitOk = 0;
@@ -15,3 +17,5 @@ int slidetrackRun(const RunOptions& options);
 
 // Runs and maps every failure to one line on standard error and an exit status.
 int runMain(const RunOptions& options);
+
+}  // namespace slidetrack

@@ -1,4 +1,6 @@
-#include "run_options.h"
+#include "app/run_options.h"
+
+namespace slidetrack {
 
 const char* const kUsageText =
     "program -i input_video [-o output.xml] [-c config.xml] [-p images_path] [-s "
@@ -32,3 +34,5 @@ RunOptions parseRunOptions(const std::vector<std::string>& args) {
   }
   return options;
 }
+
+}  // namespace slidetrack

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace slidetrack {
+
 struct RunOptions {
   std::optional<std::string> inputVideo;       // "-i", required
   std::string outputXml;                       // "-o", default inputVideo + ".xml"
@@ -19,3 +21,5 @@ struct RunOptions {
 RunOptions parseRunOptions(const std::vector<std::string>& args);
 
 extern const char* const kUsageText;
+
+}  // namespace slidetrack

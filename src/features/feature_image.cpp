@@ -1,8 +1,10 @@
 #include <opencv2/imgproc.hpp>
 
-#include "grad_dist.h"
-#include "presentation_settings.h"
-#include "sampled_smoothing.h"
+#include "features/grad_dist.h"
+#include "features/sampled_smoothing.h"
+#include "screen/presentation_settings.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -63,3 +65,5 @@ cv::Mat& featureImagePrepareKeepingSource(const cv::Mat& source, cv::Mat& target
                                           const PresentationSettings& settings) {
   return prepare(source, nullptr, target, settings);
 }
+
+}  // namespace slidetrack

@@ -1,9 +1,11 @@
-#include "gaussian_window.h"
+#include "features/gaussian_window.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include <opencv2/imgproc.hpp>
+
+namespace slidetrack {
 
 std::unique_ptr<GaussianWindowWeight> gaussianWindowWeightCreate(int size) {
   size = std::max(size, 1);
@@ -25,3 +27,5 @@ std::unique_ptr<GaussianWindowWeight> gaussianWindowWeightCreate(int size) {
   weight->profile.assign(line.begin<float>(), line.end<float>());
   return weight;
 }
+
+}  // namespace slidetrack

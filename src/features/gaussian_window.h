@@ -3,8 +3,12 @@
 
 #include <memory>
 
-#include "grad_dist.h"
+#include "features/grad_dist.h"
+
+namespace slidetrack {
 
 // A size x size bell: the response of a Gaussian of sigma size / (8 sqrt 2) to a unit
 // impulse at (size/2, size/2). Sizes below 1 are taken as 1.
 std::unique_ptr<GaussianWindowWeight> gaussianWindowWeightCreate(int size);
+
+}  // namespace slidetrack

@@ -1,14 +1,16 @@
-#include "grad_dist.h"
+#include "features/grad_dist.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 
-#include "gaussian_window.h"
-#include "gradient_pyramid.h"
-#include "window_grid.h"
-#include "window_histogram.h"
+#include "features/gaussian_window.h"
+#include "features/gradient_pyramid.h"
+#include "features/window_grid.h"
+#include "features/window_histogram.h"
+
+namespace slidetrack {
 
 std::unique_ptr<GradDistExtractor> zorGllfGradDistCreate() {
   return std::make_unique<GradDistExtractor>();
@@ -160,3 +162,5 @@ cv::Mat* zorGllfGradDistExtract(GradDistExtractor* extractor, const cv::Mat& ima
 }
 
 void zorGllfGradDistRelease(std::unique_ptr<GradDistExtractor>& extractor) { extractor.reset(); }
+
+}  // namespace slidetrack

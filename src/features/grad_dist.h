@@ -8,6 +8,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 struct PresentationSettings;
 
 struct GaussianWindowWeight {
@@ -58,3 +60,5 @@ cv::Mat& featureImagePrepare(cv::Mat& source, cv::Mat& target,
 // this is the cheaper call: only the pixels the decimation keeps are smoothed.
 cv::Mat& featureImagePrepareKeepingSource(const cv::Mat& source, cv::Mat& target,
                                           const PresentationSettings& settings);
+
+}  // namespace slidetrack

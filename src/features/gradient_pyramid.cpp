@@ -1,6 +1,8 @@
-#include "gradient_pyramid.h"
+#include "features/gradient_pyramid.h"
 
 #include <opencv2/imgproc.hpp>
+
+namespace slidetrack {
 
 namespace {
 
@@ -46,3 +48,5 @@ GradientPyramid* gradientPyramidCompute(std::unique_ptr<GradientPyramid>& pyrami
   }
   return pyramid.get();
 }
+
+}  // namespace slidetrack

@@ -5,7 +5,9 @@
 
 #include <opencv2/core.hpp>
 
-#include "grad_dist.h"
+#include "features/grad_dist.h"
+
+namespace slidetrack {
 
 // Fills the pyramid for an 8-bit grey image. The pyramid is (re)made only when it is
 // missing, has another level count or was sized for another image; otherwise its
@@ -15,3 +17,5 @@ GradientPyramid* gradientPyramidCompute(std::unique_ptr<GradientPyramid>& pyrami
                                         const cv::Mat& image, int levelCount, int aperture);
 
 enum GradientSlot { kLevelImage = 0, kGradX, kGradY, kMagnitude, kAngle };
+
+}  // namespace slidetrack

@@ -1,4 +1,4 @@
-#include "sampled_smoothing.h"
+#include "features/sampled_smoothing.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,6 +6,8 @@
 
 #include <opencv2/core/softfloat.hpp>
 #include <opencv2/imgproc.hpp>
+
+namespace slidetrack {
 
 namespace {
 
@@ -173,3 +175,5 @@ bool smoothAndSampleGreyFixed(const cv::Mat& grey, cv::Mat& target, cv::Size ker
   if (!small(kernel.width) || !small(kernel.height)) return false;
   return smoothAndSample(grey, target, kernel.width, kernel.height, 0.0, 0.0);
 }
+
+}  // namespace slidetrack

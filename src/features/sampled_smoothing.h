@@ -4,6 +4,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 // Fills target (its size gives the decimation) with what cv::GaussianBlur (kernel sizes
 // derived from sx and sy, replicated borders) followed by cv::resize with INTER_NEAREST
 // gives for grey, bit for bit: the library smooths 8-bit images in exact fixed point, so
@@ -16,3 +18,5 @@ bool smoothAndSampleGrey(const cv::Mat& grey, cv::Mat& target, double sx, double
 // cv::GaussianBlur(grey, out, kernel, 0, 0, cv::BORDER_REPLICATE) then the decimation.
 // Odd kernel sizes 3 to 7 only; false otherwise.
 bool smoothAndSampleGreyFixed(const cv::Mat& grey, cv::Mat& target, cv::Size kernel);
+
+}  // namespace slidetrack

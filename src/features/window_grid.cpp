@@ -1,4 +1,4 @@
-#include "window_grid.h"
+#include "features/window_grid.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -8,6 +8,8 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+
+namespace slidetrack {
 #endif
 
 namespace {
@@ -207,3 +209,5 @@ void unitLengthRow(float* row, int n) {
   const float scale = static_cast<float>(norm > DBL_EPSILON ? 1.0 / norm : 0.0);
   for (i = 0; i < n; ++i) row[i] *= scale;
 }
+
+}  // namespace slidetrack

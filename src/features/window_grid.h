@@ -8,6 +8,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 // Largest bin count the bin image can hold.
 constexpr int kMaxGridBins = 256;
 
@@ -28,3 +30,5 @@ void levelWindowHistograms(const cv::Mat& magnitude, const cv::Mat& bins,
 // norm summed in double in groups of four, the factor 1 / norm applied as a float, and
 // a row of norm up to DBL_EPSILON set to zero.
 void unitLengthRow(float* row, int n);
+
+}  // namespace slidetrack

@@ -1,4 +1,6 @@
-#include "window_histogram.h"
+#include "features/window_histogram.h"
+
+namespace slidetrack {
 
 bool windowOrientationHistogram(const cv::Mat& magnitude, const cv::Mat& angle,
                                 const cv::Rect& window, cv::Mat& row, const cv::Mat* mask,
@@ -43,3 +45,5 @@ bool windowOrientationHistogram(const cv::Mat& magnitude, const cv::Mat& angle,
   cv::normalize(row, row, 1.0, 0.0, cv::NORM_L2);
   return true;
 }
+
+}  // namespace slidetrack

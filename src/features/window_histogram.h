@@ -3,6 +3,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 // Adds every pixel's weight (magnitude, times mask when given) of the window into bin
 // trunc(angle * binCount / 361) of row (1 x binCount CV_32FC1, expected zeroed), then
 // scales the row to unit length. A window that does not lie strictly inside the image
@@ -11,3 +13,5 @@
 bool windowOrientationHistogram(const cv::Mat& magnitude, const cv::Mat& angle,
                                 const cv::Rect& window, cv::Mat& row, const cv::Mat* mask,
                                 cv::Mat* scratch);
+
+}  // namespace slidetrack

@@ -1,15 +1,17 @@
-#include "original_library.h"
+#include "matching/original_library.h"
 
 #include <filesystem>
 #include <system_error>
 
 #include <opencv2/imgproc.hpp>
 
-#include "grad_dist.h"
-#include "image_files.h"
-#include "picture_file.h"
-#include "presentation_settings.h"
-#include "slide_list.h"
+#include "features/grad_dist.h"
+#include "results/image_files.h"
+#include "results/slide_list.h"
+#include "screen/presentation_settings.h"
+#include "video/picture_file.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -100,3 +102,5 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
   originalLibraryArrangeByWindow(*library);
   return library;
 }
+
+}  // namespace slidetrack

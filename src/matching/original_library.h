@@ -8,6 +8,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 struct SlideList;
 struct GradDistExtractor;
 struct PresentationSettings;
@@ -52,3 +54,5 @@ cv::Mat originalPictureRead(const std::string& path, PictureDecoder* decoder = n
 cv::Mat originalPictureReadGrey(const std::string& path, PictureDecoder* decoder = nullptr);
 // Draws the progress picture: label followed by the percentage, bar up to fraction.
 cv::Mat progressWindowShow(const char* label, double fraction, int height, int width);
+
+}  // namespace slidetrack

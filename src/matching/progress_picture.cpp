@@ -4,7 +4,9 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "original_library.h"
+#include "matching/original_library.h"
+
+namespace slidetrack {
 
 cv::Mat progressWindowShow(const char* label, double fraction, int height, int width) {
   if (height < 1 || width < 1) return cv::Mat();
@@ -31,3 +33,5 @@ cv::Mat progressWindowShow(const char* label, double fraction, int height, int w
   cv::putText(picture, caption, origin, font, scale, cv::Scalar(250, 190, 190), 1, cv::LINE_AA);
   return picture;
 }
+
+}  // namespace slidetrack

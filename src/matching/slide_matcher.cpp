@@ -1,10 +1,12 @@
-#include "slide_matcher.h"
+#include "matching/slide_matcher.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "original_library.h"
+#include "matching/original_library.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -139,3 +141,5 @@ int slideMatchDecide(const cv::Mat& matchAccumulator, double limit, int* index, 
   if (ratio) *ratio = r;
   return r < limit ? 1 : 0;
 }
+
+}  // namespace slidetrack

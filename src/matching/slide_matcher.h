@@ -3,6 +3,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 struct OriginalSlideLibrary;
 
 // Fills voteRow (1 x N CV_32FC1, made on the first call) with the frame's votes; returns
@@ -14,3 +16,5 @@ int slideMatchScore(const OriginalSlideLibrary& library, const cv::Mat& frameFea
 // original has any vote (all zero, or no originals) the result is no match with index 0
 // and ratio 1.0, so callers always get a valid index and a printable ratio.
 int slideMatchDecide(const cv::Mat& matchAccumulator, double limit, int* index, double* ratio);
+
+}  // namespace slidetrack

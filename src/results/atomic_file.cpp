@@ -1,4 +1,4 @@
-#include "atomic_file.h"
+#include "results/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdlib>
 #include <random>
+
+namespace slidetrack {
 
 namespace {
 
@@ -88,3 +90,5 @@ bool replaceFileWithText(const std::string& path, const std::string& text) {
     return true;
   });
 }
+
+}  // namespace slidetrack

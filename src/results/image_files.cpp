@@ -1,10 +1,12 @@
-#include "image_files.h"
+#include "results/image_files.h"
 
 #include <cstdio>
 #include <mutex>
 
-#include "image_codecs.h"
-#include "runtime_module.h"
+#include "results/codecs/image_codecs.h"
+#include "results/runtime_module.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -47,3 +49,5 @@ cv::Mat imageFileRead(const std::string& path) {
 bool imageFileWrite(const std::string& path, const cv::Mat& image) {
   return codecs().write && codecs().write(path.c_str(), &image);
 }
+
+}  // namespace slidetrack

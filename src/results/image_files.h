@@ -8,8 +8,12 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 // The picture in 8-bit BGR, or an empty matrix when the file cannot be read or decoded.
 cv::Mat imageFileRead(const std::string& path);
 
 // Writes image in the format its extension names; false when it could not be written.
 bool imageFileWrite(const std::string& path, const cv::Mat& image);
+
+}  // namespace slidetrack

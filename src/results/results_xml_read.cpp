@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "results_xml.h"
-#include "xml_handles.h"
+#include "results/results_xml.h"
+#include "results/xml_handles.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -111,3 +113,5 @@ std::unique_ptr<SlideList> slidesLoadFromXml(std::unique_ptr<SlideList> list, co
     if (isElement(child, "slide")) readSlide(child, *list, nextId);
   return list;
 }
+
+}  // namespace slidetrack

@@ -8,9 +8,11 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "atomic_file.h"
-#include "results_xml.h"
-#include "xml_handles.h"
+#include "results/atomic_file.h"
+#include "results/results_xml.h"
+#include "results/xml_handles.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -92,3 +94,5 @@ int slidesSaveToXmlNode(const SlideList* list, const std::string& path) {
   }
   return 1;
 }
+
+}  // namespace slidetrack

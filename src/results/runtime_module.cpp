@@ -1,10 +1,12 @@
-#include "runtime_module.h"
+#include "results/runtime_module.h"
 
 #include <dlfcn.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+
+namespace slidetrack {
 
 namespace {
 
@@ -37,3 +39,5 @@ void* runtimeModuleLoad(const std::string& fileName, const std::string& builtPat
 void* runtimeModuleSymbol(void* module, const char* name) {
   return module ? dlsym(module, name) : nullptr;
 }
+
+}  // namespace slidetrack

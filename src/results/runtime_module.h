@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace slidetrack {
+
 // Loads fileName from beside the running program, else from builtPath (where the build put
 // it, for tests and benchmarks linked elsewhere). The module stays loaded until the
 // process ends. On failure, one line naming `what` and the cause goes to standard error
@@ -13,3 +15,5 @@ void* runtimeModuleLoad(const std::string& fileName, const std::string& builtPat
 
 // The entry point `name` of a loaded module, or nullptr.
 void* runtimeModuleSymbol(void* module, const char* name);
+
+}  // namespace slidetrack

@@ -1,4 +1,6 @@
-#include "slide_list.h"
+#include "results/slide_list.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -34,3 +36,5 @@ std::optional<std::string> concatStrings(const std::optional<std::string>& first
   if (!second) return first;
   return *first + *second;
 }
+
+}  // namespace slidetrack

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace slidetrack {
+
 // One slide interval. A path is std::nullopt when the record has none; an empty text
 // is a path too (pictures then go to the working directory under their bare names).
 struct SlideRecord {
@@ -37,3 +39,5 @@ SlideRecord slideRecordMake(int id, const char* path, int start, int end, double
 // Joins two texts. Both missing: std::nullopt; one missing: the other one.
 std::optional<std::string> concatStrings(const std::optional<std::string>& first,
                                          const std::optional<std::string>& second);
+
+}  // namespace slidetrack

@@ -1,8 +1,10 @@
-#include "xml_handles.h"
+#include "results/xml_handles.h"
 
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlmemory.h>
+
+namespace slidetrack {
 
 void XmlDocDeleter::operator()(_xmlDoc* doc) const { xmlFreeDoc(doc); }
 
@@ -21,3 +23,5 @@ QuietXmlErrors::QuietXmlErrors() : handler_(xmlGenericError), context_(xmlGeneri
 }
 
 QuietXmlErrors::~QuietXmlErrors() { xmlSetGenericErrorFunc(context_, handler_); }
+
+}  // namespace slidetrack

@@ -7,6 +7,8 @@
 struct _xmlDoc;
 struct _xmlNode;
 
+namespace slidetrack {
+
 struct XmlDocDeleter {
   void operator()(_xmlDoc* doc) const;
 };
@@ -38,3 +40,5 @@ class QuietXmlErrors {
   void (*handler_)(void*, const char*, ...);
   void* context_;
 };
+
+}  // namespace slidetrack

@@ -1,4 +1,4 @@
-#include "board_detector.h"
+#include "screen/board_detector.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,7 +6,9 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "hough_accumulator.h"
+#include "screen/hough_accumulator.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -299,3 +301,5 @@ int intersectLines(const HoughLine& l1, const HoughLine& l2, cv::Point2f* point)
   *point = cv::Point2f(x, y);
   return 0;
 }
+
+}  // namespace slidetrack

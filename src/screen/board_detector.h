@@ -6,7 +6,9 @@
 
 #include <opencv2/core.hpp>
 
-#include "hough_accumulator.h"
+#include "screen/hough_accumulator.h"
+
+namespace slidetrack {
 
 // Returns the edge support in [0, 1] of the quadrilateral found (corners TL, TR, BR, BL),
 // or 0 with four zero corners when none was found.
@@ -120,3 +122,5 @@ void boardWalkSide(cv::Point a, cv::Point b, Visit&& visit) {
     }
   }
 }
+
+}  // namespace slidetrack

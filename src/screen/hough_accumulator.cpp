@@ -1,4 +1,4 @@
-#include "hough_accumulator.h"
+#include "screen/hough_accumulator.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,6 +6,8 @@
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+
+namespace slidetrack {
 #endif
 
 namespace {
@@ -242,3 +244,5 @@ int32_t houghExtractPeakWith(HoughAccumulator& acc, HoughRowPeaks& peaks, double
   reportPeak(acc, r, a, rho, angle);
   return best;
 }
+
+}  // namespace slidetrack

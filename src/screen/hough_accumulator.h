@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace slidetrack {
+
 struct HoughAccumulator {
   std::vector<float> sinTable;  // sin(a * pi / angleBins)
   std::vector<float> cosTable;  // cos(a * pi / angleBins)
@@ -47,3 +49,5 @@ void houghRowPeaksBuild(const HoughAccumulator& acc, HoughRowPeaks& peaks);
 // peaks of another angle count are built first).
 int32_t houghExtractPeakWith(HoughAccumulator& acc, HoughRowPeaks& peaks, double* rho,
                              double* angle);
+
+}  // namespace slidetrack

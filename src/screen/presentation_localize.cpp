@@ -1,4 +1,4 @@
-#include "presentation_localize.h"
+#include "screen/presentation_localize.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,8 +6,10 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "board_detector.h"
-#include "video_source.h"
+#include "screen/board_detector.h"
+#include "video/video_source.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -121,3 +123,5 @@ cv::Mat presentationLocalize(VideoSource* video, int presentDetCount, int boardD
       },
       viewer);
 }
+
+}  // namespace slidetrack

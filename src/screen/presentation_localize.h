@@ -5,7 +5,9 @@
 
 #include <opencv2/core.hpp>
 
-#include "presentation_settings.h"
+#include "screen/presentation_settings.h"
+
+namespace slidetrack {
 
 struct VideoSource;
 
@@ -30,3 +32,5 @@ float localizeArea(const cv::Point2f corners[4]);
 
 // A candidate replaces the best when its score is at most 1 % lower and it is larger.
 bool localizeAccepts(float score, float area, float bestScore, float bestArea);
+
+}  // namespace slidetrack

@@ -1,4 +1,4 @@
-#include "presentation_settings.h"
+#include "screen/presentation_settings.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,9 +16,11 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "atomic_file.h"
-#include "presentation_localize.h"
-#include "video_source.h"
+#include "results/atomic_file.h"
+#include "screen/presentation_localize.h"
+#include "video/video_source.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -269,3 +271,5 @@ std::unique_ptr<PresentationSettings> presentationSettingsLoad(
 void presentationSettingsRelease(std::unique_ptr<PresentationSettings>& settings) {
   settings.reset();
 }
+
+}  // namespace slidetrack

@@ -7,6 +7,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 struct VideoSource;
 
 struct PresentationSettings {
@@ -45,3 +47,5 @@ void presentationSettingsRelease(std::unique_ptr<PresentationSettings>& settings
 
 // The map from corners (TL, TR, BR, BL) to the presentWidth x presentHeight rectangle.
 cv::Mat perspectiveFromCorners(const cv::Mat& boardPoints, int presentWidth, int presentHeight);
+
+}  // namespace slidetrack

@@ -2,8 +2,10 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "sampled_smoothing.h"
-#include "slide_detector_steps.h"
+#include "features/sampled_smoothing.h"
+#include "slides/slide_detector_steps.h"
+
+namespace slidetrack {
 
 void edgeMagnitude(cv::Mat& dst, const cv::Mat& src, int aperture, cv::Mat* dx, cv::Mat* dy) {
   cv::Mat ownDx, ownDy;
@@ -65,3 +67,5 @@ int slideDetWindowLength(const SlideChangeDetector& detector) {
   const int n = detector.pos - detector.slideStart;
   return n > 0 ? n : n + detector.slideDiffBuff;
 }
+
+}  // namespace slidetrack

@@ -1,9 +1,11 @@
-#include "slide_detector.h"
+#include "slides/slide_detector.h"
 
 #include <opencv2/imgproc.hpp>
 
-#include "slide_detector_steps.h"
-#include "temporal_mode.h"
+#include "slides/slide_detector_steps.h"
+#include "slides/temporal_mode.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -110,3 +112,5 @@ void slideDetRelease(std::unique_ptr<SlideChangeDetector>& detector) {
   slideDetReset(detector.get(), nullptr);
   detector.reset();
 }
+
+}  // namespace slidetrack

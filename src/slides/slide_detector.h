@@ -7,6 +7,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 struct SlideChangeDetector {
   std::vector<cv::Mat> frames;  // ring of the last processed frames (full size, BGR)
   std::vector<cv::Mat> edges;   // ring of their edge maps, slot k belongs to frames[k]
@@ -46,3 +48,5 @@ const cv::Mat& slideDetSlideImage(SlideChangeDetector* detector);
 // not 8-bit BGR also leaves the detector empty and gives -1.
 int slideDetReset(SlideChangeDetector* detector, const cv::Mat* frame);
 void slideDetRelease(std::unique_ptr<SlideChangeDetector>& detector);
+
+}  // namespace slidetrack

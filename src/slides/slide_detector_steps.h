@@ -3,7 +3,9 @@
 
 #include <opencv2/core.hpp>
 
-#include "slide_detector.h"
+#include "slides/slide_detector.h"
+
+namespace slidetrack {
 
 // Edge map of the frame into detector->edges[detector->pos]: grey, 5x5 Gaussian, nearest
 // resize to the edge map size, edge magnitude, one 3x3 dilation.
@@ -25,3 +27,5 @@ bool slideDetIsChange(const ChangeMeasure& measure);
 // Length of the current slide's window: slots slideStart .. pos-1, the whole ring when
 // pos has come round to slideStart.
 int slideDetWindowLength(const SlideChangeDetector& detector);
+
+}  // namespace slidetrack

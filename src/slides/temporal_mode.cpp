@@ -1,9 +1,11 @@
-#include "temporal_mode.h"
+#include "slides/temporal_mode.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+
+namespace slidetrack {
 
 namespace {
 
@@ -119,3 +121,5 @@ void temporalMode(const std::vector<cv::Mat>& ring, int ringLength, cv::Mat& dst
     modeRowHistogram(rows.data(), n, out, done, len, *counts);
   }
 }
+
+}  // namespace slidetrack

@@ -6,6 +6,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 // dst <- for every element (row, column, channel) the value that occurs most often in
 // ring slots first, first+1, ..., first+count-1 (modulo ringLength); on a tie the higher
 // value. dst takes the size and type of the ring's matrices and is zero when count <= 0.
@@ -13,3 +15,5 @@
 // of one size and type; otherwise dst is left zero.
 void temporalMode(const std::vector<cv::Mat>& ring, int ringLength, cv::Mat& dst, int first,
                   int count);
+
+}  // namespace slidetrack

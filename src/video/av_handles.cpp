@@ -1,4 +1,4 @@
-#include "av_handles.h"
+#include "video/av_handles.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -8,6 +8,8 @@ extern "C" {
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
 }
+
+namespace slidetrack {
 
 void FormatContextCloser::operator()(AVFormatContext* context) const {
   avformat_close_input(&context);
@@ -30,3 +32,5 @@ std::string avErrorText(int code) {
   if (av_strerror(code, text, sizeof text) < 0) return "error " + std::to_string(code);
   return text;
 }
+
+}  // namespace slidetrack

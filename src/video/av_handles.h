@@ -12,6 +12,8 @@ struct AVPacket;
 struct SwsContext;
 struct AVBufferRef;
 
+namespace slidetrack {
+
 struct FormatContextCloser {
   void operator()(AVFormatContext* context) const;
 };
@@ -51,3 +53,5 @@ std::string avErrorText(int code);
       return failValue;                                                      \
     }                                                                        \
   } while (0)
+
+}  // namespace slidetrack

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "video_decoder.h"
+#include "video/video_decoder.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -10,6 +10,8 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 #include <libswscale/swscale.h>
 }
+
+namespace slidetrack {
 
 namespace {
 
@@ -112,3 +114,5 @@ bool decoderConvert(VideoDecoder& d, cv::Mat& image) {
   ++d.stats.partialConversions;
   return true;
 }
+
+}  // namespace slidetrack

@@ -1,6 +1,8 @@
-#include "inflate.h"
+#include "video/inflate.h"
 
 #include <cstring>
+
+namespace slidetrack {
 
 namespace {
 
@@ -275,3 +277,5 @@ bool zlibInflate(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
   }
   return target.at == target.end;
 }
+
+}  // namespace slidetrack

@@ -1,7 +1,9 @@
-#include "jpeg_colour.h"
+#include "video/jpeg_colour.h"
 
 #include <algorithm>
 #include <vector>
+
+namespace slidetrack {
 
 namespace {
 
@@ -84,3 +86,5 @@ __attribute__((target_clones("avx2", "default"))) void jpegPlanesToBgr(
     cv::merge(rows, 3, out);
   }
 }
+
+}  // namespace slidetrack

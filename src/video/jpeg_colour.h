@@ -8,7 +8,11 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 // planes and strides of Y, Cb, Cr; chroma halved across when halfWidth, down when
 // halfHeight (down alone is not a layout handled here). Fills bgr, width x height.
 void jpegPlanesToBgr(const std::uint8_t* const planes[3], const int strides[3], int width,
                      int height, bool halfWidth, bool halfHeight, cv::Mat& bgr);
+
+}  // namespace slidetrack

@@ -4,13 +4,15 @@
 
 #include <algorithm>
 
-#include "video_decoder.h"
+#include "video/video_decoder.h"
 
 extern "C" {
 #include <libavutil/buffer.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
 }
+
+namespace slidetrack {
 
 namespace {
 
@@ -110,3 +112,5 @@ bool keptAllOnTheWay(const VideoDecoder& d, int64_t target) {
   const int64_t onTheWay = (target - d.lastPosition) / k.step + 1;
   return k.used + static_cast<size_t>(onTheWay) * pictureBytes(d) <= k.budget;
 }
+
+}  // namespace slidetrack

@@ -1,4 +1,4 @@
-#include "picture_file.h"
+#include "video/picture_file.h"
 
 #include <climits>
 #include <cstdint>
@@ -10,13 +10,15 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "jpeg_colour.h"
+#include "video/jpeg_colour.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/dict.h>
 #include <libavutil/log.h>
 }
+
+namespace slidetrack {
 
 namespace {
 
@@ -263,3 +265,5 @@ bool pictureDecoderRead(PictureDecoder& d, const std::string& path, cv::Mat& bgr
 bool pictureDecoderReadGrey(PictureDecoder& d, const std::string& path, cv::Mat& grey) {
   return readPicture(d, path, grey, true);
 }
+
+}  // namespace slidetrack

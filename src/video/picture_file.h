@@ -9,8 +9,10 @@
 
 #include <opencv2/core.hpp>
 
-#include "av_handles.h"
-#include "png_reader.h"
+#include "video/av_handles.h"
+#include "video/png_reader.h"
+
+namespace slidetrack {
 
 // The decoders of one run of pictures, kept from picture to picture: their frame buffers
 // are pooled, so same-sized pictures touch no fresh memory.
@@ -36,3 +38,5 @@ bool pictureDecoderRead(PictureDecoder& decoder, const std::string& path, cv::Ma
 // library's grey read of a JPEG gives, and any other picture by the grey weights of its
 // BGR pixels, bit for bit. Half the work of the BGR read and a conversion for a JPEG.
 bool pictureDecoderReadGrey(PictureDecoder& decoder, const std::string& path, cv::Mat& grey);
+
+}  // namespace slidetrack

@@ -1,4 +1,4 @@
-#include "png_reader.h"
+#include "video/png_reader.h"
 
 #include <array>
 #include <cstring>
@@ -7,7 +7,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "inflate.h"
+#include "video/inflate.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -193,3 +195,5 @@ bool pngReadPixels(const std::uint8_t* file, std::size_t size, std::vector<std::
   pixels.channels = channels;
   return true;
 }
+
+}  // namespace slidetrack

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace slidetrack {
+
 struct PngPixels {
   int width = 0;
   int height = 0;
@@ -18,3 +20,5 @@ struct PngPixels {
 // pixels' rows are reused from call to call.
 bool pngReadPixels(const std::uint8_t* file, std::size_t size, std::vector<std::uint8_t>& scratch,
                    PngPixels& pixels);
+
+}  // namespace slidetrack

@@ -1,4 +1,4 @@
-#include "video_decoder.h"
+#include "video/video_decoder.h"
 
 #include <algorithm>
 
@@ -6,6 +6,8 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
+
+namespace slidetrack {
 
 namespace {
 
@@ -244,3 +246,5 @@ bool decoderSeekPosition(VideoDecoder& d, int64_t target) {
   d.endBound = std::min(d.endBound, target);
   return false;
 }
+
+}  // namespace slidetrack

@@ -10,9 +10,11 @@
 
 #include <opencv2/core.hpp>
 
-#include "av_handles.h"
-#include "video_source.h"
-#include "video_timing.h"
+#include "video/av_handles.h"
+#include "video/video_source.h"
+#include "video/video_timing.h"
+
+namespace slidetrack {
 
 // Pictures of a later pass's frames (indices 0, step, 2 x step...) decoded on the way
 // to other frames. They are collected while the source stays open and handed out by the
@@ -87,3 +89,5 @@ bool keptAllOnTheWay(const VideoDecoder& decoder, int64_t target);
 
 // Converts the current picture into a BGRA image of the decoder's size.
 bool decoderConvert(VideoDecoder& decoder, cv::Mat& image);
+
+}  // namespace slidetrack

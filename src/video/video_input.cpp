@@ -2,13 +2,15 @@
 
 #include <climits>
 
-#include "video_decoder.h"
+#include "video/video_decoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
 }
+
+namespace slidetrack {
 
 namespace {
 
@@ -98,3 +100,5 @@ int decoderFrameCount(const VideoDecoder& d) {
   if (frames > 0) return frames > INT_MAX ? INT_MAX : static_cast<int>(frames);
   return kUnknownFrameCount;
 }
+
+}  // namespace slidetrack

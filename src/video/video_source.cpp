@@ -1,9 +1,11 @@
-#include "video_source.h"
+#include "video/video_source.h"
 
 #include <cstdio>
 #include <new>
 
-#include "video_decoder.h"
+#include "video/video_decoder.h"
+
+namespace slidetrack {
 
 VideoSource::VideoSource() = default;
 // The decoder goes first: it points at the kept pictures.
@@ -102,3 +104,5 @@ VideoSourceStats videoSourceStats(const VideoSource* source) {
 std::string videoSourceLastError(const VideoSource* source) {
   return source && source->decoder ? source->decoder->lastError : std::string();
 }
+
+}  // namespace slidetrack

@@ -8,6 +8,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 struct VideoDecoder;  // FFmpeg state, defined in the implementation
 struct KeptPictures;
 
@@ -68,3 +70,5 @@ void videoSourceRelease(std::unique_ptr<VideoSource>& source);
 VideoSourceStats videoSourceStats(const VideoSource* source);
 // The last library error met (e.g. why an open failed), or empty.
 std::string videoSourceLastError(const VideoSource* source);
+
+}  // namespace slidetrack

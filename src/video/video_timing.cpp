@@ -1,7 +1,9 @@
-#include "video_timing.h"
+#include "video/video_timing.h"
 
 #include <climits>
 #include <cmath>
+
+namespace slidetrack {
 
 FrameTimeBase correctFrameTimeBase(FrameTimeBase base) {
   if (base.num == 1 && base.den > 1000) base.num = 1000;
@@ -52,3 +54,5 @@ int64_t timestampOfPicture(int64_t picture, int64_t firstTimestamp, int streamBa
   return firstTimestamp +
          static_cast<int64_t>(std::floor(seconds * streamBaseDen / streamBaseNum + 0.5L));
 }
+
+}  // namespace slidetrack

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace slidetrack {
+
 // Seconds per frame as num / den.
 struct FrameTimeBase {
   int num = 0;
@@ -33,3 +35,5 @@ int64_t pictureNumberAt(int64_t timestamp, int64_t firstTimestamp, int streamBas
                         int streamBaseDen, FrameTimeBase base);
 int64_t timestampOfPicture(int64_t picture, int64_t firstTimestamp, int streamBaseNum,
                            int streamBaseDen, FrameTimeBase base);
+
+}  // namespace slidetrack

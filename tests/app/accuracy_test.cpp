@@ -7,6 +7,8 @@
 #include "lecture_scene.h"
 #include "run_harness.h"
 
+using namespace slidetrack;
+
 namespace {
 
 SlideList recordsStartingAt(const std::vector<int>& starts) {

@@ -1,4 +1,4 @@
-#include "directory_path.h"
+#include "app/directory_path.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+using namespace slidetrack;
 
 namespace fs = std::filesystem;
 

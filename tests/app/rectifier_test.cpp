@@ -1,10 +1,12 @@
-#include "rectifier.h"
+#include "app/rectifier.h"
 
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
 
-#include "presentation_settings.h"
+#include "screen/presentation_settings.h"
+
+using namespace slidetrack;
 
 namespace {
 

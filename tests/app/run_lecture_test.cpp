@@ -7,8 +7,10 @@
 #include <opencv2/imgproc.hpp>
 
 #include "lecture_scene.h"
-#include "results_xml.h"
+#include "results/results_xml.h"
 #include "run_harness.h"
+
+using namespace slidetrack;
 
 namespace {
 

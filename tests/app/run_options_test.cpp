@@ -1,6 +1,8 @@
-#include "run_options.h"
+#include "app/run_options.h"
 
 #include <gtest/gtest.h>
+
+using namespace slidetrack;
 
 namespace {
 

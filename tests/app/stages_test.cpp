@@ -5,13 +5,15 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "display.h"
-#include "interval_stage.h"
+#include "app/display.h"
+#include "app/interval_stage.h"
+#include "app/matching_stage.h"
 #include "lecture_scene.h"
-#include "matching_stage.h"
-#include "presentation_settings.h"
-#include "results_xml.h"
+#include "results/results_xml.h"
 #include "run_harness.h"
+#include "screen/presentation_settings.h"
+
+using namespace slidetrack;
 
 namespace {
 

@@ -8,10 +8,12 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "grad_dist.h"
-#include "gradient_pyramid.h"
+#include "features/grad_dist.h"
+#include "features/gradient_pyramid.h"
 #include "lecture_scene.h"
-#include "presentation_settings.h"
+#include "screen/presentation_settings.h"
+
+using namespace slidetrack;
 
 namespace {
 

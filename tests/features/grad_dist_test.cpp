@@ -8,10 +8,12 @@
 
 #include <opencv2/core.hpp>
 
-#include "gaussian_window.h"
-#include "grad_dist.h"
-#include "gradient_pyramid.h"
-#include "window_histogram.h"
+#include "features/gaussian_window.h"
+#include "features/grad_dist.h"
+#include "features/gradient_pyramid.h"
+#include "features/window_histogram.h"
+
+using namespace slidetrack;
 
 namespace {
 

@@ -7,12 +7,14 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "grad_dist.h"
+#include "features/grad_dist.h"
 #include "lecture_scene.h"
-#include "original_library.h"
-#include "presentation_settings.h"
+#include "matching/original_library.h"
+#include "results/slide_list.h"
 #include "scratch.h"
-#include "slide_list.h"
+#include "screen/presentation_settings.h"
+
+using namespace slidetrack;
 
 namespace {
 

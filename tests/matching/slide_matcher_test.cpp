@@ -7,8 +7,10 @@
 
 #include <opencv2/core.hpp>
 
-#include "original_library.h"
-#include "slide_matcher.h"
+#include "matching/original_library.h"
+#include "matching/slide_matcher.h"
+
+using namespace slidetrack;
 
 namespace {
 

@@ -10,8 +10,10 @@
 #include <csignal>
 #include <cstdio>
 
-#include "results_xml.h"
+#include "results/results_xml.h"
 #include "scratch.h"
+
+using namespace slidetrack;
 
 namespace {
 

@@ -1,6 +1,8 @@
-#include "slide_list.h"
+#include "results/slide_list.h"
 
 #include <gtest/gtest.h>
+
+using namespace slidetrack;
 
 using Text = std::optional<std::string>;
 

@@ -8,8 +8,10 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "board_detector.h"
-#include "hough_accumulator.h"
+#include "screen/board_detector.h"
+#include "screen/hough_accumulator.h"
+
+using namespace slidetrack;
 
 namespace {
 

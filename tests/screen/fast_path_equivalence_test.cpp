@@ -10,12 +10,14 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
-#include "board_detector.h"
 #include "clip_writer.h"
-#include "hough_accumulator.h"
-#include "presentation_localize.h"
 #include "scratch.h"
-#include "video_source.h"
+#include "screen/board_detector.h"
+#include "screen/hough_accumulator.h"
+#include "screen/presentation_localize.h"
+#include "video/video_source.h"
+
+using namespace slidetrack;
 
 namespace {
 

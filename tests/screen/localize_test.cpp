@@ -12,9 +12,11 @@
 
 #include "clip_writer.h"
 #include "lecture_scene.h"
-#include "presentation_localize.h"
 #include "scratch.h"
-#include "video_source.h"
+#include "screen/presentation_localize.h"
+#include "video/video_source.h"
+
+using namespace slidetrack;
 
 namespace {
 

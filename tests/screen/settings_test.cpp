@@ -10,9 +10,11 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
-#include "presentation_settings.h"
 #include "scratch.h"
-#include "video_source.h"
+#include "screen/presentation_settings.h"
+#include "video/video_source.h"
+
+using namespace slidetrack;
 
 namespace {
 

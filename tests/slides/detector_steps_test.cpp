@@ -9,8 +9,10 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "slide_detector_steps.h"
-#include "temporal_mode.h"
+#include "slides/slide_detector_steps.h"
+#include "slides/temporal_mode.h"
+
+using namespace slidetrack;
 
 namespace {
 

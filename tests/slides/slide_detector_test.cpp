@@ -1,4 +1,4 @@
-#include "slide_detector.h"
+#include "slides/slide_detector.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,9 @@
 #include <opencv2/imgproc.hpp>
 
 #include "lecture_scene.h"
-#include "slide_detector_steps.h"
+#include "slides/slide_detector_steps.h"
+
+using namespace slidetrack;
 
 namespace {
 

@@ -9,8 +9,10 @@
 #include <opencv2/imgproc.hpp>
 
 #include "lecture_scene.h"
-#include "picture_file.h"
 #include "scratch.h"
+#include "video/picture_file.h"
+
+using namespace slidetrack;
 
 namespace {
 

@@ -10,10 +10,12 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "inflate.h"
 #include "lecture_scene.h"
-#include "png_reader.h"
 #include "scratch.h"
+#include "video/inflate.h"
+#include "video/png_reader.h"
+
+using namespace slidetrack;
 
 namespace {
 

@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include "frame_code.h"
-#include "video_source.h"
+#include "video/video_source.h"
+
+using namespace slidetrack;
 
 namespace {
 

@@ -1,6 +1,8 @@
-#include "video_timing.h"
+#include "video/video_timing.h"
 
 #include <gtest/gtest.h>
+
+using namespace slidetrack;
 
 namespace {
 

@@ -3,6 +3,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 extern "C" {
 struct WindowCalls {
   void (*open)(const char* window);
@@ -16,3 +18,5 @@ using WindowCallsGet = bool (*)(WindowCalls* calls);
 }
 
 #define SLIDETRACK_WINDOW_CALLS "slidetrackWindowCalls"
+
+}  // namespace slidetrack

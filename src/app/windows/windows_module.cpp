@@ -3,7 +3,9 @@
 
 #include <opencv2/highgui.hpp>
 
-#include "window_calls.h"
+#include "app/windows/window_calls.h"
+
+namespace slidetrack {
 
 namespace {
 
@@ -45,3 +47,5 @@ extern "C" __attribute__((visibility("default"))) bool slidetrackWindowCalls(Win
   *calls = {openWindow, showImage, waitForKey, closeWindow, closeAllWindows};
   return true;
 }
+
+}  // namespace slidetrack

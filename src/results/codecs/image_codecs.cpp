@@ -1,9 +1,11 @@
 // The only code that touches OpenCV's image codecs; built as a module of its own and
 // loaded when a picture is first read or written.
 
-#include "image_codecs.h"
+#include "results/codecs/image_codecs.h"
 
 #include <opencv2/imgcodecs.hpp>
+
+namespace slidetrack {
 
 extern "C" {
 
@@ -29,3 +31,5 @@ __attribute__((visibility("default"))) bool slidetrackImageWrite(const char* pat
   }
 }
 }
+
+}  // namespace slidetrack

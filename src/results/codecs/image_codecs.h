@@ -3,6 +3,8 @@
 
 #include <opencv2/core.hpp>
 
+namespace slidetrack {
+
 extern "C" {
 // Fills image with the BGR picture of path; false, image untouched, when unreadable.
 using ImageCodecsRead = bool (*)(const char* path, cv::Mat* image);
@@ -12,3 +14,5 @@ using ImageCodecsWrite = bool (*)(const char* path, const cv::Mat* image);
 
 #define SLIDETRACK_IMAGE_READ "slidetrackImageRead"
 #define SLIDETRACK_IMAGE_WRITE "slidetrackImageWrite"
+
+}  // namespace slidetrack
