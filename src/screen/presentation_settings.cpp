@@ -16,8 +16,10 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "common/error.h"
 #include "results/atomic_file.h"
 #include "screen/presentation_localize.h"
+#include "screen/screen_search.h"
 #include "video/video_source.h"
 
 namespace slidetrack {
@@ -87,6 +89,18 @@ void readReal(const cv::FileNode& section, const char* key, float* field, WrongK
   }
 }
 
+void readString(const cv::FileNode& section, const char* key, std::string* field,
+                WrongKinds& wrong) {
+  cv::FileNode node = keyOf(section, key);
+  if (node.empty()) return;
+  if (node.isString())
+    *field = node.string();
+  else {
+    *field = "";
+    wrong.emplace_back(key, "an empty text");
+  }
+}
+
 // Anything but a 1x4 two-channel float matrix of finite numbers counts as no corners, so the
 // search runs again rather than rectifying with garbage.
 cv::Mat readBoardPoints(const cv::FileNode& node) {
@@ -117,6 +131,8 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, cv::Mat* b
   readInt(presentation, "boardDetHigh", &s.boardDetHigh, w);
   readInt(presentation, "presentDetCount", &s.presentDetCount, w);
   *boardPoints = readBoardPoints(keyOf(presentation, "boardPoints"));
+  readString(presentation, "boardChoice", &s.screenSearch.boardChoice, w);
+  readInt(presentation, "boardMinContrast", &s.screenSearch.boardMinContrast, w);
 
   cv::FileNode slides = sectionOf(fs, "SlideDetection");
   readInt(slides, "slideFrameStep", &s.slideFrameStep, w);
@@ -195,6 +211,8 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "boardDetLow" << s.boardDetLow << "boardDetHigh" << s.boardDetHigh;
   fs << "presentDetCount" << s.presentDetCount;
   if (!boardPoints.empty()) fs << "boardPoints" << boardPoints;
+  fs << "boardChoice" << s.screenSearch.boardChoice;
+  fs << "boardMinContrast" << s.screenSearch.boardMinContrast;
   fs << "}";
   fs << "SlideDetection"
      << "{";
@@ -252,12 +270,21 @@ std::unique_ptr<PresentationSettings> presentationSettingsLoad(
     if (error) *error = "Cannot read configuration file '" + path + "': " + cause;
     return nullptr;
   }
+  try {
+    settings->screenSearch.check(path);
+  } catch (const Error& e) {
+    if (error) *error = e.what();
+    return nullptr;
+  }
   if (boardPoints.empty() && video && videoSourceIsOpen(video)) {
     // The run then visits every slideFrameStep-th frame of the same file: the ones the
     // search decodes on its way are kept for it.
     videoSourceKeepFrames(video, settings->slideFrameStep);
-    boardPoints = presentationLocalize(video, settings->presentDetCount, settings->boardDetLow,
-                                       settings->boardDetHigh, viewer);
+    if (settings->screenSearch.plain())
+      boardPoints = presentationLocalize(video, settings->presentDetCount, settings->boardDetLow,
+                                         settings->boardDetHigh, viewer);
+    else
+      boardPoints = screenSearch(video, settings->presentDetCount, settings->screenSearch, viewer);
   }
   // An unwritable file costs only the saved corners; the run still needs the matrix.
   writeConfiguration(path, *settings, boardPoints);

@@ -7,29 +7,32 @@
 
 #include <opencv2/core.hpp>
 
+#include "screen/screen_search_options.h"
+
 namespace slidetrack {
 
 struct VideoSource;
 
 struct PresentationSettings {
-  int presentWidth = 640;         // width of the rectified screen image
-  int presentHeight = 480;        // height of the rectified screen image
-  int boardDetLow = 120;          // first-pass low edge threshold of the board detector
-  int boardDetHigh = 150;         // first-pass high edge threshold of the board detector
-  int presentDetCount = 10;       // sample frames searched for the screen
-  cv::Mat perspectiveMatrix;      // 3x3 CV_32FC1 frame -> screen; empty when no corners known
-  int slideFrameStep = 25;        // frames between processed frames
-  int slideDiffBuff = 10;         // frames in the slide change detector's ring
-  int slideDetWidth = 160;        // columns of the detector's edge maps
-  int slideDetHeight = 120;       // rows of the detector's edge maps
-  float slideDiffThresh = 0.01f;  // stored by the detector, not used in its decision
-  float slideDistrThresh = 0.3f;  // stored by the detector, not used in its decision
-  float locWndOverlap = 0.3f;     // overlap of neighbouring feature windows
-  int locWndSize = 31;            // side of a feature window in pixels
-  int localWidth = 320;           // width of the feature image
-  int localHeight = 240;          // height of the feature image
-  float matchLimit = 0.5f;        // runner-up / best vote ratio below which a match is decided
-  int gradBinSize = 8;            // orientation bins of a local feature
+  int presentWidth = 640;            // width of the rectified screen image
+  int presentHeight = 480;           // height of the rectified screen image
+  int boardDetLow = 120;             // first-pass low edge threshold of the board detector
+  int boardDetHigh = 150;            // first-pass high edge threshold of the board detector
+  int presentDetCount = 10;          // sample frames searched for the screen
+  cv::Mat perspectiveMatrix;         // 3x3 CV_32FC1 frame -> screen; empty when no corners known
+  int slideFrameStep = 25;           // frames between processed frames
+  int slideDiffBuff = 10;            // frames in the slide change detector's ring
+  int slideDetWidth = 160;           // columns of the detector's edge maps
+  int slideDetHeight = 120;          // rows of the detector's edge maps
+  float slideDiffThresh = 0.01f;     // stored by the detector, not used in its decision
+  float slideDistrThresh = 0.3f;     // stored by the detector, not used in its decision
+  float locWndOverlap = 0.3f;        // overlap of neighbouring feature windows
+  int locWndSize = 31;               // side of a feature window in pixels
+  int localWidth = 320;              // width of the feature image
+  int localHeight = 240;             // height of the feature image
+  float matchLimit = 0.5f;           // runner-up / best vote ratio below which a match is decided
+  int gradBinSize = 8;               // orientation bins of a local feature
+  ScreenSearchOptions screenSearch;  // how the search decides between candidate screens
 };
 
 // Shows a localisation sample (BGR frame with the best quadrilateral so far) and returns

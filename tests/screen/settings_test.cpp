@@ -19,10 +19,11 @@ using namespace slidetrack;
 namespace {
 
 const std::vector<std::string> kWriteOrder = {
-    "Presentation",    "presentWidth",    "presentHeight",    "boardDetLow",   "boardDetHigh",
-    "presentDetCount", "SlideDetection",  "slideFrameStep",   "slideDetWidth", "slideDetHeight",
-    "slideDiffBuff",   "slideDiffThresh", "slideDistrThresh", "LocalFeatures", "locWndOverlap",
-    "locWndSize",      "gradBinSize",     "localWidth",       "localHeight",   "matchLimit"};
+    "Presentation",    "presentWidth",   "presentHeight",    "boardDetLow",     "boardDetHigh",
+    "presentDetCount", "boardChoice",    "boardMinContrast", "SlideDetection",  "slideFrameStep",
+    "slideDetWidth",   "slideDetHeight", "slideDiffBuff",    "slideDiffThresh", "slideDistrThresh",
+    "LocalFeatures",   "locWndOverlap",  "locWndSize",       "gradBinSize",     "localWidth",
+    "localHeight",     "matchLimit"};
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
@@ -188,6 +189,30 @@ TEST_F(SettingsTest, UnparsableFileIsLeftUntouched) {
   path_ = dir_.path;  // a directory is not a configuration file either
   EXPECT_FALSE(load());
   EXPECT_NE(error_, "");
+}
+
+TEST_F(SettingsTest, ScreenChoiceKeysAreCheckedBeforeTheSearch) {
+  write(
+      storage("<Presentation><boardChoice>plain</boardChoice>"
+              "<boardMinContrast>20</boardMinContrast></Presentation>"));
+  auto s = load();
+  ASSERT_TRUE(s);
+  EXPECT_TRUE(s->screenSearch.plain());
+  EXPECT_EQ(s->screenSearch.boardMinContrast, 20);
+  EXPECT_NE(readFile(path_).find("<boardChoice>plain</boardChoice>"), std::string::npos);
+
+  const struct {
+    std::string body, key;
+  } bad[] = {{"<boardChoice>best</boardChoice>", "boardChoice"},
+             {"<boardMinContrast>0</boardMinContrast>", "boardMinContrast"}};
+  for (const auto& b : bad) {
+    const std::string text = storage("<Presentation>" + b.body + "</Presentation>");
+    write(text);
+    EXPECT_FALSE(load());
+    EXPECT_NE(error_.find(path_), std::string::npos) << error_;
+    EXPECT_NE(error_.find(b.key), std::string::npos) << error_;
+    EXPECT_EQ(readFile(path_), text);  // the user's file is left as it was
+  }
 }
 
 TEST_F(SettingsTest, UnwritableFileStillGivesTheMatrix) {
