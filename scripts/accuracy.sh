@@ -83,7 +83,7 @@ lecture() {
     for name in conference lecture tug; do
       [[ "$expanded" == *"@$name"* ]] && expanded=${expanded//@$name/${decks[$name]}}
     done
-    rm -rf "$dir"
+    rm -rf "$dir" && mkdir -p "$cache/lectures"
     # shellcheck disable=SC2086 # the options are words
     nice "$make_lecture" --out "$dir" $expanded >"$dir.gen.log" 2>&1 ||
       { cat "$dir.gen.log" >&2; return 1; }
