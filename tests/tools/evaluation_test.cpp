@@ -7,6 +7,8 @@
 #include "accuracy_metrics.h"
 #include "speaker_share.h"
 
+using namespace slidetrack;
+
 namespace {
 
 SlideList recordsStartingAt(const std::vector<int>& starts) {
