@@ -16,9 +16,9 @@
 #include "lecture_scene.h"
 #include "matching/original_library.h"
 #include "matching/slide_matcher.h"
+#include "pictures/picture_read.h"
 #include "results/slide_list.h"
 #include "screen/presentation_settings.h"
-#include "video/picture_file.h"
 
 using namespace slidetrack;
 
@@ -65,10 +65,9 @@ int main() {
   std::vector<cv::Mat> preparedAll(originals);
   double decodeMs = 0.0;
   double prepareMs = 0.0;
-  PictureDecoder decoder;
   for (int k = 0; k < originals; ++k) {
     start = cpuMilliseconds();
-    const cv::Mat image = originalPictureReadGrey(*list.slides[k].src, &decoder);
+    const cv::Mat image = pictureReadGrey(*list.slides[k].src);
     const double decoded = cpuMilliseconds();
     featureImagePrepareKeepingSource(image, prepared, settings);
     prepareMs += cpuMilliseconds() - decoded;

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "app/directory_path.h"
-#include "results/image_files.h"
+#include "pictures/jpeg_encode.h"
 #include "results/results_xml.h"
 #include "screen/presentation_settings.h"
 
@@ -20,7 +20,7 @@ std::string slidePictureName(int t) {
 
 // A picture that cannot be written is not reported: the run goes on regardless.
 void saveSlidePicture(const std::string& path, const cv::Mat& picture) {
-  if (!picture.empty()) imageFileWrite(path, picture);
+  if (!picture.empty()) slidePictureWrite(path, picture);
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 
 #include "app/display.h"
 #include "app/interval_stage.h"
+#include "common/error.h"
 #include "matching/original_library.h"
 #include "matching/slide_matcher.h"
+#include "pictures/picture_read.h"
 #include "results/results_xml.h"
 #include "screen/presentation_settings.h"
 
@@ -54,12 +56,13 @@ bool matchingStageLoad(MatchingStage& stage, const std::optional<std::string>& o
   if (aborted) return false;
   if (stage.library) {
     // Such an original can never be matched: the user should know before trusting the run.
-    for (int k : stage.library->unread) {
-      const SlideRecord& original = stage.originals->slides[k];
+    for (size_t i = 0; i < stage.library->unread.size(); ++i) {
+      const SlideRecord& original = stage.originals->slides[stage.library->unread[i]];
       std::fprintf(stderr,
-                   "Warning: the original slide '%s' listed in '%s' cannot be read; it takes "
-                   "no part in the matching.\n",
-                   original.src ? original.src->c_str() : "", originalsPath->c_str());
+                   "Warning: the original slide '%s' listed in '%s' cannot be read (%s); it "
+                   "takes no part in the matching.\n",
+                   original.src ? original.src->c_str() : "", originalsPath->c_str(),
+                   stage.library->unreadCauses[i].c_str());
     }
     display.open("Slide");
     stage.matchAccumulator = cv::Mat::zeros(1, stage.library->count, CV_32FC1);
@@ -105,8 +108,12 @@ cv::Mat matchingStageDisplayImage(const MatchingStage& stage, const IntervalStag
   if (!stage.matchDecided || !intervals.currentRecord || !intervals.currentRecord->match) return {};
   const SlideRecord* match = intervals.currentRecord->match;
   if (!match->src) return {};
-  cv::Mat original = originalPictureRead(*match->src);
-  if (original.empty()) return {};
+  cv::Mat original;
+  try {
+    original = pictureRead(*match->src);
+  } catch (const Error&) {
+    return {};  // read once already for its features; gone since, it is only not shown
+  }
   cv::Mat shown;
   cv::resize(original, shown, cv::Size(settings.presentWidth, settings.presentHeight), 0, 0,
              cv::INTER_AREA);

@@ -1,15 +1,12 @@
 #include "matching/original_library.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include <opencv2/imgproc.hpp>
 
+#include "common/error.h"
 #include "features/grad_dist.h"
-#include "results/image_files.h"
+#include "pictures/picture_read.h"
 #include "results/slide_list.h"
 #include "screen/presentation_settings.h"
-#include "video/picture_file.h"
 
 namespace slidetrack {
 
@@ -18,22 +15,6 @@ namespace {
 const int kEscape = 27;
 
 }  // namespace
-
-cv::Mat originalPictureRead(const std::string& path, PictureDecoder* decoder) {
-  PictureDecoder own;
-  cv::Mat picture;
-  if (pictureDecoderRead(decoder ? *decoder : own, path, picture)) return picture;
-  return imageFileRead(path);
-}
-
-cv::Mat originalPictureReadGrey(const std::string& path, PictureDecoder* decoder) {
-  PictureDecoder own;
-  cv::Mat picture;
-  if (pictureDecoderReadGrey(decoder ? *decoder : own, path, picture)) return picture;
-  picture = imageFileRead(path);
-  if (!picture.empty()) cv::cvtColor(picture, picture, cv::COLOR_BGR2GRAY);
-  return picture;
-}
 
 void originalLibraryArrangeByWindow(OriginalSlideLibrary& library) {
   const int count = library.count;
@@ -75,18 +56,20 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
   library->features = cv::Mat::zeros(count * featureCount, binCount, CV_32FC1);
 
   cv::Mat prepared;
-  PictureDecoder decoder;
   for (int k = 0; k < count; ++k) {
     const SlideRecord& record = originals->slides[k];
-    // Checked first so that a missing file passes without the image library's warning.
-    std::error_code error;
-    if (!record.src || !std::filesystem::is_regular_file(*record.src, error)) {
+    cv::Mat image;
+    try {
+      if (!record.src) throw Error(Error::Kind::kInput, "no src given");
+      image = pictureReadGrey(*record.src);
+    } catch (const Error& e) {
+      // The warning names the file itself; the cause is what follows the name.
+      std::string cause = e.what();
+      const std::string named = record.src ? "'" + *record.src + "': " : std::string();
+      if (!named.empty() && cause.compare(0, named.size(), named) == 0)
+        cause.erase(0, named.size());
       library->unread.push_back(k);
-      continue;
-    }
-    const cv::Mat image = originalPictureReadGrey(*record.src, &decoder);
-    if (image.empty()) {
-      library->unread.push_back(k);
+      library->unreadCauses.push_back(cause);
       continue;
     }
     featureImagePrepareKeepingSource(image, prepared, *settings);

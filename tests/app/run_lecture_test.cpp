@@ -96,8 +96,8 @@ TEST_F(RunLecture, EveryIntervalIsMatchedToTheSlideTrulyShown) {
   RunResult r = runSlidetrack(dir_, {"-i", "talk.mp4", "-s", "originals.xml", "-hide"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err,
-            "Warning: the original slide 'missing.png' listed in 'originals.xml' cannot be read; "
-            "it takes no part in the matching.\n");
+            "Warning: the original slide 'missing.png' listed in 'originals.xml' cannot be read "
+            "(No such file or directory); it takes no part in the matching.\n");
   EXPECT_NE(r.out.find("+SlideMatch["), std::string::npos);
   std::unique_ptr<SlideList> list = results();
   ASSERT_TRUE(list && list->originalsSrc);

@@ -1,4 +1,4 @@
-#include "results/runtime_module.h"
+#include "app/runtime_module.h"
 
 #include <dlfcn.h>
 
@@ -8,21 +8,18 @@
 
 namespace slidetrack {
 
-namespace {
-
-std::string besideExecutable(const std::string& fileName) {
+void* runtimeModuleLoad(const std::string& fileName, const std::string& what) {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  return (self.parent_path() / fileName).string();
-}
-
-}  // namespace
-
-void* runtimeModuleLoad(const std::string& fileName, const std::string& builtPath,
-                        const std::string& what) {
-  for (const std::string& path : {besideExecutable(fileName), builtPath}) {
-    if (path.empty() || !std::filesystem::exists(path)) continue;
+  if (error) {
+    std::fprintf(stderr, "Error: cannot load the %s: the program's own path is unknown\n",
+                 what.c_str());
+    return nullptr;
+  }
+  const std::filesystem::path bin = self.parent_path();
+  for (const std::filesystem::path& path :
+       {bin / fileName, (bin / SLIDETRACK_MODULE_DIR / fileName).lexically_normal()}) {
+    if (!std::filesystem::exists(path, error)) continue;
     // A module that is there but broken is reported, not quietly swapped for another.
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module) return module;
@@ -31,8 +28,8 @@ void* runtimeModuleLoad(const std::string& fileName, const std::string& builtPat
                  why ? why : "unknown error");
     return nullptr;
   }
-  std::fprintf(stderr, "Error: cannot load the %s: no %s beside the program\n", what.c_str(),
-               fileName.c_str());
+  std::fprintf(stderr, "Error: cannot load the %s: no %s beside the program or in %s\n",
+               what.c_str(), fileName.c_str(), (bin / SLIDETRACK_MODULE_DIR).c_str());
   return nullptr;
 }
 
