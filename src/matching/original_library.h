@@ -8,11 +8,12 @@
 
 #include <opencv2/core.hpp>
 
+#include "features/feature_options.h"
+
 namespace slidetrack {
 
 struct SlideList;
 struct GradDistExtractor;
-struct PresentationSettings;
 struct PictureDecoder;
 
 struct OriginalSlideLibrary {
@@ -42,7 +43,7 @@ using ProgressViewer = std::function<int(const cv::Mat&)>;
 // "Progress" window afterwards is the caller's.
 std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* originals,
                                                            GradDistExtractor* extractor,
-                                                           const PresentationSettings* settings,
+                                                           const FeatureOptions& options,
                                                            const ProgressViewer& viewer,
                                                            bool* aborted);
 // An original's picture in 8-bit BGR, empty when it cannot be read. PNG and JPEG files go
