@@ -6,7 +6,6 @@
 #include "features/grad_dist.h"
 #include "pictures/picture_read.h"
 #include "results/slide_list.h"
-#include "screen/presentation_settings.h"
 
 namespace slidetrack {
 
@@ -36,15 +35,15 @@ void originalLibraryArrangeByWindow(OriginalSlideLibrary& library) {
 
 std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* originals,
                                                            GradDistExtractor* extractor,
-                                                           const PresentationSettings* settings,
+                                                           const FeatureOptions& options,
                                                            const ProgressViewer& viewer,
                                                            bool* aborted) {
   if (aborted) *aborted = false;
-  if (!originals || !extractor || !settings) return nullptr;
+  if (!originals || !extractor) return nullptr;
   const int count = static_cast<int>(originals->slides.size());
   if (count <= 0) return nullptr;
   const int featureCount =
-      zorGllfGradDistGetSize(extractor, settings->localHeight, settings->localWidth, -1);
+      zorGllfGradDistGetSize(extractor, options.localHeight, options.localWidth, -1);
   const int binCount = zorGllfGradDistGetLength(extractor);
   if (featureCount <= 0 || binCount <= 0) return nullptr;
 
@@ -72,7 +71,7 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
       library->unreadCauses.push_back(cause);
       continue;
     }
-    featureImagePrepareKeepingSource(image, prepared, *settings);
+    featureImagePrepareKeepingSource(image, prepared, options);
     cv::Mat element = library->features.rowRange(k * featureCount, (k + 1) * featureCount);
     zorGllfGradDistExtract(extractor, prepared, &element);
 

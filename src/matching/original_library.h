@@ -8,11 +8,12 @@
 
 #include <opencv2/core.hpp>
 
+#include "features/feature_options.h"
+
 namespace slidetrack {
 
 struct SlideList;
 struct GradDistExtractor;
-struct PresentationSettings;
 
 struct OriginalSlideLibrary {
   // All originals in one continuous CV_32FC1 block: rows k*featureCount ..
@@ -42,7 +43,7 @@ using ProgressViewer = std::function<int(const cv::Mat&)>;
 // "Progress" window afterwards is the caller's.
 std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* originals,
                                                            GradDistExtractor* extractor,
-                                                           const PresentationSettings* settings,
+                                                           const FeatureOptions& options,
                                                            const ProgressViewer& viewer,
                                                            bool* aborted);
 // Draws the progress picture: label followed by the percentage, bar up to fraction.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 
 #include <opencv2/imgproc.hpp>
 
@@ -14,12 +13,6 @@ namespace slidetrack {
 namespace {
 
 constexpr int kEscape = 27;
-
-// The source is closed on every way out, found or not.
-struct CloseOnExit {
-  VideoSource* video;
-  ~CloseOnExit() { videoSourceClose(video); }
-};
 
 void drawQuadrilateral(cv::Mat& colour, const cv::Mat& corners) {
   const cv::Point2f* c = corners.ptr<cv::Point2f>();
@@ -73,15 +66,13 @@ bool localizeAccepts(float score, float area, float bestScore, float bestArea) {
 }
 
 cv::Mat presentationLocalizeWith(VideoSource* video, int presentDetCount,
-                                 const BoardDetector& detect, const SampleViewer& viewer) {
-  CloseOnExit closer{video};
+                                 const BoardDetector& detect, const SampleViewer& viewer,
+                                 const SampleListener& listener) {
   const int frameCount = video ? videoSourceFrameCount(video) : kUnknownFrameCount;
   float bestScore = 0.f, bestArea = 0.f;
   cv::Mat corners(1, 4, CV_32FC2, cv::Scalar::all(0));
   // The opening picture only sized the working images; each sample brings its own size,
   // so it is not converted here.
-
-  std::printf("Start presentation detection.\n");
   // Without a frame count the middle half of the video is unknown: nothing is sampled.
   int samples = frameCount >= 0 ? presentDetCount : 0;
   // More samples than frames in the middle half only take each frame again, right after
@@ -90,7 +81,7 @@ cv::Mat presentationLocalizeWith(VideoSource* video, int presentDetCount,
   cv::Mat colour, grey;
   for (int i = 0; i < samples; ++i) {
     const int position = localizeSamplePosition(frameCount, i, samples);
-    std::printf("Seek the video position: %d\n", position);
+    if (listener) listener(position);
     const cv::Mat* frame = videoSourceGetFrame(video, position);
     if (!frame || !toGrey(*frame, bool(viewer), colour, grey)) break;
 
@@ -106,22 +97,20 @@ cv::Mat presentationLocalizeWith(VideoSource* video, int presentDetCount,
     if (bestScore > 0.f && bestArea > 0.f) drawQuadrilateral(colour, corners);
     if (viewer(colour) == kEscape) break;
   }
-
-  std::printf("Presentation screen was %slocalized.\n", bestScore > 0.f ? "" : "NOT ");
-  std::fflush(stdout);
   return bestScore > 0.f ? corners : cv::Mat();
 }
 
-cv::Mat presentationLocalize(VideoSource* video, int presentDetCount, int boardDetLow,
-                             int boardDetHigh, const SampleViewer& viewer) {
+cv::Mat presentationLocalize(VideoSource* video, const ScreenSearchOptions& options,
+                             const SampleViewer& viewer, const SampleListener& listener) {
+  const int boardDetLow = options.boardDetLow, boardDetHigh = options.boardDetHigh;
   // All samples have the frame size: one working memory serves them all.
   BoardWorkspace work;
   return presentationLocalizeWith(
-      video, presentDetCount,
+      video, options.presentDetCount,
       [boardDetLow, boardDetHigh, &work](const cv::Mat& grey, cv::Point2f corners[4]) {
         return boardDetect(grey, corners, boardDetLow, boardDetHigh, work);
       },
-      viewer);
+      viewer, listener);
 }
 
 }  // namespace slidetrack

@@ -26,10 +26,7 @@ bool convertWhole(VideoDecoder& d, const AVFrame* picture, cv::Mat& image) {
                                       static_cast<AVPixelFormat>(picture->format), d.width,
                                       d.height, AV_PIX_FMT_BGRA, SWS_FAST_BILINEAR, nullptr,
                                       nullptr, nullptr));
-  if (!d.scaler) {
-    d.lastError = "sws_getCachedContext failed";
-    return false;
-  }
+  if (!d.scaler) return false;
   uint8_t* planes[4] = {image.data, nullptr, nullptr, nullptr};
   int strides[4] = {static_cast<int>(image.step), 0, 0, 0};
   sws_scale(d.scaler.get(), picture->data, picture->linesize, 0, picture->height, planes, strides);

@@ -69,10 +69,10 @@ struct VideoDecoder {
   int64_t endBound = INT64_MAX;  // no picture exists at this position or later
 
   VideoSourceStats stats;
-  std::string lastError;
 };
 
-bool decoderOpen(VideoDecoder& decoder, const std::string& path);
+// Opens path and decodes its first picture; an Error names the file and the cause.
+void decoderOpen(VideoDecoder& decoder, const std::string& path);
 int decoderFrameCount(const VideoDecoder& decoder);
 // Next picture in display order, whatever its position.
 bool decoderReadNext(VideoDecoder& decoder);

@@ -1,15 +1,17 @@
 #pragma once
-// Every tunable value of a run, read from and written back to the configuration file.
+// Every tunable value of a run, as the configuration file holds them, and the options of
+// each algorithm taken from them.
 
-#include <functional>
-#include <memory>
 #include <string>
 
 #include <opencv2/core.hpp>
 
-namespace slidetrack {
+#include "features/feature_options.h"
+#include "matching/matcher_options.h"
+#include "screen/screen_search_options.h"
+#include "slides/change_detector_options.h"
 
-struct VideoSource;
+namespace slidetrack {
 
 struct PresentationSettings {
   int presentWidth = 640;         // width of the rectified screen image
@@ -17,7 +19,7 @@ struct PresentationSettings {
   int boardDetLow = 120;          // first-pass low edge threshold of the board detector
   int boardDetHigh = 150;         // first-pass high edge threshold of the board detector
   int presentDetCount = 10;       // sample frames searched for the screen
-  cv::Mat perspectiveMatrix;      // 3x3 CV_32FC1 frame -> screen; empty when no corners known
+  cv::Mat boardPoints;            // 1x4 CV_32FC2 screen corners; empty when none known
   int slideFrameStep = 25;        // frames between processed frames
   int slideDiffBuff = 10;         // frames in the slide change detector's ring
   int slideDetWidth = 160;        // columns of the detector's edge maps
@@ -32,18 +34,14 @@ struct PresentationSettings {
   int gradBinSize = 8;            // orientation bins of a local feature
 };
 
-// Shows a localisation sample (BGR frame with the best quadrilateral so far) and returns
-// the key pressed within 10 ms, or -1. Empty when running without windows.
-using SampleViewer = std::function<int(const cv::Mat&)>;
+ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);
+ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s);
+FeatureOptions featureOptions(const PresentationSettings& s);
+MatcherOptions matcherOptions(const PresentationSettings& s);
 
-// Reads the configuration at path (defaults when missing), runs the screen search when no
-// corners are stored and video is open, writes the file back atomically and builds
-// perspectiveMatrix from known corners. Returns nullptr with error set when the file
-// exists but cannot be parsed (it is then left untouched).
-std::unique_ptr<PresentationSettings> presentationSettingsLoad(
-    std::unique_ptr<PresentationSettings> settings, const std::string& path, VideoSource* video,
-    const SampleViewer& viewer, std::string* error);
-void presentationSettingsRelease(std::unique_ptr<PresentationSettings>& settings);
+// Settings the run cannot work with end it before any frame is touched: an Error names
+// configFile and the first unusable key.
+void checkSettings(const PresentationSettings& s, const std::string& configFile);
 
 // The map from corners (TL, TR, BR, BL) to the presentWidth x presentHeight rectangle.
 cv::Mat perspectiveFromCorners(const cv::Mat& boardPoints, int presentWidth, int presentHeight);

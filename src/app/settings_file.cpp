@@ -1,24 +1,19 @@
-#include "screen/presentation_settings.h"
+#include "app/settings_file.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <opencv2/imgproc.hpp>
-
+#include "common/error.h"
 #include "results/atomic_file.h"
-#include "screen/presentation_localize.h"
-#include "video/video_source.h"
 
 namespace slidetrack {
 
@@ -108,15 +103,14 @@ cv::Mat readBoardPoints(const cv::FileNode& node) {
   return corners;
 }
 
-void readSettings(const cv::FileStorage& fs, PresentationSettings& s, cv::Mat* boardPoints,
-                  WrongKinds& w) {
+void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds& w) {
   cv::FileNode presentation = sectionOf(fs, "Presentation");
   readInt(presentation, "presentWidth", &s.presentWidth, w);
   readInt(presentation, "presentHeight", &s.presentHeight, w);
   readInt(presentation, "boardDetLow", &s.boardDetLow, w);
   readInt(presentation, "boardDetHigh", &s.boardDetHigh, w);
   readInt(presentation, "presentDetCount", &s.presentDetCount, w);
-  *boardPoints = readBoardPoints(keyOf(presentation, "boardPoints"));
+  s.boardPoints = readBoardPoints(keyOf(presentation, "boardPoints"));
 
   cv::FileNode slides = sectionOf(fs, "SlideDetection");
   readInt(slides, "slideFrameStep", &s.slideFrameStep, w);
@@ -144,49 +138,47 @@ std::string describe(const cv::Exception& e) {
   return cause;
 }
 
-// A missing or empty file gives the defaults. A file that is there but cannot be read or
-// parsed is an error, so that the rewrite does not replace the user's settings with defaults.
-bool readConfiguration(const std::string& path, PresentationSettings& s, cv::Mat* boardPoints,
-                       std::string* cause) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return true;
-    *cause = std::strerror(errno);
-    return false;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    *cause = "it is a directory";
-    return false;
-  }
-  if (S_ISREG(st.st_mode) && st.st_size == 0) return true;
-  // Checked first because the storage logs its own message for a file it cannot open.
-  if (FILE* probe = std::fopen(path.c_str(), "rb")) {
-    std::fclose(probe);
-  } else {
-    *cause = std::strerror(errno);
-    return false;
-  }
-  try {
-    cv::FileStorage fs(path, cv::FileStorage::READ);
-    if (!fs.isOpened()) {
-      *cause = "not a valid file storage";
-      return false;
-    }
-    WrongKinds wrong;
-    readSettings(fs, s, boardPoints, wrong);
-    // A typing slip would otherwise change the run without a word.
-    for (const auto& [key, value] : wrong)
-      std::fprintf(stderr, "Warning: '%s' in '%s' is not a number; it is read as %s.\n",
-                   key.c_str(), path.c_str(), value.c_str());
-  } catch (const cv::Exception& e) {
-    *cause = describe(e);
-    return false;
-  }
-  return true;
+[[noreturn]] void unreadable(const std::string& path, const std::string& cause) {
+  throw Error(Error::Kind::kSettings, "Cannot read configuration file '" + path + "': " + cause);
 }
 
-std::string formatSettings(const std::string& path, const PresentationSettings& s,
-                           const cv::Mat& boardPoints) {
+}  // namespace
+
+// A missing or empty file gives the defaults. A file that is there but cannot be read or
+// parsed is an error, so that the rewrite does not replace the user's settings with defaults.
+ConfigurationRead readConfiguration(const std::string& path) {
+  ConfigurationRead read;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return read;
+    unreadable(path, std::strerror(errno));
+  }
+  if (S_ISDIR(st.st_mode)) unreadable(path, "it is a directory");
+  if (S_ISREG(st.st_mode) && st.st_size == 0) return read;
+  // Checked first because the storage logs its own message for a file it cannot open.
+  if (FILE* probe = std::fopen(path.c_str(), "rb"))
+    std::fclose(probe);
+  else
+    unreadable(path, std::strerror(errno));
+  try {
+    cv::FileStorage fs(path, cv::FileStorage::READ);
+    if (!fs.isOpened()) unreadable(path, "not a valid file storage");
+    WrongKinds wrong;
+    readSettings(fs, read.settings, wrong);
+    // A typing slip would otherwise change the run without a word.
+    for (const auto& [key, value] : wrong)
+      read.warnings.push_back("'" + key + "' in '" + path + "' is not a number; it is read as " +
+                              value + ".");
+  } catch (const cv::Exception& e) {
+    unreadable(path, describe(e));
+  }
+  return read;
+}
+
+namespace {
+
+std::string formatSettings(const std::string& path, const PresentationSettings& s) {
+  const cv::Mat& boardPoints = s.boardPoints;
   // Written to memory; the target's name chooses the format, as it would for the file.
   cv::FileStorage fs(path, cv::FileStorage::WRITE | cv::FileStorage::MEMORY);
   fs << "Presentation"
@@ -212,64 +204,19 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   return fs.releaseAndGetString();
 }
 
-// Written beside the target and renamed over it, so the file is either the old one or the
-// complete new one, never a torn mix.
-bool writeConfiguration(const std::string& path, const PresentationSettings& s,
-                        const cv::Mat& boardPoints) {
-  try {
-    return replaceFileWithText(path, formatSettings(path, s, boardPoints));
-  } catch (const cv::Exception&) {
-    return false;
-  }
-}
-
 }  // namespace
 
-cv::Mat perspectiveFromCorners(const cv::Mat& boardPoints, int presentWidth, int presentHeight) {
-  if (boardPoints.type() != CV_32FC2 || boardPoints.total() != 4) return cv::Mat();
-  cv::Mat points = boardPoints.isContinuous() ? boardPoints : boardPoints.clone();
-  const cv::Point2f* c = points.ptr<cv::Point2f>();
-  const float w = static_cast<float>(presentWidth), h = static_cast<float>(presentHeight);
-  cv::Point2f from[4] = {c[0], c[1], c[2], c[3]};
-  cv::Point2f to[4] = {{0.f, 0.f}, {w, 0.f}, {w, h}, {0.f, h}};
-  cv::Mat matrix;
-  cv::getPerspectiveTransform(from, to).convertTo(matrix, CV_32FC1);
-  return matrix;
-}
-
-std::unique_ptr<PresentationSettings> presentationSettingsLoad(
-    std::unique_ptr<PresentationSettings> settings, const std::string& path, VideoSource* video,
-    const SampleViewer& viewer, std::string* error) {
-  if (error) error->clear();
-  if (path.empty()) return settings;
-  if (!settings) settings = std::make_unique<PresentationSettings>();
-  // Every field is taken from the file or from its default, never from the record passed in.
-  *settings = PresentationSettings();
-
-  cv::Mat boardPoints;
-  std::string cause;
-  if (!readConfiguration(path, *settings, &boardPoints, &cause)) {
-    if (error) *error = "Cannot read configuration file '" + path + "': " + cause;
-    return nullptr;
+// Written beside the target and renamed over it, so the file is either the old one or the
+// complete new one, never a torn mix.
+void writeConfiguration(const std::string& path, const PresentationSettings& s) {
+  std::string text;
+  try {
+    text = formatSettings(path, s);
+  } catch (const cv::Exception&) {
+    throw Error(Error::Kind::kOutput,
+                "Cannot save the configuration file '" + path + "': no format for its name.");
   }
-  if (boardPoints.empty() && video && videoSourceIsOpen(video)) {
-    // The run then visits every slideFrameStep-th frame of the same file: the ones the
-    // search decodes on its way are kept for it.
-    videoSourceKeepFrames(video, settings->slideFrameStep);
-    boardPoints = presentationLocalize(video, settings->presentDetCount, settings->boardDetLow,
-                                       settings->boardDetHigh, viewer);
-  }
-  // An unwritable file costs only the saved corners; the run still needs the matrix.
-  writeConfiguration(path, *settings, boardPoints);
-  if (!boardPoints.empty()) {
-    settings->perspectiveMatrix =
-        perspectiveFromCorners(boardPoints, settings->presentWidth, settings->presentHeight);
-  }
-  return settings;
-}
-
-void presentationSettingsRelease(std::unique_ptr<PresentationSettings>& settings) {
-  settings.reset();
+  replaceFileWithText(path, "the configuration file", text);
 }
 
 }  // namespace slidetrack

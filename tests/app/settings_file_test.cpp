@@ -1,4 +1,5 @@
-// Configuration file: defaults, reading rules, write order, corners, safe rewrites.
+// Configuration file: defaults, reading rules, write order, corners, safe rewrites, and
+// the check that names an unusable key.
 
 #include <sys/stat.h>
 
@@ -10,9 +11,9 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
+#include "app/settings_file.h"
+#include "common/error.h"
 #include "scratch.h"
-#include "screen/presentation_settings.h"
-#include "video/video_source.h"
 
 using namespace slidetrack;
 
@@ -58,9 +59,21 @@ const std::string kCornersXml = cornersXml("1", "4", "2f", "10. 20. 630. 25. 620
 class SettingsTest : public ::testing::Test {
  protected:
   void write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
-  std::unique_ptr<PresentationSettings> load(VideoSource* video = nullptr) {
-    error_ = "unset";
-    return presentationSettingsLoad(nullptr, path_, video, SampleViewer(), &error_);
+  // Read, then written back as a run does after the search; the file's warnings in warnings_.
+  std::unique_ptr<PresentationSettings> load() {
+    error_.clear();
+    try {
+      ConfigurationRead read = readConfiguration(path_);
+      warnings_ = read.warnings;
+      try {
+        writeConfiguration(path_, read.settings);
+      } catch (const Error&) {
+      }
+      return std::make_unique<PresentationSettings>(read.settings);
+    } catch (const Error& e) {
+      error_ = e.what();
+      return nullptr;
+    }
   }
   long entriesInDir() const {
     return std::distance(fs::directory_iterator(dir_.path), fs::directory_iterator());
@@ -68,19 +81,19 @@ class SettingsTest : public ::testing::Test {
 
   ScratchDir dir_;
   std::string path_ = dir_ / "video.mp4.cfg.xml", error_;
+  std::vector<std::string> warnings_;
 };
 
-// Without corners and without an open video nothing is searched and no corners are written.
+// Without corners no corners are written.
 TEST_F(SettingsTest, MissingOrEmptyFileGetsDefaultsInWriteOrder) {
-  auto closed = videoSourceCreate();
-  testing::internal::CaptureStdout();
-  auto s = load(closed.get());
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_TRUE(readConfiguration(path_).settings.boardPoints.empty());
+  EXPECT_FALSE(fs::exists(path_)) << "reading only reads";
+  auto s = load();
   ASSERT_TRUE(s);
   EXPECT_EQ(error_, "");
   EXPECT_EQ(valuesOf(*s), (std::vector<double>{640, 480, 120, 150, 10, 25, 160, 120, 10, 0.01f,
                                                0.3f, 0.3f, 31, 8, 320, 240, 0.5f}));
-  EXPECT_TRUE(s->perspectiveMatrix.empty());
+  EXPECT_TRUE(s->boardPoints.empty());
   const std::string first = readFile(path_);
   EXPECT_EQ(keysOf(first), kWriteOrder);
   // Reals are the float32 values widened to double.
@@ -114,7 +127,7 @@ TEST_F(SettingsTest, KeysInAnyOrderReadTheSameAndCornersAreKept) {
   ASSERT_TRUE(s);
   EXPECT_EQ(valuesOf(*s), (std::vector<double>{400, 300, 11, 22, 3, 5, 40, 30, 7, 0.125, 0.75, 0.5,
                                                15, 4, 80, 60, 0.25}));
-  EXPECT_FALSE(s->perspectiveMatrix.empty());
+  EXPECT_FALSE(s->boardPoints.empty());
 
   const std::string rewritten = readFile(path_);
   std::vector<std::string> order = kWriteOrder;
@@ -138,9 +151,9 @@ TEST_F(SettingsTest, ValuesOfTheOtherKindAndMissingSectionsFollowTheReadingRules
               "<locWndOverlap>1</locWndOverlap></LocalFeatures>"
               "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"));
   for (int run = 0; run < 2; ++run) {  // written back and read again the same
-    testing::internal::CaptureStderr();
     auto s = load();
-    const std::string warnings = testing::internal::GetCapturedStderr();
+    std::string warnings;
+    for (const std::string& w : warnings_) warnings += "Warning: " + w + "\n";
     ASSERT_TRUE(s);
     // Each value of the wrong kind is named once; written back, they are numbers.
     const std::string end = "' is not a number; it is read as ";
@@ -168,7 +181,7 @@ TEST_F(SettingsTest, BadCornerContentCountsAsNoCorners) {
     write(storage("<Presentation>" + entry + "</Presentation>"));
     auto s = load();
     ASSERT_TRUE(s) << entry;
-    EXPECT_TRUE(s->perspectiveMatrix.empty()) << entry;
+    EXPECT_TRUE(s->boardPoints.empty()) << entry;
     EXPECT_EQ(keysOf(readFile(path_)), kWriteOrder) << entry;
   }
 }
@@ -178,9 +191,7 @@ TEST_F(SettingsTest, UnparsableFileIsLeftUntouched) {
                                 "<?xml version=\"1.0\"?>\n<opencv_storage><Presentation>"};
   for (const std::string& text : broken) {
     write(text);
-    testing::internal::CaptureStderr();
     EXPECT_FALSE(load());
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(error_.rfind("Cannot read configuration file '" + path_ + "': ", 0), 0u) << error_;
     EXPECT_EQ(readFile(path_), text);
     EXPECT_EQ(entriesInDir(), 1);
@@ -198,9 +209,38 @@ TEST_F(SettingsTest, UnwritableFileStillGivesTheMatrix) {
   write(text);
   auto s = load();
   ASSERT_TRUE(s);
-  EXPECT_EQ(s->perspectiveMatrix.type(), CV_32FC1);
+  EXPECT_EQ(s->boardPoints.type(), CV_32FC2);
+  EXPECT_EQ(perspectiveFromCorners(s->boardPoints, 640, 480).type(), CV_32FC1);
   EXPECT_EQ(readFile(path_), text);
   EXPECT_EQ(entriesInDir(), 1);
+}
+
+// Each algorithm's check names the key it cannot work with, before any work.
+TEST(SettingsCheck, NamesTheFirstUnusableKey) {
+  const std::pair<void (*)(PresentationSettings&), const char*> cases[] = {
+      {[](PresentationSettings& s) { s.slideFrameStep = 0; }, "slideFrameStep"},
+      {[](PresentationSettings& s) { s.presentWidth = 2147483647; }, "presentWidth"},
+      {[](PresentationSettings& s) { s.presentDetCount = -1; }, "presentDetCount"},
+      {[](PresentationSettings& s) { s.slideDiffBuff = 256; }, "slideDiffBuff"},
+      {[](PresentationSettings& s) { s.slideDetHeight = 0; }, "slideDetHeight"},
+      {[](PresentationSettings& s) { s.locWndSize = 320; }, "larger than locWndSize"},
+      {[](PresentationSettings& s) { s.gradBinSize = 361; }, "gradBinSize"},
+      {[](PresentationSettings& s) { s.locWndOverlap = 3.f; }, "locWndOverlap"},
+      {[](PresentationSettings& s) { s.matchLimit = NAN; }, "matchLimit"}};
+  EXPECT_NO_THROW(checkSettings(PresentationSettings(), "c.xml"));
+  for (const auto& [spoil, key] : cases) {
+    PresentationSettings s;
+    spoil(s);
+    try {
+      checkSettings(s, "c.xml");
+      ADD_FAILURE() << key << " passed";
+    } catch (const Error& e) {
+      const std::string message = e.what();
+      EXPECT_EQ(message.rfind("Invalid settings in 'c.xml': ", 0), 0u) << message;
+      EXPECT_NE(message.find(key), std::string::npos) << message;
+      EXPECT_EQ(e.kind(), Error::Kind::kSettings);
+    }
+  }
 }
 
 }  // namespace
