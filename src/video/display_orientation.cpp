@@ -27,15 +27,15 @@ cv::Rect transposed(const cv::Rect& r) { return cv::Rect(r.y, r.x, r.height, r.w
 DisplayOrientation orientationFromMatrix(const int32_t* m) {
   DisplayOrientation o;
   if (!m) return o;
-  // The shown point of stored (p, q) is (a p + b q, c p + d q), up to a shift.
+  // FFmpeg maps stored (p, q) to shown (a p + c q, b p + d q), up to a shift.
   const int a = unitOf(m[0]), b = unitOf(m[1]), c = unitOf(m[3]), d = unitOf(m[4]);
   if (a != 0 && b == 0 && c == 0 && d != 0 && std::abs(a) == 1 && std::abs(d) == 1) {
     o.flipX = a < 0;
     o.flipY = d < 0;
   } else if (a == 0 && d == 0 && std::abs(b) == 1 && std::abs(c) == 1) {
     o.transpose = true;
-    o.flipX = b < 0;
-    o.flipY = c < 0;
+    o.flipX = c < 0;
+    o.flipY = b < 0;
   }
   return o;
 }
