@@ -306,8 +306,10 @@ Realistic lectures: pages of real slide decks (rendered from PDFs of Debian docu
   time_ratio).
 phantoms: reported changes not paired with a true change (pairing as for precision).
 late: share of true changes reported at most one processed frame (slideFrameStep frames)
-  after the first processed frame that shows the new slide; unpaired changes are not on
-  time. The evaluator's line also gives late_max, the largest lateness in processed frames.
+  after the first processed frame that shows the new slide; unpaired changes, and changes
+  paired with a report made before the slide showed (a phantom just before it), are not
+  on time. The evaluator's line also gives late_max, the largest lateness in processed
+  frames.
 match: as above, over frames whose slide is among the originals.
 unknown_rejected: share of processed frames showing a slide left out of the originals whose
   record carries no match; n/a when every shown slide is an original.
