@@ -1,7 +1,6 @@
 #include "screen/screen_search.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include <opencv2/imgproc.hpp>
 
@@ -15,11 +14,6 @@ namespace {
 
 constexpr int kEscape = 27;
 constexpr int kWorkWidth = 960;  // the choice runs on samples at most this wide
-
-struct CloseOnExit {
-  VideoSource* video;
-  ~CloseOnExit() { videoSourceClose(video); }
-};
 
 bool toGrey(const cv::Mat& frame, cv::Mat& grey) {
   if (frame.empty() || frame.depth() != CV_8U) return false;
@@ -54,18 +48,17 @@ ScreenChoice screenFindInSamples(const std::vector<cv::Mat>& greys,
   return choice;
 }
 
-cv::Mat screenSearch(VideoSource* video, int presentDetCount, const ScreenSearchOptions& options,
-                     const SampleViewer& viewer) {
-  CloseOnExit closer{video};
+ScreenSearchResult screenSearch(VideoSource* video, const ScreenSearchOptions& options,
+                                const SampleViewer& viewer, const SampleListener& listener) {
   const int frameCount = video ? videoSourceFrameCount(video) : kUnknownFrameCount;
-  std::printf("Start presentation detection.\n");
-  int samples = frameCount >= 0 ? presentDetCount : 0;
-  if (frameCount / 2 > 0) samples = std::min(samples, frameCount / 2);
+  // The design's sample count and positions, so both searches see the same frames.
+  int samples = frameCount >= 0 ? options.presentDetCount : 0;
+  if (frameCount > 0) samples = std::min(samples, std::max(1, frameCount / 2));
   std::vector<cv::Mat> greys;
   cv::Mat colour;
   for (int i = 0; i < samples; ++i) {
     const int position = localizeSamplePosition(frameCount, i, samples);
-    std::printf("Seek the video position: %d\n", position);
+    if (listener) listener(position);
     const cv::Mat* frame = videoSourceGetFrame(video, position);
     cv::Mat grey;
     if (!frame || !toGrey(*frame, grey)) break;
@@ -76,15 +69,12 @@ cv::Mat screenSearch(VideoSource* video, int presentDetCount, const ScreenSearch
     if (viewer(colour) == kEscape) break;
   }
   const ScreenChoice choice = screenFindInSamples(greys, options);
-  if (choice.found == ScreenFound::Recording)
-    std::printf("The video is a screen recording: the whole frame is the slide.\n");
-  const bool found = choice.found == ScreenFound::Screen;
-  std::printf("Presentation screen was %slocalized.\n", found ? "" : "NOT ");
-  std::fflush(stdout);
-  if (!found) return cv::Mat();
-  cv::Mat corners(1, 4, CV_32FC2);
-  for (int k = 0; k < 4; ++k) corners.at<cv::Point2f>(0, k) = choice.corners[size_t(k)];
-  return corners;
+  ScreenSearchResult result;
+  result.recording = choice.found == ScreenFound::Recording;
+  if (choice.found != ScreenFound::Screen) return result;
+  result.corners.create(1, 4, CV_32FC2);
+  for (int k = 0; k < 4; ++k) result.corners.at<cv::Point2f>(0, k) = choice.corners[size_t(k)];
+  return result;
 }
 
 }  // namespace slidetrack

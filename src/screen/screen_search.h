@@ -6,7 +6,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "screen/presentation_settings.h"
+#include "screen/presentation_localize.h"
 #include "screen/screen_chooser.h"
 #include "screen/screen_search_options.h"
 
@@ -18,9 +18,14 @@ struct VideoSource;
 ScreenChoice screenFindInSamples(const std::vector<cv::Mat>& greys,
                                  const ScreenSearchOptions& options);
 
-// A 1x4 CV_32FC2 corner matrix, or empty when no screen was found or the video is a screen
-// recording (the whole frame is then the slide). Always leaves the video source closed.
-cv::Mat screenSearch(VideoSource* video, int presentDetCount, const ScreenSearchOptions& options,
-                     const SampleViewer& viewer);
+struct ScreenSearchResult {
+  cv::Mat corners;         // 1x4 CV_32FC2 (TL, TR, BR, BL); empty when none was found
+  bool recording = false;  // a screen recording: the whole frame is the slide
+};
+
+// Samples as presentationLocalize does, telling listener each position. The video stays
+// open, positioned wherever the last sample left it.
+ScreenSearchResult screenSearch(VideoSource* video, const ScreenSearchOptions& options,
+                                const SampleViewer& viewer, const SampleListener& listener = {});
 
 }  // namespace slidetrack
