@@ -1,7 +1,6 @@
 #include "screen/screen_cues.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include <opencv2/imgproc.hpp>
 
@@ -12,22 +11,28 @@ ScreenCues screenCuesOf(const std::vector<cv::Mat>& samples) {
   const cv::Size size = samples[0].size();
   ScreenCues cues;
   cues.still.create(size, CV_8UC1);
-  cues.change.create(size, CV_8UC1);
   std::vector<const uchar*> rows(size_t(n), nullptr);
   std::vector<uchar> values(static_cast<size_t>(n));
   for (int y = 0; y < size.height; ++y) {
     for (int i = 0; i < n; ++i) rows[size_t(i)] = samples[size_t(i)].ptr<uchar>(y);
     uchar* still = cues.still.ptr<uchar>(y);
-    uchar* change = cues.change.ptr<uchar>(y);
     for (int x = 0; x < size.width; ++x) {
       for (int i = 0; i < n; ++i) values[size_t(i)] = rows[size_t(i)][x];
       std::nth_element(values.begin(), values.begin() + n / 2, values.end());
-      const uchar median = values[size_t(n / 2)];
-      int step = 0;
-      for (int i = 0; i < n; ++i) step = std::max(step, std::abs(int(rows[size_t(i)][x]) - median));
-      still[x] = median;
-      change[x] = uchar(step);
+      still[x] = values[size_t(n / 2)];
     }
+  }
+  // A camera that shakes or drifts by a pixel or two moves every edge of the room: a sample
+  // changes only where it leaves the range of the still picture around the same place.
+  cv::Mat low, high, over, under;
+  const cv::Mat around = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
+  cv::erode(cues.still, low, around);
+  cv::dilate(cues.still, high, around);
+  cues.change = cv::Mat::zeros(size, CV_8UC1);
+  for (const cv::Mat& sample : samples) {
+    cv::subtract(sample, high, over);  // saturates at 0
+    cv::subtract(low, sample, under);
+    cues.change = cv::max(cues.change, cv::max(over, under));
   }
   return cues;
 }
