@@ -18,6 +18,7 @@ struct RoomView {
   Room room = Room::Hall;
   double noise = 4;
   unsigned seed = 1;
+  float shake = 0;  // largest shift of a sample in pixels, as a hand-held or swaying camera
 };
 
 // Slide-relative rectangle (shares of the slide) in the frame.
@@ -102,6 +103,13 @@ inline cv::Mat drawSample(const RoomView& v, const cv::Mat& room, int i) {
   cv::rectangle(frame,
                 cv::Rect(x - 2 * r, int(box.y + box.height * 0.65f) + r, 4 * r, v.frame.height),
                 cv::Scalar(40), cv::FILLED);
+  if (v.shake > 0) {
+    cv::RNG rng(v.seed * 1000 + unsigned(i));
+    const cv::Matx23d shift(1, 0, rng.uniform(-v.shake, v.shake), 0, 1,
+                            rng.uniform(-v.shake, v.shake));
+    cv::warpAffine(frame.clone(), frame, shift, frame.size(), cv::INTER_LINEAR,
+                   cv::BORDER_REPLICATE);
+  }
   cv::Mat light(v.frame, CV_32F), out;
   for (int c = 0; c < v.frame.width; ++c) light.col(c).setTo(0.75 + 0.25 * c / v.frame.width);
   frame.convertTo(out, CV_32F);

@@ -57,6 +57,20 @@ TEST_P(ScreenInRoom, FindsTheProjectedImagesCorners) {
 INSTANTIATE_TEST_SUITE_P(Views, ScreenInRoom, ::testing::ValuesIn(kViews),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A strong edge that a shaking camera moves by a pixel is no change; a new picture is.
+TEST(ScreenCues, ShakenEdgesDoNotChangeNewContentDoes) {
+  std::vector<cv::Mat> samples;
+  for (int i = 0; i < 5; ++i) {
+    cv::Mat grey(60, 80, CV_8UC1, cv::Scalar(30));
+    grey.colRange(40 + i % 3 - 1, 80).setTo(230);                          // the edge sways
+    cv::rectangle(grey, cv::Rect(50, 10 + 8 * i, 20, 6), 90, cv::FILLED);  // text moves
+    samples.push_back(grey);
+  }
+  const ScreenCues cues = screenCuesOf(samples);
+  EXPECT_EQ(cv::countNonZero(cues.change.colRange(30, 46) > 0), 0);
+  EXPECT_GT(cues.change.at<uchar>(12, 60), 100);
+}
+
 TEST(ScreenInRoom, RoomsWithoutAProjectionHaveNoScreen) {
   for (Room room : {Room::Blackboard, Room::Street}) {
     RoomView view;
