@@ -160,6 +160,13 @@ ScreenChoice screenChoose(const ScreenCues& cues, int minContrast) {
             continue;
           if (!plausible(c, size)) continue;
           const ScreenLine* side[4] = {t, r, b, l};
+          // Each side is bright towards the inside: lines bright outwards, as around a
+          // blackboard or a window, cross in the same places but bound no screen.
+          const cv::Point2f centre = 0.25f * (c[0] + c[1] + c[2] + c[3]);
+          bool facing = true;
+          for (int k = 0; k < 4; ++k)
+            facing = facing && side[k]->normal.dot(centre) > side[k]->offset;
+          if (!facing) continue;
           float cover[4], minCover = 1.f;
           for (int k = 0; k < 4; ++k) {
             cover[k] = side[k]->coverage(side[k]->along(c[k]), side[k]->along(c[(k + 1) % 4]));
