@@ -22,10 +22,10 @@ ScreenCues screenCuesOf(const std::vector<cv::Mat>& samples) {
       still[x] = values[size_t(n / 2)];
     }
   }
-  // A camera that shakes or drifts by a pixel or two moves every edge of the room: a sample
+  // A camera that shakes by a pixel moves every edge of the room: a sample
   // changes only where it leaves the range of the still picture around the same place.
   cv::Mat low, high, over, under;
-  const cv::Mat around = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
+  const cv::Mat around = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
   cv::erode(cues.still, low, around);
   cv::dilate(cues.still, high, around);
   cues.change = cv::Mat::zeros(size, CV_8UC1);

@@ -10,7 +10,7 @@ namespace slidetrack {
 
 struct ScreenCues {
   cv::Mat still;   // per-pixel median of the samples: a walking speaker and noise vanish
-  cv::Mat change;  // per-pixel largest step of a sample beyond the median's 5x5 range
+  cv::Mat change;  // per-pixel largest step of a sample beyond the median's 3x3 range
 };
 
 // Samples are grey 8-bit pictures of one size; at least one.
