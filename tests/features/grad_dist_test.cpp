@@ -12,6 +12,7 @@
 #include "features/grad_dist.h"
 #include "features/gradient_pyramid.h"
 #include "features/window_histogram.h"
+#include "images.h"
 
 using namespace slidetrack;
 
@@ -31,11 +32,7 @@ cv::Mat edgeHistogram(bool vertical, bool brightFirst) {
   return row;
 }
 
-cv::Mat texture(int rows, int cols) {
-  cv::Mat image(rows, cols, CV_8UC1);
-  cv::RNG(7).fill(image, cv::RNG::UNIFORM, 0, 256);
-  return image;
-}
+cv::Mat texture(int rows, int cols) { return noiseImage({cols, rows}, 7); }
 
 std::unique_ptr<GradDistExtractor> extractor(int levels, float ratio, int window) {
   auto e = zorGllfGradDistCreate();
@@ -137,16 +134,10 @@ TEST(GradDistGrid, DefaultSettingsGrid) {
     const bool inside = r < 660 || ((r - 660) % 15 < 14 && (r - 660) / 15 < 10);
     EXPECT_NEAR(cv::norm(features.row(r)), inside ? 1.0 : 0.0, 1e-5) << r;
   }
-  // The same size again reuses every pyramid image.
-  std::vector<const uchar*> slots;
-  for (const auto& level : e->pyramid->levels)
-    for (const cv::Mat& slot : level) slots.push_back(slot.data);
-  ASSERT_EQ(slots.size(), 10u);
+  // A uniform picture has no gradients, so no features.
   ASSERT_NE(zorGllfGradDistExtract(e.get(), cv::Mat(240, 320, CV_8UC1, cv::Scalar(9)), &features),
             nullptr);
-  EXPECT_EQ(cv::countNonZero(features), 0);  // no gradients, no features
-  for (size_t i = 0; i < slots.size(); ++i)
-    EXPECT_EQ(e->pyramid->levels[i / 5][i % 5].data, slots[i]);
+  EXPECT_EQ(cv::countNonZero(features), 0);
   EXPECT_TRUE(e->features.empty());  // an output was given every time
 }
 
