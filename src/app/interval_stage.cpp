@@ -10,6 +10,16 @@
 
 namespace slidetrack {
 
+ChangeOptions changeOptionsFrom(const PresentationSettings& s) {
+  ChangeOptions options;
+  options.method = s.slideDetMethod;
+  options.diffThresh = s.slideChangeThresh;
+  options.cellSize = s.slideCellSize;
+  options.minCells = s.slideChangeCells;
+  options.persist = s.slideChangePersist;
+  return options;
+}
+
 namespace {
 
 std::string slidePictureName(int t) {
@@ -36,6 +46,11 @@ bool intervalStageCreate(IntervalStage& stage, const std::string& inputVideo,
                          const char* originalsPath, const PresentationSettings& settings,
                          bool windows) {
   stage.list = slideListCreate(inputVideo.c_str(), originalsPath);
+  const ChangeOptions options = changeOptionsFrom(settings);
+  if (!options.plain()) {
+    stage.robust = std::make_unique<RobustChangeDetector>(options);
+    return true;
+  }
   stage.detector =
       slideDetCreate(nullptr, settings.slideDetHeight, settings.slideDetWidth,
                      settings.slideDiffBuff, settings.slideDiffThresh, settings.slideDistrThresh);
@@ -64,8 +79,20 @@ void intervalStageCloseRecord(IntervalStage& stage, int t, const cv::Mat* pictur
 }
 
 bool intervalStageProcess(IntervalStage& stage, int t, const cv::Mat& presentImage) {
+  stage.previousFrame = stage.lastFrame;
   stage.lastFrame = t;
   if (!stage.currentRecord) intervalStageOpenRecord(stage, t, 0.0);
+  if (stage.robust) {
+    const ChangeDecision decision = stage.robust->process(presentImage);
+    if (!decision.changed) return false;
+    // The new slide showed first framesBack processed frames ago; its record starts there.
+    const int start = decision.framesBack > 0 ? stage.previousFrame : t;
+    intervalStageCloseRecord(stage, start, &stage.robust->endedPicture());
+    intervalStageOpenRecord(stage, start, 0.0);
+    std::printf("\t !SlideChange[% 6d:% 5.3f] ", stage.currentRecord->id,
+                stage.currentRecord->confidence);
+    return true;
+  }
   if (slideDetProcess(stage.detector.get(), presentImage, nullptr) <= 0) return false;
   intervalStageCloseRecord(stage, t, &stage.detector->slideImage);
   intervalStageOpenRecord(stage, t, 0.0);
@@ -79,6 +106,7 @@ void intervalStageSave(IntervalStage& stage) {
 }
 
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage) {
+  if (stage.robust) return stage.robust->slidePicture();
   return slideDetSlideImage(stage.detector.get());
 }
 

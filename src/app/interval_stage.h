@@ -9,6 +9,7 @@
 #include <opencv2/core.hpp>
 
 #include "results/slide_list.h"
+#include "slides/robust_change.h"
 #include "slides/slide_detector.h"
 
 namespace slidetrack {
@@ -18,6 +19,9 @@ struct PresentationSettings;
 struct IntervalStage {
   std::unique_ptr<SlideList> list;
   std::unique_ptr<SlideChangeDetector> detector;
+  // The default decision; the design's detector above runs only with slideDetMethod "plain".
+  std::unique_ptr<RobustChangeDetector> robust;
+  int previousFrame = -1;                // processed frame before lastFrame
   SlideRecord* currentRecord = nullptr;  // the open record; stable inside the deque
   int nextSlideId = 0;
   bool listChanged = false;
@@ -26,6 +30,8 @@ struct IntervalStage {
   std::string outputXml;
 };
 
+// The change decision's settings; check() them before any work.
+ChangeOptions changeOptionsFrom(const PresentationSettings& settings);
 // Creates the images directory (its result is ignored: a missing directory shows as
 // pictures that cannot be written).
 void intervalStagePrepare(IntervalStage& stage, const std::optional<std::string>& imagesPath,

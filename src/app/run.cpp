@@ -14,6 +14,7 @@
 #include "app/interval_stage.h"
 #include "app/matching_stage.h"
 #include "app/rectifier.h"
+#include "common/error.h"
 #include "screen/presentation_settings.h"
 #include "video/video_source.h"
 
@@ -64,6 +65,13 @@ void checkSettings(const PresentationSettings& s, const std::string& configFile)
   else if (!(s.locWndOverlap > 0.f) ||
            !(100.0 * s.locWndOverlap <= static_cast<double>(s.localWidth) - s.locWndSize))
     problem = "locWndOverlap must be above 0 and give a window step of at least one pixel";
+  if (problem.empty()) {
+    try {
+      changeOptionsFrom(s).check();
+    } catch (const Error& e) {
+      problem = e.what();
+    }
+  }
   if (!problem.empty())
     reportError(cv::Error::StsOutOfRange,
                 "Invalid settings in '" + configFile + "': " + problem + ".", 90);

@@ -108,6 +108,13 @@ cv::Mat readBoardPoints(const cv::FileNode& node) {
   return corners;
 }
 
+// A value that is not a word is kept as one no check accepts, so the run ends naming the key.
+void readText(const cv::FileNode& section, const char* key, std::string* field) {
+  cv::FileNode node = keyOf(section, key);
+  if (node.empty()) return;
+  *field = node.isString() ? node.string() : std::string("(not a word)");
+}
+
 void readSettings(const cv::FileStorage& fs, PresentationSettings& s, cv::Mat* boardPoints,
                   WrongKinds& w) {
   cv::FileNode presentation = sectionOf(fs, "Presentation");
@@ -125,6 +132,11 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, cv::Mat* b
   readInt(slides, "slideDetHeight", &s.slideDetHeight, w);
   readReal(slides, "slideDiffThresh", &s.slideDiffThresh, w);
   readReal(slides, "slideDistrThresh", &s.slideDistrThresh, w);
+  readText(slides, "slideDetMethod", &s.slideDetMethod);
+  readInt(slides, "slideChangeThresh", &s.slideChangeThresh, w);
+  readInt(slides, "slideCellSize", &s.slideCellSize, w);
+  readInt(slides, "slideChangeCells", &s.slideChangeCells, w);
+  readInt(slides, "slideChangePersist", &s.slideChangePersist, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -202,6 +214,9 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideDetHeight" << s.slideDetHeight << "slideDiffBuff" << s.slideDiffBuff;
   fs << "slideDiffThresh" << static_cast<double>(s.slideDiffThresh);
   fs << "slideDistrThresh" << static_cast<double>(s.slideDistrThresh);
+  fs << "slideDetMethod" << s.slideDetMethod << "slideChangeThresh" << s.slideChangeThresh;
+  fs << "slideCellSize" << s.slideCellSize << "slideChangeCells" << s.slideChangeCells;
+  fs << "slideChangePersist" << s.slideChangePersist;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

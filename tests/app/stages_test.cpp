@@ -74,6 +74,7 @@ TEST_F(Stages, NoProcessedFrameLeavesNoRecordAndNoFile) {
 }
 
 TEST_F(Stages, ChangeAndMatchOfOneFrameReachTheFileTogether) {
+  settings_.slideChangePersist = 0;  // the change is decided in the frame that shows it
   ASSERT_NO_FATAL_FAILURE(start(std::nullopt));
 
   auto list = frame(0, screen(0));

@@ -19,10 +19,13 @@ using namespace slidetrack;
 namespace {
 
 const std::vector<std::string> kWriteOrder = {
-    "Presentation",    "presentWidth",    "presentHeight",    "boardDetLow",   "boardDetHigh",
-    "presentDetCount", "SlideDetection",  "slideFrameStep",   "slideDetWidth", "slideDetHeight",
-    "slideDiffBuff",   "slideDiffThresh", "slideDistrThresh", "LocalFeatures", "locWndOverlap",
-    "locWndSize",      "gradBinSize",     "localWidth",       "localHeight",   "matchLimit"};
+    "Presentation",     "presentWidth",       "presentHeight",     "boardDetLow",
+    "boardDetHigh",     "presentDetCount",    "SlideDetection",    "slideFrameStep",
+    "slideDetWidth",    "slideDetHeight",     "slideDiffBuff",     "slideDiffThresh",
+    "slideDistrThresh", "slideDetMethod",     "slideChangeThresh", "slideCellSize",
+    "slideChangeCells", "slideChangePersist", "LocalFeatures",     "locWndOverlap",
+    "locWndSize",       "gradBinSize",        "localWidth",        "localHeight",
+    "matchLimit"};
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
