@@ -20,7 +20,7 @@ constexpr int kRim = 3;
 // A covered region still for this many processed frames, this much of it within this many
 // grey levels of the slide's background, is taken for the slide.
 constexpr int kStillFrames = 3;
-constexpr double kBackgroundShare = 0.6;
+constexpr double kBackgroundShare = 0.75;
 constexpr int kBackgroundTolerance = 20;
 
 }  // namespace
@@ -91,8 +91,9 @@ bool RobustChangeDetector::confirmPending() {
 void RobustChangeDetector::startSlide(const cv::Mat& screenBgr) {
   ended_ = clean_.picture().clone();
   clean_.start(screenBgr);
-  // Whoever stood in front a moment ago, or moves now, still hides part of the new slide.
-  cv::bitwise_or(covered_, moving_, suspect_);
+  // Whoever stood in front a moment ago, or moves now, still hides part of the new slide;
+  // the old slide's holes are no part of it.
+  cv::bitwise_or(person_, moving_, suspect_);
   speakerMask(suspect_, hole_);
   ref_ = work_.clone();
   occluder_ = work_.clone();
@@ -108,9 +109,6 @@ void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
   cv::add(stillAge_, 1, stillAge_);  // saturates at 255
   stillAge_.setTo(0, motion);
   release = cv::Mat::zeros(work_.size(), CV_8UC1);
-  cv::Mat labels;
-  const int n = cv::connectedComponents(covered_, labels, 8, CV_32S);
-  if (n <= 1) return;
   // The slide's background: the most common grey of what is seen of it.
   int histogram[256] = {0};
   for (int y = 0; y < ref_.rows; ++y) {
@@ -119,7 +117,15 @@ void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
     for (int x = 0; x < ref_.cols; ++x)
       if (!c[x]) ++histogram[r[x]];
   }
-  const int background = int(std::max_element(histogram, histogram + 256) - histogram);
+  background_ = int(std::max_element(histogram, histogram + 256) - histogram);
+  cv::Mat labels;
+  // Apart from what moves, so that a still stretch of slide is not held by a waving arm.
+  cv::Mat still;
+  cv::compare(stillAge_, kStillFrames, still, cv::CMP_GE);
+  cv::bitwise_and(still, covered_, still);
+  const int n = cv::connectedComponents(still, labels, 8, CV_32S);
+  if (n <= 1) return;
+  const int background = background_;
   std::vector<int> minAge(n, 255), area(n, 0), plain(n, 0);
   for (int y = 0; y < labels.rows; ++y) {
     const int* l = labels.ptr<int>(y);

@@ -52,10 +52,11 @@ class RobustChangeDetector {
 
   ChangeOptions options_;
   cv::Mat grey_, work_, previous_;
-  cv::Mat ref_;       // the slide as last seen, work size
-  cv::Mat hole_;      // 255 where the slide has not been seen since it appeared
-  cv::Mat occluder_;  // what stood in the holes when they were made
-  cv::Mat stillAge_;  // processed frames since something moved near each pixel
+  cv::Mat ref_;           // the slide as last seen, work size
+  cv::Mat hole_;          // 255 where the slide has not been seen since it appeared
+  cv::Mat occluder_;      // what stood in the holes when they were made
+  int background_ = 255;  // most common grey of the visible slide
+  cv::Mat stillAge_;      // processed frames since something moved near each pixel
   cv::Mat changed_, moving_, holeChanged_, suspect_, person_, covered_, seen_;
   Cells cells_;
   std::vector<unsigned char> pending_;  // cells of new content waiting for a second look
