@@ -22,6 +22,8 @@ constexpr int kRim = 3;
 constexpr int kStillFrames = 3;
 constexpr double kBackgroundShare = 0.75;
 constexpr int kBackgroundTolerance = 20;
+// Processed frames after which a hole nothing moved in counts as seen for the decision.
+constexpr int kHoleFrames = 5;
 
 }  // namespace
 
@@ -67,6 +69,7 @@ void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
   previous_ = work_.clone();
   hole_ = cv::Mat::zeros(work_.size(), CV_8UC1);
   covered_ = hole_.clone();
+  person_ = hole_.clone();
   stillAge_ = cv::Mat::zeros(work_.size(), CV_8UC1);
   clean_.start(screenBgr);
   hasPending_ = false;
@@ -94,7 +97,7 @@ void RobustChangeDetector::startSlide(const cv::Mat& screenBgr) {
   // Whoever stood in front a moment ago, or moves now, still hides part of the new slide;
   // the old slide's holes are no part of it.
   cv::bitwise_or(person_, moving_, suspect_);
-  speakerMask(suspect_, hole_);
+  speakerMask(suspect_, cv::Mat(), hole_);
   ref_ = work_.clone();
   occluder_ = work_.clone();
   covered_ = hole_.clone();
@@ -171,6 +174,15 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   cv::bitwise_or(seen_, fill, seen_);
   cv::bitwise_or(seen_, release, seen_);
   clean_.update(screenBgr, seen_);
+  // A hole where nothing has moved for a while is taken as it looks for the decision, so
+  // that a waving arm's sweep does not hide the slide for good; the picture keeps what it
+  // had there, and a speaker who stood in it shows as a change of the slide's background
+  // once he leaves, to be given back above.
+  cv::Mat settled;
+  cv::compare(stillAge_, kHoleFrames, settled, cv::CMP_GE);
+  cv::bitwise_and(settled, hole_, settled);
+  work_.copyTo(ref_, settled);
+  hole_.setTo(0, settled);
 }
 
 ChangeDecision RobustChangeDetector::process(const cv::Mat& screenBgr) {
@@ -212,10 +224,14 @@ ChangeDecision RobustChangeDetector::process(const cv::Mat& screenBgr) {
     cv::bitwise_not(holeChanged_, holeStill);
     cv::bitwise_and(holeStill, hole_, holeStill);
     cv::bitwise_not(hole_, known);
-    cv::bitwise_and(changed_, known, suspect_);
+    // A person is looked for at half the threshold: clothing close to the slide's
+    // background in grey must still join the arm and head to the body.
+    shiftTolerantChange(work_, ref_, std::max(1, thresh / 2), faint_);
+    cv::bitwise_and(faint_, known, suspect_);
     cv::bitwise_or(suspect_, holeStill, suspect_);
     cv::bitwise_or(suspect_, holeMoving, suspect_);
-    speakerMask(suspect_, person_);
+    const cv::Mat previous = person_.clone();
+    speakerMask(suspect_, previous, person_);
     cv::bitwise_or(person_, hole_, covered_);
   }
   if (!candidate) {

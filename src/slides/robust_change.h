@@ -57,6 +57,7 @@ class RobustChangeDetector {
   cv::Mat occluder_;      // what stood in the holes when they were made
   int background_ = 255;  // most common grey of the visible slide
   cv::Mat stillAge_;      // processed frames since something moved near each pixel
+  cv::Mat faint_;         // changes at half the threshold, for finding a person
   cv::Mat changed_, moving_, holeChanged_, suspect_, person_, covered_, seen_;
   Cells cells_;
   std::vector<unsigned char> pending_;  // cells of new content waiting for a second look

@@ -7,7 +7,7 @@
 
 namespace slidetrack {
 
-void speakerMask(const cv::Mat& suspect, cv::Mat& covered) {
+void speakerMask(const cv::Mat& suspect, const cv::Mat& previous, cv::Mat& covered) {
   const int w = suspect.cols, h = suspect.rows;
   // Joins a body whose clothing matches the slide in places into one region.
   cv::Mat joined, labels, stats, centroids;
@@ -25,6 +25,14 @@ void speakerMask(const cv::Mat& suspect, cv::Mat& covered) {
     const int cw = stats.at<int>(k, cv::CC_STAT_WIDTH), ch = stats.at<int>(k, cv::CC_STAT_HEIGHT);
     const bool edge = x <= 1 || x + cw >= w - 1 || y + ch >= h - 1;
     if (edge && stats.at<int>(k, cv::CC_STAT_AREA) >= minArea) person[k] = any = true;
+  }
+  if (previous.size() == suspect.size()) {
+    for (int y = 0; y < h; ++y) {
+      const int* label = labels.ptr<int>(y);
+      const unsigned char* before = previous.ptr<unsigned char>(y);
+      for (int x = 0; x < w; ++x)
+        if (before[x] && label[x]) person[label[x]] = any = true;
+    }
   }
   covered.create(suspect.size(), CV_8UC1);
   covered.setTo(0);

@@ -9,7 +9,9 @@ namespace slidetrack {
 
 // suspect: 8-bit map, 255 where the pixel may show something in front of the slide.
 // covered (same size) gets 255 on every suspect region that is large enough and touches
-// the left, right or bottom edge, widened by a few pixels for the blurred outline.
-void speakerMask(const cv::Mat& suspect, cv::Mat& covered);
+// the left, right or bottom edge, or that overlaps previous (the last frame's mask, may be
+// empty): a hand whose arm matches the slide in colour is still the speaker's. The mask is
+// widened by a few pixels for the blurred outline.
+void speakerMask(const cv::Mat& suspect, const cv::Mat& previous, cv::Mat& covered);
 
 }  // namespace slidetrack
