@@ -80,15 +80,17 @@ bool RobustChangeDetector::confirmPending() {
   Cells still, moved;
   countCells(changed_, covered_, still);
   countCells(moving_, covered_, moved);
-  int good = 0, bad = 0;
+  int good = 0, bad = 0, seen = 0;
   for (size_t c = 0; c < pending_.size(); ++c) {
     if (!pending_[c] || still.counts[c] < 0) continue;
+    ++seen;
     if (still.counts[c] < cellPixels())
       ++bad;  // the slide is back: something passed by
     else if (moved.counts[c] < cellPixels())
       ++good;
   }
-  return good >= options_.minCells && good >= bad;
+  // Most of it must have stayed: a passer-by leaves a few cells that happen to hold still.
+  return good >= options_.minCells && 2 * good >= seen && good >= 3 * bad;
 }
 
 void RobustChangeDetector::startSlide(const cv::Mat& screenBgr) {
@@ -174,13 +176,14 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   cv::bitwise_or(seen_, fill, seen_);
   cv::bitwise_or(seen_, release, seen_);
   clean_.update(screenBgr, seen_);
-  // A hole where nothing has moved for a while is taken as it looks for the decision, so
-  // that a waving arm's sweep does not hide the slide for good; the picture keeps what it
-  // had there, and a speaker who stood in it shows as a change of the slide's background
-  // once he leaves, to be given back above.
-  cv::Mat settled;
+  // Slide background in a hole where nothing has moved for a while is taken as it looks,
+  // so that a waving arm's sweep does not hide the slide for good; the picture keeps what
+  // it had there. A speaker who stands still in the hole stays covered.
+  cv::Mat settled, plain;
   cv::compare(stillAge_, kHoleFrames, settled, cv::CMP_GE);
   cv::bitwise_and(settled, hole_, settled);
+  cv::inRange(work_, background_ - kBackgroundTolerance, background_ + kBackgroundTolerance, plain);
+  cv::bitwise_and(settled, plain, settled);
   work_.copyTo(ref_, settled);
   hole_.setTo(0, settled);
 }
