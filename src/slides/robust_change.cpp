@@ -71,7 +71,8 @@ void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
   covered_ = hole_.clone();
   person_ = hole_.clone();
   stillAge_ = cv::Mat::zeros(work_.size(), CV_8UC1);
-  clean_.start(screenBgr);
+  clean_.start(screenBgr, hole_);
+  frameSize_ = screenBgr.size();
   hasPending_ = false;
 }
 
@@ -95,11 +96,11 @@ bool RobustChangeDetector::confirmPending() {
 
 void RobustChangeDetector::startSlide(const cv::Mat& screenBgr) {
   ended_ = clean_.picture().clone();
-  clean_.start(screenBgr);
   // Whoever stood in front a moment ago, or moves now, still hides part of the new slide;
   // the old slide's holes are no part of it.
   cv::bitwise_or(person_, moving_, suspect_);
   speakerMask(suspect_, cv::Mat(), hole_);
+  clean_.start(screenBgr, hole_);
   ref_ = work_.clone();
   occluder_ = work_.clone();
   covered_ = hole_.clone();
@@ -190,7 +191,7 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
 
 ChangeDecision RobustChangeDetector::process(const cv::Mat& screenBgr) {
   ChangeDecision decision;
-  if (ref_.empty() || screenBgr.size() != clean_.picture().size()) {
+  if (ref_.empty() || screenBgr.size() != frameSize_) {
     prime(screenBgr);
     return decision;
   }

@@ -29,8 +29,9 @@ class RobustChangeDetector {
 
   // screenBgr: 8-bit BGR, the same size every call. The first call primes and says no change.
   ChangeDecision process(const cv::Mat& screenBgr);
-  // The current slide's picture, the speaker filled in from what he uncovered.
-  const cv::Mat& slidePicture() const { return clean_.picture(); }
+  // The current slide's picture, the speaker filled in from what he uncovered; what was
+  // never seen shows the slide's background colour.
+  const cv::Mat& slidePicture() { return clean_.picture(); }
   // After a change: the picture of the slide that has just ended.
   const cv::Mat& endedPicture() const { return ended_; }
   // Work-size map (half the screen image), 255 where the slide is covered by a person or
@@ -64,6 +65,7 @@ class RobustChangeDetector {
   bool hasPending_ = false;
   CleanSlide clean_;
   cv::Mat ended_;
+  cv::Size frameSize_;
 };
 
 }  // namespace slidetrack
