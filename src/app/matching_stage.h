@@ -1,5 +1,6 @@
 #pragma once
-// Tells for every processed frame which original slide the screen shows.
+// Tells for every processed frame which original slide the screen shows. The pipeline
+// applies the decision to the slide list.
 
 #include <memory>
 #include <optional>
@@ -7,17 +8,17 @@
 
 #include <opencv2/core.hpp>
 
+#include "features/feature_options.h"
 #include "features/grad_dist.h"
+#include "matching/matcher_options.h"
 #include "matching/original_library.h"
 #include "results/slide_list.h"
 
 namespace slidetrack {
 
-struct PresentationSettings;
-struct IntervalStage;
-class Display;
-
 struct MatchingStage {
+  FeatureOptions features;
+  MatcherOptions matcher;
   std::unique_ptr<GradDistExtractor> extractor;
   int featureCount = 0;
   int featureLength = 0;
@@ -27,27 +28,30 @@ struct MatchingStage {
   std::unique_ptr<OriginalSlideLibrary> library;
   cv::Mat voteRow;
   cv::Mat matchAccumulator;
-  int matchIndex = 0;
-  double matchScore = 0.0;
-  bool matchDecided = false;
+  // Set by the pipeline before each frame: screen-image-sized, 255 where a person covers
+  // the slide or it has not been seen yet; empty when the change decision does not tell.
+  cv::Mat covered;
 };
+
+struct MatchDecision {
+  bool decided = false;
+  const SlideRecord* original = nullptr;  // the best original, decided or not
+  double score = 0.0;                     // runner-up / best vote ratio
+};
+
+enum class OriginalsOutcome { kNotGiven, kUnusable, kBuilt, kAborted };
 
 bool matchingEnabled(const MatchingStage& stage);
 // Initialises the extractor and makes the feature matrix.
-void matchingStageInit(MatchingStage& stage, const PresentationSettings& settings);
-// Reads the originals and builds their library. A file that gives no slide leaves
-// matching off with one warning on standard error. Returns false when the user pressed
-// Esc during the build.
-bool matchingStageLoad(MatchingStage& stage, const std::optional<std::string>& originalsPath,
-                       const PresentationSettings& settings, Display& display);
+void matchingStageInit(MatchingStage& stage, const FeatureOptions& features,
+                       const MatcherOptions& matcher);
+// Reads the originals and builds their library; a file that gives no slide leaves matching
+// off. kAborted when the user pressed Esc in the progress picture.
+OriginalsOutcome matchingStageLoad(MatchingStage& stage, const std::string& originalsPath,
+                                   const ProgressViewer& viewer);
 // Clears the accumulated votes; called at every slide change.
 void matchingStageReset(MatchingStage& stage);
-// Scores the frame, decides, and records the match in the open record.
-void matchingStageProcess(MatchingStage& stage, IntervalStage& intervals, int t,
-                          const cv::Mat& presentGray, const PresentationSettings& settings);
-// The matched original's picture at the presentation size, or an empty matrix when the
-// frame decided no match or the picture cannot be loaded.
-cv::Mat matchingStageDisplayImage(const MatchingStage& stage, const IntervalStage& intervals,
-                                  const PresentationSettings& settings);
+// Scores the frame and decides on the votes accumulated since the last change.
+MatchDecision matchingStageProcess(MatchingStage& stage, const cv::Mat& presentGray);
 
 }  // namespace slidetrack

@@ -30,14 +30,14 @@ constexpr int kHoleFrames = 5;
 int RobustChangeDetector::cellPixels() const {
   // A short word of new text changes this many work pixels of a cell; noise that survives
   // the shift tolerance stays in ones and twos.
-  return std::max(4, options_.cellSize * options_.cellSize / 32);
+  return std::max(4, options_.slideCellSize * options_.slideCellSize / 32);
 }
 
 // Pixels of map (255) per cell, leaving out those set in exclude; cells more than half
 // excluded get -1.
 void RobustChangeDetector::countCells(const cv::Mat& map, const cv::Mat& exclude,
                                       Cells& cells) const {
-  const int s = options_.cellSize;
+  const int s = options_.slideCellSize;
   cells.cols = (map.cols + s - 1) / s;
   cells.rows = (map.rows + s - 1) / s;
   cells.counts.assign(size_t(cells.cols) * cells.rows, 0);
@@ -91,7 +91,7 @@ bool RobustChangeDetector::confirmPending() {
       ++good;
   }
   // Most of it must have stayed: a passer-by leaves a few cells that happen to hold still.
-  return good >= options_.minCells && 2 * good >= seen && good >= 3 * bad;
+  return good >= options_.slideChangeCells && 2 * good >= seen && good >= 3 * bad;
 }
 
 void RobustChangeDetector::startSlide(const cv::Mat& screenBgr) {
@@ -189,13 +189,13 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   hole_.setTo(0, settled);
 }
 
-ChangeDecision RobustChangeDetector::process(const cv::Mat& screenBgr) {
-  ChangeDecision decision;
+RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& screenBgr) {
+  Decision decision;
   if (ref_.empty() || screenBgr.size() != frameSize_) {
     prime(screenBgr);
     return decision;
   }
-  const int thresh = options_.diffThresh;
+  const int thresh = options_.slideChangeThresh;
   screenWorkImage(screenBgr, grey_, work_);
   shiftTolerantChange(work_, ref_, thresh, changed_);
   shiftTolerantChange(work_, previous_, thresh, moving_);
@@ -216,7 +216,8 @@ ChangeDecision RobustChangeDetector::process(const cv::Mat& screenBgr) {
     visible += count >= 0;
     hit += count >= cellPixels();
   }
-  bool candidate = visible > 0 && hit >= options_.minCells && hit >= kWholeSlideShare * visible;
+  bool candidate =
+      visible > 0 && hit >= options_.slideChangeCells && hit >= kWholeSlideShare * visible;
 
   // Otherwise what a person covers is left out: changed slide pixels, holes that still
   // show the one who made them, and holes where something moves. On a whole-slide change
@@ -242,9 +243,9 @@ ChangeDecision RobustChangeDetector::process(const cv::Mat& screenBgr) {
     countCells(changed_, covered_, cells_);
     hit = 0;
     for (int count : cells_.counts) hit += count >= cellPixels();
-    candidate = hit >= options_.minCells;
+    candidate = hit >= options_.slideChangeCells;
   }
-  if (candidate && options_.persist == 0) {
+  if (candidate && options_.slideChangePersist == 0) {
     decision = {true, 0};
     startSlide(screenBgr);
     cv::swap(previous_, work_);

@@ -12,23 +12,23 @@
 
 #include <opencv2/core.hpp>
 
-#include "slides/change_options.h"
+#include "slides/change_detector_options.h"
 #include "slides/clean_slide.h"
 
 namespace slidetrack {
 
-struct ChangeDecision {
-  bool changed = false;
-  // Processed frames before this one at which the new slide first appeared (0 or 1).
-  int framesBack = 0;
-};
-
 class RobustChangeDetector {
  public:
-  explicit RobustChangeDetector(const ChangeOptions& options) : options_(options) {}
+  struct Decision {
+    bool changed = false;
+    // Processed frames before this one at which the new slide first appeared (0 or 1).
+    int framesBack = 0;
+  };
+
+  explicit RobustChangeDetector(const ChangeDetectorOptions& options) : options_(options) {}
 
   // screenBgr: 8-bit BGR, the same size every call. The first call primes and says no change.
-  ChangeDecision process(const cv::Mat& screenBgr);
+  Decision process(const cv::Mat& screenBgr);
   // The current slide's picture, the speaker filled in from what he uncovered; what was
   // never seen shows the slide's background colour.
   const cv::Mat& slidePicture() { return clean_.picture(); }
@@ -51,7 +51,7 @@ class RobustChangeDetector {
   void followSlide(const cv::Mat& screenBgr);
   void releaseStillSlide(cv::Mat& release);
 
-  ChangeOptions options_;
+  ChangeDetectorOptions options_;
   cv::Mat grey_, work_, previous_;
   cv::Mat ref_;           // the slide as last seen, work size
   cv::Mat hole_;          // 255 where the slide has not been seen since it appeared
