@@ -42,22 +42,21 @@ bool outerEdge(const cv::Mat& still, cv::Point2f p, cv::Point2f outward, float r
   return true;
 }
 
-// Outer border edge points beyond the side from a to b; the median distance to the side.
+// Outer border edge points beyond the side from a to b, fitted with a line; false when too
+// few points show a border.
 bool borderBeyond(const cv::Mat& still, cv::Point2f a, cv::Point2f b, float reach,
-                  std::vector<cv::Point2f>* edges, float* width) {
+                  cv::Vec4f* line) {
   const cv::Point2f along = (b - a) / float(cv::norm(b - a));
   const cv::Point2f outward(along.y, -along.x);  // corners run clockwise on screen
-  std::vector<float> widths;
+  std::vector<cv::Point2f> edges;
   for (int i = 0; i < kPoints; ++i) {
     const cv::Point2f p = a + (0.08f + 0.84f * float(i) / float(kPoints - 1)) * (b - a);
     float d = 0.f;
-    if (!outerEdge(still, p, outward, reach, &d)) continue;
-    widths.push_back(d);
-    if (edges) edges->push_back(p + d * outward);
+    if (outerEdge(still, p, outward, reach, &d)) edges.push_back(p + d * outward);
   }
-  if (int(widths.size()) < kPoints / 2) return false;
-  std::nth_element(widths.begin(), widths.begin() + long(widths.size() / 2), widths.end());
-  *width = widths[widths.size() / 2];
+  if (int(edges.size()) < kPoints / 2) return false;
+  // Huber weights: a glyph's edge taken for the border's does not pull the line.
+  cv::fitLine(edges, *line, cv::DIST_HUBER, 0, 0.01, 0.01);
   return true;
 }
 
@@ -69,33 +68,42 @@ bool crossing(cv::Point2f p, cv::Point2f dp, cv::Point2f q, cv::Point2f dq, cv::
   return true;
 }
 
+// Where a border line meets the screen's left and right sides.
+bool onSides(const cv::Vec4f& line, const std::array<cv::Point2f, 4>& c, cv::Point2f* left,
+             cv::Point2f* right) {
+  const cv::Point2f origin(line[2], line[3]), dir(line[0], line[1]);
+  return crossing(origin, dir, c[3], c[0] - c[3], left) &&
+         crossing(origin, dir, c[2], c[1] - c[2], right);
+}
+
 }  // namespace
 
 bool screenTopFromBorder(const cv::Mat& still, std::array<cv::Point2f, 4>& corners) {
   const cv::Point2f tl = corners[0], tr = corners[1], br = corners[2], bl = corners[3];
   const float height = 0.5f * float(cv::norm(bl - tl) + cv::norm(br - tr));
   const float reach = kReach * height;
-  float bottom = 0.f, top = 0.f;
-  if (!borderBeyond(still, br, bl, reach, nullptr, &bottom)) return false;
-  std::vector<cv::Point2f> edges;
-  if (!borderBeyond(still, tl, tr, reach, &edges, &top)) return false;
-  // One border width looks as much thinner at the top as the top looks shorter.
-  const float expected = bottom * float(cv::norm(tr - tl) / cv::norm(br - bl));
-  if (top < 1.5f * expected + 3.f) return false;
-  cv::Vec4f line;
-  cv::fitLine(edges, line, cv::DIST_HUBER, 0, 0.01, 0.01);
-  cv::Point2f dir(line[0], line[1]);
-  if (dir.dot(tr - tl) < 0) dir = -dir;
-  const cv::Point2f inward(-dir.y, dir.x);
-  const cv::Point2f origin = cv::Point2f(line[2], line[3]) + expected * inward;
-  std::array<cv::Point2f, 4> moved = corners;
-  if (!crossing(origin, dir, bl, tl - bl, &moved[0]) ||
-      !crossing(origin, dir, br, tr - br, &moved[1]))
+  cv::Vec4f bottomLine, topLine;
+  cv::Point2f bottomLeft, bottomRight, topLeft, topRight;
+  if (!borderBeyond(still, br, bl, reach, &bottomLine) ||
+      !borderBeyond(still, tl, tr, reach, &topLine) ||
+      !onSides(bottomLine, corners, &bottomLeft, &bottomRight) ||
+      !onSides(topLine, corners, &topLeft, &topRight))
     return false;
-  // The new top stays above the old one and within the sought band.
+  // One border width looks as much thinner at the top as the top looks shorter; in a side
+  // view it differs from end to end, so each end of the top takes the width below it.
+  const float ratio = float(cv::norm(tr - tl) / cv::norm(br - bl));
+  const float expected[2] = {ratio * float(cv::norm(bottomLeft - bl)),
+                             ratio * float(cv::norm(bottomRight - br))};
+  const cv::Point2f outer[2] = {topLeft, topRight}, below[2] = {bl, br};
+  std::array<cv::Point2f, 4> moved = corners;
   for (int k = 0; k < 2; ++k) {
-    const float shift = (corners[size_t(k)] - moved[size_t(k)]).dot(inward);
-    if (shift < 0.f || shift > reach) return false;
+    const cv::Point2f side = corners[size_t(k)] - outer[k];
+    const float width = float(cv::norm(side));
+    // The outer edge lies beyond the top, much farther than the border is wide.
+    if ((below[k] - corners[size_t(k)]).dot(side) < 0.f || width > reach ||
+        width < 1.5f * expected[k] + 3.f)
+      return false;
+    moved[size_t(k)] = outer[k] + (expected[k] / width) * side;
   }
   corners = moved;
   return true;
