@@ -101,8 +101,8 @@ inline cv::Mat drawSample(const RoomView& v, const cv::Mat& room, int i) {
       for (float x = 0.05f; x < 0.9f; x += 0.22f)
         fillQuad(frame, slideQuad(v, x, 0.02f, x + 0.12f, 0.045f), 150);
       // The navigation bar marks the slide shown.
-      const float mark = 0.08f + 0.05f * float(i % 6);
-      fillQuad(frame, slideQuad(v, mark, 0.05f, mark + 0.02f, 0.062f), 200);
+      const float mark = 0.06f + 0.14f * float(i % 6);
+      fillQuad(frame, slideQuad(v, mark, 0.01f, mark + 0.06f, 0.04f), 200);
       fillQuad(frame, slideQuad(v, 0, 0.07f, 1, 0.16f), 70);
       fillQuad(frame, slideQuad(v, 0.05f, 0.09f, 0.3f + 0.06f * float(i % 6), 0.14f), 220);
     }
