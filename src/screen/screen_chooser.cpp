@@ -1,5 +1,7 @@
 #include "screen/screen_chooser.h"
 
+#include "screen/screen_border.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -180,15 +182,24 @@ ScreenChoice screenChoose(const ScreenCues& cues, int minContrast) {
                                    float(cv::norm(0.5f * (c[0] + c[1]) - 0.5f * (c[2] + c[3]))),
                                    float(cv::norm(0.5f * (c[1] + c[2]) - 0.5f * (c[3] + c[0])))};
           float contrast = 0.f, coverage = 0.f;
-          bool fails = false;
+          bool fails = false, topInBorder = false;
           for (int k = 0; k < 4 && !fails; ++k) {
             inward[k] = side[k]->normal;
             const SideLook look =
                 screenSideLook(cues, c[k], c[(k + 1) % 4], inward[k], 0.2f * across[k]);
             // Beyond the top of a screen the picture stays still; below it a speaker may
             // walk, beside it too, but beyond the top only the slide's own title changes.
-            fails = look.contrast < float(minContrast) ||
-                    (k == 0 && look.outsideChange > kMaxOutsideChange);
+            fails = look.contrast < float(minContrast);
+            // A slide's dark top bar as dark as the border changes (a navigation bar's
+            // marks): the top found is its lower edge, and the border tells the true top,
+            // beyond which the picture stays still.
+            if (k == 0 && look.outsideChange > kMaxOutsideChange) {
+              std::array<cv::Point2f, 4> moved = c;
+              topInBorder = screenTopFromBorder(cues.still, moved) &&
+                            screenSideLook(cues, moved[0], moved[1], inward[0], 0.2f * across[0])
+                                    .outsideChange <= kMaxOutsideChange;
+              fails = fails || !topInBorder;
+            }
             contrast += std::min(look.contrast, 120.f) / 4.f;
             coverage += cover[k] / 4.f;
           }
@@ -224,6 +235,7 @@ ScreenChoice screenChoose(const ScreenCues& cues, int minContrast) {
           best.corners = c;
           best.sides = {*t, *r, *b, *l};
           best.score = score;
+          best.topInBorder = topInBorder;
         }
   if (best.found == ScreenFound::None && changes) {
     // No screen in the picture, but it changes from edge to edge: the frame is the slide.

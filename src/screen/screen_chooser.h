@@ -18,6 +18,8 @@ struct ScreenChoice {
   std::array<cv::Point2f, 4> corners{};  // TL, TR, BR, BL in the cue maps' pixels
   std::array<ScreenLine, 4> sides;       // top, right, bottom, left; bright inside
   float score = 0.f;
+  // The top is the lower edge of a dark bar that changes, to be placed from the border.
+  bool topInBorder = false;
 };
 
 // A screen is a quadrilateral of four edge lines, each bright inside, well backed by

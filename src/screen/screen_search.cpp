@@ -6,6 +6,7 @@
 
 #include "screen/corner_refiner.h"
 #include "screen/presentation_localize.h"
+#include "screen/screen_border.h"
 #include "video/video_source.h"
 
 namespace slidetrack {
@@ -45,6 +46,8 @@ ScreenChoice screenFindInSamples(const std::vector<cv::Mat>& greys,
   for (int k = 0; k < 4; ++k) inward[size_t(k)] = choice.sides[size_t(k)].normal;
   // The lines were found on the shrunk still: about a pixel there, a few here.
   refineScreenCorners(still, choice.corners, inward, float(2.0 / scale + 2.0));
+  // A top chosen for its border must be placed from it here too, or it is no screen.
+  if (!screenTopFromBorder(still, choice.corners) && choice.topInBorder) return ScreenChoice();
   return choice;
 }
 

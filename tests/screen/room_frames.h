@@ -18,7 +18,8 @@ struct RoomView {
   Room room = Room::Hall;
   double noise = 4;
   unsigned seed = 1;
-  float shake = 0;  // largest shift of a sample in pixels, as a hand-held or swaying camera
+  float shake = 0;         // largest shift of a sample in pixels, as a hand-held or swaying camera
+  bool darkTitle = false;  // slides topped by a bar as dark as the border, then a title bar
 };
 
 // Slide-relative rectangle (shares of the slide) in the frame.
@@ -95,6 +96,16 @@ inline cv::Mat drawSample(const RoomView& v, const cv::Mat& room, int i) {
     const cv::Point2f from[4] = {{0, 0}, {800, 0}, {800, 600}, {0, 600}};
     cv::warpPerspective(grey, frame, cv::getPerspectiveTransform(from, v.slide.data()),
                         frame.size(), cv::INTER_LINEAR, cv::BORDER_TRANSPARENT);
+    if (v.darkTitle) {
+      fillQuad(frame, slideQuad(v, 0, 0, 1, 0.07f), 34);
+      for (float x = 0.05f; x < 0.9f; x += 0.22f)
+        fillQuad(frame, slideQuad(v, x, 0.02f, x + 0.12f, 0.045f), 150);
+      // The navigation bar marks the slide shown.
+      const float mark = 0.06f + 0.14f * float(i % 6);
+      fillQuad(frame, slideQuad(v, mark, 0.01f, mark + 0.06f, 0.04f), 200);
+      fillQuad(frame, slideQuad(v, 0, 0.07f, 1, 0.16f), 70);
+      fillQuad(frame, slideQuad(v, 0.05f, 0.09f, 0.3f + 0.06f * float(i % 6), 0.14f), 220);
+    }
   }
   const cv::Rect2f box = cv::boundingRect(v.slide);
   const int x = int(box.x + box.width * (0.1f + 0.08f * float((i * 7) % 10)));

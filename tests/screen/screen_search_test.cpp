@@ -20,6 +20,7 @@ struct ViewCase {
   const char* name;
   cv::Size frame;
   std::array<cv::Point2f, 4> slide;
+  bool darkTitle = false;
 };
 
 const ViewCase kViews[] = {
@@ -27,6 +28,9 @@ const ViewCase kViews[] = {
     {"Steep", {1280, 720}, {{{420, 90}, {900, 190}, {900, 520}, {420, 640}}}},
     {"SteepLeft", {1280, 720}, {{{380, 200}, {860, 100}, {860, 650}, {380, 520}}}},
     {"Far1080", {1920, 1080}, {{{820, 330}, {1140, 336}, {1137, 578}, {818, 572}}}},
+    // The top of the projected image has no edge against the border.
+    {"DarkTitleBar", {1280, 720}, {{{330, 120}, {930, 140}, {915, 560}, {345, 575}}}, true},
+    {"DarkTitleBarFar", {1920, 1080}, {{{820, 330}, {1140, 336}, {1137, 578}, {818, 572}}}, true},
 };
 
 void PrintTo(const ViewCase& c, std::ostream* os) { *os << c.name; }
@@ -40,6 +44,7 @@ TEST_P(ScreenInRoom, FindsTheProjectedImagesCorners) {
     view.frame = c.frame;
     view.slide = c.slide;
     view.seed = seed;
+    view.darkTitle = c.darkTitle;
     const std::vector<cv::Mat> samples = drawSamples(view);
     const ScreenChoice choice = screenFindInSamples(samples, ScreenSearchOptions());
     ASSERT_EQ(choice.found, ScreenFound::Screen) << "seed " << seed;
