@@ -64,7 +64,11 @@ bool Pipeline::anyObserver(bool (RunObserver::*wants)() const) const {
 void Pipeline::openVideo() { videoSourceOpen(*video_, input_.video); }
 
 cv::Mat Pipeline::locateScreen(const cv::Mat& storedCorners) {
-  if (!storedCorners.empty()) return storedCorners;
+  if (!storedCorners.empty()) {
+    if (cornersCanBeScreen(storedCorners, video_->image.size())) return storedCorners;
+    // Rectified with such corners every slide picture would be black.
+    notify([](RunObserver& o) { o.cornersRefused(); });
+  }
   // The run then visits every slideFrameStep-th frame of the same file: the ones the
   // search decodes on its way are kept for it.
   videoSourceKeepFrames(video_.get(), settings_.slideFrameStep);
