@@ -50,6 +50,11 @@ void ConsoleObserver::libraryAborted() {
   std::printf("\nAnalysis of the original slides aborted.\n");
 }
 
+void ConsoleObserver::frameStepChosen(int step, double framesPerSecond) {
+  // Ends the positioning's line; "Start process frames" ends this one.
+  std::printf("\nFrame step: %d (the video has %.3g frames per second)", step, framesPerSecond);
+}
+
 void ConsoleObserver::framesStarted() { std::printf("\nStart process frames\n"); }
 
 void ConsoleObserver::frameStarted(int t, int frameCount) {

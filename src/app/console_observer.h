@@ -17,6 +17,7 @@ class ConsoleObserver : public RunObserver {
   void originalUnread(const SlideRecord& original, const std::string& path,
                       const std::string& cause) override;
   void libraryAborted() override;
+  void frameStepChosen(int step, double framesPerSecond) override;
   void framesStarted() override;
   void frameStarted(int t, int frameCount) override;
   void slideChanged(const SlideRecord& opened) override;

@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "app/frame_step.h"
 #include "common/error.h"
 #include "screen/presentation_localize.h"
 
@@ -63,15 +64,20 @@ bool Pipeline::anyObserver(bool (RunObserver::*wants)() const) const {
 
 void Pipeline::openVideo() { videoSourceOpen(*video_, input_.video); }
 
+int Pipeline::frameStep() const {
+  return frameStepFor(settings_.slideFrameStep, settings_.slideStepSeconds,
+                      videoSourceFrameRate(video_.get()));
+}
+
 cv::Mat Pipeline::locateScreen(const cv::Mat& storedCorners) {
   if (!storedCorners.empty()) {
     if (cornersCanBeScreen(storedCorners, video_->image.size())) return storedCorners;
     // Rectified with such corners every slide picture would be black.
     notify([](RunObserver& o) { o.cornersRefused(); });
   }
-  // The run then visits every slideFrameStep-th frame of the same file: the ones the
-  // search decodes on its way are kept for it.
-  videoSourceKeepFrames(video_.get(), settings_.slideFrameStep);
+  // The run then visits every step-th frame of the same file: the ones the search
+  // decodes on its way are kept for it.
+  videoSourceKeepFrames(video_.get(), frameStep());
   notify([](RunObserver& o) { o.searchStarted(); });
   SampleViewer viewer;
   if (anyObserver(&RunObserver::showsPictures)) {
@@ -147,9 +153,13 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
   // Only the screen's part of each frame is read from here on.
   videoSourceSetConvertedArea(video_.get(), rectifier_.sourceArea);
 
+  const int step = frameStep();
+  if (step != settings_.slideFrameStep)
+    notify([step, rate = videoSourceFrameRate(video_.get())](RunObserver& o) {
+      o.frameStepChosen(step, rate);
+    });
   notify([](RunObserver& o) { o.framesStarted(); });
-  for (int t = 0; frameCount_ == kUnknownFrameCount || t < frameCount_;
-       t += settings_.slideFrameStep)
+  for (int t = 0; frameCount_ == kUnknownFrameCount || t < frameCount_; t += step)
     if (!processFrame(t)) break;
   finish();
   return RunEnd::kCompleted;

@@ -54,7 +54,8 @@ class Pipeline {
   void notify(Event event);
   Control ask(Control (RunObserver::*question)(const cv::Mat&), const cv::Mat& picture);
   bool anyObserver(bool (RunObserver::*wants)() const) const;
-  void startFrames(const cv::Mat& corners);
+  // Frames between processed frames in the open video.
+  int frameStep() const;
   bool processFrame(int t);
   void applyMatch(const MatchDecision& decision, int t);
   void openRecord(int t, double confidence);

@@ -51,6 +51,8 @@ class RunObserver {
   virtual Control libraryProgress(const cv::Mat& /*picture*/) { return Control::kGoOn; }
   virtual void libraryBuilt(bool /*complete*/) {}
   virtual void libraryAborted() {}
+  // The loop steps by fewer frames than slideFrameStep, as the video has fewer per second.
+  virtual void frameStepChosen(int /*step*/, double /*framesPerSecond*/) {}
   virtual void framesStarted() {}
 
   // Each processed frame, in this order.

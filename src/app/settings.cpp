@@ -57,6 +57,8 @@ void checkSettings(const PresentationSettings& s, const std::string& configFile)
   std::string problem;
   if (s.slideFrameStep < 1)
     problem = "slideFrameStep must be at least 1";
+  else if (!(s.slideStepSeconds >= 0) || !std::isfinite(s.slideStepSeconds))
+    problem = "slideStepSeconds must be 0 or a positive number of seconds";
   else if (s.presentWidth < 1 || s.presentHeight < 1 || s.presentWidth > kMaxSide ||
            s.presentHeight > kMaxSide)
     problem = "presentWidth and presentHeight must be between 1 and " + std::to_string(kMaxSide);

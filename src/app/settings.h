@@ -26,6 +26,7 @@ struct PresentationSettings {
   int slideDetHeight = 120;       // rows of the detector's edge maps
   float slideDiffThresh = 0.01f;  // stored by the detector, not used in its decision
   float slideDistrThresh = 0.3f;  // stored by the detector, not used in its decision
+  float slideStepSeconds = 1.f;   // longest step in seconds of video; 0: slideFrameStep alone
   float locWndOverlap = 0.3f;     // overlap of neighbouring feature windows
   int locWndSize = 31;            // side of a feature window in pixels
   int localWidth = 320;           // width of the feature image

@@ -120,6 +120,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideDetHeight", &s.slideDetHeight, w);
   readReal(slides, "slideDiffThresh", &s.slideDiffThresh, w);
   readReal(slides, "slideDistrThresh", &s.slideDistrThresh, w);
+  readReal(slides, "slideStepSeconds", &s.slideStepSeconds, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -244,6 +245,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideDetHeight" << s.slideDetHeight << "slideDiffBuff" << s.slideDiffBuff;
   fs << "slideDiffThresh" << static_cast<double>(s.slideDiffThresh);
   fs << "slideDistrThresh" << static_cast<double>(s.slideDistrThresh);
+  fs << "slideStepSeconds" << static_cast<double>(s.slideStepSeconds);
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -54,7 +54,11 @@ int localizeSamplePosition(int frameCount, int i, int count) {
   // The product is formed in 64 bits so long videos do not overflow; the result is the same
   // as in 32 bits wherever that does not overflow.
   const int64_t half = frameCount / 2;
-  return static_cast<int>(frameCount / 4 + (half * i) / count - 2);
+  const int64_t position = frameCount / 4 + (half * i) / count - 2;
+  // On short clips the first positions fall before index 1, and indices 0 and 1 are both
+  // the first picture: sample i is never before index i + 1, so every sample is its own
+  // picture (the positions rise by at least one from sample to sample).
+  return static_cast<int>(std::max<int64_t>(position, i + 1));
 }
 
 float localizeArea(const cv::Point2f corners[4]) {
@@ -76,8 +80,9 @@ cv::Mat presentationLocalizeWith(VideoSource* video, int presentDetCount,
   // Without a frame count the middle half of the video is unknown: nothing is sampled.
   int samples = frameCount >= 0 ? presentDetCount : 0;
   // More samples than frames in the middle half only take each frame again, right after
-  // itself, and a frame cannot beat itself: one per frame gives the same corners.
-  if (frameCount / 2 > 0) samples = std::min(samples, frameCount / 2);
+  // itself, and a frame cannot beat itself: one per frame gives the same corners. A clip
+  // too short for a middle half still has its first picture.
+  if (frameCount > 0) samples = std::min(samples, std::max(1, frameCount / 2));
   cv::Mat colour, grey;
   for (int i = 0; i < samples; ++i) {
     const int position = localizeSamplePosition(frameCount, i, samples);

@@ -31,7 +31,8 @@ cv::Mat presentationLocalizeWith(VideoSource* video, int presentDetCount,
                                  const SampleListener& listener = {});
 
 // Frame index of sample i of count in a video of frameCount frames:
-// N / 4 + ((N / 2) * i) / count - 2 with truncating integer division. count must be > 0.
+// N / 4 + ((N / 2) * i) / count - 2 with truncating integer division, but at least i + 1
+// so that short clips give distinct pictures. count must be > 0 and at most N / 2.
 int localizeSamplePosition(int frameCount, int i, int count);
 
 // Top width times right height of a candidate, the size measure of the search.

@@ -82,6 +82,10 @@ void decoderOpen(VideoDecoder& d, const std::string& path) {
   decoderReadNext(d);  // a video without pictures still opens, it just delivers none
   d.width = d.noPicture ? d.codec->width : d.picture->width;
   d.height = d.noPicture ? d.codec->height : d.picture->height;
+  size_t matrixBytes = 0;
+  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &matrixBytes);
+  if (matrix && matrixBytes >= 9 * sizeof(int32_t))
+    d.orientation = orientationFromMatrix(reinterpret_cast<const int32_t*>(matrix));
 }
 
 int decoderFrameCount(const VideoDecoder& d) {

@@ -23,7 +23,7 @@ void videoSourceOpen(VideoSource& source, const std::string& path) {
     decoderOpen(*source.decoder, path);
     source.decoder->kept = source.kept.get();
     // Allocate the image now, so a lack of memory shows as a failed open.
-    source.image.create(source.decoder->height, source.decoder->width, CV_8UC4);
+    source.image.create(decoderShownSize(*source.decoder), CV_8UC4);
   } catch (const Error&) {
     videoSourceClose(&source);
     throw;
@@ -63,6 +63,13 @@ long long videoSourceFrameTime(const VideoSource* source, unsigned k) {
   return static_cast<long long>(frameTimeMicros(k, base));
 }
 
+double videoSourceFrameRate(const VideoSource* source) {
+  if (!videoSourceIsOpen(source)) return 0;
+  const FrameTimeBase& base = source->decoder->timeBase;
+  // A bare stream clock counts ticks, not frames.
+  return base.valid() && base.fromFrameRate ? static_cast<double>(base.den) / base.num : 0;
+}
+
 const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k) {
   if (!videoSourceIsOpen(source)) return nullptr;
   // The picture shown at the time of frame k is the one at position k.
@@ -73,7 +80,10 @@ const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k) {
 void videoSourceSetConvertedArea(VideoSource* source, const cv::Rect& area) {
   if (!videoSourceIsOpen(source)) return;
   VideoDecoder& decoder = *source->decoder;
-  const cv::Rect inside = area & cv::Rect(0, 0, decoder.width, decoder.height);
+  const cv::Size stored(decoder.width, decoder.height);
+  // The caller sees pictures as shown; the conversion works on them as stored.
+  const cv::Rect inside = storedArea(decoder.orientation, stored,
+                                     area & cv::Rect(cv::Point(), decoderShownSize(decoder)));
   if (inside == decoder.convertArea) return;
   decoder.convertArea = inside;
   decoder.areaState = 0;

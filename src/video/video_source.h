@@ -54,6 +54,9 @@ const cv::Mat* videoSourceGetFrame(VideoSource* source, int k);
 const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k);
 // That time in microseconds, by the open video's frame rate (0 when closed).
 long long videoSourceFrameTime(const VideoSource* source, unsigned k);
+// Frames per second by which frame indices are counted (the stream's average rate where
+// it has one); 0 when closed or not known.
+double videoSourceFrameRate(const VideoSource* source);
 // From now on only the pixels inside area need to be right: pictures are converted only
 // there (widened a little), the rest of the image keeps older contents. Used when the
 // caller reads one part of every frame; an empty area converts whole pictures again. The

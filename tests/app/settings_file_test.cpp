@@ -21,10 +21,11 @@ using namespace slidetrack;
 namespace {
 
 const std::vector<std::string> kWriteOrder = {
-    "Presentation",    "presentWidth",    "presentHeight",    "boardDetLow",   "boardDetHigh",
-    "presentDetCount", "SlideDetection",  "slideFrameStep",   "slideDetWidth", "slideDetHeight",
-    "slideDiffBuff",   "slideDiffThresh", "slideDistrThresh", "LocalFeatures", "locWndOverlap",
-    "locWndSize",      "gradBinSize",     "localWidth",       "localHeight",   "matchLimit"};
+    "Presentation",    "presentWidth",    "presentHeight",    "boardDetLow",      "boardDetHigh",
+    "presentDetCount", "SlideDetection",  "slideFrameStep",   "slideDetWidth",    "slideDetHeight",
+    "slideDiffBuff",   "slideDiffThresh", "slideDistrThresh", "slideStepSeconds", "LocalFeatures",
+    "locWndOverlap",   "locWndSize",      "gradBinSize",      "localWidth",       "localHeight",
+    "matchLimit"};
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
@@ -40,14 +41,14 @@ std::vector<std::string> keysOf(const std::string& text) {
   return keys;
 }
 
-// The seventeen settings in write order.
+// The eighteen settings in write order.
 std::vector<double> valuesOf(const PresentationSettings& s) {
   return {double(s.presentWidth),    double(s.presentHeight),    double(s.boardDetLow),
           double(s.boardDetHigh),    double(s.presentDetCount),  double(s.slideFrameStep),
           double(s.slideDetWidth),   double(s.slideDetHeight),   double(s.slideDiffBuff),
-          double(s.slideDiffThresh), double(s.slideDistrThresh), double(s.locWndOverlap),
-          double(s.locWndSize),      double(s.gradBinSize),      double(s.localWidth),
-          double(s.localHeight),     double(s.matchLimit)};
+          double(s.slideDiffThresh), double(s.slideDistrThresh), double(s.slideStepSeconds),
+          double(s.locWndOverlap),   double(s.locWndSize),       double(s.gradBinSize),
+          double(s.localWidth),      double(s.localHeight),      double(s.matchLimit)};
 }
 
 std::string cornersXml(const std::string& rows, const std::string& cols, const std::string& dt,
@@ -91,7 +92,7 @@ TEST_F(SettingsTest, MissingOrEmptyFileGetsDefaultsInWriteOrder) {
   ASSERT_TRUE(s);
   EXPECT_EQ(error_, "");
   EXPECT_EQ(valuesOf(*s), (std::vector<double>{640, 480, 120, 150, 10, 25, 160, 120, 10, 0.01f,
-                                               0.3f, 0.3f, 31, 8, 320, 240, 0.5f}));
+                                               0.3f, 1, 0.3f, 31, 8, 320, 240, 0.5f}));
   EXPECT_TRUE(s->boardPoints.empty());
   const std::string first = readFile(path_);
   EXPECT_EQ(keysOf(first), kWriteOrder);
@@ -121,11 +122,12 @@ TEST_F(SettingsTest, KeysInAnyOrderReadTheSameAndCornersAreKept) {
       "<locWndOverlap>0.5</locWndOverlap><extra>1</extra></LocalFeatures>"
       "<SlideDetection><slideDistrThresh>0.75</slideDistrThresh><slideDiffBuff>7</slideDiffBuff>"
       "<slideDiffThresh>0.125</slideDiffThresh><slideDetHeight>30</slideDetHeight>"
-      "<slideDetWidth>40</slideDetWidth><slideFrameStep>5</slideFrameStep></SlideDetection>"));
+      "<slideDetWidth>40</slideDetWidth><slideFrameStep>5</slideFrameStep>"
+      "<slideStepSeconds>2.5</slideStepSeconds></SlideDetection>"));
   auto s = load();
   ASSERT_TRUE(s);
-  EXPECT_EQ(valuesOf(*s), (std::vector<double>{400, 300, 11, 22, 3, 5, 40, 30, 7, 0.125, 0.75, 0.5,
-                                               15, 4, 80, 60, 0.25}));
+  EXPECT_EQ(valuesOf(*s), (std::vector<double>{400, 300, 11, 22, 3, 5, 40, 30, 7, 0.125, 0.75, 2.5,
+                                               0.5, 15, 4, 80, 60, 0.25}));
   EXPECT_FALSE(s->boardPoints.empty());
 
   const std::string rewritten = readFile(path_);
@@ -151,7 +153,7 @@ TEST_F(SettingsTest, MissingSectionsAndRealsFollowTheReadingRules) {
     auto s = load();
     ASSERT_TRUE(s);
     EXPECT_EQ(valuesOf(*s), (std::vector<double>{800, 480, 100, 150, 10, 9, 160, 120, 10, 0.01f,
-                                                 0.3f, 1, 31, 8, 320, 240, 0.5f}));
+                                                 0.3f, 1, 1, 31, 8, 320, 240, 0.5f}));
     EXPECT_EQ(keysOf(readFile(path_)), kWriteOrder);
   }
 }
@@ -239,6 +241,8 @@ TEST_F(SettingsTest, UnwritableFileStillGivesTheMatrix) {
 TEST(SettingsCheck, NamesTheFirstUnusableKey) {
   const std::pair<void (*)(PresentationSettings&), const char*> cases[] = {
       {[](PresentationSettings& s) { s.slideFrameStep = 0; }, "slideFrameStep"},
+      {[](PresentationSettings& s) { s.slideStepSeconds = -1.f; }, "slideStepSeconds"},
+      {[](PresentationSettings& s) { s.slideStepSeconds = HUGE_VALF; }, "slideStepSeconds"},
       {[](PresentationSettings& s) { s.presentWidth = 2147483647; }, "presentWidth"},
       {[](PresentationSettings& s) { s.presentDetCount = -1; }, "presentDetCount"},
       {[](PresentationSettings& s) { s.slideDiffBuff = 256; }, "slideDiffBuff"},

@@ -24,7 +24,13 @@ TEST(LocalizeSamples, PositionsSpanTheMiddleHalf) {
   std::vector<int> positions;
   for (int i = 0; i < 10; ++i) positions.push_back(localizeSamplePosition(1000, i, 10));
   EXPECT_EQ(positions, (std::vector<int>{248, 298, 348, 398, 448, 498, 548, 598, 648, 698}));
-  EXPECT_EQ(localizeSamplePosition(4, 0, 10), -1);
+  // Short clips: never before index i + 1, so no picture is taken twice (0 and 1 are both
+  // the first) and no sample falls before the clip.
+  EXPECT_EQ(localizeSamplePosition(4, 0, 2), 1);
+  EXPECT_EQ(localizeSamplePosition(4, 1, 2), 2);
+  std::vector<int> eight;
+  for (int i = 0; i < 4; ++i) eight.push_back(localizeSamplePosition(8, i, 4));
+  EXPECT_EQ(eight, (std::vector<int>{1, 2, 3, 4}));  // 0, 1, 2, 3 before
   EXPECT_EQ(localizeSamplePosition(1000, 0, 1), 248);
   // Long videos: the product does not overflow.
   EXPECT_EQ(localizeSamplePosition(2000000000, 9, 10), 500000000 + 900000000 - 2);
@@ -147,6 +153,26 @@ TEST_F(LocalizeLoop, CountAboveTheFramesSamplesEachFrameOfTheMiddleHalfOnce) {
   EXPECT_EQ(result_.total(), 4u);
 }
 
+// A clip of three pictures at one per second has no middle half to speak of: its first
+// picture is still searched, once.
+TEST_F(LocalizeLoop, AClipTooShortForAMiddleHalfSearchesItsFirstPicture) {
+  ScratchDir dir;
+  const std::string clip = dir / "short.avi";
+  ClipOptions options;
+  options.codec = "mjpeg";
+  options.fpsNum = 1;
+  ASSERT_TRUE(writeClip(clip, options, 3,
+                        [](int) { return cv::Mat(120, 160, CV_8UC3, cv::Scalar(200, 0, 0)); }));
+  video_ = videoSourceCreate();
+  ASSERT_NO_THROW(videoSourceOpen(*video_, clip));
+  std::string positions;
+  result_ = presentationLocalizeWith(video_.get(), 10, scoring([] { return 0.5f; }), SampleViewer(),
+                                     [&](int p) { positions += std::to_string(p) + " "; });
+  EXPECT_EQ(positions, "1 ");
+  EXPECT_EQ(detected_, 1);
+  EXPECT_FALSE(result_.empty());
+}
+
 struct SceneCase {
   const char* name;
   cv::Size frame;
@@ -173,7 +199,7 @@ TEST_P(LocalizeLecture, FindsTheScreen) {
   scene.shakePixels = c.shake;
   scene.occluder = true;
   scene.noiseSigma = 4;
-  scene.schedule = {{0, 4}, {1, 4}};  // 8 frames: samples at 0 and 2
+  scene.schedule = {{0, 4}, {1, 4}};  // 8 frames: samples at 1 and 2
   ScratchDir dir;
   const std::string clip = dir / "lecture.mp4";
   std::string error;
