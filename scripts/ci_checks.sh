@@ -17,7 +17,7 @@ cmake --build "$asan_dir" -j "$(nproc)"
 
 # Left out under the sanitizers: the long accuracy scenarios, which measure rather than
 # reach new code, and the install test, which rebuilds the tree.
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:exitcode=86:strict_string_checks=1
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:exitcode=86
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
 (cd "$asan_dir" && ctest --output-on-failure -j "$(nproc)" --timeout 900 \
