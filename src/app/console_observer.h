@@ -10,6 +10,7 @@ class ConsoleObserver : public RunObserver {
   void cornersRefused() override;
   void searchStarted() override;
   void searchSample(int position) override;
+  void searchFoundRecording() override;
   void searchFinished(bool found) override;
   void wholeFrameScreen() override;
   void videoPositioned(unsigned frame, long long micros) override;

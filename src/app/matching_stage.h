@@ -28,6 +28,9 @@ struct MatchingStage {
   std::unique_ptr<OriginalSlideLibrary> library;
   cv::Mat voteRow;
   cv::Mat matchAccumulator;
+  // Set by the pipeline before each frame: screen-image-sized, 255 where a person covers
+  // the slide or it has not been seen yet; empty when the change decision does not tell.
+  cv::Mat covered;
 };
 
 struct MatchDecision {

@@ -8,6 +8,7 @@
 #include "app/frame_step.h"
 #include "common/error.h"
 #include "screen/presentation_localize.h"
+#include "screen/screen_search.h"
 
 namespace slidetrack {
 
@@ -85,9 +86,18 @@ cv::Mat Pipeline::locateScreen(const cv::Mat& storedCorners) {
       return ask(&RunObserver::searchPicture, picture) == Control::kStop ? kEscape : -1;
     };
   }
-  cv::Mat corners = presentationLocalize(
-      video_.get(), screenSearchOptions(settings_), viewer,
-      [this](int position) { notify([position](RunObserver& o) { o.searchSample(position); }); });
+  const ScreenSearchOptions options = screenSearchOptions(settings_);
+  const SampleListener listener = [this](int position) {
+    notify([position](RunObserver& o) { o.searchSample(position); });
+  };
+  cv::Mat corners;
+  if (options.plain()) {
+    corners = presentationLocalize(video_.get(), options, viewer, listener);
+  } else {
+    ScreenSearchResult found = screenSearch(video_.get(), options, viewer, listener);
+    if (found.recording) notify([](RunObserver& o) { o.searchFoundRecording(); });
+    corners = found.corners;
+  }
   // The kept pictures are handed out by the next opening.
   videoSourceClose(video_.get());
   notify([found = !corners.empty()](RunObserver& o) { o.searchFinished(found); });
@@ -176,16 +186,23 @@ bool Pipeline::processFrame(int t) {
   if (matching)  // only the matching reads the grey screen
     cv::cvtColor(presentImage_, presentGray_, cv::COLOR_BGR2GRAY);
 
+  const int previous = lastFrame_;
   lastFrame_ = t;
   if (!open_) openRecord(t, 0.0);
   const ChangeDecision change = intervalStageProcess(intervals_, presentImage_);
-  if (change.changed) {
-    closeRecord(t - 1, change.endedPicture);
-    openRecord(t, 0.0);
+  // A change confirmed now may have shown first at the previous processed frame.
+  const int start = change.startedBefore && previous >= 0 ? previous : t;
+  // A match change may already have opened the record there.
+  if (change.changed && (!change.startedBefore || start > open_->start)) {
+    closeRecord(start - 1, change.endedPicture);
+    openRecord(start, 0.0);
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
     matchingStageReset(matching_);
   }
-  if (matching) applyMatch(matchingStageProcess(matching_, presentGray_), t);
+  if (matching) {
+    matching_.covered = intervalStageCoveredMask(intervals_, presentImage_.size());
+    applyMatch(matchingStageProcess(matching_, presentGray_), t);
+  }
 
   const FrameEvent event{t,    frameCount_, presentImage_, *slides_, recordOpened_, decidedMatch_,
                          *this};

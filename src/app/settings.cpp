@@ -39,12 +39,13 @@ std::string askingTooMuch(const PresentationSettings& s) {
 }  // namespace
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s) {
-  return {s.boardDetLow, s.boardDetHigh, s.presentDetCount};
+  return {s.boardDetLow, s.boardDetHigh, s.presentDetCount, s.boardChoice, s.boardMinContrast};
 }
 
 ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
-  return {s.slideDiffBuff, s.slideDetWidth, s.slideDetHeight, s.slideDiffThresh,
-          s.slideDistrThresh};
+  return {s.slideDiffBuff,    s.slideDetWidth,     s.slideDetHeight,    s.slideDiffThresh,
+          s.slideDistrThresh, s.slideDetMethod,    s.slideChangeThresh, s.slideCellSize,
+          s.slideChangeCells, s.slideChangePersist};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

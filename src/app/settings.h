@@ -14,25 +14,32 @@
 namespace slidetrack {
 
 struct PresentationSettings {
-  int presentWidth = 640;         // width of the rectified screen image
-  int presentHeight = 480;        // height of the rectified screen image
-  int boardDetLow = 120;          // first-pass low edge threshold of the board detector
-  int boardDetHigh = 150;         // first-pass high edge threshold of the board detector
-  int presentDetCount = 10;       // sample frames searched for the screen
-  cv::Mat boardPoints;            // 1x4 CV_32FC2 screen corners; empty when none known
-  int slideFrameStep = 25;        // frames between processed frames
-  int slideDiffBuff = 10;         // frames in the slide change detector's ring
-  int slideDetWidth = 160;        // columns of the detector's edge maps
-  int slideDetHeight = 120;       // rows of the detector's edge maps
-  float slideDiffThresh = 0.01f;  // stored by the detector, not used in its decision
-  float slideDistrThresh = 0.3f;  // stored by the detector, not used in its decision
-  float slideStepSeconds = 1.f;   // longest step in seconds of video; 0: slideFrameStep alone
-  float locWndOverlap = 0.3f;     // overlap of neighbouring feature windows
-  int locWndSize = 31;            // side of a feature window in pixels
-  int localWidth = 320;           // width of the feature image
-  int localHeight = 240;          // height of the feature image
-  float matchLimit = 0.5f;        // runner-up / best vote ratio below which a match is decided
-  int gradBinSize = 8;            // orientation bins of a local feature
+  int presentWidth = 640;            // width of the rectified screen image
+  int presentHeight = 480;           // height of the rectified screen image
+  int boardDetLow = 120;             // first-pass low edge threshold of the board detector
+  int boardDetHigh = 150;            // first-pass high edge threshold of the board detector
+  int presentDetCount = 10;          // sample frames searched for the screen
+  cv::Mat boardPoints;               // 1x4 CV_32FC2 screen corners; empty when none known
+  std::string boardChoice = "cues";  // how the search decides: "cues" or "plain"
+  int boardMinContrast = 10;         // least grey step across each side of a screen
+  int slideFrameStep = 25;           // frames between processed frames
+  int slideDiffBuff = 10;            // frames in the slide change detector's ring
+  int slideDetWidth = 160;           // columns of the detector's edge maps
+  int slideDetHeight = 120;          // rows of the detector's edge maps
+  float slideDiffThresh = 0.01f;     // stored by the detector, not used in its decision
+  float slideDistrThresh = 0.3f;     // stored by the detector, not used in its decision
+  float slideStepSeconds = 1.f;      // longest step in seconds of video; 0: slideFrameStep alone
+  std::string slideDetMethod = "robust";  // "robust" change decision, or "plain" edge maps
+  int slideChangeThresh = 24;             // grey levels a pixel must change by (robust)
+  int slideCellSize = 16;                 // decision cell side in half-size pixels (robust)
+  int slideChangeCells = 2;               // changed visible cells that make a change (robust)
+  int slideChangePersist = 1;             // 1: new content must last a processed frame
+  float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
+  int locWndSize = 31;                    // side of a feature window in pixels
+  int localWidth = 320;                   // width of the feature image
+  int localHeight = 240;                  // height of the feature image
+  float matchLimit = 0.5f;  // runner-up / best vote ratio below which a match is decided
+  int gradBinSize = 8;      // orientation bins of a local feature
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

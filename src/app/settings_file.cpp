@@ -83,6 +83,13 @@ void readReal(const cv::FileNode& section, const char* key, float* field, WrongK
   }
 }
 
+// A value that is not text reads as empty text, which the options' checks then name.
+void readString(const cv::FileNode& section, const char* key, std::string* field) {
+  cv::FileNode node = keyOf(section, key);
+  if (node.empty()) return;
+  *field = node.isString() ? node.string() : std::string();
+}
+
 // Anything but a 1x4 two-channel float matrix of finite numbers counts as no corners, so the
 // search runs again rather than rectifying with garbage.
 cv::Mat readBoardPoints(const cv::FileNode& node) {
@@ -104,6 +111,7 @@ cv::Mat readBoardPoints(const cv::FileNode& node) {
   return corners;
 }
 
+// A value that is not a word is kept as one no check accepts, so the run ends naming the key.
 void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds& w) {
   cv::FileNode presentation = sectionOf(fs, "Presentation");
   readInt(presentation, "presentWidth", &s.presentWidth, w);
@@ -112,6 +120,8 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(presentation, "boardDetHigh", &s.boardDetHigh, w);
   readInt(presentation, "presentDetCount", &s.presentDetCount, w);
   s.boardPoints = readBoardPoints(keyOf(presentation, "boardPoints"));
+  readString(presentation, "boardChoice", &s.boardChoice);
+  readInt(presentation, "boardMinContrast", &s.boardMinContrast, w);
 
   cv::FileNode slides = sectionOf(fs, "SlideDetection");
   readInt(slides, "slideFrameStep", &s.slideFrameStep, w);
@@ -121,6 +131,11 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readReal(slides, "slideDiffThresh", &s.slideDiffThresh, w);
   readReal(slides, "slideDistrThresh", &s.slideDistrThresh, w);
   readReal(slides, "slideStepSeconds", &s.slideStepSeconds, w);
+  readString(slides, "slideDetMethod", &s.slideDetMethod);
+  readInt(slides, "slideChangeThresh", &s.slideChangeThresh, w);
+  readInt(slides, "slideCellSize", &s.slideCellSize, w);
+  readInt(slides, "slideChangeCells", &s.slideChangeCells, w);
+  readInt(slides, "slideChangePersist", &s.slideChangePersist, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -238,6 +253,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "boardDetLow" << s.boardDetLow << "boardDetHigh" << s.boardDetHigh;
   fs << "presentDetCount" << s.presentDetCount;
   if (!boardPoints.empty()) fs << "boardPoints" << boardPoints;
+  fs << "boardChoice" << s.boardChoice << "boardMinContrast" << s.boardMinContrast;
   fs << "}";
   fs << "SlideDetection"
      << "{";
@@ -246,6 +262,9 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideDiffThresh" << static_cast<double>(s.slideDiffThresh);
   fs << "slideDistrThresh" << static_cast<double>(s.slideDistrThresh);
   fs << "slideStepSeconds" << static_cast<double>(s.slideStepSeconds);
+  fs << "slideDetMethod" << s.slideDetMethod << "slideChangeThresh" << s.slideChangeThresh;
+  fs << "slideCellSize" << s.slideCellSize << "slideChangeCells" << s.slideChangeCells;
+  fs << "slideChangePersist" << s.slideChangePersist;
   fs << "}";
   fs << "LocalFeatures"
      << "{";
