@@ -9,7 +9,7 @@ packages=(
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-highgui-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   libpng-dev libjpeg62-turbo-dev libxml2-dev googletest libgtest-dev ffmpeg xvfb xauth
-  dpkg-dev file
+  dpkg-dev file clang libclang-rt-14-dev clang-format
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -26,5 +26,6 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 build_dir=${SLIDETRACK_BUILD_DIR:-build}
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release
+# SLIDETRACK_CMAKE_ARGS adds options, as CI's -DSLIDETRACK_WERROR=ON.
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release ${SLIDETRACK_CMAKE_ARGS:-}
 cmake --build "$build_dir" -j "$(nproc)"

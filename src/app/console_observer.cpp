@@ -4,6 +4,12 @@
 
 namespace slidetrack {
 
+void ConsoleObserver::cornersRefused() {
+  std::fprintf(stderr,
+               "Warning: the stored screen corners cannot outline a screen in this video; "
+               "they are taken as absent.\n");
+}
+
 void ConsoleObserver::searchStarted() { std::printf("Start presentation detection.\n"); }
 
 void ConsoleObserver::searchSample(int position) {

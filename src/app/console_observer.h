@@ -7,6 +7,7 @@ namespace slidetrack {
 
 class ConsoleObserver : public RunObserver {
  public:
+  void cornersRefused() override;
   void searchStarted() override;
   void searchSample(int position) override;
   void searchFoundRecording() override;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <vector>
 
 namespace slidetrack {
@@ -32,7 +33,9 @@ std::vector<std::string> splitComponents(const std::string& path, std::size_t be
 int enterDirectory(int parent, const std::string& name) {
   int fd = openat(parent, name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0 && faccessat(fd, ".", X_OK, AT_EACCESS) != 0) {
+    const int cause = errno;
     close(fd);
+    errno = cause;
     return -1;
   }
   return fd;
@@ -44,8 +47,7 @@ int enterDirectory(int parent, const std::string& name) {
 // the working directory is never touched and no path length limit applies.
 int directoryPathCreate(const std::string& givenPath) {
   const std::string path = givenPath.substr(0, givenPath.find('\0'));
-  if (path.size() < 2) return 0;
-  if (path[1] == ':') return 0;  // drive letters do not exist here
+  if (path.empty()) return 0;
 
   const bool rooted = isSeparator(path[0]);
   int current = rooted ? enterDirectory(AT_FDCWD, "/") : AT_FDCWD;
@@ -54,7 +56,8 @@ int directoryPathCreate(const std::string& givenPath) {
   int result = 1;
   for (const std::string& component : splitComponents(path, rooted ? 1 : 0)) {
     int next = enterDirectory(current, component);
-    if (next < 0) {
+    // Only a missing one is made: for a file in the way, errno keeps saying so.
+    if (next < 0 && errno == ENOENT) {
       if (mkdirat(current, component.c_str(), 0777) == 0) next = enterDirectory(current, component);
     }
     if (current != AT_FDCWD) close(current);
@@ -64,7 +67,9 @@ int directoryPathCreate(const std::string& givenPath) {
       break;
     }
   }
+  const int cause = errno;
   if (current >= 0 && current != AT_FDCWD) close(current);
+  errno = cause;
   return result;
 }
 

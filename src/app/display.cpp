@@ -1,6 +1,7 @@
 #include "app/display.h"
 
 #include <netdb.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -18,7 +19,24 @@ namespace slidetrack {
 
 namespace {
 
-bool connectUnix(const std::string& path, bool abstract) {
+// An endpoint that accepts a connection but never answers would hang the window system's
+// own connect for good: a server must answer the X11 greeting within this time.
+constexpr int kAnswerTimeoutMs = 1000;
+
+// Sends the X11 connection set-up (little-endian, protocol 11.0, no authorisation) and
+// waits for the first byte of any answer: success, failure or a request to authenticate
+// all show a server that speaks X11.
+bool speaksX11(int fd) {
+  const unsigned char setup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  if (send(fd, setup, sizeof setup, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof setup))
+    return false;
+  pollfd wait{fd, POLLIN, 0};
+  if (poll(&wait, 1, kAnswerTimeoutMs) != 1) return false;
+  unsigned char status = 0xff;
+  return recv(fd, &status, 1, 0) == 1 && status <= 2;
+}
+
+bool connectUnix(const std::string& path, bool abstract, bool x11) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   const size_t offset = abstract ? 1 : 0;
@@ -27,7 +45,8 @@ bool connectUnix(const std::string& path, bool abstract) {
   const socklen_t length = static_cast<socklen_t>(sizeof(sa_family_t) + offset + path.size());
   const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
   if (fd < 0) return false;
-  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0;
+  const bool ok =
+      connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 && (!x11 || speaksX11(fd));
   close(fd);
   return ok;
 }
@@ -41,7 +60,7 @@ bool connectTcp(const std::string& host, int port) {
   for (addrinfo* a = found; a && !ok; a = a->ai_next) {
     const int fd = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
     if (fd < 0) continue;
-    ok = connect(fd, a->ai_addr, a->ai_addrlen) == 0;
+    ok = connect(fd, a->ai_addr, a->ai_addrlen) == 0 && speaksX11(fd);
     close(fd);
   }
   freeaddrinfo(found);
@@ -56,16 +75,16 @@ bool x11Reachable(const std::string& display) {
   const int number = std::atoi(display.c_str() + colon + 1);
   if (host.empty() || host == "unix") {
     const std::string socketPath = "/tmp/.X11-unix/X" + std::to_string(number);
-    return connectUnix(socketPath, true) || connectUnix(socketPath, false);
+    return connectUnix(socketPath, true, true) || connectUnix(socketPath, false, true);
   }
-  if (!host.empty() && host[0] == '/') return connectUnix(display.substr(0, colon), false);
+  if (!host.empty() && host[0] == '/') return connectUnix(display.substr(0, colon), false, true);
   return connectTcp(host, 6000 + number);
 }
 
 bool waylandReachable(const std::string& name) {
-  if (!name.empty() && name[0] == '/') return connectUnix(name, false);
+  if (!name.empty() && name[0] == '/') return connectUnix(name, false, false);
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  return runtime && connectUnix(std::string(runtime) + "/" + name, false);
+  return runtime && connectUnix(std::string(runtime) + "/" + name, false, false);
 }
 
 }  // namespace

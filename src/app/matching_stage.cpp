@@ -51,7 +51,8 @@ MatchDecision matchingStageProcess(MatchingStage& stage, const cv::Mat& presentG
   int index = 0;
   decision.decided = slideMatchDecide(stage.matchAccumulator, stage.matcher.matchLimit, &index,
                                       &decision.score) != 0;
-  decision.original = &stage.originals->slides[index];
+  const std::vector<int>& places = stage.library->listIndex;
+  decision.original = &stage.originals->slides[places.empty() ? index : places[index]];
   return decision;
 }
 

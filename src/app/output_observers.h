@@ -1,7 +1,9 @@
 #pragma once
-// The run's files: the results file, rewritten whenever a record opens and at the end,
-// and the slide pictures, saved when their record ends.
+// The run's files: the results file, kept current during the run and written in full at
+// the end, and the slide pictures, saved when their record ends.
 
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -11,7 +13,12 @@ namespace slidetrack {
 
 class ResultsFileObserver : public RunObserver {
  public:
-  explicit ResultsFileObserver(std::string path) : path_(std::move(path)) {}
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  // The file is rewritten when a record opens, at most once per minInterval as told by
+  // clock, so that thousands of records do not cost quadratic time.
+  explicit ResultsFileObserver(std::string path,
+                               std::chrono::milliseconds minInterval = std::chrono::seconds(1),
+                               Clock clock = std::chrono::steady_clock::now);
   // A failed rewrite during the run is said and the run goes on: the next one may work.
   Control frameDone(const FrameEvent& frame) override;
   // The last write holds every record: its failure is an Error.
@@ -19,6 +26,10 @@ class ResultsFileObserver : public RunObserver {
 
  private:
   std::string path_;
+  std::chrono::milliseconds minInterval_;
+  Clock clock_;
+  std::optional<std::chrono::steady_clock::time_point> lastWrite_;
+  bool stream_;  // a device or pipe takes one document, at the end
 };
 
 class SlidePicturesObserver : public RunObserver {
@@ -26,11 +37,13 @@ class SlidePicturesObserver : public RunObserver {
   // With no prefix, records have no picture path and nothing is saved.
   explicit SlidePicturesObserver(std::optional<std::string> prefix) : prefix_(std::move(prefix)) {}
   bool needsSlidePictures() const override { return prefix_.has_value(); }
-  // A picture that cannot be written is not reported: the run goes on regardless.
+  // A picture that cannot be written is warned about; the run goes on, to end with failed().
   void slideEnded(const SlideRecord& record, const cv::Mat& picture) override;
+  bool failed() const { return failed_; }
 
  private:
   std::optional<std::string> prefix_;
+  bool failed_ = false;
 };
 
 }  // namespace slidetrack

@@ -71,7 +71,11 @@ int Pipeline::frameStep() const {
 }
 
 cv::Mat Pipeline::locateScreen(const cv::Mat& storedCorners) {
-  if (!storedCorners.empty()) return storedCorners;
+  if (!storedCorners.empty()) {
+    if (cornersCanBeScreen(storedCorners, video_->image.size())) return storedCorners;
+    // Rectified with such corners every slide picture would be black.
+    notify([](RunObserver& o) { o.cornersRefused(); });
+  }
   // The run then visits every step-th frame of the same file: the ones the search
   // decodes on its way are kept for it.
   videoSourceKeepFrames(video_.get(), frameStep());

@@ -1,16 +1,15 @@
 #include "app/run.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
-#include <utility>
 
 #include "app/console_observer.h"
-#include "app/directory_path.h"
 #include "app/display.h"
 #include "app/output_observers.h"
 #include "app/pipeline.h"
+#include "app/run_paths.h"
 #include "app/settings_file.h"
 #include "app/windows_observer.h"
 #include "common/error.h"
@@ -19,23 +18,25 @@ namespace slidetrack {
 
 namespace {
 
-// The same file under any name (symlinks included); false when either is missing.
-bool sameFile(const std::string& a, const std::string& b) {
-  std::error_code error;
-  return std::filesystem::equivalent(a, b, error);
+// The corners found are kept in the configuration, unless the user made it read-only.
+void saveConfiguration(const std::string& path, const PresentationSettings& settings) {
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0) {
+    std::fprintf(stderr, "Note: the configuration file '%s' is read-only; it is not rewritten.\n",
+                 path.c_str());
+    return;
+  }
+  try {
+    writeConfiguration(path, settings);
+  } catch (const Error&) {
+    // An unwritable file costs only the saved corners; the run goes on with them.
+  }
 }
 
-// The results file is replaced during the run: one that is also an input would be lost.
-void checkResultsFileIsNoInput(const RunOptions& options) {
-  const std::pair<const char*, const std::string*> inputs[] = {
-      {"input video", &*options.inputVideo},
-      {"configuration file", &options.configFile},
-      {"original slides file", options.slidesOriginals ? &*options.slidesOriginals : nullptr}};
-  for (const auto& [what, path] : inputs) {
-    if (path && sameFile(options.outputXml, *path))
-      throw Error(Error::Kind::kInput, "The results file '" + options.outputXml + "' is the " +
-                                           what + "; give another with -o.");
-  }
+// A pipe or device can be read once only: the search would consume what the run needs.
+bool searchable(const std::string& video) {
+  struct stat info;
+  return stat(video.c_str(), &info) != 0 || S_ISREG(info.st_mode);
 }
 
 }  // namespace
@@ -48,15 +49,12 @@ int slidetrackRun(const RunOptions& options) {
     std::printf("%s", kUsageText);
     throw Error(Error::Kind::kUsage, "Input video name is missing.", 75);
   }
-  checkResultsFileIsNoInput(options);
+  checkRunPaths(options);
   // Unusable settings end the run here, before the video is searched or the file touched.
   ConfigurationRead configuration = readConfiguration(options.configFile);
-  for (const std::string& warning : configuration.warnings)
-    std::fprintf(stderr, "Warning: %s\n", warning.c_str());
   PresentationSettings& settings = configuration.settings;
   checkSettings(settings, options.configFile);
-  // Not checked: a missing directory shows as pictures that cannot be written.
-  if (options.imagesPath) directoryPathCreate(*options.imagesPath);
+  prepareOutputs(options);
 
   Pipeline pipeline(settings, {*options.inputVideo, options.slidesOriginals, options.imagesPath});
   try {
@@ -74,13 +72,18 @@ int slidetrackRun(const RunOptions& options) {
         static_cast<RunObserver*>(&console), static_cast<RunObserver*>(&windows)})
     pipeline.addObserver(*observer);
 
-  settings.boardPoints = pipeline.locateScreen(settings.boardPoints);
-  try {
-    writeConfiguration(options.configFile, settings);
-  } catch (const Error&) {
-    // An unwritable file costs only the saved corners; the run goes on with them.
+  if (!settings.boardPoints.empty() || searchable(*options.inputVideo)) {
+    settings.boardPoints = pipeline.locateScreen(settings.boardPoints);
+    saveConfiguration(options.configFile, settings);
+  } else {
+    std::fprintf(stderr,
+                 "Warning: the input video '%s' is not a regular file and cannot be "
+                 "searched for the screen.\n",
+                 options.inputVideo->c_str());
   }
-  return pipeline.run(settings.boardPoints) == RunEnd::kAborted ? kExitFailure : kExitOk;
+  if (pipeline.run(settings.boardPoints) == RunEnd::kAborted) return kExitFailure;
+  // The results are saved; pictures that could not be written were warned about.
+  return pictures.failed() ? kExitFailure : kExitOk;
 }
 
 }  // namespace slidetrack

@@ -34,6 +34,8 @@ class RunObserver {
   virtual bool needsSlidePictures() const { return false; }
   virtual bool showsPictures() const { return false; }
 
+  // Stored corners that cannot outline a screen in this video: searched for again.
+  virtual void cornersRefused() {}
   // The screen search, when no corners are stored.
   virtual void searchStarted() {}
   virtual void searchSample(int /*position*/) {}

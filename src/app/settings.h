@@ -51,6 +51,10 @@ MatcherOptions matcherOptions(const PresentationSettings& s);
 // configFile and the first unusable key.
 void checkSettings(const PresentationSettings& s, const std::string& configFile);
 
+// False for corners that cannot outline a screen in a frame of that size: equal or
+// collinear corners, crossing sides, a tiny area, corners far outside the frame.
+bool cornersCanBeScreen(const cv::Mat& corners, const cv::Size& frame);
+
 // The map from corners (TL, TR, BR, BL) to the presentWidth x presentHeight rectangle.
 cv::Mat perspectiveFromCorners(const cv::Mat& boardPoints, int presentWidth, int presentHeight);
 

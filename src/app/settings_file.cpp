@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -158,6 +159,47 @@ std::string describe(const cv::Exception& e) {
   throw Error(Error::Kind::kSettings, "Cannot read configuration file '" + path + "': " + cause);
 }
 
+// The storage parser recurses once per level and overflows the stack on a hostile file;
+// no configuration is nested more than a few levels.
+constexpr int kMaxNesting = 64;
+constexpr long long kMaxConfigurationBytes = 16 << 20;
+
+// Counts brackets (JSON, YAML flow), elements (XML) and, in YAML, the columns of
+// indentation and "- " before a line's content, over the raw bytes: a rough count, but
+// never below the parser's own depth.
+int nestingDepth(std::FILE* file) {
+  int depth = 0, deepest = 0, previous = '\n', lead = 0;
+  bool yaml = false, leading = true, first = true;
+  for (int c; (c = std::fgetc(file)) != EOF; previous = c) {
+    if (first) yaml = c == '%';
+    first = false;
+    if (c == '\n') {
+      leading = true;
+      lead = 0;
+    } else if (leading && (c == ' ' || c == '\t' || c == '-')) {
+      if (yaml) deepest = std::max(deepest, ++lead);
+    } else {
+      leading = false;
+    }
+    if (c == '{' || c == '[') {
+      ++depth;
+    } else if (c == '}' || c == ']') {
+      --depth;
+    } else if (previous == '<') {
+      // "</" closes an element; "<?" and "<!" open none.
+      if (c == '/')
+        --depth;
+      else if (c != '?' && c != '!')
+        ++depth;
+    } else if (c == '>' && previous == '/') {
+      --depth;
+    }
+    depth = std::max(depth, 0);
+    deepest = std::max(deepest, depth);
+  }
+  return deepest;
+}
+
 }  // namespace
 
 // A missing or empty file gives the defaults. A file that is there but cannot be read or
@@ -170,21 +212,29 @@ ConfigurationRead readConfiguration(const std::string& path) {
     unreadable(path, std::strerror(errno));
   }
   if (S_ISDIR(st.st_mode)) unreadable(path, "it is a directory");
-  if (S_ISREG(st.st_mode) && st.st_size == 0) return read;
+  // A pipe would block the run; a device is no file of settings.
+  if (!S_ISREG(st.st_mode)) unreadable(path, "it is not a regular file");
+  if (st.st_size == 0) return read;
+  if (st.st_size > kMaxConfigurationBytes)
+    unreadable(path, "a file of " + std::to_string(st.st_size >> 20) + " MB is no configuration");
   // Checked first because the storage logs its own message for a file it cannot open.
-  if (FILE* probe = std::fopen(path.c_str(), "rb"))
+  if (FILE* probe = std::fopen(path.c_str(), "rb")) {
+    const int depth = nestingDepth(probe);
     std::fclose(probe);
-  else
+    if (depth > kMaxNesting)
+      unreadable(path, "nested deeper than " + std::to_string(kMaxNesting) + " levels");
+  } else {
     unreadable(path, std::strerror(errno));
+  }
   try {
     cv::FileStorage fs(path, cv::FileStorage::READ);
     if (!fs.isOpened()) unreadable(path, "not a valid file storage");
     WrongKinds wrong;
     readSettings(fs, read.settings, wrong);
-    // A typing slip would otherwise change the run without a word.
-    for (const auto& [key, value] : wrong)
-      read.warnings.push_back("'" + key + "' in '" + path + "' is not a number; it is read as " +
-                              value + ".");
+    // A typing slip must not change the run, nor be stored for good by the rewrite.
+    if (!wrong.empty())
+      throw Error(Error::Kind::kSettings, "Invalid settings in '" + path +
+                                              "': " + wrong.front().first + " is not a number.");
   } catch (const cv::Exception& e) {
     unreadable(path, describe(e));
   }

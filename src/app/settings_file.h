@@ -11,11 +11,11 @@ namespace slidetrack {
 
 struct ConfigurationRead {
   PresentationSettings settings;
-  std::vector<std::string> warnings;  // one line per value of the wrong kind
 };
 
 // Reads the file at path only; a missing or empty file gives the defaults. An Error names
-// the file and the cause when it is there but cannot be read or parsed.
+// the file and the cause when it is there but cannot be read or parsed, is no regular
+// file, is nested deeper than any configuration, or holds a value of the wrong kind.
 ConfigurationRead readConfiguration(const std::string& path);
 
 // Replaces the file atomically with every setting and the corners, when known. The file

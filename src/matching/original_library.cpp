@@ -48,13 +48,13 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
   if (featureCount <= 0 || binCount <= 0) return nullptr;
 
   auto library = std::make_unique<OriginalSlideLibrary>();
-  library->count = count;
   library->featureCount = featureCount;
   library->binCount = binCount;
-  // Every original is allocated up front so indices match the list even when some fail.
-  library->features = cv::Mat::zeros(count * featureCount, binCount, CV_32FC1);
+  // Memory only for originals that were read: a list of thousands of missing files costs
+  // nothing.
+  library->features.create(0, binCount, CV_32FC1);
 
-  cv::Mat prepared;
+  cv::Mat prepared, element(featureCount, binCount, CV_32FC1);
   for (int k = 0; k < count; ++k) {
     const SlideRecord& record = originals->slides[k];
     cv::Mat image;
@@ -72,8 +72,10 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
       continue;
     }
     featureImagePrepareKeepingSource(image, prepared, options);
-    cv::Mat element = library->features.rowRange(k * featureCount, (k + 1) * featureCount);
+    image.release();
     zorGllfGradDistExtract(extractor, prepared, &element);
+    library->features.push_back(element);
+    library->listIndex.push_back(k);
 
     if (viewer && viewer(progressWindowShow("Feature Extraction: ", static_cast<double>(k) / count,
                                             35, 500)) == kEscape) {
@@ -81,6 +83,12 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
       return nullptr;
     }
   }
+  if (library->listIndex.empty()) {
+    // None read: one empty entry keeps the matcher's shapes, and it never wins a vote.
+    library->features = cv::Mat::zeros(featureCount, binCount, CV_32FC1);
+    library->listIndex.push_back(0);
+  }
+  library->count = static_cast<int>(library->listIndex.size());
   originalLibraryArrangeByWindow(*library);
   return library;
 }

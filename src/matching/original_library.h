@@ -1,5 +1,5 @@
 #pragma once
-// Features of every original slide, in the order of the originals list.
+// Features of every original slide that could be read, in the order of the originals list.
 
 #include <functional>
 #include <memory>
@@ -16,10 +16,11 @@ struct SlideList;
 struct GradDistExtractor;
 
 struct OriginalSlideLibrary {
-  // All originals in one continuous CV_32FC1 block: rows k*featureCount ..
-  // (k+1)*featureCount-1 are original k. An original that did not load stays zero.
+  // The originals read in one continuous CV_32FC1 block: rows k*featureCount ..
+  // (k+1)*featureCount-1 are the k-th of them, listIndex[k] in the originals list.
   cv::Mat features;
-  int count = 0;
+  int count = 0;               // originals read
+  std::vector<int> listIndex;  // their places in the list; empty in a library made by hand
   int featureCount = 0;
   int binCount = 0;
   std::vector<int> unread;                // indices of the originals that could not be read

@@ -16,8 +16,10 @@ constexpr int kSlidePictureQuality = 95;
 bool jpegEncode(const cv::Mat& picture, std::vector<std::uint8_t>& bytes);
 
 // Writes picture as a JPEG file at path, replacing the file whole (readers see the old
-// picture or the new one). False, and nothing touched, when path is something other than
-// a regular file (or a link to one) or the picture cannot be encoded or written.
-bool slidePictureWrite(const std::string& path, const cv::Mat& picture);
+// picture or the new one). A device or pipe of that name is written to, never replaced.
+// False, with the cause when asked for, and nothing replaced, when path is a directory or
+// the picture cannot be encoded or written.
+bool slidePictureWrite(const std::string& path, const cv::Mat& picture,
+                       std::string* cause = nullptr);
 
 }  // namespace slidetrack

@@ -57,7 +57,8 @@ cv::Mat decoded(const std::string& path, bool grey) {
 }  // namespace
 
 void pictureSizeCheck(std::int64_t width, std::int64_t height) {
-  if (width * height <= kPictureMaxPixels) return;
+  // Divided, not multiplied: two header fields near 2^32 overflow any product.
+  if (width <= 0 || height <= 0 || width <= kPictureMaxPixels / height) return;
   throw Error(Error::Kind::kInput, "the picture is " + std::to_string(width) + " x " +
                                        std::to_string(height) + " pixels, more than the " +
                                        std::to_string(kPictureMaxPixels / 1000000) +

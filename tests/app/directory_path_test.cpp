@@ -40,21 +40,27 @@ TEST_F(DirectoryPath, CreatesWhatIsMissingAndStopsWhereItCannot) {
   // Doubled and trailing separators of both kinds are skipped; "." and ".." are followed.
   for (const std::string& path :
        Paths{"out/imgs/", "out/imgs/", "a//b\\\\c\\", "./a/../d/./e", "//",
-             (root_ / "abs" / "deep").string(), "\\" + (root_ / "bs").string().substr(1)})
+             (root_ / "abs" / "deep").string(), "\\" + (root_ / "bs").string().substr(1), "x", "/",
+             "a:b/", "D:\\imgs", std::string("q\0rest", 6)})
     EXPECT_EQ(create(path), 1) << path;
-  // Too short, drive letters (none here), a text that ends at a NUL, a file in the way;
-  // what was made before the file remains.
+  // Nothing, a file in the way; what was made before the file remains.
   for (const std::string& path :
-       Paths{"", "x", "/", "D:", "D:\\out\\imgs", std::string("q\0rest", 6), "made/file/below",
-             "made/file", "other/x/../../made/file/y"})
+       Paths{"", "made/file/below", "made/file", "other/x/../../made/file/y"}) {
+    errno = 0;
     EXPECT_EQ(create(path), 0) << path;
+    if (!path.empty()) {
+      EXPECT_EQ(errno, ENOTDIR) << path;
+    }
+  }
 
   Paths made;
   for (const auto& entry : fs::recursive_directory_iterator(root_))
     made.push_back(fs::relative(entry.path(), root_).string());
   std::sort(made.begin(), made.end());
-  EXPECT_EQ(made, (Paths{"a", "a/b", "a/b/c", "abs", "abs/deep", "bs", "d", "d/e", "made",
-                         "made/file", "other", "other/x", "out", "out/imgs"}));
+  // A colon is an ordinary character: no drive letters here.
+  EXPECT_EQ(made,
+            (Paths{"D:", "D:/imgs", "a", "a/b", "a/b/c", "a:b", "abs", "abs/deep", "bs", "d", "d/e",
+                   "made", "made/file", "other", "other/x", "out", "out/imgs", "q", "x"}));
   EXPECT_TRUE(fs::is_regular_file(root_ / "made" / "file"));
 }
 

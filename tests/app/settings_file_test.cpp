@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
+#include "app/settings.h"
 #include "app/settings_file.h"
 #include "common/error.h"
 #include "scratch.h"
@@ -62,12 +63,11 @@ const std::string kCornersXml = cornersXml("1", "4", "2f", "10. 20. 630. 25. 620
 class SettingsTest : public ::testing::Test {
  protected:
   void write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
-  // Read, then written back as a run does after the search; the file's warnings in warnings_.
+  // Read, then written back as a run does after the search.
   std::unique_ptr<PresentationSettings> load() {
     error_.clear();
     try {
       ConfigurationRead read = readConfiguration(path_);
-      warnings_ = read.warnings;
       try {
         writeConfiguration(path_, read.settings);
       } catch (const Error&) {
@@ -84,7 +84,6 @@ class SettingsTest : public ::testing::Test {
 
   ScratchDir dir_;
   std::string path_ = dir_ / "video.mp4.cfg.xml", error_;
-  std::vector<std::string> warnings_;
 };
 
 // Without corners no corners are written.
@@ -145,34 +144,55 @@ TEST_F(SettingsTest, KeysInAnyOrderReadTheSameAndCornersAreKept) {
   EXPECT_EQ(readFile(path_), rewritten);
 }
 
-// A missing section is looked up at top level (and added); a present one is not.
-TEST_F(SettingsTest, ValuesOfTheOtherKindAndMissingSectionsFollowTheReadingRules) {
+// A missing section is looked up at top level (and added); a present one is not. A real
+// read as an integer is rounded.
+TEST_F(SettingsTest, MissingSectionsAndRealsFollowTheReadingRules) {
   write(
-      storage("<Presentation><presentWidth>800.0</presentWidth>"
-              "<presentHeight>\"tall\"</presentHeight><boardDetLow>99.6</boardDetLow>"
-              "<boardDetHigh><a>1</a></boardDetHigh></Presentation>"
-              "<LocalFeatures><matchLimit>\"half\"</matchLimit>"
-              "<locWndOverlap>1</locWndOverlap></LocalFeatures>"
+      storage("<Presentation><presentWidth>800.0</presentWidth><boardDetLow>99.6</boardDetLow>"
+              "</Presentation><LocalFeatures><locWndOverlap>1</locWndOverlap></LocalFeatures>"
               "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"));
   for (int run = 0; run < 2; ++run) {  // written back and read again the same
     auto s = load();
-    std::string warnings;
-    for (const std::string& w : warnings_) warnings += "Warning: " + w + "\n";
     ASSERT_TRUE(s);
-    // Each value of the wrong kind is named once; written back, they are numbers.
-    const std::string end = "' is not a number; it is read as ";
-    EXPECT_EQ(warnings, run == 1
-                            ? ""
-                            : "Warning: 'presentHeight' in '" + path_ + end + "2147483647.\n" +
-                                  "Warning: 'boardDetHigh' in '" + path_ + end + "2147483647.\n" +
-                                  "Warning: 'matchLimit' in '" + path_ + end + "infinity.\n");
-    // A real read as an integer is rounded, a string gives INT_MAX, and 1e300 (a string
-    // read as a real) does not fit a float: the field is +inf.
-    const double inf = HUGE_VAL;
-    EXPECT_EQ(valuesOf(*s), (std::vector<double>{800, 2147483647, 100, 2147483647, 10, 9, 160, 120,
-                                                 10, 0.01f, 0.3f, 1, 1, 31, 8, 320, 240, inf}));
+    EXPECT_EQ(valuesOf(*s), (std::vector<double>{800, 480, 100, 150, 10, 9, 160, 120, 10, 0.01f,
+                                                 0.3f, 1, 1, 31, 8, 320, 240, 0.5f}));
     EXPECT_EQ(keysOf(readFile(path_)), kWriteOrder);
   }
+}
+
+// A value of the wrong kind is refused with its key, not stored as 2147483647 for good; a
+// pipe, which would block the run, and a file nested deeper than any configuration, which
+// would overflow the parser's stack, are refused before the parser sees them.
+TEST_F(SettingsTest, WrongKindsPipesAndDeepNestingAreRefusedAndLeftAlone) {
+  const std::pair<std::string, std::string> wrong[] = {
+      {"<SlideDetection><slideFrameStep>twenty</slideFrameStep></SlideDetection>",
+       "slideFrameStep is not a number"},
+      {"<Presentation><boardDetHigh><a>1</a></boardDetHigh></Presentation>",
+       "boardDetHigh is not a number"},
+      {"<LocalFeatures><matchLimit>\"half\"</matchLimit></LocalFeatures>",
+       "matchLimit is not a number"}};
+  for (const auto& [body, cause] : wrong) {
+    write(storage("<!-- mine -->" + body));
+    EXPECT_FALSE(load()) << body;
+    EXPECT_EQ(error_, "Invalid settings in '" + path_ + "': " + cause + ".");
+    EXPECT_EQ(readFile(path_), storage("<!-- mine -->" + body));
+  }
+  const int deep = 50000;
+  std::string xml, json = "{\"a\":", yaml = "%YAML:1.0\n";
+  for (int i = 0; i < deep; ++i) xml += "<a>";
+  for (int i = 0; i < deep; ++i) json += "[";
+  for (int i = 0; i < deep; ++i) yaml += "- ";
+  for (const std::string& text : {storage(xml), json, yaml}) {
+    write(text);
+    EXPECT_FALSE(load());
+    EXPECT_NE(error_.find("nested deeper than 64 levels"), std::string::npos) << error_;
+    EXPECT_EQ(readFile(path_), text);
+  }
+  fs::remove(path_);
+  ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+  EXPECT_FALSE(load());
+  EXPECT_EQ(error_, "Cannot read configuration file '" + path_ + "': it is not a regular file");
+  EXPECT_TRUE(fs::is_fifo(path_));
 }
 
 TEST_F(SettingsTest, BadCornerContentCountsAsNoCorners) {
@@ -277,7 +297,16 @@ TEST(SettingsCheck, NamesTheFirstUnusableKey) {
       {[](PresentationSettings& s) { s.locWndSize = 320; }, "larger than locWndSize"},
       {[](PresentationSettings& s) { s.gradBinSize = 361; }, "gradBinSize"},
       {[](PresentationSettings& s) { s.locWndOverlap = 3.f; }, "locWndOverlap"},
-      {[](PresentationSettings& s) { s.matchLimit = NAN; }, "matchLimit"}};
+      {[](PresentationSettings& s) { s.matchLimit = NAN; }, "matchLimit"},
+      // Each in range, together asking for 200 GB of slide pictures.
+      {[](PresentationSettings& s) {
+         s.presentWidth = s.presentHeight = 16384, s.slideDiffBuff = 255;
+       },
+       "presentWidth x presentHeight x slideDiffBuff ask for 193 GB"},
+      {[](PresentationSettings& s) {
+         s.slideDetWidth = s.slideDetHeight = 16384, s.slideDiffBuff = 100;
+       },
+       "slideDetWidth x slideDetHeight x slideDiffBuff"}};
   EXPECT_NO_THROW(checkSettings(PresentationSettings(), "c.xml"));
   for (const auto& [spoil, key] : cases) {
     PresentationSettings s;
@@ -292,6 +321,21 @@ TEST(SettingsCheck, NamesTheFirstUnusableKey) {
       EXPECT_EQ(e.kind(), Error::Kind::kSettings);
     }
   }
+}
+
+// Corners that cannot outline a screen would rectify every frame into black.
+TEST(SettingsCheck, CornersThatCannotBeAScreen) {
+  auto corners = [](std::vector<float> v) { return cv::Mat(v, true).reshape(2, 1); };
+  const cv::Size frame(640, 360);
+  EXPECT_TRUE(cornersCanBeScreen(corners({150, 60, 500, 70, 490, 310, 160, 300}), frame));
+  EXPECT_TRUE(cornersCanBeScreen(corners({-50, -20, 700, 0, 690, 380, -40, 370}), frame));
+  const std::vector<float> bad[] = {{100, 100, 100, 100, 100, 100, 100, 100},  // all equal
+                                    {0, 0, 100, 100, 200, 200, 300, 300},      // collinear
+                                    {150, 60, 490, 310, 500, 70, 160, 300},    // sides crossing
+                                    {150, 60, 500, 70, 300, 100, 160, 300},    // not convex
+                                    {150, 60, 152, 60, 152, 62, 150, 62},      // a speck
+                                    {5000, 60, 5500, 70, 5490, 310, 5160, 300}};
+  for (const auto& v : bad) EXPECT_FALSE(cornersCanBeScreen(corners(v), frame)) << cv::Mat(v).t();
 }
 
 }  // namespace

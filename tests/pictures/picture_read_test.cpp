@@ -12,6 +12,7 @@
 #include "common/error.h"
 #include "lecture_scene.h"
 #include "pictures/jpeg_encode.h"
+#include "pictures/picture_codecs.h"
 #include "pictures/picture_read.h"
 #include "scratch.h"
 
@@ -215,4 +216,12 @@ TEST(SlidePicture, WritesImwritesBytesAndLeavesOtherFilesAlone) {
   EXPECT_TRUE(fs::is_directory(dir / "taken.jpg"));
   EXPECT_FALSE(slidePictureWrite(dir / "missing/slide.jpg", colourfulSlide(1, {64, 48})));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 3);
+}
+
+// Header sizes near 2^32 each: their product overflows, the check must still refuse them.
+TEST(PictureSize, HugeHeaderSizesAreRefusedWithoutOverflow) {
+  EXPECT_NO_THROW(pictureSizeCheck(10000, 10000));
+  EXPECT_THROW(pictureSizeCheck(10001, 10000), Error);
+  EXPECT_THROW(pictureSizeCheck(4294967295LL, 4294967295LL), Error);
+  EXPECT_THROW(pictureSizeCheck(4294967296LL, 4294967296LL), Error);
 }

@@ -6,9 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <thread>
 
 #include "common/error.h"
 #include "results/results_xml.h"
@@ -203,7 +206,8 @@ TEST_F(ResultsXml, FailedSaveReportsAndKeepsEarlierState) {
   ASSERT_EQ(mkdir(file("busy.xml").c_str(), 0755), 0);
   std::ofstream(file("busy.xml/keep")) << "earlier";
   ASSERT_EQ(mkfifo(file("pipe.xml").c_str(), 0644), 0);
-  // A missing directory; a directory or a pipe in the way, never replaced; no name.
+  // A missing directory; a directory in the way or a pipe nobody reads, never replaced; no
+  // name.
   for (const std::string& path :
        {file("missing/r.xml"), file("busy.xml"), file("pipe.xml"), std::string()})
     EXPECT_TRUE(failed(save(path), path)) << save(path).second;
@@ -227,4 +231,39 @@ TEST_F(ResultsXml, FailedSaveReportsAndKeepsEarlierState) {
   EXPECT_TRUE(failed(outcome, file("r.xml"))) << outcome.second;
   EXPECT_EQ(readFile(file("r.xml")), earlier);
   EXPECT_EQ(entries(), (std::vector<std::string>{"busy.xml", "pipe.xml", "r.xml"}));
+}
+
+// A device, a pipe or a stream of the process (/dev/stdout) is the user's: written to,
+// never replaced by a regular file; a killed run's temporaries go with the next write.
+TEST_F(ResultsXml, StreamsAreWrittenToAndStaleTemporariesRemoved) {
+  ASSERT_EQ(mkfifo(file("pipe.xml").c_str(), 0644), 0);
+  std::string piped;
+  std::thread reader([&] { piped = readFile(file("pipe.xml")); });
+  // The reader opens the pipe in its own time; a save before that finds none.
+  std::pair<int, std::string> outcome;
+  for (int attempt = 0; attempt < 500 && (outcome = save(file("pipe.xml"))).first == 0; ++attempt)
+    usleep(10000);
+  reader.join();
+  EXPECT_EQ(outcome, saved);
+  EXPECT_NE(piped.find("<slide id=\"2\""), std::string::npos) << piped;
+  EXPECT_TRUE(fs::is_fifo(file("pipe.xml")));
+  EXPECT_EQ(save("/dev/null"), saved);
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+  // What /dev/stdout is: a link into /proc naming an open descriptor, here a log file.
+  std::ofstream(file("log.txt")) << "console line\n";
+  const int log = open(file("log.txt").c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(log, 0);
+  ASSERT_EQ(symlink(("/proc/self/fd/" + std::to_string(log)).c_str(), file("stdout").c_str()), 0);
+  EXPECT_EQ(save(file("stdout")), saved);
+  close(log);
+  EXPECT_TRUE(fs::is_symlink(file("stdout")));
+  const std::string logged = readFile(file("log.txt"));
+  EXPECT_EQ(logged.rfind("console line\n<?xml", 0), 0u) << logged;
+
+  for (const char* stale : {"r.xml.tmpab12cd", "r.xml.tmpzz99zz", "other.xml.tmpab12cd"})
+    std::ofstream(file(stale)) << "cut off";
+  ASSERT_EQ(save(file("r.xml")), saved);
+  EXPECT_EQ(entries(), (std::vector<std::string>{"log.txt", "other.xml.tmpab12cd", "pipe.xml",
+                                                 "r.xml", "stdout"}));
 }

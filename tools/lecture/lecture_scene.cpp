@@ -16,7 +16,6 @@ namespace {
 
 constexpr int kNoiseMargin = 32;  // noise tiles are this much larger, read at random offsets
 constexpr int kNoiseTiles = 3;
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kFrameWidth = 6;  // screen frame border, pixels
 
 cv::Rect2f screenBox(const LectureScene& scene) {
