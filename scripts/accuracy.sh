@@ -1,16 +1,32 @@
 #!/usr/bin/env bash
 # Accuracy of slidetrack on generated lectures: one table row per scenario.
 #
-#   scripts/accuracy.sh [BUILD_DIR]     (default: build; work files under $ACCURACY_WORK_DIR
-#                                        or a fresh temporary directory, kept afterwards)
+#   scripts/accuracy.sh [BUILD_DIR]     (default: build)
 #
-# Every run is a first run (no configuration, so the screen search runs), headless, with
-# the lecture's originals. Takes a few minutes on two cores.
+# Environment:
+#   ACCURACY_WORK_DIR   run files (default: a fresh temporary directory, kept afterwards)
+#   ACCURACY_CACHE_DIR  rendered decks and generated lectures, keyed by the generator options
+#                       (default ~/.cache/slidetrack-accuracy); delete it after changing the
+#                       generator
+#   ACCURACY_ONLY       comma-separated scenario names to run, e.g. "steep45,ink"
+#   ACCURACY_TABLES     comma-separated tables: basic, realistic, noscreen (default all three)
+#
+# The basic table renders drawn slides in a plain room; its runs are first runs (no
+# configuration, so the screen search runs). The realistic table uses real slide decks
+# (rendered from PDFs in Debian documentation packages with pdftoppm; both are installed
+# or downloaded when missing) in a lecture hall with a speaker, a moving camera and archive
+# bitrates; each of its lectures is run twice, see the legend. The first time, generating
+# the realistic lectures takes a long while (about a minute or two per scenario on two
+# cores); later runs take them from the cache.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath -m "${1:-build}")
 work=${ACCURACY_WORK_DIR:-$(mktemp -d /tmp/slidetrack-accuracy.XXXXXX)}
-mkdir -p "$work"
+cache=${ACCURACY_CACHE_DIR:-$HOME/.cache/slidetrack-accuracy}
+tables=",${ACCURACY_TABLES:-basic,realistic,noscreen},"
+only=${ACCURACY_ONLY:+,$ACCURACY_ONLY,}
+mkdir -p "$work" "$cache"
+generator_version=2  # part of the cache key: raise it when generated lectures change
 
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -21,12 +37,106 @@ slidetrack=$build/src/app/slidetrack
 make_lecture=$build/tools/slidetrack-make-lecture
 evaluate=$build/tools/slidetrack-evaluate
 
+now() { date +%s.%N; }
+field() { sed -n "s/.* $2=\([^ ]*\).*/\1/p" <<<" $1"; }
+wanted() { [[ -z "$only" || "$only" == *",$1,"* ]]; }
+table_on() { [[ "$tables" == *",$1,"* ]]; }
+
+apt_updated=
+apt_install() {
+  [[ -n "$apt_updated" ]] || { apt-get update -qq >/dev/null; apt_updated=1; }
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
+}
+
+# Renders page PNGs of a PDF shipped in a Debian package into $cache/decks/NAME (once).
+# deck NAME PACKAGE PATH_OF_THE_PDF_IN_THE_PACKAGE
+deck() {
+  local dir=$cache/decks/$1
+  if [[ ! -f "$dir/done" ]]; then
+    command -v pdftoppm >/dev/null || apt_install poppler-utils
+    local tmp
+    tmp=$(mktemp -d "$cache/deck.XXXXXX")
+    local pdf=$3
+    if [[ ! -f "$pdf" ]]; then
+      [[ -n "$apt_updated" ]] || { apt-get update -qq >/dev/null; apt_updated=1; }
+      (cd "$tmp" && apt-get download -qq "$2" >/dev/null 2>&1)
+      dpkg-deb -x "$tmp"/"$2"_*.deb "$tmp/root"
+      pdf=$tmp/root$3
+    fi
+    mkdir -p "$tmp/pages"
+    pdftoppm -png -scale-to-x 1024 -scale-to-y -1 "$pdf" "$tmp/pages/page" 2>/dev/null
+    rm -rf "$dir" && mkdir -p "$(dirname "$dir")" && mv "$tmp/pages" "$dir"
+    rm -rf "$tmp"
+    touch "$dir/done"
+  fi
+  echo "$dir"
+}
+
+# Generates (once) the lecture for these generator options; "@NAME" stands for a deck.
+# Prints its directory.
+lecture() {
+  local options=$1 key dir
+  key=$(printf '%s %s' "$generator_version" "$options" | sha1sum | cut -c1-16)
+  dir=$cache/lectures/$key
+  if [[ ! -f "$dir/done" ]]; then
+    local expanded=$options
+    for name in conference lecture tug; do
+      [[ "$expanded" == *"@$name"* ]] && expanded=${expanded//@$name/${decks[$name]}}
+    done
+    rm -rf "$dir"
+    # shellcheck disable=SC2086 # the options are words
+    nice "$make_lecture" --out "$dir" $expanded >"$dir.gen.log" 2>&1 ||
+      { cat "$dir.gen.log" >&2; return 1; }
+    mv "$dir.gen.log" "$dir/gen.log"
+    touch "$dir/done"
+  fi
+  echo "$dir"
+}
+
+# A run directory holding links to the lecture; with "given", a configuration with the true
+# projected-image corners (averaged over the clip), other keys at their defaults.
+prepare_run() {
+  local lecture=$1 dir=$2 mode=$3
+  rm -rf "$dir" && mkdir -p "$dir"
+  for f in lecture.mp4 originals.xml truth.csv slides; do ln -s "$lecture/$f" "$dir/$f"; done
+  [[ "$mode" == given ]] || return 0
+  local corners
+  corners=$(awk -F, 'NR > 1 { for (i = 3; i <= 10; ++i) s[i] += $i; n++ }
+    END { for (i = 3; i <= 10; ++i) printf "%.3f ", s[i] / n }' "$lecture/truth.csv")
+  cat >"$dir/lecture.mp4.cfg.xml" <<XML
+<?xml version="1.0"?>
+<opencv_storage>
+<Presentation>
+  <boardPoints type_id="opencv-matrix">
+    <rows>1</rows>
+    <cols>4</cols>
+    <dt>"2f"</dt>
+    <data>$corners</data></boardPoints></Presentation>
+</opencv_storage>
+XML
+}
+
+# Runs slidetrack in a run directory; prints the ratio of its time to a plain decode.
+run_timed() {
+  local dir=$1 start middle end
+  start=$(now)
+  (cd "$dir" && "$slidetrack" -i lecture.mp4 -s originals.xml -p pics/ -hide >run.out 2>run.err \
+    </dev/null) || true  # the exit status is not the measure here; missing results fail below
+  middle=$(now)
+  ffmpeg -threads 1 -nostdin -i "$dir/lecture.mp4" -f null - >/dev/null 2>&1
+  end=$(now)
+  awk -v a="$start" -v b="$middle" -v c="$end" 'BEGIN { printf "%.2f", (b - a) / (c - b) }'
+}
+
+size_of() { sed -n 's/.*frames, \([0-9x]*\),.*/\1/p' "$1/gen.log"; }
+
+# ---- Basic table: drawn slides in a plain room, first runs.
 # name | generator options (fps last, it is also the evaluator's). Steep and far views use
 # corners the board detector can resolve; the generator's own steep and far1080 corners run
 # as the "-gen" rows to show where it cannot.
 steep=255,90,905,200,900,560,260,665
 far=700,300,1340,300,1340,780,700,780
-scenarios=(
+basic=(
   "moderate|--scenario moderate --fps 25"
   "steep|--scenario moderate --corners $steep --fps 25"
   "steep-gen|--scenario steep --fps 25"
@@ -42,54 +152,175 @@ scenarios=(
   "steep-ntsc|--scenario moderate --corners $steep --revisit --fps 30000/1001"
 )
 
-now() { date +%s.%N; }
+# ---- Realistic table: real decks in a lecture hall, at least two minutes each.
+# Common to the camera rows: a speaker, sensor noise, H.264 at 1.5 Mbit/s (720p) or
+# 3 Mbit/s (1080p).
+room="--room hall --speaker --noise 2.5"
+realistic=(
+  "template-pointing|--scenario hall $room --deck @conference --slides 16 --seconds-per-slide 8 --bitrate 1500 --seed 11 --fps 25"
+  "shake-exposure|--scenario side $room --deck @lecture --slides 15 --seconds-per-slide 9 --jitter 1.5 --drift 2 --exposure-drift 0.15 --bitrate 1500 --seed 12 --fps 30000/1001"
+  "steep45|--scenario steep45 $room --deck @tug --slides 13 --seconds-per-slide 10 --jitter 0.5 --bitrate 1500 --seed 13 --fps 25"
+  "far1080|--scenario far $room --deck @conference --first-page 8 --slides 18 --seconds-per-slide 8 --jitter 0.7 --bitrate 3000 --seed 14 --fps 25"
+  "builds-speaker|--scenario hall $room --deck @conference --slides 31 --seconds-per-slide 5 --bitrate 1500 --seed 15 --fps 25"
+  "ink|--scenario side $room --deck @lecture --first-page 14 --slides 16 --seconds-per-slide 9 --ink --bitrate 1500 --seed 16 --fps 25"
+  "unknown3|--scenario hall $room --deck @lecture --first-page 4 --slides 16 --seconds-per-slide 8 --omit 3 --revisit --bitrate 1500 --seed 17 --fps 25"
+  "one-slide|--scenario hall $room --deck @conference --first-page 4 --slides 1 --seconds-per-slide 130 --jitter 1 --bitrate 1500 --seed 18 --fps 25"
+  "screencast-pointer|--scenario screencast --deck @lecture --slides 20 --seconds-per-slide 6 --pointer --bitrate 1500 --seed 19 --fps 25"
+  "fps50|--scenario hall $room --deck @tug --slides 13 --seconds-per-slide 10 --revisit --jitter 1 --exposure-drift 0.1 --bitrate 2000 --seed 20 --fps 50"
+)
+noscreen=(
+  "blackboard|--scenario hall --room blackboard --speaker --noise 2.5 --deck @tug --slides 6 --seconds-per-slide 10 --bitrate 1500 --seed 21 --fps 25"
+  "outdoor|--scenario hall --room outdoor --noise 2.5 --deck @tug --slides 6 --seconds-per-slide 10 --jitter 1 --bitrate 1500 --seed 22 --fps 25"
+)
 
-lines=()
-for entry in "${scenarios[@]}"; do
-  name=${entry%%|*}
-  options=${entry#*|}
-  fps=${options##* }
-  dir=$work/$name
-  rm -rf "$dir"
-  # shellcheck disable=SC2086 # the options are words
-  "$make_lecture" --out "$dir" $options >"$dir.gen.log"
-  clip=$dir/lecture.mp4
-  start=$(now)
-  (cd "$dir" && "$slidetrack" -i lecture.mp4 -s originals.xml -hide >run.out 2>run.err </dev/null) ||
-    true  # the exit status is not the measure here; missing results fail below
-  middle=$(now)
-  ffmpeg -threads 1 -nostdin -i "$clip" -f null - >/dev/null 2>&1
-  end=$(now)
-  ratio=$(awk -v a="$start" -v b="$middle" -v c="$end" 'BEGIN { printf "%.2f", (b - a) / (c - b) }')
-  size=$(sed -n 's/.*frames, \([0-9x]*\),.*/\1/p' "$dir.gen.log")
-  line=$("$evaluate" --name "$name" --fps "$fps" "$dir")
-  lines+=("$line size=$size fps=$fps time_ratio=$ratio")
-done
+declare -A decks
+if table_on realistic || table_on noscreen; then
+  decks[conference]=$(deck conference texlive-latex-recommended-doc \
+    /usr/share/doc/texlive-doc/latex/beamer/beamerexample-conference-talk.pdf)
+  decks[lecture]=$(deck lecture texlive-latex-recommended-doc \
+    /usr/share/doc/texlive-doc/latex/beamer/beamerexample-lecture-beamer-version.pdf)
+  decks[tug]=$(deck tug texlive-base /usr/share/doc/texlive-doc/dvipdfmx/tug2003-slides.pdf)
+fi
 
-field() { sed -n "s/.* $2=\([^ ]*\).*/\1/p" <<<" $1"; }
-printf '%-12s %-9s %-10s %6s %6s %6s %9s %11s %10s %10s\n' scenario size fps precision \
-  recall F1 match corner_mean corner_max time_ratio
-for line in "${lines[@]}"; do
-  printf '%-12s %-9s %-10s %6s %6s %6s %9s %11s %10s %10s\n' "$(field "$line" scenario)" \
-    "$(field "$line" size)" "$(field "$line" fps)" "$(field "$line" precision)" \
-    "$(field "$line" recall)" "$(field "$line" f1)" "$(field "$line" match_accuracy)" \
-    "$(field "$line" corner_mean)" "$(field "$line" corner_max)" "$(field "$line" time_ratio)"
-done
-cat <<'EOF'
+suite_start=$(now)
+basic_lines=()
+if table_on basic; then
+  for entry in "${basic[@]}"; do
+    name=${entry%%|*} options=${entry#*|}
+    wanted "$name" || continue
+    fps=${options##* }
+    source_dir=$(lecture "$options")
+    dir=$work/basic/$name
+    prepare_run "$source_dir" "$dir" first
+    ratio=$(run_timed "$dir")
+    line=$("$evaluate" --name "$name" --fps "$fps" "$dir")
+    basic_lines+=("$line size=$(size_of "$source_dir") fps=$fps time_ratio=$ratio")
+  done
+fi
+
+realistic_lines=()
+if table_on realistic; then
+  for entry in "${realistic[@]}"; do
+    name=${entry%%|*} options=${entry#*|}
+    wanted "$name" || continue
+    fps=${options##* }
+    source_dir=$(lecture "$options")
+    prepare_run "$source_dir" "$work/realistic/$name/given" given
+    prepare_run "$source_dir" "$work/realistic/$name/first" first
+    run_timed "$work/realistic/$name/given" >/dev/null
+    ratio=$(run_timed "$work/realistic/$name/first")
+    given=$("$evaluate" --name "$name" --fps "$fps" "$work/realistic/$name/given")
+    first=$("$evaluate" --name "$name" --fps "$fps" "$work/realistic/$name/first")
+    realistic_lines+=("$given size=$(size_of "$source_dir") fps=$fps time_ratio=$ratio \
+first_corner_mean=$(field "$first" corner_mean) first_corner_max=$(field "$first" corner_max)")
+  done
+fi
+
+noscreen_lines=()
+if table_on noscreen; then
+  for entry in "${noscreen[@]}"; do
+    name=${entry%%|*} options=${entry#*|}
+    wanted "$name" || continue
+    fps=${options##* }
+    source_dir=$(lecture "$options")
+    dir=$work/noscreen/$name
+    prepare_run "$source_dir" "$dir" first
+    ratio=$(run_timed "$dir")
+    line=$("$evaluate" --name "$name" --fps "$fps" "$dir")
+    noscreen_lines+=("$line size=$(size_of "$source_dir") fps=$fps time_ratio=$ratio")
+  done
+fi
+suite_end=$(now)
+
+if ((${#basic_lines[@]})); then
+  printf '%-12s %-9s %-10s %6s %6s %6s %9s %11s %10s %10s\n' scenario size fps precision \
+    recall F1 match corner_mean corner_max time_ratio
+  for line in "${basic_lines[@]}"; do
+    printf '%-12s %-9s %-10s %6s %6s %6s %9s %11s %10s %10s\n' "$(field "$line" scenario)" \
+      "$(field "$line" size)" "$(field "$line" fps)" "$(field "$line" precision)" \
+      "$(field "$line" recall)" "$(field "$line" f1)" "$(field "$line" match_accuracy)" \
+      "$(field "$line" corner_near_mean)" "$(field "$line" corner_near_max)" \
+      "$(field "$line" time_ratio)"
+  done
+  cat <<'LEGEND'
 
 precision, recall, F1: found slide changes against true ones; a found change counts when it
   lies within 2 s of a true one, paired one to one greedily (closest pairs first).
 match: share of processed frames whose slide record is matched ("match_id") to the slide
   that the frame's picture shows.
-corner_mean, corner_max: pixels between the stored boardPoints and the true corners, per
-  corner to the nearer of the projected area's corner and the outer corner of the dark
-  screen frame (both are correct screen edges; a screen recording's are the frame's own
-  corners); the truth is averaged over the clip. n/a: no screen found, whole frame used.
+corner_mean, corner_max (this table): pixels between the stored boardPoints and the true
+  corners, per corner to the nearer of the projected area's corner and the outer corner of
+  the dark screen frame (both are correct screen edges; a screen recording's are the
+  frame's own corners); the truth is averaged over the clip. n/a: no screen found, whole
+  frame used.
 time_ratio: slidetrack's run time over `ffmpeg -threads 1 -nostdin -i CLIP -f null -`.
 steep-gen, far1080-gen: the generator's own corners, which the board detector cannot
   resolve, so the run rectifies the whole frame. steep: both sides lean outwards towards
   the bottom, and such a pair of sides is rejected. far1080: the sides lean by 0.5 degrees,
   spreading their votes over several distance bins, and stay below the 0.15 x width votes
   (288) a line needs.
-EOF
+LEGEND
+  echo
+fi
+
+if ((${#realistic_lines[@]})); then
+  format='%-18s %-9s %-10s %6s %6s %6s %8s %5s %6s %7s %14s %14s %11s %10s %10s\n'
+  # shellcheck disable=SC2059 # the format is ours
+  printf "$format" scenario size fps precision recall F1 phantoms late match unknown_rejected \
+    speaker_share_mean speaker_share_max corner_mean corner_max time_ratio
+  for line in "${realistic_lines[@]}"; do
+    # shellcheck disable=SC2059
+    printf "$format" "$(field "$line" scenario)" "$(field "$line" size)" "$(field "$line" fps)" \
+      "$(field "$line" precision)" "$(field "$line" recall)" "$(field "$line" f1)" \
+      "$(field "$line" phantoms)" "$(field "$line" late)" "$(field "$line" match_accuracy)" \
+      "$(field "$line" unknown_rejected)" "$(field "$line" speaker_share_mean)" \
+      "$(field "$line" speaker_share_max)" "$(field "$line" first_corner_mean)" \
+      "$(field "$line" first_corner_max)" "$(field "$line" time_ratio)"
+  done
+  cat <<'LEGEND'
+
+Realistic lectures: pages of real slide decks (rendered from PDFs of Debian documentation
+  packages), shown for varied times, in a lecture hall (screen surround, dark border, desk,
+  door and blackboard edges longer than the screen's sides, uneven light and vignetting),
+  with a walking, standing and pointing speaker, H.264 at archive bitrates. Each lecture is
+  run twice: with the true projected-image corners given in the configuration (all columns
+  up to speaker_share_max) and as a first run with the screen search (corner columns and
+  time_ratio).
+phantoms: reported changes not paired with a true change (pairing as for precision).
+late: share of true changes reported at most one processed frame (slideFrameStep frames)
+  after the first processed frame that shows the new slide; unpaired changes are not on
+  time. The evaluator's line also gives late_max, the largest lateness in processed frames.
+match: as above, over frames whose slide is among the originals.
+unknown_rejected: share of processed frames showing a slide left out of the originals whose
+  record carries no match; n/a when every shown slide is an original.
+speaker_share_mean, _max: over the run's saved slide pictures (-p), the share of the screen
+  picture's pixels that still show the speaker. For each picture the true slide is the one
+  shown most in its interval; the clean screen is that slide's picture put where the truth
+  has it and rectified with the run's corners to presentWidth x presentHeight; the speaker's
+  masks of the interval's processed frames (re-drawn from the poses in truth.csv) are mapped
+  the same way and joined. A pixel counts when it lies under that mask and differs by more
+  than 50 grey levels from the whole 5x5 range of the clean screen around it, after the
+  picture's brightness and contrast are fitted to the clean screen where nobody stood. A
+  speaker whose clothes match the slide there is not counted: it does not show.
+corner_mean, corner_max (this table): pixels between the first run's boardPoints and the
+  projected image's own true corners (not the dark border's), averaged over the clip;
+  n/a: no screen found.
+LEGEND
+  echo
+fi
+
+if ((${#noscreen_lines[@]})); then
+  printf '%-12s %-9s %-10s %17s %10s\n' scenario size fps no_screen_correct time_ratio
+  for line in "${noscreen_lines[@]}"; do
+    printf '%-12s %-9s %-10s %17s %10s\n' "$(field "$line" scenario)" "$(field "$line" size)" \
+      "$(field "$line" fps)" "$(field "$line" no_screen_correct)" "$(field "$line" time_ratio)"
+  done
+  cat <<'LEGEND'
+
+No screen: a room with a blackboard and no projection, and a street scene, first runs.
+no_screen_correct: 1 when the run stored no screen corners.
+LEGEND
+  echo
+fi
+awk -v a="$suite_start" -v b="$suite_end" 'BEGIN { printf "Suite time: %.0f s\n", b - a }'
 echo "Work files: $work"

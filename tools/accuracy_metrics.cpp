@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <tuple>
 
 #include "results/results_xml.h"
 
 using namespace slidetrack;
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -39,8 +42,9 @@ std::vector<int> reportedChangePictures(const SlideList& results) {
   return changes;
 }
 
-ChangeScore scoreChanges(const std::vector<double>& trueTimes,
-                         const std::vector<double>& reportedTimes, double tolerance) {
+std::vector<std::pair<size_t, size_t>> pairChanges(const std::vector<double>& trueTimes,
+                                                   const std::vector<double>& reportedTimes,
+                                                   double tolerance) {
   std::vector<std::tuple<double, size_t, size_t>> pairs;
   for (size_t t = 0; t < trueTimes.size(); ++t)
     for (size_t r = 0; r < reportedTimes.size(); ++r) {
@@ -49,12 +53,19 @@ ChangeScore scoreChanges(const std::vector<double>& trueTimes,
     }
   std::sort(pairs.begin(), pairs.end());
   std::vector<bool> trueUsed(trueTimes.size()), reportedUsed(reportedTimes.size());
-  ChangeScore s;
+  std::vector<std::pair<size_t, size_t>> out;
   for (const auto& [d, t, r] : pairs) {
     if (trueUsed[t] || reportedUsed[r]) continue;
     trueUsed[t] = reportedUsed[r] = true;
-    ++s.matched;
+    out.emplace_back(t, r);
   }
+  return out;
+}
+
+ChangeScore scoreChanges(const std::vector<double>& trueTimes,
+                         const std::vector<double>& reportedTimes, double tolerance) {
+  ChangeScore s;
+  s.matched = int(pairChanges(trueTimes, reportedTimes, tolerance).size());
   s.truth = int(trueTimes.size());
   s.reported = int(reportedTimes.size());
   s.precision = ratio(s.matched, s.reported);
@@ -70,7 +81,7 @@ MatchScore scoreMatches(const SlideList& results, const std::map<int, int>& idTo
   size_t record = 0;  // records are in start order; walk them along with the frames
   for (int t = 0; t < count; t += std::max(1, frameStep)) {
     const int shown = truth[pictureAtIndex(t)].slide;
-    if (shown < 0) continue;
+    if (shown < 0 || !truth[pictureAtIndex(t)].inOriginals) continue;
     ++s.frames;
     while (record + 1 < results.slides.size() && results.slides[record + 1].start <= t) ++record;
     if (record >= results.slides.size() || results.slides[record].start > t) continue;
@@ -80,6 +91,45 @@ MatchScore scoreMatches(const SlideList& results, const std::map<int, int>& idTo
     if (slide != idToSlide.end() && slide->second == shown) ++s.correct;
   }
   s.accuracy = ratio(s.correct, s.frames);
+  return s;
+}
+
+LatenessScore scoreLateness(const std::vector<TruthFrame>& truth, const SlideList& results,
+                            int frameStep, double fps, double tolerance) {
+  const int step = std::max(1, frameStep);
+  const std::vector<int> truePictures = trueChangePictures(truth);
+  const std::vector<int> reportedPictures = reportedChangePictures(results);
+  std::vector<double> trueTimes, reportedTimes;
+  for (int p : truePictures) trueTimes.push_back(p / fps);
+  for (int p : reportedPictures) reportedTimes.push_back(p / fps);
+  LatenessScore s;
+  s.changes = int(truePictures.size());
+  for (const auto& [t, r] : pairChanges(trueTimes, reportedTimes, tolerance)) {
+    // The first processed index whose picture shows the new slide.
+    int first = 0;
+    while (pictureAtIndex(first) < truePictures[t]) first += step;
+    const int reportedIndex = results.slides[r + 1].start;
+    const int late = int(std::floor(double(reportedIndex - first) / step));
+    if (late >= 0 && late <= 1) ++s.onTime;
+    s.max = std::max(s.max, late);
+  }
+  s.share = ratio(s.onTime, s.changes);
+  return s;
+}
+
+UnknownScore scoreUnknown(const SlideList& results, const std::vector<TruthFrame>& truth,
+                          int frameStep) {
+  UnknownScore s;
+  size_t record = 0;
+  for (int t = 0; t < int(truth.size()); t += std::max(1, frameStep)) {
+    const TruthFrame& f = truth[pictureAtIndex(t)];
+    if (f.slide < 0 || f.inOriginals) continue;
+    ++s.frames;
+    while (record + 1 < results.slides.size() && results.slides[record + 1].start <= t) ++record;
+    const bool inRecord = record < results.slides.size() && results.slides[record].start <= t;
+    if (!inRecord || !results.slides[record].match) ++s.rejected;
+  }
+  s.share = ratio(s.rejected, s.frames);
   return s;
 }
 
@@ -93,6 +143,9 @@ CornerScore scoreCorners(const std::optional<Quad>& found, const std::vector<Tru
     const double d = std::min(cv::norm((*found)[i] - area[i]), cv::norm((*found)[i] - frame[i]));
     s.mean += d / 4;
     s.max = std::max(s.max, d);
+    const double own = cv::norm((*found)[i] - area[i]);
+    s.areaMean += own / 4;
+    s.areaMax = std::max(s.areaMax, own);
   }
   return s;
 }
@@ -115,8 +168,22 @@ bool evaluateRun(const RunFiles& files, Evaluation* out, std::string* error) {
   for (int p : trueChangePictures(truth)) trueTimes.push_back(p / files.fps);
   for (int p : reportedChangePictures(*results)) reportedTimes.push_back(p / files.fps);
   out->changes = scoreChanges(trueTimes, reportedTimes, files.tolerance);
-  out->matches = scoreMatches(*results, idToSlide, truth, loadFrameStep(files.configXml));
-  out->corners = scoreCorners(loadBoardPoints(files.configXml), truth);
+  const int step = loadFrameStep(files.configXml);
+  out->lateness = scoreLateness(truth, *results, step, files.fps, files.tolerance);
+  out->matches = scoreMatches(*results, idToSlide, truth, step);
+  out->unknown = scoreUnknown(*results, truth, step);
+  const std::optional<Quad> corners = loadBoardPoints(files.configXml);
+  out->noScreen =
+      std::all_of(truth.begin(), truth.end(), [](const TruthFrame& f) { return f.slide < 0; });
+  out->corners = out->noScreen ? CornerScore{corners.has_value()} : scoreCorners(corners, truth);
+  out->speaker = SpeakerShareScore();
+  if (corners && !out->noScreen) {
+    const std::string lectureDir = fs::path(files.truthCsv).parent_path().string();
+    const std::string runDir = fs::path(files.resultsXml).parent_path().string();
+    out->speaker = scoreSpeakerShare(*results, truth, lectureDir.empty() ? "." : lectureDir,
+                                     runDir.empty() ? "." : runDir, *corners,
+                                     loadPresentSize(files.configXml), step);
+  }
   return true;
 }
 
@@ -126,16 +193,36 @@ std::string formatEvaluation(const std::string& name, const Evaluation& e) {
   const MatchScore& m = e.matches;
   std::snprintf(line, sizeof line,
                 "scenario=%s changes_true=%d changes_found=%d changes_paired=%d precision=%.3f "
-                "recall=%.3f f1=%.3f frames=%d frames_matched=%d match_accuracy=%.3f ",
-                name.c_str(), c.truth, c.reported, c.matched, c.precision, c.recall, c.f1, m.frames,
-                m.correct, m.accuracy);
+                "recall=%.3f f1=%.3f phantoms=%d late=%.3f late_max=%d frames=%d "
+                "frames_matched=%d match_accuracy=%.3f ",
+                name.c_str(), c.truth, c.reported, c.matched, c.precision, c.recall, c.f1,
+                c.phantoms(), e.lateness.share, e.lateness.max, m.frames, m.correct, m.accuracy);
   std::string text = line;
-  if (e.corners.found) {
-    std::snprintf(line, sizeof line, "corner_mean=%.2f corner_max=%.2f", e.corners.mean,
-                  e.corners.max);
+  if (e.unknown.frames > 0) {
+    std::snprintf(line, sizeof line, "unknown_frames=%d unknown_rejected=%.3f ", e.unknown.frames,
+                  e.unknown.share);
     text += line;
   } else {
-    text += "corner_mean=n/a corner_max=n/a";
+    text += "unknown_frames=0 unknown_rejected=n/a ";
+  }
+  if (e.speaker.pictures > 0) {
+    std::snprintf(line, sizeof line,
+                  "speaker_pictures=%d speaker_share_mean=%.4f speaker_share_max=%.4f ",
+                  e.speaker.pictures, e.speaker.mean, e.speaker.max);
+    text += line;
+  } else {
+    text += "speaker_pictures=0 speaker_share_mean=n/a speaker_share_max=n/a ";
+  }
+  if (e.noScreen) {
+    text += std::string("no_screen_correct=") + (e.corners.found ? "0" : "1") +
+            " corner_mean=n/a corner_max=n/a corner_near_mean=n/a corner_near_max=n/a";
+  } else if (e.corners.found) {
+    std::snprintf(line, sizeof line,
+                  "corner_mean=%.2f corner_max=%.2f corner_near_mean=%.2f corner_near_max=%.2f",
+                  e.corners.areaMean, e.corners.areaMax, e.corners.mean, e.corners.max);
+    text += line;
+  } else {
+    text += "corner_mean=n/a corner_max=n/a corner_near_mean=n/a corner_near_max=n/a";
   }
   return text;
 }

@@ -8,6 +8,7 @@
 
 #include "ground_truth.h"
 #include "results/slide_list.h"
+#include "speaker_share.h"
 
 // The picture a frame index shows, counted from 0: index k >= 1 is the k-th picture the
 // decoder delivers, index 0 the first.
@@ -18,6 +19,23 @@ struct ChangeScore {
   int reported = 0;  // changes the run reported
   int matched = 0;   // pairs within the tolerance
   double precision = 0, recall = 0, f1 = 0;
+  int phantoms() const { return reported - matched; }  // reports with no true change
+};
+
+// How soon true changes are reported, in processed frames after the first processed frame
+// that shows the new slide.
+struct LatenessScore {
+  int changes = 0;  // true changes
+  int onTime = 0;   // reported 0 or 1 processed frames after that frame
+  double share = 1;
+  int max = 0;  // largest lateness of a paired change; unpaired ones are not on time
+};
+
+// Processed frames showing a slide that is not among the originals.
+struct UnknownScore {
+  int frames = 0;
+  int rejected = 0;  // of those, inside a record without a match
+  double share = 1;
 };
 
 struct MatchScore {
@@ -27,14 +45,19 @@ struct MatchScore {
 };
 
 struct CornerScore {
-  bool found = false;  // the run stored corners
-  double mean = 0, max = 0;
+  bool found = false;                // the run stored corners
+  double mean = 0, max = 0;          // to the nearer of the projected area's and border's
+  double areaMean = 0, areaMax = 0;  // to the projected image's own corners
 };
 
 struct Evaluation {
   ChangeScore changes;
+  LatenessScore lateness;
   MatchScore matches;
+  UnknownScore unknown;
   CornerScore corners;
+  bool noScreen = false;  // the lecture has no projection: right when no corners are stored
+  SpeakerShareScore speaker;
 };
 
 // Pictures at which the shown slide differs from the previous picture's.
@@ -46,9 +69,25 @@ std::vector<int> reportedChangePictures(const slidetrack::SlideList& results);
 // only pairs at most tolerance apart. No changes on either side scores 1.
 ChangeScore scoreChanges(const std::vector<double>& trueTimes,
                          const std::vector<double>& reportedTimes, double tolerance);
+// The pairs behind scoreChanges: (true index, reported index).
+std::vector<std::pair<size_t, size_t>> pairChanges(const std::vector<double>& trueTimes,
+                                                   const std::vector<double>& reportedTimes,
+                                                   double tolerance);
+
+// Lateness of each true change paired (as scoreChanges pairs, at that fps and tolerance)
+// with a reported one, in processed frames of frameStep.
+LatenessScore scoreLateness(const std::vector<TruthFrame>& truth,
+                            const slidetrack::SlideList& results, int frameStep, double fps,
+                            double tolerance);
+
+// Frames 0, step, 2 step, ... showing a slide missing from the originals: right when their
+// record carries no match.
+UnknownScore scoreUnknown(const slidetrack::SlideList& results,
+                          const std::vector<TruthFrame>& truth, int frameStep);
 
 // Frames 0, step, 2 step, ... of the truth; each belongs to the last record starting at or
 // before it, which must be matched (through idToSlide) to the slide its picture shows.
+// Frames showing a slide missing from the originals are left to scoreUnknown.
 MatchScore scoreMatches(const slidetrack::SlideList& results, const std::map<int, int>& idToSlide,
                         const std::vector<TruthFrame>& truth, int frameStep);
 

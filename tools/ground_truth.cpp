@@ -48,8 +48,9 @@ std::vector<TruthFrame> loadTruthCsv(const std::string& path, std::string* error
   for (int row = 2; std::getline(in, line); ++row) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) continue;
-    // frame, slide, 8 area coordinates, optionally 8 screen-frame coordinates.
-    if (!parseNumbers(line, &v) || (v.size() != 10 && v.size() != 18) ||
+    // frame, slide, 8 area coordinates, optionally 8 screen-frame coordinates, then
+    // in_originals and 6 speaker numbers.
+    if (!parseNumbers(line, &v) || (v.size() != 10 && v.size() != 18 && v.size() != 25) ||
         int(v[0]) != int(frames.size())) {
       *error = path + ":" + std::to_string(row) + ": malformed row";
       return {};
@@ -57,7 +58,16 @@ std::vector<TruthFrame> loadTruthCsv(const std::string& path, std::string* error
     TruthFrame f;
     f.slide = int(v[1]);
     f.area = quadAt(v, 2);
-    f.frame = v.size() == 18 ? quadAt(v, 10) : f.area;
+    f.frame = v.size() >= 18 ? quadAt(v, 10) : f.area;
+    if (v.size() == 25) {
+      f.inOriginals = v[18] != 0;
+      f.speaker.present = v[19] != 0;
+      f.speaker.x = float(v[20]);
+      f.speaker.footY = float(v[21]);
+      f.speaker.height = float(v[22]);
+      f.speaker.arm = float(v[23]);
+      f.speaker.stride = float(v[24]);
+    }
     frames.push_back(f);
   }
   if (frames.empty()) *error = path + ": no frames";
@@ -94,6 +104,20 @@ std::optional<Quad> loadBoardPoints(const std::string& configPath) {
   } catch (const cv::Exception&) {
     return std::nullopt;  // a damaged file holds no corners we can trust
   }
+}
+
+cv::Size loadPresentSize(const std::string& configPath) {
+  cv::Size size(640, 480);
+  try {
+    cv::FileStorage fs(configPath, cv::FileStorage::READ);
+    if (!fs.isOpened()) return size;
+    const cv::FileNode w = fs["Presentation"]["presentWidth"],
+                       h = fs["Presentation"]["presentHeight"];
+    if (!w.empty() && w.isInt() && int(w) > 0) size.width = int(w);
+    if (!h.empty() && h.isInt() && int(h) > 0) size.height = int(h);
+  } catch (const cv::Exception&) {
+  }
+  return size;
 }
 
 int loadFrameStep(const std::string& configPath) {

@@ -126,7 +126,14 @@ bool ClipWriter::open(const std::string& path, const ClipOptions& options) {
   if (name == "libx264") {
     if (options.bFrames >= 0) ctx->max_b_frames = options.bFrames;
     av_opt_set(ctx->priv_data, "preset", options.preset.c_str(), 0);
-    av_opt_set(ctx->priv_data, "crf", std::to_string(options.crf).c_str(), 0);
+    if (options.bitrateKbps > 0) {
+      // As an archive encodes: an average rate, peaks allowed a little above it.
+      ctx->bit_rate = int64_t(options.bitrateKbps) * 1000;
+      ctx->rc_max_rate = ctx->bit_rate * 3 / 2;
+      ctx->rc_buffer_size = int(ctx->bit_rate * 2);
+    } else {
+      av_opt_set(ctx->priv_data, "crf", std::to_string(options.crf).c_str(), 0);
+    }
   } else if (name == "mpeg4") {
     ctx->max_b_frames = options.bFrames >= 0 ? options.bFrames : 0;
     ctx->flags |= AV_CODEC_FLAG_QSCALE;

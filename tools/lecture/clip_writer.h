@@ -17,6 +17,7 @@ struct ClipOptions {
   int gopSize = -1;                 // -1: the encoder's default
   int crf = 23;                     // x264 quality; ignored by other encoders
   std::string preset = "veryfast";  // x264 preset
+  int bitrateKbps = 0;              // > 0: x264 at this average bitrate instead of crf
 };
 
 struct ClipEncoder;

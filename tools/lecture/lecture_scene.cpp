@@ -5,7 +5,12 @@
 #include <cmath>
 #include <memory>
 
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+
+#include "camera_motion.h"
+#include "overlays.h"
+#include "room.h"
 
 namespace {
 
@@ -13,14 +18,6 @@ constexpr int kNoiseMargin = 32;  // noise tiles are this much larger, read at r
 constexpr int kNoiseTiles = 3;
 constexpr double kPi = 3.14159265358979323846;
 constexpr int kFrameWidth = 6;  // screen frame border, pixels
-
-unsigned mix(unsigned a, unsigned b) {
-  unsigned h = a * 0x9E3779B1u ^ (b + 0x7F4A7C15u + (a << 6) + (a >> 2));
-  h ^= h >> 15;
-  h *= 0x2C1B3C6Du;
-  h ^= h >> 12;
-  return h;
-}
 
 cv::Rect2f screenBox(const LectureScene& scene) {
   float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
@@ -67,21 +64,21 @@ std::vector<cv::Point> screenFramePolygon(const LectureScene& scene) {
   return out;
 }
 
-cv::Point2f shakeAt(const LectureScene& scene, int frame) {
-  if (scene.shakePixels <= 0) return {0, 0};
-  // Two slow sinusoids per axis, phases from the seed: smooth, never repeating quickly.
-  const double p1 = (mix(scene.seed, 11) % 1000) / 1000.0 * 2 * kPi;
-  const double p2 = (mix(scene.seed, 12) % 1000) / 1000.0 * 2 * kPi;
-  const double t = frame;
-  const double x = 0.7 * std::sin(2 * kPi * t / 47 + p1) + 0.3 * std::sin(2 * kPi * t / 13 + p2);
-  const double y = 0.6 * std::sin(2 * kPi * t / 61 + p2) + 0.4 * std::sin(2 * kPi * t / 17 + p1);
-  return cv::Point2f(float(scene.shakePixels * x), float(scene.shakePixels * y));
+cv::Point2f shakeAt(const LectureScene& scene, int frame) { return cameraOffsetAt(scene, frame); }
+
+unsigned mix(unsigned a, unsigned b) { return mixBits(a, b); }
+
+SpeakerPlan planFor(const LectureScene& scene) {
+  // Long enough for any clip; a longer plan only adds stops at its end.
+  return makeSpeakerPlan(screenBox(scene), 7200, scene.fps, scene.seed);
 }
 
 class LectureRenderer {
  public:
   explicit LectureRenderer(const LectureScene& scene) : scene_(scene) {
     drawRoom();
+    gain_ = lightingGain(scene_);
+    if (scene_.speaker) plan_ = planFor(scene_);
     if (scene_.noiseSigma > 0) {
       cv::RNG rng(mix(scene_.seed, 3));
       for (int i = 0; i < kNoiseTiles; ++i) {
@@ -97,7 +94,11 @@ class LectureRenderer {
            other.screenCorners == scene_.screenCorners &&
            other.drawScreenFrame == scene_.drawScreenFrame && other.occluder == scene_.occluder &&
            other.noiseSigma == scene_.noiseSigma && other.shakePixels == scene_.shakePixels &&
-           other.seed == scene_.seed;
+           other.seed == scene_.seed && other.room == scene_.room && other.fps == scene_.fps &&
+           other.deckPages == scene_.deckPages && other.speaker == scene_.speaker &&
+           other.jitterPixels == scene_.jitterPixels && other.driftPixels == scene_.driftPixels &&
+           other.exposureDrift == scene_.exposureDrift && other.ink == scene_.ink &&
+           other.pointer == scene_.pointer;
   }
 
   void setSchedule(const std::vector<SlideShowing>& schedule) { scene_.schedule = schedule; }
@@ -106,13 +107,19 @@ class LectureRenderer {
     const int slide = scene_.slideAt(frame);
     if (slide != cachedSlide_ || still_.empty()) projectSlide(slide);
     still_.copyTo(out_);
-    if (scene_.occluder) drawSpeaker(out_, frame);
+    if (scene_.ink && scene_.projects()) drawInk(out_, scene_, frame);
+    if (scene_.pointer) drawPointer(out_, scene_, frame);
+    if (scene_.occluder) drawOccluder(out_, frame);
     const cv::Point2f shake = shakeAt(scene_, frame);
     if (shake.x != 0 || shake.y != 0) {
       const cv::Matx23d move(1, 0, shake.x, 0, 1, shake.y);
       cv::warpAffine(out_, shaken_, move, out_.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
       std::swap(out_, shaken_);
     }
+    // Drawn after the shake with the moved pose: the truth's pose is the drawn one.
+    if (scene_.speaker)
+      drawSpeaker(out_, movedPose(speakerPoseAt(plan_, frame), shake), scene_.seed);
+    if (scene_.exposureDrift > 0) cv::multiply(out_, exposureGainAt(scene_, frame), out_);
     if (scene_.noiseSigma > 0) {
       const unsigned h = mix(scene_.seed, unsigned(frame) + 101u);
       const cv::Rect window(int(h % kNoiseMargin), int((h >> 8) % kNoiseMargin), out_.cols,
@@ -126,6 +133,10 @@ class LectureRenderer {
   void drawRoom() {
     const cv::Size size = scene_.frameSize;
     room_.create(size, CV_8UC3);
+    if (scene_.room != RoomKind::Plain) {
+      drawRoomKind(room_, scene_);
+      return;
+    }
     // Wall: a soft vertical gradient, lighter at the top.
     for (int y = 0; y < size.height; ++y) {
       const double t = double(y) / std::max(1, size.height - 1);
@@ -149,8 +160,16 @@ class LectureRenderer {
   void projectSlide(int slide) {
     cachedSlide_ = slide;
     room_.copyTo(still_);
-    if (slide < 0) return;  // outside the schedule: an empty room
-    cv::Mat picture = drawSlide(slide, scene_.slideSize);
+    if (slide >= 0 && scene_.projects()) projectPicture(slide);
+    if (!gain_.empty()) {
+      still_.convertTo(lit_, CV_32FC3);
+      cv::multiply(lit_, gain_, lit_);
+      lit_.convertTo(still_, CV_8UC3);
+    }
+  }
+
+  void projectPicture(int slide) {
+    cv::Mat picture = slidePicture(scene_, slide);
     // A projector is not paper-white; a light blur stands for the lens and the camera.
     picture.convertTo(picture, -1, 0.86, 14);
     cv::GaussianBlur(picture, picture, cv::Size(3, 3), 0);
@@ -167,7 +186,7 @@ class LectureRenderer {
   }
 
   // A dark figure walking to and fro in front of the screen's lower part.
-  void drawSpeaker(cv::Mat& image, int frame) const {
+  void drawOccluder(cv::Mat& image, int frame) const {
     const cv::Rect2f box = screenBox(scene_);
     const float unit = std::min(box.width, box.height * 4 / 3);
     const float headRadius = 0.045f * unit;
@@ -199,7 +218,8 @@ class LectureRenderer {
   }
 
   LectureScene scene_;
-  cv::Mat room_, still_, out_, shaken_;
+  cv::Mat room_, still_, out_, shaken_, gain_, lit_;
+  SpeakerPlan plan_;
   cv::Mat noise_[kNoiseTiles];
   int cachedSlide_ = -2;
 };
@@ -218,6 +238,41 @@ int LectureScene::frameCount() const {
   int total = 0;
   for (const SlideShowing& s : schedule) total += std::max(0, s.frames);
   return total;
+}
+
+int LectureScene::showingAt(int frame, int* framesIn) const {
+  if (frame < 0) return -1;
+  for (size_t i = 0; i < schedule.size(); ++i) {
+    if (frame < schedule[i].frames) {
+      if (framesIn) *framesIn = frame;
+      return int(i);
+    }
+    frame -= std::max(0, schedule[i].frames);
+  }
+  return -1;
+}
+
+cv::Mat slidePicture(const LectureScene& scene, int index) {
+  if (scene.deckPages.empty()) return drawSlide(index, scene.slideSize);
+  cv::Mat page;
+  if (index >= 0 && size_t(index) < scene.deckPages.size())
+    page = cv::imread(scene.deckPages[size_t(index)], cv::IMREAD_COLOR);
+  if (page.empty()) return cv::Mat(scene.slideSize, CV_8UC3, cv::Scalar::all(255));
+  cv::resize(page, page, scene.slideSize, 0, 0, cv::INTER_AREA);
+  return page;
+}
+
+cv::Matx33d slideToFrame(const LectureScene& scene) {
+  const cv::Point2f from[4] = {{0, 0},
+                               {float(scene.slideSize.width), 0},
+                               {float(scene.slideSize.width), float(scene.slideSize.height)},
+                               {0, float(scene.slideSize.height)}};
+  return cv::Matx33d(cv::getPerspectiveTransform(from, scene.screenCorners.data()));
+}
+
+SpeakerPose scenePoseAt(const LectureScene& scene, int frame) {
+  if (!scene.speaker) return SpeakerPose();
+  return movedPose(speakerPoseAt(planFor(scene), frame), shakeAt(scene, frame));
 }
 
 int LectureScene::slideAt(int frame) const {
@@ -251,8 +306,13 @@ std::array<cv::Point2f, 4> sceneCornersAt(const LectureScene& scene, int frame) 
 }
 
 std::array<cv::Point2f, 4> sceneFrameCornersAt(const LectureScene& scene, int frame) {
-  if (!scene.drawScreenFrame) return sceneCornersAt(scene, frame);
   const cv::Point2f shake = shakeAt(scene, frame);
+  if (scene.room == RoomKind::Hall) {
+    std::array<cv::Point2f, 4> corners = hallBorderCorners(scene);
+    for (cv::Point2f& c : corners) c += shake;
+    return corners;
+  }
+  if (!scene.drawScreenFrame) return sceneCornersAt(scene, frame);
   std::array<cv::Point2f, 4> corners;
   const std::vector<cv::Point> drawn = screenFramePolygon(scene);
   for (int i = 0; i < 4; ++i) corners[i] = cv::Point2f(drawn[i]) + shake;

@@ -1,0 +1,38 @@
+#pragma once
+// How much of the speaker is left in a run's saved slide pictures.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "ground_truth.h"
+#include "results/slide_list.h"
+
+struct SpeakerShareScore {
+  int pictures = 0;  // saved pictures scored
+  double mean = 0, max = 0;
+};
+
+// The speaker masks of the given frames, drawn from their stored poses and mapped through
+// `toScreen` (frame to rectified screen) into one union mask of the screen's size.
+cv::Mat speakerMaskOnScreen(const std::vector<TruthFrame>& truth, const std::vector<int>& frames,
+                            const cv::Matx33d& toScreen, cv::Size screen);
+
+// The share of one picture's pixels that lie under the speaker mask and differ strongly
+// from the clean screen (beyond the local range of the clean screen's nearby pixels, after
+// fitting the picture's brightness and contrast to it over the pixels outside the mask).
+// `valid` marks the pixels the slide covers.
+double speakerShare(const cv::Mat& pictureGrey, const cv::Mat& cleanGrey, const cv::Mat& valid,
+                    const cv::Mat& speakerMask);
+
+// Over every record with a saved picture: its true slide is the one shown most in its
+// interval; its clean screen the slide's picture (lectureDir/slides/slide_N.png) put where
+// the truth has it and rectified with the run's corners to presentSize; its mask the union
+// of the speaker over the interval's processed frames. Relative picture paths are taken
+// from runDir.
+SpeakerShareScore scoreSpeakerShare(const slidetrack::SlideList& results,
+                                    const std::vector<TruthFrame>& truth,
+                                    const std::string& lectureDir, const std::string& runDir,
+                                    const Quad& corners, cv::Size presentSize, int frameStep);
