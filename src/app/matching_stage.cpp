@@ -7,13 +7,22 @@
 #include "app/display.h"
 #include "app/interval_stage.h"
 #include "matching/original_library.h"
-#include "matching/slide_matcher.h"
+#include "matching/readable_originals.h"
 #include "results/results_xml.h"
 #include "screen/presentation_settings.h"
 
 namespace slidetrack {
 
 bool matchingEnabled(const MatchingStage& stage) { return stage.library != nullptr; }
+
+SlideMatchOptions matchingOptions(const PresentationSettings& s) {
+  SlideMatchOptions options;
+  options.method = slideMatchMethodFromName(s.matchMethod);
+  options.limit = s.matchLimit;
+  options.margin = s.matchMargin;
+  options.fit = s.matchFit;
+  return options;
+}
 
 void matchingStageInit(MatchingStage& stage, const PresentationSettings& s) {
   stage.extractor = zorGllfGradDistCreate();
@@ -48,27 +57,32 @@ bool matchingStageLoad(MatchingStage& stage, const std::optional<std::string>& o
     };
   }
   bool aborted = false;
-  stage.library = originalLibraryBuild(stage.originals.get(), stage.extractor.get(), &settings,
-                                       viewer, &aborted);
+  std::unique_ptr<OriginalSlideLibrary> built = originalLibraryBuild(
+      stage.originals.get(), stage.extractor.get(), &settings, viewer, &aborted);
   display.close("Progress");
   if (aborted) return false;
-  if (stage.library) {
+  if (built) {
     // Such an original can never be matched: the user should know before trusting the run.
-    for (int k : stage.library->unread) {
+    for (int k : built->unread) {
       const SlideRecord& original = stage.originals->slides[k];
       std::fprintf(stderr,
                    "Warning: the original slide '%s' listed in '%s' cannot be read; it takes "
                    "no part in the matching.\n",
                    original.src ? original.src->c_str() : "", originalsPath->c_str());
     }
+  }
+  ReadableOriginals readable = originalLibraryKeepReadable(std::move(built));
+  stage.library = std::move(readable.library);
+  stage.listIndex = std::move(readable.listIndex);
+  if (stage.library) {
     display.open("Slide");
-    stage.matchAccumulator = cv::Mat::zeros(1, stage.library->count, CV_32FC1);
+    frameMatcherInit(stage.matcher, *stage.library, matchingOptions(settings));
   }
   return true;
 }
 
 void matchingStageReset(MatchingStage& stage) {
-  if (!stage.matchAccumulator.empty()) stage.matchAccumulator.setTo(0);
+  if (matchingEnabled(stage)) frameMatcherReset(stage.matcher);
 }
 
 void matchingStageProcess(MatchingStage& stage, IntervalStage& intervals, int t,
@@ -77,10 +91,11 @@ void matchingStageProcess(MatchingStage& stage, IntervalStage& intervals, int t,
   if (!matchingEnabled(stage)) return;
   featureImagePrepareKeepingSource(presentGray, stage.featureImage, settings);
   zorGllfGradDistExtract(stage.extractor.get(), stage.featureImage, &stage.featureMatrix);
-  slideMatchScore(*stage.library, stage.featureMatrix, nullptr, stage.voteRow);
-  stage.matchAccumulator += stage.voteRow;
-  stage.matchDecided = slideMatchDecide(stage.matchAccumulator, settings.matchLimit,
-                                        &stage.matchIndex, &stage.matchScore) != 0;
+  const FrameMatch match = frameMatcherAdd(stage.matcher, *stage.library, *stage.extractor,
+                                           stage.featureImage, stage.featureMatrix);
+  stage.matchIndex = stage.listIndex[match.index];
+  stage.matchScore = match.confidence;
+  stage.matchDecided = match.matched;
   const SlideRecord& matched = stage.originals->slides[stage.matchIndex];
   if (!stage.matchDecided) {
     std::printf("\t -NoMatch[% 6d:% 5.3f] ", matched.id, stage.matchScore);

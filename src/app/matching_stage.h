@@ -4,10 +4,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <opencv2/core.hpp>
 
 #include "features/grad_dist.h"
+#include "matching/frame_matcher.h"
 #include "matching/original_library.h"
 #include "results/slide_list.h"
 
@@ -24,15 +26,17 @@ struct MatchingStage {
   cv::Mat featureMatrix;
   cv::Mat featureImage;
   std::unique_ptr<SlideList> originals;
-  std::unique_ptr<OriginalSlideLibrary> library;
-  cv::Mat voteRow;
-  cv::Mat matchAccumulator;
+  std::unique_ptr<OriginalSlideLibrary> library;  // the originals that could be read
+  std::vector<int> listIndex;  // for each original of library, its index in originals
+  FrameMatcher matcher;
   int matchIndex = 0;
   double matchScore = 0.0;
   bool matchDecided = false;
 };
 
 bool matchingEnabled(const MatchingStage& stage);
+// The matching keys of the configuration; check() them before the run starts.
+SlideMatchOptions matchingOptions(const PresentationSettings& settings);
 // Initialises the extractor and makes the feature matrix.
 void matchingStageInit(MatchingStage& stage, const PresentationSettings& settings);
 // Reads the originals and builds their library. A file that gives no slide leaves

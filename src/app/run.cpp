@@ -14,6 +14,7 @@
 #include "app/interval_stage.h"
 #include "app/matching_stage.h"
 #include "app/rectifier.h"
+#include "common/error.h"
 #include "screen/presentation_settings.h"
 #include "video/video_source.h"
 
@@ -138,6 +139,7 @@ int slidetrackRun(const RunOptions& options) {
       nullptr, options.configFile, video.get(), sampleViewer, &settingsError);
   if (!settings) reportError(cv::Error::StsParseError, settingsError, 88);
   checkSettings(*settings, options.configFile);
+  matchingOptions(*settings).check(options.configFile);
   // Said before the positioning, whose fragment has no line end.
   if (settings->perspectiveMatrix.empty())
     std::printf("No screen corners known: the whole frame is taken as the screen.\n");
@@ -210,6 +212,10 @@ int runMain(const RunOptions& options) {
   cv::setNumThreads(1);
   try {
     return slidetrackRun(options);
+  } catch (const Error& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "Error: %s\n", e.what());
+    return kExitFailure;
   } catch (const cv::Exception& e) {
     std::fflush(stdout);
     std::fprintf(stderr, "Error: %s (%s, %s:%d)\n", e.err.c_str(), e.func.c_str(), e.file.c_str(),

@@ -1,11 +1,13 @@
 #include "matching/original_library.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 #include <opencv2/imgproc.hpp>
 
 #include "features/grad_dist.h"
+#include "matching/window_evidence.h"
 #include "results/image_files.h"
 #include "results/slide_list.h"
 #include "screen/presentation_settings.h"
@@ -73,6 +75,8 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
   library->binCount = binCount;
   // Every original is allocated up front so indices match the list even when some fail.
   library->features = cv::Mat::zeros(count * featureCount, binCount, CV_32FC1);
+  library->strengths = cv::Mat::zeros(count, featureCount, CV_32FC1);
+  std::vector<float> strengths;
 
   cv::Mat prepared;
   PictureDecoder decoder;
@@ -92,6 +96,9 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
     featureImagePrepareKeepingSource(image, prepared, *settings);
     cv::Mat element = library->features.rowRange(k * featureCount, (k + 1) * featureCount);
     zorGllfGradDistExtract(extractor, prepared, &element);
+    windowStrengths(*extractor, prepared.rows, prepared.cols, strengths);
+    if (static_cast<int>(strengths.size()) == featureCount)
+      std::copy(strengths.begin(), strengths.end(), library->strengths.ptr<float>(k));
 
     if (viewer && viewer(progressWindowShow("Feature Extraction: ", static_cast<double>(k) / count,
                                             35, 500)) == kEscape) {

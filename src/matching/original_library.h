@@ -23,6 +23,9 @@ struct OriginalSlideLibrary {
   int featureCount = 0;
   int binCount = 0;
   std::vector<int> unread;  // indices of the originals that could not be read
+  // count x featureCount CV_32FC1: each window's gradient strength before its row was
+  // scaled to unit length (windowStrengths), so an empty window can be told from content.
+  cv::Mat strengths;
   // The same values window by window: row j * binCount + b holds bin b of window j of
   // every original, so the matcher compares a frame window with all originals in
   // vector steps. Empty in a library made by hand; the matcher then arranges it itself.

@@ -87,6 +87,12 @@ void readReal(const cv::FileNode& section, const char* key, float* field, WrongK
   }
 }
 
+// A value that is not text reads as no name, which the run's checks refuse by the key.
+void readText(const cv::FileNode& section, const char* key, std::string* field) {
+  cv::FileNode node = keyOf(section, key);
+  if (!node.empty()) *field = node.isString() ? node.string() : std::string();
+}
+
 // Anything but a 1x4 two-channel float matrix of finite numbers counts as no corners, so the
 // search runs again rather than rectifying with garbage.
 cv::Mat readBoardPoints(const cv::FileNode& node) {
@@ -133,6 +139,9 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, cv::Mat* b
   readInt(local, "localWidth", &s.localWidth, w);
   readInt(local, "localHeight", &s.localHeight, w);
   readReal(local, "matchLimit", &s.matchLimit, w);
+  readText(local, "matchMethod", &s.matchMethod);
+  readReal(local, "matchMargin", &s.matchMargin, w);
+  readReal(local, "matchFit", &s.matchFit, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -208,6 +217,8 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "locWndOverlap" << static_cast<double>(s.locWndOverlap) << "locWndSize" << s.locWndSize;
   fs << "gradBinSize" << s.gradBinSize << "localWidth" << s.localWidth;
   fs << "localHeight" << s.localHeight << "matchLimit" << static_cast<double>(s.matchLimit);
+  fs << "matchMethod" << s.matchMethod << "matchMargin" << static_cast<double>(s.matchMargin);
+  fs << "matchFit" << static_cast<double>(s.matchFit);
   fs << "}";
   return fs.releaseAndGetString();
 }

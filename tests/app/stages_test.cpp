@@ -101,10 +101,11 @@ TEST_F(Stages, ChangeAndMatchOfOneFrameReachTheFileTogether) {
 }
 
 TEST_F(Stages, MatchToAnotherOriginalOpensANewRecordWithItsScore) {
+  settings_.matchMethod = "plain";
   ASSERT_NO_FATAL_FAILURE(start((dir_ / "pics/").string()));
   frame(0, screen(0));
   // Votes for original 2 outweigh those for 0 although the detector saw no change.
-  matching_.matchAccumulator.at<float>(0, 2) += 10000.f;
+  matching_.matcher.accumulated.at<float>(0, 2) += 10000.f;
   auto list = frame(25, screen(0));
   ASSERT_EQ(list->slides.size(), 2u);
   EXPECT_EQ(list->slides[0].end, 24);

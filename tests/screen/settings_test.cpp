@@ -22,7 +22,8 @@ const std::vector<std::string> kWriteOrder = {
     "Presentation",    "presentWidth",    "presentHeight",    "boardDetLow",   "boardDetHigh",
     "presentDetCount", "SlideDetection",  "slideFrameStep",   "slideDetWidth", "slideDetHeight",
     "slideDiffBuff",   "slideDiffThresh", "slideDistrThresh", "LocalFeatures", "locWndOverlap",
-    "locWndSize",      "gradBinSize",     "localWidth",       "localHeight",   "matchLimit"};
+    "locWndSize",      "gradBinSize",     "localWidth",       "localHeight",   "matchLimit",
+    "matchMethod",     "matchMargin",     "matchFit"};
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";

@@ -1,0 +1,19 @@
+#pragma once
+// An original whose picture cannot be read has no features to compare; it is left out of
+// the library altogether rather than kept as a blank that wins the frame's empty windows.
+
+#include <memory>
+#include <vector>
+
+#include "matching/original_library.h"
+
+namespace slidetrack {
+
+struct ReadableOriginals {
+  std::unique_ptr<OriginalSlideLibrary> library;  // nullptr when none could be read
+  std::vector<int> listIndex;  // for each original of library, its index in the list
+};
+
+ReadableOriginals originalLibraryKeepReadable(std::unique_ptr<OriginalSlideLibrary> library);
+
+}  // namespace slidetrack
