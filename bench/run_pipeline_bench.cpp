@@ -6,6 +6,7 @@
 //   a run matching 40 originals vs the same run without them,
 //   building the library of 40 originals (PNG, then JPEG) vs decoding 10 s of the clip.
 // Usage: run_pipeline_bench [--seconds N] [--originals N] [--repeat ROUNDS] [--dir DIR]
+//                           [--bin SLIDETRACK]   (another build of the program, to compare)
 
 #include <filesystem>
 #include <string>
@@ -15,11 +16,11 @@
 
 #include "app/matching_stage.h"
 #include "bench_util.h"
+#include "features/feature_options.h"
 #include "features/grad_dist.h"
 #include "lecture_scene.h"
 #include "matching/original_library.h"
 #include "results/results_xml.h"
-#include "screen/presentation_settings.h"
 #include "video/video_source.h"
 
 using namespace slidetrack;
@@ -33,6 +34,7 @@ struct Args {
   int originals = 40;
   int repeat = 3;
   fs::path dir = fs::temp_directory_path() / "slidetrack-bench";
+  std::string bin;  // the program timed; the one built beside this bench when empty
 };
 
 // Slides every 6 s, or for as long as a speaker keeps them up: 3 to 11 s.
@@ -66,7 +68,7 @@ void writeConfig(const fs::path& path, const LectureScene* withCorners) {
 double stepVideoSource(const std::string& clip, int step) {
   return cpuSecondsOf([&] {
     std::unique_ptr<VideoSource> video = videoSourceCreate();
-    if (!videoSourceOpen(video.get(), clip)) return;
+    videoSourceOpen(*video, clip);
     const int count = videoSourceFrameCount(video.get());
     for (int t = 0; t < count; t += step)
       if (!videoSourceGetFrame(video.get(), t)) break;
@@ -74,13 +76,13 @@ double stepVideoSource(const std::string& clip, int step) {
 }
 
 double buildLibrary(const SlideList& originals) {
-  PresentationSettings settings;
+  const FeatureOptions features;
   MatchingStage stage;
-  matchingStageInit(stage, settings);
+  matchingStageInit(stage, features, MatcherOptions());
   bool aborted = false;
   std::unique_ptr<OriginalSlideLibrary> library;
   const double s = cpuSecondsOf([&] {
-    library = originalLibraryBuild(&originals, stage.extractor.get(), &settings, {}, &aborted);
+    library = originalLibraryBuild(&originals, stage.extractor.get(), features, {}, &aborted);
   });
   return library ? s : -1;
 }
@@ -115,6 +117,8 @@ int main(int argc, char** argv) {
       args.repeat = std::atoi(argv[i + 1]);
     else if (a == "--dir")
       args.dir = argv[i + 1];
+    else if (a == "--bin")
+      args.bin = argv[i + 1];
   }
   fs::create_directories(args.dir);
   const LectureScene scene = benchLecture(args.seconds, args.originals);
@@ -142,11 +146,11 @@ int main(int argc, char** argv) {
   }
   const fs::path originalsXml = args.dir / "originals.xml";
   const fs::path jpegOriginalsXml = args.dir / "originals_jpeg.xml";
-  slidesSaveToXmlNode(list.get(), originalsXml.string());
-  slidesSaveToXmlNode(jpegList.get(), jpegOriginalsXml.string());
+  slidesSaveToXml(*list, originalsXml.string());
+  slidesSaveToXml(*jpegList, jpegOriginalsXml.string());
   const fs::path known = args.dir / "known.cfg.xml", unknown = args.dir / "unknown.cfg.xml";
   const fs::path out = args.dir / "out.xml";
-  const std::string bin = SLIDETRACK_BIN;
+  const std::string bin = args.bin.empty() ? SLIDETRACK_BIN : args.bin;
 
   // Every figure is measured once per round, all of them side by side, and each ratio is
   // the median of its per-round ratios: a neighbour's burst then spoils one round of both

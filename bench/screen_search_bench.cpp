@@ -40,7 +40,7 @@ Reach reachSamples(const std::string& clip, int samples) {
   std::unique_ptr<VideoSource> video = videoSourceCreate();
   const long faults = minorFaults();
   reach.cpu = cpuSecondsOf([&] {
-    reach.open = cpuSecondsOf([&] { videoSourceOpen(video.get(), clip); });
+    reach.open = cpuSecondsOf([&] { videoSourceOpen(*video, clip); });
     if (!videoSourceIsOpen(video.get())) return;
     const int frames = videoSourceFrameCount(video.get());
     const VideoSourceStats opened = videoSourceStats(video.get());

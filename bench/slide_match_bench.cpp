@@ -12,13 +12,13 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "features/feature_options.h"
 #include "features/grad_dist.h"
 #include "lecture_scene.h"
 #include "matching/original_library.h"
 #include "matching/slide_matcher.h"
+#include "pictures/picture_read.h"
 #include "results/slide_list.h"
-#include "screen/presentation_settings.h"
-#include "video/picture_file.h"
 
 using namespace slidetrack;
 
@@ -35,7 +35,7 @@ double cpuMilliseconds() {
 int main() {
   const int originals = 40;
   const int repeats = 500;
-  PresentationSettings settings;
+  const FeatureOptions settings;
   auto extractor = zorGllfGradDistCreate();
   const float ratio = static_cast<float>((double(settings.localWidth) - settings.locWndSize) /
                                          (settings.locWndSize * 100.0 * settings.locWndOverlap));
@@ -57,7 +57,7 @@ int main() {
   }
 
   double start = cpuMilliseconds();
-  auto library = originalLibraryBuild(&list, extractor.get(), &settings, {}, nullptr);
+  auto library = originalLibraryBuild(&list, extractor.get(), settings, {}, nullptr);
   const double buildMs = cpuMilliseconds() - start;
 
   // The same work in its three steps, each image released as the build does.
@@ -65,10 +65,9 @@ int main() {
   std::vector<cv::Mat> preparedAll(originals);
   double decodeMs = 0.0;
   double prepareMs = 0.0;
-  PictureDecoder decoder;
   for (int k = 0; k < originals; ++k) {
     start = cpuMilliseconds();
-    const cv::Mat image = originalPictureReadGrey(*list.slides[k].src, &decoder);
+    const cv::Mat image = pictureReadGrey(*list.slides[k].src);
     const double decoded = cpuMilliseconds();
     featureImagePrepareKeepingSource(image, prepared, settings);
     prepareMs += cpuMilliseconds() - decoded;
@@ -87,8 +86,8 @@ int main() {
     return 1;
   }
 
-  cv::Mat screen;
-  cv::resize(drawSlide(7), screen, cv::Size(settings.presentWidth, settings.presentHeight));
+  cv::Mat screen;  // at the default presentation size
+  cv::resize(drawSlide(7), screen, cv::Size(640, 480));
   cv::Mat grey, featureImage, voteRow;
   cv::Mat features(featureCount, binCount, CV_32FC1);
   cv::cvtColor(screen, grey, cv::COLOR_BGR2GRAY);

@@ -87,10 +87,7 @@ int main(int argc, char** argv) {
   const double sourceSeconds = secondsOf(
       [&] {
         auto source = videoSourceCreate();
-        if (!videoSourceOpen(source.get(), clip)) {
-          std::fprintf(stderr, "cannot open %s\n", clip.c_str());
-          std::exit(1);
-        }
+        videoSourceOpen(*source, clip);
         videoSourceImage(source.get());
         frames = videoSourceFrameCount(source.get());
         delivered = 0;
@@ -108,7 +105,7 @@ int main(int argc, char** argv) {
   const double sampleSeconds = secondsOf(
       [&] {
         auto source = videoSourceCreate();
-        videoSourceOpen(source.get(), clip);
+        videoSourceOpen(*source, clip);
         for (int i = 0; i < samples; ++i) {
           videoSourceGetFrame(source.get(), frames / 4 + ((frames / 2) * i) / samples - 2);
         }

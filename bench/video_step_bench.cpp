@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
   }
   const int step = argc > 2 ? std::atoi(argv[2]) : 25;
   std::unique_ptr<VideoSource> video = videoSourceCreate();
-  if (step < 1 || !videoSourceOpen(video.get(), argv[1])) return 1;
+  if (step < 1) return 1;
+  videoSourceOpen(*video, argv[1]);
   const int count = videoSourceFrameCount(video.get());
   int delivered = 0;
   for (int t = 0; t < count; t += step, ++delivered)

@@ -12,4 +12,7 @@ endforeach()
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswscale)
 pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)
+# The still-picture codecs; libavcodec loads both into the process anyway.
+find_package(PNG REQUIRED)
+find_package(JPEG REQUIRED)
 find_package(GTest REQUIRED)

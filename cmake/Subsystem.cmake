@@ -39,10 +39,9 @@ function(slidetrack_tests)
   endforeach()
 endfunction()
 
-# An optional part of the program as a module beside the slidetrack binary, loaded at run
-# time by `consumer`, which finds it beside the binary first (a copied build tree uses its
-# own), then where this build put it (tests and benchmarks linked elsewhere):
-# <prefix>_NAME and <prefix>_BUILT.
+# An optional part of the program as a module beside the slidetrack binary in the build
+# tree and in SLIDETRACK_INSTALL_MODULEDIR when installed, loaded at run time by `consumer`
+# (see app/runtime_module.h), which learns its file name as <prefix>_NAME.
 function(slidetrack_runtime_module name consumer prefix)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name} MODULE ${ARG_SOURCES})
@@ -51,7 +50,6 @@ function(slidetrack_runtime_module name consumer prefix)
     PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/src/app)
   add_dependencies(${consumer} ${name})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
-  target_compile_definitions(${consumer} PRIVATE
-    ${prefix}_NAME="$<TARGET_FILE_NAME:${name}>"
-    ${prefix}_BUILT="$<TARGET_FILE:${name}>")
+  target_compile_definitions(${consumer} PRIVATE ${prefix}_NAME="$<TARGET_FILE_NAME:${name}>")
+  install(TARGETS ${name} LIBRARY DESTINATION ${SLIDETRACK_INSTALL_MODULEDIR})
 endfunction()

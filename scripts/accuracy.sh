@@ -10,6 +10,7 @@
 #                       generator
 #   ACCURACY_ONLY       comma-separated scenario names to run, e.g. "steep45,ink"
 #   ACCURACY_TABLES     comma-separated tables: basic, realistic, noscreen (default all three)
+#   ACCURACY_JOBS       lectures generated at once (default 2)
 #
 # The basic table renders drawn slides in a plain room; its runs are first runs (no
 # configuration, so the screen search runs). The realistic table uses real slide decks
@@ -26,7 +27,7 @@ cache=${ACCURACY_CACHE_DIR:-$HOME/.cache/slidetrack-accuracy}
 tables=",${ACCURACY_TABLES:-basic,realistic,noscreen},"
 only=${ACCURACY_ONLY:+,$ACCURACY_ONLY,}
 mkdir -p "$work" "$cache"
-generator_version=2  # part of the cache key: raise it when generated lectures change
+generator_version=3  # part of the cache key: raise it when generated lectures change
 
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -83,7 +84,7 @@ lecture() {
     for name in conference lecture tug; do
       [[ "$expanded" == *"@$name"* ]] && expanded=${expanded//@$name/${decks[$name]}}
     done
-    rm -rf "$dir"
+    rm -rf "$dir" && mkdir -p "$cache/lectures"
     # shellcheck disable=SC2086 # the options are words
     nice "$make_lecture" --out "$dir" $expanded >"$dir.gen.log" 2>&1 ||
       { cat "$dir.gen.log" >&2; return 1; }
@@ -182,7 +183,24 @@ if table_on realistic || table_on noscreen; then
   decks[tug]=$(deck tug texlive-base /usr/share/doc/texlive-doc/dvipdfmx/tug2003-slides.pdf)
 fi
 
+# Generates the selected lectures that are not cached yet, ACCURACY_JOBS (default 2) at a
+# time; the tables below then find them in the cache.
+pregenerate() {
+  local most=${ACCURACY_JOBS:-2} entry
+  for entry in "$@"; do
+    wanted "${entry%%|*}" || continue
+    while (($(jobs -rp | wc -l) >= most)); do wait -n || true; done
+    lecture "${entry#*|}" >/dev/null &
+  done
+  wait || true
+}
+
 suite_start=$(now)
+selected=()
+table_on basic && selected+=("${basic[@]}")
+table_on realistic && selected+=("${realistic[@]}")
+table_on noscreen && selected+=("${noscreen[@]}")
+pregenerate "${selected[@]}"
 basic_lines=()
 if table_on basic; then
   for entry in "${basic[@]}"; do
@@ -288,8 +306,10 @@ Realistic lectures: pages of real slide decks (rendered from PDFs of Debian docu
   time_ratio).
 phantoms: reported changes not paired with a true change (pairing as for precision).
 late: share of true changes reported at most one processed frame (slideFrameStep frames)
-  after the first processed frame that shows the new slide; unpaired changes are not on
-  time. The evaluator's line also gives late_max, the largest lateness in processed frames.
+  after the first processed frame that shows the new slide; unpaired changes, and changes
+  paired with a report made before the slide showed (a phantom just before it), are not
+  on time. The evaluator's line also gives late_max, the largest lateness in processed
+  frames.
 match: as above, over frames whose slide is among the originals.
 unknown_rejected: share of processed frames showing a slide left out of the originals whose
   record carries no match; n/a when every shown slide is an original.

@@ -79,13 +79,14 @@ double speakerShare(const cv::Mat& pictureGrey, const cv::Mat& cleanGrey, const 
   return double(cv::countNonZero(differs & speakerMask & valid)) / total;
 }
 
-SpeakerShareScore scoreSpeakerShare(const SlideList& results, const std::vector<TruthFrame>& truth,
+SpeakerShareScore scoreSpeakerShare(const slidetrack::SlideList& results,
+                                    const std::vector<TruthFrame>& truth,
                                     const std::string& lectureDir, const std::string& runDir,
                                     const Quad& corners, cv::Size presentSize, int frameStep) {
   SpeakerShareScore score;
   const cv::Matx33d toScreen = quadToRect(corners, presentSize);
   const int count = int(truth.size());
-  for (const SlideRecord& r : results.slides) {
+  for (const slidetrack::SlideRecord& r : results.slides) {
     if (!r.src) continue;
     fs::path path = *r.src;
     if (path.is_relative()) path = fs::path(runDir) / path;

@@ -11,8 +11,8 @@
 #include <mutex>
 #include <string>
 
+#include "app/runtime_module.h"
 #include "app/windows/window_calls.h"
-#include "results/runtime_module.h"
 
 namespace slidetrack {
 
@@ -84,7 +84,7 @@ const WindowCalls* windowCalls() {
   static WindowCalls calls{};
   static bool loaded = false;
   std::call_once(once, [] {
-    void* module = runtimeModuleLoad(SLIDETRACK_WINDOWS_NAME, SLIDETRACK_WINDOWS_BUILT, "windows");
+    void* module = runtimeModuleLoad(SLIDETRACK_WINDOWS_NAME, "windows");
     auto get =
         reinterpret_cast<WindowCallsGet>(runtimeModuleSymbol(module, SLIDETRACK_WINDOW_CALLS));
     if (module && !get) std::fprintf(stderr, "Error: the windows module lacks its entry point\n");

@@ -1,131 +1,66 @@
 #include "app/matching_stage.h"
 
-#include <cstdio>
-
-#include <opencv2/imgproc.hpp>
-
-#include "app/display.h"
-#include "app/interval_stage.h"
-#include "matching/original_library.h"
 #include "matching/readable_originals.h"
 #include "results/results_xml.h"
-#include "screen/presentation_settings.h"
 
 namespace slidetrack {
 
 bool matchingEnabled(const MatchingStage& stage) { return stage.library != nullptr; }
 
-SlideMatchOptions matchingOptions(const PresentationSettings& s) {
-  SlideMatchOptions options;
-  options.method = slideMatchMethodFromName(s.matchMethod);
-  options.limit = s.matchLimit;
-  options.margin = s.matchMargin;
-  options.fit = s.matchFit;
-  return options;
-}
-
-void matchingStageInit(MatchingStage& stage, const PresentationSettings& s) {
+void matchingStageInit(MatchingStage& stage, const FeatureOptions& features,
+                       const MatcherOptions& matcher) {
+  stage.features = features;
+  stage.matcher = matcher;
   stage.extractor = zorGllfGradDistCreate();
-  // About 100 x locWndOverlap window steps across the feature image.
-  const float stepRatio =
-      static_cast<float>((static_cast<double>(s.localWidth) - s.locWndSize) /
-                         (s.locWndSize * 100 * static_cast<double>(s.locWndOverlap)));
-  zorGllfGradDistInit(stage.extractor.get(), 2, s.gradBinSize, stepRatio, s.locWndSize);
+  zorGllfGradDistInit(stage.extractor.get(), 2, features.gradBinSize, featureStepRatio(features),
+                      features.locWndSize);
   stage.featureCount =
-      zorGllfGradDistGetSize(stage.extractor.get(), s.localHeight, s.localWidth, -1);
+      zorGllfGradDistGetSize(stage.extractor.get(), features.localHeight, features.localWidth, -1);
   stage.featureLength = zorGllfGradDistGetLength(stage.extractor.get());
   stage.featureMatrix = cv::Mat::zeros(stage.featureCount, stage.featureLength, CV_32FC1);
 }
 
-bool matchingStageLoad(MatchingStage& stage, const std::optional<std::string>& originalsPath,
-                       const PresentationSettings& settings, Display& display) {
-  if (!originalsPath) return true;
-  stage.originals = slidesLoadFromXml(nullptr, originalsPath->c_str());
+OriginalsOutcome matchingStageLoad(MatchingStage& stage, const std::string& originalsPath,
+                                   const ProgressViewer& viewer) {
+  stage.originals = slidesLoadFromXml(nullptr, originalsPath.c_str());
   if (!stage.originals || stage.originals->slides.empty()) {
-    std::fprintf(stderr,
-                 "Warning: no original slides could be read from '%s'; running without "
-                 "matching.\n",
-                 originalsPath->c_str());
     stage.originals.reset();
-    return true;
-  }
-  ProgressViewer viewer;
-  if (display.enabled()) {
-    viewer = [&display](const cv::Mat& picture) {
-      display.show("Progress", picture);
-      return display.waitKey(10);
-    };
+    return OriginalsOutcome::kUnusable;
   }
   bool aborted = false;
-  std::unique_ptr<OriginalSlideLibrary> built = originalLibraryBuild(
-      stage.originals.get(), stage.extractor.get(), &settings, viewer, &aborted);
-  display.close("Progress");
-  if (aborted) return false;
-  if (built) {
-    // Such an original can never be matched: the user should know before trusting the run.
-    for (int k : built->unread) {
-      const SlideRecord& original = stage.originals->slides[k];
-      std::fprintf(stderr,
-                   "Warning: the original slide '%s' listed in '%s' cannot be read; it takes "
-                   "no part in the matching.\n",
-                   original.src ? original.src->c_str() : "", originalsPath->c_str());
-    }
+  stage.library = originalLibraryBuild(stage.originals.get(), stage.extractor.get(), stage.features,
+                                       viewer, &aborted);
+  if (aborted) {
+    stage.library.reset();
+    return OriginalsOutcome::kAborted;
   }
-  ReadableOriginals readable = originalLibraryKeepReadable(std::move(built));
+  // An unreadable original has no features: it must not win the frame's empty windows.
+  ReadableOriginals readable = originalLibraryKeepReadable(std::move(stage.library));
   stage.library = std::move(readable.library);
   stage.listIndex = std::move(readable.listIndex);
-  if (stage.library) {
-    display.open("Slide");
-    frameMatcherInit(stage.matcher, *stage.library, matchingOptions(settings));
-  }
-  return true;
+  if (stage.library && stage.library->count > 0)
+    frameMatcherInit(stage.frameMatcher, *stage.library, stage.matcher);
+  return OriginalsOutcome::kBuilt;
 }
 
 void matchingStageReset(MatchingStage& stage) {
-  if (matchingEnabled(stage)) frameMatcherReset(stage.matcher);
+  if (matchingEnabled(stage)) frameMatcherReset(stage.frameMatcher);
 }
 
-void matchingStageProcess(MatchingStage& stage, IntervalStage& intervals, int t,
-                          const cv::Mat& presentGray, const PresentationSettings& settings) {
-  stage.matchDecided = false;
-  if (!matchingEnabled(stage)) return;
-  featureImagePrepareKeepingSource(presentGray, stage.featureImage, settings);
+MatchDecision matchingStageProcess(MatchingStage& stage, const cv::Mat& presentGray,
+                                   const cv::Mat& coveredMask) {
+  featureImagePrepareKeepingSource(presentGray, stage.featureImage, stage.features);
   zorGllfGradDistExtract(stage.extractor.get(), stage.featureImage, &stage.featureMatrix);
-  const FrameMatch match = frameMatcherAdd(stage.matcher, *stage.library, *stage.extractor,
-                                           stage.featureImage, stage.featureMatrix);
-  stage.matchIndex = stage.listIndex[match.index];
-  stage.matchScore = match.confidence;
-  stage.matchDecided = match.matched;
-  const SlideRecord& matched = stage.originals->slides[stage.matchIndex];
-  if (!stage.matchDecided) {
-    std::printf("\t -NoMatch[% 6d:% 5.3f] ", matched.id, stage.matchScore);
-    return;
-  }
-  SlideRecord* record = intervals.currentRecord;
-  if (record->match && record->match->id != matched.id) {
-    std::printf("\t -> SlideMatchChange[% 6d -> % 6d:% 5.3f] ", record->match->id, matched.id,
-                stage.matchScore);
-    intervalStageCloseRecord(intervals, t, &intervalStageSlideImage(intervals));
-    intervalStageOpenRecord(intervals, t, stage.matchScore);
-    record = intervals.currentRecord;
-  } else {
-    std::printf("\t +SlideMatch[% 6d:% 5.3f] ", matched.id, stage.matchScore);
-  }
-  record->match = &matched;
-  record->confidence = stage.matchScore;
-}
-
-cv::Mat matchingStageDisplayImage(const MatchingStage& stage, const IntervalStage& intervals,
-                                  const PresentationSettings& settings) {
-  if (!stage.matchDecided || !intervals.currentRecord || !intervals.currentRecord->match) return {};
-  const SlideRecord* match = intervals.currentRecord->match;
-  if (!match->src) return {};
-  cv::Mat original = originalPictureRead(*match->src);
-  if (original.empty()) return {};
-  cv::Mat shown;
-  cv::resize(original, shown, cv::Size(settings.presentWidth, settings.presentHeight), 0, 0,
-             cv::INTER_AREA);
-  return shown;
+  MatchDecision decision;
+  decision.original = &stage.originals->slides[0];
+  decision.score = 1.0;
+  if (stage.listIndex.empty()) return decision;  // no original could be read
+  const FrameMatch match = frameMatcherAdd(stage.frameMatcher, *stage.library, *stage.extractor,
+                                           stage.featureImage, stage.featureMatrix, coveredMask);
+  decision.decided = match.matched;
+  decision.score = match.confidence;
+  decision.original = &stage.originals->slides[stage.listIndex[match.index]];
+  return decision;
 }
 
 }  // namespace slidetrack

@@ -1,5 +1,6 @@
 #pragma once
-// Tells for every processed frame which original slide the screen shows.
+// Tells for every processed frame which original slide the screen shows. The pipeline
+// applies the decision to the slide list.
 
 #include <memory>
 #include <optional>
@@ -8,50 +9,51 @@
 
 #include <opencv2/core.hpp>
 
+#include "features/feature_options.h"
 #include "features/grad_dist.h"
 #include "matching/frame_matcher.h"
+#include "matching/matcher_options.h"
 #include "matching/original_library.h"
 #include "results/slide_list.h"
 
 namespace slidetrack {
 
-struct PresentationSettings;
-struct IntervalStage;
-class Display;
-
 struct MatchingStage {
+  FeatureOptions features;
+  MatcherOptions matcher;
   std::unique_ptr<GradDistExtractor> extractor;
   int featureCount = 0;
   int featureLength = 0;
   cv::Mat featureMatrix;
   cv::Mat featureImage;
   std::unique_ptr<SlideList> originals;
-  std::unique_ptr<OriginalSlideLibrary> library;  // the originals that could be read
+  // The originals that could be read; unread and unreadCauses still name list indices.
+  std::unique_ptr<OriginalSlideLibrary> library;
   std::vector<int> listIndex;  // for each original of library, its index in originals
-  FrameMatcher matcher;
-  int matchIndex = 0;
-  double matchScore = 0.0;
-  bool matchDecided = false;
+  FrameMatcher frameMatcher;
 };
 
+struct MatchDecision {
+  bool decided = false;
+  const SlideRecord* original = nullptr;  // the best original, decided or not
+  double score = 0.0;  // smaller is surer: the vote ratio, or 1 - the evidence margin
+};
+
+enum class OriginalsOutcome { kNotGiven, kUnusable, kBuilt, kAborted };
+
 bool matchingEnabled(const MatchingStage& stage);
-// The matching keys of the configuration; check() them before the run starts.
-SlideMatchOptions matchingOptions(const PresentationSettings& settings);
 // Initialises the extractor and makes the feature matrix.
-void matchingStageInit(MatchingStage& stage, const PresentationSettings& settings);
-// Reads the originals and builds their library. A file that gives no slide leaves
-// matching off with one warning on standard error. Returns false when the user pressed
-// Esc during the build.
-bool matchingStageLoad(MatchingStage& stage, const std::optional<std::string>& originalsPath,
-                       const PresentationSettings& settings, Display& display);
-// Clears the accumulated votes; called at every slide change.
+void matchingStageInit(MatchingStage& stage, const FeatureOptions& features,
+                       const MatcherOptions& matcher);
+// Reads the originals and builds their library; a file that gives no slide leaves matching
+// off. kAborted when the user pressed Esc in the progress picture.
+OriginalsOutcome matchingStageLoad(MatchingStage& stage, const std::string& originalsPath,
+                                   const ProgressViewer& viewer);
+// Forgets the interval's evidence; called at every slide change.
 void matchingStageReset(MatchingStage& stage);
-// Scores the frame, decides, and records the match in the open record.
-void matchingStageProcess(MatchingStage& stage, IntervalStage& intervals, int t,
-                          const cv::Mat& presentGray, const PresentationSettings& settings);
-// The matched original's picture at the presentation size, or an empty matrix when the
-// frame decided no match or the picture cannot be loaded.
-cv::Mat matchingStageDisplayImage(const MatchingStage& stage, const IntervalStage& intervals,
-                                  const PresentationSettings& settings);
+// Scores the frame and decides on the evidence since the last change. coveredMask: empty,
+// or 8-bit over the screen image, 255 where something stands in front of the screen.
+MatchDecision matchingStageProcess(MatchingStage& stage, const cv::Mat& presentGray,
+                                   const cv::Mat& coveredMask = cv::Mat());
 
 }  // namespace slidetrack

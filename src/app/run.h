@@ -1,6 +1,6 @@
 #pragma once
-// One run of slidetrack over a video: the whole order of work from the options to the
-// released objects.
+// One run of slidetrack over a video: the options checked, the settings read and checked,
+// the pipeline with its observers, the configuration written back after the screen search.
 
 #include "app/run_options.h"
 
@@ -11,11 +11,8 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;  // video, settings or originals could not be used
 constexpr int kExitUsage = 2;    // no input video given
 
-// Runs with the given options and returns the exit status. Failures are raised as
-// cv::Exception with function name "Main"; runMain maps them to a status.
+// Runs with the given options and returns the exit status of a run that ended its own
+// way. Anything that stops it is an Error, for main to report.
 int slidetrackRun(const RunOptions& options);
-
-// Runs and maps every failure to one line on standard error and an exit status.
-int runMain(const RunOptions& options);
 
 }  // namespace slidetrack

@@ -13,11 +13,17 @@ class Error : public std::runtime_error {
   enum class Kind { kUsage, kInput, kSettings, kOutput, kResources };
 
   Error(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
+  // The run's two fatal conditions keep their historic form, which names this line of
+  // the original program: "Error: <message> (Main, .\main:<line>)".
+  Error(Kind kind, const std::string& message, int mainLine)
+      : std::runtime_error(message), kind_(kind), mainLine_(mainLine) {}
 
   Kind kind() const { return kind_; }
+  int mainLine() const { return mainLine_; }  // 0 when the message stands alone
 
  private:
   Kind kind_;
+  int mainLine_ = 0;
 };
 
 }  // namespace slidetrack

@@ -2,7 +2,6 @@
 
 #include "features/grad_dist.h"
 #include "features/sampled_smoothing.h"
-#include "screen/presentation_settings.h"
 
 namespace slidetrack {
 
@@ -20,7 +19,7 @@ namespace {
 
 // Both entry points; inPlace smooths a single-channel source itself.
 cv::Mat& prepare(const cv::Mat& source, cv::Mat* inPlace, cv::Mat& target,
-                 const PresentationSettings& settings) {
+                 const FeatureOptions& settings) {
   if (source.empty() || settings.localWidth < 1 || settings.localHeight < 1) return target;
   target.create(settings.localHeight, settings.localWidth, CV_8UC1);
   const double sx = static_cast<double>(source.cols) / settings.localWidth;
@@ -56,13 +55,12 @@ cv::Mat& prepare(const cv::Mat& source, cv::Mat* inPlace, cv::Mat& target,
 
 }  // namespace
 
-cv::Mat& featureImagePrepare(cv::Mat& source, cv::Mat& target,
-                             const PresentationSettings& settings) {
+cv::Mat& featureImagePrepare(cv::Mat& source, cv::Mat& target, const FeatureOptions& settings) {
   return prepare(source, &source, target, settings);
 }
 
 cv::Mat& featureImagePrepareKeepingSource(const cv::Mat& source, cv::Mat& target,
-                                          const PresentationSettings& settings) {
+                                          const FeatureOptions& settings) {
   return prepare(source, nullptr, target, settings);
 }
 

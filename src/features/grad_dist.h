@@ -8,9 +8,9 @@
 
 #include <opencv2/core.hpp>
 
-namespace slidetrack {
+#include "features/feature_options.h"
 
-struct PresentationSettings;
+namespace slidetrack {
 
 struct GaussianWindowWeight {
   cv::Mat mask;     // windowSize x windowSize CV_32FC1 Gaussian bell
@@ -54,11 +54,10 @@ void zorGllfGradDistRelease(std::unique_ptr<GradDistExtractor>& extractor);
 // Brings a presentation or original slide image to the localWidth x localHeight grey
 // feature image. Allocates target only when it does not have that shape yet.
 // A single-channel source is smoothed in place.
-cv::Mat& featureImagePrepare(cv::Mat& source, cv::Mat& target,
-                             const PresentationSettings& settings);
+cv::Mat& featureImagePrepare(cv::Mat& source, cv::Mat& target, const FeatureOptions& options);
 // The same feature image, bit for bit, leaving the source as it is. For a grey source
 // this is the cheaper call: only the pixels the decimation keeps are smoothed.
 cv::Mat& featureImagePrepareKeepingSource(const cv::Mat& source, cv::Mat& target,
-                                          const PresentationSettings& settings);
+                                          const FeatureOptions& options);
 
 }  // namespace slidetrack

@@ -126,7 +126,7 @@ void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
 }
 
 EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAccumulator& acc,
-                                const SlideMatchOptions& options) {
+                                const MatcherOptions& options) {
   EvidenceDecision decision;
   const int n = library.count, w = library.windows, bins = library.bins;
   if (n < 1 || static_cast<int>(acc.cost.size()) != n || acc.frames < 1) return decision;
@@ -158,7 +158,7 @@ EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAc
   // A single original, or two that are the same picture: nothing to tell apart.
   decision.margin = apart < kSamePicture * acc.frames ? 1.0 : (acc.cost[b] - acc.cost[a]) / apart;
   decision.margin = std::clamp(decision.margin, 0.0, 1.0);
-  decision.matched = decision.margin >= options.margin && decision.fit >= options.fit;
+  decision.matched = decision.margin >= options.matchMargin && decision.fit >= options.matchFit;
   return decision;
 }
 

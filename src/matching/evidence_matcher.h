@@ -15,7 +15,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "matching/match_options.h"
+#include "matching/matcher_options.h"
 
 namespace slidetrack {
 
@@ -60,6 +60,6 @@ struct EvidenceDecision {
 };
 
 EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAccumulator& acc,
-                                const SlideMatchOptions& options);
+                                const MatcherOptions& options);
 
 }  // namespace slidetrack

@@ -7,9 +7,9 @@
 namespace slidetrack {
 
 void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library,
-                      const SlideMatchOptions& options) {
+                      const MatcherOptions& options) {
   matcher.options = options;
-  if (options.method == SlideMatchOptions::Method::kEvidence)
+  if (options.method == MatcherOptions::Method::kEvidence)
     evidenceLibraryBuild(library, matcher.evidence);
   matcher.accumulated = cv::Mat::zeros(1, library.count, CV_32FC1);
   frameMatcherReset(matcher);
@@ -24,11 +24,11 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
                            const GradDistExtractor& extractor, const cv::Mat& featureImage,
                            const cv::Mat& features, const cv::Mat& coveredMask) {
   FrameMatch match;
-  if (matcher.options.method == SlideMatchOptions::Method::kPlain) {
+  if (matcher.options.method == MatcherOptions::Method::kPlain) {
     slideMatchScore(library, features, nullptr, matcher.voteRow);
     if (matcher.voteRow.size() == matcher.accumulated.size())
       matcher.accumulated += matcher.voteRow;
-    match.matched = slideMatchDecide(matcher.accumulated, matcher.options.limit, &match.index,
+    match.matched = slideMatchDecide(matcher.accumulated, matcher.options.matchLimit, &match.index,
                                      &match.confidence) != 0;
     return match;
   }

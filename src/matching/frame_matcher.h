@@ -8,7 +8,7 @@
 #include <opencv2/core.hpp>
 
 #include "matching/evidence_matcher.h"
-#include "matching/match_options.h"
+#include "matching/matcher_options.h"
 
 namespace slidetrack {
 
@@ -16,7 +16,7 @@ struct OriginalSlideLibrary;
 struct GradDistExtractor;
 
 struct FrameMatcher {
-  SlideMatchOptions options;
+  MatcherOptions options;
   EvidenceLibrary evidence;
   EvidenceAccumulator accumulator;
   cv::Mat voteRow;      // the plain decision's votes of one frame
@@ -32,7 +32,7 @@ struct FrameMatch {
 };
 
 void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library,
-                      const SlideMatchOptions& options);
+                      const MatcherOptions& options);
 // Forgets the interval's evidence: called at every slide change.
 void frameMatcherReset(FrameMatcher& matcher);
 // Adds a frame whose features the extractor has just taken from its feature image and

@@ -1,17 +1,14 @@
 #include "matching/original_library.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include <opencv2/imgproc.hpp>
 
+#include "common/error.h"
 #include "features/grad_dist.h"
 #include "matching/window_evidence.h"
-#include "results/image_files.h"
+#include "pictures/picture_read.h"
 #include "results/slide_list.h"
-#include "screen/presentation_settings.h"
-#include "video/picture_file.h"
 
 namespace slidetrack {
 
@@ -20,22 +17,6 @@ namespace {
 const int kEscape = 27;
 
 }  // namespace
-
-cv::Mat originalPictureRead(const std::string& path, PictureDecoder* decoder) {
-  PictureDecoder own;
-  cv::Mat picture;
-  if (pictureDecoderRead(decoder ? *decoder : own, path, picture)) return picture;
-  return imageFileRead(path);
-}
-
-cv::Mat originalPictureReadGrey(const std::string& path, PictureDecoder* decoder) {
-  PictureDecoder own;
-  cv::Mat picture;
-  if (pictureDecoderReadGrey(decoder ? *decoder : own, path, picture)) return picture;
-  picture = imageFileRead(path);
-  if (!picture.empty()) cv::cvtColor(picture, picture, cv::COLOR_BGR2GRAY);
-  return picture;
-}
 
 void originalLibraryArrangeByWindow(OriginalSlideLibrary& library) {
   const int count = library.count;
@@ -57,15 +38,15 @@ void originalLibraryArrangeByWindow(OriginalSlideLibrary& library) {
 
 std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* originals,
                                                            GradDistExtractor* extractor,
-                                                           const PresentationSettings* settings,
+                                                           const FeatureOptions& options,
                                                            const ProgressViewer& viewer,
                                                            bool* aborted) {
   if (aborted) *aborted = false;
-  if (!originals || !extractor || !settings) return nullptr;
+  if (!originals || !extractor) return nullptr;
   const int count = static_cast<int>(originals->slides.size());
   if (count <= 0) return nullptr;
   const int featureCount =
-      zorGllfGradDistGetSize(extractor, settings->localHeight, settings->localWidth, -1);
+      zorGllfGradDistGetSize(extractor, options.localHeight, options.localWidth, -1);
   const int binCount = zorGllfGradDistGetLength(extractor);
   if (featureCount <= 0 || binCount <= 0) return nullptr;
 
@@ -79,21 +60,23 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
   std::vector<float> strengths;
 
   cv::Mat prepared;
-  PictureDecoder decoder;
   for (int k = 0; k < count; ++k) {
     const SlideRecord& record = originals->slides[k];
-    // Checked first so that a missing file passes without the image library's warning.
-    std::error_code error;
-    if (!record.src || !std::filesystem::is_regular_file(*record.src, error)) {
+    cv::Mat image;
+    try {
+      if (!record.src) throw Error(Error::Kind::kInput, "no src given");
+      image = pictureReadGrey(*record.src);
+    } catch (const Error& e) {
+      // The warning names the file itself; the cause is what follows the name.
+      std::string cause = e.what();
+      const std::string named = record.src ? "'" + *record.src + "': " : std::string();
+      if (!named.empty() && cause.compare(0, named.size(), named) == 0)
+        cause.erase(0, named.size());
       library->unread.push_back(k);
+      library->unreadCauses.push_back(cause);
       continue;
     }
-    const cv::Mat image = originalPictureReadGrey(*record.src, &decoder);
-    if (image.empty()) {
-      library->unread.push_back(k);
-      continue;
-    }
-    featureImagePrepareKeepingSource(image, prepared, *settings);
+    featureImagePrepareKeepingSource(image, prepared, options);
     cv::Mat element = library->features.rowRange(k * featureCount, (k + 1) * featureCount);
     zorGllfGradDistExtract(extractor, prepared, &element);
     windowStrengths(*extractor, prepared.rows, prepared.cols, strengths);

@@ -8,12 +8,12 @@
 
 #include <opencv2/core.hpp>
 
+#include "features/feature_options.h"
+
 namespace slidetrack {
 
 struct SlideList;
 struct GradDistExtractor;
-struct PresentationSettings;
-struct PictureDecoder;
 
 struct OriginalSlideLibrary {
   // All originals in one continuous CV_32FC1 block: rows k*featureCount ..
@@ -22,7 +22,8 @@ struct OriginalSlideLibrary {
   int count = 0;
   int featureCount = 0;
   int binCount = 0;
-  std::vector<int> unread;  // indices of the originals that could not be read
+  std::vector<int> unread;                // indices of the originals that could not be read
+  std::vector<std::string> unreadCauses;  // why, for each of them
   // count x featureCount CV_32FC1: each window's gradient strength before its row was
   // scaled to unit length (windowStrengths), so an empty window can be told from content.
   cv::Mat strengths;
@@ -45,16 +46,9 @@ using ProgressViewer = std::function<int(const cv::Mat&)>;
 // "Progress" window afterwards is the caller's.
 std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* originals,
                                                            GradDistExtractor* extractor,
-                                                           const PresentationSettings* settings,
+                                                           const FeatureOptions& options,
                                                            const ProgressViewer& viewer,
                                                            bool* aborted);
-// An original's picture in 8-bit BGR, empty when it cannot be read. PNG and JPEG files go
-// through the video decoders (one made for the call when none is given), anything else
-// and anything they refuse through the image library.
-cv::Mat originalPictureRead(const std::string& path, PictureDecoder* decoder = nullptr);
-// The same in 8-bit grey, as the features need it: a JPEG's luma as decoded, any other
-// picture by the grey weights of its BGR pixels.
-cv::Mat originalPictureReadGrey(const std::string& path, PictureDecoder* decoder = nullptr);
 // Draws the progress picture: label followed by the percentage, bar up to fraction.
 cv::Mat progressWindowShow(const char* label, double fraction, int height, int width);
 

@@ -11,9 +11,7 @@ ReadableOriginals originalLibraryKeepReadable(std::unique_ptr<OriginalSlideLibra
     if (std::find(library->unread.begin(), library->unread.end(), k) == library->unread.end())
       result.listIndex.push_back(k);
   }
-  if (result.listIndex.empty()) return result;
   if (static_cast<int>(result.listIndex.size()) == library->count) {
-    library->unread.clear();
     result.library = std::move(library);
     return result;
   }
@@ -21,6 +19,8 @@ ReadableOriginals originalLibraryKeepReadable(std::unique_ptr<OriginalSlideLibra
   kept->count = static_cast<int>(result.listIndex.size());
   kept->featureCount = library->featureCount;
   kept->binCount = library->binCount;
+  kept->unread = library->unread;
+  kept->unreadCauses = library->unreadCauses;
   const int windows = library->featureCount;
   const bool withStrengths = library->strengths.rows == library->count;
   for (int k : result.listIndex) {

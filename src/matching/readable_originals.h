@@ -10,7 +10,9 @@
 namespace slidetrack {
 
 struct ReadableOriginals {
-  std::unique_ptr<OriginalSlideLibrary> library;  // nullptr when none could be read
+  // nullptr only without a library; count 0 when none could be read. unread and
+  // unreadCauses keep naming list indices.
+  std::unique_ptr<OriginalSlideLibrary> library;
   std::vector<int> listIndex;  // for each original of library, its index in the list
 };
 

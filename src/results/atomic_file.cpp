@@ -7,7 +7,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <random>
+
+#include "common/error.h"
 
 namespace slidetrack {
 
@@ -34,7 +37,12 @@ int createTemporary(const std::string& target, std::string& tempPath) {
     int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
+  errno = EEXIST;
   return -1;
+}
+
+[[noreturn]] void fail(const std::string& what, const std::string& path, const std::string& cause) {
+  throw Error(Error::Kind::kOutput, "Cannot save " + what + " '" + path + "': " + cause + ".");
 }
 
 std::string directoryOf(const std::string& path) {
@@ -53,33 +61,35 @@ void syncDirectory(const std::string& path) {
 
 }  // namespace
 
-bool replaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& write) {
-  if (path.empty()) return false;
+void replaceFileAtomically(const std::string& path, const std::string& what,
+                           const std::function<bool(int fd)>& write) {
+  if (path.empty()) fail(what, path, "no file name");
   const std::string target = resolvedTarget(path);
+  struct stat previous;
+  const bool exists = stat(target.c_str(), &previous) == 0;
+  // A device, pipe or directory under that name is the user's, not a file to replace.
+  if (exists && !S_ISREG(previous.st_mode)) fail(what, path, "it is not a regular file");
   std::string tempPath;
   int fd = createTemporary(target, tempPath);
-  if (fd < 0) return false;
+  if (fd < 0) fail(what, path, std::strerror(errno));
+  if (exists) fchmod(fd, previous.st_mode & 07777);
 
-  struct stat previous;
-  if (stat(target.c_str(), &previous) == 0 && S_ISREG(previous.st_mode))
-    fchmod(fd, previous.st_mode & 07777);
-
+  errno = 0;
   bool ok = write(fd);
   ok = fsync(fd) == 0 && ok;
   ok = close(fd) == 0 && ok;
   ok = ok && rename(tempPath.c_str(), target.c_str()) == 0;
   if (!ok) {
-    const int cause = errno;  // what failed, for the caller's message
+    const int cause = errno;
     unlink(tempPath.c_str());
-    errno = cause;
-    return false;
+    fail(what, path, cause ? std::strerror(cause) : "the content could not be written");
   }
   syncDirectory(target);
-  return true;
 }
 
-bool replaceFileWithText(const std::string& path, const std::string& text) {
-  return replaceFileAtomically(path, [&text](int fd) {
+void replaceFileWithText(const std::string& path, const std::string& what,
+                         const std::string& text) {
+  replaceFileAtomically(path, what, [&text](int fd) {
     size_t done = 0;
     while (done < text.size()) {
       const ssize_t n = ::write(fd, text.data() + done, text.size() - done);

@@ -7,12 +7,15 @@
 namespace slidetrack {
 
 // Creates a temporary file beside path, lets write fill it through its descriptor
-// (write must not close it), flushes it to disk and renames it over path. On any
-// failure the temporary is removed, path is left as it was, and false is returned.
-// The new file keeps the permissions of the file it replaces.
-bool replaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& write);
+// (write must not close it, returns false when it failed), flushes it to disk and renames
+// it over path. On any failure the temporary is removed, path is left as it was, and an
+// Error names what the file is ("the results file"), path and the cause. The new file keeps the
+// permissions of the file it replaces; a path that names anything but a regular file (or a link to
+// one) is refused.
+void replaceFileAtomically(const std::string& path, const std::string& what,
+                           const std::function<bool(int fd)>& write);
 
 // Replaces path with exactly text, as above.
-bool replaceFileWithText(const std::string& path, const std::string& text);
+void replaceFileWithText(const std::string& path, const std::string& what, const std::string& text);
 
 }  // namespace slidetrack

@@ -9,10 +9,10 @@
 
 namespace slidetrack {
 
-// Writes the whole list to path, atomically (temporary file beside it, then rename).
-// Returns 1 on success, 0 when the file could not be saved (reported on standard error,
-// any earlier file left intact), -1 when there is no list or no document.
-int slidesSaveToXmlNode(const SlideList* list, const std::string& path);
+// Writes the whole list to path, atomically (temporary file beside it, then rename). An
+// Error names the file and the cause when it cannot be saved; any earlier file is then
+// left intact.
+void slidesSaveToXml(const SlideList& list, const std::string& path);
 
 // Appends the file's records to list (a new list when list is null and the file has a
 // "slides" element). A missing, unreadable or malformed file returns list unchanged.

@@ -5,8 +5,9 @@
 #include <libxml/xmlIO.h>
 #include <libxml/xmlsave.h>
 
-#include <cerrno>
 #include <cstdio>
+
+#include "common/error.h"
 
 #include "results/atomic_file.h"
 #include "results/results_xml.h"
@@ -75,24 +76,14 @@ bool writeDocument(xmlDoc* doc, int fd) {
 
 }  // namespace
 
-int slidesSaveToXmlNode(const SlideList* list, const std::string& path) {
-  if (!list) return -1;
+void slidesSaveToXml(const SlideList& list, const std::string& path) {
   XmlDocPtr doc(xmlNewDoc(xmlName("1.0")));
-  if (!doc) return -1;
-  xmlNode* root = xmlNewDocNode(doc.get(), nullptr, xmlName("data"), nullptr);
-  if (!root) {
-    std::fputs("Error: Cannot create DOC root node.\n", stderr);
-    return 0;
-  }
-  bool saved = buildTree(doc.get(), root, *list) &&
-               replaceFileAtomically(path, [&](int fd) { return writeDocument(doc.get(), fd); });
-  if (!saved) {
-    const int cause = errno;  // kept for the caller, who may name it
-    std::fputs("Error: Cannot save XML file.\n", stderr);
-    errno = cause;
-    return 0;
-  }
-  return 1;
+  xmlNode* root = doc ? xmlNewDocNode(doc.get(), nullptr, xmlName("data"), nullptr) : nullptr;
+  if (!root || !buildTree(doc.get(), root, list))
+    throw Error(Error::Kind::kResources,
+                "Cannot save the results file '" + path + "': out of memory.");
+  replaceFileAtomically(path, "the results file",
+                        [&](int fd) { return writeDocument(doc.get(), fd); });
 }
 
 }  // namespace slidetrack

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 
 #include <opencv2/imgproc.hpp>
 
@@ -14,12 +13,6 @@ namespace slidetrack {
 namespace {
 
 constexpr int kEscape = 27;
-
-// The source is closed on every way out, found or not.
-struct CloseOnExit {
-  VideoSource* video;
-  ~CloseOnExit() { videoSourceClose(video); }
-};
 
 void drawQuadrilateral(cv::Mat& colour, const cv::Mat& corners) {
   const cv::Point2f* c = corners.ptr<cv::Point2f>();
@@ -61,7 +54,11 @@ int localizeSamplePosition(int frameCount, int i, int count) {
   // The product is formed in 64 bits so long videos do not overflow; the result is the same
   // as in 32 bits wherever that does not overflow.
   const int64_t half = frameCount / 2;
-  return static_cast<int>(frameCount / 4 + (half * i) / count - 2);
+  const int64_t position = frameCount / 4 + (half * i) / count - 2;
+  // On short clips the first positions fall before index 1, and indices 0 and 1 are both
+  // the first picture: sample i is never before index i + 1, so every sample is its own
+  // picture (the positions rise by at least one from sample to sample).
+  return static_cast<int>(std::max<int64_t>(position, i + 1));
 }
 
 float localizeArea(const cv::Point2f corners[4]) {
@@ -73,24 +70,23 @@ bool localizeAccepts(float score, float area, float bestScore, float bestArea) {
 }
 
 cv::Mat presentationLocalizeWith(VideoSource* video, int presentDetCount,
-                                 const BoardDetector& detect, const SampleViewer& viewer) {
-  CloseOnExit closer{video};
+                                 const BoardDetector& detect, const SampleViewer& viewer,
+                                 const SampleListener& listener) {
   const int frameCount = video ? videoSourceFrameCount(video) : kUnknownFrameCount;
   float bestScore = 0.f, bestArea = 0.f;
   cv::Mat corners(1, 4, CV_32FC2, cv::Scalar::all(0));
   // The opening picture only sized the working images; each sample brings its own size,
   // so it is not converted here.
-
-  std::printf("Start presentation detection.\n");
   // Without a frame count the middle half of the video is unknown: nothing is sampled.
   int samples = frameCount >= 0 ? presentDetCount : 0;
   // More samples than frames in the middle half only take each frame again, right after
-  // itself, and a frame cannot beat itself: one per frame gives the same corners.
-  if (frameCount / 2 > 0) samples = std::min(samples, frameCount / 2);
+  // itself, and a frame cannot beat itself: one per frame gives the same corners. A clip
+  // too short for a middle half still has its first picture.
+  if (frameCount > 0) samples = std::min(samples, std::max(1, frameCount / 2));
   cv::Mat colour, grey;
   for (int i = 0; i < samples; ++i) {
     const int position = localizeSamplePosition(frameCount, i, samples);
-    std::printf("Seek the video position: %d\n", position);
+    if (listener) listener(position);
     const cv::Mat* frame = videoSourceGetFrame(video, position);
     if (!frame || !toGrey(*frame, bool(viewer), colour, grey)) break;
 
@@ -106,22 +102,20 @@ cv::Mat presentationLocalizeWith(VideoSource* video, int presentDetCount,
     if (bestScore > 0.f && bestArea > 0.f) drawQuadrilateral(colour, corners);
     if (viewer(colour) == kEscape) break;
   }
-
-  std::printf("Presentation screen was %slocalized.\n", bestScore > 0.f ? "" : "NOT ");
-  std::fflush(stdout);
   return bestScore > 0.f ? corners : cv::Mat();
 }
 
-cv::Mat presentationLocalize(VideoSource* video, int presentDetCount, int boardDetLow,
-                             int boardDetHigh, const SampleViewer& viewer) {
+cv::Mat presentationLocalize(VideoSource* video, const ScreenSearchOptions& options,
+                             const SampleViewer& viewer, const SampleListener& listener) {
+  const int boardDetLow = options.boardDetLow, boardDetHigh = options.boardDetHigh;
   // All samples have the frame size: one working memory serves them all.
   BoardWorkspace work;
   return presentationLocalizeWith(
-      video, presentDetCount,
+      video, options.presentDetCount,
       [boardDetLow, boardDetHigh, &work](const cv::Mat& grey, cv::Point2f corners[4]) {
         return boardDetect(grey, corners, boardDetLow, boardDetHigh, work);
       },
-      viewer);
+      viewer, listener);
 }
 
 }  // namespace slidetrack

@@ -43,15 +43,4 @@ using ScalerHandle = std::unique_ptr<SwsContext, ScalerFreer>;
 // The text of an FFmpeg error code (what av_err2str gives in C).
 std::string avErrorText(int code);
 
-// Evaluates an FFmpeg call; on a negative result keeps "call: reason" in *errorText and
-// returns failValue from the enclosing function.
-#define AV_CHECK(call, errorText, failValue)                                 \
-  do {                                                                       \
-    const int avCheckResult = (call);                                        \
-    if (avCheckResult < 0) {                                                 \
-      *(errorText) = std::string(#call) + ": " + avErrorText(avCheckResult); \
-      return failValue;                                                      \
-    }                                                                        \
-  } while (0)
-
 }  // namespace slidetrack

@@ -26,10 +26,7 @@ bool convertWhole(VideoDecoder& d, const AVFrame* picture, cv::Mat& image) {
                                       static_cast<AVPixelFormat>(picture->format), d.width,
                                       d.height, AV_PIX_FMT_BGRA, SWS_FAST_BILINEAR, nullptr,
                                       nullptr, nullptr));
-  if (!d.scaler) {
-    d.lastError = "sws_getCachedContext failed";
-    return false;
-  }
+  if (!d.scaler) return false;
   uint8_t* planes[4] = {image.data, nullptr, nullptr, nullptr};
   int strides[4] = {static_cast<int>(image.step), 0, 0, 0};
   sws_scale(d.scaler.get(), picture->data, picture->linesize, 0, picture->height, planes, strides);
@@ -84,9 +81,13 @@ bool convertArea(VideoDecoder& d, const AVFrame* picture, cv::Mat& image, const 
 
 }  // namespace
 
-bool decoderConvert(VideoDecoder& d, cv::Mat& image) {
+namespace {
+
+// Into the stored orientation; done is the part that holds this picture now.
+bool convertStored(VideoDecoder& d, cv::Mat& image, cv::Rect& done) {
   const AVFrame* picture = d.picture.get();
   if (!picture || !picture->data[0] || d.width <= 0 || d.height <= 0) return false;
+  done = cv::Rect(0, 0, d.width, d.height);
   image.create(d.height, d.width, CV_8UC4);
   // A stream may change its pixel format; the part is then checked again.
   if (picture->format != d.areaFormat) {
@@ -112,6 +113,24 @@ bool decoderConvert(VideoDecoder& d, cv::Mat& image) {
   }
   if (!convertArea(d, picture, image, area, planes)) return convertWhole(d, picture, image);
   ++d.stats.partialConversions;
+  done = area;
+  return true;
+}
+
+}  // namespace
+
+cv::Size decoderShownSize(const VideoDecoder& d) {
+  return displayedSize(d.orientation, cv::Size(d.width, d.height));
+}
+
+bool decoderConvert(VideoDecoder& d, cv::Mat& image) {
+  cv::Rect done;
+  if (d.orientation.identity()) return convertStored(d, image, done);
+  // The stored picture keeps what earlier conversions left outside the area, as the
+  // shown one does.
+  if (!convertStored(d, d.stored, done)) return false;
+  image.create(decoderShownSize(d), CV_8UC4);
+  orientArea(d.orientation, d.stored, done, image);
   return true;
 }
 

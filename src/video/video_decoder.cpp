@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/error.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -58,7 +60,6 @@ bool feedPacket(VideoDecoder& d, int64_t target) {
   for (;;) {
     const int read = av_read_frame(d.format.get(), packet);
     if (read < 0) {
-      if (read != AVERROR_EOF) d.lastError = "av_read_frame: " + avErrorText(read);
       return false;
     }
     if (packet->stream_index != d.videoStream) {
@@ -85,10 +86,7 @@ bool feedPacket(VideoDecoder& d, int64_t target) {
     const int sent = avcodec_send_packet(d.codec.get(), packet);
     av_packet_unref(packet);
     ++d.stats.packetsDecoded;
-    if (sent < 0) {  // a damaged packet is dropped, the stream goes on
-      d.lastError = "avcodec_send_packet: " + avErrorText(sent);
-      continue;
-    }
+    if (sent < 0) continue;  // a damaged packet is dropped, the stream goes on
     return true;
   }
 }
@@ -126,7 +124,6 @@ Decoded decodeUntil(VideoDecoder& d, int64_t target, bool checkOvershoot = false
       continue;
     }
     if (received != AVERROR(EAGAIN) || d.inputEnded) {
-      if (received != AVERROR_EOF) d.lastError = "avcodec_receive_frame: " + avErrorText(received);
       d.decoderEnded = true;
       return Decoded::kEnd;
     }
@@ -141,10 +138,7 @@ Decoded decodeUntil(VideoDecoder& d, int64_t target, bool checkOvershoot = false
 
 bool seekTo(VideoDecoder& d, int64_t timestamp) {
   const int sought = av_seek_frame(d.format.get(), d.videoStream, timestamp, AVSEEK_FLAG_BACKWARD);
-  if (sought < 0) {
-    d.lastError = "av_seek_frame: " + avErrorText(sought);
-    return false;
-  }
+  if (sought < 0) return false;
   avcodec_flush_buffers(d.codec.get());
   ++d.stats.seeks;
   d.inputEnded = false;
@@ -173,7 +167,12 @@ bool rewindAndDecode(VideoDecoder& d, int64_t target) {
   const std::string path = d.path;
   const VideoSourceStats stats = d.stats;
   KeptPictures* const kept = d.kept;
-  const bool opened = decoderOpen(d, path);  // decodes the first picture anew
+  bool opened = true;
+  try {
+    decoderOpen(d, path);  // decodes the first picture anew
+  } catch (const Error&) {
+    opened = false;  // the file went away under the run: its pictures end here
+  }
   d.stats = stats;
   d.kept = kept;
   ++d.stats.seeks;

@@ -11,6 +11,7 @@
 #include <opencv2/core.hpp>
 
 #include "video/av_handles.h"
+#include "video/display_orientation.h"
 #include "video/video_source.h"
 #include "video/video_timing.h"
 
@@ -41,7 +42,7 @@ struct VideoDecoder {
   ScalerHandle scaler;  // cached, rebuilt only when the picture geometry changes
   // Only this part of each picture is converted when it is set; areaState is 0 until the
   // first picture showed whether the part converts as the whole does (1) or not (-1).
-  cv::Rect convertArea;
+  cv::Rect convertArea;  // in the stored picture
   ScalerHandle areaScaler;
   int areaState = 0;
   int areaFormat = -1;  // pixel format that areaState was found for
@@ -49,7 +50,9 @@ struct VideoDecoder {
   int streamBaseNum = 0, streamBaseDen = 1;
   FrameTimeBase timeBase;
   bool intraOnly = false;
-  int width = 0, height = 0;  // size of the converted image
+  int width = 0, height = 0;       // size of the converted picture, as stored
+  DisplayOrientation orientation;  // how the stored picture is shown
+  cv::Mat stored;                  // the converted picture before it is turned
 
   // Positions come from timestamps once the first picture told where the stream
   // starts; without timestamps or frame rate pictures are counted instead.
@@ -69,10 +72,10 @@ struct VideoDecoder {
   int64_t endBound = INT64_MAX;  // no picture exists at this position or later
 
   VideoSourceStats stats;
-  std::string lastError;
 };
 
-bool decoderOpen(VideoDecoder& decoder, const std::string& path);
+// Opens path and decodes its first picture; an Error names the file and the cause.
+void decoderOpen(VideoDecoder& decoder, const std::string& path);
 int decoderFrameCount(const VideoDecoder& decoder);
 // Next picture in display order, whatever its position.
 bool decoderReadNext(VideoDecoder& decoder);
@@ -87,7 +90,8 @@ void keptOffer(VideoDecoder& decoder, const AVFrame* picture, int64_t position);
 bool keptServe(VideoDecoder& decoder, int64_t target);
 bool keptAllOnTheWay(const VideoDecoder& decoder, int64_t target);
 
-// Converts the current picture into a BGRA image of the decoder's size.
+// Converts the current picture into a BGRA image of the shown size, turned as shown.
 bool decoderConvert(VideoDecoder& decoder, cv::Mat& image);
+cv::Size decoderShownSize(const VideoDecoder& decoder);
 
 }  // namespace slidetrack

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "common/error.h"
+#include "video/av_handles.h"
 #include "video/video_decoder.h"
 
 extern "C" {
@@ -26,45 +28,44 @@ int firstVideoStream(const AVFormatContext* format) {
   return -1;
 }
 
-bool openDecoder(VideoDecoder& d) {
+[[noreturn]] void refuse(const VideoDecoder& d, Error::Kind kind, const std::string& cause) {
+  throw Error(kind, "Cannot open video '" + d.path + "': " + cause + ".");
+}
+
+// An FFmpeg result below zero ends the opening with FFmpeg's own words for it.
+void check(const VideoDecoder& d, int result) {
+  if (result < 0) refuse(d, Error::Kind::kInput, avErrorText(result));
+}
+
+void openDecoder(VideoDecoder& d) {
   const AVStream* stream = d.format->streams[d.videoStream];
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
-  if (!codec) {
-    d.lastError = "no decoder for the video stream";
-    return false;
-  }
+  if (!codec) refuse(d, Error::Kind::kInput, "no decoder for its video stream");
   d.codec.reset(avcodec_alloc_context3(codec));
-  if (!d.codec) {
-    d.lastError = "avcodec_alloc_context3 failed";
-    return false;
-  }
-  AV_CHECK(avcodec_parameters_to_context(d.codec.get(), stream->codecpar), &d.lastError, false);
+  if (!d.codec) refuse(d, Error::Kind::kResources, "out of memory");
+  check(d, avcodec_parameters_to_context(d.codec.get(), stream->codecpar));
   d.codec->thread_count = 1;
   d.codec->pkt_timebase = stream->time_base;
-  AV_CHECK(avcodec_open2(d.codec.get(), codec, nullptr), &d.lastError, false);
+  check(d, avcodec_open2(d.codec.get(), codec, nullptr));
   const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec->id);
   d.intraOnly = descriptor && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY);
-  return true;
 }
 
 }  // namespace
 
-bool decoderOpen(VideoDecoder& d, const std::string& path) {
+void decoderOpen(VideoDecoder& d, const std::string& path) {
   d = VideoDecoder();
   d.path = path;
   // The caller reports a failed open with its cause; the library stays quiet.
   av_log_set_level(AV_LOG_FATAL);
 
   AVFormatContext* format = nullptr;
-  AV_CHECK(avformat_open_input(&format, path.c_str(), nullptr, nullptr), &d.lastError, false);
+  check(d, avformat_open_input(&format, path.c_str(), nullptr, nullptr));
   d.format.reset(format);
-  AV_CHECK(avformat_find_stream_info(format, nullptr), &d.lastError, false);
+  check(d, avformat_find_stream_info(format, nullptr));
   d.videoStream = firstVideoStream(format);
-  if (d.videoStream < 0) {
-    d.lastError = "no video stream";
-    return false;
-  }
-  if (!openDecoder(d)) return false;
+  if (d.videoStream < 0) refuse(d, Error::Kind::kInput, "it holds no video stream");
+  openDecoder(d);
 
   const AVStream* stream = format->streams[d.videoStream];
   d.streamBaseNum = stream->time_base.num;
@@ -76,19 +77,15 @@ bool decoderOpen(VideoDecoder& d, const std::string& path) {
 
   d.incoming.reset(av_frame_alloc());
   d.packet.reset(av_packet_alloc());
-  if (!d.incoming || !d.packet) {
-    d.lastError = "out of memory";
-    return false;
-  }
   d.picture.reset(av_frame_alloc());
-  if (!d.picture) {
-    d.lastError = "out of memory";
-    return false;
-  }
+  if (!d.incoming || !d.packet || !d.picture) refuse(d, Error::Kind::kResources, "out of memory");
   decoderReadNext(d);  // a video without pictures still opens, it just delivers none
   d.width = d.noPicture ? d.codec->width : d.picture->width;
   d.height = d.noPicture ? d.codec->height : d.picture->height;
-  return true;
+  size_t matrixBytes = 0;
+  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &matrixBytes);
+  if (matrix && matrixBytes >= 9 * sizeof(int32_t))
+    d.orientation = orientationFromMatrix(reinterpret_cast<const int32_t*>(matrix));
 }
 
 int decoderFrameCount(const VideoDecoder& d) {

@@ -1,8 +1,8 @@
 #include "video/video_source.h"
 
-#include <cstdio>
 #include <new>
 
+#include "common/error.h"
 #include "video/video_decoder.h"
 
 namespace slidetrack {
@@ -15,24 +15,22 @@ std::unique_ptr<VideoSource> videoSourceCreate() {
   return std::unique_ptr<VideoSource>(new (std::nothrow) VideoSource());
 }
 
-int videoSourceOpen(VideoSource* source, const std::string& path) {
-  if (!source) return 0;
-  videoSourceClose(source);
-  if (source->kept && source->kept->path != path) source->kept.reset();
+void videoSourceOpen(VideoSource& source, const std::string& path) {
+  videoSourceClose(&source);
+  if (source.kept && source.kept->path != path) source.kept.reset();
   try {
-    source->decoder = std::make_unique<VideoDecoder>();
-    if (!decoderOpen(*source->decoder, path)) {
-      source->decoder->picture.reset();  // not open; the rest goes with close
-      return 0;
-    }
-    source->decoder->kept = source->kept.get();
+    source.decoder = std::make_unique<VideoDecoder>();
+    decoderOpen(*source.decoder, path);
+    source.decoder->kept = source.kept.get();
     // Allocate the image now, so a lack of memory shows as a failed open.
-    source->image.create(source->decoder->height, source->decoder->width, CV_8UC4);
-  } catch (const std::exception&) {
-    if (source->decoder) source->decoder->picture.reset();
-    return 0;
+    source.image.create(decoderShownSize(*source.decoder), CV_8UC4);
+  } catch (const Error&) {
+    videoSourceClose(&source);
+    throw;
+  } catch (const std::bad_alloc&) {
+    videoSourceClose(&source);
+    throw Error(Error::Kind::kResources, "Cannot open video '" + path + "': out of memory.");
   }
-  return 1;
 }
 
 bool videoSourceIsOpen(const VideoSource* source) {
@@ -59,10 +57,20 @@ const cv::Mat* videoSourceGetFrame(VideoSource* source, int k) {
   return delivered ? videoSourceImage(source) : nullptr;
 }
 
-const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k) {
+long long videoSourceFrameTime(const VideoSource* source, unsigned k) {
   const FrameTimeBase base =
       videoSourceIsOpen(source) ? source->decoder->timeBase : FrameTimeBase();
-  std::printf("%-15u /%-15lld", k, static_cast<long long>(frameTimeMicros(k, base)));
+  return static_cast<long long>(frameTimeMicros(k, base));
+}
+
+double videoSourceFrameRate(const VideoSource* source) {
+  if (!videoSourceIsOpen(source)) return 0;
+  const FrameTimeBase& base = source->decoder->timeBase;
+  // A bare stream clock counts ticks, not frames.
+  return base.valid() && base.fromFrameRate ? static_cast<double>(base.den) / base.num : 0;
+}
+
+const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k) {
   if (!videoSourceIsOpen(source)) return nullptr;
   // The picture shown at the time of frame k is the one at position k.
   if (!decoderSeekPosition(*source->decoder, static_cast<int64_t>(k))) return nullptr;
@@ -72,7 +80,10 @@ const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k) {
 void videoSourceSetConvertedArea(VideoSource* source, const cv::Rect& area) {
   if (!videoSourceIsOpen(source)) return;
   VideoDecoder& decoder = *source->decoder;
-  const cv::Rect inside = area & cv::Rect(0, 0, decoder.width, decoder.height);
+  const cv::Size stored(decoder.width, decoder.height);
+  // The caller sees pictures as shown; the conversion works on them as stored.
+  const cv::Rect inside = storedArea(decoder.orientation, stored,
+                                     area & cv::Rect(cv::Point(), decoderShownSize(decoder)));
   if (inside == decoder.convertArea) return;
   decoder.convertArea = inside;
   decoder.areaState = 0;
@@ -99,10 +110,6 @@ void videoSourceRelease(std::unique_ptr<VideoSource>& source) { source.reset(); 
 
 VideoSourceStats videoSourceStats(const VideoSource* source) {
   return source && source->decoder ? source->decoder->stats : VideoSourceStats();
-}
-
-std::string videoSourceLastError(const VideoSource* source) {
-  return source && source->decoder ? source->decoder->lastError : std::string();
 }
 
 }  // namespace slidetrack

@@ -40,8 +40,9 @@ struct VideoSource {
 };
 
 std::unique_ptr<VideoSource> videoSourceCreate();
-// 1 on success, 0 on failure (no message of its own).
-int videoSourceOpen(VideoSource* source, const std::string& path);
+// Opens path (closing what was open); an Error names the file and the cause, leaving
+// the source closed.
+void videoSourceOpen(VideoSource& source, const std::string& path);
 bool videoSourceIsOpen(const VideoSource* source);
 int videoSourceFrameCount(const VideoSource* source);
 // The current picture as a 4-channel BGRA image of the video's size, or nullptr.
@@ -49,8 +50,13 @@ int videoSourceFrameCount(const VideoSource* source);
 const cv::Mat* videoSourceImage(VideoSource* source);
 // Picture of frame k (index 0 and 1 are both the first picture), or nullptr.
 const cv::Mat* videoSourceGetFrame(VideoSource* source, int k);
-// Positions at the time of frame k, printing "%-15u /%-15lld" without a line end.
+// The picture shown at the time of frame k.
 const cv::Mat* videoSourceGetFrameAtTime(VideoSource* source, unsigned k);
+// That time in microseconds, by the open video's frame rate (0 when closed).
+long long videoSourceFrameTime(const VideoSource* source, unsigned k);
+// Frames per second by which frame indices are counted (the stream's average rate where
+// it has one); 0 when closed or not known.
+double videoSourceFrameRate(const VideoSource* source);
 // From now on only the pixels inside area need to be right: pictures are converted only
 // there (widened a little), the rest of the image keeps older contents. Used when the
 // caller reads one part of every frame; an empty area converts whole pictures again. The
@@ -68,7 +74,5 @@ void videoSourceRelease(std::unique_ptr<VideoSource>& source);
 
 // Counters since creation; zero for a null source.
 VideoSourceStats videoSourceStats(const VideoSource* source);
-// The last library error met (e.g. why an open failed), or empty.
-std::string videoSourceLastError(const VideoSource* source);
 
 }  // namespace slidetrack

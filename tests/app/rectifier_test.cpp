@@ -4,7 +4,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "screen/presentation_settings.h"
+#include "app/settings.h"
 
 using namespace slidetrack;
 

@@ -8,10 +8,10 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "features/feature_options.h"
 #include "features/grad_dist.h"
 #include "features/gradient_pyramid.h"
 #include "lecture_scene.h"
-#include "screen/presentation_settings.h"
 
 using namespace slidetrack;
 
@@ -122,7 +122,7 @@ TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
                               {200, 150},  {100, 80},  {40, 30},    {2000, 1500}};
   const cv::Size targets[] = {{320, 240}, {160, 130}};
   for (const cv::Size& target : targets) {
-    PresentationSettings settings;
+    FeatureOptions settings;
     settings.localWidth = target.width;
     settings.localHeight = target.height;
     cv::Mat prepared(target, CV_8UC1);
@@ -149,7 +149,7 @@ TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
 }
 
 TEST(ExtractionEquivalence, UnsupportedSourcesGiveBlackOrNothing) {
-  PresentationSettings settings;
+  FeatureOptions settings;
   for (cv::Mat source : {cv::Mat(480, 640, CV_8UC4, cv::Scalar::all(200)),
                          cv::Mat(480, 640, CV_16UC1, cv::Scalar(900))}) {
     cv::Mat target(240, 320, CV_8UC1, cv::Scalar(255));
@@ -162,7 +162,7 @@ TEST(ExtractionEquivalence, UnsupportedSourcesGiveBlackOrNothing) {
 }
 
 TEST(ExtractionEquivalence, KeepingTheGreySourceGivesTheSameImage) {
-  PresentationSettings settings;
+  FeatureOptions settings;
   for (const cv::Size& size : {cv::Size(640, 480), cv::Size(1024, 768), cv::Size(100, 70)}) {
     cv::Mat parent = drawn(size + cv::Size(20, 10), 5);
     for (const cv::Mat& source : {drawn(size, 4), noise(size, 3), parent(cv::Rect({7, 3}, size))}) {

@@ -8,14 +8,13 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "common/error.h"
+#include "features/feature_options.h"
 #include "features/grad_dist.h"
 #include "matching/frame_matcher.h"
 #include "matching/original_library.h"
 #include "matching/readable_originals.h"
 #include "results/slide_list.h"
 #include "scratch.h"
-#include "screen/presentation_settings.h"
 
 using namespace slidetrack;
 
@@ -82,11 +81,8 @@ class EvidenceMatching : public ::testing::Test {
  protected:
   void SetUp() override {
     extractor_ = zorGllfGradDistCreate();
-    const PresentationSettings& s = settings_;
-    const float stepRatio =
-        static_cast<float>((static_cast<double>(s.localWidth) - s.locWndSize) /
-                           (s.locWndSize * 100 * static_cast<double>(s.locWndOverlap)));
-    zorGllfGradDistInit(extractor_.get(), 2, s.gradBinSize, stepRatio, s.locWndSize);
+    const FeatureOptions& s = settings_;
+    zorGllfGradDistInit(extractor_.get(), 2, s.gradBinSize, featureStepRatio(s), s.locWndSize);
     features_ =
         cv::Mat::zeros(zorGllfGradDistGetSize(extractor_.get(), s.localHeight, s.localWidth, -1),
                        zorGllfGradDistGetLength(extractor_.get()), CV_32FC1);
@@ -101,7 +97,7 @@ class EvidenceMatching : public ::testing::Test {
       list.slides.push_back(slideRecordMake(static_cast<int>(k), path.c_str(), 0, 0, 0));
     }
     readable_ = originalLibraryKeepReadable(
-        originalLibraryBuild(&list, extractor_.get(), &settings_, {}, nullptr));
+        originalLibraryBuild(&list, extractor_.get(), settings_, {}, nullptr));
     ASSERT_TRUE(readable_.library);
     frameMatcherInit(matcher_, *readable_.library, options_);
   }
@@ -126,8 +122,8 @@ class EvidenceMatching : public ::testing::Test {
   }
 
   ScratchDir scratch_;
-  PresentationSettings settings_;
-  SlideMatchOptions options_;
+  FeatureOptions settings_;
+  MatcherOptions options_;
   std::unique_ptr<GradDistExtractor> extractor_;
   cv::Mat features_, featureImage_;
   ReadableOriginals readable_;
@@ -156,41 +152,22 @@ TEST_F(EvidenceMatching, ASingleOriginalIsNamedOnlyWhenShown) {
 }
 
 TEST_F(EvidenceMatching, AnUnreadableOriginalTakesNoPartAndTheOthersKeepTheirPlaces) {
-  for (auto method : {SlideMatchOptions::Method::kEvidence, SlideMatchOptions::Method::kPlain}) {
+  for (auto method : {MatcherOptions::Method::kEvidence, MatcherOptions::Method::kPlain}) {
     options_.method = method;
     ASSERT_NO_FATAL_FAILURE(load({cv::Mat(), deck()[0], deck()[3]}));
     EXPECT_EQ(readable_.listIndex, (std::vector<int>{1, 2}));
     cv::Mat blank(480, 640, CV_8UC1, cv::Scalar(240));
     const FrameMatch none = interval({blank, blank});
-    EXPECT_FALSE(none.matched && none.index == 0) << slideMatchMethodName(method);
+    EXPECT_FALSE(none.matched && none.index == 0) << static_cast<int>(method);
     // The plain votes cannot tell these two template slides apart; they only must not
     // name the missing picture.
     const FrameMatch match = interval({cameraScreen(deck()[3], -1, 5)});
-    EXPECT_EQ(match.index, 2) << slideMatchMethodName(method);
-    if (method == SlideMatchOptions::Method::kEvidence) EXPECT_TRUE(match.matched);
-  }
-  EXPECT_FALSE(originalLibraryKeepReadable(nullptr).library);
-}
-
-TEST(SlideMatchOptions, ChecksNameTheKey) {
-  const struct {
-    SlideMatchOptions options;
-    const char* key;
-  } cases[] = {{{SlideMatchOptions::Method::kUnknown}, "matchMethod"},
-               {{SlideMatchOptions::Method::kEvidence, 0.5f, 0.0f}, "matchMargin"},
-               {{SlideMatchOptions::Method::kEvidence, 0.5f, 0.3f, 1.5f}, "matchFit"}};
-  for (const auto& c : cases) {
-    try {
-      c.options.check("talk.cfg.xml");
-      ADD_FAILURE() << c.key << " passed";
-    } catch (const Error& e) {
-      EXPECT_NE(std::string(e.what()).find(c.key), std::string::npos) << e.what();
-      EXPECT_NE(std::string(e.what()).find("talk.cfg.xml"), std::string::npos) << e.what();
+    EXPECT_EQ(match.index, 2) << static_cast<int>(method);
+    if (method == MatcherOptions::Method::kEvidence) {
+      EXPECT_TRUE(match.matched);
     }
   }
-  EXPECT_NO_THROW(SlideMatchOptions().check("talk.cfg.xml"));
-  EXPECT_EQ(slideMatchMethodFromName("plain"), SlideMatchOptions::Method::kPlain);
-  EXPECT_EQ(slideMatchMethodFromName("Plain"), SlideMatchOptions::Method::kUnknown);
+  EXPECT_FALSE(originalLibraryKeepReadable(nullptr).library);
 }
 
 }  // namespace

@@ -7,12 +7,12 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "features/feature_options.h"
 #include "features/grad_dist.h"
 #include "lecture_scene.h"
 #include "matching/original_library.h"
 #include "results/slide_list.h"
 #include "scratch.h"
-#include "screen/presentation_settings.h"
 
 using namespace slidetrack;
 
@@ -21,7 +21,7 @@ namespace {
 struct OriginalLibrary : ::testing::Test {
   ScratchDir dir;
   SlideList originals;
-  PresentationSettings settings;
+  FeatureOptions settings;
   std::unique_ptr<GradDistExtractor> extractor = zorGllfGradDistCreate();
   int shown = 0;  // progress pictures, one before each original read
   ProgressViewer recorder = [this](const cv::Mat&) {
@@ -40,7 +40,7 @@ struct OriginalLibrary : ::testing::Test {
   }
   std::unique_ptr<OriginalSlideLibrary> build(const ProgressViewer& viewer,
                                               bool* aborted = nullptr) {
-    return originalLibraryBuild(&originals, extractor.get(), &settings, viewer, aborted);
+    return originalLibraryBuild(&originals, extractor.get(), settings, viewer, aborted);
   }
 };
 
@@ -91,7 +91,7 @@ TEST_F(OriginalLibrary, MissingOriginalKeepsItsPlaceAnySizeGivesTheFrameShape) {
 
 TEST_F(OriginalLibrary, NothingOrOneToBuild) {
   EXPECT_EQ(build(recorder), nullptr);
-  EXPECT_EQ(originalLibraryBuild(&originals, nullptr, &settings, recorder, nullptr), nullptr);
+  EXPECT_EQ(originalLibraryBuild(&originals, nullptr, settings, recorder, nullptr), nullptr);
   add("only.jpg", drawSlide(4));
   auto library = build(recorder);
   ASSERT_NE(library, nullptr);

@@ -24,7 +24,13 @@ TEST(LocalizeSamples, PositionsSpanTheMiddleHalf) {
   std::vector<int> positions;
   for (int i = 0; i < 10; ++i) positions.push_back(localizeSamplePosition(1000, i, 10));
   EXPECT_EQ(positions, (std::vector<int>{248, 298, 348, 398, 448, 498, 548, 598, 648, 698}));
-  EXPECT_EQ(localizeSamplePosition(4, 0, 10), -1);
+  // Short clips: never before index i + 1, so no picture is taken twice (0 and 1 are both
+  // the first) and no sample falls before the clip.
+  EXPECT_EQ(localizeSamplePosition(4, 0, 2), 1);
+  EXPECT_EQ(localizeSamplePosition(4, 1, 2), 2);
+  std::vector<int> eight;
+  for (int i = 0; i < 4; ++i) eight.push_back(localizeSamplePosition(8, i, 4));
+  EXPECT_EQ(eight, (std::vector<int>{1, 2, 3, 4}));  // 0, 1, 2, 3 before
   EXPECT_EQ(localizeSamplePosition(1000, 0, 1), 248);
   // Long videos: the product does not overflow.
   EXPECT_EQ(localizeSamplePosition(2000000000, 9, 10), 500000000 + 900000000 - 2);
@@ -64,28 +70,27 @@ const std::string& flatClip() {
   return clip;
 }
 
-// The search's report: the start, one line per sample position, the outcome.
+// The search's sample positions in order, then whether it found corners.
 std::string report(const std::vector<int>& positions, bool found) {
-  std::string out = "Start presentation detection.\n";
-  for (int p : positions) out += "Seek the video position: " + std::to_string(p) + "\n";
-  return out + (found ? "Presentation screen was localized.\n"
-                      : "Presentation screen was NOT localized.\n");
+  std::string out;
+  for (int p : positions) out += std::to_string(p) + " ";
+  return out + (found ? "found" : "none");
 }
 
 class LocalizeLoop : public ::testing::Test {
  protected:
-  // Runs the search on the clip (or on a source that was never opened); returns stdout.
+  // Runs the search on the clip (or on a source that was never opened); returns the sample
+  // positions in order and whether corners were found.
   std::string run(int count, const BoardDetector& detect, const SampleViewer& viewer,
                   bool open = true) {
     video_ = videoSourceCreate();
     if (open) {
-      EXPECT_EQ(videoSourceOpen(video_.get(), flatClip()), 1);
+      EXPECT_NO_THROW(videoSourceOpen(*video_, flatClip()));
     }
-    testing::internal::CaptureStdout();
-    result_ = presentationLocalizeWith(video_.get(), count, detect, viewer);
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_FALSE(videoSourceIsOpen(video_.get()));  // on every path
-    return out;
+    std::string out;
+    result_ = presentationLocalizeWith(video_.get(), count, detect, viewer,
+                                       [&out](int p) { out += std::to_string(p) + " "; });
+    return out + (result_.empty() ? "none" : "found");
   }
   // A detector giving one fixed quadrilateral with the score chosen per call, counted.
   BoardDetector scoring(std::function<float()> score) {
@@ -131,7 +136,7 @@ TEST_F(LocalizeLoop, NotFoundWithZeroScoresNoSamplesOrNoVideo) {
   EXPECT_TRUE(result_.empty());
   // Would be found, but no sample is taken.
   EXPECT_EQ(run(0, scoring([] { return 0.8f; }), SampleViewer()), report({}, false));
-  EXPECT_NE(run(5, scoring([] { return 0.8f; }), SampleViewer(), false).find("NOT localized"),
+  EXPECT_NE(run(5, scoring([] { return 0.8f; }), SampleViewer(), false).find("none"),
             std::string::npos);
   EXPECT_TRUE(result_.empty());
   EXPECT_EQ(detected_, 4);
@@ -146,6 +151,26 @@ TEST_F(LocalizeLoop, CountAboveTheFramesSamplesEachFrameOfTheMiddleHalfOnce) {
             report(positions, true));
   EXPECT_EQ(detected_, 20);
   EXPECT_EQ(result_.total(), 4u);
+}
+
+// A clip of three pictures at one per second has no middle half to speak of: its first
+// picture is still searched, once.
+TEST_F(LocalizeLoop, AClipTooShortForAMiddleHalfSearchesItsFirstPicture) {
+  ScratchDir dir;
+  const std::string clip = dir / "short.avi";
+  ClipOptions options;
+  options.codec = "mjpeg";
+  options.fpsNum = 1;
+  ASSERT_TRUE(writeClip(clip, options, 3,
+                        [](int) { return cv::Mat(120, 160, CV_8UC3, cv::Scalar(200, 0, 0)); }));
+  video_ = videoSourceCreate();
+  ASSERT_NO_THROW(videoSourceOpen(*video_, clip));
+  std::string positions;
+  result_ = presentationLocalizeWith(video_.get(), 10, scoring([] { return 0.5f; }), SampleViewer(),
+                                     [&](int p) { positions += std::to_string(p) + " "; });
+  EXPECT_EQ(positions, "1 ");
+  EXPECT_EQ(detected_, 1);
+  EXPECT_FALSE(result_.empty());
 }
 
 struct SceneCase {
@@ -174,19 +199,17 @@ TEST_P(LocalizeLecture, FindsTheScreen) {
   scene.shakePixels = c.shake;
   scene.occluder = true;
   scene.noiseSigma = 4;
-  scene.schedule = {{0, 4}, {1, 4}};  // 8 frames: samples at 0 and 2
+  scene.schedule = {{0, 4}, {1, 4}};  // 8 frames: samples at 1 and 2
   ScratchDir dir;
   const std::string clip = dir / "lecture.mp4";
   std::string error;
   ASSERT_TRUE(writeLectureClip(scene, clip, ClipOptions(), &error)) << error;
   auto video = videoSourceCreate();
-  ASSERT_EQ(videoSourceOpen(video.get(), clip), 1);
+  ASSERT_NO_THROW(videoSourceOpen(*video, clip));
 
-  testing::internal::CaptureStdout();
-  const cv::Mat found = presentationLocalize(video.get(), 2, 120, 150, SampleViewer());
-  const std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("Presentation screen was localized.\n"), std::string::npos) << out;
-  EXPECT_FALSE(videoSourceIsOpen(video.get()));
+  ScreenSearchOptions options;
+  options.presentDetCount = 2;
+  const cv::Mat found = presentationLocalize(video.get(), options, SampleViewer());
   ASSERT_EQ(found.type(), CV_32FC2);
   ASSERT_EQ(found.total(), 4u);
 

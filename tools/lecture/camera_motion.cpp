@@ -67,7 +67,8 @@ cv::Scalar exposureGainAt(const LectureScene& scene, int frame) {
                         0.4 * std::sin(2 * kPi * t / 23 + phaseOf(scene.seed, 32));
   cv::Scalar gain;
   for (int c = 0; c < 3; ++c) {
-    const double balance = std::sin(2 * kPi * t / 47 + phaseOf(scene.seed, 33 + unsigned(c)));
+    // The channels a third of a turn apart, so the colour balance does shift.
+    const double balance = std::sin(2 * kPi * t / 47 + phaseOf(scene.seed, 33) + c * 2 * kPi / 3);
     gain[c] = 1 + scene.exposureDrift * (0.75 * common + 0.25 * balance);
   }
   return gain;

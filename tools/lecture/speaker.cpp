@@ -96,7 +96,7 @@ SpeakerPlan makeSpeakerPlan(const cv::Rect2f& screen, double seconds, double fps
     stop.away = uniform(0, 1) < 0.12;
     stop.x = stop.away ? (x < screen.x + w / 2 ? offRight : offLeft)
                        : float(screen.x + w * uniform(-0.15, 1.05));
-    stop.scale = float(uniform(0.95, 1.35));
+    stop.scale = float(uniform(0.85, 1.2));
     stop.pointing = !stop.away && uniform(0, 1) < 0.65;
     // About a third of the screen's width a second: a calm walk.
     const double walk = std::fabs(stop.x - x) / (0.3 * w) + 0.4;

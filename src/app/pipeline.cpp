@@ -1,0 +1,241 @@
+#include "app/pipeline.h"
+
+#include <cstdio>
+#include <utility>
+
+#include <opencv2/imgproc.hpp>
+
+#include "app/frame_step.h"
+#include "common/error.h"
+#include "screen/presentation_localize.h"
+
+namespace slidetrack {
+
+namespace {
+
+constexpr int kEscape = 27;  // what the search and the library build stop on
+// A video that cannot be opened again after the search is one of the two fatal conditions
+// whose message keeps its historic form.
+constexpr int kReopenLine = 96;
+
+std::string slidePictureName(int t) {
+  char name[32];
+  std::snprintf(name, sizeof name, "slide_%08d.jpg", t);
+  return name;
+}
+
+// Without known corners the whole frame is the screen, as in a screen recording.
+cv::Mat wholeFramePerspective(const cv::Size& frame, const PresentationSettings& s) {
+  const float w = static_cast<float>(frame.width), h = static_cast<float>(frame.height);
+  cv::Mat corners(1, 4, CV_32FC2);
+  corners.at<cv::Vec2f>(0) = {0.f, 0.f};
+  corners.at<cv::Vec2f>(1) = {w, 0.f};
+  corners.at<cv::Vec2f>(2) = {w, h};
+  corners.at<cv::Vec2f>(3) = {0.f, h};
+  return perspectiveFromCorners(corners, s.presentWidth, s.presentHeight);
+}
+
+}  // namespace
+
+Pipeline::Pipeline(const PresentationSettings& settings, RunInput input)
+    : settings_(settings), input_(std::move(input)), video_(videoSourceCreate()) {}
+
+Pipeline::~Pipeline() = default;
+
+void Pipeline::addObserver(RunObserver& observer) { observers_.push_back(&observer); }
+
+template <typename Event>
+void Pipeline::notify(Event event) {
+  for (RunObserver* observer : observers_) event(*observer);
+}
+
+Control Pipeline::ask(Control (RunObserver::*question)(const cv::Mat&), const cv::Mat& picture) {
+  Control answer = Control::kGoOn;
+  for (RunObserver* observer : observers_)
+    if ((observer->*question)(picture) == Control::kStop) answer = Control::kStop;
+  return answer;
+}
+
+bool Pipeline::anyObserver(bool (RunObserver::*wants)() const) const {
+  for (const RunObserver* observer : observers_)
+    if ((observer->*wants)()) return true;
+  return false;
+}
+
+void Pipeline::openVideo() { videoSourceOpen(*video_, input_.video); }
+
+int Pipeline::frameStep() const {
+  return frameStepFor(settings_.slideFrameStep, settings_.slideStepSeconds,
+                      videoSourceFrameRate(video_.get()));
+}
+
+cv::Mat Pipeline::locateScreen(const cv::Mat& storedCorners) {
+  if (!storedCorners.empty()) return storedCorners;
+  // The run then visits every step-th frame of the same file: the ones the search
+  // decodes on its way are kept for it.
+  videoSourceKeepFrames(video_.get(), frameStep());
+  notify([](RunObserver& o) { o.searchStarted(); });
+  SampleViewer viewer;
+  if (anyObserver(&RunObserver::showsPictures)) {
+    viewer = [this](const cv::Mat& picture) {
+      return ask(&RunObserver::searchPicture, picture) == Control::kStop ? kEscape : -1;
+    };
+  }
+  cv::Mat corners = presentationLocalize(
+      video_.get(), screenSearchOptions(settings_), viewer,
+      [this](int position) { notify([position](RunObserver& o) { o.searchSample(position); }); });
+  // The kept pictures are handed out by the next opening.
+  videoSourceClose(video_.get());
+  notify([found = !corners.empty()](RunObserver& o) { o.searchFinished(found); });
+  return corners;
+}
+
+RunEnd Pipeline::run(const cv::Mat& corners) {
+  if (corners.empty()) notify([](RunObserver& o) { o.wholeFrameScreen(); });
+  if (!videoSourceIsOpen(video_.get())) {
+    try {
+      videoSourceOpen(*video_, input_.video);
+    } catch (const Error& e) {
+      throw Error(e.kind(), e.what(), kReopenLine);
+    }
+  }
+  frameCount_ = videoSourceFrameCount(video_.get());
+  notify([time = videoSourceFrameTime(video_.get(), 0)](RunObserver& o) {
+    o.videoPositioned(0, time);
+  });
+  const cv::Mat* first = videoSourceGetFrameAtTime(video_.get(), 0);
+  if (!first) first = videoSourceImage(video_.get());
+  if (!first && frameCount_ != 0)
+    throw Error(Error::Kind::kInput, "Cannot decode a frame of video '" + input_.video + "'.");
+  const cv::Size frameSize = first ? first->size() : cv::Size(1, 1);
+  matchingStageInit(matching_, featureOptions(settings_), matcherOptions(settings_));
+  presentImage_.create(settings_.presentHeight, settings_.presentWidth, CV_8UC3);
+  presentGray_.create(settings_.presentHeight, settings_.presentWidth, CV_8UC1);
+
+  if (input_.originals) {
+    const std::string& path = *input_.originals;
+    ProgressViewer viewer;
+    if (anyObserver(&RunObserver::showsPictures)) {
+      viewer = [this](const cv::Mat& picture) {
+        return ask(&RunObserver::libraryProgress, picture) == Control::kStop ? kEscape : -1;
+      };
+    }
+    const OriginalsOutcome outcome = matchingStageLoad(matching_, path, viewer);
+    if (outcome == OriginalsOutcome::kUnusable) {
+      notify([&path](RunObserver& o) { o.originalsUnusable(path); });
+    } else {
+      notify([built = matchingEnabled(matching_)](RunObserver& o) { o.libraryBuilt(built); });
+      if (outcome == OriginalsOutcome::kAborted) {
+        notify([](RunObserver& o) { o.libraryAborted(); });
+        return RunEnd::kAborted;
+      }
+      if (matchingEnabled(matching_))
+        for (size_t i = 0; i < matching_.library->unread.size(); ++i) {
+          const SlideRecord& original = matching_.originals->slides[matching_.library->unread[i]];
+          const std::string& cause = matching_.library->unreadCauses[i];
+          notify([&](RunObserver& o) { o.originalUnread(original, path, cause); });
+        }
+    }
+  }
+  slides_ = slideListCreate(input_.video.c_str(),
+                            matching_.originals ? input_.originals->c_str() : nullptr);
+  intervalStageCreate(intervals_, changeDetectorOptions(settings_),
+                      anyObserver(&RunObserver::needsSlidePictures));
+  const cv::Mat perspective =
+      corners.empty()
+          ? wholeFramePerspective(frameSize, settings_)
+          : perspectiveFromCorners(corners, settings_.presentWidth, settings_.presentHeight);
+  rectifierInit(rectifier_, perspective, frameSize, presentImage_.size());
+  // Only the screen's part of each frame is read from here on.
+  videoSourceSetConvertedArea(video_.get(), rectifier_.sourceArea);
+
+  const int step = frameStep();
+  if (step != settings_.slideFrameStep)
+    notify([step, rate = videoSourceFrameRate(video_.get())](RunObserver& o) {
+      o.frameStepChosen(step, rate);
+    });
+  notify([](RunObserver& o) { o.framesStarted(); });
+  for (int t = 0; frameCount_ == kUnknownFrameCount || t < frameCount_; t += step)
+    if (!processFrame(t)) break;
+  finish();
+  return RunEnd::kCompleted;
+}
+
+bool Pipeline::processFrame(int t) {
+  recordOpened_ = false;
+  decidedMatch_ = nullptr;
+  notify([t, count = frameCount_](RunObserver& o) { o.frameStarted(t, count); });
+  const cv::Mat* frame = videoSourceGetFrame(video_.get(), t);
+  if (!frame) return false;
+  rectifierApply(rectifier_, *frame, presentImage_);
+  const bool matching = matchingEnabled(matching_);
+  if (matching)  // only the matching reads the grey screen
+    cv::cvtColor(presentImage_, presentGray_, cv::COLOR_BGR2GRAY);
+
+  lastFrame_ = t;
+  if (!open_) openRecord(t, 0.0);
+  const ChangeDecision change = intervalStageProcess(intervals_, presentImage_);
+  if (change.changed) {
+    closeRecord(t - 1, change.endedPicture);
+    openRecord(t, 0.0);
+    notify([this](RunObserver& o) { o.slideChanged(*open_); });
+    matchingStageReset(matching_);
+  }
+  if (matching) applyMatch(matchingStageProcess(matching_, presentGray_), t);
+
+  const FrameEvent event{t,    frameCount_, presentImage_, *slides_, recordOpened_, decidedMatch_,
+                         *this};
+  Control control = Control::kGoOn;
+  for (RunObserver* observer : observers_)
+    if (observer->frameDone(event) == Control::kStop) control = Control::kStop;
+  return control == Control::kGoOn;
+}
+
+void Pipeline::applyMatch(const MatchDecision& decision, int t) {
+  const SlideRecord& original = *decision.original;
+  const double score = decision.score;
+  if (!decision.decided) {
+    notify([&](RunObserver& o) { o.noMatch(original, score); });
+    return;
+  }
+  // A different original than the record's own is another slide, even when the change
+  // detector saw none.
+  if (open_->match && open_->match->id != original.id) {
+    const SlideRecord& previous = *open_->match;
+    notify([&](RunObserver& o) { o.matchChanged(previous, original, score); });
+    const cv::Mat& picture = intervalStageSlideImage(intervals_);
+    closeRecord(t - 1, &picture);
+    openRecord(t, score);
+  } else {
+    notify([&](RunObserver& o) { o.matchDecided(original, score); });
+  }
+  open_->match = &original;
+  open_->confidence = score;
+  decidedMatch_ = &original;
+}
+
+void Pipeline::openRecord(int t, double confidence) {
+  std::optional<std::string> path;
+  if (input_.picturePrefix) path = *input_.picturePrefix + slidePictureName(t);
+  slides_->slides.push_back(
+      slideRecordMake(nextSlideId_, path ? path->c_str() : nullptr, t, t, confidence));
+  ++nextSlideId_;
+  open_ = &slides_->slides.back();
+  recordOpened_ = true;
+}
+
+void Pipeline::closeRecord(int endFrame, const cv::Mat* picture) {
+  open_->end = endFrame;
+  if (open_->src && picture) notify([&](RunObserver& o) { o.slideEnded(*open_, *picture); });
+}
+
+void Pipeline::finish() {
+  // The open record ends at the last processed frame; its later matches and confidence
+  // reach the results only now.
+  if (open_) closeRecord(lastFrame_, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
+  notify([this](RunObserver& o) { o.runFinished(*slides_); });
+}
+
+const cv::Mat& Pipeline::currentSlidePicture() { return intervalStageSlideImage(intervals_); }
+
+}  // namespace slidetrack

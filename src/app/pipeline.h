@@ -1,0 +1,82 @@
+#pragma once
+// One run over a video, in its order: open the video, find the screen, walk every
+// step-th frame through the stages, apply their decisions to the slide list, and tell the
+// observers what happened.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "app/interval_stage.h"
+#include "app/matching_stage.h"
+#include "app/rectifier.h"
+#include "app/run_observer.h"
+#include "app/settings.h"
+#include "results/slide_list.h"
+#include "video/video_source.h"
+
+namespace slidetrack {
+
+struct RunInput {
+  std::string video;
+  std::optional<std::string> originals;      // results-format list of original slides
+  std::optional<std::string> picturePrefix;  // prefix of every slide picture's path
+};
+
+enum class RunEnd { kCompleted, kAborted };
+
+class Pipeline {
+ public:
+  // settings must have passed checkSettings.
+  Pipeline(const PresentationSettings& settings, RunInput input);
+  ~Pipeline();
+
+  // Told in the order added; the observer must outlive the run.
+  void addObserver(RunObserver& observer);
+
+  // An Error names the video and the cause when it cannot be opened.
+  void openVideo();
+  // The stored corners, or when there are none those found in sample frames of the open
+  // video (empty when none were found).
+  cv::Mat locateScreen(const cv::Mat& storedCorners);
+  // Walks the video with the screen at corners (empty: the whole frame). kAborted when
+  // the user stopped the build of the originals' library.
+  RunEnd run(const cv::Mat& corners);
+
+  // The picture of the slide shown now, for observers that show it.
+  const cv::Mat& currentSlidePicture();
+
+ private:
+  template <typename Event>
+  void notify(Event event);
+  Control ask(Control (RunObserver::*question)(const cv::Mat&), const cv::Mat& picture);
+  bool anyObserver(bool (RunObserver::*wants)() const) const;
+  // Frames between processed frames in the open video.
+  int frameStep() const;
+  bool processFrame(int t);
+  void applyMatch(const MatchDecision& decision, int t);
+  void openRecord(int t, double confidence);
+  void closeRecord(int endFrame, const cv::Mat* picture);
+  void finish();
+
+  PresentationSettings settings_;
+  RunInput input_;
+  std::vector<RunObserver*> observers_;
+  std::unique_ptr<VideoSource> video_;
+  IntervalStage intervals_;
+  MatchingStage matching_;
+  Rectifier rectifier_;
+  std::unique_ptr<SlideList> slides_;
+  SlideRecord* open_ = nullptr;  // the open record; stable inside the deque
+  int nextSlideId_ = 0;
+  int frameCount_ = 0;
+  int lastFrame_ = -1;
+  bool recordOpened_ = false;
+  const SlideRecord* decidedMatch_ = nullptr;
+  cv::Mat presentImage_, presentGray_;
+};
+
+}  // namespace slidetrack

@@ -1,0 +1,54 @@
+#pragma once
+// Every tunable value of a run, as the configuration file holds them, and the options of
+// each algorithm taken from them.
+
+#include <string>
+
+#include <opencv2/core.hpp>
+
+#include "features/feature_options.h"
+#include "matching/matcher_options.h"
+#include "screen/screen_search_options.h"
+#include "slides/change_detector_options.h"
+
+namespace slidetrack {
+
+struct PresentationSettings {
+  int presentWidth = 640;         // width of the rectified screen image
+  int presentHeight = 480;        // height of the rectified screen image
+  int boardDetLow = 120;          // first-pass low edge threshold of the board detector
+  int boardDetHigh = 150;         // first-pass high edge threshold of the board detector
+  int presentDetCount = 10;       // sample frames searched for the screen
+  cv::Mat boardPoints;            // 1x4 CV_32FC2 screen corners; empty when none known
+  int slideFrameStep = 25;        // frames between processed frames
+  int slideDiffBuff = 10;         // frames in the slide change detector's ring
+  int slideDetWidth = 160;        // columns of the detector's edge maps
+  int slideDetHeight = 120;       // rows of the detector's edge maps
+  float slideDiffThresh = 0.01f;  // stored by the detector, not used in its decision
+  float slideDistrThresh = 0.3f;  // stored by the detector, not used in its decision
+  float slideStepSeconds = 1.f;   // longest step in seconds of video; 0: slideFrameStep alone
+  float locWndOverlap = 0.3f;     // overlap of neighbouring feature windows
+  int locWndSize = 31;            // side of a feature window in pixels
+  int localWidth = 320;           // width of the feature image
+  int localHeight = 240;          // height of the feature image
+  float matchLimit = 0.5f;        // runner-up / best vote ratio below which a match is decided
+  int gradBinSize = 8;            // orientation bins of a local feature
+  // After the keys above: the decision. "plain" is the vote ratio under matchLimit alone.
+  std::string matchMethod = "evidence";
+  float matchMargin = 0.3f;  // evidence share between the two nearest originals for a match
+  float matchFit = 0.5f;     // share of the content windows the match must explain
+};
+
+ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);
+ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s);
+FeatureOptions featureOptions(const PresentationSettings& s);
+MatcherOptions matcherOptions(const PresentationSettings& s);
+
+// Settings the run cannot work with end it before any frame is touched: an Error names
+// configFile and the first unusable key.
+void checkSettings(const PresentationSettings& s, const std::string& configFile);
+
+// The map from corners (TL, TR, BR, BL) to the presentWidth x presentHeight rectangle.
+cv::Mat perspectiveFromCorners(const cv::Mat& boardPoints, int presentWidth, int presentHeight);
+
+}  // namespace slidetrack

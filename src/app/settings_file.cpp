@@ -1,0 +1,235 @@
+#include "app/settings_file.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/error.h"
+#include "results/atomic_file.h"
+
+namespace slidetrack {
+
+namespace {
+
+// What the by-name readers give for a value of the wrong kind.
+constexpr int kWrongKindInt = 2147483647;
+// 1e300 does not fit a float32; the field ends up +inf, stated here rather than left to an
+// out-of-range conversion.
+const float kWrongKindReal = std::numeric_limits<float>::infinity();
+
+// A missing section falls back to the top-level entries (the by-name reader's rule for an
+// absent map); a section that is not a map holds nothing readable.
+cv::FileNode sectionOf(const cv::FileStorage& fs, const char* name) {
+  cv::FileNode root = fs.root();
+  if (!root.isMap()) return cv::FileNode();
+  cv::FileNode section = root[name];
+  if (section.empty()) return root;
+  return section.isMap() ? section : cv::FileNode();
+}
+
+cv::FileNode keyOf(const cv::FileNode& section, const char* key) {
+  return section.isMap() ? section[key] : cv::FileNode();
+}
+
+int roundToInt(double value) {
+  if (std::isnan(value)) return kWrongKindInt;
+  if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
+  if (value <= static_cast<double>(INT_MIN)) return INT_MIN;
+  return cvRound(value);
+}
+
+float toFloat(double value) {
+  if (value > std::numeric_limits<float>::max()) return std::numeric_limits<float>::infinity();
+  if (value < -std::numeric_limits<float>::max()) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(value);
+}
+
+// Keys whose values were of the wrong kind, with what they were read as, for one warning
+// each.
+using WrongKinds = std::vector<std::pair<std::string, std::string>>;
+
+void readInt(const cv::FileNode& section, const char* key, int* field, WrongKinds& wrong) {
+  cv::FileNode node = keyOf(section, key);
+  if (node.empty()) return;  // keeps the default
+  if (node.isInt())
+    *field = static_cast<int>(node);
+  else if (node.isReal())
+    *field = roundToInt(node.real());
+  else {
+    *field = kWrongKindInt;
+    wrong.emplace_back(key, std::to_string(kWrongKindInt));
+  }
+}
+
+void readReal(const cv::FileNode& section, const char* key, float* field, WrongKinds& wrong) {
+  cv::FileNode node = keyOf(section, key);
+  if (node.empty()) return;
+  if (node.isInt())
+    *field = static_cast<float>(static_cast<int>(node));
+  else if (node.isReal())
+    *field = toFloat(node.real());
+  else {
+    *field = kWrongKindReal;
+    wrong.emplace_back(key, "infinity");
+  }
+}
+
+// A value that is not text reads as no name, which the run's checks refuse by the key.
+void readText(const cv::FileNode& section, const char* key, std::string* field) {
+  cv::FileNode node = keyOf(section, key);
+  if (!node.empty()) *field = node.isString() ? node.string() : std::string();
+}
+
+// Anything but a 1x4 two-channel float matrix of finite numbers counts as no corners, so the
+// search runs again rather than rectifying with garbage.
+cv::Mat readBoardPoints(const cv::FileNode& node) {
+  if (node.empty() || !node.isMap()) return cv::Mat();
+  cv::FileNode rows = node["rows"], cols = node["cols"], dt = node["dt"], data = node["data"];
+  if (!rows.isInt() || !cols.isInt() || !dt.isString() || !data.isSeq()) return cv::Mat();
+  if (static_cast<int>(rows) != 1 || static_cast<int>(cols) != 4) return cv::Mat();
+  if (dt.string() != "2f" || data.size() != 8) return cv::Mat();
+  cv::Mat corners(1, 4, CV_32FC2);
+  float* values = corners.ptr<float>();
+  for (int i = 0; i < 8; ++i) {
+    cv::FileNode item = data[i];
+    if (!item.isInt() && !item.isReal()) return cv::Mat();
+    double value = item.isInt() ? static_cast<int>(item) : item.real();
+    if (!std::isfinite(value) || std::fabs(value) > std::numeric_limits<float>::max())
+      return cv::Mat();
+    values[i] = static_cast<float>(value);
+  }
+  return corners;
+}
+
+void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds& w) {
+  cv::FileNode presentation = sectionOf(fs, "Presentation");
+  readInt(presentation, "presentWidth", &s.presentWidth, w);
+  readInt(presentation, "presentHeight", &s.presentHeight, w);
+  readInt(presentation, "boardDetLow", &s.boardDetLow, w);
+  readInt(presentation, "boardDetHigh", &s.boardDetHigh, w);
+  readInt(presentation, "presentDetCount", &s.presentDetCount, w);
+  s.boardPoints = readBoardPoints(keyOf(presentation, "boardPoints"));
+
+  cv::FileNode slides = sectionOf(fs, "SlideDetection");
+  readInt(slides, "slideFrameStep", &s.slideFrameStep, w);
+  readInt(slides, "slideDiffBuff", &s.slideDiffBuff, w);
+  readInt(slides, "slideDetWidth", &s.slideDetWidth, w);
+  readInt(slides, "slideDetHeight", &s.slideDetHeight, w);
+  readReal(slides, "slideDiffThresh", &s.slideDiffThresh, w);
+  readReal(slides, "slideDistrThresh", &s.slideDistrThresh, w);
+  readReal(slides, "slideStepSeconds", &s.slideStepSeconds, w);
+
+  cv::FileNode local = sectionOf(fs, "LocalFeatures");
+  readReal(local, "locWndOverlap", &s.locWndOverlap, w);
+  readInt(local, "locWndSize", &s.locWndSize, w);
+  readInt(local, "gradBinSize", &s.gradBinSize, w);
+  readInt(local, "localWidth", &s.localWidth, w);
+  readInt(local, "localHeight", &s.localHeight, w);
+  readReal(local, "matchLimit", &s.matchLimit, w);
+  readText(local, "matchMethod", &s.matchMethod);
+  readReal(local, "matchMargin", &s.matchMargin, w);
+  readReal(local, "matchFit", &s.matchFit, w);
+}
+
+std::string describe(const cv::Exception& e) {
+  std::string cause = "not a valid file storage (" + e.err;
+  if (!e.func.empty()) cause += ", " + e.func;
+  cause += ")";
+  for (char& c : cause)
+    if (c == '\n' || c == '\r') c = ' ';
+  return cause;
+}
+
+[[noreturn]] void unreadable(const std::string& path, const std::string& cause) {
+  throw Error(Error::Kind::kSettings, "Cannot read configuration file '" + path + "': " + cause);
+}
+
+}  // namespace
+
+// A missing or empty file gives the defaults. A file that is there but cannot be read or
+// parsed is an error, so that the rewrite does not replace the user's settings with defaults.
+ConfigurationRead readConfiguration(const std::string& path) {
+  ConfigurationRead read;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return read;
+    unreadable(path, std::strerror(errno));
+  }
+  if (S_ISDIR(st.st_mode)) unreadable(path, "it is a directory");
+  if (S_ISREG(st.st_mode) && st.st_size == 0) return read;
+  // Checked first because the storage logs its own message for a file it cannot open.
+  if (FILE* probe = std::fopen(path.c_str(), "rb"))
+    std::fclose(probe);
+  else
+    unreadable(path, std::strerror(errno));
+  try {
+    cv::FileStorage fs(path, cv::FileStorage::READ);
+    if (!fs.isOpened()) unreadable(path, "not a valid file storage");
+    WrongKinds wrong;
+    readSettings(fs, read.settings, wrong);
+    // A typing slip would otherwise change the run without a word.
+    for (const auto& [key, value] : wrong)
+      read.warnings.push_back("'" + key + "' in '" + path + "' is not a number; it is read as " +
+                              value + ".");
+  } catch (const cv::Exception& e) {
+    unreadable(path, describe(e));
+  }
+  return read;
+}
+
+namespace {
+
+std::string formatSettings(const std::string& path, const PresentationSettings& s) {
+  const cv::Mat& boardPoints = s.boardPoints;
+  // Written to memory; the target's name chooses the format, as it would for the file.
+  cv::FileStorage fs(path, cv::FileStorage::WRITE | cv::FileStorage::MEMORY);
+  fs << "Presentation"
+     << "{";
+  fs << "presentWidth" << s.presentWidth << "presentHeight" << s.presentHeight;
+  fs << "boardDetLow" << s.boardDetLow << "boardDetHigh" << s.boardDetHigh;
+  fs << "presentDetCount" << s.presentDetCount;
+  if (!boardPoints.empty()) fs << "boardPoints" << boardPoints;
+  fs << "}";
+  fs << "SlideDetection"
+     << "{";
+  fs << "slideFrameStep" << s.slideFrameStep << "slideDetWidth" << s.slideDetWidth;
+  fs << "slideDetHeight" << s.slideDetHeight << "slideDiffBuff" << s.slideDiffBuff;
+  fs << "slideDiffThresh" << static_cast<double>(s.slideDiffThresh);
+  fs << "slideDistrThresh" << static_cast<double>(s.slideDistrThresh);
+  fs << "slideStepSeconds" << static_cast<double>(s.slideStepSeconds);
+  fs << "}";
+  fs << "LocalFeatures"
+     << "{";
+  fs << "locWndOverlap" << static_cast<double>(s.locWndOverlap) << "locWndSize" << s.locWndSize;
+  fs << "gradBinSize" << s.gradBinSize << "localWidth" << s.localWidth;
+  fs << "localHeight" << s.localHeight << "matchLimit" << static_cast<double>(s.matchLimit);
+  fs << "matchMethod" << s.matchMethod << "matchMargin" << static_cast<double>(s.matchMargin);
+  fs << "matchFit" << static_cast<double>(s.matchFit);
+  fs << "}";
+  return fs.releaseAndGetString();
+}
+
+}  // namespace
+
+// Written beside the target and renamed over it, so the file is either the old one or the
+// complete new one, never a torn mix.
+void writeConfiguration(const std::string& path, const PresentationSettings& s) {
+  std::string text;
+  try {
+    text = formatSettings(path, s);
+  } catch (const cv::Exception&) {
+    throw Error(Error::Kind::kOutput,
+                "Cannot save the configuration file '" + path + "': no format for its name.");
+  }
+  replaceFileWithText(path, "the configuration file", text);
+}
+
+}  // namespace slidetrack

@@ -1,0 +1,81 @@
+// Formats other than PNG and JPEG (BMP, TIFF, WebP, PNM, ...) through FFmpeg's decoders,
+// which the run has loaded for the video already.
+
+#include <string>
+
+#include <opencv2/core.hpp>
+
+#include "common/error.h"
+#include "pictures/picture_codecs.h"
+#include "video/av_handles.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+#include <libswscale/swscale.h>
+}
+
+namespace slidetrack {
+
+namespace {
+
+[[noreturn]] void refuse(const std::string& cause) { throw Error(Error::Kind::kInput, cause); }
+
+void check(int result, const char* what) {
+  if (result < 0) refuse(std::string(what) + ": " + avErrorText(result));
+}
+
+}  // namespace
+
+cv::Mat otherPictureDecode(const std::string& path) {
+  // The cause goes into the warning; FFmpeg's own lines would only repeat it.
+  av_log_set_level(AV_LOG_FATAL);
+  AVFormatContext* opened = nullptr;
+  check(avformat_open_input(&opened, path.c_str(), nullptr, nullptr), "not a picture format");
+  FormatContextHandle format(opened);
+  // Only picture demuxers: FFmpeg would take a text file for ANSI art.
+  const std::string demuxer = format->iformat->name;
+  if (demuxer != "image2" && (demuxer.size() < 5 || demuxer.substr(demuxer.size() - 5) != "_pipe"))
+    refuse("not a picture format");
+  check(avformat_find_stream_info(format.get(), nullptr), "not a picture");
+  const AVCodec* codec = nullptr;
+  const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+  check(stream, "not a picture");
+  const AVCodecParameters* parameters = format->streams[stream]->codecpar;
+  pictureSizeCheck(parameters->width, parameters->height);
+  CodecContextHandle decoder(avcodec_alloc_context3(codec));
+  if (!decoder) refuse("out of memory");
+  check(avcodec_parameters_to_context(decoder.get(), parameters), "not a picture");
+  decoder->thread_count = 1;
+  decoder->max_pixels = kPictureMaxPixels;  // for headers that told no size
+  check(avcodec_open2(decoder.get(), codec, nullptr), "cannot decode");
+  PacketHandle packet(av_packet_alloc());
+  FrameHandle frame(av_frame_alloc());
+  if (!packet || !frame) refuse("out of memory");
+  int received = AVERROR(EAGAIN);
+  while (received == AVERROR(EAGAIN) && av_read_frame(format.get(), packet.get()) >= 0) {
+    if (packet->stream_index == stream) {
+      check(avcodec_send_packet(decoder.get(), packet.get()), "damaged picture");
+      received = avcodec_receive_frame(decoder.get(), frame.get());
+    }
+    av_packet_unref(packet.get());
+  }
+  if (received == AVERROR(EAGAIN)) {
+    avcodec_send_packet(decoder.get(), nullptr);
+    received = avcodec_receive_frame(decoder.get(), frame.get());
+  }
+  check(received, "damaged picture");
+  pictureSizeCheck(frame->width, frame->height);
+  ScalerHandle scaler(sws_getContext(
+      frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
+      frame->height, AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr, nullptr));
+  if (!scaler) refuse("a pixel layout that cannot be converted");
+  cv::Mat bgr(frame->height, frame->width, CV_8UC3);
+  uint8_t* planes[4] = {bgr.data, nullptr, nullptr, nullptr};
+  int steps[4] = {static_cast<int>(bgr.step), 0, 0, 0};
+  sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, steps);
+  return bgr;
+}
+
+}  // namespace slidetrack

@@ -1,0 +1,117 @@
+// The pipeline on a short clip: what it tells its observers, in which order, and the
+// slide list it hands them.
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include "app/pipeline.h"
+#include "common/error.h"
+#include "results/results_xml.h"
+#include "run_harness.h"
+
+using namespace slidetrack;
+
+namespace {
+
+const std::vector<cv::Point2f> kCorners = {{150, 60}, {500, 70}, {490, 310}, {160, 300}};
+
+// Writes every event as a word, frames on their own lines.
+class Recorder : public RunObserver {
+ public:
+  bool needsSlidePictures() const override { return true; }
+  void searchStarted() override { log += "search "; }
+  void framesStarted() override { log += "start\n"; }
+  void frameStarted(int t, int) override { log += std::to_string(t) + ":"; }
+  void slideEnded(const SlideRecord& r, const cv::Mat& picture) override {
+    log += " ended" + std::to_string(r.id) + (picture.empty() ? "-" : "+");
+  }
+  void slideChanged(const SlideRecord& r) override { log += " changed" + std::to_string(r.id); }
+  void noMatch(const SlideRecord&, double) override { log += " none"; }
+  void matchDecided(const SlideRecord& o, double) override {
+    log += " match" + std::to_string(o.id);
+  }
+  void matchChanged(const SlideRecord&, const SlideRecord& to, double) override {
+    log += " rematch" + std::to_string(to.id);
+  }
+  Control frameDone(const FrameEvent& frame) override {
+    log += frame.recordOpened ? " opened\n" : "\n";
+    return frame.t == stopAt ? Control::kStop : Control::kGoOn;
+  }
+  void runFinished(const SlideList& slides) override {
+    for (const SlideRecord& r : slides.slides)
+      log += "[" + std::to_string(r.start) + "," + std::to_string(r.end) + "]" +
+             (r.match ? std::to_string(r.match->id) : "-") + (r.src ? "p" : "") + " ";
+  }
+  std::string log;
+  int stopAt = -1;
+};
+
+class PipelineTest : public RunTest {
+ protected:
+  void SetUp() override {
+    LectureScene scene;
+    scene.frameSize = {640, 360};
+    std::copy(kCorners.begin(), kCorners.end(), scene.screenCorners.begin());
+    scene.schedule = {{0, 60}, {1, 70}};
+    ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, clip_));
+    auto originals = slideListCreate(nullptr, nullptr);
+    for (int k = 0; k < 3; ++k) {
+      const std::string png = (dir_ / ("o" + std::to_string(k) + ".png")).string();
+      cv::imwrite(png, drawSlide(k, {1024, 768}));
+      originals->slides.push_back(slideRecordMake(10 + k, png.c_str(), 0, 0, 0.0));
+    }
+    ASSERT_NO_THROW(slidesSaveToXml(*originals, originalsXml_));
+  }
+  // A whole run with the screen's corners known; returns what the recorder saw.
+  std::string run(RunInput input, Recorder& recorder) {
+    Pipeline pipeline(PresentationSettings(), std::move(input));
+    pipeline.addObserver(recorder);
+    pipeline.openVideo();
+    cv::Mat corners(1, 4, CV_32FC2, const_cast<cv::Point2f*>(kCorners.data()));
+    EXPECT_EQ(cv::norm(pipeline.locateScreen(corners), corners), 0) << "stored corners are kept";
+    EXPECT_EQ(pipeline.run(corners), RunEnd::kCompleted);
+    return recorder.log;
+  }
+  const std::string clip_ = (dir_ / "talk.mp4").string();
+  const std::string originalsXml_ = (dir_ / "originals.xml").string();
+};
+
+// The design's worked order: a change closes the record (with its picture) before the
+// next opens, the match of a frame lands in the record it opened, the end closes the last.
+TEST_F(PipelineTest, TellsEachFrameInOrderAndHandsOverTheFinishedList) {
+  Recorder recorder;
+  EXPECT_EQ(run({clip_, originalsXml_, "pics/"}, recorder),
+            "start\n"
+            "0: match10 opened\n"
+            "25: match10\n"
+            "50: match10\n"
+            "75: ended0+ changed1 match11 opened\n"
+            "100: match11\n"
+            "125: match11\n"
+            " ended1+[0,74]10p [75,125]11p ");
+}
+
+TEST_F(PipelineTest, WithoutOriginalsNothingIsMatchedAndAStopEndsTheRunAtThatFrame) {
+  Recorder recorder;
+  recorder.stopAt = 25;
+  EXPECT_EQ(run({clip_, std::nullopt, std::nullopt}, recorder),
+            "start\n"
+            "0: opened\n"
+            "25:\n"
+            "[0,25]- ");
+}
+
+TEST_F(PipelineTest, AVideoThatCannotBeOpenedIsAnErrorNamingIt) {
+  Pipeline pipeline(PresentationSettings(), {(dir_ / "missing.mp4").string(), {}, {}});
+  try {
+    pipeline.openVideo();
+    FAIL() << "a missing video opened";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot open video '" + (dir_ / "missing.mp4").string() +
+                                         "': No such file or directory.");
+    EXPECT_EQ(e.kind(), Error::Kind::kInput);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,253 @@
+// Configuration file: defaults, reading rules, write order, corners, safe rewrites, and
+// the check that names an unusable key.
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <opencv2/core.hpp>
+
+#include "app/settings_file.h"
+#include "common/error.h"
+#include "scratch.h"
+
+using namespace slidetrack;
+
+namespace {
+
+const std::vector<std::string> kWriteOrder = {
+    "Presentation",    "presentWidth",    "presentHeight",    "boardDetLow",      "boardDetHigh",
+    "presentDetCount", "SlideDetection",  "slideFrameStep",   "slideDetWidth",    "slideDetHeight",
+    "slideDiffBuff",   "slideDiffThresh", "slideDistrThresh", "slideStepSeconds", "LocalFeatures",
+    "locWndOverlap",   "locWndSize",      "gradBinSize",      "localWidth",       "localHeight",
+    "matchLimit",      "matchMethod",     "matchMargin",      "matchFit"};
+
+std::string storage(const std::string& body) {
+  return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
+}
+
+// Element names in file order, matrix internals left out.
+std::vector<std::string> keysOf(const std::string& text) {
+  std::vector<std::string> keys;
+  const std::regex open("<(?!(?:opencv_storage|rows|cols|dt|data)[ >])([A-Za-z]+)[ >]");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), open); it != std::sregex_iterator();
+       ++it)
+    keys.push_back((*it)[1]);
+  return keys;
+}
+
+// The eighteen settings in write order.
+std::vector<double> valuesOf(const PresentationSettings& s) {
+  return {double(s.presentWidth),    double(s.presentHeight),    double(s.boardDetLow),
+          double(s.boardDetHigh),    double(s.presentDetCount),  double(s.slideFrameStep),
+          double(s.slideDetWidth),   double(s.slideDetHeight),   double(s.slideDiffBuff),
+          double(s.slideDiffThresh), double(s.slideDistrThresh), double(s.slideStepSeconds),
+          double(s.locWndOverlap),   double(s.locWndSize),       double(s.gradBinSize),
+          double(s.localWidth),      double(s.localHeight),      double(s.matchLimit)};
+}
+
+std::string cornersXml(const std::string& rows, const std::string& cols, const std::string& dt,
+                       const std::string& data) {
+  return "<boardPoints type_id=\"opencv-matrix\"><rows>" + rows + "</rows><cols>" + cols +
+         "</cols><dt>\"" + dt + "\"</dt><data>" + data + "</data></boardPoints>";
+}
+const std::string kCornersXml = cornersXml("1", "4", "2f", "10. 20. 630. 25. 620. 470. 15. 460.");
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  void write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
+  // Read, then written back as a run does after the search; the file's warnings in warnings_.
+  std::unique_ptr<PresentationSettings> load() {
+    error_.clear();
+    try {
+      ConfigurationRead read = readConfiguration(path_);
+      warnings_ = read.warnings;
+      try {
+        writeConfiguration(path_, read.settings);
+      } catch (const Error&) {
+      }
+      return std::make_unique<PresentationSettings>(read.settings);
+    } catch (const Error& e) {
+      error_ = e.what();
+      return nullptr;
+    }
+  }
+  long entriesInDir() const {
+    return std::distance(fs::directory_iterator(dir_.path), fs::directory_iterator());
+  }
+
+  ScratchDir dir_;
+  std::string path_ = dir_ / "video.mp4.cfg.xml", error_;
+  std::vector<std::string> warnings_;
+};
+
+// Without corners no corners are written.
+TEST_F(SettingsTest, MissingOrEmptyFileGetsDefaultsInWriteOrder) {
+  EXPECT_TRUE(readConfiguration(path_).settings.boardPoints.empty());
+  EXPECT_FALSE(fs::exists(path_)) << "reading only reads";
+  auto s = load();
+  ASSERT_TRUE(s);
+  EXPECT_EQ(error_, "");
+  EXPECT_EQ(valuesOf(*s), (std::vector<double>{640, 480, 120, 150, 10, 25, 160, 120, 10, 0.01f,
+                                               0.3f, 1, 0.3f, 31, 8, 320, 240, 0.5f}));
+  EXPECT_TRUE(s->boardPoints.empty());
+  const std::string first = readFile(path_);
+  EXPECT_EQ(keysOf(first), kWriteOrder);
+  // Reals are the float32 values widened to double.
+  cv::FileStorage fs(path_, cv::FileStorage::READ);
+  EXPECT_EQ(fs["SlideDetection"]["slideDiffThresh"].real(), static_cast<double>(0.01f));
+
+  // An empty file reads as a missing one; the rewrite keeps the file's mode.
+  write("");
+  chmod(path_.c_str(), 0640);
+  ASSERT_TRUE(load());
+  EXPECT_EQ(readFile(path_), first);
+  EXPECT_EQ(entriesInDir(), 1);  // no temporary left behind
+  struct stat st;
+  ASSERT_EQ(stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(SettingsTest, KeysInAnyOrderReadTheSameAndCornersAreKept) {
+  write(storage(
+      "<Presentation><presentDetCount>3</presentDetCount><boardDetLow>11</boardDetLow>" +
+      kCornersXml +
+      "<boardDetHigh>22</boardDetHigh><presentHeight>300</presentHeight>"
+      "<presentWidth>400</presentWidth></Presentation>"
+      "<LocalFeatures><matchLimit>0.25</matchLimit><localHeight>60</localHeight>"
+      "<localWidth>80</localWidth><gradBinSize>4</gradBinSize><locWndSize>15</locWndSize>"
+      "<locWndOverlap>0.5</locWndOverlap><extra>1</extra></LocalFeatures>"
+      "<SlideDetection><slideDistrThresh>0.75</slideDistrThresh><slideDiffBuff>7</slideDiffBuff>"
+      "<slideDiffThresh>0.125</slideDiffThresh><slideDetHeight>30</slideDetHeight>"
+      "<slideDetWidth>40</slideDetWidth><slideFrameStep>5</slideFrameStep>"
+      "<slideStepSeconds>2.5</slideStepSeconds></SlideDetection>"));
+  auto s = load();
+  ASSERT_TRUE(s);
+  EXPECT_EQ(valuesOf(*s), (std::vector<double>{400, 300, 11, 22, 3, 5, 40, 30, 7, 0.125, 0.75, 2.5,
+                                               0.5, 15, 4, 80, 60, 0.25}));
+  EXPECT_FALSE(s->boardPoints.empty());
+
+  const std::string rewritten = readFile(path_);
+  std::vector<std::string> order = kWriteOrder;
+  order.insert(order.begin() + 6, "boardPoints");
+  EXPECT_EQ(keysOf(rewritten), order);  // unknown keys dropped
+  cv::Mat corners;
+  cv::FileStorage(path_, cv::FileStorage::READ)["Presentation"]["boardPoints"] >> corners;
+  ASSERT_EQ(corners.type(), CV_32FC2);
+  EXPECT_EQ(corners.at<cv::Point2f>(0, 2), cv::Point2f(620, 470));
+  load();
+  EXPECT_EQ(readFile(path_), rewritten);
+}
+
+// A missing section is looked up at top level (and added); a present one is not.
+TEST_F(SettingsTest, ValuesOfTheOtherKindAndMissingSectionsFollowTheReadingRules) {
+  write(
+      storage("<Presentation><presentWidth>800.0</presentWidth>"
+              "<presentHeight>\"tall\"</presentHeight><boardDetLow>99.6</boardDetLow>"
+              "<boardDetHigh><a>1</a></boardDetHigh></Presentation>"
+              "<LocalFeatures><matchLimit>\"half\"</matchLimit>"
+              "<locWndOverlap>1</locWndOverlap></LocalFeatures>"
+              "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"));
+  for (int run = 0; run < 2; ++run) {  // written back and read again the same
+    auto s = load();
+    std::string warnings;
+    for (const std::string& w : warnings_) warnings += "Warning: " + w + "\n";
+    ASSERT_TRUE(s);
+    // Each value of the wrong kind is named once; written back, they are numbers.
+    const std::string end = "' is not a number; it is read as ";
+    EXPECT_EQ(warnings, run == 1
+                            ? ""
+                            : "Warning: 'presentHeight' in '" + path_ + end + "2147483647.\n" +
+                                  "Warning: 'boardDetHigh' in '" + path_ + end + "2147483647.\n" +
+                                  "Warning: 'matchLimit' in '" + path_ + end + "infinity.\n");
+    // A real read as an integer is rounded, a string gives INT_MAX, and 1e300 (a string
+    // read as a real) does not fit a float: the field is +inf.
+    const double inf = HUGE_VAL;
+    EXPECT_EQ(valuesOf(*s), (std::vector<double>{800, 2147483647, 100, 2147483647, 10, 9, 160, 120,
+                                                 10, 0.01f, 0.3f, 1, 1, 31, 8, 320, 240, inf}));
+    EXPECT_EQ(keysOf(readFile(path_)), kWriteOrder);
+  }
+}
+
+TEST_F(SettingsTest, BadCornerContentCountsAsNoCorners) {
+  const std::string bad[] = {"<boardPoints>\"corners\"</boardPoints>",
+                             "<boardPoints>1 2 3 4 5 6 7 8</boardPoints>",
+                             cornersXml("1", "3", "2f", "1. 2. 3. 4. 5. 6."),
+                             cornersXml("1", "4", "2d", "10. 20. 630. 25. 620. 470. 15. 460."),
+                             cornersXml("1", "4", "2f", "10. .Nan 630. 25. 620. 470. 15. 460.")};
+  for (const std::string& entry : bad) {
+    write(storage("<Presentation>" + entry + "</Presentation>"));
+    auto s = load();
+    ASSERT_TRUE(s) << entry;
+    EXPECT_TRUE(s->boardPoints.empty()) << entry;
+    EXPECT_EQ(keysOf(readFile(path_)), kWriteOrder) << entry;
+  }
+}
+
+TEST_F(SettingsTest, UnparsableFileIsLeftUntouched) {
+  const std::string broken[] = {"garbage, not a storage\n",
+                                "<?xml version=\"1.0\"?>\n<opencv_storage><Presentation>"};
+  for (const std::string& text : broken) {
+    write(text);
+    EXPECT_FALSE(load());
+    EXPECT_EQ(error_.rfind("Cannot read configuration file '" + path_ + "': ", 0), 0u) << error_;
+    EXPECT_EQ(readFile(path_), text);
+    EXPECT_EQ(entriesInDir(), 1);
+  }
+  path_ = dir_.path;  // a directory is not a configuration file either
+  EXPECT_FALSE(load());
+  EXPECT_NE(error_, "");
+}
+
+TEST_F(SettingsTest, UnwritableFileStillGivesTheMatrix) {
+  // The temporary beside a name this long exceeds the file name limit, so no write can
+  // happen even for root.
+  path_ = dir_ / (std::string(240, 'c') + ".cfg.xml");
+  const std::string text = storage("<!-- mine --><Presentation>" + kCornersXml + "</Presentation>");
+  write(text);
+  auto s = load();
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->boardPoints.type(), CV_32FC2);
+  EXPECT_EQ(perspectiveFromCorners(s->boardPoints, 640, 480).type(), CV_32FC1);
+  EXPECT_EQ(readFile(path_), text);
+  EXPECT_EQ(entriesInDir(), 1);
+}
+
+// Each algorithm's check names the key it cannot work with, before any work.
+TEST(SettingsCheck, NamesTheFirstUnusableKey) {
+  const std::pair<void (*)(PresentationSettings&), const char*> cases[] = {
+      {[](PresentationSettings& s) { s.slideFrameStep = 0; }, "slideFrameStep"},
+      {[](PresentationSettings& s) { s.slideStepSeconds = -1.f; }, "slideStepSeconds"},
+      {[](PresentationSettings& s) { s.slideStepSeconds = HUGE_VALF; }, "slideStepSeconds"},
+      {[](PresentationSettings& s) { s.presentWidth = 2147483647; }, "presentWidth"},
+      {[](PresentationSettings& s) { s.presentDetCount = -1; }, "presentDetCount"},
+      {[](PresentationSettings& s) { s.slideDiffBuff = 256; }, "slideDiffBuff"},
+      {[](PresentationSettings& s) { s.slideDetHeight = 0; }, "slideDetHeight"},
+      {[](PresentationSettings& s) { s.locWndSize = 320; }, "larger than locWndSize"},
+      {[](PresentationSettings& s) { s.gradBinSize = 361; }, "gradBinSize"},
+      {[](PresentationSettings& s) { s.locWndOverlap = 3.f; }, "locWndOverlap"},
+      {[](PresentationSettings& s) { s.matchLimit = NAN; }, "matchLimit"},
+      {[](PresentationSettings& s) { s.matchMethod = "Plain"; }, "matchMethod"},
+      {[](PresentationSettings& s) { s.matchMargin = 0.f; }, "matchMargin"},
+      {[](PresentationSettings& s) { s.matchFit = NAN; }, "matchFit"}};
+  EXPECT_NO_THROW(checkSettings(PresentationSettings(), "c.xml"));
+  for (const auto& [spoil, key] : cases) {
+    PresentationSettings s;
+    spoil(s);
+    try {
+      checkSettings(s, "c.xml");
+      ADD_FAILURE() << key << " passed";
+    } catch (const Error& e) {
+      const std::string message = e.what();
+      EXPECT_EQ(message.rfind("Invalid settings in 'c.xml': ", 0), 0u) << message;
+      EXPECT_NE(message.find(key), std::string::npos) << message;
+      EXPECT_EQ(e.kind(), Error::Kind::kSettings);
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,223 @@
+// Still pictures against OpenCV's imread and imwrite, and damaged files refused.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "common/error.h"
+#include "lecture_scene.h"
+#include "pictures/jpeg_encode.h"
+#include "pictures/picture_read.h"
+#include "scratch.h"
+
+using namespace slidetrack;
+
+namespace {
+
+// A slide with colour, text and a gradient, so that every channel and level is used.
+cv::Mat colourfulSlide(int k, cv::Size size) {
+  cv::Mat slide = drawSlide(k, size);
+  for (int y = 0; y < size.height; ++y) {
+    for (int x = 0; x < size.width / 4; ++x) {
+      slide.at<cv::Vec3b>(y, x) = cv::Vec3b(x % 256, y % 256, (x + y) % 256);
+    }
+  }
+  cv::circle(slide, {size.width / 2, size.height / 2}, size.height / 5, {20, 40, 230}, -1);
+  return slide;
+}
+
+// Converts with the ffmpeg program, for layouts OpenCV does not write.
+std::string convertWithFfmpeg(const std::string& from, const std::string& to,
+                              const std::string& pixelFormat) {
+  const std::string command =
+      "ffmpeg -nostdin -v error -y -i '" + from + "' -pix_fmt " + pixelFormat + " '" + to + "'";
+  return std::system(command.c_str()) == 0 ? to : std::string();
+}
+
+double maxDifference(const cv::Mat& a, const cv::Mat& b) {
+  if (a.size() != b.size() || a.type() != b.type()) return -1;
+  return cv::norm(a, b, cv::NORM_INF);
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The file's text when reading it throws, else "".
+std::string refusal(const std::string& path) {
+  try {
+    pictureReadGrey(path);
+  } catch (const Error& e) {
+    try {
+      pictureRead(path);
+    } catch (const Error&) {
+      return e.what();
+    }
+    return "grey refused, colour read";
+  }
+  return "";
+}
+
+// PNG chunk surgery: the offset of a chunk's data, and its CRC made right again.
+size_t chunkData(const std::string& png, const char* type) { return png.find(type) + 4; }
+uint32_t bigEndian(const std::string& s, size_t at) {
+  return (uint32_t(uint8_t(s[at])) << 24) | (uint32_t(uint8_t(s[at + 1])) << 16) |
+         (uint32_t(uint8_t(s[at + 2])) << 8) | uint8_t(s[at + 3]);
+}
+void putBigEndian(std::string& s, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) s[at + i] = char(v >> (24 - 8 * i));
+}
+void fixCrc(std::string& png, const char* type) {
+  const size_t data = chunkData(png, type);
+  const uint32_t length = bigEndian(png, data - 8);
+  const auto* bytes = reinterpret_cast<const Bytef*>(png.data() + data - 4);
+  putBigEndian(png, data + length, crc32(0, bytes, length + 4));
+}
+
+}  // namespace
+
+// Every PNG layout gives imread's pixels bit for bit, and the grey read the grey of those.
+TEST(PictureRead, PngLayoutsGiveImreadsPixels) {
+  ScratchDir dir;
+  const cv::Mat slide = colourfulSlide(3, {333, 250});
+  cv::Mat grey, bgra, deep, deepGrey;
+  cv::cvtColor(slide, grey, cv::COLOR_BGR2GRAY);
+  cv::cvtColor(slide, bgra, cv::COLOR_BGR2BGRA);
+  bgra.col(5).setTo(cv::Scalar(0, 0, 0, 0));  // fully transparent pixels keep their colour
+  slide.convertTo(deep, CV_16UC3, 257.0);
+  deep += cv::Scalar(77, 200, 3);  // low bytes that differ from the high ones
+  grey.convertTo(deepGrey, CV_16UC1, 257.0);
+  std::vector<std::string> files = {dir / "rgb.png",   dir / "grey.png",   dir / "rgba.png",
+                                    dir / "rgb16.png", dir / "grey16.png", dir / "bilevel.png"};
+  ASSERT_TRUE(cv::imwrite(files[0], slide));
+  ASSERT_TRUE(cv::imwrite(files[1], grey));
+  ASSERT_TRUE(cv::imwrite(files[2], bgra));
+  ASSERT_TRUE(cv::imwrite(files[3], deep));
+  ASSERT_TRUE(cv::imwrite(files[4], deepGrey));
+  ASSERT_TRUE(cv::imwrite(files[5], grey, {cv::IMWRITE_PNG_BILEVEL, 1}));
+  for (const char* format : {"pal8", "ya8", "ya16be", "rgba64be", "monob"}) {
+    files.push_back(convertWithFfmpeg(files[2], dir / (std::string(format) + ".png"), format));
+    ASSERT_FALSE(files.back().empty()) << "ffmpeg could not write " << format;
+  }
+  for (const std::string& file : files) {
+    const cv::Mat expected = cv::imread(file, cv::IMREAD_COLOR);
+    ASSERT_FALSE(expected.empty()) << file;
+    EXPECT_EQ(maxDifference(pictureRead(file), expected), 0.0) << file;
+    cv::Mat expectedGrey;
+    cv::cvtColor(expected, expectedGrey, cv::COLOR_BGR2GRAY);
+    EXPECT_EQ(maxDifference(pictureReadGrey(file), expectedGrey), 0.0) << file;
+  }
+}
+
+// JPEG goes through the library imread uses, with its settings: the same pixels, the grey
+// read the luma imread's grey read gives, and the EXIF orientation applied the same way.
+// Other formats come from FFmpeg.
+TEST(PictureRead, JpegAndOtherFormatsGiveImreadsPixels) {
+  ScratchDir dir;
+  const cv::Mat slide = colourfulSlide(2, {641, 479});  // odd sides: chroma is rounded up
+  cv::Mat grey;
+  cv::cvtColor(slide, grey, cv::COLOR_BGR2GRAY);
+  ASSERT_TRUE(cv::imwrite(dir / "a.jpg", slide, {cv::IMWRITE_JPEG_QUALITY, 90}));
+  ASSERT_TRUE(cv::imwrite(dir / "grey.jpg", grey));
+  ASSERT_TRUE(cv::imwrite(dir / "first.png", slide));
+  for (const char* format : {"yuvj444p", "yuvj422p"}) {
+    ASSERT_FALSE(
+        convertWithFfmpeg(dir / "first.png", dir / (std::string(format) + ".jpg"), format).empty());
+  }
+  // The same JPEG with each EXIF orientation.
+  const std::string jpeg = readFile(dir / "a.jpg");
+  std::vector<std::string> names = {"a.jpg", "grey.jpg", "yuvj444p.jpg", "yuvj422p.jpg"};
+  for (int orientation = 2; orientation <= 8; ++orientation) {
+    const std::string tiff("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 19);
+    const std::string exif =
+        std::string("Exif\0\0", 6) + tiff + char(orientation) + std::string("\0\0\0\0\0\0", 6);
+    const std::string segment = std::string("\xff\xe1", 2) + char((exif.size() + 2) >> 8) +
+                                char((exif.size() + 2) & 0xff) + exif;
+    names.push_back("turned" + std::to_string(orientation) + ".jpg");
+    writeFile(dir / names.back(), jpeg.substr(0, 2) + segment + jpeg.substr(2));
+  }
+  ASSERT_EQ(cv::imread(dir / "turned6.jpg").size(), cv::Size(479, 641));
+  for (const std::string& name : names) {
+    EXPECT_EQ(maxDifference(pictureRead(dir / name), cv::imread(dir / name)), 0.0) << name;
+    EXPECT_EQ(
+        maxDifference(pictureReadGrey(dir / name), cv::imread(dir / name, cv::IMREAD_GRAYSCALE)),
+        0.0)
+        << name;
+  }
+  ASSERT_TRUE(cv::imwrite(dir / "b.bmp", slide));
+  EXPECT_EQ(maxDifference(pictureRead(dir / "b.bmp"), slide), 0.0);
+  EXPECT_EQ(maxDifference(pictureReadGrey(dir / "b.bmp"), grey), 0.0);
+}
+
+// What libpng refuses is refused, with a line that names the file and the cause; so is
+// what is no picture, and a picture too large to take, from its header alone.
+TEST(PictureRead, DamagedMissingAndOversizedFilesAreRefused) {
+  ScratchDir dir;
+  ASSERT_TRUE(cv::imwrite(dir / "whole.png", colourfulSlide(4, {200, 150})));
+  ASSERT_TRUE(cv::imwrite(dir / "whole.jpg", colourfulSlide(4, {200, 150})));
+  const std::string png = readFile(dir / "whole.png");
+  const std::string jpeg = readFile(dir / "whole.jpg");
+  writeFile(dir / "cut.png", png.substr(0, png.size() / 2));
+  writeFile(dir / "cut.jpg", jpeg.substr(0, jpeg.size() / 2));
+  std::string badCrc = png;
+  badCrc[chunkData(png, "IDAT") + 100] ^= 0x10;
+  writeFile(dir / "crc.png", badCrc);
+  // The zlib stream ends in its Adler-32: a wrong one with a right chunk CRC is caught
+  // only by zlib's check.
+  std::string badAdler = png;
+  const size_t idat = chunkData(png, "IDAT");
+  badAdler[idat + bigEndian(png, idat - 8) - 1] ^= 0x01;
+  fixCrc(badAdler, "IDAT");
+  writeFile(dir / "adler.png", badAdler);
+  // A header claiming 20000 x 20000 pixels, and nothing after it.
+  std::string huge = png.substr(0, chunkData(png, "IHDR") + 17);
+  putBigEndian(huge, chunkData(png, "IHDR"), 20000);
+  putBigEndian(huge, chunkData(png, "IHDR") + 4, 20000);
+  fixCrc(huge, "IHDR");
+  writeFile(dir / "huge.png", huge);
+  std::string hugeJpeg = jpeg;  // the frame header's height and width
+  const size_t sof = hugeJpeg.find("\xff\xc0") + 5;
+  hugeJpeg.replace(sof, 4, "\x4e\x20\x4e\x20", 4);
+  writeFile(dir / "huge.jpg", hugeJpeg);
+  writeFile(dir / "text.png", "not a picture\n");
+
+  const std::pair<const char*, const char*> cases[] = {{"cut.png", "damaged PNG"},
+                                                       {"crc.png", "CRC"},
+                                                       {"adler.png", "incorrect data check"},
+                                                       {"cut.jpg", "damaged JPEG"},
+                                                       {"huge.png", "20000 x 20000"},
+                                                       {"huge.jpg", "20000 x 20000"},
+                                                       {"text.png", "damaged picture"},
+                                                       {"missing.png", "No such file"}};
+  for (const auto& [name, cause] : cases) {
+    const std::string why = refusal(dir / name);
+    EXPECT_NE(why.find("'" + dir / name + "': "), std::string::npos) << name << ": " << why;
+    EXPECT_NE(why.find(cause), std::string::npos) << name << ": " << why;
+  }
+  EXPECT_NE(refusal(dir.path.string()).find("not a regular file"), std::string::npos);
+  EXPECT_EQ(refusal(dir / "whole.png"), "");
+}
+
+// Slide pictures are the bytes OpenCV's imwrite gives, and replace only regular files.
+TEST(SlidePicture, WritesImwritesBytesAndLeavesOtherFilesAlone) {
+  ScratchDir dir;
+  for (const cv::Size size : {cv::Size(640, 480), cv::Size(333, 251)}) {
+    const cv::Mat slide = colourfulSlide(6, size);
+    const std::string ours = dir / "ours.jpg", theirs = dir / "theirs.jpg";
+    writeFile(ours, "an older picture");
+    ASSERT_TRUE(slidePictureWrite(ours, slide));
+    ASSERT_TRUE(cv::imwrite(theirs, slide));
+    EXPECT_EQ(readFile(ours), readFile(theirs)) << size;
+  }
+  fs::create_directory(dir / "taken.jpg");
+  EXPECT_FALSE(slidePictureWrite(dir / "taken.jpg", colourfulSlide(1, {64, 48})));
+  EXPECT_TRUE(fs::is_directory(dir / "taken.jpg"));
+  EXPECT_FALSE(slidePictureWrite(dir / "missing/slide.jpg", colourfulSlide(1, {64, 48})));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 3);
+}

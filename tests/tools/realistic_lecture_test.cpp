@@ -1,0 +1,133 @@
+// The realistic lecture parts: the speaker the truth describes is the one drawn, the camera
+// stays within its drift bounds, decks are read in page order, and omitted originals are
+// marked in the truth the generator writes.
+
+#include <cstdlib>
+#include <fstream>
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "camera_motion.h"
+#include "deck.h"
+#include "ground_truth.h"
+#include "lecture_options.h"
+#include "lecture_scene.h"
+#include "scratch.h"
+
+namespace {
+
+LectureScene sceneFromArgs(std::vector<std::string> args) {
+  args.insert(args.begin(), "slidetrack-make-lecture");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  LectureOptions options;
+  EXPECT_EQ(parseLectureArgs(int(argv.size()), argv.data(), &options), 0);
+  LectureScene scene;
+  std::string error;
+  EXPECT_TRUE(lectureSceneFor(options, &scene, &error)) << error;
+  return scene;
+}
+
+const std::vector<std::string> kHall = {
+    "--scenario", "side", "--room", "hall", "--speaker",           "--jitter", "1.5",
+    "--slides",   "3",    "--seed", "5",    "--seconds-per-slide", "1"};
+
+}  // namespace
+
+TEST(RealisticLecture, SpeakerMaskFromThePoseIsWhatWasDrawn) {
+  LectureScene scene = sceneFromArgs(kHall);
+  LectureScene empty = scene;
+  empty.speaker = false;
+  int checked = 0;
+  // Past the schedule the room is empty, but the speaker keeps walking.
+  for (int f = 0; f < 6000 && checked < 4; f += 97) {
+    const SpeakerPose pose = scenePoseAt(scene, f);
+    if (!pose.present) continue;
+    cv::Mat diff;
+    cv::absdiff(renderLectureFrame(scene, f), renderLectureFrame(empty, f), diff);
+    cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
+    const cv::Mat drawn = diff > 0;
+    const cv::Mat mask = speakerMask(pose, scene.frameSize);
+    ASSERT_GT(cv::countNonZero(mask), 2000) << f;
+    EXPECT_EQ(cv::countNonZero(drawn & ~mask), 0) << f;  // nothing drawn outside the mask
+    EXPECT_LT(cv::countNonZero(mask & ~drawn), cv::countNonZero(mask) / 50) << f;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 4);
+}
+
+TEST(RealisticLecture, CameraDriftAndExposureStayWithinBounds) {
+  LectureScene scene;
+  scene.fps = 30000.0 / 1001;
+  scene.exposureDrift = 0.15;
+  scene.jitterPixels = 2;
+  scene.seed = 9;
+  double low = 2, high = 0, balance = 0;
+  bool subPixel = false;
+  for (int f = 0; f < int(120 * scene.fps); f += 3) {
+    const cv::Scalar g = exposureGainAt(scene, f);
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_GE(g[c], 0.85 - 1e-9);
+      EXPECT_LE(g[c], 1.15 + 1e-9);
+    }
+    low = std::min(low, g[1]), high = std::max(high, g[1]);
+    balance = std::max(balance, std::fabs(g[0] - g[2]));
+    const cv::Point2f o = cameraOffsetAt(scene, f);
+    EXPECT_LE(std::max(std::fabs(o.x), std::fabs(o.y)), 2.0f);
+    subPixel |= std::fabs(o.x - std::round(o.x)) > 0.1f;
+  }
+  EXPECT_GT(high - low, 0.12);  // it does drift, by most of the allowed range
+  EXPECT_GT(balance, 0.02);     // and the colour balance with it
+  EXPECT_TRUE(subPixel);
+}
+
+TEST(RealisticLecture, DeckPagesAreReadInPageOrder) {
+  ScratchDir dir;
+  const int pages[] = {10, 2, 1};
+  for (int p : pages)
+    cv::imwrite(dir / ("page-" + std::to_string(p) + ".png"),
+                cv::Mat(90, 160, CV_8UC3, cv::Scalar(p * 20, 0, 0)));
+  std::ofstream(dir / "notes.txt") << "not a page";
+  const std::vector<std::string> listed = listDeckPages(dir.path.string());
+  ASSERT_EQ(listed.size(), 3u);
+  EXPECT_EQ(fs::path(listed[0]).filename(), "page-1.png");
+  EXPECT_EQ(fs::path(listed[2]).filename(), "page-10.png");
+  EXPECT_EQ(deckSlideSize(listed), cv::Size(1024, 576));
+  LectureScene scene;
+  scene.deckPages = listed;
+  scene.slideSize = deckSlideSize(listed);
+  const cv::Mat third = slidePicture(scene, 2);
+  EXPECT_EQ(third.size(), scene.slideSize);
+  EXPECT_EQ(third.at<cv::Vec3b>(10, 10)[0], 200);
+}
+
+TEST(RealisticLecture, OmittedOriginalsAreMarkedInTheTruth) {
+  ScratchDir dir;
+  std::string command = std::string(SLIDETRACK_MAKE_LECTURE) + " --out '" + dir / "l" + "'";
+  for (const std::string& a : kHall) command += " " + a;
+  command += " --omit 1 --codec mjpeg >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::string error;
+  const std::vector<TruthFrame> truth = loadTruthCsv(dir / "l/truth.csv", &error);
+  const std::map<int, int> listed = loadOriginalSlideIndices(dir / "l/originals.xml", &error);
+  ASSERT_EQ(truth.size(), 75u) << error;
+  EXPECT_EQ(listed.size(), 2u);
+  const LectureScene scene = sceneFromArgs(kHall);
+  int unlisted = 0;
+  for (size_t f = 0; f < truth.size(); ++f) {
+    const bool inOriginals = listed.count(truth[f].slide) > 0;
+    EXPECT_EQ(truth[f].inOriginals, inOriginals) << f;
+    unlisted += !inOriginals;
+    // The stored pose is the drawn one, to the last bit the mask depends on.
+    const SpeakerPose p = scenePoseAt(scene, int(f));
+    EXPECT_EQ(truth[f].speaker.present, p.present);
+    EXPECT_EQ(truth[f].speaker.x, p.x);
+    EXPECT_EQ(truth[f].speaker.footY, p.footY);
+    EXPECT_EQ(truth[f].speaker.arm, p.arm);
+  }
+  EXPECT_EQ(unlisted, 25);  // one slide of three, never the first
+  EXPECT_TRUE(truth.front().inOriginals);
+  EXPECT_TRUE(fs::exists(dir / "l/slides/slide_0.png") && fs::exists(dir / "l/slides/slide_2.png"));
+}
