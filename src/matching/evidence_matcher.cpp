@@ -20,6 +20,16 @@ const float kUnexplained = 0.5f;
 const float kExplained = 0.36f;
 // Two originals closer than this many windows' worth over a frame are the same picture.
 const double kSamePicture = 0.5;
+// Squared distance within which every original's window counts as the same picture part
+// (a shared title bar or footer).
+const float kAlike = 0.08f;
+// The fit is taken over the windows where originals differ when they are at least this
+// share of the windows it would be taken over otherwise: a slide that is not among the
+// originals but shares their template then explains little.
+const double kApartShare = 0.1;
+// From this margin on, the fit needed is this share of matchFit.
+const double kClearMargin = 0.6;
+const double kClearFitShare = 0.75;
 
 // Squared distances of one frame window to that window of every original, capped at 1.
 __attribute__((target_clones("avx2", "default"))) void cappedDistances(
@@ -72,12 +82,28 @@ void evidenceLibraryBuild(const OriginalSlideLibrary& library, EvidenceLibrary& 
         out.byWindow[(static_cast<size_t>(j) * bins + b) * n + k] = row[b];
     }
   }
+  // With one original nothing differs; every window then counts.
+  out.alike.assign(w, 0);
+  for (int j = 0; j < w && n > 1; ++j) {
+    const uint8_t* shows = out.content.data() + static_cast<size_t>(j) * n;
+    const float* at = out.byWindow.data() + static_cast<size_t>(j) * bins * n;
+    bool alike = true;
+    for (int k = 1; k < n && alike; ++k) {
+      if (shows[k] != shows[0]) alike = false;
+      float d = 0;
+      for (int b = 0; b < bins; ++b) d += (at[b * n + k] - at[b * n]) * (at[b * n + k] - at[b * n]);
+      alike = alike && d <= kAlike;
+    }
+    out.alike[j] = alike ? 1 : 0;
+  }
 }
 
 void evidenceAccumulatorReset(const EvidenceLibrary& library, EvidenceAccumulator& acc) {
   acc.cost.assign(library.count, 0.0);
   acc.fit.assign(library.count, 0.0);
   acc.support.assign(library.count, 0.0);
+  acc.fitApart.assign(library.count, 0.0);
+  acc.supportApart.assign(library.count, 0.0);
   acc.windowFrames.assign(library.windows, 0);
   acc.frames = 0;
 }
@@ -113,16 +139,35 @@ void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
     }
     const float nearest = *std::min_element(d2.begin(), d2.end());
     const bool explained = nearest <= kUnexplained;
+    const bool apart = library.alike.empty() || !library.alike[j];
     for (int k = 0; k < n; ++k) {
       if (!shows[j] && !original[k]) continue;
+      const double fits = d2[k] <= kExplained ? 1.0 : 0.0;
       acc.support[k] += 1.0;
-      if (d2[k] <= kExplained) acc.fit[k] += 1.0;
+      acc.fit[k] += fits;
+      if (!apart) continue;
+      acc.supportApart[k] += 1.0;
+      acc.fitApart[k] += fits;
     }
     if (!explained) continue;
     for (int k = 0; k < n; ++k) acc.cost[k] += d2[k];
     ++acc.windowFrames[j];
   }
   ++acc.frames;
+}
+
+void evidenceAccumulatorMerge(const EvidenceAccumulator& from, EvidenceAccumulator& into) {
+  auto add = [](const std::vector<double>& a, std::vector<double>& b) {
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) b[i] += a[i];
+  };
+  add(from.cost, into.cost);
+  add(from.fit, into.fit);
+  add(from.support, into.support);
+  add(from.fitApart, into.fitApart);
+  add(from.supportApart, into.supportApart);
+  for (size_t j = 0; j < from.windowFrames.size() && j < into.windowFrames.size(); ++j)
+    into.windowFrames[j] += from.windowFrames[j];
+  into.frames += from.frames;
 }
 
 EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAccumulator& acc,
@@ -140,7 +185,10 @@ EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAc
     }
   }
   decision.index = a;
-  decision.fit = acc.support[a] > 0 ? acc.fit[a] / acc.support[a] : 0.0;
+  if (acc.supportApart[a] >= kApartShare * acc.support[a] && acc.supportApart[a] > 0)
+    decision.fit = acc.fitApart[a] / acc.supportApart[a];
+  else
+    decision.fit = acc.support[a] > 0 ? acc.fit[a] / acc.support[a] : 0.0;
   // How far apart the two nearest are over the windows that took part, capped as above.
   double apart = 0;
   if (b >= 0) {
@@ -156,9 +204,14 @@ EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAc
     }
   }
   // A single original, or two that are the same picture: nothing to tell apart.
-  decision.margin = apart < kSamePicture * acc.frames ? 1.0 : (acc.cost[b] - acc.cost[a]) / apart;
+  const bool compared = apart >= kSamePicture * acc.frames;
+  decision.margin = compared ? (acc.cost[b] - acc.cost[a]) / apart : 1.0;
   decision.margin = std::clamp(decision.margin, 0.0, 1.0);
-  decision.matched = decision.margin >= options.matchMargin && decision.fit >= options.matchFit;
+  // Frames far nearer one original than any other need less of them explained: a picture
+  // or a dim slide loses many windows to the camera. Not so for a lone original.
+  const bool clear = compared && decision.margin >= kClearMargin;
+  decision.matched = decision.margin >= options.matchMargin &&
+                     decision.fit >= options.matchFit * (clear ? kClearFitShare : 1.0);
   return decision;
 }
 

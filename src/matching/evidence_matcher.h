@@ -27,15 +27,18 @@ struct EvidenceLibrary {
   int bins = 0;
   std::vector<float> byWindow;   // (j * bins + b) * count + k; empty windows zero
   std::vector<uint8_t> content;  // j * count + k: 1 when original k shows something in j
+  std::vector<uint8_t> alike;    // per window: 1 when every original looks the same there
 };
 
 // Needs the library's strengths; without them every non-zero row counts as content.
 void evidenceLibraryBuild(const OriginalSlideLibrary& library, EvidenceLibrary& out);
 
 struct EvidenceAccumulator {
-  std::vector<double> cost;       // per original: summed squared distances, capped at 1
-  std::vector<double> fit;        // per original: content windows it explains
-  std::vector<double> support;    // per original: windows with content in it or the frame
+  std::vector<double> cost;      // per original: summed squared distances, capped at 1
+  std::vector<double> fit;       // per original: content windows it explains
+  std::vector<double> support;   // per original: windows with content in it or the frame
+  std::vector<double> fitApart;  // the same two over the windows where originals differ
+  std::vector<double> supportApart;
   std::vector<int> windowFrames;  // per window: frames in which it took part
   int frames = 0;
 };
@@ -52,11 +55,15 @@ void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
                       const std::vector<float>& strengths, const std::vector<uint8_t>& covered,
                       EvidenceAccumulator& acc);
 
+// Adds the evidence of from to into.
+void evidenceAccumulatorMerge(const EvidenceAccumulator& from, EvidenceAccumulator& into);
+
 struct EvidenceDecision {
   int index = 0;         // the nearest original
   bool matched = false;  // margin and fit both reached
   double margin = 0;     // share of the evidence between nearest and runner-up for nearest
-  double fit = 0;        // share of the content windows the nearest explains
+  double fit = 0;        // share of the content windows the nearest explains, over the windows
+                         // where originals differ when there are enough of them
 };
 
 EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAccumulator& acc,

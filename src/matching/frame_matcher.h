@@ -18,7 +18,10 @@ struct GradDistExtractor;
 struct FrameMatcher {
   MatcherOptions options;
   EvidenceLibrary evidence;
-  EvidenceAccumulator accumulator;
+  EvidenceAccumulator accumulator;  // since the slide change
+  EvidenceAccumulator lastFrame;
+  EvidenceAccumulator frameBefore;
+  int otherIndex = -1;  // the original the frame before clearly showed, when not the decided one
   cv::Mat voteRow;      // the plain decision's votes of one frame
   cv::Mat accumulated;  // and of the interval
   std::vector<float> strengths;

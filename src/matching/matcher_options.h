@@ -13,9 +13,9 @@ struct MatcherOptions {
   };
   float matchLimit = 0.5f;  // runner-up / best vote ratio below which a match is decided
   Method method = Method::kEvidence;
-  float matchMargin = 0.3f;  // share of the evidence between the two nearest originals
+  float matchMargin = 0.2f;  // share of the evidence between the two nearest originals
                              // that must side with the nearest
-  float matchFit = 0.5f;     // share of the frame's and the original's content windows
+  float matchFit = 0.4f;     // share of the frame's and the original's content windows
                              // the original must explain
 };
 

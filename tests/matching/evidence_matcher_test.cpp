@@ -52,9 +52,14 @@ std::vector<cv::Mat> deck() {
           templateSlide("Overview", {kLines[0], kLines[1], kLines[2], "Questions?"})};
 }
 
-// Not among the originals: the same template, another body.
+// Not among the originals: the same template, a demo's bar chart for a body.
 cv::Mat strangerSlide() {
-  return templateSlide("Live demo", {"Open the notebook", "Load the sample video"});
+  cv::Mat s = templateSlide("Live demo", {});
+  cv::rectangle(s, {120, 140, 780, 540}, cv::Scalar(30, 30, 30), 3);
+  for (int i = 0; i < 6; ++i)
+    cv::rectangle(s, {170 + 120 * i, 640 - 70 * (i % 4 + 2), 70, 70 * (i % 4 + 2)},
+                  cv::Scalar(40, 120 + 20 * i, 200), cv::FILLED);
+  return s;
 }
 
 // The rectified screen as a camera gives it: softer, dimmer, noisy, and a dark speaker
