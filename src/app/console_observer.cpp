@@ -10,6 +10,10 @@ void ConsoleObserver::searchSample(int position) {
   std::printf("Seek the video position: %d\n", position);
 }
 
+void ConsoleObserver::searchFoundRecording() {
+  std::printf("The video is a screen recording: the whole frame is the slide.\n");
+}
+
 void ConsoleObserver::searchFinished(bool found) {
   std::printf("Presentation screen was %slocalized.\n", found ? "" : "NOT ");
   std::fflush(stdout);

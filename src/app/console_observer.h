@@ -9,6 +9,7 @@ class ConsoleObserver : public RunObserver {
  public:
   void searchStarted() override;
   void searchSample(int position) override;
+  void searchFoundRecording() override;
   void searchFinished(bool found) override;
   void wholeFrameScreen() override;
   void videoPositioned(unsigned frame, long long micros) override;

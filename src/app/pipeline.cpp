@@ -8,6 +8,7 @@
 #include "app/frame_step.h"
 #include "common/error.h"
 #include "screen/presentation_localize.h"
+#include "screen/screen_search.h"
 
 namespace slidetrack {
 
@@ -81,9 +82,18 @@ cv::Mat Pipeline::locateScreen(const cv::Mat& storedCorners) {
       return ask(&RunObserver::searchPicture, picture) == Control::kStop ? kEscape : -1;
     };
   }
-  cv::Mat corners = presentationLocalize(
-      video_.get(), screenSearchOptions(settings_), viewer,
-      [this](int position) { notify([position](RunObserver& o) { o.searchSample(position); }); });
+  const ScreenSearchOptions options = screenSearchOptions(settings_);
+  const SampleListener listener = [this](int position) {
+    notify([position](RunObserver& o) { o.searchSample(position); });
+  };
+  cv::Mat corners;
+  if (options.plain()) {
+    corners = presentationLocalize(video_.get(), options, viewer, listener);
+  } else {
+    ScreenSearchResult found = screenSearch(video_.get(), options, viewer, listener);
+    if (found.recording) notify([](RunObserver& o) { o.searchFoundRecording(); });
+    corners = found.corners;
+  }
   // The kept pictures are handed out by the next opening.
   videoSourceClose(video_.get());
   notify([found = !corners.empty()](RunObserver& o) { o.searchFinished(found); });

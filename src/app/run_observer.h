@@ -38,6 +38,8 @@ class RunObserver {
   virtual void searchStarted() {}
   virtual void searchSample(int /*position*/) {}
   virtual Control searchPicture(const cv::Mat& /*colour*/) { return Control::kGoOn; }
+  // The samples show a screen recording: no corners, the whole frame is the slide.
+  virtual void searchFoundRecording() {}
   virtual void searchFinished(bool /*found*/) {}
 
   // Start of the frame walk.

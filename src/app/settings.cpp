@@ -16,7 +16,7 @@ constexpr int kMaxSide = 16384;
 }  // namespace
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s) {
-  return {s.boardDetLow, s.boardDetHigh, s.presentDetCount};
+  return {s.boardDetLow, s.boardDetHigh, s.presentDetCount, s.boardChoice, s.boardMinContrast};
 }
 
 ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {

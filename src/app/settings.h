@@ -14,25 +14,27 @@
 namespace slidetrack {
 
 struct PresentationSettings {
-  int presentWidth = 640;         // width of the rectified screen image
-  int presentHeight = 480;        // height of the rectified screen image
-  int boardDetLow = 120;          // first-pass low edge threshold of the board detector
-  int boardDetHigh = 150;         // first-pass high edge threshold of the board detector
-  int presentDetCount = 10;       // sample frames searched for the screen
-  cv::Mat boardPoints;            // 1x4 CV_32FC2 screen corners; empty when none known
-  int slideFrameStep = 25;        // frames between processed frames
-  int slideDiffBuff = 10;         // frames in the slide change detector's ring
-  int slideDetWidth = 160;        // columns of the detector's edge maps
-  int slideDetHeight = 120;       // rows of the detector's edge maps
-  float slideDiffThresh = 0.01f;  // stored by the detector, not used in its decision
-  float slideDistrThresh = 0.3f;  // stored by the detector, not used in its decision
-  float slideStepSeconds = 1.f;   // longest step in seconds of video; 0: slideFrameStep alone
-  float locWndOverlap = 0.3f;     // overlap of neighbouring feature windows
-  int locWndSize = 31;            // side of a feature window in pixels
-  int localWidth = 320;           // width of the feature image
-  int localHeight = 240;          // height of the feature image
-  float matchLimit = 0.5f;        // runner-up / best vote ratio below which a match is decided
-  int gradBinSize = 8;            // orientation bins of a local feature
+  int presentWidth = 640;            // width of the rectified screen image
+  int presentHeight = 480;           // height of the rectified screen image
+  int boardDetLow = 120;             // first-pass low edge threshold of the board detector
+  int boardDetHigh = 150;            // first-pass high edge threshold of the board detector
+  int presentDetCount = 10;          // sample frames searched for the screen
+  cv::Mat boardPoints;               // 1x4 CV_32FC2 screen corners; empty when none known
+  std::string boardChoice = "cues";  // how the search decides: "cues" or "plain"
+  int boardMinContrast = 10;         // least grey step across each side of a screen
+  int slideFrameStep = 25;           // frames between processed frames
+  int slideDiffBuff = 10;            // frames in the slide change detector's ring
+  int slideDetWidth = 160;           // columns of the detector's edge maps
+  int slideDetHeight = 120;          // rows of the detector's edge maps
+  float slideDiffThresh = 0.01f;     // stored by the detector, not used in its decision
+  float slideDistrThresh = 0.3f;     // stored by the detector, not used in its decision
+  float slideStepSeconds = 1.f;      // longest step in seconds of video; 0: slideFrameStep alone
+  float locWndOverlap = 0.3f;        // overlap of neighbouring feature windows
+  int locWndSize = 31;               // side of a feature window in pixels
+  int localWidth = 320;              // width of the feature image
+  int localHeight = 240;             // height of the feature image
+  float matchLimit = 0.5f;           // runner-up / best vote ratio below which a match is decided
+  int gradBinSize = 8;               // orientation bins of a local feature
   // After the keys above: the decision. "plain" is the vote ratio under matchLimit alone.
   std::string matchMethod = "evidence";
   float matchMargin = 0.2f;  // evidence share between the two nearest originals for a match

@@ -82,10 +82,11 @@ void readReal(const cv::FileNode& section, const char* key, float* field, WrongK
   }
 }
 
-// A value that is not text reads as no name, which the run's checks refuse by the key.
-void readText(const cv::FileNode& section, const char* key, std::string* field) {
+// A value that is not text reads as empty text, which the search's check then names.
+void readString(const cv::FileNode& section, const char* key, std::string* field) {
   cv::FileNode node = keyOf(section, key);
-  if (!node.empty()) *field = node.isString() ? node.string() : std::string();
+  if (node.empty()) return;
+  *field = node.isString() ? node.string() : std::string();
 }
 
 // Anything but a 1x4 two-channel float matrix of finite numbers counts as no corners, so the
@@ -117,6 +118,8 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(presentation, "boardDetHigh", &s.boardDetHigh, w);
   readInt(presentation, "presentDetCount", &s.presentDetCount, w);
   s.boardPoints = readBoardPoints(keyOf(presentation, "boardPoints"));
+  readString(presentation, "boardChoice", &s.boardChoice);
+  readInt(presentation, "boardMinContrast", &s.boardMinContrast, w);
 
   cv::FileNode slides = sectionOf(fs, "SlideDetection");
   readInt(slides, "slideFrameStep", &s.slideFrameStep, w);
@@ -134,7 +137,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(local, "localWidth", &s.localWidth, w);
   readInt(local, "localHeight", &s.localHeight, w);
   readReal(local, "matchLimit", &s.matchLimit, w);
-  readText(local, "matchMethod", &s.matchMethod);
+  readString(local, "matchMethod", &s.matchMethod);
   readReal(local, "matchMargin", &s.matchMargin, w);
   readReal(local, "matchFit", &s.matchFit, w);
 }
@@ -197,6 +200,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "boardDetLow" << s.boardDetLow << "boardDetHigh" << s.boardDetHigh;
   fs << "presentDetCount" << s.presentDetCount;
   if (!boardPoints.empty()) fs << "boardPoints" << boardPoints;
+  fs << "boardChoice" << s.boardChoice << "boardMinContrast" << s.boardMinContrast;
   fs << "}";
   fs << "SlideDetection"
      << "{";

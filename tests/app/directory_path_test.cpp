@@ -4,13 +4,10 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+
+#include "scratch.h"
 
 using namespace slidetrack;
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -18,16 +15,10 @@ namespace {
 class DirectoryPath : public testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "slidetrack-dirs-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-    previous_ = fs::current_path();
+    ASSERT_FALSE(root_.empty());
     fs::current_path(root_);
   }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(root_);
-  }
+  void TearDown() override { fs::current_path(previous_); }
   // Runs the call and checks that the working directory stayed where it was.
   int create(const std::string& path) {
     const fs::path before = fs::current_path();
@@ -36,7 +27,8 @@ class DirectoryPath : public testing::Test {
     return result;
   }
 
-  fs::path root_, previous_;
+  ScratchDir dir_;
+  const fs::path root_ = dir_.path, previous_ = fs::current_path();
 };
 
 }  // namespace

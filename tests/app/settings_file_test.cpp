@@ -20,11 +20,12 @@ using namespace slidetrack;
 namespace {
 
 const std::vector<std::string> kWriteOrder = {
-    "Presentation",    "presentWidth",    "presentHeight",    "boardDetLow",      "boardDetHigh",
-    "presentDetCount", "SlideDetection",  "slideFrameStep",   "slideDetWidth",    "slideDetHeight",
-    "slideDiffBuff",   "slideDiffThresh", "slideDistrThresh", "slideStepSeconds", "LocalFeatures",
-    "locWndOverlap",   "locWndSize",      "gradBinSize",      "localWidth",       "localHeight",
-    "matchLimit",      "matchMethod",     "matchMargin",      "matchFit"};
+    "Presentation",     "presentWidth",   "presentHeight",    "boardDetLow",     "boardDetHigh",
+    "presentDetCount",  "boardChoice",    "boardMinContrast", "SlideDetection",  "slideFrameStep",
+    "slideDetWidth",    "slideDetHeight", "slideDiffBuff",    "slideDiffThresh", "slideDistrThresh",
+    "slideStepSeconds", "LocalFeatures",  "locWndOverlap",    "locWndSize",      "gradBinSize",
+    "localWidth",       "localHeight",    "matchLimit",       "matchMethod",     "matchMargin",
+    "matchFit"};
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
@@ -203,6 +204,23 @@ TEST_F(SettingsTest, UnparsableFileIsLeftUntouched) {
   EXPECT_NE(error_, "");
 }
 
+TEST_F(SettingsTest, ScreenChoiceKeysAreReadWrittenAndChecked) {
+  EXPECT_EQ(screenSearchOptions(PresentationSettings()).boardChoice, "cues");
+  write(
+      storage("<Presentation><boardChoice>plain</boardChoice>"
+              "<boardMinContrast>20</boardMinContrast></Presentation>"));
+  auto s = load();
+  ASSERT_TRUE(s);
+  EXPECT_TRUE(screenSearchOptions(*s).plain());
+  EXPECT_EQ(screenSearchOptions(*s).boardMinContrast, 20);
+  EXPECT_NE(readFile(path_).find("<boardChoice>plain</boardChoice>"), std::string::npos);
+  // A number where text belongs reads as empty text, which the check names.
+  write(storage("<Presentation><boardChoice>3</boardChoice></Presentation>"));
+  s = load();
+  ASSERT_TRUE(s);
+  EXPECT_THROW(checkSettings(*s, path_), Error);
+}
+
 TEST_F(SettingsTest, UnwritableFileStillGivesTheMatrix) {
   // The temporary beside a name this long exceeds the file name limit, so no write can
   // happen even for root.
@@ -225,6 +243,8 @@ TEST(SettingsCheck, NamesTheFirstUnusableKey) {
       {[](PresentationSettings& s) { s.slideStepSeconds = HUGE_VALF; }, "slideStepSeconds"},
       {[](PresentationSettings& s) { s.presentWidth = 2147483647; }, "presentWidth"},
       {[](PresentationSettings& s) { s.presentDetCount = -1; }, "presentDetCount"},
+      {[](PresentationSettings& s) { s.boardChoice = "best"; }, "boardChoice"},
+      {[](PresentationSettings& s) { s.boardMinContrast = 0; }, "boardMinContrast"},
       {[](PresentationSettings& s) { s.slideDiffBuff = 256; }, "slideDiffBuff"},
       {[](PresentationSettings& s) { s.slideDetHeight = 0; }, "slideDetHeight"},
       {[](PresentationSettings& s) { s.locWndSize = 320; }, "larger than locWndSize"},

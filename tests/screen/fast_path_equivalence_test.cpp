@@ -127,10 +127,9 @@ TEST(FastEdges, SharedDerivativesGiveCannysEdges) {
     const cv::Mat grey = greyFrame(size.width, size.height, 3);
     cv::Mat dx, dy, edges, expected;
     boardSobel(grey, dx, dy);
-    // The six passes from (120, 150), and thresholds given the wrong way round.
+    // The first and last pass, and thresholds given the wrong way round.
     for (const cv::Vec2i& t :
-         {cv::Vec2i(120, 150), cv::Vec2i(140, 170), cv::Vec2i(160, 190), cv::Vec2i(180, 210),
-          cv::Vec2i(200, 230), cv::Vec2i(220, 250), cv::Vec2i(90, 20), cv::Vec2i(5, 8)}) {
+         {cv::Vec2i(120, 150), cv::Vec2i(220, 250), cv::Vec2i(90, 20), cv::Vec2i(5, 8)}) {
       boardCanny(dx, dy, edges, t[0], t[1]);
       cv::Canny(grey, expected, t[0], t[1], 3);
       EXPECT_EQ(cv::norm(edges, expected, cv::NORM_INF), 0) << size << " " << t;

@@ -9,6 +9,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "images.h"
 #include "slides/slide_detector_steps.h"
 #include "slides/temporal_mode.h"
 
@@ -57,10 +58,6 @@ std::vector<cv::Mat> randomRing(int length, cv::Size size, int type, int maxValu
     rng.fill(m, cv::RNG::UNIFORM, 0, maxValue + 1);
   }
   return ring;
-}
-
-bool same(const cv::Mat& a, const cv::Mat& b) {
-  return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0;
 }
 
 }  // namespace
@@ -138,7 +135,7 @@ TEST(TemporalMode, MatchesReferenceOnRandomWindows) {
     std::vector<cv::Mat> ring = randomRing(c.length, cv::Size(301, 7), CV_8UC3, c.maxValue, ++seed);
     cv::Mat fast;
     temporalMode(ring, c.length, fast, c.first, c.count);
-    EXPECT_TRUE(same(fast, referenceMode(ring, c.first, c.count)))
+    EXPECT_TRUE(sameImage(fast, referenceMode(ring, c.first, c.count)))
         << "length " << c.length << " first " << c.first << " count " << c.count;
   }
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Scratch space for tests: a directory that goes away afterwards, and whole-file reads.
+// Scratch space for tests: a directory that goes away afterwards, and whole-file reads and
+// writes.
 
 #include <stdlib.h>
 
@@ -28,4 +29,8 @@ inline std::string readFile(const fs::path& path) {
   std::stringstream text;
   text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
+}
+
+inline void writeFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
 }

@@ -2,6 +2,8 @@
 // stays within its drift bounds, decks are read in page order, and omitted originals are
 // marked in the truth the generator writes.
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 
@@ -64,20 +66,20 @@ TEST(RealisticLecture, CameraDriftAndExposureStayWithinBounds) {
   scene.exposureDrift = 0.15;
   scene.jitterPixels = 2;
   scene.seed = 9;
-  double low = 2, high = 0, balance = 0;
+  double low = 2, high = 0, balance = 0, lowest = 2, highest = 0, offset = 0;
   bool subPixel = false;
   for (int f = 0; f < int(120 * scene.fps); f += 3) {
     const cv::Scalar g = exposureGainAt(scene, f);
-    for (int c = 0; c < 3; ++c) {
-      EXPECT_GE(g[c], 0.85 - 1e-9);
-      EXPECT_LE(g[c], 1.15 + 1e-9);
-    }
+    for (int c = 0; c < 3; ++c) lowest = std::min(lowest, g[c]), highest = std::max(highest, g[c]);
     low = std::min(low, g[1]), high = std::max(high, g[1]);
     balance = std::max(balance, std::fabs(g[0] - g[2]));
     const cv::Point2f o = cameraOffsetAt(scene, f);
-    EXPECT_LE(std::max(std::fabs(o.x), std::fabs(o.y)), 2.0f);
+    offset = std::max({offset, double(std::fabs(o.x)), double(std::fabs(o.y))});
     subPixel |= std::fabs(o.x - std::round(o.x)) > 0.1f;
   }
+  EXPECT_GE(lowest, 0.85 - 1e-9);
+  EXPECT_LE(highest, 1.15 + 1e-9);
+  EXPECT_LE(offset, 2.0);
   EXPECT_GT(high - low, 0.12);  // it does drift, by most of the allowed range
   EXPECT_GT(balance, 0.02);     // and the colour balance with it
   EXPECT_TRUE(subPixel);
@@ -122,10 +124,8 @@ TEST(RealisticLecture, OmittedOriginalsAreMarkedInTheTruth) {
     unlisted += !inOriginals;
     // The stored pose is the drawn one, to the last bit the mask depends on.
     const SpeakerPose p = scenePoseAt(scene, int(f));
-    EXPECT_EQ(truth[f].speaker.present, p.present);
-    EXPECT_EQ(truth[f].speaker.x, p.x);
-    EXPECT_EQ(truth[f].speaker.footY, p.footY);
-    EXPECT_EQ(truth[f].speaker.arm, p.arm);
+    const SpeakerPose& t = truth[f].speaker;
+    EXPECT_TRUE(t.present == p.present && t.x == p.x && t.footY == p.footY && t.arm == p.arm) << f;
   }
   EXPECT_EQ(unlisted, 25);  // one slide of three, never the first
   EXPECT_TRUE(truth.front().inOriginals);

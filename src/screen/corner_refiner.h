@@ -1,0 +1,18 @@
+#pragma once
+// Moves the sides of a found screen onto the projected image's own edges with sub-pixel
+// accuracy.
+
+#include <array>
+
+#include <opencv2/core.hpp>
+
+namespace slidetrack {
+
+// still: the grey still picture at full size. corners: TL, TR, BR, BL near the edges;
+// inward: each side's unit normal towards the bright inside (top, right, bottom, left).
+// Each side's edge is searched within reach pixels. Returns false, corners untouched, when a
+// side has too few edge points or a corner would move further than reach.
+bool refineScreenCorners(const cv::Mat& still, std::array<cv::Point2f, 4>& corners,
+                         const std::array<cv::Point2f, 4>& inward, float reach);
+
+}  // namespace slidetrack
