@@ -62,6 +62,7 @@ for name in "${order[@]}"; do
       rm -f "$data_dir/out.xml"
       ;;
     screen_search_bench) args=("$clip" 10 "${video_args[2]}") ;;
+    run_change_bench) args=(--seconds "${pipeline_args[1]}" --repeat "${pipeline_args[5]}" --dir "$data_dir") ;;
   esac
   echo
   echo "== $name ${args[*]}"
@@ -103,13 +104,15 @@ missed=0
     sed -n 's/^ratio (b)\/(a): \([0-9.]*\) (target <= \([0-9.]*\)).*/video source stepping by 25 \/ ffmpeg -threads 1 decode, '"${video_args[0]}"' s clip: ratio \1 (target <= \2)/p' \
       "$logs/video_source_bench.txt"
   fi
-  if [ -f "$logs/run_pipeline_bench.txt" ]; then
-    grep -E '^clip:|ratio|peak memory' "$logs/run_pipeline_bench.txt"
-  fi
+  for name in run_pipeline_bench run_change_bench; do
+    if [ -f "$logs/$name.txt" ]; then
+      grep -E '^clip:|ratio|peak memory' "$logs/$name.txt"
+    fi
+  done
 } | verdict || missed=1
 echo "Figures without a target:"
 for name in "${order[@]}"; do
-  case $name in video_source_bench | run_pipeline_bench) continue ;; esac
+  case $name in video_source_bench | run_pipeline_bench | run_change_bench) continue ;; esac
   [ -f "$logs/$name.txt" ] || continue
   echo "  $name:"
   grep -v '^sample ' "$logs/$name.txt" | sed 's/^/    /'

@@ -1,11 +1,19 @@
 #include "app/interval_stage.h"
 
+#include <opencv2/imgproc.hpp>
+
 #include "common/error.h"
 
 namespace slidetrack {
 
 void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& options,
                          bool keepPictures) {
+  stage.robust.reset();
+  stage.detector.reset();
+  if (!options.plain()) {
+    stage.robust = std::make_unique<RobustChangeDetector>(options);
+    return;
+  }
   stage.detector = slideDetCreate(options);
   if (!stage.detector)
     throw Error(Error::Kind::kResources, "Cannot create the slide change detector.");
@@ -13,12 +21,26 @@ void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& opti
 }
 
 ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& presentImage) {
+  if (stage.robust) {
+    const RobustChangeDetector::Decision d = stage.robust->process(presentImage);
+    if (!d.changed) return {};
+    return {true, d.framesBack > 0, &stage.robust->endedPicture()};
+  }
   if (slideDetProcess(stage.detector.get(), presentImage, nullptr) <= 0) return {};
-  return {true, &stage.detector->slideImage};
+  return {true, false, &stage.detector->slideImage};
 }
 
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage) {
+  if (stage.robust) return stage.robust->slidePicture();
   return slideDetSlideImage(stage.detector.get());
+}
+
+const cv::Mat& intervalStageCoveredMask(IntervalStage& stage, const cv::Size& screenSize) {
+  static const cv::Mat kNone;
+  if (!stage.robust || stage.robust->coveredMask().empty()) return kNone;
+  // Nearest neighbour keeps the map two-valued.
+  cv::resize(stage.robust->coveredMask(), stage.covered, screenSize, 0, 0, cv::INTER_NEAREST);
+  return stage.covered;
 }
 
 }  // namespace slidetrack

@@ -7,16 +7,22 @@
 #include <opencv2/core.hpp>
 
 #include "slides/change_detector_options.h"
+#include "slides/robust_change.h"
 #include "slides/slide_detector.h"
 
 namespace slidetrack {
 
 struct IntervalStage {
+  // The default decision; the edge-map detector runs only with slideDetMethod "plain".
+  std::unique_ptr<RobustChangeDetector> robust;
   std::unique_ptr<SlideChangeDetector> detector;
+  cv::Mat covered;  // the covered map at screen size
 };
 
 struct ChangeDecision {
   bool changed = false;
+  // The new slide first showed at the previous processed frame, not at this one.
+  bool startedBefore = false;
   const cv::Mat* endedPicture = nullptr;  // the ended slide's picture, when changed
 };
 
@@ -26,5 +32,8 @@ void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& opti
 ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& presentImage);
 // Picture of the slide shown now, rebuilt from its recent frames.
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage);
+// Screen-image-sized map, 255 where a person covers the slide or it has not been seen
+// since it appeared; empty when the decision does not tell.
+const cv::Mat& intervalStageCoveredMask(IntervalStage& stage, const cv::Size& screenSize);
 
 }  // namespace slidetrack

@@ -31,6 +31,9 @@ struct MatchingStage {
   std::unique_ptr<OriginalSlideLibrary> library;
   std::vector<int> listIndex;  // for each original of library, its index in originals
   FrameMatcher frameMatcher;
+  // Set by the pipeline before each frame: screen-image-sized, 255 where a person covers
+  // the slide or it has not been seen yet; empty when the change decision does not tell.
+  cv::Mat covered;
 };
 
 struct MatchDecision {

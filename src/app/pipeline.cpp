@@ -182,16 +182,23 @@ bool Pipeline::processFrame(int t) {
   if (matching)  // only the matching reads the grey screen
     cv::cvtColor(presentImage_, presentGray_, cv::COLOR_BGR2GRAY);
 
+  const int previous = lastFrame_;
   lastFrame_ = t;
   if (!open_) openRecord(t, 0.0);
   const ChangeDecision change = intervalStageProcess(intervals_, presentImage_);
-  if (change.changed) {
-    closeRecord(t - 1, change.endedPicture);
-    openRecord(t, 0.0);
+  // A change confirmed now may have shown first at the previous processed frame.
+  const int start = change.startedBefore && previous >= 0 ? previous : t;
+  // A match change may already have opened the record there.
+  if (change.changed && (!change.startedBefore || start > open_->start)) {
+    closeRecord(start - 1, change.endedPicture);
+    openRecord(start, 0.0);
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
     matchingStageReset(matching_);
   }
-  if (matching) applyMatch(matchingStageProcess(matching_, presentGray_), t);
+  if (matching) {
+    matching_.covered = intervalStageCoveredMask(intervals_, presentImage_.size());
+    applyMatch(matchingStageProcess(matching_, presentGray_), t);
+  }
 
   const FrameEvent event{t,    frameCount_, presentImage_, *slides_, recordOpened_, decidedMatch_,
                          *this};

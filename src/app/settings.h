@@ -29,12 +29,17 @@ struct PresentationSettings {
   float slideDiffThresh = 0.01f;     // stored by the detector, not used in its decision
   float slideDistrThresh = 0.3f;     // stored by the detector, not used in its decision
   float slideStepSeconds = 1.f;      // longest step in seconds of video; 0: slideFrameStep alone
-  float locWndOverlap = 0.3f;        // overlap of neighbouring feature windows
-  int locWndSize = 31;               // side of a feature window in pixels
-  int localWidth = 320;              // width of the feature image
-  int localHeight = 240;             // height of the feature image
-  float matchLimit = 0.5f;           // runner-up / best vote ratio below which a match is decided
-  int gradBinSize = 8;               // orientation bins of a local feature
+  std::string slideDetMethod = "robust";  // "robust" change decision, or "plain" edge maps
+  int slideChangeThresh = 24;             // grey levels a pixel must change by (robust)
+  int slideCellSize = 16;                 // decision cell side in half-size pixels (robust)
+  int slideChangeCells = 2;               // changed visible cells that make a change (robust)
+  int slideChangePersist = 1;             // 1: new content must last a processed frame
+  float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
+  int locWndSize = 31;                    // side of a feature window in pixels
+  int localWidth = 320;                   // width of the feature image
+  int localHeight = 240;                  // height of the feature image
+  float matchLimit = 0.5f;  // runner-up / best vote ratio below which a match is decided
+  int gradBinSize = 8;      // orientation bins of a local feature
   // After the keys above: the decision. "plain" is the vote ratio under matchLimit alone.
   std::string matchMethod = "evidence";
   float matchMargin = 0.2f;  // evidence share between the two nearest originals for a match

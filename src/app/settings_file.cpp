@@ -82,7 +82,7 @@ void readReal(const cv::FileNode& section, const char* key, float* field, WrongK
   }
 }
 
-// A value that is not text reads as empty text, which the search's check then names.
+// A value that is not text reads as empty text, which the options' checks then name.
 void readString(const cv::FileNode& section, const char* key, std::string* field) {
   cv::FileNode node = keyOf(section, key);
   if (node.empty()) return;
@@ -110,6 +110,7 @@ cv::Mat readBoardPoints(const cv::FileNode& node) {
   return corners;
 }
 
+// A value that is not a word is kept as one no check accepts, so the run ends naming the key.
 void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds& w) {
   cv::FileNode presentation = sectionOf(fs, "Presentation");
   readInt(presentation, "presentWidth", &s.presentWidth, w);
@@ -129,6 +130,11 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readReal(slides, "slideDiffThresh", &s.slideDiffThresh, w);
   readReal(slides, "slideDistrThresh", &s.slideDistrThresh, w);
   readReal(slides, "slideStepSeconds", &s.slideStepSeconds, w);
+  readString(slides, "slideDetMethod", &s.slideDetMethod);
+  readInt(slides, "slideChangeThresh", &s.slideChangeThresh, w);
+  readInt(slides, "slideCellSize", &s.slideCellSize, w);
+  readInt(slides, "slideChangeCells", &s.slideChangeCells, w);
+  readInt(slides, "slideChangePersist", &s.slideChangePersist, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -209,6 +215,9 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideDiffThresh" << static_cast<double>(s.slideDiffThresh);
   fs << "slideDistrThresh" << static_cast<double>(s.slideDistrThresh);
   fs << "slideStepSeconds" << static_cast<double>(s.slideStepSeconds);
+  fs << "slideDetMethod" << s.slideDetMethod << "slideChangeThresh" << s.slideChangeThresh;
+  fs << "slideCellSize" << s.slideCellSize << "slideChangeCells" << s.slideChangeCells;
+  fs << "slideChangePersist" << s.slideChangePersist;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -10,16 +10,30 @@ namespace {
 // Far above any edge map worth comparing; a wrong-kind value reads as 2147483647.
 constexpr int kMaxSide = 16384;
 
+std::string problemOf(const ChangeDetectorOptions& o) {
+  // The ring's slots are counted in bytes.
+  if (o.slideDiffBuff < 1 || o.slideDiffBuff > 255)
+    return "slideDiffBuff must be between 1 and 255";
+  if (o.slideDetWidth < 1 || o.slideDetHeight < 1 || o.slideDetWidth > kMaxSide ||
+      o.slideDetHeight > kMaxSide)
+    return "slideDetWidth and slideDetHeight must be between 1 and " + std::to_string(kMaxSide);
+  if (o.slideDetMethod != "robust" && o.slideDetMethod != "plain")
+    return "slideDetMethod must be \"robust\" or \"plain\", not \"" + o.slideDetMethod + "\"";
+  if (o.slideChangeThresh < 1 || o.slideChangeThresh > 255)
+    return "slideChangeThresh must be between 1 and 255";
+  if (o.slideCellSize < 4 || o.slideCellSize > 256)
+    return "slideCellSize must be between 4 and 256";
+  if (o.slideChangeCells < 1 || o.slideChangeCells > 10000)
+    return "slideChangeCells must be between 1 and 10000";
+  if (o.slideChangePersist != 0 && o.slideChangePersist != 1)
+    return "slideChangePersist must be 0 or 1";
+  return {};
+}
+
 }  // namespace
 
 void checkChangeDetectorOptions(const ChangeDetectorOptions& o, const std::string& configFile) {
-  std::string problem;
-  // The ring's slots are counted in bytes.
-  if (o.slideDiffBuff < 1 || o.slideDiffBuff > 255)
-    problem = "slideDiffBuff must be between 1 and 255";
-  else if (o.slideDetWidth < 1 || o.slideDetHeight < 1 || o.slideDetWidth > kMaxSide ||
-           o.slideDetHeight > kMaxSide)
-    problem = "slideDetWidth and slideDetHeight must be between 1 and " + std::to_string(kMaxSide);
+  const std::string problem = problemOf(o);
   if (!problem.empty())
     throw Error(Error::Kind::kSettings,
                 "Invalid settings in '" + configFile + "': " + problem + ".");

@@ -1,5 +1,5 @@
 #pragma once
-// The slide change detector's settings.
+// The slide change decision's settings, each named by its configuration key.
 
 #include <memory>
 #include <string>
@@ -9,18 +9,27 @@ namespace slidetrack {
 struct SlideChangeDetector;
 
 struct ChangeDetectorOptions {
-  int slideDiffBuff = 10;         // frames in the slide change detector's ring
-  int slideDetWidth = 160;        // columns of the detector's edge maps
-  int slideDetHeight = 120;       // rows of the detector's edge maps
-  float slideDiffThresh = 0.01f;  // stored by the detector, not used in its decision
-  float slideDistrThresh = 0.3f;  // stored by the detector, not used in its decision
+  int slideDiffBuff = 10;         // frames in the edge-map detector's ring
+  int slideDetWidth = 160;        // columns of the edge-map detector's maps
+  int slideDetHeight = 120;       // rows of the edge-map detector's maps
+  float slideDiffThresh = 0.01f;  // stored by the edge-map detector, not used in its decision
+  float slideDistrThresh = 0.3f;  // stored by the edge-map detector, not used in its decision
+  // "robust" (the default) or "plain", the edge-map rule of SlideChangeDetector; the keys
+  // below are the robust decision's.
+  std::string slideDetMethod = "robust";
+  int slideChangeThresh = 24;  // grey levels a pixel must differ by, beyond a one-pixel shift
+  int slideCellSize = 16;      // decision cell side in work pixels (half the screen image)
+  int slideChangeCells = 2;    // changed cells outside the speaker that make a change
+  int slideChangePersist = 1;  // 1: new content must still be there a processed frame later
+
+  bool plain() const { return slideDetMethod == "plain"; }
 };
 
 // Throws an Error naming configFile and the first unusable key.
 void checkChangeDetectorOptions(const ChangeDetectorOptions& options,
                                 const std::string& configFile);
 
-// A detector for checked options.
+// An edge-map detector for checked options.
 std::unique_ptr<SlideChangeDetector> slideDetCreate(const ChangeDetectorOptions& options);
 
 }  // namespace slidetrack

@@ -54,7 +54,8 @@ TEST_F(RotationTest, TaggedClipsGiveTheUprightClipsPictures) {
   LectureScene scene;
   scene.frameSize = {320, 240};
   std::copy(kCorners.begin(), kCorners.end(), scene.screenCorners.begin());
-  scene.schedule = {{0, 30}, {1, 30}};
+  // The second slide is seen twice: a change is confirmed at its second look.
+  scene.schedule = {{0, 30}, {1, 60}};
   const std::string source = (dir_ / "source.mp4").string();
   const std::string upright = (dir_ / "upright.mp4").string();
   ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, source));

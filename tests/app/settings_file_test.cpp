@@ -20,12 +20,14 @@ using namespace slidetrack;
 namespace {
 
 const std::vector<std::string> kWriteOrder = {
-    "Presentation",     "presentWidth",   "presentHeight",    "boardDetLow",     "boardDetHigh",
-    "presentDetCount",  "boardChoice",    "boardMinContrast", "SlideDetection",  "slideFrameStep",
-    "slideDetWidth",    "slideDetHeight", "slideDiffBuff",    "slideDiffThresh", "slideDistrThresh",
-    "slideStepSeconds", "LocalFeatures",  "locWndOverlap",    "locWndSize",      "gradBinSize",
-    "localWidth",       "localHeight",    "matchLimit",       "matchMethod",     "matchMargin",
-    "matchFit"};
+    "Presentation",       "presentWidth",      "presentHeight",    "boardDetLow",
+    "boardDetHigh",       "presentDetCount",   "boardChoice",      "boardMinContrast",
+    "SlideDetection",     "slideFrameStep",    "slideDetWidth",    "slideDetHeight",
+    "slideDiffBuff",      "slideDiffThresh",   "slideDistrThresh", "slideStepSeconds",
+    "slideDetMethod",     "slideChangeThresh", "slideCellSize",    "slideChangeCells",
+    "slideChangePersist", "LocalFeatures",     "locWndOverlap",    "locWndSize",
+    "gradBinSize",        "localWidth",        "localHeight",      "matchLimit",
+    "matchMethod",        "matchMargin",       "matchFit"};
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
@@ -236,6 +238,27 @@ TEST_F(SettingsTest, UnwritableFileStillGivesTheMatrix) {
 }
 
 // Each algorithm's check names the key it cannot work with, before any work.
+// The change decision's keys come after the design's; a method that is not a word is kept
+// as one no check accepts.
+TEST_F(SettingsTest, ChangeDecisionKeysAreReadAndWrittenBack) {
+  write(storage(
+      "<SlideDetection><slideDetMethod>plain</slideDetMethod><slideChangeThresh>30"
+      "</slideChangeThresh><slideCellSize>8</slideCellSize><slideChangeCells>3</slideChangeCells>"
+      "<slideChangePersist>0</slideChangePersist></SlideDetection>"));
+  for (int run = 0; run < 2; ++run) {
+    auto s = load();
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->slideDetMethod, "plain");
+    EXPECT_EQ(std::vector<int>({s->slideChangeThresh, s->slideCellSize, s->slideChangeCells,
+                                s->slideChangePersist}),
+              std::vector<int>({30, 8, 3, 0}));
+  }
+  write(storage("<SlideDetection><slideDetMethod>3</slideDetMethod></SlideDetection>"));
+  auto s = load();
+  ASSERT_TRUE(s);
+  EXPECT_THROW(checkSettings(*s, path_), Error);
+}
+
 TEST(SettingsCheck, NamesTheFirstUnusableKey) {
   const std::pair<void (*)(PresentationSettings&), const char*> cases[] = {
       {[](PresentationSettings& s) { s.slideFrameStep = 0; }, "slideFrameStep"},
@@ -247,6 +270,11 @@ TEST(SettingsCheck, NamesTheFirstUnusableKey) {
       {[](PresentationSettings& s) { s.boardMinContrast = 0; }, "boardMinContrast"},
       {[](PresentationSettings& s) { s.slideDiffBuff = 256; }, "slideDiffBuff"},
       {[](PresentationSettings& s) { s.slideDetHeight = 0; }, "slideDetHeight"},
+      {[](PresentationSettings& s) { s.slideDetMethod = "fancy"; }, "slideDetMethod"},
+      {[](PresentationSettings& s) { s.slideChangeThresh = 0; }, "slideChangeThresh"},
+      {[](PresentationSettings& s) { s.slideCellSize = 2; }, "slideCellSize"},
+      {[](PresentationSettings& s) { s.slideChangeCells = 0; }, "slideChangeCells"},
+      {[](PresentationSettings& s) { s.slideChangePersist = 2; }, "slideChangePersist"},
       {[](PresentationSettings& s) { s.locWndSize = 320; }, "larger than locWndSize"},
       {[](PresentationSettings& s) { s.gradBinSize = 361; }, "gradBinSize"},
       {[](PresentationSettings& s) { s.locWndOverlap = 3.f; }, "locWndOverlap"},

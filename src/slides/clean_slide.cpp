@@ -1,0 +1,41 @@
+#include "slides/clean_slide.h"
+
+#include <algorithm>
+
+#include <opencv2/imgproc.hpp>
+
+namespace slidetrack {
+
+void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& unseenWork) {
+  screenBgr.copyTo(picture_);
+  unseenWork.copyTo(unseen_);
+}
+
+void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& seenWork) {
+  cv::resize(seenWork, seen_, screenBgr.size(), 0, 0, cv::INTER_NEAREST);
+  screenBgr.copyTo(picture_, seen_);
+  unseen_.setTo(0, seenWork);
+}
+
+const cv::Mat& CleanSlide::picture() {
+  if (picture_.empty() || unseen_.empty() || cv::countNonZero(unseen_) == 0) return picture_;
+  cv::Mat unseen, grey, plain;
+  cv::resize(unseen_, unseen, picture_.size(), 0, 0, cv::INTER_NEAREST);
+  // The background: the most common grey among the seen pixels, in their mean colour.
+  cv::cvtColor(picture_, grey, cv::COLOR_BGR2GRAY);
+  int histogram[256] = {0};
+  for (int y = 0; y < grey.rows; ++y) {
+    const unsigned char* g = grey.ptr<unsigned char>(y);
+    const unsigned char* u = unseen.ptr<unsigned char>(y);
+    for (int x = 0; x < grey.cols; ++x)
+      if (!u[x]) ++histogram[g[x]];
+  }
+  const int background = int(std::max_element(histogram, histogram + 256) - histogram);
+  cv::inRange(grey, background - 8, background + 8, plain);
+  plain.setTo(0, unseen);
+  picture_.copyTo(shown_);
+  shown_.setTo(cv::mean(picture_, plain), unseen);
+  return shown_;
+}
+
+}  // namespace slidetrack

@@ -1,0 +1,267 @@
+#include "slides/robust_change.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include <opencv2/imgproc.hpp>
+
+#include "slides/shift_diff.h"
+#include "slides/speaker_mask.h"
+
+namespace slidetrack {
+
+namespace {
+
+// A speaker covers at most about a third of the screen; when over half of what was visible
+// changed at once, it is the slide whatever the shape of the change.
+constexpr double kWholeSlideShare = 0.5;
+// Work pixels along the screen's edges that take no part in the decision.
+constexpr int kRim = 3;
+// A covered region still for this many processed frames, this much of it within this many
+// grey levels of the slide's background, is taken for the slide.
+constexpr int kStillFrames = 3;
+constexpr double kBackgroundShare = 0.75;
+constexpr int kBackgroundTolerance = 20;
+// Processed frames after which a hole nothing moved in counts as seen for the decision.
+constexpr int kHoleFrames = 5;
+
+}  // namespace
+
+int RobustChangeDetector::cellPixels() const {
+  // A short word of new text changes this many work pixels of a cell; noise that survives
+  // the shift tolerance stays in ones and twos.
+  return std::max(4, options_.slideCellSize * options_.slideCellSize / 32);
+}
+
+// Pixels of map (255) per cell, leaving out those set in exclude; cells more than half
+// excluded get -1.
+void RobustChangeDetector::countCells(const cv::Mat& map, const cv::Mat& exclude,
+                                      Cells& cells) const {
+  const int s = options_.slideCellSize;
+  cells.cols = (map.cols + s - 1) / s;
+  cells.rows = (map.rows + s - 1) / s;
+  cells.counts.assign(size_t(cells.cols) * cells.rows, 0);
+  std::vector<int> hidden(cells.counts.size(), 0), area(cells.counts.size(), 0);
+  // The screen's rim shows its frame, which shakes across the edge of the warp.
+  const int rim = kRim;
+  for (int y = 0; y < map.rows; ++y) {
+    const unsigned char* m = map.ptr<unsigned char>(y);
+    const unsigned char* e = exclude.ptr<unsigned char>(y);
+    const size_t row = size_t(y / s) * cells.cols;
+    const bool rimRow = y < rim || y >= map.rows - rim;
+    for (int x = 0; x < map.cols; ++x) {
+      const size_t c = row + x / s;
+      ++area[c];
+      if (e[x] || rimRow || x < rim || x >= map.cols - rim)
+        ++hidden[c];
+      else if (m[x])
+        ++cells.counts[c];
+    }
+  }
+  for (size_t c = 0; c < cells.counts.size(); ++c)
+    if (2 * hidden[c] > area[c]) cells.counts[c] = -1;
+}
+
+void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
+  screenWorkImage(screenBgr, grey_, work_);
+  ref_ = work_.clone();
+  occluder_ = work_.clone();
+  previous_ = work_.clone();
+  hole_ = cv::Mat::zeros(work_.size(), CV_8UC1);
+  covered_ = hole_.clone();
+  person_ = hole_.clone();
+  stillAge_ = cv::Mat::zeros(work_.size(), CV_8UC1);
+  clean_.start(screenBgr, hole_);
+  frameSize_ = screenBgr.size();
+  hasPending_ = false;
+}
+
+// New content seen one frame ago counts when most of it is still there and still.
+bool RobustChangeDetector::confirmPending() {
+  Cells still, moved;
+  countCells(changed_, covered_, still);
+  countCells(moving_, covered_, moved);
+  int good = 0, bad = 0, seen = 0;
+  for (size_t c = 0; c < pending_.size(); ++c) {
+    if (!pending_[c] || still.counts[c] < 0) continue;
+    ++seen;
+    if (still.counts[c] < cellPixels())
+      ++bad;  // the slide is back: something passed by
+    else if (moved.counts[c] < cellPixels())
+      ++good;
+  }
+  // Most of it must have stayed: a passer-by leaves a few cells that happen to hold still.
+  return good >= options_.slideChangeCells && 2 * good >= seen && good >= 3 * bad;
+}
+
+void RobustChangeDetector::startSlide(const cv::Mat& screenBgr) {
+  ended_ = clean_.picture().clone();
+  // Whoever stood in front a moment ago, or moves now, still hides part of the new slide;
+  // the old slide's holes are no part of it.
+  cv::bitwise_or(person_, moving_, suspect_);
+  speakerMask(suspect_, cv::Mat(), hole_);
+  clean_.start(screenBgr, hole_);
+  ref_ = work_.clone();
+  occluder_ = work_.clone();
+  covered_ = hole_.clone();
+  hasPending_ = false;
+}
+
+// Covered regions where nothing has moved for a while and that look like the slide's
+// background are the slide: someone left them while they were taken for the reference.
+void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
+  cv::Mat motion;
+  cv::dilate(moving_, motion, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(9, 9)));
+  cv::add(stillAge_, 1, stillAge_);  // saturates at 255
+  stillAge_.setTo(0, motion);
+  release = cv::Mat::zeros(work_.size(), CV_8UC1);
+  // The slide's background: the most common grey of what is seen of it.
+  int histogram[256] = {0};
+  for (int y = 0; y < ref_.rows; ++y) {
+    const unsigned char* r = ref_.ptr<unsigned char>(y);
+    const unsigned char* c = covered_.ptr<unsigned char>(y);
+    for (int x = 0; x < ref_.cols; ++x)
+      if (!c[x]) ++histogram[r[x]];
+  }
+  background_ = int(std::max_element(histogram, histogram + 256) - histogram);
+  cv::Mat labels;
+  // Apart from what moves, so that a still stretch of slide is not held by a waving arm.
+  cv::Mat still;
+  cv::compare(stillAge_, kStillFrames, still, cv::CMP_GE);
+  cv::bitwise_and(still, covered_, still);
+  const int n = cv::connectedComponents(still, labels, 8, CV_32S);
+  if (n <= 1) return;
+  const int background = background_;
+  std::vector<int> minAge(n, 255), area(n, 0), plain(n, 0);
+  for (int y = 0; y < labels.rows; ++y) {
+    const int* l = labels.ptr<int>(y);
+    const unsigned char* age = stillAge_.ptr<unsigned char>(y);
+    const unsigned char* w = work_.ptr<unsigned char>(y);
+    for (int x = 0; x < labels.cols; ++x) {
+      if (!l[x]) continue;
+      minAge[l[x]] = std::min<int>(minAge[l[x]], age[x]);
+      ++area[l[x]];
+      plain[l[x]] += std::abs(w[x] - background) <= kBackgroundTolerance;
+    }
+  }
+  std::vector<unsigned char> slide(n, 0);
+  bool any = false;
+  for (int k = 1; k < n; ++k)
+    if (minAge[k] >= kStillFrames && plain[k] >= kBackgroundShare * area[k]) slide[k] = any = true;
+  if (!any) return;
+  for (int y = 0; y < labels.rows; ++y) {
+    const int* l = labels.ptr<int>(y);
+    unsigned char* out = release.ptr<unsigned char>(y);
+    for (int x = 0; x < labels.cols; ++x) out[x] = slide[l[x]] ? 255 : 0;
+  }
+}
+
+void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
+  cv::Mat release;
+  releaseStillSlide(release);
+  work_.copyTo(ref_, release);
+  hole_.setTo(0, release);
+  person_.setTo(0, release);
+  covered_.setTo(0, release);
+  // The reference follows the visible slide, so drifting light and camera do not add up.
+  cv::bitwise_or(changed_, covered_, seen_);
+  cv::bitwise_not(seen_, seen_);
+  work_.copyTo(ref_, seen_);
+  // Hole pixels the speaker has left and that hold still are the slide uncovered.
+  cv::Mat fill;
+  cv::bitwise_or(person_, moving_, fill);
+  cv::bitwise_not(fill, fill);
+  cv::bitwise_and(fill, hole_, fill);
+  work_.copyTo(ref_, fill);
+  hole_.setTo(0, fill);
+  cv::bitwise_or(seen_, fill, seen_);
+  cv::bitwise_or(seen_, release, seen_);
+  clean_.update(screenBgr, seen_);
+  // Slide background in a hole where nothing has moved for a while is taken as it looks,
+  // so that a waving arm's sweep does not hide the slide for good; the picture keeps what
+  // it had there. A speaker who stands still in the hole stays covered.
+  cv::Mat settled, plain;
+  cv::compare(stillAge_, kHoleFrames, settled, cv::CMP_GE);
+  cv::bitwise_and(settled, hole_, settled);
+  cv::inRange(work_, background_ - kBackgroundTolerance, background_ + kBackgroundTolerance, plain);
+  cv::bitwise_and(settled, plain, settled);
+  work_.copyTo(ref_, settled);
+  hole_.setTo(0, settled);
+}
+
+RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& screenBgr) {
+  Decision decision;
+  if (ref_.empty() || screenBgr.size() != frameSize_) {
+    prime(screenBgr);
+    return decision;
+  }
+  const int thresh = options_.slideChangeThresh;
+  screenWorkImage(screenBgr, grey_, work_);
+  shiftTolerantChange(work_, ref_, thresh, changed_);
+  shiftTolerantChange(work_, previous_, thresh, moving_);
+
+  if (hasPending_ && confirmPending()) {
+    decision = {true, 1};
+    startSlide(screenBgr);
+    cv::swap(previous_, work_);
+    return decision;
+  }
+  hasPending_ = false;
+
+  // Whole-slide changes, judged on what was visible before, so that a new slide does not
+  // pass for a person.
+  countCells(changed_, covered_, cells_);
+  int visible = 0, hit = 0;
+  for (int count : cells_.counts) {
+    visible += count >= 0;
+    hit += count >= cellPixels();
+  }
+  bool candidate =
+      visible > 0 && hit >= options_.slideChangeCells && hit >= kWholeSlideShare * visible;
+
+  // Otherwise what a person covers is left out: changed slide pixels, holes that still
+  // show the one who made them, and holes where something moves. On a whole-slide change
+  // everything differs, so the last frame's mask stands.
+  if (!candidate) {
+    shiftTolerantChange(work_, occluder_, thresh, holeChanged_);
+    cv::Mat holeStill, holeMoving, known;
+    cv::bitwise_and(hole_, moving_, holeMoving);
+    cv::bitwise_not(holeChanged_, holeStill);
+    cv::bitwise_and(holeStill, hole_, holeStill);
+    cv::bitwise_not(hole_, known);
+    // A person is looked for at half the threshold: clothing close to the slide's
+    // background in grey must still join the arm and head to the body.
+    shiftTolerantChange(work_, ref_, std::max(1, thresh / 2), faint_);
+    cv::bitwise_and(faint_, known, suspect_);
+    cv::bitwise_or(suspect_, holeStill, suspect_);
+    cv::bitwise_or(suspect_, holeMoving, suspect_);
+    const cv::Mat previous = person_.clone();
+    speakerMask(suspect_, previous, person_);
+    cv::bitwise_or(person_, hole_, covered_);
+  }
+  if (!candidate) {
+    countCells(changed_, covered_, cells_);
+    hit = 0;
+    for (int count : cells_.counts) hit += count >= cellPixels();
+    candidate = hit >= options_.slideChangeCells;
+  }
+  if (candidate && options_.slideChangePersist == 0) {
+    decision = {true, 0};
+    startSlide(screenBgr);
+    cv::swap(previous_, work_);
+    return decision;
+  }
+  if (candidate) {
+    // The picture and the reference wait for the second look: in a new slide's pixels
+    // that happen to match the old one they would mix the two slides.
+    pending_.assign(cells_.counts.size(), 0);
+    for (size_t c = 0; c < pending_.size(); ++c) pending_[c] = cells_.counts[c] >= cellPixels();
+    hasPending_ = true;
+  } else {
+    followSlide(screenBgr);
+  }
+  cv::swap(previous_, work_);
+  return decision;
+}
+
+}  // namespace slidetrack

@@ -1,0 +1,71 @@
+#pragma once
+// Slide change decision that a speaker, camera shake and lighting drift do not fool.
+//
+// Fed the rectified BGR screen image of every processed frame, it compares a half-size
+// grey work image against a reference of the current slide with a one-pixel shift
+// tolerance, masks what a person in front of the screen covers (filling the reference in
+// where he uncovers it), and decides on a grid of cells over the visible rest. New content
+// must, by default, still be there one processed frame later; the decision then names the
+// earlier frame, where it first appeared.
+
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "slides/change_detector_options.h"
+#include "slides/clean_slide.h"
+
+namespace slidetrack {
+
+class RobustChangeDetector {
+ public:
+  struct Decision {
+    bool changed = false;
+    // Processed frames before this one at which the new slide first appeared (0 or 1).
+    int framesBack = 0;
+  };
+
+  explicit RobustChangeDetector(const ChangeDetectorOptions& options) : options_(options) {}
+
+  // screenBgr: 8-bit BGR, the same size every call. The first call primes and says no change.
+  Decision process(const cv::Mat& screenBgr);
+  // The current slide's picture, the speaker filled in from what he uncovered; what was
+  // never seen shows the slide's background colour.
+  const cv::Mat& slidePicture() { return clean_.picture(); }
+  // After a change: the picture of the slide that has just ended.
+  const cv::Mat& endedPicture() const { return ended_; }
+  // Work-size map (half the screen image), 255 where the slide is covered by a person or
+  // not yet seen since it appeared. Pixels there should not vote in any comparison.
+  const cv::Mat& coveredMask() const { return covered_; }
+
+ private:
+  struct Cells {
+    int cols = 0, rows = 0;
+    std::vector<int> counts;
+  };
+  void prime(const cv::Mat& screenBgr);
+  void countCells(const cv::Mat& map, const cv::Mat& exclude, Cells& cells) const;
+  int cellPixels() const;
+  bool confirmPending();
+  void startSlide(const cv::Mat& screenBgr);
+  void followSlide(const cv::Mat& screenBgr);
+  void releaseStillSlide(cv::Mat& release);
+
+  ChangeDetectorOptions options_;
+  cv::Mat grey_, work_, previous_;
+  cv::Mat ref_;           // the slide as last seen, work size
+  cv::Mat hole_;          // 255 where the slide has not been seen since it appeared
+  cv::Mat occluder_;      // what stood in the holes when they were made
+  int background_ = 255;  // most common grey of the visible slide
+  cv::Mat stillAge_;      // processed frames since something moved near each pixel
+  cv::Mat faint_;         // changes at half the threshold, for finding a person
+  cv::Mat changed_, moving_, holeChanged_, suspect_, person_, covered_, seen_;
+  Cells cells_;
+  std::vector<unsigned char> pending_;  // cells of new content waiting for a second look
+  bool hasPending_ = false;
+  CleanSlide clean_;
+  cv::Mat ended_;
+  cv::Size frameSize_;
+};
+
+}  // namespace slidetrack

@@ -1,0 +1,131 @@
+#include "slides/robust_change.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include <opencv2/imgproc.hpp>
+
+#include "lecture_scene.h"
+
+using namespace slidetrack;
+
+namespace {
+
+const cv::Size kScreen(640, 480);
+
+// A person in front of the screen: head, torso down to the bottom edge and, when given,
+// an arm reaching to the point.
+void drawSpeaker(cv::Mat& screen, int x, const cv::Point* hand = nullptr,
+                 cv::Scalar clothing = cv::Scalar(60, 45, 40)) {
+  cv::Mat shape = cv::Mat::zeros(screen.size(), CV_8UC1);
+  cv::circle(shape, {x, 250}, 28, 255, cv::FILLED);
+  cv::rectangle(shape, cv::Rect(x - 55, 285, 110, 200), 255, cv::FILLED);
+  if (hand) cv::line(shape, {x + 40, 300}, *hand, 255, 16);
+  screen.setTo(clothing, shape);
+  cv::circle(screen, {x, 250}, 28, cv::Scalar(120, 150, 190), cv::FILLED);  // a face
+}
+
+// Camera and light: a sub-pixel shift, a gain and sensor noise.
+cv::Mat film(const cv::Mat& screen, double dx, double dy, double gain) {
+  cv::Mat out;
+  const cv::Matx23d move(1, 0, dx, 0, 1, dy);
+  cv::warpAffine(screen, out, move, screen.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+  out.convertTo(out, CV_8UC3, gain);
+  cv::Mat noise(out.size(), CV_16SC3);
+  cv::randn(noise, 0, 3);
+  cv::add(out, noise, out, cv::noArray(), CV_8UC3);
+  return out;
+}
+
+cv::Mat slide(int index) { return drawSlide(index, kScreen); }
+
+// The slide with one more line of text, partly where a speaker at x = 150 stands.
+cv::Mat withBuild(int index) {
+  cv::Mat s = slide(index);
+  cv::rectangle(s, cv::Rect(60, 405, 520, 40), cv::Scalar(245, 246, 240), cv::FILLED);
+  cv::putText(s, "new point appears here", {70, 435}, cv::FONT_HERSHEY_SIMPLEX, 1.0,
+              cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  return s;
+}
+
+class RobustChange : public ::testing::Test {
+ protected:
+  void feed(int t, const cv::Mat& frame) {
+    const RobustChangeDetector::Decision d = detector_.process(frame);
+    if (d.changed) changes_.push_back(t - d.framesBack);
+  }
+  ChangeDetectorOptions options_;
+  RobustChangeDetector detector_{options_};
+  std::vector<int> changes_;
+  std::mt19937 rng_{7};
+};
+
+}  // namespace
+
+TEST_F(RobustChange, SpeakerWalkingStandingAndPointingIsNoChange) {
+  const cv::Mat s = slide(3);
+  for (int t = 0; t < 60; ++t) {
+    cv::Mat screen = s.clone();
+    if (t < 15) {
+      drawSpeaker(screen, -60 + 40 * t);  // walks in from the left
+    } else if (t < 40) {
+      const cv::Point hand(430 + 30 * (t % 4), 140 + 25 * (t % 3));  // points, arm moving
+      drawSpeaker(screen, 500, t >= 25 ? &hand : nullptr);
+    } else {
+      drawSpeaker(screen, 500 - 30 * (t - 40));  // walks back over the slide
+    }
+    feed(t, film(screen, 0, 0, 1.0));
+  }
+  EXPECT_TRUE(changes_.empty()) << "first phantom at " << changes_.front();
+
+  // The picture shows the slide where the speaker stood for most of it.
+  cv::Mat diff;
+  cv::absdiff(detector_.slidePicture(), s, diff);
+  cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
+  const double speakerShare = cv::countNonZero(diff > 60) / double(diff.total());
+  EXPECT_LE(speakerShare, 0.02);
+}
+
+TEST_F(RobustChange, ShakeNoiseAndExposureDriftAreNoChange) {
+  std::uniform_real_distribution<double> shake(-1.5, 1.5);
+  const cv::Mat s = slide(5);
+  for (int t = 0; t < 60; ++t) {
+    const double gain = 0.85 + 0.15 * t / 60.0 + 0.01 * (t % 3);
+    feed(t, film(s, shake(rng_), shake(rng_), gain));
+  }
+  EXPECT_TRUE(changes_.empty()) << "first phantom at " << changes_.front();
+}
+
+TEST_F(RobustChange, ChangeUnderStandingSpeakerIsFoundWhereItShowed) {
+  for (int t = 0; t < 16; ++t) {
+    cv::Mat screen = slide(t < 8 ? 1 : 2).clone();
+    drawSpeaker(screen, 180);
+    feed(t, film(screen, 0.3 * (t % 2), 0, 1.0));
+  }
+  EXPECT_EQ(changes_, std::vector<int>{8});
+}
+
+TEST_F(RobustChange, BuildPartlyBehindSpeakerIsFound) {
+  for (int t = 0; t < 14; ++t) {
+    cv::Mat screen = t < 6 ? slide(4) : withBuild(4);
+    if (t < 6) {
+      cv::rectangle(screen, cv::Rect(60, 405, 520, 40), cv::Scalar(245, 246, 240), cv::FILLED);
+    }
+    drawSpeaker(screen, 150 + 5 * (t % 3));
+    feed(t, film(screen, 0, 0.4 * (t % 2), 1.0));
+  }
+  EXPECT_EQ(changes_, std::vector<int>{6});
+}
+
+TEST_F(RobustChange, WithoutPersistenceTheChangeIsReportedAtOnce) {
+  options_.slideChangePersist = 0;
+  RobustChangeDetector detector(options_);
+  std::vector<int> at;
+  for (int t = 0; t < 6; ++t) {
+    const RobustChangeDetector::Decision d = detector.process(slide(t < 3 ? 0 : 7));
+    if (d.changed) at.push_back(t * 10 + d.framesBack);
+  }
+  EXPECT_EQ(at, std::vector<int>{30});
+}
