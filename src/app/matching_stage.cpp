@@ -55,9 +55,8 @@ MatchDecision matchingStageProcess(MatchingStage& stage, const cv::Mat& presentG
   decision.original = &stage.originals->slides[0];
   decision.score = 1.0;
   if (stage.listIndex.empty()) return decision;  // no original could be read
-  const FrameMatch match =
-      frameMatcherAdd(stage.frameMatcher, *stage.library, *stage.extractor, stage.featureImage,
-                      stage.featureMatrix, coveredMask.empty() ? stage.covered : coveredMask);
+  const FrameMatch match = frameMatcherAdd(stage.frameMatcher, *stage.library, *stage.extractor,
+                                           stage.featureImage, stage.featureMatrix, coveredMask);
   decision.decided = match.matched;
   decision.score = match.confidence;
   decision.original = &stage.originals->slides[stage.listIndex[match.index]];
