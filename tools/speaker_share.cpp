@@ -11,6 +11,8 @@
 
 #include "accuracy_metrics.h"
 
+using namespace slidetrack;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -1,6 +1,5 @@
 #include "app/matching_stage.h"
 
-#include "matching/slide_matcher.h"
 #include "results/results_xml.h"
 
 namespace slidetrack {
@@ -34,25 +33,29 @@ OriginalsOutcome matchingStageLoad(MatchingStage& stage, const std::string& orig
     stage.library.reset();
     return OriginalsOutcome::kAborted;
   }
-  if (stage.library) stage.matchAccumulator = cv::Mat::zeros(1, stage.library->count, CV_32FC1);
+  if (stage.library && stage.library->count > 0)
+    frameMatcherInit(stage.frameMatcher, *stage.library, stage.matcher);
   return OriginalsOutcome::kBuilt;
 }
 
 void matchingStageReset(MatchingStage& stage) {
-  if (!stage.matchAccumulator.empty()) stage.matchAccumulator.setTo(0);
+  if (matchingEnabled(stage)) frameMatcherReset(stage.frameMatcher);
 }
 
-MatchDecision matchingStageProcess(MatchingStage& stage, const cv::Mat& presentGray) {
+MatchDecision matchingStageProcess(MatchingStage& stage, const cv::Mat& presentGray,
+                                   const cv::Mat& coveredMask) {
   featureImagePrepareKeepingSource(presentGray, stage.featureImage, stage.features);
   zorGllfGradDistExtract(stage.extractor.get(), stage.featureImage, &stage.featureMatrix);
-  slideMatchScore(*stage.library, stage.featureMatrix, nullptr, stage.voteRow);
-  stage.matchAccumulator += stage.voteRow;
   MatchDecision decision;
-  int index = 0;
-  decision.decided = slideMatchDecide(stage.matchAccumulator, stage.matcher.matchLimit, &index,
-                                      &decision.score) != 0;
-  const std::vector<int>& places = stage.library->listIndex;
-  decision.original = &stage.originals->slides[places.empty() ? index : places[index]];
+  decision.original = &stage.originals->slides[0];
+  decision.score = 1.0;
+  // No original could be read: nothing to match, not even the empty stand-in.
+  if (stage.library->unread.size() == stage.originals->slides.size()) return decision;
+  const FrameMatch match = frameMatcherAdd(stage.frameMatcher, *stage.library, *stage.extractor,
+                                           stage.featureImage, stage.featureMatrix, coveredMask);
+  decision.decided = match.matched;
+  decision.score = match.confidence;
+  decision.original = &stage.originals->slides[stage.library->listIndex[match.index]];
   return decision;
 }
 

@@ -5,11 +5,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <opencv2/core.hpp>
 
 #include "features/feature_options.h"
 #include "features/grad_dist.h"
+#include "matching/frame_matcher.h"
 #include "matching/matcher_options.h"
 #include "matching/original_library.h"
 #include "results/slide_list.h"
@@ -25,18 +27,15 @@ struct MatchingStage {
   cv::Mat featureMatrix;
   cv::Mat featureImage;
   std::unique_ptr<SlideList> originals;
+  // The originals that could be read; unread and unreadCauses still name list indices.
   std::unique_ptr<OriginalSlideLibrary> library;
-  cv::Mat voteRow;
-  cv::Mat matchAccumulator;
-  // Set by the pipeline before each frame: screen-image-sized, 255 where a person covers
-  // the slide or it has not been seen yet; empty when the change decision does not tell.
-  cv::Mat covered;
+  FrameMatcher frameMatcher;
 };
 
 struct MatchDecision {
   bool decided = false;
   const SlideRecord* original = nullptr;  // the best original, decided or not
-  double score = 0.0;                     // runner-up / best vote ratio
+  double score = 0.0;  // smaller is surer: the vote ratio, or 1 - the evidence margin
 };
 
 enum class OriginalsOutcome { kNotGiven, kUnusable, kBuilt, kAborted };
@@ -49,9 +48,11 @@ void matchingStageInit(MatchingStage& stage, const FeatureOptions& features,
 // off. kAborted when the user pressed Esc in the progress picture.
 OriginalsOutcome matchingStageLoad(MatchingStage& stage, const std::string& originalsPath,
                                    const ProgressViewer& viewer);
-// Clears the accumulated votes; called at every slide change.
+// Forgets the interval's evidence; called at every slide change.
 void matchingStageReset(MatchingStage& stage);
-// Scores the frame and decides on the votes accumulated since the last change.
-MatchDecision matchingStageProcess(MatchingStage& stage, const cv::Mat& presentGray);
+// Scores the frame and decides on the evidence since the last change. coveredMask: empty,
+// or 8-bit over the screen image, 255 where something stands in front of the screen.
+MatchDecision matchingStageProcess(MatchingStage& stage, const cv::Mat& presentGray,
+                                   const cv::Mat& coveredMask = cv::Mat());
 
 }  // namespace slidetrack

@@ -52,7 +52,14 @@ FeatureOptions featureOptions(const PresentationSettings& s) {
   return {s.localWidth, s.localHeight, s.locWndSize, s.locWndOverlap, s.gradBinSize};
 }
 
-MatcherOptions matcherOptions(const PresentationSettings& s) { return {s.matchLimit}; }
+MatcherOptions matcherOptions(const PresentationSettings& s) {
+  MatcherOptions options;
+  options.matchLimit = s.matchLimit;
+  options.method = matchMethodFromName(s.matchMethod);
+  options.matchMargin = s.matchMargin;
+  options.matchFit = s.matchFit;
+  return options;
+}
 
 void checkSettings(const PresentationSettings& s, const std::string& configFile) {
   std::string problem;

@@ -40,6 +40,10 @@ struct PresentationSettings {
   int localHeight = 240;                  // height of the feature image
   float matchLimit = 0.5f;  // runner-up / best vote ratio below which a match is decided
   int gradBinSize = 8;      // orientation bins of a local feature
+  // After the keys above: the decision. "plain" is the vote ratio under matchLimit alone.
+  std::string matchMethod = "evidence";
+  float matchMargin = 0.2f;  // evidence share between the two nearest originals for a match
+  float matchFit = 0.4f;     // share of the content windows the match must explain
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

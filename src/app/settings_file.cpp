@@ -144,6 +144,9 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(local, "localWidth", &s.localWidth, w);
   readInt(local, "localHeight", &s.localHeight, w);
   readReal(local, "matchLimit", &s.matchLimit, w);
+  readString(local, "matchMethod", &s.matchMethod);
+  readReal(local, "matchMargin", &s.matchMargin, w);
+  readReal(local, "matchFit", &s.matchFit, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -271,6 +274,8 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "locWndOverlap" << static_cast<double>(s.locWndOverlap) << "locWndSize" << s.locWndSize;
   fs << "gradBinSize" << s.gradBinSize << "localWidth" << s.localWidth;
   fs << "localHeight" << s.localHeight << "matchLimit" << static_cast<double>(s.matchLimit);
+  fs << "matchMethod" << s.matchMethod << "matchMargin" << static_cast<double>(s.matchMargin);
+  fs << "matchFit" << static_cast<double>(s.matchFit);
   fs << "}";
   return fs.releaseAndGetString();
 }

@@ -6,12 +6,33 @@
 
 namespace slidetrack {
 
+namespace {
+
+void require(bool ok, const std::string& configFile, const char* key, const char* range) {
+  if (!ok)
+    throw Error(Error::Kind::kSettings,
+                "Invalid settings in '" + configFile + "': " + key + " must be " + range + ".");
+}
+
+}  // namespace
+
 void checkMatcherOptions(const MatcherOptions& options, const std::string& configFile) {
   // Any ratio is a usable limit (0 never decides, above 1 always does); NaN compares false
   // with everything and would leave the decision to the order of the comparisons.
-  if (std::isnan(options.matchLimit))
-    throw Error(Error::Kind::kSettings,
-                "Invalid settings in '" + configFile + "': matchLimit must be a number.");
+  require(!std::isnan(options.matchLimit), configFile, "matchLimit", "a number");
+  require(options.method != MatcherOptions::Method::kUnknown, configFile, "matchMethod",
+          "plain or evidence");
+  // Written so that a NaN fails every test.
+  require(options.matchMargin > 0.f && options.matchMargin <= 1.f, configFile, "matchMargin",
+          "above 0 and at most 1");
+  require(options.matchFit >= 0.f && options.matchFit <= 1.f, configFile, "matchFit",
+          "between 0 and 1");
+}
+
+MatcherOptions::Method matchMethodFromName(const std::string& name) {
+  if (name == "plain") return MatcherOptions::Method::kPlain;
+  if (name == "evidence") return MatcherOptions::Method::kEvidence;
+  return MatcherOptions::Method::kUnknown;
 }
 
 }  // namespace slidetrack

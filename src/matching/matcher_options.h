@@ -1,15 +1,28 @@
 #pragma once
-// When the votes of a slide's frames name one original.
+// How a run decides which original a slide shows.
 
 #include <string>
 
 namespace slidetrack {
 
 struct MatcherOptions {
+  enum class Method {
+    kPlain,     // votes of nearest windows, runner-up / best below matchLimit
+    kEvidence,  // distances over the windows that tell originals apart, and a fit test
+    kUnknown,   // a name in the configuration that is neither; refused by the check
+  };
   float matchLimit = 0.5f;  // runner-up / best vote ratio below which a match is decided
+  Method method = Method::kEvidence;
+  float matchMargin = 0.2f;  // share of the evidence between the two nearest originals
+                             // that must side with the nearest
+  float matchFit = 0.4f;     // share of the frame's and the original's content windows
+                             // the original must explain
 };
 
-// Throws an Error naming configFile when matchLimit is not a number.
+// Throws an Error naming configFile and the first key that is out of range.
 void checkMatcherOptions(const MatcherOptions& options, const std::string& configFile);
+
+// "plain" or "evidence"; kUnknown for any other name.
+MatcherOptions::Method matchMethodFromName(const std::string& name);
 
 }  // namespace slidetrack

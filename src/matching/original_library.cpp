@@ -1,9 +1,12 @@
 #include "matching/original_library.h"
 
+#include <algorithm>
+
 #include <opencv2/imgproc.hpp>
 
 #include "common/error.h"
 #include "features/grad_dist.h"
+#include "matching/window_evidence.h"
 #include "pictures/picture_read.h"
 #include "results/slide_list.h"
 
@@ -53,6 +56,8 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
   // Memory only for originals that were read: a list of thousands of missing files costs
   // nothing.
   library->features.create(0, binCount, CV_32FC1);
+  library->strengths.create(0, featureCount, CV_32FC1);
+  std::vector<float> strengths;
 
   cv::Mat prepared, element(featureCount, binCount, CV_32FC1);
   for (int k = 0; k < count; ++k) {
@@ -76,6 +81,11 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
     zorGllfGradDistExtract(extractor, prepared, &element);
     library->features.push_back(element);
     library->listIndex.push_back(k);
+    windowStrengths(*extractor, prepared.rows, prepared.cols, strengths);
+    cv::Mat strengthRow = cv::Mat::zeros(1, featureCount, CV_32FC1);
+    if (static_cast<int>(strengths.size()) == featureCount)
+      std::copy(strengths.begin(), strengths.end(), strengthRow.ptr<float>(0));
+    library->strengths.push_back(strengthRow);
 
     if (viewer && viewer(progressWindowShow("Feature Extraction: ", static_cast<double>(k) / count,
                                             35, 500)) == kEscape) {
@@ -86,6 +96,7 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
   if (library->listIndex.empty()) {
     // None read: one empty entry keeps the matcher's shapes, and it never wins a vote.
     library->features = cv::Mat::zeros(featureCount, binCount, CV_32FC1);
+    library->strengths = cv::Mat::zeros(1, featureCount, CV_32FC1);
     library->listIndex.push_back(0);
   }
   library->count = static_cast<int>(library->listIndex.size());

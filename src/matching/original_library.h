@@ -25,6 +25,9 @@ struct OriginalSlideLibrary {
   int binCount = 0;
   std::vector<int> unread;                // indices of the originals that could not be read
   std::vector<std::string> unreadCauses;  // why, for each of them
+  // count x featureCount CV_32FC1: each window's gradient strength before its row was
+  // scaled to unit length (windowStrengths), so an empty window can be told from content.
+  cv::Mat strengths;
   // The same values window by window: row j * binCount + b holds bin b of window j of
   // every original, so the matcher compares a frame window with all originals in
   // vector steps. Empty in a library made by hand; the matcher then arranges it itself.

@@ -27,7 +27,8 @@ const std::vector<std::string> kWriteOrder = {
     "slideDiffBuff",      "slideDiffThresh",   "slideDistrThresh", "slideStepSeconds",
     "slideDetMethod",     "slideChangeThresh", "slideCellSize",    "slideChangeCells",
     "slideChangePersist", "LocalFeatures",     "locWndOverlap",    "locWndSize",
-    "gradBinSize",        "localWidth",        "localHeight",      "matchLimit"};
+    "gradBinSize",        "localWidth",        "localHeight",      "matchLimit",
+    "matchMethod",        "matchMargin",       "matchFit"};
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
@@ -298,6 +299,9 @@ TEST(SettingsCheck, NamesTheFirstUnusableKey) {
       {[](PresentationSettings& s) { s.gradBinSize = 361; }, "gradBinSize"},
       {[](PresentationSettings& s) { s.locWndOverlap = 3.f; }, "locWndOverlap"},
       {[](PresentationSettings& s) { s.matchLimit = NAN; }, "matchLimit"},
+      {[](PresentationSettings& s) { s.matchMethod = "Plain"; }, "matchMethod"},
+      {[](PresentationSettings& s) { s.matchMargin = 0.f; }, "matchMargin"},
+      {[](PresentationSettings& s) { s.matchFit = NAN; }, "matchFit"},
       // Each in range, together asking for 200 GB of slide pictures.
       {[](PresentationSettings& s) {
          s.presentWidth = s.presentHeight = 16384, s.slideDiffBuff = 255;

@@ -1,0 +1,48 @@
+#pragma once
+// One run's matching of frames to originals, by the decision its options choose; the
+// evidence of a slide interval is kept until reset.
+
+#include <cstdint>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "matching/evidence_matcher.h"
+#include "matching/matcher_options.h"
+
+namespace slidetrack {
+
+struct OriginalSlideLibrary;
+struct GradDistExtractor;
+
+struct FrameMatcher {
+  MatcherOptions options;
+  EvidenceLibrary evidence;
+  EvidenceAccumulator accumulator;  // since the slide change
+  EvidenceAccumulator lastFrame;
+  EvidenceAccumulator frameBefore;
+  int otherIndex = -1;  // the original the frame before clearly showed, when not the decided one
+  cv::Mat voteRow;      // the plain decision's votes of one frame
+  cv::Mat accumulated;  // and of the interval
+  std::vector<float> strengths;
+  std::vector<uint8_t> covered;
+};
+
+struct FrameMatch {
+  int index = 0;  // the library's nearest original
+  bool matched = false;
+  double confidence = 1;  // smaller is surer: the vote ratio, or 1 - the evidence margin
+};
+
+void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library,
+                      const MatcherOptions& options);
+// Forgets the interval's evidence: called at every slide change.
+void frameMatcherReset(FrameMatcher& matcher);
+// Adds a frame whose features the extractor has just taken from its feature image and
+// decides. coveredMask: empty, or 8-bit at the screen image's size, 255 where something
+// stands in front of the screen; those windows do not count.
+FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& library,
+                           const GradDistExtractor& extractor, const cv::Mat& featureImage,
+                           const cv::Mat& features, const cv::Mat& coveredMask = cv::Mat());
+
+}  // namespace slidetrack

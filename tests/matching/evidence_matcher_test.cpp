@@ -1,0 +1,175 @@
+// Deciding by evidence on a deck whose slides share one template, seen through a camera
+// with a speaker in front, and the cases where no original may be named.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "features/feature_options.h"
+#include "features/grad_dist.h"
+#include "matching/frame_matcher.h"
+#include "matching/original_library.h"
+#include "results/slide_list.h"
+#include "scratch.h"
+
+using namespace slidetrack;
+
+namespace {
+
+const cv::Size kSlide(1024, 768);
+
+// One template: title bar, footer with navigation dots; the body's bullet lines differ.
+cv::Mat templateSlide(const std::string& title, const std::vector<std::string>& lines) {
+  cv::Mat s(kSlide, CV_8UC3, cv::Scalar(250, 250, 250));
+  cv::rectangle(s, {0, 0, kSlide.width, 90}, cv::Scalar(120, 60, 20), cv::FILLED);
+  cv::putText(s, title, {40, 62}, cv::FONT_HERSHEY_SIMPLEX, 1.6, cv::Scalar(255, 255, 255), 3);
+  cv::rectangle(s, {0, 720, kSlide.width, 48}, cv::Scalar(120, 60, 20), cv::FILLED);
+  cv::putText(s, "Conference 2024 - A. Speaker", {30, 752}, cv::FONT_HERSHEY_SIMPLEX, 0.8,
+              cv::Scalar(255, 255, 255), 2);
+  for (int i = 0; i < 5; ++i) cv::circle(s, {800 + 35 * i, 744}, 9, cv::Scalar(255, 255, 255), 2);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const int y = 170 + 95 * static_cast<int>(i);
+    cv::circle(s, {70, y - 12}, 9, cv::Scalar(120, 60, 20), cv::FILLED);
+    cv::putText(s, lines[i], {100, y}, cv::FONT_HERSHEY_SIMPLEX, 1.2, cv::Scalar(30, 30, 30), 2);
+  }
+  return s;
+}
+
+const std::vector<std::string> kLines = {
+    "Motivation and the state of the art", "Our method in three steps", "Results on two datasets",
+    "Limits and what comes next", "Thanks to all who helped us"};
+
+// An incremental build (one line more each) and a slide of the same template whose fourth
+// line differs.
+std::vector<cv::Mat> deck() {
+  return {templateSlide("Overview", {kLines[0], kLines[1], kLines[2]}),
+          templateSlide("Overview", {kLines[0], kLines[1], kLines[2], kLines[3]}),
+          templateSlide("Overview", {kLines[0], kLines[1], kLines[2], kLines[3], kLines[4]}),
+          templateSlide("Overview", {kLines[0], kLines[1], kLines[2], "Questions?"})};
+}
+
+// Not among the originals: the same template, a demo's bar chart for a body.
+cv::Mat strangerSlide() {
+  cv::Mat s = templateSlide("Live demo", {});
+  cv::rectangle(s, {120, 140, 780, 540}, cv::Scalar(30, 30, 30), 3);
+  for (int i = 0; i < 6; ++i)
+    cv::rectangle(s, {170 + 120 * i, 640 - 70 * (i % 4 + 2), 70, 70 * (i % 4 + 2)},
+                  cv::Scalar(40, 120 + 20 * i, 200), cv::FILLED);
+  return s;
+}
+
+// The rectified screen as a camera gives it: softer, dimmer, noisy, and a dark speaker
+// standing over a third of its width at place x0.
+cv::Mat cameraScreen(const cv::Mat& slide, int x0, unsigned seed) {
+  cv::Mat screen;
+  cv::resize(slide, screen, {640, 480}, 0, 0, cv::INTER_AREA);
+  cv::GaussianBlur(screen, screen, {0, 0}, 1.2);
+  screen.convertTo(screen, -1, 0.75, 30);
+  if (x0 >= 0) {
+    cv::ellipse(screen, {x0 + 105, 150}, {45, 55}, 0, 0, 360, cv::Scalar(60, 50, 45), cv::FILLED);
+    cv::rectangle(screen, {x0 + 20, 200, 170, 280}, cv::Scalar(70, 40, 40), cv::FILLED);
+  }
+  cv::Mat noise(screen.size(), CV_8UC3);
+  cv::theRNG().state = seed;
+  cv::randn(noise, 0, 3);
+  cv::add(screen, noise, screen);
+  cv::Mat grey;
+  cv::cvtColor(screen, grey, cv::COLOR_BGR2GRAY);
+  return grey;
+}
+
+class EvidenceMatching : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    extractor_ = zorGllfGradDistCreate();
+    const FeatureOptions& s = settings_;
+    zorGllfGradDistInit(extractor_.get(), 2, s.gradBinSize, featureStepRatio(s), s.locWndSize);
+    features_ =
+        cv::Mat::zeros(zorGllfGradDistGetSize(extractor_.get(), s.localHeight, s.localWidth, -1),
+                       zorGllfGradDistGetLength(extractor_.get()), CV_32FC1);
+  }
+
+  // The library of these pictures (an empty one stands for a file that is not there).
+  void load(const std::vector<cv::Mat>& pictures) {
+    SlideList list;
+    for (size_t k = 0; k < pictures.size(); ++k) {
+      const std::string path = scratch_ / ("o" + std::to_string(k) + ".png");
+      if (!pictures[k].empty()) cv::imwrite(path, pictures[k]);
+      list.slides.push_back(slideRecordMake(static_cast<int>(k), path.c_str(), 0, 0, 0));
+    }
+    library_ = originalLibraryBuild(&list, extractor_.get(), settings_, {}, nullptr);
+    ASSERT_TRUE(library_);
+    frameMatcherInit(matcher_, *library_, options_);
+  }
+
+  // Feeds the frames of one interval; the last decision, with the list index of the match.
+  FrameMatch interval(const std::vector<cv::Mat>& screens) {
+    frameMatcherReset(matcher_);
+    FrameMatch match;
+    for (const cv::Mat& screen : screens) {
+      featureImagePrepareKeepingSource(screen, featureImage_, settings_);
+      zorGllfGradDistExtract(extractor_.get(), featureImage_, &features_);
+      match = frameMatcherAdd(matcher_, *library_, *extractor_, featureImage_, features_);
+    }
+    match.index = library_->listIndex[match.index];
+    return match;
+  }
+
+  // Three frames of that slide with the speaker standing left, in the middle, right.
+  FrameMatch shown(const cv::Mat& slide) {
+    return interval(
+        {cameraScreen(slide, 20, 1), cameraScreen(slide, 230, 2), cameraScreen(slide, 420, 3)});
+  }
+
+  ScratchDir scratch_;
+  FeatureOptions settings_;
+  MatcherOptions options_;
+  std::unique_ptr<GradDistExtractor> extractor_;
+  cv::Mat features_, featureImage_;
+  std::unique_ptr<OriginalSlideLibrary> library_;
+  FrameMatcher matcher_;
+};
+
+TEST_F(EvidenceMatching, TemplateDeckWithAStandingSpeakerIsMatchedRight) {
+  const std::vector<cv::Mat> slides = deck();
+  ASSERT_NO_FATAL_FAILURE(load(slides));
+  for (size_t k = 0; k < slides.size(); ++k) {
+    const FrameMatch match = shown(slides[k]);
+    EXPECT_TRUE(match.matched) << "slide " << k << " confidence " << match.confidence;
+    EXPECT_EQ(match.index, static_cast<int>(k));
+    // One frame with the speaker on the right still shows the lines that differ.
+    EXPECT_EQ(interval({cameraScreen(slides[k], 420, 4)}).index, static_cast<int>(k));
+  }
+  EXPECT_FALSE(shown(strangerSlide()).matched) << "a slide that is not among the originals";
+}
+
+TEST_F(EvidenceMatching, ASingleOriginalIsNamedOnlyWhenShown) {
+  ASSERT_NO_FATAL_FAILURE(load({deck()[1]}));
+  EXPECT_TRUE(shown(deck()[1]).matched);
+  EXPECT_FALSE(shown(strangerSlide()).matched);
+  cv::Mat blank(kSlide, CV_8UC3, cv::Scalar(250, 250, 250));
+  EXPECT_FALSE(shown(blank).matched);
+}
+
+TEST_F(EvidenceMatching, AnUnreadableOriginalTakesNoPartAndTheOthersKeepTheirPlaces) {
+  for (auto method : {MatcherOptions::Method::kEvidence, MatcherOptions::Method::kPlain}) {
+    options_.method = method;
+    ASSERT_NO_FATAL_FAILURE(load({cv::Mat(), deck()[0], deck()[3]}));
+    EXPECT_EQ(library_->listIndex, (std::vector<int>{1, 2}));
+    cv::Mat blank(480, 640, CV_8UC1, cv::Scalar(240));
+    const FrameMatch none = interval({blank, blank});
+    EXPECT_FALSE(none.matched && none.index == 0) << static_cast<int>(method);
+    // The plain votes cannot tell these two template slides apart; they only must not
+    // name the missing picture.
+    const FrameMatch match = interval({cameraScreen(deck()[3], -1, 5)});
+    EXPECT_EQ(match.index, 2) << static_cast<int>(method);
+    if (method == MatcherOptions::Method::kEvidence) {
+      EXPECT_TRUE(match.matched);
+    }
+  }
+}
+
+}  // namespace
