@@ -16,19 +16,13 @@
 
 namespace {
 
-const std::vector<cv::Point2f> kCorners = {{150, 60}, {500, 70}, {490, 310}, {160, 300}};
+const std::vector<cv::Point2f>& kCorners = kTalkCorners;
 // A run that hangs is killed, so that it fails instead of stalling the suite.
 const std::string kBounded = std::string("timeout 60 ") + kHeadless;
 
 class Hardening : public RunTest {
  protected:
-  void SetUp() override {
-    LectureScene scene;
-    scene.frameSize = {640, 360};
-    std::copy(kCorners.begin(), kCorners.end(), scene.screenCorners.begin());
-    scene.schedule = {{0, 60}, {1, 70}};
-    ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, dir_ / "talk.mp4"));
-  }
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(writeTwoSlideTalk(dir_ / "talk.mp4")); }
   RunResult run(std::vector<std::string> args, const std::string& prefix = kBounded) {
     args.insert(args.begin(), {"-i", "talk.mp4", "-hide"});
     return runSlidetrack(dir_, args, prefix);

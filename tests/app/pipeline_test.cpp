@@ -14,7 +14,7 @@ using namespace slidetrack;
 
 namespace {
 
-const std::vector<cv::Point2f> kCorners = {{150, 60}, {500, 70}, {490, 310}, {160, 300}};
+const std::vector<cv::Point2f>& kCorners = kTalkCorners;
 
 // Writes every event as a word, frames on their own lines.
 class Recorder : public RunObserver {
@@ -50,11 +50,7 @@ class Recorder : public RunObserver {
 class PipelineTest : public RunTest {
  protected:
   void SetUp() override {
-    LectureScene scene;
-    scene.frameSize = {640, 360};
-    std::copy(kCorners.begin(), kCorners.end(), scene.screenCorners.begin());
-    scene.schedule = {{0, 60}, {1, 70}};
-    ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, clip_));
+    ASSERT_NO_FATAL_FAILURE(writeTwoSlideTalk(clip_));
     auto originals = slideListCreate(nullptr, nullptr);
     for (int k = 0; k < 3; ++k) {
       const std::string png = (dir_ / ("o" + std::to_string(k) + ".png")).string();

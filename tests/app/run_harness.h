@@ -99,3 +99,15 @@ inline void writeSceneClip(const LectureScene& scene, const fs::path& path) {
   std::string error;
   ASSERT_TRUE(writeLectureClip(scene, path.string(), options, &error)) << error;
 }
+
+// The screen of the short two-slide talk the run tests share.
+const std::vector<cv::Point2f> kTalkCorners = {{150, 60}, {500, 70}, {490, 310}, {160, 300}};
+
+// Two slides, 60 and 70 frames, on a 640x360 camera view of that screen.
+inline void writeTwoSlideTalk(const fs::path& path) {
+  LectureScene scene;
+  scene.frameSize = {640, 360};
+  std::copy(kTalkCorners.begin(), kTalkCorners.end(), scene.screenCorners.begin());
+  scene.schedule = {{0, 60}, {1, 70}};
+  writeSceneClip(scene, path);
+}

@@ -9,17 +9,11 @@
 
 namespace {
 
-const std::vector<cv::Point2f> kCorners = {{150, 60}, {500, 70}, {490, 310}, {160, 300}};
+const std::vector<cv::Point2f>& kCorners = kTalkCorners;
 
 class RunSpine : public RunTest {
  protected:
-  void SetUp() override {
-    LectureScene scene;
-    scene.frameSize = {640, 360};
-    std::copy(kCorners.begin(), kCorners.end(), scene.screenCorners.begin());
-    scene.schedule = {{0, 60}, {1, 70}};
-    ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, dir_ / "talk.mp4"));
-  }
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(writeTwoSlideTalk(dir_ / "talk.mp4")); }
   // A headless run on talk.mp4 with the configuration cfg.xml.
   RunResult run(std::vector<std::string> args, const std::string& prefix = kHeadless) {
     args.insert(args.begin(), {"-i", "talk.mp4", "-c", "cfg.xml", "-hide"});
