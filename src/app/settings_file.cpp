@@ -15,6 +15,7 @@
 
 #include "common/error.h"
 #include "results/atomic_file.h"
+#include "results/xml_check.h"
 
 namespace slidetrack {
 
@@ -174,6 +175,7 @@ int nestingDepth(std::FILE* file) {
   int depth = 0, deepest = 0, previous = '\n', lead = 0;
   bool yaml = false, leading = true, first = true;
   for (int c; (c = std::fgetc(file)) != EOF; previous = c) {
+    if (c == '\0') return -1;  // the storage's parser crashes on some such bytes
     if (first) yaml = c == '%';
     first = false;
     if (c == '\n') {
@@ -224,11 +226,15 @@ ConfigurationRead readConfiguration(const std::string& path) {
   if (FILE* probe = std::fopen(path.c_str(), "rb")) {
     const int depth = nestingDepth(probe);
     std::fclose(probe);
+    if (depth < 0) unreadable(path, "it holds NUL bytes, so it is no text file of settings");
     if (depth > kMaxNesting)
       unreadable(path, "nested deeper than " + std::to_string(kMaxNesting) + " levels");
   } else {
     unreadable(path, std::strerror(errno));
   }
+  // The storage's own parser crashes on some malformed headers; it sees only well-formed
+  // XML of its own kind.
+  if (!xmlFileHasRoot(path, "opencv_storage")) unreadable(path, "not a valid file storage");
   try {
     cv::FileStorage fs(path, cv::FileStorage::READ);
     if (!fs.isOpened()) unreadable(path, "not a valid file storage");

@@ -189,6 +189,12 @@ TEST_F(SettingsTest, WrongKindsPipesAndDeepNestingAreRefusedAndLeftAlone) {
     EXPECT_NE(error_.find("nested deeper than 64 levels"), std::string::npos) << error_;
     EXPECT_EQ(readFile(path_), text);
   }
+  // A header with NUL bytes, found by the configuration fuzzer, crashed the storage's parser.
+  const std::string binary("<?xml v=\0\0`\x80\0\x06v\xd5r\xff\xff\xff\xff", 21);
+  write(binary);
+  EXPECT_FALSE(load());
+  EXPECT_NE(error_.find("NUL bytes"), std::string::npos) << error_;
+  EXPECT_EQ(readFile(path_), binary);
   fs::remove(path_);
   ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
   EXPECT_FALSE(load());
