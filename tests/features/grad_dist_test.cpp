@@ -75,7 +75,7 @@ TEST(WindowHistogram, EdgeDirectionsFallIntoTheirBins) {
   }
 }
 
-TEST(WindowHistogram, BinEdgesAndRejectedInputs) {
+TEST(WindowHistogram, BinEdges) {
   cv::Mat magnitude(20, 20, CV_32FC1, cv::Scalar(1)), angle(20, 20, CV_32FC1, cv::Scalar(360));
   const cv::Rect window(2, 2, 5, 5);
   for (int bins : {1, 8, 361}) {  // a full circle stays in the last bin
@@ -89,15 +89,6 @@ TEST(WindowHistogram, BinEdgesAndRejectedInputs) {
   cv::Mat row = cv::Mat::zeros(1, 8, CV_32FC1);
   windowOrientationHistogram(magnitude, angle, window, row, nullptr, nullptr);
   EXPECT_NEAR(row.at<float>(0) / row.at<float>(1), 4.0, 1e-5);
-
-  row.setTo(0);
-  auto weight = gaussianWindowWeightCreate(6);
-  EXPECT_FALSE(windowOrientationHistogram(magnitude, angle, window, row, &weight->mask, nullptr));
-  EXPECT_FALSE(
-      windowOrientationHistogram(magnitude, angle, window, row, &weight->mask, &weight->scratch));
-  const cv::Mat smallAngle(10, 10, CV_32FC1, cv::Scalar(10));
-  EXPECT_FALSE(windowOrientationHistogram(magnitude, smallAngle, window, row, nullptr, nullptr));
-  EXPECT_EQ(cv::countNonZero(row), 0);
 }
 
 TEST(GaussianWindow, BellPeaksAtTheCentre) {
@@ -171,11 +162,9 @@ TEST(GradDistGrid, StepsThatGiveNoCountableGridGiveNoWindows) {
 }
 
 TEST(GradDistGrid, RefusedExtractorsOutputsAndImages) {
-  EXPECT_EQ(zorGllfGradDistInit(nullptr, 2, 8, 0.5f, 31), -1);
   // Never initialised: no grid to fill.
   EXPECT_EQ(zorGllfGradDistExtract(zorGllfGradDistCreate().get(), texture(64, 64), nullptr),
             nullptr);
-  EXPECT_EQ(extractor(2, 0.5f, 0)->windowSize, 1);
   auto e = extractor(2, 0.5f, 32);
   for (cv::Mat wrong :
        {cv::Mat(10, 8, CV_32FC1, cv::Scalar(3)), cv::Mat(11, 7, CV_32FC1, cv::Scalar(3)),

@@ -1,7 +1,7 @@
 // The video source: opening and closing, what it hands out, and exact frame indices (index
 // k shows the same picture however it is reached).
 
-#include <fstream>
+#include <cstdlib>
 #include <map>
 #include <ostream>
 #include <random>
@@ -30,16 +30,12 @@ std::string tempPath(const std::string& name) {
 // The number shown by a picture handed out, -2 for none.
 int number(const cv::Mat* image) { return image ? frame_code::read(*image) : -2; }
 
-// A second of 8 kHz 8-bit mono silence: a valid media file without any video.
+// A second of silence: a valid media file without any video.
 std::string writeWave(const std::string& name) {
-  auto le = [](uint32_t value, int bytes) {  // little-endian host
-    return std::string(reinterpret_cast<const char*>(&value), bytes);
-  };
   const std::string path = tempPath(name);
-  std::ofstream(path, std::ios::binary)
-      << "RIFF" << le(36 + 8000, 4) << "WAVEfmt " << le(16, 4) << le(1, 2) << le(1, 2)
-      << le(8000, 4) << le(8000, 4) << le(1, 2) << le(8, 2) << "data" << le(8000, 4)
-      << std::string(8000, '\x80');
+  const std::string command =
+      "ffmpeg -nostdin -v error -y -f lavfi -i anullsrc=r=8000:cl=mono -t 1 '" + path + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
   return path;
 }
 
