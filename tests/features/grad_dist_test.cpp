@@ -65,17 +65,14 @@ TEST(GradientPyramid, SobelGradientsPerLevel) {
   EXPECT_EQ(gradientPyramidCompute(pyramid, cv::Mat(), 2, 3), nullptr);
 }
 
-TEST(WindowHistogram, EdgeDirectionsFallIntoTheirBins) {
+TEST(WindowHistogram, EdgeDirectionsAndBinEdges) {
   // Dark left: 0 degrees; brighter below: 90; then 180 and 270, in 45.125-degree bins.
-  const int bins[] = {0, 1, 3, 5};
+  const int edgeBins[] = {0, 1, 3, 5};
   for (int i = 0; i < 4; ++i) {
     cv::Mat expected = cv::Mat::zeros(1, 8, CV_32FC1);
-    expected.at<float>(bins[i]) = 1.0f;
+    expected.at<float>(edgeBins[i]) = 1.0f;
     EXPECT_LT(cv::norm(edgeHistogram(i % 2 == 0, i >= 2), expected, cv::NORM_INF), 1e-6) << i;
   }
-}
-
-TEST(WindowHistogram, BinEdges) {
   cv::Mat magnitude(20, 20, CV_32FC1, cv::Scalar(1)), angle(20, 20, CV_32FC1, cv::Scalar(360));
   const cv::Rect window(2, 2, 5, 5);
   for (int bins : {1, 8, 361}) {  // a full circle stays in the last bin
