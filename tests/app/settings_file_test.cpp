@@ -64,18 +64,16 @@ const std::string kCornersXml = cornersXml("1", "4", "2f", "10. 20. 630. 25. 620
 class SettingsTest : public ::testing::Test {
  protected:
   void write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
-  // Read, then written back as a run does after the search.
+  // Read, then written back as a run does after the search; none when refused.
   std::unique_ptr<PresentationSettings> load() {
-    error_.clear();
     try {
-      ConfigurationRead read = readConfiguration(path_);
+      auto read = std::make_unique<PresentationSettings>(readConfiguration(path_).settings);
       try {
-        writeConfiguration(path_, read.settings);
+        writeConfiguration(path_, *read);
       } catch (const Error&) {
       }
-      return std::make_unique<PresentationSettings>(read.settings);
-    } catch (const Error& e) {
-      error_ = e.what();
+      return read;
+    } catch (const Error&) {
       return nullptr;
     }
   }
@@ -88,12 +86,9 @@ class SettingsTest : public ::testing::Test {
       return e.what();
     }
   }
-  long entriesInDir() const {
-    return std::distance(fs::directory_iterator(dir_.path), fs::directory_iterator());
-  }
 
   ScratchDir dir_;
-  std::string path_ = dir_ / "video.mp4.cfg.xml", error_;
+  std::string path_ = dir_ / "video.mp4.cfg.xml";
 };
 
 // Without corners no corners are written.
@@ -102,7 +97,6 @@ TEST_F(SettingsTest, MissingOrEmptyFileGetsDefaultsInWriteOrder) {
   EXPECT_FALSE(fs::exists(path_)) << "reading only reads";
   auto s = load();
   ASSERT_TRUE(s);
-  EXPECT_EQ(error_, "");
   EXPECT_EQ(valuesOf(*s), (std::vector<double>{640, 480, 120, 150, 10, 25, 160, 120, 10, 0.01f,
                                                0.3f, 1, 0.3f, 31, 8, 320, 240, 0.5f}));
   EXPECT_TRUE(s->boardPoints.empty());
@@ -112,15 +106,11 @@ TEST_F(SettingsTest, MissingOrEmptyFileGetsDefaultsInWriteOrder) {
   cv::FileStorage fs(path_, cv::FileStorage::READ);
   EXPECT_EQ(fs["SlideDetection"]["slideDiffThresh"].real(), static_cast<double>(0.01f));
 
-  // An empty file reads as a missing one; the rewrite keeps the file's mode.
+  // An empty file reads as a missing one. How the file is replaced is the results file's
+  // test, whose writer this is.
   write("");
-  chmod(path_.c_str(), 0640);
   ASSERT_TRUE(load());
   EXPECT_EQ(readFile(path_), first);
-  EXPECT_EQ(entriesInDir(), 1);  // no temporary left behind
-  struct stat st;
-  ASSERT_EQ(stat(path_.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 TEST_F(SettingsTest, KeysInAnyOrderReadTheSameAndCornersAreKept) {
@@ -217,9 +207,8 @@ TEST_F(SettingsTest, WrongKindsUnparsableFilesAndPipesAreRefusedAndLeftAlone) {
     write(text);
     const std::string why = refusal();
     EXPECT_EQ(why.rfind(cause, 0), 0u) << why;
-    if (!load()) {  // refused when read: not rewritten either
-      EXPECT_EQ(readFile(path_), text);
-      EXPECT_EQ(entriesInDir(), 1);
+    if (!load()) {
+      EXPECT_EQ(readFile(path_), text) << "refused when read: not rewritten either";
     }
   }
   fs::remove(path_);
@@ -256,7 +245,6 @@ TEST_F(SettingsTest, UnwritableFileStillGivesTheMatrix) {
   EXPECT_EQ(s->boardPoints.type(), CV_32FC2);
   EXPECT_EQ(perspectiveFromCorners(s->boardPoints, 640, 480).type(), CV_32FC1);
   EXPECT_EQ(readFile(path_), text);
-  EXPECT_EQ(entriesInDir(), 1);
 }
 
 // Each algorithm's check names the key it cannot work with, before any work.
