@@ -22,6 +22,9 @@ TEST_F(TalkRunTest, RefusedRunsLeaveEveryFileAsItWas) {
   const std::string usable = readFile(dir_ / "cfg.xml");
   const std::string mine = "<?xml version=\"1.0\"?>\n<opencv_storage>\n<!-- mine -->\n";
   writeFile(dir_ / "notvideo.mp4", "this is not a video");
+  const std::string silence = "ffmpeg -nostdin -v error -f lavfi -i anullsrc -t 1 " +
+                              shellQuote((dir_ / "silence.wav").string());
+  ASSERT_EQ(std::system(silence.c_str()), 0);
   writeFile(dir_ / "afile", "x");
   writeFile(dir_ / "originals.xml", "<data><slides><slide id=\"1\"/></slides></data>");
   fs::create_symlink("talk.mp4", dir_ / "link.mp4");
@@ -36,6 +39,7 @@ TEST_F(TalkRunTest, RefusedRunsLeaveEveryFileAsItWas) {
       {{"-o", "x.xml"}, 2, "Input video name is missing."},
       {{"-i", "missing.mp4"}, 1, "Cannot open video 'missing.mp4': No such file or directory."},
       {{"-i", "notvideo.mp4"}, 1, "Cannot open video 'notvideo.mp4': "},
+      {{"-i", "silence.wav"}, 1, "Cannot open video 'silence.wav': it holds no video stream."},
       {{"-i", "odd\x01name.mp4"}, 1, "input video path holds a control character"},
       {{"-i", "talk\xff.mp4"}, 1, "input video path holds bytes that are not UTF-8"},
       // A value of the wrong kind, one out of range, a file that cannot be parsed, a pipe
