@@ -149,16 +149,3 @@ TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
     EXPECT_EQ(prepared.data, reused);
   }
 }
-
-TEST(ExtractionEquivalence, UnsupportedSourcesGiveBlackOrNothing) {
-  FeatureOptions settings;
-  for (cv::Mat source : {cv::Mat(480, 640, CV_8UC4, cv::Scalar::all(200)),
-                         cv::Mat(480, 640, CV_16UC1, cv::Scalar(900))}) {
-    cv::Mat target(240, 320, CV_8UC1, cv::Scalar(255));
-    featureImagePrepare(source, target, settings);
-    EXPECT_EQ(cv::countNonZero(target), 0) << source.type();
-  }
-  cv::Mat empty, untouched;
-  featureImagePrepare(empty, untouched, settings);
-  EXPECT_TRUE(untouched.empty());
-}
