@@ -50,13 +50,14 @@ void failed(png_structp png, png_const_charp message) {
 
 void warned(png_structp, png_const_charp) {}
 
-// Grey wanted from a colour picture: its BGR rows are read this many at a time and turned
-// grey while they are in the cache, instead of a whole BGR picture written and read back.
+// Grey wanted from a colour picture: its rows are read this many at a time and turned
+// grey while they are in the cache, instead of a whole colour picture written and read
+// back. They stay RGB as stored: RGB2GRAY weighs each sample as BGR2GRAY does after a swap.
 constexpr int kBandRows = 16;
 
 void bandToGrey(const cv::Mat& band, int rows, cv::Mat* grey, int y) {
   cv::Mat into = grey->rowRange(y, y + rows);
-  cv::cvtColor(band.rowRange(0, rows), into, cv::COLOR_BGR2GRAY);
+  cv::cvtColor(band.rowRange(0, rows), into, cv::COLOR_RGB2GRAY);
 }
 
 void rowsPointAt(cv::Mat* picture, int count, std::vector<png_bytep>* rows) {
@@ -81,9 +82,9 @@ bool decodeInto(PngReader* r, bool grey, png_uint_32* width, png_uint_32* height
   if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(r->png);
   if (!colour && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(r->png);
   // A grey picture read grey needs no expansion: BGR2GRAY gives back the grey of (g, g, g).
-  if (colour) {
+  if (colour && !grey) {
     png_set_bgr(r->png);
-  } else if (!grey) {
+  } else if (!colour && !grey) {
     png_set_gray_to_rgb(r->png);
   }
   const int passes = png_set_interlace_handling(r->png);
