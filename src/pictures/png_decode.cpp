@@ -81,12 +81,10 @@ bool decodeInto(PngReader* r, bool grey, png_uint_32* width, png_uint_32* height
   png_set_strip_alpha(r->png);
   if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(r->png);
   if (!colour && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(r->png);
-  // A grey picture read grey needs no expansion: BGR2GRAY gives back the grey of (g, g, g).
-  if (colour && !grey) {
-    png_set_bgr(r->png);
-  } else if (!colour && !grey) {
-    png_set_gray_to_rgb(r->png);
-  }
+  // Colour is BGR with grey expanded, as imread gives it. Read grey, a grey picture needs
+  // no expansion (BGR2GRAY gives back g from (g, g, g)) and colour rows stay RGB.
+  if (!grey && colour) png_set_bgr(r->png);
+  if (!grey && !colour) png_set_gray_to_rgb(r->png);
   const int passes = png_set_interlace_handling(r->png);
   png_read_update_info(r->png, r->info);
   const int w = static_cast<int>(*width), h = static_cast<int>(*height);
