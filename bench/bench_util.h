@@ -155,6 +155,19 @@ class Rounds {
                 medianOf(ratios), target);
   }
 
+  // (a - a0) / (b x scale) per round: a cost inside a program, as the difference of two runs.
+  void printDifferenceOver(const char* what, const std::string& a, const std::string& a0,
+                           const std::string& b, const char* target, double scale) const {
+    if (!has(a) || !has(a0) || !has(b)) return;
+    std::vector<double> ratios, differences;
+    for (size_t i = 0; i < values_.at(a).size(); ++i) {
+      differences.push_back(values_.at(a)[i] - values_.at(a0)[i]);
+      ratios.push_back(differences.back() / (values_.at(b)[i] * scale));
+    }
+    std::printf("%-60s %8.3f s cpu  ratio %6.3f  (target %s)\n", what, medianOf(differences),
+                medianOf(ratios), target);
+  }
+
  private:
   std::vector<std::string> selected_;
   std::vector<std::string> order_;
