@@ -94,12 +94,22 @@ bool RobustChangeDetector::confirmPending() {
   return good >= options_.slideChangeCells && 2 * good >= seen && good >= 3 * bad;
 }
 
-void RobustChangeDetector::startSlide(const cv::Mat& screenBgr) {
+void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) {
   ended_ = clean_.picture().clone();
-  // Whoever stood in front a moment ago, or moves now, still hides part of the new slide;
-  // the old slide's holes are no part of it.
-  cv::bitwise_or(person_, moving_, suspect_);
-  speakerMask(suspect_, cv::Mat(), hole_);
+  // Whoever stood in front before the change and is still there, where the frame before it
+  // and this one agree, hides part of the new slide; so does what moves now, once the new
+  // slide has been seen twice. The person mask of the candidate frame is no guide: the new
+  // content joined it there. The old slide's holes are no part of it.
+  cv::Mat standing;
+  shiftTolerantChange(work_, beforeChange_, options_.slideChangeThresh, standing);
+  cv::bitwise_not(standing, standing);
+  cv::bitwise_and(standing, personBefore_, standing);
+  if (confirmed)
+    cv::bitwise_or(standing, moving_, suspect_);
+  else
+    suspect_ = standing;
+  speakerMask(suspect_, standing, hole_);
+  hole_.copyTo(person_);
   clean_.start(screenBgr, hole_);
   ref_ = work_.clone();
   occluder_ = work_.clone();
@@ -202,7 +212,7 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
 
   if (hasPending_ && confirmPending()) {
     decision = {true, 1};
-    startSlide(screenBgr);
+    startSlide(screenBgr, true);
     cv::swap(previous_, work_);
     return decision;
   }
@@ -218,6 +228,7 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   }
   bool candidate =
       visible > 0 && hit >= options_.slideChangeCells && hit >= kWholeSlideShare * visible;
+  person_.copyTo(personBefore_);
 
   // Otherwise what a person covers is left out: changed slide pixels, holes that still
   // show the one who made them, and holes where something moves. On a whole-slide change
@@ -246,12 +257,14 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     candidate = hit >= options_.slideChangeCells;
   }
   if (candidate && options_.slideChangePersist == 0) {
+    previous_.copyTo(beforeChange_);
     decision = {true, 0};
-    startSlide(screenBgr);
+    startSlide(screenBgr, false);
     cv::swap(previous_, work_);
     return decision;
   }
   if (candidate) {
+    previous_.copyTo(beforeChange_);
     // The picture and the reference wait for the second look: in a new slide's pixels
     // that happen to match the old one they would mix the two slides.
     pending_.assign(cells_.counts.size(), 0);

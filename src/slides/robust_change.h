@@ -47,7 +47,8 @@ class RobustChangeDetector {
   void countCells(const cv::Mat& map, const cv::Mat& exclude, Cells& cells) const;
   int cellPixels() const;
   bool confirmPending();
-  void startSlide(const cv::Mat& screenBgr);
+  // confirmed: the new slide has been seen twice, this frame and the one before.
+  void startSlide(const cv::Mat& screenBgr, bool confirmed);
   void followSlide(const cv::Mat& screenBgr);
   void releaseStillSlide(cv::Mat& release);
 
@@ -59,6 +60,8 @@ class RobustChangeDetector {
   int background_ = 255;  // most common grey of the visible slide
   cv::Mat stillAge_;      // processed frames since something moved near each pixel
   cv::Mat faint_;         // changes at half the threshold, for finding a person
+  cv::Mat personBefore_;  // the person mask before the candidate frame
+  cv::Mat beforeChange_;  // the last work image of the old slide
   cv::Mat changed_, moving_, holeChanged_, suspect_, person_, covered_, seen_;
   Cells cells_;
   std::vector<unsigned char> pending_;  // cells of new content waiting for a second look

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -117,6 +118,39 @@ TEST_F(RobustChange, BuildPartlyBehindSpeakerIsFound) {
     feed(t, film(screen, 0, 0.4 * (t % 2), 1.0));
   }
   EXPECT_EQ(changes_, std::vector<int>{6});
+}
+
+// Share of the screen where the picture shows the speaker's clothing and the slide does not.
+double clothingShare(const cv::Mat& picture, const cv::Mat& clean) {
+  const cv::Scalar low(35, 20, 15), high(85, 70, 65);
+  cv::Mat shown, there;
+  cv::inRange(picture, low, high, shown);
+  cv::inRange(clean, low, high, there);
+  return cv::countNonZero(shown & ~there) / double(shown.total());
+}
+
+TEST_F(RobustChange, SpeakerStandingThroughABuildStaysOutOfThePictureAndTheBuildIn) {
+  // He walks in, then stands still while a line of text appears beside him.
+  cv::Mat first = slide(4), second = withBuild(4);
+  cv::rectangle(first, cv::Rect(60, 405, 520, 40), cv::Scalar(245, 246, 240), cv::FILLED);
+  cv::Mat endedPicture;
+  for (int t = 0; t < 16; ++t) {
+    cv::Mat screen = (t < 10 ? first : second).clone();
+    drawSpeaker(screen, std::min(420, -60 + 60 * t));
+    const RobustChangeDetector::Decision d = detector_.process(film(screen, 0, 0.3 * (t % 2), 1.0));
+    if (d.changed) {
+      changes_.push_back(t - d.framesBack);
+      endedPicture = detector_.endedPicture().clone();
+    }
+  }
+  EXPECT_EQ(changes_, std::vector<int>{10});
+  EXPECT_LE(clothingShare(endedPicture, first), 0.02);
+  EXPECT_LE(clothingShare(detector_.slidePicture(), second), 0.02);
+  // The new line, left of where he stands, is in the picture.
+  const cv::Rect line(60, 405, 290, 40);
+  cv::Mat diff;
+  cv::absdiff(detector_.slidePicture()(line), second(line), diff);
+  EXPECT_LT(cv::mean(diff)[0], 10.0);
 }
 
 TEST_F(RobustChange, WithoutPersistenceTheChangeIsReportedAtOnce) {
