@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/ink_strokes.h"
 #include "slides/shift_diff.h"
 #include "slides/speaker_mask.h"
 
@@ -24,6 +25,9 @@ constexpr double kBackgroundShare = 0.75;
 constexpr int kBackgroundTolerance = 20;
 // Processed frames after which a hole nothing moved in counts as seen for the decision.
 constexpr int kHoleFrames = 5;
+// Ink strokes come this many processed frames apart at most while someone writes.
+constexpr int kInkGap = 2;
+constexpr double kDrawnShare = 0.2;
 
 }  // namespace
 
@@ -60,6 +64,49 @@ void RobustChangeDetector::countCells(const cv::Mat& map, const cv::Mat& exclude
   }
   for (size_t c = 0; c < cells.counts.size(); ++c)
     if (2 * hidden[c] > area[c]) cells.counts[c] = -1;
+}
+
+// Changed pixels in the flagged cells (all when flags is empty), apart from the outline
+// of whoever stands in front.
+void RobustChangeDetector::newPixels(const std::vector<unsigned char>& flags,
+                                     cv::Mat& fresh) const {
+  fresh = changed_.clone();
+  if (!flags.empty()) {
+    const int s = options_.slideCellSize;
+    for (int y = 0; y < fresh.rows; ++y) {
+      unsigned char* f = fresh.ptr<unsigned char>(y);
+      const size_t row = size_t(y / s) * cells_.cols;
+      for (int x = 0; x < fresh.cols; ++x)
+        if (!flags[row + x / s]) f[x] = 0;
+    }
+  }
+  cv::Mat near;
+  cv::dilate(covered_, near, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
+  fresh.setTo(0, near);
+}
+
+// The flagged cells whose new pixels are mostly pen strokes; ink gets their new pixels.
+std::vector<unsigned char> RobustChangeDetector::inkCells(const cv::Mat& screenBgr,
+                                                          const std::vector<unsigned char>& flags,
+                                                          cv::Mat& ink) const {
+  cv::Mat strokes;
+  newPixels(flags, ink);
+  inkStrokes(screenBgr, ink, strokes);
+  Cells all, thin;
+  countCells(ink, covered_, all);
+  countCells(strokes, covered_, thin);
+  std::vector<unsigned char> inky(flags.size(), 0);
+  for (size_t c = 0; c < inky.size(); ++c)
+    inky[c] = flags[c] && all.counts[c] > 0 && 2 * thin.counts[c] >= all.counts[c];
+  newPixels(inky, ink);
+  return inky;
+}
+
+// Takes the new pixels into the slide as written on it.
+void RobustChangeDetector::takeInk(const cv::Mat& ink) {
+  work_.copyTo(ref_, ink);
+  changed_.setTo(0, ink);
+  sinceInk_ = 0;
 }
 
 void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
@@ -210,6 +257,21 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   shiftTolerantChange(work_, ref_, thresh, changed_);
   shiftTolerantChange(work_, previous_, thresh, moving_);
 
+  if (sinceInk_ < 255) ++sinceInk_;
+  // Pen strokes that go on after the candidate's are someone writing, not a new slide.
+  if (hasPending_ && !pendingInk_.empty()) {
+    cv::Mat written, strokes, ink;
+    newPixels({}, written);
+    cv::bitwise_and(written, moving_, written);
+    inkStrokes(screenBgr, written, strokes);
+    const int count = cv::countNonZero(written);
+    if (count >= 2 * cellPixels() && 2 * cv::countNonZero(strokes) >= count) {
+      newPixels(pendingInk_, ink);
+      takeInk(ink);
+      for (size_t c = 0; c < pending_.size(); ++c)
+        if (pendingInk_[c]) pending_[c] = 0;
+    }
+  }
   if (hasPending_ && confirmPending()) {
     decision = {true, 1};
     startSlide(screenBgr, true);
@@ -255,6 +317,30 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     hit = 0;
     for (int count : cells_.counts) hit += count >= cellPixels();
     candidate = hit >= options_.slideChangeCells;
+  }
+  // Strokes added to part of the slide soon after others, or drawn bit by bit, are someone
+  // writing on it: they join the slide.
+  pendingInk_.clear();
+  if (candidate && hit < kWholeSlideShare * visible) {
+    std::vector<unsigned char> flags(cells_.counts.size());
+    for (size_t c = 0; c < flags.size(); ++c) flags[c] = cells_.counts[c] >= cellPixels();
+    cv::Mat ink, earlier;
+    std::vector<unsigned char> inky = inkCells(screenBgr, flags, ink);
+    const int count = cv::countNonZero(ink);
+    // Part of it was there a frame ago already: it is being drawn, not shown at once.
+    cv::bitwise_and(ink, ~moving_, earlier);
+    const bool drawn = cv::countNonZero(earlier) >= kDrawnShare * count;
+    if (count >= 2 * cellPixels() && (sinceInk_ <= kInkGap || drawn)) {
+      takeInk(ink);
+      hit = 0;
+      for (size_t c = 0; c < flags.size(); ++c) {
+        if (inky[c]) cells_.counts[c] = 0;
+        hit += cells_.counts[c] >= cellPixels();
+      }
+      candidate = hit >= options_.slideChangeCells;
+    } else if (count >= 2 * cellPixels()) {
+      pendingInk_ = inky;
+    }
   }
   if (candidate && options_.slideChangePersist == 0) {
     previous_.copyTo(beforeChange_);

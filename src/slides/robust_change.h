@@ -46,6 +46,10 @@ class RobustChangeDetector {
   void prime(const cv::Mat& screenBgr);
   void countCells(const cv::Mat& map, const cv::Mat& exclude, Cells& cells) const;
   int cellPixels() const;
+  void newPixels(const std::vector<unsigned char>& flags, cv::Mat& fresh) const;
+  std::vector<unsigned char> inkCells(const cv::Mat& screenBgr,
+                                      const std::vector<unsigned char>& flags, cv::Mat& ink) const;
+  void takeInk(const cv::Mat& ink);
   bool confirmPending();
   // confirmed: the new slide has been seen twice, this frame and the one before.
   void startSlide(const cv::Mat& screenBgr, bool confirmed);
@@ -66,6 +70,8 @@ class RobustChangeDetector {
   Cells cells_;
   std::vector<unsigned char> pending_;  // cells of new content waiting for a second look
   bool hasPending_ = false;
+  std::vector<unsigned char> pendingInk_;  // pending cells that look like pen strokes
+  int sinceInk_ = 255;  // processed frames since strokes were taken into the slide
   CleanSlide clean_;
   cv::Mat ended_;
   cv::Size frameSize_;

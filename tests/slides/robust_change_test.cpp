@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -151,6 +152,27 @@ TEST_F(RobustChange, SpeakerStandingThroughABuildStaysOutOfThePictureAndTheBuild
   cv::Mat diff;
   cv::absdiff(detector_.slidePicture()(line), second(line), diff);
   EXPECT_LT(cv::mean(diff)[0], 10.0);
+}
+
+TEST_F(RobustChange, InkWrittenOverTheSlideIsNoChangeButANewSlideOrRedBuildIs) {
+  // A red underline and a circle drawn a piece per processed frame, then the next slide.
+  const cv::Mat s = slide(1);
+  cv::Mat inked = s.clone();
+  std::vector<cv::Point> pen;
+  for (int i = 0; i <= 20; ++i) pen.emplace_back(120 + 12 * i, 330 + (i % 3));
+  for (int i = 0; i <= 20; ++i)
+    pen.emplace_back(470 + int(50 * std::cos(0.33 * i)), 200 + int(30 * std::sin(0.33 * i)));
+  // A line of red text shown at once is a build, though.
+  cv::Mat built = slide(8);
+  cv::putText(built, "a red remark", {60, 440}, cv::FONT_HERSHEY_SIMPLEX, 1.0,
+              cv::Scalar(30, 30, 210), 2, cv::LINE_AA);
+  for (int t = 0; t < 24; ++t) {
+    if (t >= 3 && t < 10)
+      for (size_t i = size_t(t - 3) * 6; i < std::min(pen.size() - 1, size_t(t - 2) * 6); ++i)
+        if (i != 20) cv::line(inked, pen[i], pen[i + 1], cv::Scalar(30, 30, 210), 3, cv::LINE_AA);
+    feed(t, film(t < 15 ? inked : t < 20 ? slide(8) : built, 0, 0.3 * (t % 2), 1.0));
+  }
+  EXPECT_EQ(changes_, (std::vector<int>{15, 20}));
 }
 
 TEST_F(RobustChange, WithoutPersistenceTheChangeIsReportedAtOnce) {
