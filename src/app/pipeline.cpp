@@ -227,6 +227,7 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
     const cv::Mat& picture = intervalStageSlideImage(intervals_);
     closeRecord(t - 1, &picture);
     openRecord(t, score);
+    intervalStageRestart(intervals_, presentImage_);
   } else {
     notify([&](RunObserver& o) { o.matchDecided(original, score); });
   }

@@ -164,6 +164,18 @@ void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) 
   hasPending_ = false;
 }
 
+void RobustChangeDetector::restart(const cv::Mat& screenBgr) {
+  if (ref_.empty() || screenBgr.size() != frameSize_) return;
+  // process() has swapped that frame's work image into previous_.
+  ended_ = clean_.picture().clone();
+  person_.copyTo(hole_);
+  clean_.start(screenBgr, hole_);
+  ref_ = previous_.clone();
+  occluder_ = ref_.clone();
+  covered_ = hole_.clone();
+  hasPending_ = false;
+}
+
 // Covered regions where nothing has moved for a while and that look like the slide's
 // background are the slide: someone left them while they were taken for the reference.
 void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {

@@ -29,6 +29,9 @@ class RobustChangeDetector {
 
   // screenBgr: 8-bit BGR, the same size every call. The first call primes and says no change.
   Decision process(const cv::Mat& screenBgr);
+  // Another slide starts at the screen image last processed (given again here), though
+  // the decision saw none.
+  void restart(const cv::Mat& screenBgr);
   // The current slide's picture, the speaker filled in from what he uncovered; what was
   // never seen shows the slide's background colour.
   const cv::Mat& slidePicture() { return clean_.picture(); }
