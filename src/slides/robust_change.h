@@ -32,6 +32,8 @@ class RobustChangeDetector {
   // Another slide starts at the screen image last processed (given again here), though
   // the decision saw none.
   void restart(const cv::Mat& screenBgr);
+  // New content waits for its second look, which the end of the video may cut off.
+  bool changePending() const { return hasPending_; }
   // The current slide's picture, the speaker filled in from what he uncovered; what was
   // never seen shows the slide's background colour.
   const cv::Mat& slidePicture() { return clean_.picture(); }
