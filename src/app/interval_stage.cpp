@@ -30,6 +30,14 @@ ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& present
   return {true, false, &stage.detector->slideImage};
 }
 
+void intervalStageRestart(IntervalStage& stage, const cv::Mat& presentImage) {
+  if (stage.robust) stage.robust->restart(presentImage);
+}
+
+bool intervalStageChangePending(const IntervalStage& stage) {
+  return stage.robust && stage.robust->changePending();
+}
+
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage) {
   if (stage.robust) return stage.robust->slidePicture();
   return slideDetSlideImage(stage.detector.get());

@@ -30,6 +30,11 @@ struct ChangeDecision {
 void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& options,
                          bool keepPictures);
 ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& presentImage);
+// Another slide starts at the frame just processed, though the decision saw none (the
+// matcher told): its reference starts there.
+void intervalStageRestart(IntervalStage& stage, const cv::Mat& presentImage);
+// The frame just processed may show another slide, not yet confirmed.
+bool intervalStageChangePending(const IntervalStage& stage);
 // Picture of the slide shown now, rebuilt from its recent frames.
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage);
 // Screen-image-sized map, 255 where a person covers the slide or it has not been seen

@@ -231,6 +231,7 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
     const cv::Mat& picture = intervalStageSlideImage(intervals_);
     closeRecord(t - 1, &picture);
     openRecord(t, score);
+    intervalStageRestart(intervals_, presentImage_);
   } else {
     notify([&](RunObserver& o) { o.matchDecided(original, score); });
   }
@@ -256,8 +257,16 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture) {
 
 void Pipeline::finish() {
   // The open record ends at the last processed frame; its later matches and confidence
-  // reach the results only now.
-  if (open_) closeRecord(lastFrame_, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
+  // reach the results only now. A slide that showed only in that frame has had no second
+  // look: it is reported rather than lost, with that frame for its picture.
+  if (open_ && intervalStageChangePending(intervals_) && lastFrame_ > open_->start) {
+    closeRecord(lastFrame_ - 1, &intervalStageSlideImage(intervals_));
+    openRecord(lastFrame_, 0.0);
+    notify([this](RunObserver& o) { o.slideChanged(*open_); });
+    closeRecord(lastFrame_, &presentImage_);
+  } else if (open_) {
+    closeRecord(lastFrame_, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
+  }
   notify([this](RunObserver& o) { o.runFinished(*slides_); });
 }
 

@@ -1,10 +1,10 @@
 #include "slides/robust_change.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/ink_strokes.h"
 #include "slides/shift_diff.h"
 #include "slides/speaker_mask.h"
 
@@ -17,13 +17,9 @@ namespace {
 constexpr double kWholeSlideShare = 0.5;
 // Work pixels along the screen's edges that take no part in the decision.
 constexpr int kRim = 3;
-// A covered region still for this many processed frames, this much of it within this many
-// grey levels of the slide's background, is taken for the slide.
-constexpr int kStillFrames = 3;
-constexpr double kBackgroundShare = 0.75;
-constexpr int kBackgroundTolerance = 20;
-// Processed frames after which a hole nothing moved in counts as seen for the decision.
-constexpr int kHoleFrames = 5;
+// Ink strokes come this many processed frames apart at most while someone writes.
+constexpr int kInkGap = 2;
+constexpr double kDrawnShare = 0.2;
 
 }  // namespace
 
@@ -62,6 +58,49 @@ void RobustChangeDetector::countCells(const cv::Mat& map, const cv::Mat& exclude
     if (2 * hidden[c] > area[c]) cells.counts[c] = -1;
 }
 
+// Changed pixels in the flagged cells (all when flags is empty), apart from the outline
+// of whoever stands in front.
+void RobustChangeDetector::newPixels(const std::vector<unsigned char>& flags,
+                                     cv::Mat& fresh) const {
+  fresh = changed_.clone();
+  if (!flags.empty()) {
+    const int s = options_.slideCellSize;
+    for (int y = 0; y < fresh.rows; ++y) {
+      unsigned char* f = fresh.ptr<unsigned char>(y);
+      const size_t row = size_t(y / s) * cells_.cols;
+      for (int x = 0; x < fresh.cols; ++x)
+        if (!flags[row + x / s]) f[x] = 0;
+    }
+  }
+  cv::Mat near;
+  cv::dilate(covered_, near, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
+  fresh.setTo(0, near);
+}
+
+// The flagged cells whose new pixels are mostly pen strokes; ink gets their new pixels.
+std::vector<unsigned char> RobustChangeDetector::inkCells(const cv::Mat& screenBgr,
+                                                          const std::vector<unsigned char>& flags,
+                                                          cv::Mat& ink) const {
+  cv::Mat strokes;
+  newPixels(flags, ink);
+  inkStrokes(screenBgr, ink, strokes);
+  Cells all, thin;
+  countCells(ink, covered_, all);
+  countCells(strokes, covered_, thin);
+  std::vector<unsigned char> inky(flags.size(), 0);
+  for (size_t c = 0; c < inky.size(); ++c)
+    inky[c] = flags[c] && all.counts[c] > 0 && 2 * thin.counts[c] >= all.counts[c];
+  newPixels(inky, ink);
+  return inky;
+}
+
+// Takes the new pixels into the slide as written on it.
+void RobustChangeDetector::takeInk(const cv::Mat& ink) {
+  work_.copyTo(ref_, ink);
+  changed_.setTo(0, ink);
+  sinceInk_ = 0;
+}
+
 void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
   screenWorkImage(screenBgr, grey_, work_);
   ref_ = work_.clone();
@@ -94,101 +133,6 @@ bool RobustChangeDetector::confirmPending() {
   return good >= options_.slideChangeCells && 2 * good >= seen && good >= 3 * bad;
 }
 
-void RobustChangeDetector::startSlide(const cv::Mat& screenBgr) {
-  ended_ = clean_.picture().clone();
-  // Whoever stood in front a moment ago, or moves now, still hides part of the new slide;
-  // the old slide's holes are no part of it.
-  cv::bitwise_or(person_, moving_, suspect_);
-  speakerMask(suspect_, cv::Mat(), hole_);
-  clean_.start(screenBgr, hole_);
-  ref_ = work_.clone();
-  occluder_ = work_.clone();
-  covered_ = hole_.clone();
-  hasPending_ = false;
-}
-
-// Covered regions where nothing has moved for a while and that look like the slide's
-// background are the slide: someone left them while they were taken for the reference.
-void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
-  cv::Mat motion;
-  cv::dilate(moving_, motion, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(9, 9)));
-  cv::add(stillAge_, 1, stillAge_);  // saturates at 255
-  stillAge_.setTo(0, motion);
-  release = cv::Mat::zeros(work_.size(), CV_8UC1);
-  // The slide's background: the most common grey of what is seen of it.
-  int histogram[256] = {0};
-  for (int y = 0; y < ref_.rows; ++y) {
-    const unsigned char* r = ref_.ptr<unsigned char>(y);
-    const unsigned char* c = covered_.ptr<unsigned char>(y);
-    for (int x = 0; x < ref_.cols; ++x)
-      if (!c[x]) ++histogram[r[x]];
-  }
-  background_ = int(std::max_element(histogram, histogram + 256) - histogram);
-  cv::Mat labels;
-  // Apart from what moves, so that a still stretch of slide is not held by a waving arm.
-  cv::Mat still;
-  cv::compare(stillAge_, kStillFrames, still, cv::CMP_GE);
-  cv::bitwise_and(still, covered_, still);
-  const int n = cv::connectedComponents(still, labels, 8, CV_32S);
-  if (n <= 1) return;
-  const int background = background_;
-  std::vector<int> minAge(n, 255), area(n, 0), plain(n, 0);
-  for (int y = 0; y < labels.rows; ++y) {
-    const int* l = labels.ptr<int>(y);
-    const unsigned char* age = stillAge_.ptr<unsigned char>(y);
-    const unsigned char* w = work_.ptr<unsigned char>(y);
-    for (int x = 0; x < labels.cols; ++x) {
-      if (!l[x]) continue;
-      minAge[l[x]] = std::min<int>(minAge[l[x]], age[x]);
-      ++area[l[x]];
-      plain[l[x]] += std::abs(w[x] - background) <= kBackgroundTolerance;
-    }
-  }
-  std::vector<unsigned char> slide(n, 0);
-  bool any = false;
-  for (int k = 1; k < n; ++k)
-    if (minAge[k] >= kStillFrames && plain[k] >= kBackgroundShare * area[k]) slide[k] = any = true;
-  if (!any) return;
-  for (int y = 0; y < labels.rows; ++y) {
-    const int* l = labels.ptr<int>(y);
-    unsigned char* out = release.ptr<unsigned char>(y);
-    for (int x = 0; x < labels.cols; ++x) out[x] = slide[l[x]] ? 255 : 0;
-  }
-}
-
-void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
-  cv::Mat release;
-  releaseStillSlide(release);
-  work_.copyTo(ref_, release);
-  hole_.setTo(0, release);
-  person_.setTo(0, release);
-  covered_.setTo(0, release);
-  // The reference follows the visible slide, so drifting light and camera do not add up.
-  cv::bitwise_or(changed_, covered_, seen_);
-  cv::bitwise_not(seen_, seen_);
-  work_.copyTo(ref_, seen_);
-  // Hole pixels the speaker has left and that hold still are the slide uncovered.
-  cv::Mat fill;
-  cv::bitwise_or(person_, moving_, fill);
-  cv::bitwise_not(fill, fill);
-  cv::bitwise_and(fill, hole_, fill);
-  work_.copyTo(ref_, fill);
-  hole_.setTo(0, fill);
-  cv::bitwise_or(seen_, fill, seen_);
-  cv::bitwise_or(seen_, release, seen_);
-  clean_.update(screenBgr, seen_);
-  // Slide background in a hole where nothing has moved for a while is taken as it looks,
-  // so that a waving arm's sweep does not hide the slide for good; the picture keeps what
-  // it had there. A speaker who stands still in the hole stays covered.
-  cv::Mat settled, plain;
-  cv::compare(stillAge_, kHoleFrames, settled, cv::CMP_GE);
-  cv::bitwise_and(settled, hole_, settled);
-  cv::inRange(work_, background_ - kBackgroundTolerance, background_ + kBackgroundTolerance, plain);
-  cv::bitwise_and(settled, plain, settled);
-  work_.copyTo(ref_, settled);
-  hole_.setTo(0, settled);
-}
-
 RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& screenBgr) {
   Decision decision;
   if (ref_.empty() || screenBgr.size() != frameSize_) {
@@ -200,9 +144,24 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   shiftTolerantChange(work_, ref_, thresh, changed_);
   shiftTolerantChange(work_, previous_, thresh, moving_);
 
+  if (sinceInk_ < 255) ++sinceInk_;
+  // Pen strokes that go on after the candidate's are someone writing, not a new slide.
+  if (hasPending_ && !pendingInk_.empty()) {
+    cv::Mat written, strokes, ink;
+    newPixels({}, written);
+    cv::bitwise_and(written, moving_, written);
+    inkStrokes(screenBgr, written, strokes);
+    const int count = cv::countNonZero(written);
+    if (count >= 2 * cellPixels() && 2 * cv::countNonZero(strokes) >= count) {
+      newPixels(pendingInk_, ink);
+      takeInk(ink);
+      for (size_t c = 0; c < pending_.size(); ++c)
+        if (pendingInk_[c]) pending_[c] = 0;
+    }
+  }
   if (hasPending_ && confirmPending()) {
     decision = {true, 1};
-    startSlide(screenBgr);
+    startSlide(screenBgr, true);
     cv::swap(previous_, work_);
     return decision;
   }
@@ -218,6 +177,7 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   }
   bool candidate =
       visible > 0 && hit >= options_.slideChangeCells && hit >= kWholeSlideShare * visible;
+  person_.copyTo(personBefore_);
 
   // Otherwise what a person covers is left out: changed slide pixels, holes that still
   // show the one who made them, and holes where something moves. On a whole-slide change
@@ -245,13 +205,39 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     for (int count : cells_.counts) hit += count >= cellPixels();
     candidate = hit >= options_.slideChangeCells;
   }
+  // Strokes added to part of the slide soon after others, or drawn bit by bit, are someone
+  // writing on it: they join the slide.
+  pendingInk_.clear();
+  if (candidate && hit < kWholeSlideShare * visible) {
+    std::vector<unsigned char> flags(cells_.counts.size());
+    for (size_t c = 0; c < flags.size(); ++c) flags[c] = cells_.counts[c] >= cellPixels();
+    cv::Mat ink, earlier;
+    std::vector<unsigned char> inky = inkCells(screenBgr, flags, ink);
+    const int count = cv::countNonZero(ink);
+    // Part of it was there a frame ago already: it is being drawn, not shown at once.
+    cv::bitwise_and(ink, ~moving_, earlier);
+    const bool drawn = cv::countNonZero(earlier) >= kDrawnShare * count;
+    if (count >= 2 * cellPixels() && (sinceInk_ <= kInkGap || drawn)) {
+      takeInk(ink);
+      hit = 0;
+      for (size_t c = 0; c < flags.size(); ++c) {
+        if (inky[c]) cells_.counts[c] = 0;
+        hit += cells_.counts[c] >= cellPixels();
+      }
+      candidate = hit >= options_.slideChangeCells;
+    } else if (count >= 2 * cellPixels()) {
+      pendingInk_ = inky;
+    }
+  }
   if (candidate && options_.slideChangePersist == 0) {
+    previous_.copyTo(beforeChange_);
     decision = {true, 0};
-    startSlide(screenBgr);
+    startSlide(screenBgr, false);
     cv::swap(previous_, work_);
     return decision;
   }
   if (candidate) {
+    previous_.copyTo(beforeChange_);
     // The picture and the reference wait for the second look: in a new slide's pixels
     // that happen to match the old one they would mix the two slides.
     pending_.assign(cells_.counts.size(), 0);

@@ -29,6 +29,11 @@ class RobustChangeDetector {
 
   // screenBgr: 8-bit BGR, the same size every call. The first call primes and says no change.
   Decision process(const cv::Mat& screenBgr);
+  // Another slide starts at the screen image last processed (given again here), though
+  // the decision saw none.
+  void restart(const cv::Mat& screenBgr);
+  // New content waits for its second look, which the end of the video may cut off.
+  bool changePending() const { return hasPending_; }
   // The current slide's picture, the speaker filled in from what he uncovered; what was
   // never seen shows the slide's background colour.
   const cv::Mat& slidePicture() { return clean_.picture(); }
@@ -46,8 +51,13 @@ class RobustChangeDetector {
   void prime(const cv::Mat& screenBgr);
   void countCells(const cv::Mat& map, const cv::Mat& exclude, Cells& cells) const;
   int cellPixels() const;
+  void newPixels(const std::vector<unsigned char>& flags, cv::Mat& fresh) const;
+  std::vector<unsigned char> inkCells(const cv::Mat& screenBgr,
+                                      const std::vector<unsigned char>& flags, cv::Mat& ink) const;
+  void takeInk(const cv::Mat& ink);
   bool confirmPending();
-  void startSlide(const cv::Mat& screenBgr);
+  // confirmed: the new slide has been seen twice, this frame and the one before.
+  void startSlide(const cv::Mat& screenBgr, bool confirmed);
   void followSlide(const cv::Mat& screenBgr);
   void releaseStillSlide(cv::Mat& release);
 
@@ -59,10 +69,14 @@ class RobustChangeDetector {
   int background_ = 255;  // most common grey of the visible slide
   cv::Mat stillAge_;      // processed frames since something moved near each pixel
   cv::Mat faint_;         // changes at half the threshold, for finding a person
+  cv::Mat personBefore_;  // the person mask before the candidate frame
+  cv::Mat beforeChange_;  // the last work image of the old slide
   cv::Mat changed_, moving_, holeChanged_, suspect_, person_, covered_, seen_;
   Cells cells_;
   std::vector<unsigned char> pending_;  // cells of new content waiting for a second look
   bool hasPending_ = false;
+  std::vector<unsigned char> pendingInk_;  // pending cells that look like pen strokes
+  int sinceInk_ = 255;  // processed frames since strokes were taken into the slide
   CleanSlide clean_;
   cv::Mat ended_;
   cv::Size frameSize_;

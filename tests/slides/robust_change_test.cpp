@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -117,6 +119,66 @@ TEST_F(RobustChange, BuildPartlyBehindSpeakerIsFound) {
     feed(t, film(screen, 0, 0.4 * (t % 2), 1.0));
   }
   EXPECT_EQ(changes_, std::vector<int>{6});
+}
+
+// Share of the screen where the picture shows the speaker's clothing and the slide does not.
+double clothingShare(const cv::Mat& picture, const cv::Mat& clean) {
+  const cv::Scalar low(35, 20, 15), high(85, 70, 65);
+  cv::Mat shown, there;
+  cv::inRange(picture, low, high, shown);
+  cv::inRange(clean, low, high, there);
+  return cv::countNonZero(shown & ~there) / double(shown.total());
+}
+
+TEST_F(RobustChange, SpeakerStandingThroughABuildStaysOutOfThePictureAndTheBuildIn) {
+  // He walks in, then stands still while a line of text appears beside him.
+  cv::Mat first = slide(4), second = withBuild(4);
+  cv::rectangle(first, cv::Rect(60, 405, 520, 40), cv::Scalar(245, 246, 240), cv::FILLED);
+  cv::Mat endedPicture;
+  for (int t = 0; t < 16; ++t) {
+    cv::Mat screen = (t < 10 ? first : second).clone();
+    drawSpeaker(screen, std::min(420, -60 + 60 * t));
+    const RobustChangeDetector::Decision d = detector_.process(film(screen, 0, 0.3 * (t % 2), 1.0));
+    if (d.changed) {
+      changes_.push_back(t - d.framesBack);
+      endedPicture = detector_.endedPicture().clone();
+    }
+  }
+  EXPECT_EQ(changes_, std::vector<int>{10});
+  EXPECT_LE(clothingShare(endedPicture, first), 0.02);
+  EXPECT_LE(clothingShare(detector_.slidePicture(), second), 0.02);
+  // The new line, left of where he stands, is in the picture.
+  const cv::Rect line(60, 405, 290, 40);
+  cv::Mat diff;
+  cv::absdiff(detector_.slidePicture()(line), second(line), diff);
+  EXPECT_LT(cv::mean(diff)[0], 10.0);
+}
+
+TEST_F(RobustChange, InkWrittenOverTheSlideIsNoChangeButANewSlideOrRedBuildIs) {
+  // A red underline and a circle drawn a piece per processed frame, then the next slide.
+  const cv::Mat s = slide(1);
+  cv::Mat inked = s.clone();
+  std::vector<cv::Point> pen;
+  for (int i = 0; i <= 20; ++i) pen.emplace_back(120 + 12 * i, 330 + (i % 3));
+  for (int i = 0; i <= 20; ++i)
+    pen.emplace_back(470 + int(50 * std::cos(0.33 * i)), 200 + int(30 * std::sin(0.33 * i)));
+  // A line of red text shown at once is a build, though.
+  cv::Mat built = slide(8);
+  cv::putText(built, "a red remark", {60, 440}, cv::FONT_HERSHEY_SIMPLEX, 1.0,
+              cv::Scalar(30, 30, 210), 2, cv::LINE_AA);
+  for (int t = 0; t < 24; ++t) {
+    if (t >= 3 && t < 10)
+      for (size_t i = size_t(t - 3) * 6; i < std::min(pen.size() - 1, size_t(t - 2) * 6); ++i)
+        if (i != 20) cv::line(inked, pen[i], pen[i + 1], cv::Scalar(30, 30, 210), 3, cv::LINE_AA);
+    feed(t, film(t < 15 ? inked : t < 20 ? slide(8) : built, 0, 0.3 * (t % 2), 1.0));
+  }
+  EXPECT_EQ(changes_, (std::vector<int>{15, 20}));
+}
+
+TEST_F(RobustChange, ChangeAtTheLastFrameWaitsForItsSecondLook) {
+  for (int t = 0; t < 5; ++t) feed(t, film(slide(t < 4 ? 2 : 9), 0, 0.3 * (t % 2), 1.0));
+  EXPECT_TRUE(changes_.empty());
+  EXPECT_TRUE(detector_.changePending());  // the run reports it when the video ends here
 }
 
 TEST_F(RobustChange, WithoutPersistenceTheChangeIsReportedAtOnce) {

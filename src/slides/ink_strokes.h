@@ -1,0 +1,13 @@
+#pragma once
+// Pen strokes written over a slide: thin lines in a saturated colour. A lecturer who
+// annotates the slide shown has not moved on to another one.
+
+#include <opencv2/core.hpp>
+
+namespace slidetrack {
+
+// strokes gets the newPixels (work-size 8-bit map, 255 = new content) that are thin lines
+// of a saturated colour in screenBgr (any size).
+void inkStrokes(const cv::Mat& screenBgr, const cv::Mat& newPixels, cv::Mat& strokes);
+
+}  // namespace slidetrack

@@ -1,0 +1,144 @@
+// The robust change decision's reference of the current slide: where it starts, what the
+// speaker hides of it, and how it follows what he uncovers.
+
+#include <algorithm>
+#include <cstdlib>
+
+#include <opencv2/imgproc.hpp>
+
+#include "slides/robust_change.h"
+#include "slides/shift_diff.h"
+#include "slides/speaker_mask.h"
+
+namespace slidetrack {
+
+namespace {
+
+// A covered region still for this many processed frames, this much of it within this many
+// grey levels of the slide's background, is taken for the slide.
+constexpr int kStillFrames = 3;
+constexpr double kBackgroundShare = 0.75;
+constexpr int kBackgroundTolerance = 20;
+// Processed frames after which a hole nothing moved in counts as seen for the decision.
+constexpr int kHoleFrames = 5;
+
+}  // namespace
+
+void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) {
+  ended_ = clean_.picture().clone();
+  // Whoever stood in front before the change and is still there, where the frame before it
+  // and this one agree, hides part of the new slide; so does what moves now, once the new
+  // slide has been seen twice. The person mask of the candidate frame is no guide: the new
+  // content joined it there. The old slide's holes are no part of it.
+  cv::Mat standing;
+  shiftTolerantChange(work_, beforeChange_, options_.slideChangeThresh, standing);
+  cv::bitwise_not(standing, standing);
+  cv::bitwise_and(standing, personBefore_, standing);
+  if (confirmed)
+    cv::bitwise_or(standing, moving_, suspect_);
+  else
+    suspect_ = standing;
+  speakerMask(suspect_, standing, hole_);
+  hole_.copyTo(person_);
+  clean_.start(screenBgr, hole_);
+  ref_ = work_.clone();
+  occluder_ = work_.clone();
+  covered_ = hole_.clone();
+  hasPending_ = false;
+}
+
+void RobustChangeDetector::restart(const cv::Mat& screenBgr) {
+  if (ref_.empty() || screenBgr.size() != frameSize_) return;
+  // process() has swapped that frame's work image into previous_.
+  ended_ = clean_.picture().clone();
+  person_.copyTo(hole_);
+  clean_.start(screenBgr, hole_);
+  ref_ = previous_.clone();
+  occluder_ = ref_.clone();
+  covered_ = hole_.clone();
+  hasPending_ = false;
+}
+
+// Covered regions where nothing has moved for a while and that look like the slide's
+// background are the slide: someone left them while they were taken for the reference.
+void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
+  cv::Mat motion;
+  cv::dilate(moving_, motion, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(9, 9)));
+  cv::add(stillAge_, 1, stillAge_);  // saturates at 255
+  stillAge_.setTo(0, motion);
+  release = cv::Mat::zeros(work_.size(), CV_8UC1);
+  // The slide's background: the most common grey of what is seen of it.
+  int histogram[256] = {0};
+  for (int y = 0; y < ref_.rows; ++y) {
+    const unsigned char* r = ref_.ptr<unsigned char>(y);
+    const unsigned char* c = covered_.ptr<unsigned char>(y);
+    for (int x = 0; x < ref_.cols; ++x)
+      if (!c[x]) ++histogram[r[x]];
+  }
+  background_ = int(std::max_element(histogram, histogram + 256) - histogram);
+  cv::Mat labels;
+  // Apart from what moves, so that a still stretch of slide is not held by a waving arm.
+  cv::Mat still;
+  cv::compare(stillAge_, kStillFrames, still, cv::CMP_GE);
+  cv::bitwise_and(still, covered_, still);
+  const int n = cv::connectedComponents(still, labels, 8, CV_32S);
+  if (n <= 1) return;
+  const int background = background_;
+  std::vector<int> minAge(n, 255), area(n, 0), plain(n, 0);
+  for (int y = 0; y < labels.rows; ++y) {
+    const int* l = labels.ptr<int>(y);
+    const unsigned char* age = stillAge_.ptr<unsigned char>(y);
+    const unsigned char* w = work_.ptr<unsigned char>(y);
+    for (int x = 0; x < labels.cols; ++x) {
+      if (!l[x]) continue;
+      minAge[l[x]] = std::min<int>(minAge[l[x]], age[x]);
+      ++area[l[x]];
+      plain[l[x]] += std::abs(w[x] - background) <= kBackgroundTolerance;
+    }
+  }
+  std::vector<unsigned char> slide(n, 0);
+  bool any = false;
+  for (int k = 1; k < n; ++k)
+    if (minAge[k] >= kStillFrames && plain[k] >= kBackgroundShare * area[k]) slide[k] = any = true;
+  if (!any) return;
+  for (int y = 0; y < labels.rows; ++y) {
+    const int* l = labels.ptr<int>(y);
+    unsigned char* out = release.ptr<unsigned char>(y);
+    for (int x = 0; x < labels.cols; ++x) out[x] = slide[l[x]] ? 255 : 0;
+  }
+}
+
+void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
+  cv::Mat release;
+  releaseStillSlide(release);
+  work_.copyTo(ref_, release);
+  hole_.setTo(0, release);
+  person_.setTo(0, release);
+  covered_.setTo(0, release);
+  // The reference follows the visible slide, so drifting light and camera do not add up.
+  cv::bitwise_or(changed_, covered_, seen_);
+  cv::bitwise_not(seen_, seen_);
+  work_.copyTo(ref_, seen_);
+  // Hole pixels the speaker has left and that hold still are the slide uncovered.
+  cv::Mat fill;
+  cv::bitwise_or(person_, moving_, fill);
+  cv::bitwise_not(fill, fill);
+  cv::bitwise_and(fill, hole_, fill);
+  work_.copyTo(ref_, fill);
+  hole_.setTo(0, fill);
+  cv::bitwise_or(seen_, fill, seen_);
+  cv::bitwise_or(seen_, release, seen_);
+  clean_.update(screenBgr, seen_);
+  // Slide background in a hole where nothing has moved for a while is taken as it looks,
+  // so that a waving arm's sweep does not hide the slide for good; the picture keeps what
+  // it had there. A speaker who stands still in the hole stays covered.
+  cv::Mat settled, plain;
+  cv::compare(stillAge_, kHoleFrames, settled, cv::CMP_GE);
+  cv::bitwise_and(settled, hole_, settled);
+  cv::inRange(work_, background_ - kBackgroundTolerance, background_ + kBackgroundTolerance, plain);
+  cv::bitwise_and(settled, plain, settled);
+  work_.copyTo(ref_, settled);
+  hole_.setTo(0, settled);
+}
+
+}  // namespace slidetrack
