@@ -196,6 +196,10 @@ corners=(
   "c-mid1080|--scenario far --corners $mid1080 $room --deck @conference --first-page 20 $short --jitter 1 --drift 2 --bitrate 3000 --seed 37 --fps 25"
   "c-small720|--scenario hall --corners $small720 $room --deck @lecture --first-page 8 $short --jitter 1 --bitrate 1500 --seed 38 --fps 25"
   "c-side-drift|--scenario side $room --deck @tug $short --jitter 1.5 --drift 2 --exposure-drift 0.15 --bitrate 1500 --seed 39 --fps 25"
+  "c-side50|--scenario side $room --deck @lecture --first-page 25 $short --jitter 1 --bitrate 1500 --seed 50 --fps 25"
+  "c-steep51|--scenario steep45 $room --deck @tug --first-page 3 $short --jitter 1 --exposure-drift 0.1 --bitrate 1500 --seed 51 --fps 25"
+  "c-hall52|--scenario hall $room --deck @conference --first-page 25 $short --jitter 1.5 --drift 2 --exposure-drift 0.15 --bitrate 1500 --seed 52 --fps 25"
+  "c-far53|--scenario far $room --deck @tug $short --jitter 1 --drift 2 --bitrate 3000 --seed 53 --fps 25"
   "c-blackboard|--scenario hall --room blackboard --speaker --noise 2.5 --deck @lecture --slides 6 --seconds-per-slide 5 --jitter 1 --bitrate 1500 --seed 40 --fps 25"
   "c-outdoor|--scenario hall --room outdoor --noise 2.5 --deck @lecture --slides 6 --seconds-per-slide 5 --drift 2 --bitrate 1500 --seed 41 --fps 25"
 )
