@@ -9,7 +9,8 @@
 #                       (default ~/.cache/slidetrack-accuracy); delete it after changing the
 #                       generator
 #   ACCURACY_ONLY       comma-separated scenario names to run, e.g. "steep45,ink"
-#   ACCURACY_TABLES     comma-separated tables: basic, realistic, noscreen (default all three)
+#   ACCURACY_TABLES     comma-separated tables: basic, realistic, noscreen, corners (default
+#                       all four)
 #   ACCURACY_JOBS       lectures generated at once (default 2)
 #
 # The basic table renders drawn slides in a plain room; its runs are first runs (no
@@ -24,7 +25,7 @@ cd "$(dirname "$0")/.."
 build=$(realpath -m "${1:-build}")
 work=${ACCURACY_WORK_DIR:-$(mktemp -d /tmp/slidetrack-accuracy.XXXXXX)}
 cache=${ACCURACY_CACHE_DIR:-$HOME/.cache/slidetrack-accuracy}
-tables=",${ACCURACY_TABLES:-basic,realistic,noscreen},"
+tables=",${ACCURACY_TABLES:-basic,realistic,noscreen,corners},"
 only=${ACCURACY_ONLY:+,$ACCURACY_ONLY,}
 mkdir -p "$work" "$cache"
 generator_version=3  # part of the cache key: raise it when generated lectures change
@@ -33,10 +34,12 @@ if [[ ! -f "$build/CMakeCache.txt" ]]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 cmake --build "$build" -j2 --target slidetrack slidetrack-make-lecture slidetrack-evaluate \
+  screen_corners_bench \
   >"$work/build.log" || { cat "$work/build.log" >&2; exit 1; }
 slidetrack=$build/src/app/slidetrack
 make_lecture=$build/tools/slidetrack-make-lecture
 evaluate=$build/tools/slidetrack-evaluate
+corners_bench=$build/bench/screen_corners_bench
 
 now() { date +%s.%N; }
 field() { sed -n "s/.* $2=\([^ ]*\).*/\1/p" <<<" $1"; }
@@ -174,8 +177,35 @@ noscreen=(
   "outdoor|--scenario hall --room outdoor --noise 2.5 --deck @tug --slides 6 --seconds-per-slide 10 --jitter 1 --bitrate 1500 --seed 22 --fps 25"
 )
 
+# ---- Corners table: short lectures with other seeds, decks and views than the realistic
+# table, to check the screen search on pictures it was not tuned on; only the search runs.
+# Views: from the right at 30 degrees, a drifting camera with exposure drift, a low large
+# screen, a mid-size screen in 1080p, a small one in 720p.
+right30=427.4,109.9,954.3,59.4,954.3,540.6,427.4,490.1
+low15=256.2,87.5,935.7,124.8,935.7,615.2,256.2,652.5
+mid1080=590.4,172.9,1250.8,140.0,1250.8,700.0,590.4,667.1
+small720=508.2,113.0,880.3,121.8,880.3,398.2,508.2,407.0
+short="--slides 7 --seconds-per-slide 5"
+corners=(
+  "c-right30|--scenario hall --corners $right30 $room --deck @tug $short --jitter 1 --bitrate 1500 --seed 31 --fps 25"
+  "c-hall-drift|--scenario hall $room --deck @lecture --first-page 20 $short --jitter 1 --drift 2 --exposure-drift 0.1 --bitrate 1500 --seed 32 --fps 25"
+  "c-steep45|--scenario steep45 $room --deck @conference --first-page 10 $short --jitter 0.5 --bitrate 1500 --seed 33 --fps 25"
+  "c-far|--scenario far $room --deck @lecture --first-page 5 $short --jitter 1 --bitrate 3000 --seed 34 --fps 25"
+  "c-side-ink|--scenario side $room --deck @conference --first-page 2 $short --ink --bitrate 1500 --seed 35 --fps 25"
+  "c-low15|--scenario hall --corners $low15 $room --deck @tug $short --jitter 0.7 --bitrate 1500 --seed 36 --fps 30000/1001"
+  "c-mid1080|--scenario far --corners $mid1080 $room --deck @conference --first-page 20 $short --jitter 1 --drift 2 --bitrate 3000 --seed 37 --fps 25"
+  "c-small720|--scenario hall --corners $small720 $room --deck @lecture --first-page 8 $short --jitter 1 --bitrate 1500 --seed 38 --fps 25"
+  "c-side-drift|--scenario side $room --deck @tug $short --jitter 1.5 --drift 2 --exposure-drift 0.15 --bitrate 1500 --seed 39 --fps 25"
+  "c-side50|--scenario side $room --deck @lecture --first-page 25 $short --jitter 1 --bitrate 1500 --seed 50 --fps 25"
+  "c-steep51|--scenario steep45 $room --deck @tug --first-page 3 $short --jitter 1 --exposure-drift 0.1 --bitrate 1500 --seed 51 --fps 25"
+  "c-hall52|--scenario hall $room --deck @conference --first-page 25 $short --jitter 1.5 --drift 2 --exposure-drift 0.15 --bitrate 1500 --seed 52 --fps 25"
+  "c-far53|--scenario far $room --deck @tug $short --jitter 1 --drift 2 --bitrate 3000 --seed 53 --fps 25"
+  "c-blackboard|--scenario hall --room blackboard --speaker --noise 2.5 --deck @lecture --slides 6 --seconds-per-slide 5 --jitter 1 --bitrate 1500 --seed 40 --fps 25"
+  "c-outdoor|--scenario hall --room outdoor --noise 2.5 --deck @lecture --slides 6 --seconds-per-slide 5 --drift 2 --bitrate 1500 --seed 41 --fps 25"
+)
+
 declare -A decks
-if table_on realistic || table_on noscreen; then
+if table_on realistic || table_on noscreen || table_on corners; then
   decks[conference]=$(deck conference texlive-latex-recommended-doc \
     /usr/share/doc/texlive-doc/latex/beamer/beamerexample-conference-talk.pdf)
   decks[lecture]=$(deck lecture texlive-latex-recommended-doc \
@@ -200,6 +230,7 @@ selected=()
 table_on basic && selected+=("${basic[@]}")
 table_on realistic && selected+=("${realistic[@]}")
 table_on noscreen && selected+=("${noscreen[@]}")
+table_on corners && selected+=("${corners[@]}")
 pregenerate "${selected[@]}"
 basic_lines=()
 if table_on basic; then
@@ -246,6 +277,25 @@ if table_on noscreen; then
     ratio=$(run_timed "$dir")
     line=$("$evaluate" --name "$name" --fps "$fps" "$dir")
     noscreen_lines+=("$line size=$(size_of "$source_dir") fps=$fps time_ratio=$ratio")
+  done
+fi
+
+corners_lines=()
+if table_on corners; then
+  for entry in "${corners[@]}"; do
+    name=${entry%%|*} options=${entry#*|}
+    wanted "$name" || continue
+    source_dir=$(lecture "$options")
+    # "cpu S s, corners (x y) ... mean M max X", or "not found" / "recording".
+    out=$("$corners_bench" "$source_dir/lecture.mp4" "$source_dir/truth.csv")
+    found=none mean=n/a max=n/a
+    [[ "$out" == *recording* ]] && found=recording
+    if [[ "$out" == *corners* ]]; then
+      found=screen
+      mean=$(sed -n 's/.* mean \([0-9.]*\).*/\1/p' <<<"$out")
+      max=$(sed -n 's/.* max \([0-9.]*\).*/\1/p' <<<"$out")
+    fi
+    corners_lines+=("scenario=$name size=$(size_of "$source_dir") found=$found mean=$mean max=$max")
   done
 fi
 suite_end=$(now)
@@ -339,6 +389,21 @@ if ((${#noscreen_lines[@]})); then
 
 No screen: a room with a blackboard and no projection, and a street scene, first runs.
 no_screen_correct: 1 when the run stored no screen corners.
+LEGEND
+  echo
+fi
+if ((${#corners_lines[@]})); then
+  printf '%-14s %-9s %-9s %11s %10s\n' scenario size found corner_mean corner_max
+  for line in "${corners_lines[@]}"; do
+    printf '%-14s %-9s %-9s %11s %10s\n' "$(field "$line" scenario)" "$(field "$line" size)" \
+      "$(field "$line" found)" "$(field "$line" mean)" "$(field "$line" max)"
+  done
+  cat <<'LEGEND'
+
+Corners: the screen search alone (screen_corners_bench) on short lectures with other seeds,
+  decks and views; c-blackboard and c-outdoor have no screen (found must be none).
+found: screen, none or recording. corner_mean, corner_max: pixels between the corners
+  found and the projected image's true corners averaged over the clip.
 LEGEND
   echo
 fi

@@ -1,6 +1,7 @@
 #include "screen/screen_chooser.h"
 
 #include "screen/screen_border.h"
+#include "screen/screen_sides.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,10 +13,11 @@ namespace slidetrack {
 
 namespace {
 
-constexpr int kChangeStep = 30;  // grey step of a sample from the median that is change
-constexpr float kAcross = 2.5f;  // pixels from a side to where inside and outside are read
-constexpr int kPerRole = 12;     // longest lines tried for each side
+constexpr int kChangeStep = kScreenChangeStep;
+constexpr float kAcross = kScreenAcross;
+constexpr int kPerRole = 12;  // longest lines tried for each side
 constexpr float kMinCoverage = 0.5f;
+constexpr float kMinBacked = 0.2f;  // share of a side the still picture itself must show
 constexpr float kMaxOutsideChange = 0.15f;
 constexpr float kMinChangeInside = 0.25f;
 // The sides of a screen lean no more than a camera shows: the top and bottom at most 40
@@ -23,17 +25,7 @@ constexpr float kMinChangeInside = 0.25f;
 const float kLevelLean = std::sin(40.f * float(CV_PI) / 180.f);
 const float kUprightLean = std::sin(25.f * float(CV_PI) / 180.f);
 
-float at(const cv::Mat& image, cv::Point2f p) {
-  const float x = std::clamp(p.x, 0.f, float(image.cols - 1));
-  const float y = std::clamp(p.y, 0.f, float(image.rows - 1));
-  const int x0 = std::min(int(x), image.cols - 2 < 0 ? 0 : image.cols - 2);
-  const int y0 = std::min(int(y), image.rows - 2 < 0 ? 0 : image.rows - 2);
-  const int x1 = std::min(x0 + 1, image.cols - 1), y1 = std::min(y0 + 1, image.rows - 1);
-  const float fx = x - float(x0), fy = y - float(y0);
-  const float top = (1 - fx) * image.at<uchar>(y0, x0) + fx * image.at<uchar>(y0, x1);
-  const float bottom = (1 - fx) * image.at<uchar>(y1, x0) + fx * image.at<uchar>(y1, x1);
-  return (1 - fy) * top + fy * bottom;
-}
+float at(const cv::Mat& image, cv::Point2f p) { return screenGreyAt(image, p); }
 
 float median(std::vector<float> v) {
   if (v.empty()) return 0.f;
@@ -107,36 +99,6 @@ float ringMedian(const cv::Mat& still, const std::array<cv::Point2f, 4>& c,
 
 }  // namespace
 
-float screenDarkInside(const cv::Mat& still, cv::Point2f a, cv::Point2f b, cv::Point2f inward,
-                       float depth) {
-  std::vector<float> drops;
-  for (int i = 0; i < 24; ++i) {
-    const cv::Point2f p = a + (0.1f + 0.8f * float(i) / 23.f) * (b - a);
-    float darkest = 255.f;
-    for (float d = 2.f * kAcross; d <= depth; d += 1.f)
-      darkest = std::min(darkest, at(still, p + d * inward));
-    drops.push_back(at(still, p - kAcross * inward) - darkest);
-  }
-  return median(drops);
-}
-
-SideLook screenSideLook(const ScreenCues& cues, cv::Point2f a, cv::Point2f b, cv::Point2f inward,
-                        float reach) {
-  std::vector<float> steps;
-  int changing = 0, looked = 0;
-  for (int i = 0; i < 24; ++i) {
-    const cv::Point2f p = a + (0.1f + 0.8f * float(i) / 23.f) * (b - a);
-    steps.push_back(at(cues.still, p + kAcross * inward) - at(cues.still, p - kAcross * inward));
-    // A band beyond the side, clear of the side's own edge that shakes.
-    float most = 0.f;
-    for (float d = 3.f * kAcross; d <= std::max(reach, 6.f * kAcross); d += kAcross)
-      most = std::max(most, at(cues.change, p - d * inward));
-    ++looked;
-    if (most > kChangeStep) ++changing;
-  }
-  return {median(steps), float(changing) / float(looked)};
-}
-
 ScreenChoice screenChoose(const ScreenCues& cues, int minContrast) {
   const cv::Size size = cues.still.size();
   ScreenChoice best;
@@ -172,9 +134,21 @@ ScreenChoice screenChoose(const ScreenCues& cues, int minContrast) {
           float cover[4], minCover = 1.f;
           for (int k = 0; k < 4; ++k) {
             cover[k] = side[k]->coverage(side[k]->along(c[k]), side[k]->along(c[(k + 1) % 4]));
+            // A side partly hidden by a speaker who stands there: what the samples show.
+            if (cover[k] < kMinCoverage && cover[k] >= kMinBacked)
+              cover[k] = screenSideSeen(cues, *side[k], c[k], c[(k + 1) % 4], side[k]->normal,
+                                        float(minContrast));
             minCover = std::min(minCover, cover[k]);
           }
           if (minCover < kMinCoverage) continue;
+          // The edges of a projected image meet at its corners; a side that runs on past a
+          // corner which the other side does not reach meets the edge of a block or a bar
+          // inside the slide.
+          bool junction = false;
+          for (int k = 0; k < 4 && !junction; ++k)
+            junction = screenCornerIsJunction(*side[(k + 3) % 4], c[(k + 3) % 4], *side[k],
+                                              c[(k + 1) % 4], c[k]);
+          if (junction) continue;
           std::array<cv::Point2f, 4> inward;
           // Each side's distance to the opposite one.
           const float across[4] = {float(cv::norm(0.5f * (c[0] + c[1]) - 0.5f * (c[2] + c[3]))),
@@ -186,7 +160,7 @@ ScreenChoice screenChoose(const ScreenCues& cues, int minContrast) {
           for (int k = 0; k < 4 && !fails; ++k) {
             inward[k] = side[k]->normal;
             const SideLook look =
-                screenSideLook(cues, c[k], c[(k + 1) % 4], inward[k], 0.2f * across[k]);
+                screenSideLook(cues, c[k], c[(k + 1) % 4], inward[k], 0.2f * across[k], side[k]);
             // Beyond the top of a screen the picture stays still; below it a speaker may
             // walk, beside it too, but beyond the top only the slide's own title changes.
             fails = look.contrast < float(minContrast);

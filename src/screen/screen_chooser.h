@@ -28,17 +28,4 @@ struct ScreenChoice {
 // quadrilateral is a screen recording.
 ScreenChoice screenChoose(const ScreenCues& cues, int minContrast);
 
-// The side of a quadrilateral: median step from outside to inside, sampled across it, and
-// the share of its sample points with change in the band up to reach pixels beyond it.
-struct SideLook {
-  float contrast = 0.f;
-  float outsideChange = 0.f;
-};
-SideLook screenSideLook(const ScreenCues& cues, cv::Point2f a, cv::Point2f b, cv::Point2f inward,
-                        float reach);
-// How much darker than just outside the side the picture gets within depth pixels inside
-// it (median along the side).
-float screenDarkInside(const cv::Mat& still, cv::Point2f a, cv::Point2f b, cv::Point2f inward,
-                       float depth);
-
 }  // namespace slidetrack

@@ -36,12 +36,13 @@ ScreenChoice screenFindInSamples(const std::vector<cv::Mat>& greys,
   if (greys.empty()) return ScreenChoice();
   double scale = 1.0;
   const std::vector<cv::Mat> small = screenCuesShrink(greys, kWorkWidth, &scale);
-  ScreenChoice choice = screenChoose(screenCuesOf(small), options.boardMinContrast);
+  const ScreenCues cues = screenCuesOf(small);
+  ScreenChoice choice = screenChoose(cues, options.boardMinContrast);
   if (choice.found != ScreenFound::Screen) return choice;
   // Pixel centres of the shrunk picture back to the full one.
   for (cv::Point2f& c : choice.corners)
     c = cv::Point2f(float((c.x + 0.5) / scale - 0.5), float((c.y + 0.5) / scale - 0.5));
-  const cv::Mat still = scale < 1.0 ? screenCuesOf(greys).still : screenCuesOf(small).still;
+  const cv::Mat still = scale < 1.0 ? screenStillOf(greys) : cues.still;
   std::array<cv::Point2f, 4> inward;
   for (int k = 0; k < 4; ++k) inward[size_t(k)] = choice.sides[size_t(k)].normal;
   // The lines were found on the shrunk still: about a pixel there, a few here.

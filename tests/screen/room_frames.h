@@ -20,6 +20,9 @@ struct RoomView {
   unsigned seed = 1;
   float shake = 0;         // largest shift of a sample in pixels, as a hand-held or swaying camera
   bool darkTitle = false;  // slides topped by a bar as dark as the border, then a title bar
+  int standFor = 0;        // samples in which a tall speaker stands in front of the left side
+  int armUp = -1;          // the sample in which the speaker's arm reaches above the screen
+  float exposure = 0;      // the camera's exposure wanders by this share between samples
 };
 
 // Slide-relative rectangle (shares of the slide) in the frame.
@@ -108,12 +111,19 @@ inline cv::Mat drawSample(const RoomView& v, const cv::Mat& room, int i) {
     }
   }
   const cv::Rect2f box = cv::boundingRect(v.slide);
-  const int x = int(box.x + box.width * (0.1f + 0.08f * float((i * 7) % 10)));
+  const bool standing = i < v.standFor;
+  const int x = standing ? int(0.5f * (v.slide[0].x + v.slide[3].x))
+                         : int(box.x + box.width * (0.1f + 0.08f * float((i * 7) % 10)));
   const int r = std::max(6, int(box.width * 0.05f));
-  cv::circle(frame, {x, int(box.y + box.height * 0.65f)}, r, cv::Scalar(50), cv::FILLED);
-  cv::rectangle(frame,
-                cv::Rect(x - 2 * r, int(box.y + box.height * 0.65f) + r, 4 * r, v.frame.height),
-                cv::Scalar(40), cv::FILLED);
+  const int head = int(box.y + box.height * (standing ? 0.55f : 0.65f));
+  cv::circle(frame, {x, head}, r, cv::Scalar(50), cv::FILLED);
+  cv::rectangle(frame, cv::Rect(x - 2 * r, head + r, 4 * r, v.frame.height), cv::Scalar(40),
+                cv::FILLED);
+  if (i == v.armUp) {  // a raised arm and a pointer along the top, beyond the screen
+    const cv::Point hand(x, int(box.y - 0.05f * box.height));
+    cv::line(frame, {x, head}, hand, cv::Scalar(45), std::max(3, r / 2));
+    cv::line(frame, hand, {int(box.x + 0.3f * box.width), hand.y}, cv::Scalar(45), 3);
+  }
   if (v.shake > 0) {
     cv::RNG rng(v.seed * 1000 + unsigned(i));
     const cv::Matx23d shift(1, 0, rng.uniform(-v.shake, v.shake), 0, 1,
@@ -122,7 +132,9 @@ inline cv::Mat drawSample(const RoomView& v, const cv::Mat& room, int i) {
                    cv::BORDER_REPLICATE);
   }
   cv::Mat light(v.frame, CV_32F), out;
-  for (int c = 0; c < v.frame.width; ++c) light.col(c).setTo(0.75 + 0.25 * c / v.frame.width);
+  const double exposure = 1.0 + v.exposure * double(i % 3 - 1);
+  for (int c = 0; c < v.frame.width; ++c)
+    light.col(c).setTo(exposure * (0.75 + 0.25 * c / v.frame.width));
   frame.convertTo(out, CV_32F);
   out = out.mul(light);
   cv::Mat noise(v.frame, CV_32F);
