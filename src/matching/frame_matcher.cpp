@@ -10,9 +10,12 @@ namespace slidetrack {
 
 namespace {
 
-// The share of the evidence between the two nearest originals with which one frame alone
-// overrides the interval's decision.
-const double kRestartMargin = 0.4;
+// Frames that each show another original than the interval's evidence says, in a row,
+// before they start the evidence anew: one frame may be a speaker passing over a line.
+const int kRunFrames = 2;
+// The share of the evidence between the two nearest originals each such frame needs for
+// an original other than the decided one's successor: talks mostly advance one slide.
+const double kJumpMargin = 0.4;
 
 }  // namespace
 
@@ -28,7 +31,8 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
 void frameMatcherReset(FrameMatcher& matcher) {
   if (!matcher.accumulated.empty()) matcher.accumulated.setTo(0);
   evidenceAccumulatorReset(matcher.evidence, matcher.accumulator);
-  matcher.otherIndex = -1;
+  evidenceAccumulatorReset(matcher.evidence, matcher.run);
+  matcher.runIndex = -1;
 }
 
 FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& library,
@@ -52,17 +56,29 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
       evidenceDecide(matcher.evidence, matcher.accumulator, matcher.options);
   const EvidenceDecision alone =
       evidenceDecide(matcher.evidence, matcher.lastFrame, matcher.options);
-  // A slide change the detector missed (a build that adds one line under a speaker): two
-  // frames in a row that clearly show another original start the evidence anew with them.
+  // A slide change the detector missed (a build that adds one line under a speaker): frames
+  // in a row that each show another original start the evidence anew with them.
+  const bool next = alone.index == decision.index + 1;
   const bool other = matcher.accumulator.frames > 0 && alone.matched &&
-                     alone.margin >= kRestartMargin && alone.index != decision.index;
-  if (other && alone.index == matcher.otherIndex) {
-    evidenceAccumulatorReset(matcher.evidence, matcher.accumulator);
-    evidenceAccumulatorMerge(matcher.frameBefore, matcher.accumulator);
+                     alone.index != decision.index && (next || alone.margin >= kJumpMargin);
+  if (!other || alone.index != matcher.runIndex) {
+    evidenceAccumulatorReset(matcher.evidence, matcher.run);
+    matcher.runIndex = other ? alone.index : -1;
   }
-  matcher.otherIndex = other ? alone.index : -1;
-  evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
-  std::swap(matcher.lastFrame, matcher.frameBefore);
+  if (other) evidenceAccumulatorMerge(matcher.lastFrame, matcher.run);
+  bool restart = false;
+  if (matcher.run.frames >= kRunFrames) {
+    const EvidenceDecision run = evidenceDecide(matcher.evidence, matcher.run, matcher.options);
+    restart = run.matched && run.index == matcher.runIndex;
+  }
+  if (restart) {
+    match.framesBack = matcher.run.frames - 1;
+    std::swap(matcher.accumulator, matcher.run);
+    evidenceAccumulatorReset(matcher.evidence, matcher.run);
+    matcher.runIndex = -1;
+  } else {
+    evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
+  }
   decision = evidenceDecide(matcher.evidence, matcher.accumulator, matcher.options);
   match.index = decision.index;
   match.matched = decision.matched;
