@@ -201,10 +201,10 @@ bool Pipeline::processFrame(int t) {
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
     matchingStageReset(matching_);
   }
-  // The change decision's covered mask is not handed to the matcher: right after a change
-  // most of the screen is "not seen yet", and the evidence of those windows is lost
-  // (builds-speaker 0.79 -> 0.52 with it).
-  if (matching) applyMatch(matchingStageProcess(matching_, t, presentGray_), t);
+  if (matching)
+    applyMatch(matchingStageProcess(matching_, t, presentGray_,
+                                    intervalStageCoveredMask(intervals_, presentGray_.size())),
+               t);
 
   const FrameEvent event{t,    frameCount_, presentImage_, *slides_, recordOpened_, decidedMatch_,
                          *this};

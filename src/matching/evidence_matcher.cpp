@@ -189,11 +189,11 @@ EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAc
     decision.fit = acc.fitApart[a] / acc.supportApart[a];
   else
     decision.fit = acc.support[a] > 0 ? acc.fit[a] / acc.support[a] : 0.0;
-  // How far apart the two nearest are over the windows that took part, capped as above.
-  double apart = 0;
+  // How far apart the two nearest are over the windows that took part, capped as above,
+  // and over the whole picture.
+  double apart = 0, apartWhole = 0;
   if (b >= 0) {
     for (int j = 0; j < w; ++j) {
-      if (acc.windowFrames[j] == 0) continue;
       const float* at = library.byWindow.data() + static_cast<size_t>(j) * bins * n;
       float sum = 0;
       for (int i = 0; i < bins; ++i) {
@@ -201,12 +201,15 @@ EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAc
         sum += v * v;
       }
       apart += acc.windowFrames[j] * std::min(sum, 1.0f);
+      apartWhole += std::min(sum, 1.0f);
     }
   }
-  // A single original, or two that are the same picture: nothing to tell apart.
-  const bool compared = apart >= kSamePicture * acc.frames;
-  decision.margin = compared ? (acc.cost[b] - acc.cost[a]) / apart : 1.0;
-  decision.margin = std::clamp(decision.margin, 0.0, 1.0);
+  // A single original, or two that are the same picture: nothing to tell apart, the
+  // nearest is the match. Two that differ only where the frames did not show count as
+  // untold.
+  const bool same = apartWhole < kSamePicture;
+  const bool compared = !same && apart >= kSamePicture * acc.frames;
+  decision.margin = same ? 1.0 : compared ? (acc.cost[b] - acc.cost[a]) / apart : 0.0;
   // Frames far nearer one original than any other need less of them explained: a picture
   // or a dim slide loses many windows to the camera. Not so for a lone original.
   const bool clear = compared && decision.margin >= kClearMargin;

@@ -1,5 +1,6 @@
 #include "matching/frame_matcher.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "matching/original_library.h"
@@ -16,6 +17,8 @@ const int kRunFrames = 2;
 // The share of the evidence between the two nearest originals each such frame needs for
 // an original other than the decided one's successor: talks mostly advance one slide.
 const double kJumpMargin = 0.4;
+// Share of the feature windows beyond which the covered mask is not used.
+const double kMostCovered = 0.3;
 
 }  // namespace
 
@@ -49,6 +52,10 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
   }
   windowStrengths(extractor, featureImage.rows, featureImage.cols, matcher.strengths);
   windowsCovered(extractor, featureImage.rows, featureImage.cols, coveredMask, matcher.covered);
+  // Right after a change most of the screen is "not seen yet", and a spread mask leaves
+  // too little to compare: the mask counts only while it covers a speaker's share.
+  const size_t coveredCount = std::count(matcher.covered.begin(), matcher.covered.end(), 1);
+  if (coveredCount > kMostCovered * matcher.covered.size()) matcher.covered.clear();
   evidenceAccumulatorReset(matcher.evidence, matcher.lastFrame);
   evidenceAddFrame(matcher.evidence, features, matcher.strengths, matcher.covered,
                    matcher.lastFrame);

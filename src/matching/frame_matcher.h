@@ -44,7 +44,8 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
 void frameMatcherReset(FrameMatcher& matcher);
 // Adds a frame whose features the extractor has just taken from its feature image and
 // decides. coveredMask: empty, or 8-bit at the screen image's size, 255 where something
-// stands in front of the screen; those windows do not count.
+// stands in front of the screen; those windows do not count while they are a speaker's share
+// of the screen. Originals that differ only where nothing was seen are not told apart.
 FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& library,
                            const GradDistExtractor& extractor, const cv::Mat& featureImage,
                            const cv::Mat& features, const cv::Mat& coveredMask = cv::Mat());

@@ -106,10 +106,11 @@ class EvidenceMatching : public ::testing::Test {
   }
 
   // Adds one frame to the interval; the decision, with the list index of the match.
-  FrameMatch add(const cv::Mat& screen) {
+  FrameMatch add(const cv::Mat& screen, const cv::Mat& covered = cv::Mat()) {
     featureImagePrepareKeepingSource(screen, featureImage_, settings_);
     zorGllfGradDistExtract(extractor_.get(), featureImage_, &features_);
-    FrameMatch match = frameMatcherAdd(matcher_, *library_, *extractor_, featureImage_, features_);
+    FrameMatch match =
+        frameMatcherAdd(matcher_, *library_, *extractor_, featureImage_, features_, covered);
     match.index = library_->listIndex[match.index];
     return match;
   }
@@ -175,6 +176,35 @@ TEST_F(EvidenceMatching, FramesThatKeepShowingAnotherOriginalRestartTheEvidenceW
   match = add(cameraScreen(slides[0], 20, 14));
   EXPECT_EQ(match.index, 0);
   EXPECT_EQ(match.framesBack, 1);
+}
+
+TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
+  const std::vector<cv::Mat> slides = deck();
+  ASSERT_NO_FATAL_FAILURE(load(slides));
+  // Most of the screen not seen yet after a change, the differing lines among it: the mask
+  // is left aside and the lines still tell.
+  cv::Mat unseen(480, 640, CV_8UC1, cv::Scalar(0));
+  unseen(cv::Rect(0, 150, 640, 330)).setTo(255);
+  frameMatcherReset(matcher_);
+  for (unsigned seed = 1; seed <= 2; ++seed) {
+    const FrameMatch match = add(cameraScreen(slides[2], 420, seed), unseen);
+    EXPECT_TRUE(match.matched);
+    EXPECT_EQ(match.index, 2);
+  }
+  // A speaker's mask: his windows do not count, the rest decides as without him.
+  cv::Mat speaker(480, 640, CV_8UC1, cv::Scalar(0));
+  speaker(cv::Rect(420, 90, 200, 390)).setTo(255);
+  frameMatcherReset(matcher_);
+  for (unsigned seed = 3; seed <= 4; ++seed) {
+    const FrameMatch match = add(cameraScreen(slides[1], 420, seed), speaker);
+    EXPECT_TRUE(match.matched);
+    EXPECT_EQ(match.index, 1);
+  }
+  // Covered where the builds differ: no original is named, the builds are not one picture.
+  cv::Mat lines(480, 640, CV_8UC1, cv::Scalar(0));
+  lines(cv::Rect(0, 250, 640, 60)).setTo(255);
+  frameMatcherReset(matcher_);
+  EXPECT_FALSE(add(cameraScreen(slides[1], -1, 5), lines).matched);
 }
 
 TEST_F(EvidenceMatching, ASingleOriginalIsNamedOnlyWhenShown) {
