@@ -223,18 +223,22 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   }
   // A different original than the record's own is another slide, even when the change
   // detector saw none; it began where the frames began to show it, unless that was where
-  // the record began too.
+  // the record began too. A record without a match that such frames overrule showed a
+  // slide no original explains: it ends there as well.
   const int start = decision.since >= 0 ? decision.since : t;
-  if (open_->match && open_->match->id != original.id && start > open_->start) {
-    const SlideRecord& previous = *open_->match;
-    notify([&](RunObserver& o) { o.matchChanged(previous, original, score); });
+  const SlideRecord* previous = open_->match;
+  const bool split =
+      (previous ? previous->id != original.id : decision.since >= 0) && start > open_->start;
+  if (split && previous)
+    notify([&](RunObserver& o) { o.matchChanged(*previous, original, score); });
+  if (split) {
     const cv::Mat& picture = intervalStageSlideImage(intervals_);
     closeRecord(start - 1, &picture);
     openRecord(start, score);
     matchOpenedAt_ = t;
-  } else {
-    notify([&](RunObserver& o) { o.matchDecided(original, score); });
   }
+  if (split && !previous) notify([this](RunObserver& o) { o.slideChanged(*open_); });
+  if (!split || !previous) notify([&](RunObserver& o) { o.matchDecided(original, score); });
   open_->match = &original;
   open_->confidence = score;
   decidedMatch_ = &original;

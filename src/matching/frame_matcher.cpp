@@ -63,11 +63,15 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
       evidenceDecide(matcher.evidence, matcher.accumulator, matcher.options);
   const EvidenceDecision alone =
       evidenceDecide(matcher.evidence, matcher.lastFrame, matcher.options);
-  // A slide change the detector missed (a build that adds one line under a speaker): frames
-  // in a row that each show another original start the evidence anew with them.
+  // A slide change the detector missed (a build that adds one line under a speaker, or the
+  // end of a slide that is not among the originals, whose frames none explains): frames in
+  // a row that each show another original start the evidence anew with them.
   const bool next = alone.index == decision.index + 1;
-  const bool other = matcher.accumulator.frames > 0 && alone.matched &&
-                     alone.index != decision.index && (next || alone.margin >= kJumpMargin);
+  const bool unexplained = matcher.accumulator.frames >= kRunFrames && !decision.matched &&
+                           decision.fit < matcher.options.matchFit;
+  const bool other =
+      matcher.accumulator.frames > 0 && alone.matched &&
+      (unexplained || (alone.index != decision.index && (next || alone.margin >= kJumpMargin)));
   if (!other || alone.index != matcher.runIndex) {
     evidenceAccumulatorReset(matcher.evidence, matcher.run);
     matcher.runIndex = other ? alone.index : -1;
