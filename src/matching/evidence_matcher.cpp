@@ -210,6 +210,7 @@ EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAc
   const bool same = apartWhole < kSamePicture;
   const bool compared = !same && apart >= kSamePicture * acc.frames;
   decision.margin = same ? 1.0 : compared ? (acc.cost[b] - acc.cost[a]) / apart : 0.0;
+  decision.margin = std::clamp(decision.margin, 0.0, 1.0);
   // Frames far nearer one original than any other need less of them explained: a picture
   // or a dim slide loses many windows to the camera. Not so for a lone original.
   const bool clear = compared && decision.margin >= kClearMargin;
