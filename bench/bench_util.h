@@ -95,7 +95,22 @@ inline double medianOf(std::vector<double> values) {
 // compares two figures taken close together in time.
 class Rounds {
  public:
+  // Only these measurements are taken when any are named (a comma-separated list), and
+  // only the figures made of them are printed.
+  void select(const std::string& names) {
+    for (size_t at = 0; at < names.size();) {
+      const size_t comma = std::min(names.find(',', at), names.size());
+      selected_.push_back(names.substr(at, comma - at));
+      at = comma + 1;
+    }
+  }
+  bool wanted(const std::string& name) const {
+    return selected_.empty() ||
+           std::find(selected_.begin(), selected_.end(), name) != selected_.end();
+  }
+  bool has(const std::string& name) const { return values_.count(name) > 0; }
   void add(const std::string& name, std::function<double()> measure) {
+    if (!wanted(name)) return;
     order_.push_back(name);
     measures_[name] = std::move(measure);
   }
@@ -119,6 +134,7 @@ class Rounds {
   // The median ratio, then the lowest and highest round: how far the neighbours moved it.
   void print(const char* what, const std::string& value, const std::string& baseline,
              const char* target, double scale = 1.0) const {
+    if (!has(value) || !has(baseline)) return;
     std::vector<double> r = ratios(value, baseline, scale);
     if (r.empty()) r.push_back(0.0);
     std::printf("%-60s %8.3f s cpu  ratio %6.3f  (target %s)  rounds %.3f..%.3f\n", what,
@@ -128,6 +144,7 @@ class Rounds {
   // (a - a0) / (b - b0) per round: costs with the start-up of both programs taken out.
   void printDifference(const char* what, const std::string& a, const std::string& a0,
                        const std::string& b, const std::string& b0, const char* target) const {
+    if (!has(a) || !has(a0) || !has(b) || !has(b0)) return;
     std::vector<double> ratios, differences;
     for (size_t i = 0; i < values_.at(a).size(); ++i) {
       const double d = values_.at(a)[i] - values_.at(a0)[i];
@@ -138,7 +155,21 @@ class Rounds {
                 medianOf(ratios), target);
   }
 
+  // (a - a0) / (b x scale) per round: a cost inside a program, as the difference of two runs.
+  void printDifferenceOver(const char* what, const std::string& a, const std::string& a0,
+                           const std::string& b, const char* target, double scale) const {
+    if (!has(a) || !has(a0) || !has(b)) return;
+    std::vector<double> ratios, differences;
+    for (size_t i = 0; i < values_.at(a).size(); ++i) {
+      differences.push_back(values_.at(a)[i] - values_.at(a0)[i]);
+      ratios.push_back(differences.back() / (values_.at(b)[i] * scale));
+    }
+    std::printf("%-60s %8.3f s cpu  ratio %6.3f  (target %s)\n", what, medianOf(differences),
+                medianOf(ratios), target);
+  }
+
  private:
+  std::vector<std::string> selected_;
   std::vector<std::string> order_;
   std::map<std::string, std::function<double()>> measures_;
   std::map<std::string, std::vector<double>> values_;

@@ -98,8 +98,12 @@ cv::Mat Pipeline::locateScreen(const cv::Mat& storedCorners) {
     if (found.recording) notify([](RunObserver& o) { o.searchFoundRecording(); });
     corners = found.corners;
   }
-  // The kept pictures are handed out by the next opening.
-  videoSourceClose(video_.get());
+  // The run goes on in this opening and is handed the kept pictures. Should the file have
+  // to be opened again and fail, the source is closed and the run's opening reports it.
+  try {
+    videoSourceStartOver(video_.get());
+  } catch (const Error&) {
+  }
   notify([found = !corners.empty()](RunObserver& o) { o.searchFinished(found); });
   return corners;
 }

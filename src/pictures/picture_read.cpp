@@ -44,9 +44,9 @@ FileBytes fileRead(const std::string& path) {
 cv::Mat decoded(const std::string& path, bool grey) {
   try {
     const FileBytes bytes = fileRead(path);
-    cv::Mat picture;
     if (looksLikeJpeg(bytes)) return jpegDecode(bytes, grey);
-    picture = looksLikePng(bytes) ? pngDecode(bytes) : otherPictureDecode(path);
+    if (looksLikePng(bytes)) return pngDecode(bytes, grey);
+    cv::Mat picture = otherPictureDecode(path);
     if (grey) cv::cvtColor(picture, picture, cv::COLOR_BGR2GRAY);
     return picture;
   } catch (const Error& e) {

@@ -2,11 +2,14 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <opencv2/imgproc.hpp>
 
 #include "common/error.h"
 #include "pictures/picture_codecs.h"
@@ -47,9 +50,24 @@ void failed(png_structp png, png_const_charp message) {
 
 void warned(png_structp, png_const_charp) {}
 
+// Grey wanted from a colour picture: its rows are read this many at a time and turned
+// grey while they are in the cache, instead of a whole colour picture written and read
+// back. They stay RGB as stored: RGB2GRAY weighs each sample as BGR2GRAY does after a swap.
+constexpr int kBandRows = 16;
+
+void bandToGrey(const cv::Mat& band, int rows, cv::Mat* grey, int y) {
+  cv::Mat into = grey->rowRange(y, y + rows);
+  cv::cvtColor(band.rowRange(0, rows), into, cv::COLOR_RGB2GRAY);
+}
+
+void rowsPointAt(cv::Mat* picture, int count, std::vector<png_bytep>* rows) {
+  rows->resize(static_cast<size_t>(count));
+  for (int y = 0; y < count; ++y) (*rows)[static_cast<size_t>(y)] = picture->ptr(y);
+}
+
 // Nothing with a destructor lives in this frame: libpng leaves it by longjmp.
-bool decodeInto(PngReader* r, png_uint_32* width, png_uint_32* height, cv::Mat* bgr,
-                std::vector<png_bytep>* rows) {
+bool decodeInto(PngReader* r, bool grey, png_uint_32* width, png_uint_32* height, cv::Mat* picture,
+                cv::Mat* band, std::vector<png_bytep>* rows) {
   if (setjmp(png_jmpbuf(r->png))) return false;
   png_set_read_fn(r->png, r, readBytes);
   png_read_info(r->png, r->info);
@@ -58,22 +76,36 @@ bool decodeInto(PngReader* r, png_uint_32* width, png_uint_32* height, cv::Mat* 
   if (static_cast<std::int64_t>(*width) * *height > kPictureMaxPixels) return true;
   const int colourType = png_get_color_type(r->png, r->info);
   const int bitDepth = png_get_bit_depth(r->png, r->info);
+  const bool colour = (colourType & PNG_COLOR_MASK_COLOR) != 0;
   if (bitDepth > 8) png_set_strip_16(r->png);
   png_set_strip_alpha(r->png);
   if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(r->png);
-  if ((colourType & PNG_COLOR_MASK_COLOR) == 0 && bitDepth < 8)
-    png_set_expand_gray_1_2_4_to_8(r->png);
-  if (colourType & PNG_COLOR_MASK_COLOR) {
-    png_set_bgr(r->png);
-  } else {
-    png_set_gray_to_rgb(r->png);
-  }
-  png_set_interlace_handling(r->png);
+  if (!colour && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(r->png);
+  // Colour is BGR with grey expanded, as imread gives it. Read grey, a grey picture needs
+  // no expansion (BGR2GRAY gives back g from (g, g, g)) and colour rows stay RGB.
+  if (!grey && colour) png_set_bgr(r->png);
+  if (!grey && !colour) png_set_gray_to_rgb(r->png);
+  const int passes = png_set_interlace_handling(r->png);
   png_read_update_info(r->png, r->info);
-  bgr->create(static_cast<int>(*height), static_cast<int>(*width), CV_8UC3);
-  rows->resize(*height);
-  for (png_uint_32 y = 0; y < *height; ++y) (*rows)[y] = bgr->ptr(static_cast<int>(y));
-  png_read_image(r->png, rows->data());
+  const int w = static_cast<int>(*width), h = static_cast<int>(*height);
+  picture->create(h, w, grey ? CV_8UC1 : CV_8UC3);
+  if (!grey || !colour) {
+    rowsPointAt(picture, h, rows);
+    png_read_image(r->png, rows->data());
+  } else if (passes > 1) {  // interlaced rows are complete only after the last pass
+    band->create(h, w, CV_8UC3);
+    rowsPointAt(band, h, rows);
+    png_read_image(r->png, rows->data());
+    bandToGrey(*band, h, picture, 0);
+  } else {
+    band->create(std::min(kBandRows, h), w, CV_8UC3);
+    rowsPointAt(band, band->rows, rows);
+    for (int y = 0; y < h; y += band->rows) {
+      const int count = std::min(band->rows, h - y);
+      png_read_rows(r->png, rows->data(), nullptr, static_cast<png_uint_32>(count));
+      bandToGrey(*band, count, picture, y);
+    }
+  }
   // The end of the data holds zlib's Adler-32 and the last CRC: a picture is only taken
   // once they are checked.
   png_read_end(r->png, nullptr);
@@ -86,7 +118,7 @@ bool looksLikePng(const FileBytes& bytes) {
   return bytes.size() >= 8 && png_sig_cmp(bytes.data(), 0, 8) == 0;
 }
 
-cv::Mat pngDecode(const FileBytes& bytes) {
+cv::Mat pngDecode(const FileBytes& bytes, bool grey) {
   // IHDR comes first in every PNG; libpng reads on to the pixel data before it tells the
   // size, which is too late for a file that claims far more than it holds.
   if (bytes.size() >= 24) {
@@ -103,12 +135,12 @@ cv::Mat pngDecode(const FileBytes& bytes) {
   reader->info = png_create_info_struct(reader->png);
   if (!reader->info) throw Error(Error::Kind::kResources, "libpng cannot start");
   png_uint_32 width = 0, height = 0;
-  cv::Mat bgr;
+  cv::Mat picture, band;
   std::vector<png_bytep> rows;
-  if (!decodeInto(reader.get(), &width, &height, &bgr, &rows))
+  if (!decodeInto(reader.get(), grey, &width, &height, &picture, &band, &rows))
     throw Error(Error::Kind::kInput, std::string("damaged PNG: ") + reader->message);
   pictureSizeCheck(width, height);
-  return bgr;
+  return picture;
 }
 
 }  // namespace slidetrack

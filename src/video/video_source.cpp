@@ -99,6 +99,19 @@ void videoSourceKeepFrames(VideoSource* source, int step, size_t budgetBytes) {
   source->decoder->kept = source->kept.get();
 }
 
+void videoSourceStartOver(VideoSource* source) {
+  if (!videoSourceIsOpen(source)) return;
+  VideoDecoder& decoder = *source->decoder;
+  if (!decoder.timestamped) {
+    const std::string path = decoder.path;
+    videoSourceOpen(*source, path);
+    return;
+  }
+  if (source->kept) source->kept->collecting = false;
+  decoder.convertArea = cv::Rect();
+  decoder.areaState = 0;
+}
+
 void videoSourceClose(VideoSource* source) {
   if (!source) return;
   if (source->kept) source->kept->collecting = false;

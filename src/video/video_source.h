@@ -69,6 +69,12 @@ void videoSourceSetConvertedArea(VideoSource* source, const cv::Rect& area);
 // over sample frames then saves the following pass over every step-th frame most of
 // its decoding. The pictures are the same as decoding gives.
 void videoSourceKeepFrames(VideoSource* source, int step, size_t budgetBytes = kKeptFramesBudget);
+// Leaves the open source as a fresh opening of the same file would be: the pictures kept
+// so far are handed out, whole pictures are converted, and every frame index gives the
+// picture a fresh opening gives. The decoder stays open where positions come from
+// timestamps; where pictures are counted the file is opened again, as counting is
+// trusted only from the start. An Error names the file when that opening fails.
+void videoSourceStartOver(VideoSource* source);
 void videoSourceClose(VideoSource* source);
 void videoSourceRelease(std::unique_ptr<VideoSource>& source);
 

@@ -5,16 +5,12 @@
 
 #include <opencv2/imgcodecs.hpp>
 
-#include "app/pipeline.h"
-#include "common/error.h"
 #include "results/results_xml.h"
 #include "run_harness.h"
 
 using namespace slidetrack;
 
 namespace {
-
-const std::vector<cv::Point2f>& kCorners = kTalkCorners;
 
 // Writes every event as a word, frames on their own lines.
 class Recorder : public RunObserver {
@@ -61,12 +57,7 @@ class PipelineTest : public RunTest {
   }
   // A whole run with the screen's corners known; returns what the recorder saw.
   std::string run(RunInput input, Recorder& recorder) {
-    Pipeline pipeline(settings_, std::move(input));
-    pipeline.addObserver(recorder);
-    pipeline.openVideo();
-    cv::Mat corners(1, 4, CV_32FC2, const_cast<cv::Point2f*>(kCorners.data()));
-    EXPECT_EQ(cv::norm(pipeline.locateScreen(corners), corners), 0) << "stored corners are kept";
-    EXPECT_EQ(pipeline.run(corners), RunEnd::kCompleted);
+    runPipeline(settings_, std::move(input), kTalkCorners, recorder);
     return recorder.log;
   }
   PresentationSettings settings_;
@@ -110,18 +101,6 @@ TEST_F(PipelineTest, WithoutOriginalsNothingIsMatchedAndAStopEndsTheRunAtThatFra
             "0: opened\n"
             "25:\n"
             "[0,25]- ");
-}
-
-TEST_F(PipelineTest, AVideoThatCannotBeOpenedIsAnErrorNamingIt) {
-  Pipeline pipeline(PresentationSettings(), {(dir_ / "missing.mp4").string(), {}, {}});
-  try {
-    pipeline.openVideo();
-    FAIL() << "a missing video opened";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot open video '" + (dir_ / "missing.mp4").string() +
-                                         "': No such file or directory.");
-    EXPECT_EQ(e.kind(), Error::Kind::kInput);
-  }
 }
 
 }  // namespace

@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/pipeline.h"
 #include "run_harness.h"
-#include "video/video_source.h"
 
 using namespace slidetrack;
 
@@ -41,11 +39,7 @@ class RotationTest : public RunTest {
   }
   PictureRecorder run(const std::string& clip) {
     PictureRecorder recorder;
-    Pipeline pipeline(PresentationSettings(), {clip, std::nullopt, (dir_ / "p/").string()});
-    pipeline.addObserver(recorder);
-    pipeline.openVideo();
-    cv::Mat corners(1, 4, CV_32FC2, const_cast<cv::Point2f*>(kCorners.data()));
-    EXPECT_EQ(pipeline.run(pipeline.locateScreen(corners)), RunEnd::kCompleted);
+    runPipeline({}, {clip, std::nullopt, (dir_ / "p/").string()}, kCorners, recorder);
     return recorder;
   }
 };
@@ -74,11 +68,6 @@ TEST_F(RotationTest, TaggedClipsGiveTheUprightClipsPictures) {
     ASSERT_NO_FATAL_FAILURE(ffmpeg("-i " + shellQuote(turned) + " -c copy -metadata:s:v:0 rotate=" +
                                    tag + " " + shellQuote(tagged)));
 
-    auto video = videoSourceCreate();
-    ASSERT_NO_THROW(videoSourceOpen(*video, tagged));
-    const cv::Mat* first = videoSourceImage(video.get());
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->size(), scene.frameSize) << tag << ": the shown size";
     const PictureRecorder got = run(tagged);
     ASSERT_EQ(got.pictures.size(), expected.pictures.size()) << tag;
     for (size_t i = 0; i < got.pictures.size(); ++i) {

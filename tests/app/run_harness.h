@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
+#include "app/pipeline.h"
 #include "lecture_scene.h"
 #include "scratch.h"
 
@@ -28,6 +30,8 @@ inline std::string shellQuote(const std::string& s) {
 }
 
 const char* const kHeadless = "env -u DISPLAY -u WAYLAND_DISPLAY";
+// A run that hangs is killed, so that it fails instead of stalling the suite.
+const std::string kBounded = std::string("timeout 60 ") + kHeadless;
 
 // Runs the binary in dir behind a command prefix that sets up its environment.
 inline RunResult runSlidetrack(const fs::path& dir, const std::vector<std::string>& args,
@@ -92,8 +96,8 @@ inline std::vector<cv::Point2f> cornersOf(const LectureScene& scene) {
 }
 
 // Encodes the scene at its own frame size.
-inline void writeSceneClip(const LectureScene& scene, const fs::path& path) {
-  ClipOptions options;
+inline void writeSceneClip(const LectureScene& scene, const fs::path& path,
+                           ClipOptions options = {}) {
   options.width = scene.frameSize.width;
   options.height = scene.frameSize.height;
   std::string error;
@@ -110,4 +114,41 @@ inline void writeTwoSlideTalk(const fs::path& path) {
   std::copy(kTalkCorners.begin(), kTalkCorners.end(), scene.screenCorners.begin());
   scene.schedule = {{0, 60}, {1, 70}};
   writeSceneClip(scene, path);
+}
+
+// A whole run of the pipeline on stored corners, told to the observer.
+inline void runPipeline(const slidetrack::PresentationSettings& settings,
+                        slidetrack::RunInput input, const std::vector<cv::Point2f>& corners,
+                        slidetrack::RunObserver& observer) {
+  slidetrack::Pipeline pipeline(settings, std::move(input));
+  pipeline.addObserver(observer);
+  pipeline.openVideo();
+  const cv::Mat stored(1, 4, CV_32FC2, const_cast<cv::Point2f*>(corners.data()));
+  const cv::Mat located = pipeline.locateScreen(stored);
+  EXPECT_EQ(cv::norm(located, stored), 0) << "stored corners are kept";
+  EXPECT_EQ(pipeline.run(located), slidetrack::RunEnd::kCompleted);
+}
+
+// Runs on the two-slide talk as talk.mp4, headless, killed if they hang.
+class TalkRunTest : public RunTest {
+ protected:
+  void SetUp() override { ASSERT_NO_FATAL_FAILURE(writeTwoSlideTalk(dir_ / "talk.mp4")); }
+  RunResult run(std::vector<std::string> args, const std::string& prefix = kBounded) {
+    args.insert(args.begin(), {"-i", "talk.mp4", "-hide"});
+    return runSlidetrack(dir_, args, prefix);
+  }
+};
+
+// Each entry under dir (the run's own console files aside) with its content, or its kind
+// when it is no regular file: what a refused run must leave as it was.
+inline std::map<std::string, std::string> snapshot(const fs::path& dir) {
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    const std::string name = fs::relative(entry.path(), dir).string();
+    if (name == "run.out" || name == "run.err") continue;
+    entries[name] = entry.is_symlink()        ? "link to " + fs::read_symlink(entry).string()
+                    : entry.is_regular_file() ? readFile(entry.path())
+                                              : "special";
+  }
+  return entries;
 }

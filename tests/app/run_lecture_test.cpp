@@ -37,52 +37,12 @@ class RunLecture : public RunTest {
   LectureScene scene_;
 };
 
-TEST_F(RunLecture, EveryChangeIsFoundAndEachPictureShowsItsSlide) {
-  ASSERT_NO_FATAL_FAILURE(writeLecture({{0, 80}, {1, 80}, {2, 90}, {3, 70}, {1, 85}}));
-  RunResult r = runSlidetrack(dir_, {"-i", "talk.mp4", "-p", "out/", "-hide"});
-  ASSERT_EQ(r.status, 0) << r.err;
-
-  // The first processed index that shows each new slide. Index t >= 1 delivers the t-th
-  // picture, which is picture t - 1 counted from 0.
-  std::vector<int> changes;
-  for (size_t i = 0, start = 0; i + 1 < scene_.schedule.size(); ++i) {
-    start += scene_.schedule[i].frames;
-    changes.push_back((start + kStep) / kStep * kStep);
-  }
-  std::unique_ptr<SlideList> list = results();
-  ASSERT_TRUE(list);
-  ASSERT_EQ(list->slides.size(), changes.size() + 1) << r.out;
-  EXPECT_EQ(countOf(r.out, "!SlideChange["), changes.size()) << "none from the speaker";
-  const int lastProcessed = (scene_.frameCount() - 1) / kStep * kStep;
-  for (size_t i = 0; i < list->slides.size(); ++i) {
-    const SlideRecord& rec = list->slides[i];
-    EXPECT_EQ(rec.id, static_cast<int>(i));
-    EXPECT_EQ(rec.start, i == 0 ? 0 : changes[i - 1]) << "record " << i;
-    EXPECT_EQ(rec.end, i + 1 < list->slides.size() ? list->slides[i + 1].start - 1 : lastProcessed);
-    char name[64];
-    std::snprintf(name, sizeof name, "out/slide_%08d.jpg", rec.start);
-    ASSERT_TRUE(rec.src);
-    EXPECT_EQ(*rec.src, name);
-
-    // The saved picture is the slide itself, without the speaker walking in front of it.
-    cv::Mat picture = cv::imread((dir_ / name).string());
-    ASSERT_EQ(picture.size(), cv::Size(640, 480)) << name;
-    auto distance = [&](int slide) {
-      cv::Mat truth;
-      cv::resize(drawSlide(slide, scene_.slideSize), truth, picture.size(), 0, 0, cv::INTER_AREA);
-      return cv::norm(picture, truth, cv::NORM_L1) / picture.total() / 3;
-    };
-    const double own = distance(scene_.schedule[i].slide);
-    EXPECT_LT(own, 30.0) << name;
-    EXPECT_LT(own, distance(scene_.schedule[i].slide + 10) * 0.6) << name;
-  }
-}
-
-TEST_F(RunLecture, EveryIntervalIsMatchedToTheSlideTrulyShown) {
-  constexpr int kSlides = 12, kIdBase = 100;  // ids differ from indices so a mix-up shows
+// Twelve slides, the fourth shown again; ids differ from indices so that a mix-up shows.
+TEST_F(RunLecture, EveryChangeIsFoundEachPictureShowsItsSlideAndIsMatchedToIt) {
+  constexpr int kSlides = 12, kIdBase = 100;
   std::vector<SlideShowing> schedule;
   for (int k = 0; k < kSlides; ++k) schedule.push_back({k, 55});
-  schedule.push_back({3, 60});  // revisited
+  schedule.push_back({3, 60});
   ASSERT_NO_FATAL_FAILURE(writeLecture(schedule));
   // Originals, with an unreadable one first: the others keep their indices.
   auto originals = slideListCreate(nullptr, nullptr);
@@ -94,28 +54,52 @@ TEST_F(RunLecture, EveryIntervalIsMatchedToTheSlideTrulyShown) {
   }
   ASSERT_NO_THROW(slidesSaveToXml(*originals, (dir_ / "originals.xml").string()));
 
-  RunResult r = runSlidetrack(dir_, {"-i", "talk.mp4", "-s", "originals.xml", "-hide"});
+  RunResult r =
+      runSlidetrack(dir_, {"-i", "talk.mp4", "-s", "originals.xml", "-p", "out/", "-hide"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err,
             "Warning: the original slide 'missing.png' listed in 'originals.xml' cannot be read "
             "(No such file or directory); it takes no part in the matching.\n");
-  EXPECT_NE(r.out.find("+SlideMatch["), std::string::npos);
+  // The first processed index that shows each new slide. Index t >= 1 delivers the t-th
+  // picture, which is picture t - 1 counted from 0.
+  std::vector<int> changes;
+  for (size_t i = 0, start = 0; i + 1 < scene_.schedule.size(); ++i) {
+    start += scene_.schedule[i].frames;
+    changes.push_back((start + kStep) / kStep * kStep);
+  }
   std::unique_ptr<SlideList> list = results();
   ASSERT_TRUE(list && list->originalsSrc);
   EXPECT_EQ(*list->originalsSrc, "originals.xml");
-  std::vector<int> shown, truth;  // slides of the intervals, in order
-  for (const SlideRecord& rec : list->slides) {
-    ASSERT_TRUE(rec.match && rec.match->src) << "record " << rec.id << " has no match";
-    const int slide = rec.match->id - kIdBase;
-    // A match is decided only when the evidence sides with it by at least matchMargin.
-    EXPECT_LE(rec.confidence, 1.0 - PresentationSettings().matchMargin + 1e-6) << rec.id;
+  ASSERT_EQ(list->slides.size(), changes.size() + 1) << r.out;
+  EXPECT_EQ(countOf(r.out, "!SlideChange["), changes.size()) << "none from the speaker";
+  const int lastProcessed = (scene_.frameCount() - 1) / kStep * kStep;
+  for (size_t i = 0; i < list->slides.size(); ++i) {
+    const SlideRecord& rec = list->slides[i];
+    const int slide = scene_.schedule[i].slide;
+    EXPECT_EQ(rec.id, static_cast<int>(i));
+    EXPECT_EQ(rec.start, i == 0 ? 0 : changes[i - 1]) << "record " << i;
+    EXPECT_EQ(rec.end, i + 1 < list->slides.size() ? list->slides[i + 1].start - 1 : lastProcessed);
+    ASSERT_TRUE(rec.match && rec.match->src) << "record " << i << " has no match";
+    EXPECT_EQ(rec.match->id, kIdBase + slide) << "record " << i;
     EXPECT_EQ(*rec.match->src, "original_" + std::to_string(slide) + ".png");
-    for (int t = (rec.start + kStep - 1) / kStep * kStep; t <= rec.end; t += kStep)
-      EXPECT_EQ(scene_.slideAt(t == 0 ? 0 : t - 1), slide) << "frame " << t;
-    if (shown.empty() || shown.back() != slide) shown.push_back(slide);
+    // A match is decided only when the evidence sides with it by at least matchMargin.
+    EXPECT_LE(rec.confidence, 1.0 - PresentationSettings().matchMargin + 1e-6) << i;
+    char name[64];
+    std::snprintf(name, sizeof name, "out/slide_%08d.jpg", rec.start);
+    ASSERT_TRUE(rec.src);
+    EXPECT_EQ(*rec.src, name);
+
+    // The saved picture is the slide itself, without the speaker walking in front of it.
+    cv::Mat picture = cv::imread((dir_ / name).string());
+    ASSERT_EQ(picture.size(), cv::Size(640, 480)) << name;
+    auto distance = [&](int shown) {
+      cv::Mat truth;
+      cv::resize(drawSlide(shown, scene_.slideSize), truth, picture.size(), 0, 0, cv::INTER_AREA);
+      return cv::norm(picture, truth, cv::NORM_L1) / picture.total() / 3;
+    };
+    EXPECT_LT(distance(slide), 30.0) << name;
+    EXPECT_LT(distance(slide), distance(slide + 10) * 0.6) << name;
   }
-  for (const SlideShowing& s : scene_.schedule) truth.push_back(s.slide);
-  EXPECT_EQ(shown, truth);
 }
 
 }  // namespace

@@ -41,13 +41,9 @@ TEST(RunOptions, MatchingRulesAndDefaults) {
       {{"-o", "x.xml"}, "- 'x.xml' '' - - show"},
   };
   for (const auto& c : cases) EXPECT_EQ(describe(parse(c.args)), c.options) << c.args[0];
-}
-
-TEST(RunOptions, LongPathsAreKeptWhole) {
-  const std::string longPath(5000, 'a');
-  RunOptions o = parse({"-i", longPath});
-  EXPECT_EQ(o.outputXml, longPath + ".xml");
-  EXPECT_EQ(o.configFile, longPath + ".cfg.xml");
+  const std::string longPath(5000, 'a');  // not cut at any fixed buffer
+  EXPECT_EQ(describe(parse({"-i", longPath})),
+            "'" + longPath + "' '" + longPath + ".xml' '" + longPath + ".cfg.xml' - - show");
 }
 
 }  // namespace

@@ -275,14 +275,6 @@ TEST(BoardCandidates, SearchMatchesScoringEveryCandidate) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(got[i], want[i]) << i;
 }
 
-// Crossings are checked through the searches above; parallel lines give none.
-TEST(BoardIntersect, ParallelsLeaveThePointUntouched) {
-  cv::Point2f p(-1, -1);
-  EXPECT_EQ(intersectLines({0, 30}, {180, 10}, &p), -1);
-  EXPECT_EQ(intersectLines({10.5f, 5}, {10.5f, 9}, &p), -1);
-  EXPECT_EQ(p, cv::Point2f(-1, -1));
-}
-
 TEST(BoardDetect, FramesWithoutAScreenGiveZeroCorners) {
   cv::Mat half(480, 640, CV_8UC1, cv::Scalar(20));  // a single vertical line
   half.colRange(320, 640).setTo(220);

@@ -1,5 +1,5 @@
-// The evaluator's figures on hand-made runs: phantom changes, lateness, rejection of slides
-// missing from the originals, and the speaker left in saved pictures.
+// The evaluator's figures on hand-made runs: pairing found with true changes, phantom changes,
+// lateness, rejection of slides missing from the originals, and the speaker left in saved pictures.
 
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
@@ -26,6 +26,22 @@ std::vector<TruthFrame> truthOfRuns(const std::vector<std::pair<int, int>>& runs
 }
 
 }  // namespace
+
+TEST(ChangeScoring, PairsOneToOneWithinToleranceAtTheFrameIndexConvention) {
+  // Two reports near the first true change: only one may count.
+  ChangeScore s = scoreChanges({10, 20}, {10.5, 9.8, 19}, 2.0);
+  EXPECT_EQ(s.matched, 2);
+  EXPECT_NEAR(s.f1, 0.8, 1e-12);
+  // Closest pairs first: 11.5 belongs to 12, and 10.9 is still there for 10.
+  EXPECT_EQ(scoreChanges({10, 12}, {11.5, 10.9}, 2.0).matched, 2);
+  EXPECT_EQ(scoreChanges({10}, {12.0}, 2.0).matched, 1);  // the tolerance is inclusive
+  EXPECT_EQ(scoreChanges({10}, {12.01}, 2.0).matched, 0);
+  EXPECT_DOUBLE_EQ(scoreChanges({}, {5}, 2.0).f1, 0.0);
+
+  EXPECT_EQ(trueChangePictures(truthOfRuns({{0, 2}, {1, 2}, {0, 2}})), (std::vector<int>{2, 4}));
+  // A record opened at index 50 was seen on picture 49.
+  EXPECT_EQ(reportedChangePictures(recordsStartingAt({0, 50, 100})), (std::vector<int>{49, 99}));
+}
 
 TEST(Evaluation, PhantomsAndLatenessInProcessedFrames) {
   // Changes at pictures 100 and 300; with a step of 25 they first show at indices 125, 325.

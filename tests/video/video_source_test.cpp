@@ -1,7 +1,7 @@
 // The video source: opening and closing, what it hands out, and exact frame indices (index
 // k shows the same picture however it is reached).
 
-#include <fstream>
+#include <cstdlib>
 #include <map>
 #include <ostream>
 #include <random>
@@ -30,16 +30,12 @@ std::string tempPath(const std::string& name) {
 // The number shown by a picture handed out, -2 for none.
 int number(const cv::Mat* image) { return image ? frame_code::read(*image) : -2; }
 
-// A second of 8 kHz 8-bit mono silence: a valid media file without any video.
+// A second of silence: a valid media file without any video.
 std::string writeWave(const std::string& name) {
-  auto le = [](uint32_t value, int bytes) {  // little-endian host
-    return std::string(reinterpret_cast<const char*>(&value), bytes);
-  };
   const std::string path = tempPath(name);
-  std::ofstream(path, std::ios::binary)
-      << "RIFF" << le(36 + 8000, 4) << "WAVEfmt " << le(16, 4) << le(1, 2) << le(1, 2)
-      << le(8000, 4) << le(8000, 4) << le(1, 2) << le(8, 2) << "data" << le(8000, 4)
-      << std::string(8000, '\x80');
+  const std::string command =
+      "ffmpeg -nostdin -v error -y -f lavfi -i anullsrc=r=8000:cl=mono -t 1 '" + path + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
   return path;
 }
 
@@ -48,22 +44,6 @@ void expectClosed(VideoSource* source) {
   EXPECT_EQ(videoSourceImage(source), nullptr);
   EXPECT_EQ(videoSourceGetFrame(source, 7), nullptr);
   EXPECT_EQ(videoSourceFrameCount(source), 0);
-}
-
-TEST(VideoSourceTest, FilesThatAreNoVideosFailQuietly) {
-  auto source = videoSourceCreate();
-  const std::string wave = writeWave("tone.wav");
-  testing::internal::CaptureStdout();
-  EXPECT_THROW(videoSourceOpen(*source, tempPath("missing.mp4")), Error);
-  expectClosed(source.get());
-  try {
-    videoSourceOpen(*source, wave);
-    ADD_FAILURE() << "a sound file opened as a video";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot open video '" + wave + "': it holds no video stream.");
-  }
-  expectClosed(source.get());
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // no messages of its own
 }
 
 TEST(VideoSourceTest, BgraImageOfTheVideoOwnedByTheSourceAndReopenable) {
@@ -261,7 +241,9 @@ TEST_P(FrameIndexTest, KeptPicturesServeTheNextOpeningExactly) {
   if (GetParam().jumps) {
     EXPECT_GT(stats().picturesKept, 0);
   }
+  // What the run says of a file without video is the refusals test's.
   EXPECT_THROW(videoSourceOpen(*source_, writeWave("kept_other.wav")), Error);
+  expectClosed(source_.get());
   ASSERT_NO_THROW(videoSourceOpen(*source_, ref_->path));
   for (int k = 0; k < kFrames; k += 25) expectIndex(k);
   EXPECT_EQ(stats().picturesFromKept, 0);
