@@ -1,5 +1,7 @@
 #include "app/matching_stage.h"
 
+#include <algorithm>
+
 #include "results/results_xml.h"
 
 namespace slidetrack {
@@ -40,9 +42,10 @@ OriginalsOutcome matchingStageLoad(MatchingStage& stage, const std::string& orig
 
 void matchingStageReset(MatchingStage& stage) {
   if (matchingEnabled(stage)) frameMatcherReset(stage.frameMatcher);
+  stage.recentFrames.clear();
 }
 
-MatchDecision matchingStageProcess(MatchingStage& stage, const cv::Mat& presentGray,
+MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& presentGray,
                                    const cv::Mat& coveredMask) {
   featureImagePrepareKeepingSource(presentGray, stage.featureImage, stage.features);
   zorGllfGradDistExtract(stage.extractor.get(), stage.featureImage, &stage.featureMatrix);
@@ -56,6 +59,12 @@ MatchDecision matchingStageProcess(MatchingStage& stage, const cv::Mat& presentG
   decision.decided = match.matched;
   decision.score = match.confidence;
   decision.original = &stage.originals->slides[stage.library->listIndex[match.index]];
+  stage.recentFrames.push_back(t);
+  const int kept = static_cast<int>(stage.recentFrames.size());
+  if (match.framesBack >= 0)
+    decision.since = stage.recentFrames[kept - 1 - std::min(match.framesBack, kept - 1)];
+  // Runs that overrule the evidence are short; older frames are not asked for.
+  if (kept > 16) stage.recentFrames.pop_front();
   return decision;
 }
 

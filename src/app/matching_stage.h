@@ -2,6 +2,7 @@
 // Tells for every processed frame which original slide the screen shows. The pipeline
 // applies the decision to the slide list.
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,12 +31,16 @@ struct MatchingStage {
   // The originals that could be read; unread and unreadCauses still name list indices.
   std::unique_ptr<OriginalSlideLibrary> library;
   FrameMatcher frameMatcher;
+  std::deque<int> recentFrames;  // the processed frames since the last reset, newest last
 };
 
 struct MatchDecision {
   bool decided = false;
   const SlideRecord* original = nullptr;  // the best original, decided or not
   double score = 0.0;  // smaller is surer: the vote ratio, or 1 - the evidence margin
+  // The frame at which the frames began to show this original when they overruled the
+  // interval's earlier evidence; -1 otherwise.
+  int since = -1;
 };
 
 enum class OriginalsOutcome { kNotGiven, kUnusable, kBuilt, kAborted };
@@ -50,9 +55,9 @@ OriginalsOutcome matchingStageLoad(MatchingStage& stage, const std::string& orig
                                    const ProgressViewer& viewer);
 // Forgets the interval's evidence; called at every slide change.
 void matchingStageReset(MatchingStage& stage);
-// Scores the frame and decides on the evidence since the last change. coveredMask: empty,
-// or 8-bit over the screen image, 255 where something stands in front of the screen.
-MatchDecision matchingStageProcess(MatchingStage& stage, const cv::Mat& presentGray,
+// Scores frame number t and decides on the evidence since the last change. coveredMask:
+// empty, or 8-bit over the screen image, 255 where something stands in front of the screen.
+MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& presentGray,
                                    const cv::Mat& coveredMask = cv::Mat());
 
 }  // namespace slidetrack

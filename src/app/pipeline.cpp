@@ -196,17 +196,19 @@ bool Pipeline::processFrame(int t) {
   const ChangeDecision change = intervalStageProcess(intervals_, presentImage_);
   // A change confirmed now may have shown first at the previous processed frame.
   const int start = change.startedBefore && previous >= 0 ? previous : t;
-  // A match change may already have opened the record there.
-  if (change.changed && (!change.startedBefore || start > open_->start)) {
+  // A match change may already have opened the record there, or have seen the frame the
+  // change names show the record's original.
+  if (change.changed && start > open_->start && start > matchOpenedAt_) {
     closeRecord(start - 1, change.endedPicture);
     openRecord(start, 0.0);
+    matchOpenedAt_ = -1;
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
     matchingStageReset(matching_);
   }
-  // The change decision's covered mask is not handed to the matcher: right after a change
-  // most of the screen is "not seen yet", and the evidence of those windows is lost
-  // (builds-speaker 0.79 -> 0.52 with it).
-  if (matching) applyMatch(matchingStageProcess(matching_, presentGray_), t);
+  if (matching)
+    applyMatch(matchingStageProcess(matching_, t, presentGray_,
+                                    intervalStageCoveredMask(intervals_, presentGray_.size())),
+               t);
 
   const FrameEvent event{t,    frameCount_, presentImage_, *slides_, recordOpened_, decidedMatch_,
                          *this};
@@ -224,17 +226,24 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
     return;
   }
   // A different original than the record's own is another slide, even when the change
-  // detector saw none.
-  if (open_->match && open_->match->id != original.id) {
-    const SlideRecord& previous = *open_->match;
-    notify([&](RunObserver& o) { o.matchChanged(previous, original, score); });
+  // detector saw none; it began where the frames began to show it, unless that was where
+  // the record began too. A record without a match that such frames overrule showed a
+  // slide no original explains: it ends there as well.
+  const int start = decision.since >= 0 ? decision.since : t;
+  const SlideRecord* previous = open_->match;
+  const bool split =
+      (previous ? previous->id != original.id : decision.since >= 0) && start > open_->start;
+  if (split && previous)
+    notify([&](RunObserver& o) { o.matchChanged(*previous, original, score); });
+  if (split) {
     const cv::Mat& picture = intervalStageSlideImage(intervals_);
-    closeRecord(t - 1, &picture);
-    openRecord(t, score);
+    closeRecord(start - 1, &picture);
+    openRecord(start, score);
+    matchOpenedAt_ = t;
     intervalStageRestart(intervals_, presentImage_);
-  } else {
-    notify([&](RunObserver& o) { o.matchDecided(original, score); });
   }
+  if (split && !previous) notify([this](RunObserver& o) { o.slideChanged(*open_); });
+  if (!split || !previous) notify([&](RunObserver& o) { o.matchDecided(original, score); });
   open_->match = &original;
   open_->confidence = score;
   decidedMatch_ = &original;

@@ -76,6 +76,8 @@ class Pipeline {
   int lastFrame_ = -1;
   bool recordOpened_ = false;
   const SlideRecord* decidedMatch_ = nullptr;
+  // The processed frame at which a match change opened the open record, -1 otherwise.
+  int matchOpenedAt_ = -1;
   cv::Mat presentImage_, presentGray_;
 };
 

@@ -189,23 +189,30 @@ EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAc
     decision.fit = acc.fitApart[a] / acc.supportApart[a];
   else
     decision.fit = acc.support[a] > 0 ? acc.fit[a] / acc.support[a] : 0.0;
-  // How far apart the two nearest are over the windows that took part, capped as above.
-  double apart = 0;
-  if (b >= 0) {
-    for (int j = 0; j < w; ++j) {
-      if (acc.windowFrames[j] == 0) continue;
+  // How far apart the two nearest are over the windows that took part (all of them with
+  // seen = false), capped as above.
+  auto apartOver = [&](bool seen) {
+    double sum = 0;
+    for (int j = 0; j < w && b >= 0; ++j) {
+      if (seen && acc.windowFrames[j] == 0) continue;
       const float* at = library.byWindow.data() + static_cast<size_t>(j) * bins * n;
-      float sum = 0;
+      float d = 0;
       for (int i = 0; i < bins; ++i) {
         const float v = at[i * n + a] - at[i * n + b];
-        sum += v * v;
+        d += v * v;
       }
-      apart += acc.windowFrames[j] * std::min(sum, 1.0f);
+      sum += (seen ? acc.windowFrames[j] : 1) * std::min(d, 1.0f);
     }
-  }
-  // A single original, or two that are the same picture: nothing to tell apart.
+    return sum;
+  };
+  const double apart = apartOver(true);
+  // A single original, or two that are the same picture: nothing to tell apart, the
+  // nearest is the match. Two that differ only where the frames did not show count as
+  // untold. (No window took part in more than every frame, so a pair seen apart enough
+  // is never one picture.)
   const bool compared = apart >= kSamePicture * acc.frames;
-  decision.margin = compared ? (acc.cost[b] - acc.cost[a]) / apart : 1.0;
+  const bool same = !compared && apartOver(false) < kSamePicture;
+  decision.margin = same ? 1.0 : compared ? (acc.cost[b] - acc.cost[a]) / apart : 0.0;
   decision.margin = std::clamp(decision.margin, 0.0, 1.0);
   // Frames far nearer one original than any other need less of them explained: a picture
   // or a dim slide loses many windows to the camera. Not so for a lone original.

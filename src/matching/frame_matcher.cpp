@@ -1,5 +1,6 @@
 #include "matching/frame_matcher.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "matching/original_library.h"
@@ -10,9 +11,14 @@ namespace slidetrack {
 
 namespace {
 
-// The share of the evidence between the two nearest originals with which one frame alone
-// overrides the interval's decision.
-const double kRestartMargin = 0.4;
+// Frames that each show another original than the interval's evidence says, in a row,
+// before they start the evidence anew: one frame may be a speaker passing over a line.
+const int kRunFrames = 2;
+// The share of the evidence between the two nearest originals each such frame needs for
+// an original other than the decided one's successor: talks mostly advance one slide.
+const double kJumpMargin = 0.4;
+// Share of the feature windows beyond which the covered mask is not used.
+const double kMostCovered = 0.3;
 
 }  // namespace
 
@@ -28,7 +34,8 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
 void frameMatcherReset(FrameMatcher& matcher) {
   if (!matcher.accumulated.empty()) matcher.accumulated.setTo(0);
   evidenceAccumulatorReset(matcher.evidence, matcher.accumulator);
-  matcher.otherIndex = -1;
+  evidenceAccumulatorReset(matcher.evidence, matcher.run);
+  matcher.runIndex = -1;
 }
 
 FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& library,
@@ -45,6 +52,10 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
   }
   windowStrengths(extractor, featureImage.rows, featureImage.cols, matcher.strengths);
   windowsCovered(extractor, featureImage.rows, featureImage.cols, coveredMask, matcher.covered);
+  // Right after a change most of the screen is "not seen yet", and a spread mask leaves
+  // too little to compare: the mask counts only while it covers a speaker's share.
+  const size_t coveredCount = std::count(matcher.covered.begin(), matcher.covered.end(), 1);
+  if (coveredCount > kMostCovered * matcher.covered.size()) matcher.covered.clear();
   evidenceAccumulatorReset(matcher.evidence, matcher.lastFrame);
   evidenceAddFrame(matcher.evidence, features, matcher.strengths, matcher.covered,
                    matcher.lastFrame);
@@ -52,17 +63,33 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
       evidenceDecide(matcher.evidence, matcher.accumulator, matcher.options);
   const EvidenceDecision alone =
       evidenceDecide(matcher.evidence, matcher.lastFrame, matcher.options);
-  // A slide change the detector missed (a build that adds one line under a speaker): two
-  // frames in a row that clearly show another original start the evidence anew with them.
-  const bool other = matcher.accumulator.frames > 0 && alone.matched &&
-                     alone.margin >= kRestartMargin && alone.index != decision.index;
-  if (other && alone.index == matcher.otherIndex) {
-    evidenceAccumulatorReset(matcher.evidence, matcher.accumulator);
-    evidenceAccumulatorMerge(matcher.frameBefore, matcher.accumulator);
+  // A slide change the detector missed (a build that adds one line under a speaker, or the
+  // end of a slide that is not among the originals, whose frames none explains): frames in
+  // a row that each show another original start the evidence anew with them.
+  const bool next = alone.index == decision.index + 1;
+  const bool unexplained = matcher.accumulator.frames >= kRunFrames && !decision.matched &&
+                           decision.fit < matcher.options.matchFit;
+  const bool other =
+      matcher.accumulator.frames > 0 && alone.matched &&
+      (unexplained || (alone.index != decision.index && (next || alone.margin >= kJumpMargin)));
+  if (!other || alone.index != matcher.runIndex) {
+    evidenceAccumulatorReset(matcher.evidence, matcher.run);
+    matcher.runIndex = other ? alone.index : -1;
   }
-  matcher.otherIndex = other ? alone.index : -1;
-  evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
-  std::swap(matcher.lastFrame, matcher.frameBefore);
+  if (other) evidenceAccumulatorMerge(matcher.lastFrame, matcher.run);
+  bool restart = false;
+  if (matcher.run.frames >= kRunFrames) {
+    const EvidenceDecision run = evidenceDecide(matcher.evidence, matcher.run, matcher.options);
+    restart = run.matched && run.index == matcher.runIndex;
+  }
+  if (restart) {
+    match.framesBack = matcher.run.frames - 1;
+    std::swap(matcher.accumulator, matcher.run);
+    evidenceAccumulatorReset(matcher.evidence, matcher.run);
+    matcher.runIndex = -1;
+  } else {
+    evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
+  }
   decision = evidenceDecide(matcher.evidence, matcher.accumulator, matcher.options);
   match.index = decision.index;
   match.matched = decision.matched;

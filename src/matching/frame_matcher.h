@@ -20,10 +20,10 @@ struct FrameMatcher {
   EvidenceLibrary evidence;
   EvidenceAccumulator accumulator;  // since the slide change
   EvidenceAccumulator lastFrame;
-  EvidenceAccumulator frameBefore;
-  int otherIndex = -1;  // the original the frame before clearly showed, when not the decided one
-  cv::Mat voteRow;      // the plain decision's votes of one frame
-  cv::Mat accumulated;  // and of the interval
+  EvidenceAccumulator run;  // the last frames that each showed another original than decided
+  int runIndex = -1;        // that original, -1 when no such run
+  cv::Mat voteRow;          // the plain decision's votes of one frame
+  cv::Mat accumulated;      // and of the interval
   std::vector<float> strengths;
   std::vector<uint8_t> covered;
 };
@@ -32,6 +32,10 @@ struct FrameMatch {
   int index = 0;  // the library's nearest original
   bool matched = false;
   double confidence = 1;  // smaller is surer: the vote ratio, or 1 - the evidence margin
+  // When the frames showed another original than the interval's evidence said and the
+  // evidence restarted with them: the processed frames before this one at which the
+  // other original first showed. -1 otherwise.
+  int framesBack = -1;
 };
 
 void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library,
@@ -40,7 +44,8 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
 void frameMatcherReset(FrameMatcher& matcher);
 // Adds a frame whose features the extractor has just taken from its feature image and
 // decides. coveredMask: empty, or 8-bit at the screen image's size, 255 where something
-// stands in front of the screen; those windows do not count.
+// stands in front of the screen; those windows do not count while they are a speaker's share
+// of the screen. Originals that differ only where nothing was seen are not told apart.
 FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& library,
                            const GradDistExtractor& extractor, const cv::Mat& featureImage,
                            const cv::Mat& features, const cv::Mat& coveredMask = cv::Mat());

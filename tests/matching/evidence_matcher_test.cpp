@@ -105,16 +105,21 @@ class EvidenceMatching : public ::testing::Test {
     frameMatcherInit(matcher_, *library_, options_);
   }
 
-  // Feeds the frames of one interval; the last decision, with the list index of the match.
+  // Adds one frame to the interval; the decision, with the list index of the match.
+  FrameMatch add(const cv::Mat& screen, const cv::Mat& covered = cv::Mat()) {
+    featureImagePrepareKeepingSource(screen, featureImage_, settings_);
+    zorGllfGradDistExtract(extractor_.get(), featureImage_, &features_);
+    FrameMatch match =
+        frameMatcherAdd(matcher_, *library_, *extractor_, featureImage_, features_, covered);
+    match.index = library_->listIndex[match.index];
+    return match;
+  }
+
+  // Feeds the frames of one interval; the last decision.
   FrameMatch interval(const std::vector<cv::Mat>& screens) {
     frameMatcherReset(matcher_);
     FrameMatch match;
-    for (const cv::Mat& screen : screens) {
-      featureImagePrepareKeepingSource(screen, featureImage_, settings_);
-      zorGllfGradDistExtract(extractor_.get(), featureImage_, &features_);
-      match = frameMatcherAdd(matcher_, *library_, *extractor_, featureImage_, features_);
-    }
-    match.index = library_->listIndex[match.index];
+    for (const cv::Mat& screen : screens) match = add(screen);
     return match;
   }
 
@@ -144,6 +149,73 @@ TEST_F(EvidenceMatching, TemplateDeckWithAStandingSpeakerIsMatchedRight) {
     EXPECT_EQ(interval({cameraScreen(slides[k], 420, 4)}).index, static_cast<int>(k));
   }
   EXPECT_FALSE(shown(strangerSlide()).matched) << "a slide that is not among the originals";
+}
+
+// No slide change is reported within these intervals: the frames themselves must show it.
+TEST_F(EvidenceMatching, FramesThatKeepShowingAnotherOriginalRestartTheEvidenceWhereTheyBegan) {
+  const std::vector<cv::Mat> slides = deck();
+  ASSERT_NO_FATAL_FAILURE(load(slides));
+  // The next build, its new line uncovered in both frames: it began one frame back.
+  FrameMatch match = interval({cameraScreen(slides[0], 420, 1), cameraScreen(slides[0], 20, 2),
+                               cameraScreen(slides[0], 230, 3)});
+  EXPECT_EQ(match.index, 0);
+  EXPECT_EQ(add(cameraScreen(slides[1], 420, 4)).framesBack, -1);
+  match = add(cameraScreen(slides[1], 430, 5));
+  EXPECT_TRUE(match.matched);
+  EXPECT_EQ(match.index, 1);
+  EXPECT_EQ(match.framesBack, 1);
+  EXPECT_EQ(add(cameraScreen(slides[1], 20, 6)).framesBack, -1) << "restarts once";
+  // One frame of another slide (a glance back, a speaker's passing shape) is not enough.
+  match = interval({cameraScreen(slides[2], 420, 7), cameraScreen(slides[2], 430, 8),
+                    cameraScreen(slides[0], 420, 9), cameraScreen(slides[2], 425, 10)});
+  EXPECT_EQ(match.index, 2);
+  EXPECT_EQ(match.framesBack, -1);
+  // A jump back over two builds, clear in every frame, restarts too.
+  interval({cameraScreen(slides[2], 420, 11), cameraScreen(slides[2], 430, 12)});
+  add(cameraScreen(slides[0], 420, 13));
+  match = add(cameraScreen(slides[0], 20, 14));
+  EXPECT_EQ(match.index, 0);
+  EXPECT_EQ(match.framesBack, 1);
+  // A slide that is not among the originals, then one that is: the frames that show it
+  // start the evidence, so the stranger's frames keep no match.
+  match = interval({cameraScreen(strangerSlide(), 20, 15), cameraScreen(strangerSlide(), 420, 16),
+                    cameraScreen(strangerSlide(), 230, 17)});
+  EXPECT_FALSE(match.matched);
+  const int nearest = match.index;  // the original the stranger's frames lean to
+  EXPECT_EQ(add(cameraScreen(slides[nearest], 420, 18)).framesBack, -1);
+  match = add(cameraScreen(slides[nearest], 430, 19));
+  EXPECT_TRUE(match.matched);
+  EXPECT_EQ(match.index, nearest);
+  EXPECT_EQ(match.framesBack, 1);
+}
+
+TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
+  const std::vector<cv::Mat> slides = deck();
+  ASSERT_NO_FATAL_FAILURE(load(slides));
+  // Most of the screen not seen yet after a change, the differing lines among it: the mask
+  // is left aside and the lines still tell.
+  cv::Mat unseen(480, 640, CV_8UC1, cv::Scalar(0));
+  unseen(cv::Rect(0, 150, 640, 330)).setTo(255);
+  frameMatcherReset(matcher_);
+  for (unsigned seed = 1; seed <= 2; ++seed) {
+    const FrameMatch match = add(cameraScreen(slides[2], 420, seed), unseen);
+    EXPECT_TRUE(match.matched);
+    EXPECT_EQ(match.index, 2);
+  }
+  // A speaker's mask: his windows do not count, the rest decides as without him.
+  cv::Mat speaker(480, 640, CV_8UC1, cv::Scalar(0));
+  speaker(cv::Rect(420, 90, 200, 390)).setTo(255);
+  frameMatcherReset(matcher_);
+  for (unsigned seed = 3; seed <= 4; ++seed) {
+    const FrameMatch match = add(cameraScreen(slides[1], 420, seed), speaker);
+    EXPECT_TRUE(match.matched);
+    EXPECT_EQ(match.index, 1);
+  }
+  // Covered where the builds differ: no original is named, the builds are not one picture.
+  cv::Mat lines(480, 640, CV_8UC1, cv::Scalar(0));
+  lines(cv::Rect(0, 250, 640, 60)).setTo(255);
+  frameMatcherReset(matcher_);
+  EXPECT_FALSE(add(cameraScreen(slides[1], -1, 5), lines).matched);
 }
 
 TEST_F(EvidenceMatching, ASingleOriginalIsNamedOnlyWhenShown) {
