@@ -6,6 +6,7 @@
 
 #include "slides/ink_strokes.h"
 #include "slides/shift_diff.h"
+#include "slides/speaker_body.h"
 #include "slides/speaker_mask.h"
 
 namespace slidetrack {
@@ -227,6 +228,26 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
       candidate = hit >= options_.slideChangeCells;
     } else if (count >= 2 * cellPixels()) {
       pendingInk_ = inky;
+    }
+  }
+  // Someone the reference holds shows no change where he stands, so the mask above misses
+  // him; his raised arm or turned head is then a loose change. When nothing but that is
+  // left once a body found in either image alone is left out, there is no change.
+  if (candidate && hit < kWholeSlideShare * visible) {
+    cv::Mat body, hidden, live;
+    cv::bitwise_or(moving_, covered_, live);
+    speakerBody(work_, background_, live, hidden);
+    speakerBody(ref_, background_, live, body);
+    cv::bitwise_or(hidden, body, hidden);
+    cv::bitwise_or(hidden, covered_, hidden);
+    Cells rest;
+    countCells(changed_, hidden, rest);
+    int left = 0;
+    for (int count : rest.counts) left += count >= cellPixels();
+    // As with new content that does not last, the reference waits for a calmer frame.
+    if (left == 0) {
+      cv::swap(previous_, work_);
+      return decision;
     }
   }
   if (candidate && options_.slideChangePersist == 0) {

@@ -1,0 +1,15 @@
+#pragma once
+// Where a person stands in one screen image alone, whatever the slide reference holds:
+// a large plain region far from the slide's background grey that enters from the bottom or
+// a side edge, as someone in front of the screen does.
+
+#include <opencv2/core.hpp>
+
+namespace slidetrack {
+
+// work: 8-bit grey; background: the slide's background grey; live: where something moves
+// or a person was found, which a body must touch (a slide's own plain shapes do not move).
+// body: 255 on the person, grown by a few pixels so that his outline is part of it.
+void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::Mat& body);
+
+}  // namespace slidetrack
