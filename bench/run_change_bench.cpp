@@ -14,8 +14,8 @@
 
 #include <opencv2/core.hpp>
 
+#include "bench_clip.h"
 #include "bench_util.h"
-#include "lecture_scene.h"
 
 namespace fs = std::filesystem;
 
@@ -57,18 +57,8 @@ fs::path makeClip(const Args& args, std::vector<float>& corners) {
   for (int f = 0, i = 0; f < args.seconds * 25; ++i, f += 150)
     scene.schedule.push_back({i % 20, std::min(150, args.seconds * 25 - f)});
   for (const cv::Point2f& c : scene.screenCorners) corners.insert(corners.end(), {c.x, c.y});
-  const fs::path clip = args.dir / ("change_" + std::to_string(args.seconds) + "s.mp4");
-  if (fs::exists(clip)) return clip;
-  std::printf("Making a %d s 1280x720 H.264 lecture clip...\n", args.seconds);
-  ClipOptions options;
-  options.width = 1280;
-  options.height = 720;
-  std::string error;
-  if (!writeLectureClip(scene, clip.string(), options, &error)) {
-    std::fprintf(stderr, "error: %s\n", error.c_str());
-    return {};
-  }
-  return clip;
+  return benchClipMake(scene, args.dir / ("change_" + std::to_string(args.seconds) + "s.mp4"),
+                       args.seconds);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "app/matching_stage.h"
+#include "bench_clip.h"
 #include "bench_util.h"
 #include "features/feature_options.h"
 #include "features/grad_dist.h"
@@ -92,17 +93,7 @@ double buildLibrary(const SlideList& originals) {
 fs::path ensureClip(const fs::path& dir, int seconds, int originals, bool varied = false) {
   const fs::path clip =
       dir / ("lecture_" + std::to_string(seconds) + (varied ? "s_varied.mp4" : "s.mp4"));
-  if (fs::exists(clip)) return clip;
-  std::printf("Making a %d s 1280x720 H.264 lecture clip...\n", seconds);
-  ClipOptions options;
-  options.width = 1280;
-  options.height = 720;
-  std::string error;
-  if (!writeLectureClip(benchLecture(seconds, originals, varied), clip.string(), options, &error)) {
-    std::fprintf(stderr, "error: %s\n", error.c_str());
-    return {};
-  }
-  return clip;
+  return benchClipMake(benchLecture(seconds, originals, varied), clip, seconds);
 }
 
 }  // namespace
