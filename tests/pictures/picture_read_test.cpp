@@ -34,9 +34,9 @@ cv::Mat colourfulSlide(int k, cv::Size size) {
 
 // Converts with the ffmpeg program, for layouts OpenCV does not write.
 std::string convertWithFfmpeg(const std::string& from, const std::string& to,
-                              const std::string& pixelFormat) {
-  const std::string command =
-      "ffmpeg -nostdin -v error -y -i '" + from + "' -pix_fmt " + pixelFormat + " '" + to + "'";
+                              const std::string& pixelFormat, const std::string& flags = "") {
+  const std::string command = "ffmpeg -nostdin -v error -y -i '" + from + "' " + flags +
+                              " -pix_fmt " + pixelFormat + " '" + to + "'";
   return std::system(command.c_str()) == 0 ? to : std::string();
 }
 
@@ -79,6 +79,8 @@ void fixCrc(std::string& png, const char* type) {
 }  // namespace
 
 // Every PNG layout gives imread's pixels bit for bit, and the grey read the grey of those.
+// The grey read takes colour rows in bands and interlaced pictures whole: every band edge
+// and pass counts, and the left quarter's gradient makes every row differ.
 TEST(PictureRead, PngLayoutsGiveImreadsPixels) {
   ScratchDir dir;
   const cv::Mat slide = colourfulSlide(3, {333, 250});
@@ -100,6 +102,15 @@ TEST(PictureRead, PngLayoutsGiveImreadsPixels) {
   for (const char* format : {"pal8", "ya8", "ya16be", "rgba64be", "monob"}) {
     files.push_back(convertWithFfmpeg(files[2], dir / (std::string(format) + ".png"), format));
     ASSERT_FALSE(files.back().empty()) << "ffmpeg could not write " << format;
+  }
+  for (const char* format : {"rgb24", "gray", "pal8", "rgba64be"}) {
+    files.push_back(convertWithFfmpeg(files[0], dir / (std::string("adam7_") + format + ".png"),
+                                      format, "-flags +ildct"));
+    ASSERT_FALSE(files.back().empty()) << "ffmpeg could not interlace " << format;
+  }
+  for (const int height : {1, 15, 16, 17}) {
+    files.push_back(dir / ("rows" + std::to_string(height) + ".png"));
+    ASSERT_TRUE(cv::imwrite(files.back(), colourfulSlide(3, {203, 250}).rowRange(0, height)));
   }
   for (const std::string& file : files) {
     const cv::Mat expected = cv::imread(file, cv::IMREAD_COLOR);
@@ -160,6 +171,12 @@ TEST(PictureRead, DamagedMissingAndOversizedFilesAreRefused) {
   const std::string png = readFile(dir / "whole.png");
   const std::string jpeg = readFile(dir / "whole.jpg");
   writeFile(dir / "cut.png", png.substr(0, png.size() / 2));
+  // Cut in the last band of a plain picture and in the last pass of an interlaced one.
+  writeFile(dir / "cutend.png", png.substr(0, png.size() - 40));
+  const std::string interlaced =
+      convertWithFfmpeg(dir / "whole.png", dir / "adam7.png", "rgb24", "-flags +ildct");
+  ASSERT_FALSE(interlaced.empty());
+  writeFile(dir / "cutpass.png", readFile(interlaced).substr(0, readFile(interlaced).size() - 40));
   writeFile(dir / "cut.jpg", jpeg.substr(0, jpeg.size() / 2));
   std::string badCrc = png;
   badCrc[chunkData(png, "IDAT") + 100] ^= 0x10;
@@ -184,6 +201,8 @@ TEST(PictureRead, DamagedMissingAndOversizedFilesAreRefused) {
   writeFile(dir / "text.png", "not a picture\n");
 
   const std::pair<const char*, const char*> cases[] = {{"cut.png", "damaged PNG"},
+                                                       {"cutend.png", "damaged PNG"},
+                                                       {"cutpass.png", "damaged PNG"},
                                                        {"crc.png", "CRC"},
                                                        {"adler.png", "incorrect data check"},
                                                        {"cut.jpg", "damaged JPEG"},
