@@ -18,12 +18,3 @@ TEST(SlideList, AppendedRecordsNeverMove) {
   EXPECT_TRUE(open == &list->slides.front() && open->src == Text("first"));
   EXPECT_TRUE(match == &list->matchRecords.front() && match->src == Text("orig"));
 }
-
-// Missing sides pass through; a long path is not cut at any fixed buffer.
-TEST(ConcatStrings, JoinsAnyLengthAndPassesMissingSidesThrough) {
-  EXPECT_EQ(concatStrings(std::nullopt, Text("b")), Text("b"));
-  EXPECT_EQ(concatStrings(Text("a"), std::nullopt), Text("a"));
-  EXPECT_EQ(concatStrings(std::nullopt, std::nullopt), std::nullopt);
-  const std::string dir(5000, 'd');
-  EXPECT_EQ(concatStrings(Text(dir), Text("/s.jpg")), Text(dir + "/s.jpg"));
-}

@@ -109,18 +109,6 @@ TEST_F(RobustChange, ChangeUnderStandingSpeakerIsFoundWhereItShowed) {
   EXPECT_EQ(changes_, std::vector<int>{8});
 }
 
-TEST_F(RobustChange, BuildPartlyBehindSpeakerIsFound) {
-  for (int t = 0; t < 14; ++t) {
-    cv::Mat screen = t < 6 ? slide(4) : withBuild(4);
-    if (t < 6) {
-      cv::rectangle(screen, cv::Rect(60, 405, 520, 40), cv::Scalar(245, 246, 240), cv::FILLED);
-    }
-    drawSpeaker(screen, 150 + 5 * (t % 3));
-    feed(t, film(screen, 0, 0.4 * (t % 2), 1.0));
-  }
-  EXPECT_EQ(changes_, std::vector<int>{6});
-}
-
 // Share of the screen where the picture shows the speaker's clothing and the slide does not.
 double clothingShare(const cv::Mat& picture, const cv::Mat& clean) {
   const cv::Scalar low(35, 20, 15), high(85, 70, 65);
