@@ -1,5 +1,6 @@
 // Whole runs of the binary on short clips: the frame walk, the screen taken when no corners
-// serve, originals that cannot be read, windows, and the corners a first run stores.
+// serve, originals that cannot be read, and windows. The corners a first run stores are the
+// search run's.
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -134,36 +135,6 @@ TEST_F(RunDisplay, WindowsUnderXvfbGiveTheSameResults) {
   EXPECT_EQ(headless.out, shown.out);
   std::string a = readFile(dir_ / "a.xml"), b = readFile(dir_ / "b.xml");
   EXPECT_EQ(a.substr(a.find("<slides")), b.substr(b.find("<slides")));
-}
-
-// A first run searches the screen and stores its corners; a second run uses them.
-class RunLocalize : public RunTest {};
-
-TEST_F(RunLocalize, FirstRunStoresTheCornersSecondRunSkipsTheSearch) {
-  LectureScene scene;
-  scene.screenCorners = {{{327, 164}, {953, 124}, {928, 576}, {352, 576}}};
-  scene.occluder = true;
-  scene.noiseSigma = 3;
-  scene.schedule = {{0, 40}, {1, 40}};
-  ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, dir_ / "talk.mp4"));
-
-  RunResult first = runSlidetrack(dir_, {"-i", "talk.mp4", "-hide"});
-  ASSERT_EQ(first.status, 0) << first.err;
-  EXPECT_NE(first.out.find("Start presentation detection.\n"), std::string::npos);
-  EXPECT_NE(first.out.find("Presentation screen was localized.\n"), std::string::npos);
-  // Where the corners lie is the screen search's tests'; here that they are stored and used.
-  const std::string config = readFile(dir_ / "talk.mp4.cfg.xml");
-  ASSERT_NE(config.find("<boardPoints"), std::string::npos) << config;
-  const std::string firstResults = readFile(dir_ / "talk.mp4.xml");
-  RunResult second = runSlidetrack(dir_, {"-i", "talk.mp4", "-hide"});
-  ASSERT_EQ(second.status, 0) << second.err;
-  EXPECT_EQ(second.out.find("Start presentation detection."), std::string::npos);
-  EXPECT_EQ(readFile(dir_ / "talk.mp4.cfg.xml"), config);
-  // The frames the search decoded for the run give the same slides as decoding them anew.
-  const std::string frames = "\nStart process frames\n";
-  ASSERT_NE(first.out.find(frames), std::string::npos);
-  EXPECT_EQ(first.out.substr(first.out.find(frames)), second.out.substr(second.out.find(frames)));
-  EXPECT_EQ(readFile(dir_ / "talk.mp4.xml"), firstResults);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The screen search as a first run of the program sees it: encoded clips of a room without
-// a screen, a shaking camera on a projected slide, and a screen recording; what it prints
-// and what corners it stores in the configuration.
+// a screen, a shaking camera on a projected slide, and a screen recording; what it prints,
+// what corners it stores in the configuration, and a second run that uses them.
 
 #include <sys/wait.h>
 
@@ -34,8 +34,8 @@ class SearchRun : public ::testing::Test {
         << error;
   }
 
-  // A first run without windows; its standard output.
-  std::string firstRun() {
+  // A run without windows; its standard output.
+  std::string run() {
     const std::string command = "cd '" + dir_.path.string() +
                                 "' && '" SLIDETRACK_BIN
                                 "' -i clip.mp4 -hide >run.out 2>run.err </dev/null";
@@ -78,7 +78,7 @@ TEST_F(SearchRun, OnlyTheProjectedImagesCornersAreStored) {
         },
         view.frame));
     fs::remove(dir_ / "clip.mp4.cfg.xml");
-    const std::string out = firstRun();
+    const std::string out = run();
     EXPECT_EQ(out.find(recording) != std::string::npos, kind == 3) << out;
     const cv::Mat corners = storedCorners();
     if (kind != 2) {
@@ -91,6 +91,16 @@ TEST_F(SearchRun, OnlyTheProjectedImagesCornersAreStored) {
     for (int k = 0; k < 4; ++k)
       EXPECT_LE(cv::norm(corners.at<cv::Point2f>(k) - view.slide[size_t(k)]), 3.0)
           << "corner " << k << " at " << corners.at<cv::Point2f>(k);
+    // A second run skips the search and leaves the file as it is; the frames the first run's
+    // search decoded for it give the same slides as decoding them anew.
+    const std::string config = readFile(dir_ / "clip.mp4.cfg.xml");
+    const std::string results = readFile(dir_ / "clip.mp4.xml");
+    const std::string second = run(), frames = "\nStart process frames\n";
+    EXPECT_EQ(second.find("Start presentation detection."), std::string::npos);
+    EXPECT_EQ(readFile(dir_ / "clip.mp4.cfg.xml"), config);
+    ASSERT_NE(out.find(frames), std::string::npos);
+    EXPECT_EQ(out.substr(out.find(frames)), second.substr(second.find(frames)));
+    EXPECT_EQ(readFile(dir_ / "clip.mp4.xml"), results);
   }
 }
 
