@@ -19,30 +19,39 @@ namespace {
 
 struct ViewCase {
   const char* name;
-  cv::Size frame;
-  std::array<cv::Point2f, 4> slide;
-  bool darkTitle = false;
-  int standFor = 0, armUp = -1;
-  float shake = 0, exposure = 0;
-  std::vector<unsigned> seeds = {1, 2};
+  RoomView view;
+  std::vector<unsigned> seeds;
 };
 
-// A hall seen in a 960x540 frame, one seed.
-ViewCase small(const char* name, int standFor, int armUp, float shake, float exposure,
-               bool darkTitle = false) {
-  return {name,      {960, 540}, {{{250, 90}, {700, 105}, {690, 420}, {260, 430}}},
-          darkTitle, standFor,   armUp,
-          shake,     exposure,   {3}};
+ViewCase hall(const char* name, cv::Size frame, std::array<cv::Point2f, 4> slide,
+              bool darkTitle = false) {
+  RoomView view;
+  view.frame = frame;
+  view.slide = slide;
+  view.darkTitle = darkTitle;
+  return {name, view, {1, 2}};
 }
 
+// A hall seen in a 960x540 frame, one seed.
+ViewCase small(const char* name, int standFor, int armUp, float shake, float exposure) {
+  ViewCase c = hall(name, {960, 540}, {{{250, 90}, {700, 105}, {690, 420}, {260, 430}}});
+  c.view.standFor = standFor, c.view.armUp = armUp, c.view.shake = shake;
+  c.view.exposure = exposure;
+  c.seeds = {3};
+  return c;
+}
+
+const std::array<cv::Point2f, 4> kModerate = {{{330, 120}, {930, 140}, {915, 560}, {345, 575}}};
+const std::array<cv::Point2f, 4> kFar = {{{820, 330}, {1140, 336}, {1137, 578}, {818, 572}}};
+
 const ViewCase kViews[] = {
-    {"Moderate", {1280, 720}, {{{330, 120}, {930, 140}, {915, 560}, {345, 575}}}},
-    {"Steep", {1280, 720}, {{{420, 90}, {900, 190}, {900, 520}, {420, 640}}}},
-    {"SteepLeft", {1280, 720}, {{{380, 200}, {860, 100}, {860, 650}, {380, 520}}}},
-    {"Far1080", {1920, 1080}, {{{820, 330}, {1140, 336}, {1137, 578}, {818, 572}}}},
+    hall("Moderate", {1280, 720}, kModerate),
+    hall("Steep", {1280, 720}, {{{420, 90}, {900, 190}, {900, 520}, {420, 640}}}),
+    hall("SteepLeft", {1280, 720}, {{{380, 200}, {860, 100}, {860, 650}, {380, 520}}}),
+    hall("Far1080", {1920, 1080}, kFar),
     // The top of the projected image has no edge against the border.
-    {"DarkTitleBar", {1280, 720}, {{{330, 120}, {930, 140}, {915, 560}, {345, 575}}}, true},
-    {"DarkTitleBarFar", {1920, 1080}, {{{820, 330}, {1140, 336}, {1137, 578}, {818, 572}}}, true},
+    hall("DarkTitleBar", {1280, 720}, kModerate, true),
+    hall("DarkTitleBarFar", {1920, 1080}, kFar, true),
     // A speaker stands in front of the lower part of the left side in most samples; the
     // other samples show it.
     small("SpeakerStandsAtTheLeft", 7, -1, 0, 0),
@@ -58,21 +67,14 @@ class ScreenInRoom : public ::testing::TestWithParam<ViewCase> {};
 
 TEST_P(ScreenInRoom, FindsTheProjectedImagesCorners) {
   const ViewCase& c = GetParam();
+  RoomView view = c.view;
   for (unsigned seed : c.seeds) {
-    RoomView view;
-    view.frame = c.frame;
-    view.slide = c.slide;
     view.seed = seed;
-    view.darkTitle = c.darkTitle;
-    view.standFor = c.standFor;
-    view.armUp = c.armUp;
-    view.shake = c.shake;
-    view.exposure = c.exposure;
     const std::vector<cv::Mat> samples = drawSamples(view);
     const ScreenChoice choice = screenFindInSamples(samples, ScreenSearchOptions());
     ASSERT_EQ(choice.found, ScreenFound::Screen) << "seed " << seed;
     for (size_t k = 0; k < 4; ++k)
-      EXPECT_LE(cv::norm(choice.corners[k] - c.slide[k]), 3.0)
+      EXPECT_LE(cv::norm(choice.corners[k] - view.slide[k]), 3.0)
           << "seed " << seed << " corner " << k << " at " << choice.corners[k];
   }
 }
