@@ -1,5 +1,5 @@
-// The feature extractor: gradient pyramid, window weight and single-window histograms, then
-// the grid arithmetic, row layout and working images of whole extractions.
+// The feature extractor: window weight and single-window histograms over the gradient
+// pyramid, then the grid arithmetic, row layout and working images of whole extractions.
 
 #include <gtest/gtest.h>
 
@@ -51,16 +51,6 @@ std::vector<bool> computedRows(GradDistExtractor& e, int rows, int cols) {
 }
 
 }  // namespace
-
-TEST(GradientPyramid, SobelGradientsPerLevel) {
-  cv::Mat ramp(32, 32, CV_8UC1);
-  for (int x = 0; x < 32; ++x) ramp.col(x).setTo(4 * x);
-  std::unique_ptr<GradientPyramid> pyramid;
-  ASSERT_NE(gradientPyramidCompute(pyramid, ramp, 2, 3), nullptr);
-  EXPECT_FLOAT_EQ(pyramid->levels[0][kGradX].at<float>(5, 10), 32.0f);  // Sobel 3: 8 x slope
-  // Half resolution doubles the slope per pixel.
-  EXPECT_NEAR(pyramid->levels[1][kMagnitude].at<float>(8, 8), 64.0f, 1e-3);
-}
 
 TEST(WindowHistogram, EdgeDirectionsAndBinEdges) {
   // Dark left: 0 degrees; brighter below: 90; then 180 and 270, in 45.125-degree bins.

@@ -139,19 +139,3 @@ TEST(TemporalMode, MatchesReferenceOnRandomWindows) {
         << "length " << c.length << " first " << c.first << " count " << c.count;
   }
 }
-
-TEST(TemporalMode, EmptyWindowsAndMismatchedRingsGiveZero) {
-  std::vector<cv::Mat> ring = randomRing(3, cv::Size(7, 5), CV_8UC3, 255, 1);
-  cv::Mat dst(2, 2, CV_8UC1, cv::Scalar(9));
-  temporalMode(ring, 3, dst, 1, 0);
-  ASSERT_EQ(dst.size(), cv::Size(7, 5));  // shaped like the ring
-  ASSERT_EQ(dst.type(), CV_8UC3);
-  EXPECT_EQ(cv::countNonZero(dst.reshape(1)), 0);
-
-  ring = randomRing(3, cv::Size(4, 4), CV_8UC1, 255, 3);
-  ring[2] = cv::Mat(5, 4, CV_8UC1, cv::Scalar(1));
-  temporalMode(ring, 3, dst, 0, 3);
-  EXPECT_EQ(cv::countNonZero(dst), 0);
-  temporalMode(ring, 5, dst, 0, 3);  // ring shorter than its stated length
-  EXPECT_TRUE(dst.empty());
-}
