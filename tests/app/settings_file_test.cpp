@@ -19,47 +19,57 @@ using namespace slidetrack;
 
 namespace {
 
-const std::vector<std::string> kWriteOrder = {
-    "Presentation",       "presentWidth",      "presentHeight",    "boardDetLow",
-    "boardDetHigh",       "presentDetCount",   "boardChoice",      "boardMinContrast",
-    "SlideDetection",     "slideFrameStep",    "slideDetWidth",    "slideDetHeight",
-    "slideDiffBuff",      "slideDiffThresh",   "slideDistrThresh", "slideStepSeconds",
-    "slideDetMethod",     "slideChangeThresh", "slideCellSize",    "slideChangeCells",
-    "slideChangePersist", "LocalFeatures",     "locWndOverlap",    "locWndSize",
-    "gradBinSize",        "localWidth",        "localHeight",      "matchLimit",
-    "matchMethod",        "matchMargin",       "matchFit"};
+const std::string kWriteOrder =
+    "Presentation presentWidth presentHeight boardDetLow boardDetHigh presentDetCount "
+    "boardChoice boardMinContrast SlideDetection slideFrameStep slideDetWidth slideDetHeight "
+    "slideDiffBuff slideDiffThresh slideDistrThresh slideStepSeconds slideDetMethod "
+    "slideChangeThresh slideCellSize slideChangeCells slideChangePersist LocalFeatures "
+    "locWndOverlap locWndSize gradBinSize localWidth localHeight matchLimit matchMethod "
+    "matchMargin matchFit ";
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
 }
 
+// <name> holding an element per "key=value" of the list.
+std::string section(const std::string& name, const std::string& keys) {
+  std::string xml = "<" + name + ">";
+  std::istringstream list(keys);
+  for (std::string key, value; std::getline(list >> std::ws, key, '=') && list >> value;)
+    xml += "<" + key + ">" + value + "</" + key + ">";
+  return xml + "</" + name + ">";
+}
+
 // Element names in file order, matrix internals left out.
-std::vector<std::string> keysOf(const std::string& text) {
-  std::vector<std::string> keys;
+std::string keysOf(const std::string& text) {
+  std::string keys;
   const std::regex open("<(?!(?:opencv_storage|rows|cols|dt|data)[ >])([A-Za-z]+)[ >]");
   for (auto it = std::sregex_iterator(text.begin(), text.end(), open); it != std::sregex_iterator();
        ++it)
-    keys.push_back((*it)[1]);
+    keys += (*it)[1].str() + " ";
   return keys;
+}
+
+template <typename... Values>
+std::string joined(const Values&... values) {
+  std::ostringstream text;
+  ((text << values << " "), ...);
+  return text.str();
 }
 
 // Every setting in write order, sections apart.
 std::string describe(const PresentationSettings& s) {
-  std::ostringstream text;
-  text << s.presentWidth << " " << s.presentHeight << " " << s.boardDetLow << " " << s.boardDetHigh
-       << " " << s.presentDetCount << " " << s.boardChoice << " " << s.boardMinContrast << " | "
-       << s.slideFrameStep << " " << s.slideDetWidth << " " << s.slideDetHeight << " "
-       << s.slideDiffBuff << " " << s.slideDiffThresh << " " << s.slideDistrThresh << " "
-       << s.slideStepSeconds << " " << s.slideDetMethod << " " << s.slideChangeThresh << " "
-       << s.slideCellSize << " " << s.slideChangeCells << " " << s.slideChangePersist << " | "
-       << s.locWndOverlap << " " << s.locWndSize << " " << s.gradBinSize << " " << s.localWidth
-       << " " << s.localHeight << " " << s.matchLimit << " " << s.matchMethod << " "
-       << s.matchMargin << " " << s.matchFit;
-  return text.str();
+  return joined(s.presentWidth, s.presentHeight, s.boardDetLow, s.boardDetHigh, s.presentDetCount,
+                s.boardChoice, s.boardMinContrast, "|", s.slideFrameStep, s.slideDetWidth,
+                s.slideDetHeight, s.slideDiffBuff, s.slideDiffThresh, s.slideDistrThresh,
+                s.slideStepSeconds, s.slideDetMethod, s.slideChangeThresh, s.slideCellSize,
+                s.slideChangeCells, s.slideChangePersist, "|", s.locWndOverlap, s.locWndSize,
+                s.gradBinSize, s.localWidth, s.localHeight, s.matchLimit, s.matchMethod,
+                s.matchMargin, s.matchFit);
 }
 const std::string kDefaults =
     "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 | "
-    "0.3 31 8 320 240 0.5 evidence 0.2 0.4";
+    "0.3 31 8 320 240 0.5 evidence 0.2 0.4 ";
 
 std::string cornersXml(const std::string& rows, const std::string& cols, const std::string& dt,
                        const std::string& data) {
@@ -70,7 +80,6 @@ const std::string kCornersXml = cornersXml("1", "4", "2f", "10. 20. 630. 25. 620
 
 class SettingsTest : public ::testing::Test {
  protected:
-  void write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
   // Read, then written back as a run does after the search; none when refused.
   std::unique_ptr<PresentationSettings> load() {
     try {
@@ -98,61 +107,42 @@ class SettingsTest : public ::testing::Test {
   std::string path_ = dir_ / "video.mp4.cfg.xml";
 };
 
-// Without corners no corners are written.
-TEST_F(SettingsTest, MissingOrEmptyFileGetsDefaultsInWriteOrder) {
-  EXPECT_TRUE(readConfiguration(path_).settings.boardPoints.empty());
-  EXPECT_FALSE(fs::exists(path_)) << "reading only reads";
-  auto s = load();
-  ASSERT_TRUE(s);
-  EXPECT_EQ(describe(*s), kDefaults);
-  EXPECT_TRUE(s->boardPoints.empty());
-  const std::string first = readFile(path_);
-  EXPECT_EQ(keysOf(first), kWriteOrder);
-  // Reals are the float32 values widened to double.
-  cv::FileStorage fs(path_, cv::FileStorage::READ);
-  EXPECT_EQ(fs["SlideDetection"]["slideDiffThresh"].real(), static_cast<double>(0.01f));
-
-  // An empty file reads as a missing one. How the file is replaced is the results file's
-  // test, whose writer this is.
-  write("");
-  ASSERT_TRUE(load());
-  EXPECT_EQ(readFile(path_), first);
-}
-
-// Keys in any order, unknown keys, a missing section looked up at top level (and added), a
-// real read as an integer rounded, corner entries that are no 1x4 float matrix taken as no
-// corners: each file reads as stated, is rewritten in the write order, then stays as it is.
+// An empty file, keys in any order, unknown keys, a missing section looked up at top level
+// (and added), a real read as an integer rounded, corner entries that are no 1x4 float matrix
+// taken as no corners: each file reads as stated, is rewritten in the write order (corners
+// only when there are some), then stays as it is.
 TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
+  const PresentationSettings missing = readConfiguration(path_).settings;
+  EXPECT_TRUE(describe(missing) == kDefaults && missing.boardPoints.empty());
+  EXPECT_FALSE(fs::exists(path_)) << "reading only reads";
   struct Case {
     std::string text, settings;
     bool corners;
   };
+  std::string screen = section("Presentation",
+                               "presentDetCount=3 boardDetLow=11 boardDetHigh=22 presentHeight=300 "
+                               "boardMinContrast=20 boardChoice=plain presentWidth=400");
+  screen.insert(screen.find("<boardDetHigh>"), kCornersXml);
   std::vector<Case> cases = {
-      {storage(
-           "<Presentation><presentDetCount>3</presentDetCount><boardDetLow>11</boardDetLow>" +
-           kCornersXml +
-           "<boardDetHigh>22</boardDetHigh><presentHeight>300</presentHeight><boardMinContrast>20"
-           "</boardMinContrast><boardChoice>plain</boardChoice><presentWidth>400</presentWidth>"
-           "</Presentation>"
-           "<LocalFeatures><matchLimit>0.25</matchLimit><localHeight>60</localHeight>"
-           "<localWidth>80</localWidth><gradBinSize>4</gradBinSize><locWndSize>15</locWndSize>"
-           "<locWndOverlap>0.5</locWndOverlap><extra>1</extra></LocalFeatures>"
-           "<SlideDetection><slideDistrThresh>0.75</slideDistrThresh><slideDiffBuff>7"
-           "</slideDiffBuff><slideDiffThresh>0.125</slideDiffThresh><slideDetHeight>30"
-           "</slideDetHeight><slideDetWidth>40</slideDetWidth><slideFrameStep>5</slideFrameStep>"
-           "<slideStepSeconds>2.5</slideStepSeconds><slideChangePersist>0</slideChangePersist>"
-           "<slideChangeCells>3</slideChangeCells><slideCellSize>8</slideCellSize>"
-           "<slideChangeThresh>30</slideChangeThresh><slideDetMethod>plain</slideDetMethod>"
-           "</SlideDetection>"),
-       "400 300 11 22 3 plain 20 | 5 40 30 7 0.125 0.75 2.5 plain 30 8 3 0 | "
-       "0.5 15 4 80 60 0.25 evidence 0.2 0.4",
+      {storage(screen +
+               section("LocalFeatures",
+                       "matchLimit=0.25 localHeight=60 localWidth=80 gradBinSize=4 locWndSize=15 "
+                       "locWndOverlap=0.5 extra=1") +
+               section("SlideDetection",
+                       "slideDistrThresh=0.75 slideDiffBuff=7 slideDiffThresh=0.1 "
+                       "slideDetHeight=30 slideDetWidth=40 slideFrameStep=5 slideStepSeconds=2.5 "
+                       "slideChangePersist=0 slideChangeCells=3 slideCellSize=8 "
+                       "slideChangeThresh=30 slideDetMethod=plain")),
+       "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 | "
+       "0.5 15 4 80 60 0.25 evidence 0.2 0.4 ",
        true},
-      {storage("<Presentation><presentWidth>800.0</presentWidth><boardDetLow>99.6</boardDetLow>"
-               "</Presentation><LocalFeatures><locWndOverlap>1</locWndOverlap></LocalFeatures>"
+      {storage(section("Presentation", "presentWidth=800.0 boardDetLow=99.6") +
+               section("LocalFeatures", "locWndOverlap=1") +
                "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"),
        "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 | "
-       "1 31 8 320 240 0.5 evidence 0.2 0.4",
-       false}};
+       "1 31 8 320 240 0.5 evidence 0.2 0.4 ",
+       false},
+      {"", kDefaults, false}};
   for (const std::string& corners :
        {std::string("<boardPoints>\"corners\"</boardPoints>"),
         std::string("<boardPoints>1 2 3 4 5 6 7 8</boardPoints>"),
@@ -162,7 +152,7 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
     cases.push_back({storage("<Presentation>" + corners + "</Presentation>"), kDefaults, false});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    write(c.text);
+    writeFile(path_, c.text);
     std::string rewritten;
     for (int run = 0; run < 2; ++run) {
       auto s = load();
@@ -174,70 +164,49 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
       }
       rewritten = readFile(path_);
     }
-    std::vector<std::string> order = kWriteOrder;
-    if (c.corners) order.insert(order.begin() + 6, "boardPoints");
+    std::string order = kWriteOrder;
+    if (c.corners) order.insert(order.find("boardChoice"), "boardPoints ");
     EXPECT_EQ(keysOf(rewritten), order);
   }
   cv::Mat corners;
-  write(cases[0].text);
+  writeFile(path_, cases[0].text);
   load();
   cv::FileStorage(path_, cv::FileStorage::READ)["Presentation"]["boardPoints"] >> corners;
   ASSERT_EQ(corners.type(), CV_32FC2);
   EXPECT_EQ(corners.at<cv::Point2f>(0, 2), cv::Point2f(620, 470));
+  // Reals are the float32 values widened to double.
+  cv::FileStorage fs(path_, cv::FileStorage::READ);
+  EXPECT_EQ(fs["SlideDetection"]["slideDiffThresh"].real(), static_cast<double>(0.1f));
 }
 
-// A value of the wrong kind is refused with its key, not stored as 2147483647 for good (a
-// number where text belongs reads as empty text, which the check names); so is a value no
-// algorithm can work with. A file nested deeper than any configuration would overflow the
-// parser's stack and a header with NUL bytes (found by the configuration fuzzer) crashed it:
-// all are refused before the parser sees them, and left as they were.
+// A value of the wrong kind is refused with its key, not stored as 2147483647 for good; so
+// is a value no algorithm can work with. A file nested deeper than any configuration would
+// overflow the parser's stack and a header with NUL bytes (found by the configuration fuzzer)
+// crashed it: all are refused before the parser sees them, and left as they were.
 TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeftAlone) {
   const int deep = 50000;
   std::string xml, json = "{\"a\":", yaml = "%YAML:1.0\n";
   for (int i = 0; i < deep; ++i) xml += "<a>", json += "[", yaml += "- ";
   const std::string invalid = "Invalid settings in '" + path_ + "': ";
   const std::string unreadable = "Cannot read configuration file '" + path_ + "': ";
-  auto in = [](const char* section, const std::string& keys) {
-    return storage(std::string("<") + section + ">" + keys + "</" + section + ">");
+  // A file with one key, in the section it belongs to.
+  const auto one = [](const std::string& key, const std::string& value) {
+    std::string in = "LocalFeatures";
+    if (key.rfind("slide", 0) == 0) in = "SlideDetection";
+    if (key.rfind("present", 0) == 0 || key.rfind("board", 0) == 0) in = "Presentation";
+    return storage(section(in, key + "=" + value));
   };
-  const auto p = [&in](const std::string& keys) { return in("Presentation", keys); };
-  const auto d = [&in](const std::string& keys) { return in("SlideDetection", keys); };
-  const auto f = [&in](const std::string& keys) { return in("LocalFeatures", keys); };
-  const std::pair<std::string, std::string> refused[] = {
-      {d("<slideFrameStep>twenty</slideFrameStep>"), invalid + "slideFrameStep is not a number."},
-      {p("<boardDetHigh><a>1</a></boardDetHigh>"), invalid + "boardDetHigh is not a number."},
-      {f("<matchLimit>\"half\"</matchLimit>"), invalid + "matchLimit is not a number."},
-      {p("<boardChoice>3</boardChoice>"), invalid + "boardChoice"},
-      {d("<slideDetMethod>3</slideDetMethod>"), invalid + "slideDetMethod"},
-      // Each algorithm's check names the key it cannot work with.
-      {d("<slideFrameStep>0</slideFrameStep>"), invalid + "slideFrameStep"},
-      {d("<slideStepSeconds>-1</slideStepSeconds>"), invalid + "slideStepSeconds"},
-      {d("<slideStepSeconds>1e39</slideStepSeconds>"), invalid + "slideStepSeconds"},
-      {p("<presentWidth>2147483647</presentWidth>"), invalid + "presentWidth"},
-      {p("<presentDetCount>-1</presentDetCount>"), invalid + "presentDetCount"},
-      {p("<boardChoice>best</boardChoice>"), invalid + "boardChoice"},
-      {p("<boardMinContrast>0</boardMinContrast>"), invalid + "boardMinContrast"},
-      {d("<slideDiffBuff>256</slideDiffBuff>"), invalid + "slideDiffBuff"},
-      {d("<slideDetHeight>0</slideDetHeight>"), invalid + "slideDetHeight"},
-      {d("<slideDetMethod>fancy</slideDetMethod>"), invalid + "slideDetMethod"},
-      {d("<slideChangeThresh>0</slideChangeThresh>"), invalid + "slideChangeThresh"},
-      {d("<slideCellSize>2</slideCellSize>"), invalid + "slideCellSize"},
-      {d("<slideChangeCells>0</slideChangeCells>"), invalid + "slideChangeCells"},
-      {d("<slideChangePersist>2</slideChangePersist>"), invalid + "slideChangePersist"},
-      {f("<locWndSize>320</locWndSize>"), invalid + "localWidth and localHeight must be larger"},
-      {f("<gradBinSize>361</gradBinSize>"), invalid + "gradBinSize"},
-      {f("<locWndOverlap>3</locWndOverlap>"), invalid + "locWndOverlap"},
-      {f("<matchLimit>.Nan</matchLimit>"), invalid + "matchLimit"},
-      {f("<matchMethod>Plain</matchMethod>"), invalid + "matchMethod"},
-      {f("<matchMargin>0</matchMargin>"), invalid + "matchMargin"},
-      {f("<matchFit>.Nan</matchFit>"), invalid + "matchFit"},
+  std::vector<std::pair<std::string, std::string>> refused = {
+      {one("slideFrameStep", "twenty"), invalid + "slideFrameStep is not a number."},
+      {one("boardDetHigh", "<a>1</a>"), invalid + "boardDetHigh is not a number."},
+      {one("matchLimit", "\"half\""), invalid + "matchLimit is not a number."},
+      {one("locWndSize", "320"), invalid + "localWidth and localHeight must be larger"},
       // Each in range, together asking for 200 GB of slide pictures.
-      {storage("<Presentation><presentWidth>16384</presentWidth><presentHeight>16384"
-               "</presentHeight></Presentation><SlideDetection><slideDiffBuff>255</slideDiffBuff>"
-               "</SlideDetection>"),
+      {storage(section("Presentation", "presentWidth=16384 presentHeight=16384") +
+               section("SlideDetection", "slideDiffBuff=255")),
        invalid + "presentWidth x presentHeight x slideDiffBuff ask for 193 GB"},
-      {d("<slideDetWidth>16384</slideDetWidth><slideDetHeight>16384</slideDetHeight>"
-         "<slideDiffBuff>100</slideDiffBuff>"),
+      {storage(
+           section("SlideDetection", "slideDetWidth=16384 slideDetHeight=16384 slideDiffBuff=100")),
        invalid + "slideDetWidth x slideDetHeight x slideDiffBuff"},
       {storage(xml), unreadable + "nested deeper than 64 levels"},
       {json, unreadable + "nested deeper than 64 levels"},
@@ -245,8 +214,20 @@ TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeft
       {std::string("<?xml v=\0\0`\x80\0\x06v\xd5r\xff\xff\xff\xff", 21),
        unreadable + "it holds NUL"},
       {"garbage, not a storage\n", unreadable}};
+  // A number where text belongs reads as empty text; each algorithm's check names the key it
+  // cannot work with.
+  const std::pair<const char*, const char*> unusable[] = {
+      {"boardChoice", "3"},        {"slideDetMethod", "3"},      {"slideFrameStep", "0"},
+      {"slideStepSeconds", "-1"},  {"slideStepSeconds", "1e39"}, {"presentWidth", "2147483647"},
+      {"presentDetCount", "-1"},   {"boardChoice", "best"},      {"boardMinContrast", "0"},
+      {"slideDiffBuff", "256"},    {"slideDetHeight", "0"},      {"slideDetMethod", "fancy"},
+      {"slideChangeThresh", "0"},  {"slideCellSize", "2"},       {"slideChangeCells", "0"},
+      {"slideChangePersist", "2"}, {"gradBinSize", "361"},       {"locWndOverlap", "3"},
+      {"matchLimit", ".Nan"},      {"matchMethod", "Plain"},     {"matchMargin", "0"},
+      {"matchFit", ".Nan"}};
+  for (const auto& [key, value] : unusable) refused.emplace_back(one(key, value), invalid + key);
   for (const auto& [text, cause] : refused) {
-    write(text);
+    writeFile(path_, text);
     const std::string why = refusal();
     const size_t named = cause.find("': ") + 3;  // the file, then the key the cause names
     EXPECT_EQ(why.rfind(cause.substr(0, named), 0), 0u) << why;
@@ -255,7 +236,7 @@ TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeft
       EXPECT_EQ(readFile(path_), text) << "refused when read: not rewritten either";
     }
   }
-  write("");
+  writeFile(path_, "");
   EXPECT_EQ(refusal(), "") << "the defaults are usable";
   // A pipe is the refusals test's, as a run meets it; a directory is no configuration either.
   path_ = dir_.path;
@@ -268,12 +249,11 @@ TEST(SettingsCheck, CornersThatCannotBeAScreen) {
   const cv::Size frame(640, 360);
   EXPECT_TRUE(cornersCanBeScreen(corners({150, 60, 500, 70, 490, 310, 160, 300}), frame));
   EXPECT_TRUE(cornersCanBeScreen(corners({-50, -20, 700, 0, 690, 380, -40, 370}), frame));
-  const std::vector<float> bad[] = {{100, 100, 100, 100, 100, 100, 100, 100},  // all equal
-                                    {0, 0, 100, 100, 200, 200, 300, 300},      // collinear
-                                    {150, 60, 490, 310, 500, 70, 160, 300},    // sides crossing
-                                    {150, 60, 500, 70, 300, 100, 160, 300},    // not convex
-                                    {150, 60, 152, 60, 152, 62, 150, 62},      // a speck
-                                    {5000, 60, 5500, 70, 5490, 310, 5160, 300}};
+  // All equal, collinear, sides crossing, not convex, a speck, far outside the frame.
+  const std::vector<float> bad[] = {
+      {100, 100, 100, 100, 100, 100, 100, 100}, {0, 0, 100, 100, 200, 200, 300, 300},
+      {150, 60, 490, 310, 500, 70, 160, 300},   {150, 60, 500, 70, 300, 100, 160, 300},
+      {150, 60, 152, 60, 152, 62, 150, 62},     {5000, 60, 5500, 70, 5490, 310, 5160, 300}};
   for (const auto& v : bad) EXPECT_FALSE(cornersCanBeScreen(corners(v), frame)) << cv::Mat(v).t();
 }
 
