@@ -30,45 +30,35 @@ void expectSameAsWarp(Rectifier& r, const cv::Mat& perspective, const cv::Mat& f
   EXPECT_EQ(cv::norm(fast, again, cv::NORM_INF), 0.0);
 }
 
-void expectSameAsWarp(const cv::Mat& perspective, cv::Size frameSize,
-                      cv::Size screen = {640, 480}) {
-  cv::Mat frame(frameSize, CV_8UC4);
-  cv::randu(frame, 0, 256);
-  Rectifier r;
-  rectifierInit(r, perspective, frameSize, screen);
-  expectSameAsWarp(r, perspective, frame, screen);
+cv::Mat fromCorners(const std::vector<float>& xy, cv::Size screen) {
+  return perspectiveFromCorners(cv::Mat(xy, true).reshape(2, 1), screen.width, screen.height);
 }
 
-cv::Mat fromCorners(std::initializer_list<float> xy, cv::Size screen = {640, 480}) {
-  cv::Mat corners(1, 4, CV_32FC2);
-  std::copy(xy.begin(), xy.end(), corners.ptr<float>());
-  return perspectiveFromCorners(corners, screen.width, screen.height);
-}
-
-TEST(Rectifier, PicksThePixelsOfTheWarp) {
-  expectSameAsWarp(fromCorners({300, 110, 985, 130, 965, 640, 315, 620}), {1280, 720});
-  expectSameAsWarp(fromCorners({0, 0, 1280, 0, 1280, 720, 0, 720}), {1280, 720});
-  expectSameAsWarp(fromCorners({0, 0, 320, 0, 320, 240, 0, 240}), {320, 240});  // upscaling
-  // A screen partly outside the frame is black there, as the warp's border.
-  expectSameAsWarp(fromCorners({-200, -50, 700, 10, 690, 500, -180, 470}), {640, 360});
-}
-
-// Frames whose rows are padded, as a decoder may hand them over, and screen rows that do
-// not split into whole groups of eight pixels.
-TEST(Rectifier, PaddedFramesAndOddScreenWidths) {
-  const cv::Size frameSize(640, 360);
-  for (const cv::Size screen : {cv::Size(37, 23), cv::Size(641, 479), cv::Size(9, 1)}) {
-    const cv::Mat p = fromCorners({30, 20, 610, 40, 600, 340, 20, 330}, screen);
+// Screens inside, filling, upscaled from and reaching out of the frame (black there, as the
+// warp's border), and screen rows that do not split into whole groups of eight pixels; each
+// through one rectifier on a frame with padded rows, as a decoder may hand it over, then on
+// a tight one.
+TEST(Rectifier, PicksThePixelsOfTheWarpOnPaddedAndTightFrames) {
+  const std::vector<float> inside = {30, 20, 610, 40, 600, 340, 20, 330};
+  const struct {
+    std::vector<float> corners;
+    cv::Size frame, screen;
+  } cases[] = {{{300, 110, 985, 130, 965, 640, 315, 620}, {1280, 720}, {640, 480}},
+               {{0, 0, 1280, 0, 1280, 720, 0, 720}, {1280, 720}, {640, 480}},
+               {{0, 0, 320, 0, 320, 240, 0, 240}, {320, 240}, {640, 480}},
+               {{-200, -50, 700, 10, 690, 500, -180, 470}, {640, 360}, {640, 480}},
+               {inside, {640, 360}, {37, 23}},
+               {inside, {640, 360}, {641, 479}},
+               {inside, {640, 360}, {9, 1}}};
+  for (const auto& c : cases) {
+    const cv::Mat p = fromCorners(c.corners, c.screen);
     Rectifier r;
-    rectifierInit(r, p, frameSize, screen);
-    cv::Mat wide(frameSize.height + 3, frameSize.width + 29, CV_8UC4);
+    rectifierInit(r, p, c.frame, c.screen);
+    cv::Mat wide(c.frame.height + 3, c.frame.width + 29, CV_8UC4);
     cv::randu(wide, 0, 256);
-    const cv::Mat padded = wide(cv::Rect(5, 2, frameSize.width, frameSize.height));
-    cv::Mat tight;
-    padded.copyTo(tight);
-    // The same rectifier first with one row stride, then with another.
-    expectSameAsWarp(r, p, padded, screen);
-    expectSameAsWarp(r, p, tight, screen);
+    const cv::Mat padded = wide(cv::Rect(5, 2, c.frame.width, c.frame.height));
+    expectSameAsWarp(r, p, padded, c.screen);
+    expectSameAsWarp(r, p, padded.clone(), c.screen);
   }
 }
 
