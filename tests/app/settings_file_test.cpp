@@ -84,10 +84,7 @@ class SettingsTest : public ::testing::Test {
   std::unique_ptr<PresentationSettings> load() {
     try {
       auto read = std::make_unique<PresentationSettings>(readConfiguration(path_).settings);
-      try {
-        writeConfiguration(path_, *read);
-      } catch (const Error&) {
-      }
+      writeConfiguration(path_, *read);
       return read;
     } catch (const Error&) {
       return nullptr;

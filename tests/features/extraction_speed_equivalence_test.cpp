@@ -62,21 +62,19 @@ double featureDifference(const cv::Mat& a, const cv::Mat& b) {
   return cv::norm(a, b, cv::NORM_INF);
 }
 
-struct Config {
-  int levels, bins, window;
-  float ratio;
-};
-
 }  // namespace
 
 TEST(ExtractionEquivalence, FastRowsMatchPerWindowReference) {
-  const Config configs[] = {{2, 8, 31, 0.31075269f},  // the run's settings
-                            {3, 5, 17, 0.5f},        {1, 12, 8, 0.37f},
-                            {2, 300, 15, 0.9f},  // more bins than a bin image holds
-                            {2, 8, 9, 1.7f},     // rows between the windows
-                            {1, 8, 2, 1.0f}};    // a bell cut off by the window
+  const struct {
+    int levels, bins, window;
+    float ratio;
+  } configs[] = {{2, 8, 31, 0.31075269f},  // the run's settings
+                 {3, 5, 17, 0.5f},        {1, 12, 8, 0.37f},
+                 {2, 300, 15, 0.9f},  // more bins than a bin image holds
+                 {2, 8, 9, 1.7f},     // rows between the windows
+                 {1, 8, 2, 1.0f}};    // a bell cut off by the window
   const cv::Size sizes[] = {{320, 240}, {97, 61}, {33, 33}};
-  for (const Config& s : configs) {
+  for (const auto& s : configs) {
     auto e = zorGllfGradDistCreate();
     zorGllfGradDistInit(e.get(), s.levels, s.bins, s.ratio, s.window);
     for (const cv::Size& size : sizes)

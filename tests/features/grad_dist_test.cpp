@@ -41,8 +41,9 @@ std::unique_ptr<GradDistExtractor> extractor(int levels, float ratio, int window
 
 }  // namespace
 
-// Where bins start is the extraction equivalence test's, against its reference.
-TEST(WindowHistogram, EdgeDirectionsAndAFullCircle) {
+// The window's weight is a bell peaking at its centre. Where bins start is the extraction
+// equivalence test's, against its reference.
+TEST(WindowHistogram, EdgeDirectionsAFullCircleAndTheBell) {
   // Dark left: 0 degrees; brighter below: 90; then 180 and 270, in 45.125-degree bins.
   const int edgeBins[] = {0, 1, 3, 5};
   for (int i = 0; i < 4; ++i) {
@@ -56,9 +57,6 @@ TEST(WindowHistogram, EdgeDirectionsAndAFullCircle) {
     ASSERT_TRUE(windowOrientationHistogram(magnitude, angle, {2, 2, 5, 5}, row, nullptr, nullptr));
     EXPECT_FLOAT_EQ(row.at<float>(bins - 1), 1.0f) << bins;
   }
-}
-
-TEST(GaussianWindow, BellPeaksAtTheCentre) {
   auto weight = gaussianWindowWeightCreate(32);  // an even window still peaks at size / 2
   ASSERT_EQ(weight->scratch.size(), cv::Size(32, 32));
   cv::Point peak;
