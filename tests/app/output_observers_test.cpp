@@ -20,10 +20,9 @@ TEST(ResultsFileObserver, RewritesAtMostOncePerIntervalAndAlwaysAtTheEnd) {
   ResultsFileObserver observer(path, std::chrono::seconds(1), [&now] { return now; });
   Pipeline pipeline(PresentationSettings(), {"v.mp4", std::nullopt, std::nullopt});
   SlideList list;
-  const cv::Mat screen;
   auto open = [&](int t) {
     list.slides.push_back(slideRecordMake(t, nullptr, t, t, 0.0));
-    observer.frameDone({t, 100, screen, list, true, nullptr, pipeline});
+    observer.frameDone({t, 100, cv::Mat(), list, true, nullptr, pipeline});
   };
   open(0);
   ASSERT_TRUE(fs::exists(path));

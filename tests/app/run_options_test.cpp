@@ -30,7 +30,6 @@ TEST(RunOptions, MatchingRulesAndDefaults) {
        "'v.mp4' '-c' 'v.mp4.cfg.xml' 'out/' 'orig.xml' show"},
       // A value option standing last is ignored.
       {{"-i", "v.mp4", "-o"}, "'v.mp4' 'v.mp4.xml' 'v.mp4.cfg.xml' - - show"},
-      {{"-i", "first.mp4", "-i"}, "'first.mp4' 'first.mp4.xml' 'first.mp4.cfg.xml' - - show"},
       // A repeated option overrides; unknown arguments are ignored; matching is exact.
       {{"-x", "-i", "a.mp4", "--help", "-i", "b.mp4", "-I", "c.mp4", "-P", "x", "-shows"},
        "'b.mp4' 'b.mp4.xml' 'b.mp4.cfg.xml' - - show"},

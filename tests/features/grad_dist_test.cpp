@@ -31,8 +31,6 @@ cv::Mat edgeHistogram(bool vertical, bool brightFirst) {
   return row;
 }
 
-cv::Mat texture(int rows, int cols) { return noiseImage({cols, rows}, 7); }
-
 std::unique_ptr<GradDistExtractor> extractor(int levels, float ratio, int window) {
   auto e = zorGllfGradDistCreate();
   EXPECT_EQ(zorGllfGradDistInit(e.get(), levels, 8, ratio, window), 1);
@@ -81,7 +79,7 @@ TEST(GradDistGrid, DefaultSettingsGridAndWindowsEndingOnTheBorder) {
   EXPECT_EQ(zorGllfGradDistGetSize(e.get(), 240, 320, 1), 165);
 
   cv::Mat features(825, 8, CV_32FC1, cv::Scalar(5));
-  ASSERT_EQ(zorGllfGradDistExtract(e.get(), texture(240, 320), &features), &features);
+  ASSERT_EQ(zorGllfGradDistExtract(e.get(), noiseImage({320, 240}, 7), &features), &features);
   for (int r = 0; r < 825; ++r) {
     // Level 1 is 160 x 120: only windows with x <= 128 and y <= 88 fit.
     const bool inside = r < 660 || ((r - 660) % 15 < 14 && (r - 660) / 15 < 10);
