@@ -30,10 +30,6 @@ void expectSameAsWarp(Rectifier& r, const cv::Mat& perspective, const cv::Mat& f
   EXPECT_EQ(cv::norm(fast, again, cv::NORM_INF), 0.0);
 }
 
-cv::Mat fromCorners(const std::vector<float>& xy, cv::Size screen) {
-  return perspectiveFromCorners(cv::Mat(xy, true).reshape(2, 1), screen.width, screen.height);
-}
-
 // Screens inside, filling, upscaled from and reaching out of the frame (black there, as the
 // warp's border), and screen rows that do not split into whole groups of eight pixels; each
 // through one rectifier on a frame with padded rows, as a decoder may hand it over, then on
@@ -51,7 +47,8 @@ TEST(Rectifier, PicksThePixelsOfTheWarpOnPaddedAndTightFrames) {
                {inside, {640, 360}, {641, 479}},
                {inside, {640, 360}, {9, 1}}};
   for (const auto& c : cases) {
-    const cv::Mat p = fromCorners(c.corners, c.screen);
+    const cv::Mat p = perspectiveFromCorners(cv::Mat(c.corners, true).reshape(2, 1), c.screen.width,
+                                             c.screen.height);
     Rectifier r;
     rectifierInit(r, p, c.frame, c.screen);
     cv::Mat wide(c.frame.height + 3, c.frame.width + 29, CV_8UC4);

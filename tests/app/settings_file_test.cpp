@@ -179,9 +179,8 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
 // overflow the parser's stack and a header with NUL bytes (found by the configuration fuzzer)
 // crashed it: all are refused before the parser sees them, and left as they were.
 TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeftAlone) {
-  const int deep = 50000;
   std::string xml, json = "{\"a\":", yaml = "%YAML:1.0\n";
-  for (int i = 0; i < deep; ++i) xml += "<a>", json += "[", yaml += "- ";
+  for (int i = 0; i < 50000; ++i) xml += "<a>", json += "[", yaml += "- ";
   const std::string invalid = "Invalid settings in '" + path_ + "': ";
   const std::string unreadable = "Cannot read configuration file '" + path_ + "': ";
   // A file with one key, in the section it belongs to.

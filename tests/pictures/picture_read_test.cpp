@@ -157,8 +157,7 @@ TEST(PictureRead, DamagedMissingAndOversizedFilesAreRefused) {
   ScratchDir dir;
   ASSERT_TRUE(cv::imwrite(dir / "whole.png", colourfulSlide(4, {200, 150})));
   ASSERT_TRUE(cv::imwrite(dir / "whole.jpg", colourfulSlide(4, {200, 150})));
-  const std::string png = readFile(dir / "whole.png");
-  const std::string jpeg = readFile(dir / "whole.jpg");
+  const std::string png = readFile(dir / "whole.png"), jpeg = readFile(dir / "whole.jpg");
   std::vector<std::pair<std::string, std::string>> cases = {{"missing.png", "No such file"}};
   const auto damaged = [&](const std::string& name, const std::string& bytes, const char* cause) {
     writeFile(dir / name, bytes);

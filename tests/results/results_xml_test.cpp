@@ -119,10 +119,8 @@ TEST_F(ResultsXml, WritesElementsAndAttributesInOrderAndReadsThemBack) {
 }
 
 TEST_F(ResultsXml, IdsNumbersAndGapRules) {
-  const struct {
-    const char* slides;
-    const char* expected;
-  } cases[] = {
+  // (slides, records read)
+  const std::pair<const char*, const char*> cases[] = {
       {"", ""},  // slides without slide: an empty list, not none
       {"<slide src='a.png'/><slide src='b.png' id='7'/><slide src='c.png'/>",
        "1000:0..0 'a.png'; 7:0..0 'b.png'; 1001:0..0 'c.png'; "},
@@ -143,10 +141,10 @@ TEST_F(ResultsXml, IdsNumbersAndGapRules) {
       {"text<slide id='1'/><group><slide id='98'/></group><Slide id='97'/><?pi x?><slide id='2'/>",
        "1:0..0; 2:0..0; "},
   };
-  for (const auto& c : cases) {
-    auto got = read(std::string("<data><slides>") + c.slides + "</slides></data>");
-    ASSERT_TRUE(got) << c.slides;
-    EXPECT_EQ(describe(got->slides), c.expected);
+  for (const auto& [slides, expected] : cases) {
+    auto got = read(std::string("<data><slides>") + slides + "</slides></data>");
+    ASSERT_TRUE(got) << slides;
+    EXPECT_EQ(describe(got->slides), expected);
   }
 }
 
