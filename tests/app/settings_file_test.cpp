@@ -26,7 +26,7 @@ const std::vector<std::string> kWriteOrder = {
     "slideDetMethod",     "slideChangeThresh", "slideCellSize",    "slideChangeCells",
     "slideChangePersist", "LocalFeatures",     "locWndOverlap",    "locWndSize",
     "gradBinSize",        "localWidth",        "localHeight",      "matchLimit",
-    "matchMethod",        "matchMargin",       "matchFit"};
+    "matchMethod",        "matchMargin",       "matchFit",         "matchJumpMargin"};
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
@@ -252,6 +252,7 @@ TEST(SettingsCheck, NamesTheFirstUnusableKey) {
       {[](PresentationSettings& s) { s.matchMethod = "Plain"; }, "matchMethod"},
       {[](PresentationSettings& s) { s.matchMargin = 0.f; }, "matchMargin"},
       {[](PresentationSettings& s) { s.matchFit = NAN; }, "matchFit"},
+      {[](PresentationSettings& s) { s.matchJumpMargin = 1.5f; }, "matchJumpMargin"},
       // Each in range, together asking for 200 GB of slide pictures.
       {[](PresentationSettings& s) {
          s.presentWidth = s.presentHeight = 16384, s.slideDiffBuff = 255;

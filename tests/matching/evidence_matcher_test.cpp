@@ -189,6 +189,28 @@ TEST_F(EvidenceMatching, FramesThatKeepShowingAnotherOriginalRestartTheEvidenceW
   EXPECT_EQ(match.framesBack, 1);
 }
 
+// Talks advance one slide at a time: the last original matched and the next one in the list
+// need only matchMargin, any other (a jump, a slide of the template that is not among the
+// originals leaning to some far one) matchJumpMargin. Here no evidence is clear enough.
+TEST_F(EvidenceMatching, AnOriginalOutOfTheDecksOrderNeedsTheJumpMargin) {
+  options_.matchJumpMargin = 1.0f;
+  const std::vector<cv::Mat> slides = deck();
+  ASSERT_NO_FATAL_FAILURE(load(slides));
+  struct Step {
+    int shown;
+    bool matched;
+  };
+  // The first original is the next one at the start; a refused jump leaves the order as it was.
+  const Step steps[] = {{2, false}, {0, true}, {0, true}, {2, false},
+                        {1, true},  {2, true}, {0, false}};
+  unsigned seed = 1;
+  for (const Step& step : steps) {
+    const FrameMatch match = interval({cameraScreen(slides[step.shown], 420, seed++)});
+    EXPECT_EQ(match.index, step.shown);
+    EXPECT_EQ(match.matched, step.matched) << "slide " << step.shown;
+  }
+}
+
 TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
   const std::vector<cv::Mat> slides = deck();
   ASSERT_NO_FATAL_FAILURE(load(slides));
