@@ -34,6 +34,7 @@ void frameMatcherReset(FrameMatcher& matcher) {
   evidenceAccumulatorReset(matcher.evidence, matcher.accumulator);
   evidenceAccumulatorReset(matcher.evidence, matcher.run);
   matcher.runIndex = -1;
+  matcher.runOverrules = false;
 }
 
 FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& library,
@@ -65,14 +66,24 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
   // end of a slide that is not among the originals, whose frames none explains): frames in
   // a row that each show another original start the evidence anew with them.
   const bool next = alone.index == decision.index + 1;
-  const bool unexplained = matcher.accumulator.frames >= kRunFrames && !decision.matched &&
-                           decision.fit < matcher.options.matchFit;
+  // So do frames that each clearly show one original after frames that sided with none
+  // where the nearest two differ (a slide between two builds), unlike frames that showed
+  // too little to tell.
+  const bool undecided = matcher.accumulator.frames >= kRunFrames && !decision.matched;
+  const bool sidedWithNone =
+      undecided && decision.compared && decision.margin < matcher.options.matchMargin;
+  // The run's first frame may already tip the interval's evidence its way: the run goes on.
+  const bool overrules =
+      alone.margin >= matcher.options.matchJumpMargin &&
+      (sidedWithNone || (matcher.runOverrules && alone.index == matcher.runIndex));
+  const bool unexplained = (undecided && decision.fit < matcher.options.matchFit) || overrules;
   const bool other = matcher.accumulator.frames > 0 && alone.matched &&
                      (unexplained || (alone.index != decision.index &&
                                       (next || alone.margin >= matcher.options.matchJumpMargin)));
   if (!other || alone.index != matcher.runIndex) {
     evidenceAccumulatorReset(matcher.evidence, matcher.run);
     matcher.runIndex = other ? alone.index : -1;
+    matcher.runOverrules = other && overrules;
   }
   if (other) evidenceAccumulatorMerge(matcher.lastFrame, matcher.run);
   bool restart = false;
@@ -85,6 +96,7 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
     std::swap(matcher.accumulator, matcher.run);
     evidenceAccumulatorReset(matcher.evidence, matcher.run);
     matcher.runIndex = -1;
+    matcher.runOverrules = false;
   } else {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
   }

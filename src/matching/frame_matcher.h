@@ -20,11 +20,12 @@ struct FrameMatcher {
   EvidenceLibrary evidence;
   EvidenceAccumulator accumulator;  // since the slide change
   EvidenceAccumulator lastFrame;
-  EvidenceAccumulator run;  // the last frames that each showed another original than decided
-  int runIndex = -1;        // that original, -1 when no such run
-  int lastMatched = -1;     // the original last decided, kept over slide changes
-  cv::Mat voteRow;          // the plain decision's votes of one frame
-  cv::Mat accumulated;      // and of the interval
+  EvidenceAccumulator run;    // the last frames that each showed another original than decided
+  int runIndex = -1;          // that original, -1 when no such run
+  bool runOverrules = false;  // it began after frames that sided with no original
+  int lastMatched = -1;       // the original last decided, kept over slide changes
+  cv::Mat voteRow;            // the plain decision's votes of one frame
+  cv::Mat accumulated;        // and of the interval
   std::vector<float> strengths;
   std::vector<uint8_t> covered;
 };

@@ -211,6 +211,23 @@ TEST_F(EvidenceMatching, AnOriginalOutOfTheDecksOrderNeedsTheJumpMargin) {
   }
 }
 
+// A slide that is not among the originals, between two builds (half the fifth line): its
+// frames side with neither, and the frames of the build that follows, each clear,
+// start the evidence where they began, though no change was reported between.
+TEST_F(EvidenceMatching, FramesThatSidedWithNoneGiveWayToFramesThatClearlyShowOne) {
+  const std::vector<cv::Mat> slides = deck();
+  ASSERT_NO_FATAL_FAILURE(load(slides));
+  const cv::Mat between =
+      templateSlide("Overview", {kLines[0], kLines[1], kLines[2], kLines[3], "Thanks to all w"});
+  FrameMatch match = interval({cameraScreen(between, -1, 1), cameraScreen(between, -1, 2)});
+  EXPECT_FALSE(match.matched) << match.index << " " << match.confidence;
+  EXPECT_EQ(add(cameraScreen(slides[2], -1, 3)).framesBack, -1);
+  match = add(cameraScreen(slides[2], -1, 4));
+  EXPECT_TRUE(match.matched);
+  EXPECT_EQ(match.index, 2);
+  EXPECT_EQ(match.framesBack, 1);
+}
+
 TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
   const std::vector<cv::Mat> slides = deck();
   ASSERT_NO_FATAL_FAILURE(load(slides));
