@@ -58,6 +58,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.method = matchMethodFromName(s.matchMethod);
   options.matchMargin = s.matchMargin;
   options.matchFit = s.matchFit;
+  options.matchJumpMargin = s.matchJumpMargin;
   return options;
 }
 

@@ -148,6 +148,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readString(local, "matchMethod", &s.matchMethod);
   readReal(local, "matchMargin", &s.matchMargin, w);
   readReal(local, "matchFit", &s.matchFit, w);
+  readReal(local, "matchJumpMargin", &s.matchJumpMargin, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -282,6 +283,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "localHeight" << s.localHeight << "matchLimit" << static_cast<double>(s.matchLimit);
   fs << "matchMethod" << s.matchMethod << "matchMargin" << static_cast<double>(s.matchMargin);
   fs << "matchFit" << static_cast<double>(s.matchFit);
+  fs << "matchJumpMargin" << static_cast<double>(s.matchJumpMargin);
   fs << "}";
   return fs.releaseAndGetString();
 }

@@ -211,6 +211,7 @@ EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAc
   // untold. (No window took part in more than every frame, so a pair seen apart enough
   // is never one picture.)
   const bool compared = apart >= kSamePicture * acc.frames;
+  decision.compared = compared;
   const bool same = !compared && apartOver(false) < kSamePicture;
   decision.margin = same ? 1.0 : compared ? (acc.cost[b] - acc.cost[a]) / apart : 0.0;
   decision.margin = std::clamp(decision.margin, 0.0, 1.0);

@@ -59,11 +59,12 @@ void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
 void evidenceAccumulatorMerge(const EvidenceAccumulator& from, EvidenceAccumulator& into);
 
 struct EvidenceDecision {
-  int index = 0;         // the nearest original
-  bool matched = false;  // margin and fit both reached
-  double margin = 0;     // share of the evidence between nearest and runner-up for nearest
-  double fit = 0;        // share of the content windows the nearest explains, over the windows
-                         // where originals differ when there are enough of them
+  int index = 0;          // the nearest original
+  bool matched = false;   // margin and fit both reached
+  double margin = 0;      // share of the evidence between nearest and runner-up for nearest
+  bool compared = false;  // the frames were seen where the two nearest differ
+  double fit = 0;         // share of the content windows the nearest explains, over the windows
+                          // where originals differ when there are enough of them
 };
 
 EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAccumulator& acc,

@@ -14,9 +14,6 @@ namespace {
 // Frames that each show another original than the interval's evidence says, in a row,
 // before they start the evidence anew: one frame may be a speaker passing over a line.
 const int kRunFrames = 2;
-// The share of the evidence between the two nearest originals each such frame needs for
-// an original other than the decided one's successor: talks mostly advance one slide.
-const double kJumpMargin = 0.4;
 // Share of the feature windows beyond which the covered mask is not used.
 const double kMostCovered = 0.3;
 
@@ -28,6 +25,7 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
   if (options.method == MatcherOptions::Method::kEvidence)
     evidenceLibraryBuild(library, matcher.evidence);
   matcher.accumulated = cv::Mat::zeros(1, library.count, CV_32FC1);
+  matcher.lastMatched = -1;
   frameMatcherReset(matcher);
 }
 
@@ -36,6 +34,7 @@ void frameMatcherReset(FrameMatcher& matcher) {
   evidenceAccumulatorReset(matcher.evidence, matcher.accumulator);
   evidenceAccumulatorReset(matcher.evidence, matcher.run);
   matcher.runIndex = -1;
+  matcher.runOverrules = false;
 }
 
 FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& library,
@@ -67,14 +66,24 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
   // end of a slide that is not among the originals, whose frames none explains): frames in
   // a row that each show another original start the evidence anew with them.
   const bool next = alone.index == decision.index + 1;
-  const bool unexplained = matcher.accumulator.frames >= kRunFrames && !decision.matched &&
-                           decision.fit < matcher.options.matchFit;
-  const bool other =
-      matcher.accumulator.frames > 0 && alone.matched &&
-      (unexplained || (alone.index != decision.index && (next || alone.margin >= kJumpMargin)));
+  // So do frames that each clearly show one original after frames that sided with none
+  // where the nearest two differ (a slide between two builds), unlike frames that showed
+  // too little to tell.
+  const bool undecided = matcher.accumulator.frames >= kRunFrames && !decision.matched;
+  const bool sidedWithNone =
+      undecided && decision.compared && decision.margin < matcher.options.matchMargin;
+  // The run's first frame may already tip the interval's evidence its way: the run goes on.
+  const bool overrules =
+      alone.margin >= matcher.options.matchJumpMargin &&
+      (sidedWithNone || (matcher.runOverrules && alone.index == matcher.runIndex));
+  const bool unexplained = (undecided && decision.fit < matcher.options.matchFit) || overrules;
+  const bool other = matcher.accumulator.frames > 0 && alone.matched &&
+                     (unexplained || (alone.index != decision.index &&
+                                      (next || alone.margin >= matcher.options.matchJumpMargin)));
   if (!other || alone.index != matcher.runIndex) {
     evidenceAccumulatorReset(matcher.evidence, matcher.run);
     matcher.runIndex = other ? alone.index : -1;
+    matcher.runOverrules = other && overrules;
   }
   if (other) evidenceAccumulatorMerge(matcher.lastFrame, matcher.run);
   bool restart = false;
@@ -87,10 +96,17 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
     std::swap(matcher.accumulator, matcher.run);
     evidenceAccumulatorReset(matcher.evidence, matcher.run);
     matcher.runIndex = -1;
+    matcher.runOverrules = false;
   } else {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
   }
   decision = evidenceDecide(matcher.evidence, matcher.accumulator, matcher.options);
+  // A slide shown out of order needs clearer evidence: one that is not among the originals
+  // is nearest to some other slide of its template by less.
+  const int last = matcher.lastMatched;
+  const bool inOrder = decision.index == last + 1 || (last >= 0 && decision.index == last);
+  if (!inOrder && decision.margin < matcher.options.matchJumpMargin) decision.matched = false;
+  if (decision.matched) matcher.lastMatched = decision.index;
   match.index = decision.index;
   match.matched = decision.matched;
   match.confidence = 1.0 - decision.margin;

@@ -20,10 +20,12 @@ struct FrameMatcher {
   EvidenceLibrary evidence;
   EvidenceAccumulator accumulator;  // since the slide change
   EvidenceAccumulator lastFrame;
-  EvidenceAccumulator run;  // the last frames that each showed another original than decided
-  int runIndex = -1;        // that original, -1 when no such run
-  cv::Mat voteRow;          // the plain decision's votes of one frame
-  cv::Mat accumulated;      // and of the interval
+  EvidenceAccumulator run;    // the last frames that each showed another original than decided
+  int runIndex = -1;          // that original, -1 when no such run
+  bool runOverrules = false;  // it began after frames that sided with no original
+  int lastMatched = -1;       // the original last decided, kept over slide changes
+  cv::Mat voteRow;            // the plain decision's votes of one frame
+  cv::Mat accumulated;        // and of the interval
   std::vector<float> strengths;
   std::vector<uint8_t> covered;
 };
@@ -40,7 +42,9 @@ struct FrameMatch {
 
 void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library,
                       const MatcherOptions& options);
-// Forgets the interval's evidence: called at every slide change.
+// Forgets the interval's evidence: called at every slide change. The original last decided
+// is kept: the next interval needs only matchMargin for it and for the one after it in the
+// list, and matchJumpMargin for any other (the first original counts as next at the start).
 void frameMatcherReset(FrameMatcher& matcher);
 // Adds a frame whose features the extractor has just taken from its feature image and
 // decides. coveredMask: empty, or 8-bit at the screen image's size, 255 where something

@@ -27,6 +27,8 @@ void checkMatcherOptions(const MatcherOptions& options, const std::string& confi
           "above 0 and at most 1");
   require(options.matchFit >= 0.f && options.matchFit <= 1.f, configFile, "matchFit",
           "between 0 and 1");
+  require(options.matchJumpMargin > 0.f && options.matchJumpMargin <= 1.f, configFile,
+          "matchJumpMargin", "above 0 and at most 1");
 }
 
 MatcherOptions::Method matchMethodFromName(const std::string& name) {

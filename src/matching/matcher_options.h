@@ -17,6 +17,10 @@ struct MatcherOptions {
                              // that must side with the nearest
   float matchFit = 0.4f;     // share of the frame's and the original's content windows
                              // the original must explain
+  // The margin needed for an original other than the last one matched or the next in the
+  // list: talks mostly advance one slide, and a slide that is not among the originals
+  // leans to some other one of the same template.
+  float matchJumpMargin = 0.4f;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

@@ -93,6 +93,22 @@ TEST_F(PipelineTest, TellsEachFrameInOrderAndHandsOverTheFinishedList) {
             " ended1+[0,74]10p [75,125]11p ");
 }
 
+// The change decision told to see no change at all: the frames of the second slide, two in a
+// row, overrule the first's evidence, and its record starts at the first of them.
+TEST_F(PipelineTest, FramesShowingAnotherOriginalStartItsRecordWhereTheyBegan) {
+  settings_.slideChangeCells = 10000;
+  Recorder recorder;
+  EXPECT_EQ(run({clip_, originalsXml_, "pics/"}, recorder),
+            "start\n"
+            "0: match10 opened\n"
+            "25: match10\n"
+            "50: match10\n"
+            "75: match10\n"
+            "100: rematch11 ended0+ opened\n"
+            "125: match11\n"
+            " ended1+[0,74]10p [75,125]11p ");
+}
+
 TEST_F(PipelineTest, WithoutOriginalsNothingIsMatchedAndAStopEndsTheRunAtThatFrame) {
   Recorder recorder;
   recorder.stopAt = 25;

@@ -189,6 +189,45 @@ TEST_F(EvidenceMatching, FramesThatKeepShowingAnotherOriginalRestartTheEvidenceW
   EXPECT_EQ(match.framesBack, 1);
 }
 
+// Talks advance one slide at a time: the last original matched and the next one in the list
+// need only matchMargin, any other (a jump, a slide of the template that is not among the
+// originals leaning to some far one) matchJumpMargin. Here no evidence is clear enough.
+TEST_F(EvidenceMatching, AnOriginalOutOfTheDecksOrderNeedsTheJumpMargin) {
+  options_.matchJumpMargin = 1.0f;
+  const std::vector<cv::Mat> slides = deck();
+  ASSERT_NO_FATAL_FAILURE(load(slides));
+  struct Step {
+    int shown;
+    bool matched;
+  };
+  // The first original is the next one at the start; a refused jump leaves the order as it was.
+  const Step steps[] = {{2, false}, {0, true}, {0, true}, {2, false},
+                        {1, true},  {2, true}, {0, false}};
+  unsigned seed = 1;
+  for (const Step& step : steps) {
+    const FrameMatch match = interval({cameraScreen(slides[step.shown], 420, seed++)});
+    EXPECT_EQ(match.index, step.shown);
+    EXPECT_EQ(match.matched, step.matched) << "slide " << step.shown;
+  }
+}
+
+// A slide that is not among the originals, between two builds (half the fifth line): its
+// frames side with neither, and the frames of the build that follows, each clear,
+// start the evidence where they began, though no change was reported between.
+TEST_F(EvidenceMatching, FramesThatSidedWithNoneGiveWayToFramesThatClearlyShowOne) {
+  const std::vector<cv::Mat> slides = deck();
+  ASSERT_NO_FATAL_FAILURE(load(slides));
+  const cv::Mat between =
+      templateSlide("Overview", {kLines[0], kLines[1], kLines[2], kLines[3], "Thanks to all w"});
+  FrameMatch match = interval({cameraScreen(between, -1, 1), cameraScreen(between, -1, 2)});
+  EXPECT_FALSE(match.matched) << match.index << " " << match.confidence;
+  EXPECT_EQ(add(cameraScreen(slides[2], -1, 3)).framesBack, -1);
+  match = add(cameraScreen(slides[2], -1, 4));
+  EXPECT_TRUE(match.matched);
+  EXPECT_EQ(match.index, 2);
+  EXPECT_EQ(match.framesBack, 1);
+}
+
 TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
   const std::vector<cv::Mat> slides = deck();
   ASSERT_NO_FATAL_FAILURE(load(slides));
