@@ -34,23 +34,32 @@ int forEachWindow(const GradDistExtractor& extractor, int height, int width, Vis
 }
 
 // The covered pixels (above 127) of mask above and left of every corner (ys[i], xs[j]), as
-// cv::integral gives them, in sums[i * xs.size() + j]; ys and xs sorted. Only those
-// corners are summed: a whole integral image of the mask cost more than the rest.
+// cv::integral gives them, in sums[i * xs.size() + j]; ys and xs sorted. Counts run down
+// each column and are summed across only at the corner rows: a whole integral image of the
+// mask cost more than the rest of the evidence.
 void cornerSums(const cv::Mat& mask, const std::vector<int>& ys, const std::vector<int>& xs,
                 std::vector<int>& sums) {
   const size_t nx = xs.size();
   sums.assign(ys.size() * nx, 0);
-  std::vector<int> above(nx, 0);  // over the rows passed, left of each corner
+  if (nx == 0) return;
+  const int width = xs.back();
+  thread_local std::vector<int> down;  // per column, over the rows passed
+  down.assign(width, 0);
   size_t i = 0;
   for (int y = 0; i < ys.size(); ++y) {
-    for (; i < ys.size() && ys[i] == y; ++i) std::copy(above.begin(), above.end(), &sums[i * nx]);
-    if (i == ys.size()) break;
-    const uint8_t* m = mask.ptr<uint8_t>(y);
-    int count = 0, c = 0;
-    for (size_t j = 0; j < nx; ++j) {
-      for (; c < xs[j]; ++c) count += m[c] > 127;
-      above[j] += count;
+    if (ys[i] == y) {
+      int* row = &sums[i * nx];
+      int across = 0, c = 0;
+      for (size_t j = 0; j < nx; ++j) {
+        for (; c < xs[j]; ++c) across += down[c];
+        row[j] = across;
+      }
+      for (++i; i < ys.size() && ys[i] == y; ++i) std::copy(row, row + nx, &sums[i * nx]);
+      if (i == ys.size()) break;
     }
+    const uint8_t* m = mask.ptr<uint8_t>(y);
+    int* d = down.data();
+    for (int c = 0; c < width; ++c) d[c] += m[c] > 127 ? 1 : 0;
   }
 }
 
@@ -105,10 +114,10 @@ void windowsCovered(const GradDistExtractor& extractor, int height, int width, c
     int row, x0, y0, x1, y1;
   };
   thread_local std::vector<Part> parts;
-  thread_local std::vector<int> xs, ys, sums;
+  thread_local std::vector<int> xs, ys, xPlace, yPlace, sums;
   parts.clear();
-  xs.clear();
-  ys.clear();
+  xPlace.assign(mask.cols + 1, -1);
+  yPlace.assign(mask.rows + 1, -1);
   forEachWindow(extractor, height, width, [&](int row, int level, int x, int y) {
     // The middle half of the window, in feature pixels, then in mask pixels.
     const double scale = 1 << level;
@@ -119,19 +128,19 @@ void windowsCovered(const GradDistExtractor& extractor, int height, int width, c
     const int x1 = std::clamp(static_cast<int>(std::ceil((left + side) * sx)), x0 + 1, mask.cols);
     const int y1 = std::clamp(static_cast<int>(std::ceil((top + side) * sy)), y0 + 1, mask.rows);
     parts.push_back({row, x0, y0, x1, y1});
-    xs.insert(xs.end(), {x0, x1});
-    ys.insert(ys.end(), {y0, y1});
+    xPlace[x0] = xPlace[x1] = yPlace[y0] = yPlace[y1] = 0;
   });
-  for (std::vector<int>* corners : {&xs, &ys}) {
-    std::sort(corners->begin(), corners->end());
-    corners->erase(std::unique(corners->begin(), corners->end()), corners->end());
+  // The corners in order, and each one's place among them.
+  for (auto [place, corners] : {std::pair{&xPlace, &xs}, std::pair{&yPlace, &ys}}) {
+    corners->clear();
+    for (int v = 0; v < static_cast<int>(place->size()); ++v) {
+      if ((*place)[v] < 0) continue;
+      (*place)[v] = static_cast<int>(corners->size());
+      corners->push_back(v);
+    }
   }
   cornerSums(mask, ys, xs, sums);
-  const auto at = [&](int y, int x) {
-    const size_t i = std::lower_bound(ys.begin(), ys.end(), y) - ys.begin();
-    const size_t j = std::lower_bound(xs.begin(), xs.end(), x) - xs.begin();
-    return sums[i * xs.size() + j];
-  };
+  const auto at = [&](int y, int x) { return sums[yPlace[y] * xs.size() + xPlace[x]]; };
   for (const Part& p : parts) {
     const int inside = at(p.y1, p.x1) - at(p.y0, p.x1) - at(p.y1, p.x0) + at(p.y0, p.x0);
     covered[p.row] = 3 * inside >= (p.x1 - p.x0) * (p.y1 - p.y0) ? 1 : 0;
