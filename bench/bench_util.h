@@ -73,6 +73,19 @@ inline ProcessCost runProcess(const std::vector<std::string>& argv) {
   return cost;
 }
 
+// CPU and wall time of f run in this process; a thread it starts counts in the CPU time.
+template <typename F>
+ProcessCost costOf(F&& f) {
+  ProcessCost cost;
+  const auto start = std::chrono::steady_clock::now();
+  const double cpu = processCpuSeconds();
+  f();
+  cost.seconds = processCpuSeconds() - cpu;
+  cost.wall = secondsSince(start);
+  cost.status = 0;
+  return cost;
+}
+
 // The fastest of several runs: the machines are shared, the minimum is the least noisy.
 template <typename F>
 double fastestOf(int repeats, F&& measure) {
@@ -114,6 +127,14 @@ class Rounds {
     order_.push_back(name);
     measures_[name] = std::move(measure);
   }
+  // The same for a measure of both times: its wall time is kept as name + "Wall".
+  void addTimed(const std::string& name, std::function<ProcessCost()> measure) {
+    add(name, [this, name, measure] {
+      const ProcessCost cost = measure();
+      values_[name + "Wall"].push_back(cost.wall);
+      return cost.seconds;
+    });
+  }
   void measure(int rounds) {
     for (int r = 0; r < rounds; ++r)
       for (const std::string& name : order_) values_[name].push_back(measures_[name]());
@@ -137,9 +158,10 @@ class Rounds {
     if (!has(value) || !has(baseline)) return;
     std::vector<double> r = ratios(value, baseline, scale);
     if (r.empty()) r.push_back(0.0);
-    std::printf("%-60s %8.3f s cpu  ratio %6.3f  (target %s)  rounds %.3f..%.3f\n", what,
-                median(value), medianOf(r), target, *std::min_element(r.begin(), r.end()),
-                *std::max_element(r.begin(), r.end()));
+    const bool wall = value.size() > 4 && value.compare(value.size() - 4, 4, "Wall") == 0;
+    std::printf("%-60s %8.3f s %s ratio %6.3f  (target %s)  rounds %.3f..%.3f\n", what,
+                median(value), wall ? "wall" : "cpu ", medianOf(r), target,
+                *std::min_element(r.begin(), r.end()), *std::max_element(r.begin(), r.end()));
   }
   // (a - a0) / (b - b0) per round: costs with the start-up of both programs taken out.
   void printDifference(const char* what, const std::string& a, const std::string& a0,

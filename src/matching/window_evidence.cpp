@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-
-#include <opencv2/imgproc.hpp>
+#include <cstdint>
 
 #include "features/gradient_pyramid.h"
 
@@ -34,6 +33,36 @@ int forEachWindow(const GradDistExtractor& extractor, int height, int width, Vis
   return count;
 }
 
+// The covered pixels (above 127) of mask above and left of every corner (ys[i], xs[j]), as
+// cv::integral gives them, in sums[i * xs.size() + j]; ys and xs sorted. Counts run down
+// each column and are summed across only at the corner rows: a whole integral image of the
+// mask cost more than the rest of the evidence.
+void cornerSums(const cv::Mat& mask, const std::vector<int>& ys, const std::vector<int>& xs,
+                std::vector<int>& sums) {
+  const size_t nx = xs.size();
+  sums.assign(ys.size() * nx, 0);
+  if (nx == 0) return;
+  const int width = xs.back();
+  thread_local std::vector<int> down;  // per column, over the rows passed
+  down.assign(width, 0);
+  size_t i = 0;
+  for (int y = 0; i < ys.size(); ++y) {
+    if (ys[i] == y) {
+      int* row = &sums[i * nx];
+      int across = 0, c = 0;
+      for (size_t j = 0; j < nx; ++j) {
+        for (; c < xs[j]; ++c) across += down[c];
+        row[j] = across;
+      }
+      for (++i; i < ys.size() && ys[i] == y; ++i) std::copy(row, row + nx, &sums[i * nx]);
+      if (i == ys.size()) break;
+    }
+    const uint8_t* m = mask.ptr<uint8_t>(y);
+    int* d = down.data();
+    for (int c = 0; c < width; ++c) d[c] += m[c] > 127 ? 1 : 0;
+  }
+}
+
 }  // namespace
 
 void windowStrengths(const GradDistExtractor& extractor, int height, int width,
@@ -46,14 +75,29 @@ void windowStrengths(const GradDistExtractor& extractor, int height, int width,
   for (float p : profile) total += p;
   if (size != extractor.windowSize || !(total > 0)) return;
   const float norm = static_cast<float>(1.0 / (total * total));
+  // A window's weighted sum along one of its rows is the same for the windows above and
+  // below that share the row: each is summed once, in the order a window alone sums it.
+  thread_local std::vector<float> across;
+  thread_local std::vector<uint8_t> summed;
+  thread_local std::vector<size_t> levelStart;
+  levelStart.assign(1, 0);
+  for (int level = 0; level < extractor.levelCount; ++level)
+    levelStart.push_back(levelStart.back() + extractor.pyramid->levels[level][kMagnitude].total());
+  across.resize(levelStart.back());
+  summed.assign(levelStart.back(), 0);
   forEachWindow(extractor, height, width, [&](int row, int level, int x, int y) {
     const cv::Mat& magnitude = extractor.pyramid->levels[level][kMagnitude];
     double sum = 0;
     for (int r = 0; r < size; ++r) {
-      const float* m = magnitude.ptr<float>(y + r) + x;
-      float across = 0;
-      for (int c = 0; c < size; ++c) across += profile[c] * m[c];
-      sum += profile[r] * across;
+      const size_t at = levelStart[level] + static_cast<size_t>(y + r) * magnitude.cols + x;
+      if (!summed[at]) {
+        const float* m = magnitude.ptr<float>(y + r) + x;
+        float along = 0;
+        for (int c = 0; c < size; ++c) along += profile[c] * m[c];
+        across[at] = along;
+        summed[at] = 1;
+      }
+      sum += profile[r] * across[at];
     }
     strengths[row] = static_cast<float>(sum) * norm;
   });
@@ -63,12 +107,17 @@ void windowsCovered(const GradDistExtractor& extractor, int height, int width, c
                     std::vector<uint8_t>& covered) {
   covered.assign(std::max(0, zorGllfGradDistGetSize(&extractor, height, width, -1)), 0);
   if (mask.empty() || mask.type() != CV_8UC1) return;
-  cv::Mat binary, sums;
-  cv::threshold(mask, binary, 127, 1, cv::THRESH_BINARY);
-  cv::integral(binary, sums, CV_32S);
   const double sx = static_cast<double>(mask.cols) / width;
   const double sy = static_cast<double>(mask.rows) / height;
   const int size = extractor.windowSize;
+  struct Part {
+    int row, x0, y0, x1, y1;
+  };
+  thread_local std::vector<Part> parts;
+  thread_local std::vector<int> xs, ys, xPlace, yPlace, sums;
+  parts.clear();
+  xPlace.assign(mask.cols + 1, -1);
+  yPlace.assign(mask.rows + 1, -1);
   forEachWindow(extractor, height, width, [&](int row, int level, int x, int y) {
     // The middle half of the window, in feature pixels, then in mask pixels.
     const double scale = 1 << level;
@@ -78,10 +127,24 @@ void windowsCovered(const GradDistExtractor& extractor, int height, int width, c
     const int y0 = std::clamp(static_cast<int>(top * sy), 0, mask.rows - 1);
     const int x1 = std::clamp(static_cast<int>(std::ceil((left + side) * sx)), x0 + 1, mask.cols);
     const int y1 = std::clamp(static_cast<int>(std::ceil((top + side) * sy)), y0 + 1, mask.rows);
-    const int inside =
-        sums.at<int>(y1, x1) - sums.at<int>(y0, x1) - sums.at<int>(y1, x0) + sums.at<int>(y0, x0);
-    covered[row] = 3 * inside >= (x1 - x0) * (y1 - y0) ? 1 : 0;
+    parts.push_back({row, x0, y0, x1, y1});
+    xPlace[x0] = xPlace[x1] = yPlace[y0] = yPlace[y1] = 0;
   });
+  // The corners in order, and each one's place among them.
+  for (auto [place, corners] : {std::pair{&xPlace, &xs}, std::pair{&yPlace, &ys}}) {
+    corners->clear();
+    for (int v = 0; v < static_cast<int>(place->size()); ++v) {
+      if ((*place)[v] < 0) continue;
+      (*place)[v] = static_cast<int>(corners->size());
+      corners->push_back(v);
+    }
+  }
+  cornerSums(mask, ys, xs, sums);
+  const auto at = [&](int y, int x) { return sums[yPlace[y] * xs.size() + xPlace[x]]; };
+  for (const Part& p : parts) {
+    const int inside = at(p.y1, p.x1) - at(p.y0, p.x1) - at(p.y1, p.x0) + at(p.y0, p.x0);
+    covered[p.row] = 3 * inside >= (p.x1 - p.x0) * (p.y1 - p.y0) ? 1 : 0;
+  }
 }
 
 }  // namespace slidetrack

@@ -1,6 +1,7 @@
 // Formats other than PNG and JPEG (BMP, TIFF, WebP, PNM, ...) through FFmpeg's decoders,
 // which the run has loaded for the video already.
 
+#include <mutex>
 #include <string>
 
 #include <opencv2/core.hpp>
@@ -29,8 +30,10 @@ void check(int result, const char* what) {
 }  // namespace
 
 cv::Mat otherPictureDecode(const std::string& path) {
-  // The cause goes into the warning; FFmpeg's own lines would only repeat it.
-  av_log_set_level(AV_LOG_FATAL);
+  // The cause goes into the warning; FFmpeg's own lines would only repeat it. Set once:
+  // originals are read on two threads.
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
   AVFormatContext* opened = nullptr;
   check(avformat_open_input(&opened, path.c_str(), nullptr, nullptr), "not a picture format");
   FormatContextHandle format(opened);

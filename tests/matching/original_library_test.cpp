@@ -91,6 +91,37 @@ TEST_F(OriginalLibrary, MissingOriginalKeepsItsPlaceAnySizeGivesTheFrameShape) {
   EXPECT_EQ(cv::norm(direct, element(*library, 1), cv::NORM_INF), 0.0);
 }
 
+// Originals are read on two threads; the library keeps the list's order all the same, and
+// each element is what a library of that original alone holds.
+TEST_F(OriginalLibrary, ReadOnTwoThreadsInListOrder) {
+  std::vector<int> read;
+  for (int k = 0; k < 12; ++k) {
+    if (k % 4 == 1) {
+      add("gone" + std::to_string(k) + ".png", cv::Mat());
+    } else {
+      add("s" + std::to_string(k) + (k % 2 ? ".jpg" : ".png"), drawSlide(k, cv::Size(640, 480)));
+      read.push_back(k);
+    }
+  }
+  auto library = build(recorder);
+  ASSERT_NE(library, nullptr);
+  EXPECT_EQ(library->listIndex, read);
+  EXPECT_EQ(library->unread, (std::vector<int>{1, 5, 9}));
+  EXPECT_EQ(shown, static_cast<int>(read.size()));
+  const SlideList all = originals;
+  for (size_t i = 0; i < read.size(); ++i) {
+    originals.slides = {all.slides[read[i]]};
+    auto alone = build(nullptr);
+    ASSERT_NE(alone, nullptr);
+    EXPECT_EQ(cv::norm(element(*alone, 0), element(*library, static_cast<int>(i)), cv::NORM_INF),
+              0.0)
+        << read[i];
+    EXPECT_EQ(cv::norm(alone->strengths, library->strengths.row(static_cast<int>(i)), cv::NORM_INF),
+              0.0)
+        << read[i];
+  }
+}
+
 // A list of thousands of missing files must not reserve memory for each of them.
 TEST_F(OriginalLibrary, MissingOriginalsTakeNoMemory) {
   for (int k = 0; k < 3000; ++k) add("gone" + std::to_string(k) + ".png", cv::Mat());

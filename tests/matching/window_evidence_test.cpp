@@ -1,0 +1,156 @@
+// What the evidence takes from each feature window, against the plain computation kept here:
+// strengths summed one window at a time (the shared row sums must give the same floats, also
+// when one extractor serves pictures of other content and size in turn), and covered
+// windows counted on a whole integral image of the mask.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include <opencv2/imgproc.hpp>
+
+#include "features/feature_options.h"
+#include "features/grad_dist.h"
+#include "features/gradient_pyramid.h"
+#include "lecture_scene.h"
+#include "matching/window_evidence.h"
+
+using namespace slidetrack;
+
+namespace {
+
+// The bell-weighted magnitude of each window on its own, rows in the feature matrix order.
+std::vector<float> referenceStrengths(const GradDistExtractor& e, int height, int width) {
+  int rows = 0, cols = 0;
+  double step = 0.0;
+  const int count = zorGllfGradDistGetSize(&e, height, width, -1, &rows, &cols, &step);
+  std::vector<float> strengths(count, 0.f);
+  const std::vector<float>& p = e.weight->profile;
+  const int size = e.windowSize;
+  double total = 0;
+  for (float v : p) total += v;
+  const float norm = static_cast<float>(1.0 / (total * total));
+  int k = 0;
+  for (int level = 0; level < e.levelCount; ++level) {
+    const cv::Mat& magnitude = e.pyramid->levels[level][kMagnitude];
+    const int rowsL = rows >> level, colsL = cols >> level;
+    for (int i = 0; i < rowsL * colsL; ++i, ++k) {
+      const int x = static_cast<int>(std::floor((i % colsL) * step));
+      const int y = static_cast<int>(std::floor((i / colsL) * step));
+      if (x + size >= (width >> level) || y + size >= (height >> level)) continue;
+      double sum = 0;
+      for (int r = 0; r < size; ++r) {
+        float across = 0;
+        for (int c = 0; c < size; ++c) across += p[c] * magnitude.at<float>(y + r, x + c);
+        sum += p[r] * across;
+      }
+      strengths[k] = static_cast<float>(sum) * norm;
+    }
+  }
+  return strengths;
+}
+
+// covered[j] from the integral image of the whole mask.
+std::vector<uint8_t> referenceCovered(const GradDistExtractor& e, int height, int width,
+                                      const cv::Mat& mask) {
+  int rows = 0, cols = 0;
+  double step = 0.0;
+  const int count = zorGllfGradDistGetSize(&e, height, width, -1, &rows, &cols, &step);
+  std::vector<uint8_t> covered(count, 0);
+  cv::Mat binary, sums;
+  cv::threshold(mask, binary, 127, 1, cv::THRESH_BINARY);
+  cv::integral(binary, sums, CV_32S);
+  const double sx = static_cast<double>(mask.cols) / width;
+  const double sy = static_cast<double>(mask.rows) / height;
+  const int size = e.windowSize;
+  int k = 0;
+  for (int level = 0; level < e.levelCount; ++level) {
+    const int rowsL = rows >> level, colsL = cols >> level;
+    for (int i = 0; i < rowsL * colsL; ++i, ++k) {
+      const int x = static_cast<int>(std::floor((i % colsL) * step));
+      const int y = static_cast<int>(std::floor((i / colsL) * step));
+      if (x + size >= (width >> level) || y + size >= (height >> level)) continue;
+      const double scale = 1 << level;
+      const double left = (x + size * 0.25) * scale, top = (y + size * 0.25) * scale;
+      const double side = size * 0.5 * scale;
+      const int x0 = std::clamp(static_cast<int>(left * sx), 0, mask.cols - 1);
+      const int y0 = std::clamp(static_cast<int>(top * sy), 0, mask.rows - 1);
+      const int x1 = std::clamp(static_cast<int>(std::ceil((left + side) * sx)), x0 + 1, mask.cols);
+      const int y1 = std::clamp(static_cast<int>(std::ceil((top + side) * sy)), y0 + 1, mask.rows);
+      const int inside =
+          sums.at<int>(y1, x1) - sums.at<int>(y0, x1) - sums.at<int>(y1, x0) + sums.at<int>(y0, x0);
+      covered[k] = 3 * inside >= (x1 - x0) * (y1 - y0) ? 1 : 0;
+    }
+  }
+  return covered;
+}
+
+}  // namespace
+
+TEST(WindowStrengths, EqualEachWindowSummedAloneAcrossPictures) {
+  FeatureOptions options;
+  std::unique_ptr<GradDistExtractor> extractor = zorGllfGradDistCreate();
+  zorGllfGradDistInit(extractor.get(), 2, options.gradBinSize, featureStepRatio(options),
+                      options.locWndSize);
+  // A slide, an empty picture after it (no row sum of the slide may survive), another
+  // slide, and a feature image of another size.
+  const cv::Mat pictures[] = {drawSlide(1, {640, 480}),
+                              cv::Mat(480, 640, CV_8UC3, cv::Scalar::all(255)),
+                              drawSlide(6, {640, 480}), drawSlide(3, {400, 300})};
+  const cv::Size sizes[] = {{320, 240}, {320, 240}, {320, 240}, {200, 150}};
+  std::vector<float> strengths;
+  for (int i = 0; i < 4; ++i) {
+    options.localWidth = sizes[i].width;
+    options.localHeight = sizes[i].height;
+    cv::Mat grey, prepared;
+    cv::cvtColor(pictures[i], grey, cv::COLOR_BGR2GRAY);
+    featureImagePrepareKeepingSource(grey, prepared, options);
+    const int count = zorGllfGradDistGetSize(extractor.get(), prepared.rows, prepared.cols, -1);
+    cv::Mat features(count, options.gradBinSize, CV_32FC1);
+    ASSERT_NE(zorGllfGradDistExtract(extractor.get(), prepared, &features), nullptr);
+    windowStrengths(*extractor, prepared.rows, prepared.cols, strengths);
+    const std::vector<float> reference =
+        referenceStrengths(*extractor, prepared.rows, prepared.cols);
+    ASSERT_EQ(strengths.size(), reference.size()) << i;
+    int differing = 0, content = 0;
+    for (size_t j = 0; j < reference.size(); ++j) {
+      differing += strengths[j] != reference[j];
+      content += reference[j] > 0;
+    }
+    EXPECT_EQ(differing, 0) << i;
+    EXPECT_EQ(content > 0, i != 1) << i;
+  }
+}
+
+// Masks as the pipeline hands them (a blocky speaker scaled up by nearest neighbour), with
+// grey values around the threshold, and of sizes that do not divide evenly.
+TEST(WindowsCovered, EqualTheWholeIntegralImage) {
+  FeatureOptions options;
+  std::unique_ptr<GradDistExtractor> extractor = zorGllfGradDistCreate();
+  zorGllfGradDistInit(extractor.get(), 2, options.gradBinSize, featureStepRatio(options),
+                      options.locWndSize);
+  cv::RNG rng(20);
+  const cv::Size sizes[] = {{640, 480}, {333, 251}, {320, 240}, {1280, 720}};
+  std::vector<uint8_t> covered;
+  int windowsCoveredSeen = 0;
+  for (const cv::Size& size : sizes) {
+    for (int round = 0; round < 3; ++round) {
+      cv::Mat small(12, 16, CV_8UC1, cv::Scalar(0));
+      cv::rectangle(small, cv::Rect(rng.uniform(0, 10), rng.uniform(2, 8), 5, 6), 255, cv::FILLED);
+      small.at<uchar>(rng.uniform(0, 12), rng.uniform(0, 16)) = 128;
+      small.at<uchar>(rng.uniform(0, 12), rng.uniform(0, 16)) = 127;
+      cv::Mat mask;
+      cv::resize(small, mask, size, 0, 0, cv::INTER_NEAREST);
+      if (round == 2) rng.fill(mask, cv::RNG::UNIFORM, 0, 256);
+      windowsCovered(*extractor, 240, 320, mask, covered);
+      const std::vector<uint8_t> reference = referenceCovered(*extractor, 240, 320, mask);
+      EXPECT_EQ(covered, reference) << size << " round " << round;
+      windowsCoveredSeen += std::count(reference.begin(), reference.end(), 1);
+    }
+  }
+  EXPECT_GT(windowsCoveredSeen, 0);
+  windowsCovered(*extractor, 240, 320, cv::Mat(), covered);
+  EXPECT_EQ(std::count(covered.begin(), covered.end(), 1), 0);
+}
