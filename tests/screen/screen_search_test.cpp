@@ -25,6 +25,9 @@ struct ViewCase {
   int standFor = 0, armUp = -1;
   float shake = 0, exposure = 0;
   std::vector<unsigned> seeds = {1, 2};
+  int armFor = 1;
+  float standTop = 0.55f;
+  double speakerGrey = 40;
 };
 
 // A hall seen in a 960x540 frame, one seed.
@@ -52,6 +55,36 @@ const ViewCase kViews[] = {
     small("ShakeAndExposure", 0, -1, 0.5f, 0.16f),
 };
 
+// A speaker in mid-grey clothes stands in front of the left side in every sample, hiding
+// two thirds of it.
+ViewCase hiddenLeft(const char* name, cv::Size frame, std::array<cv::Point2f, 4> slide,
+                    unsigned seed) {
+  ViewCase c{name, frame, slide};
+  c.seeds = {seed};
+  c.standFor = 10;
+  c.standTop = 0.42f;
+  c.speakerGrey = 120;
+  return c;
+}
+
+// The arm and a pointer reach above the top in a third of the samples.
+ViewCase armsUp(const char* name, cv::Size frame, std::array<cv::Point2f, 4> slide, unsigned seed) {
+  ViewCase c{name, frame, slide};
+  c.seeds = {seed};
+  c.armUp = 3;
+  c.armFor = 3;
+  return c;
+}
+
+const ViewCase kSpeakerViews[] = {
+    hiddenLeft("HiddenLeftModerate", {1280, 720},
+               {{{330, 120}, {930, 140}, {915, 560}, {345, 575}}}, 1),
+    hiddenLeft("HiddenLeftSteep", {1280, 720}, {{{420, 90}, {900, 190}, {900, 520}, {420, 640}}},
+               2),
+    armsUp("ArmsUpModerate", {1280, 720}, {{{330, 120}, {930, 140}, {915, 560}, {345, 575}}}, 2),
+    armsUp("ArmsUpSteep", {1280, 720}, {{{420, 90}, {900, 190}, {900, 520}, {420, 640}}}, 1),
+};
+
 void PrintTo(const ViewCase& c, std::ostream* os) { *os << c.name; }
 
 class ScreenInRoom : public ::testing::TestWithParam<ViewCase> {};
@@ -68,6 +101,9 @@ TEST_P(ScreenInRoom, FindsTheProjectedImagesCorners) {
     view.armUp = c.armUp;
     view.shake = c.shake;
     view.exposure = c.exposure;
+    view.armFor = c.armFor;
+    view.standTop = c.standTop;
+    view.speakerGrey = c.speakerGrey;
     const std::vector<cv::Mat> samples = drawSamples(view);
     const ScreenChoice choice = screenFindInSamples(samples, ScreenSearchOptions());
     ASSERT_EQ(choice.found, ScreenFound::Screen) << "seed " << seed;
@@ -78,6 +114,8 @@ TEST_P(ScreenInRoom, FindsTheProjectedImagesCorners) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Views, ScreenInRoom, ::testing::ValuesIn(kViews),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Speaker, ScreenInRoom, ::testing::ValuesIn(kSpeakerViews),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A strong edge that a shaking camera moves by a pixel is no change; a new picture is.
