@@ -21,8 +21,8 @@ struct ScreenChoice {
   float score = 0.f;
   // The top is the lower edge of a dark bar that changes, to be placed from the border.
   bool topInBorder = false;
-  // Where each side shows, as shares of the way along it; empty: all of it. A side hidden
-  // in part by a speaker in every sample is placed from the rest.
+  // Where the still picture shows each side, as shares of the way along it; empty: all of
+  // it. A side hidden in part by a speaker in every sample is placed from the rest.
   std::array<std::vector<cv::Vec2f>, 4> shown;
 };
 

@@ -174,14 +174,12 @@ SideShown screenSideShown(const ScreenCues& cues, const ScreenLine& line, cv::Po
     const cv::Point2f p = a + u * (b - a);
     backed[i] = line.coverage(t - half, t + half) >= 0.5f;
     seen[i] = backed[i] || seenStep(cues, p, inward) >= minContrast;
-    if (backed[i]) {
-      inside.push_back(at(cues.still, p + 2.f * kAcross * inward));
-      outside.push_back(at(cues.still, p - 2.f * kAcross * inward));
-    }
-    if (!seen[i]) continue;
-    shown.seen += 1.f / kPoints;
+    if (seen[i]) shown.seen += 1.f / kPoints;
+    if (!backed[i]) continue;
+    inside.push_back(at(cues.still, p + 2.f * kAcross * inward));
+    outside.push_back(at(cues.still, p - 2.f * kAcross * inward));
     const float u0 = float(i) / float(kPoints), u1 = float(i + 1) / float(kPoints);
-    if (i > 0 && seen[i - 1])
+    if (i > 0 && backed[i - 1])
       shown.stretches.back()[1] = u1;
     else
       shown.stretches.emplace_back(u0, u1);

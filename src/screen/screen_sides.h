@@ -40,9 +40,10 @@ SideLook screenSideLook(const ScreenCues& cues, cv::Point2f a, cv::Point2f b, cv
 // at a grey unlike both the inside and the outside where the segments back it (a speaker's
 // body, not the wall or the screen going on).
 struct SideShown {
-  float seen = 0.f;                  // share of the side shown
-  float hidden = 0.f;                // share hidden by something standing in front of it
-  std::vector<cv::Vec2f> stretches;  // where it shows, as shares of the way from a to b
+  float seen = 0.f;    // share of the side shown
+  float hidden = 0.f;  // share hidden by something standing in front of it
+  // Where the still picture shows it, as shares of the way from a to b.
+  std::vector<cv::Vec2f> stretches;
 };
 SideShown screenSideShown(const ScreenCues& cues, const ScreenLine& line, cv::Point2f a,
                           cv::Point2f b, cv::Point2f inward, float minContrast);
