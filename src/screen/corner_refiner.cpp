@@ -39,11 +39,27 @@ bool edgeAcross(const cv::Mat& still, cv::Point2f p, cv::Point2f inward, float r
   return true;
 }
 
+// Where point i of kPoints lies along a side, as a share of the way: spread evenly over
+// the stretches that show, kept clear of their ends where what hides the rest begins.
+float placeOf(int i, const std::vector<cv::Vec2f>& shown) {
+  if (shown.empty()) return 0.06f + 0.88f * float(i) / float(kPoints - 1);
+  constexpr float kClear = 0.02f;
+  float total = 0.f;
+  for (const cv::Vec2f& s : shown) total += std::max(0.f, s[1] - s[0] - 2 * kClear);
+  float rest = total * (float(i) + 0.5f) / float(kPoints);
+  for (const cv::Vec2f& s : shown) {
+    const float length = std::max(0.f, s[1] - s[0] - 2 * kClear);
+    if (rest <= length) return s[0] + kClear + rest;
+    rest -= length;
+  }
+  return shown.back()[1] - kClear;
+}
+
 bool fitSide(const cv::Mat& still, cv::Point2f a, cv::Point2f b, cv::Point2f inward, float reach,
-             cv::Vec4f* line) {
+             const std::vector<cv::Vec2f>& shown, cv::Vec4f* line) {
   std::vector<cv::Point2f> points;
   for (int i = 0; i < kPoints; ++i) {
-    const cv::Point2f p = a + (0.06f + 0.88f * float(i) / float(kPoints - 1)) * (b - a);
+    const cv::Point2f p = a + placeOf(i, shown) * (b - a);
     cv::Point2f edge;
     if (edgeAcross(still, p, inward, reach, &edge)) points.push_back(edge);
   }
@@ -65,13 +81,14 @@ bool crossing(const cv::Vec4f& p, const cv::Vec4f& q, cv::Point2f* at) {
 }  // namespace
 
 bool refineScreenCorners(const cv::Mat& still, std::array<cv::Point2f, 4>& corners,
-                         const std::array<cv::Point2f, 4>& inward, float reach) {
+                         const std::array<cv::Point2f, 4>& inward, float reach,
+                         const std::array<std::vector<cv::Vec2f>, 4>& shown) {
   cv::Mat smooth;
   cv::GaussianBlur(still, smooth, cv::Size(0, 0), 0.8);
   cv::Vec4f lines[4];
   for (int k = 0; k < 4; ++k)
     if (!fitSide(smooth, corners[size_t(k)], corners[size_t((k + 1) % 4)], inward[size_t(k)], reach,
-                 &lines[k]))
+                 shown[size_t(k)], &lines[k]))
       return false;
   std::array<cv::Point2f, 4> refined;
   for (int k = 0; k < 4; ++k) {

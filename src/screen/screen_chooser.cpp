@@ -18,6 +18,10 @@ constexpr float kAcross = kScreenAcross;
 constexpr int kPerRole = 12;  // longest lines tried for each side
 constexpr float kMinCoverage = 0.5f;
 constexpr float kMinBacked = 0.2f;  // share of a side the still picture itself must show
+// Least share of a side hidden by a speaker in every sample that must show: a third of a line
+// is a line. What does not show must be hidden nearly all, not just missing.
+constexpr float kMinShown = 1.f / 3.f;
+constexpr float kMinShownOrHidden = 0.9f;
 constexpr float kMaxOutsideChange = 0.15f;
 constexpr float kMinChangeInside = 0.25f;
 // The sides of a screen lean no more than a camera shows: the top and bottom at most 40
@@ -97,6 +101,20 @@ float ringMedian(const cv::Mat& still, const std::array<cv::Point2f, 4>& c,
   return median(v);
 }
 
+// The change beyond the side from a to b that lies within a dark border of even width there:
+// beyond a screen's border is the room, where a speaker's arm or head may reach in several
+// samples. Without such a border, look's change stands.
+float changeWithinBorder(const ScreenCues& cues, cv::Point2f a, cv::Point2f b, cv::Point2f inward,
+                         float across, const ScreenLine* line, float minContrast,
+                         const SideLook& look) {
+  const float border = screenBorderBeyond(cues.still, a, b, inward, across, minContrast);
+  if (border <= 0.f) return look.outsideChange;
+  const ChangeFilter inRoom = [a, inward, border](int, cv::Point2f p) {
+    return (a - p).dot(inward) > border;
+  };
+  return screenSideLook(cues, a, b, inward, 0.2f * across, line, inRoom).outsideChange;
+}
+
 }  // namespace
 
 ScreenChoice screenChoose(const ScreenCues& cues, int minContrast) {
@@ -131,16 +149,25 @@ ScreenChoice screenChoose(const ScreenCues& cues, int minContrast) {
           for (int k = 0; k < 4; ++k)
             facing = facing && side[k]->normal.dot(centre) > side[k]->offset;
           if (!facing) continue;
-          float cover[4], minCover = 1.f;
-          for (int k = 0; k < 4; ++k) {
+          float cover[4];
+          std::array<std::vector<cv::Vec2f>, 4> shown;
+          int hiddenSides = 0;
+          for (int k = 0; k < 4 && hiddenSides < 2; ++k) {
             cover[k] = side[k]->coverage(side[k]->along(c[k]), side[k]->along(c[(k + 1) % 4]));
+            if (cover[k] >= kMinCoverage) continue;
             // A side partly hidden by a speaker who stands there: what the samples show.
-            if (cover[k] < kMinCoverage && cover[k] >= kMinBacked)
-              cover[k] = screenSideSeen(cues, *side[k], c[k], c[(k + 1) % 4], side[k]->normal,
-                                        float(minContrast));
-            minCover = std::min(minCover, cover[k]);
+            SideShown seen;
+            if (cover[k] >= kMinBacked)
+              seen = screenSideShown(cues, *side[k], c[k], c[(k + 1) % 4], side[k]->normal,
+                                     float(minContrast));
+            cover[k] = seen.seen;
+            if (cover[k] >= kMinCoverage) continue;
+            // One speaker hides one side; the rest of it places it.
+            hiddenSides +=
+                seen.seen >= kMinShown && seen.seen + seen.hidden >= kMinShownOrHidden ? 1 : 2;
+            shown[size_t(k)] = seen.stretches;
           }
-          if (minCover < kMinCoverage) continue;
+          if (hiddenSides > 1) continue;
           // The edges of a projected image meet at its corners; a side that runs on past a
           // corner which the other side does not reach meets the edge of a block or a bar
           // inside the slide.
@@ -159,11 +186,14 @@ ScreenChoice screenChoose(const ScreenCues& cues, int minContrast) {
           bool fails = false, topInBorder = false;
           for (int k = 0; k < 4 && !fails; ++k) {
             inward[k] = side[k]->normal;
-            const SideLook look =
+            SideLook look =
                 screenSideLook(cues, c[k], c[(k + 1) % 4], inward[k], 0.2f * across[k], side[k]);
             // Beyond the top of a screen the picture stays still; below it a speaker may
             // walk, beside it too, but beyond the top only the slide's own title changes.
             fails = look.contrast < float(minContrast);
+            if (k == 0 && look.outsideChange > kMaxOutsideChange)
+              look.outsideChange = changeWithinBorder(cues, c[0], c[1], inward[0], across[0],
+                                                      side[0], float(minContrast), look);
             // A slide's dark top bar as dark as the border changes (a navigation bar's
             // marks): the top found is its lower edge, and the border tells the true top,
             // beyond which the picture stays still.
@@ -210,6 +240,7 @@ ScreenChoice screenChoose(const ScreenCues& cues, int minContrast) {
           best.sides = {*t, *r, *b, *l};
           best.score = score;
           best.topInBorder = topInBorder;
+          best.shown = shown;
         }
   if (best.found == ScreenFound::None && changes) {
     // No screen in the picture, but it changes from edge to edge: the frame is the slide.

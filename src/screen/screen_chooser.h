@@ -3,6 +3,7 @@
 // picture bound, by the cues a real screen gives.
 
 #include <array>
+#include <vector>
 
 #include <opencv2/core.hpp>
 
@@ -20,6 +21,9 @@ struct ScreenChoice {
   float score = 0.f;
   // The top is the lower edge of a dark bar that changes, to be placed from the border.
   bool topInBorder = false;
+  // Where the still picture shows each side, as shares of the way along it; empty: all of
+  // it. A side hidden in part by a speaker in every sample is placed from the rest.
+  std::array<std::vector<cv::Vec2f>, 4> shown;
 };
 
 // A screen is a quadrilateral of four edge lines, each bright inside, well backed by

@@ -46,7 +46,7 @@ ScreenChoice screenFindInSamples(const std::vector<cv::Mat>& greys,
   std::array<cv::Point2f, 4> inward;
   for (int k = 0; k < 4; ++k) inward[size_t(k)] = choice.sides[size_t(k)].normal;
   // The lines were found on the shrunk still: about a pixel there, a few here.
-  refineScreenCorners(still, choice.corners, inward, float(2.0 / scale + 2.0));
+  refineScreenCorners(still, choice.corners, inward, float(2.0 / scale + 2.0), choice.shown);
   // A top chosen for its border must be placed from it here too, or it is no screen.
   if (!screenTopFromBorder(still, choice.corners) && choice.topInBorder) return ScreenChoice();
   return choice;

@@ -74,6 +74,32 @@ bool screenCornerIsJunction(const ScreenLine& ending, cv::Point2f from, const Sc
   return (endingRunsOn && !startingReaches) || (startingRunsOn && !endingReaches);
 }
 
+float screenBorderBeyond(const cv::Mat& still, cv::Point2f a, cv::Point2f b, cv::Point2f inward,
+                         float depth, float minContrast) {
+  constexpr int kPoints = 24;
+  constexpr float kRise = 24.f;  // grey step from a border to the wall around it
+  std::vector<float> widths;
+  for (int i = 0; i < kPoints; ++i) {
+    const cv::Point2f p = a + (0.1f + 0.8f * float(i) / float(kPoints - 1)) * (b - a);
+    float darkest = 255.f, end = 0.f;
+    for (float d = 1.f; d <= 0.15f * depth && end == 0.f; d += 0.5f) {
+      const float grey = at(still, p - d * inward);
+      if (d > 2.f * kAcross && grey >= darkest + kRise &&
+          at(still, p - (d + 2.f) * inward) >= darkest + kRise)
+        end = d;
+      darkest = std::min(darkest, grey);
+    }
+    if (end > 0.f && at(still, p + 2.f * kAcross * inward) - darkest >= 4.f * minContrast)
+      widths.push_back(end);
+  }
+  if (widths.size() * 10 < kPoints * 7) return 0.f;
+  const float width = median(widths);
+  const float spread = std::max(1.5f, 0.15f * width);
+  const long even = std::count_if(widths.begin(), widths.end(),
+                                  [&](float w) { return std::fabs(w - width) <= spread; });
+  return even * 10 >= kPoints * 7 ? width : 0.f;
+}
+
 float screenDarkInside(const cv::Mat& still, cv::Point2f a, cv::Point2f b, cv::Point2f inward,
                        float depth) {
   std::vector<float> drops;
@@ -88,7 +114,7 @@ float screenDarkInside(const cv::Mat& still, cv::Point2f a, cv::Point2f b, cv::P
 }
 
 SideLook screenSideLook(const ScreenCues& cues, cv::Point2f a, cv::Point2f b, cv::Point2f inward,
-                        float reach, const ScreenLine* line) {
+                        float reach, const ScreenLine* line, const ChangeFilter& filter) {
   std::vector<float> steps;
   const float ta = line ? line->along(a) : 0.f, tb = line ? line->along(b) : 0.f;
   const float half = 0.5f * std::fabs(tb - ta) / 23.f;
@@ -115,7 +141,8 @@ SideLook screenSideLook(const ScreenCues& cues, cv::Point2f a, cv::Point2f b, cv
     for (int s = 0; s < n && count < 2; ++s) {
       bool changes = false;
       for (float d = 3.f * kAcross; d <= far && !changes; d += kAcross)
-        changes = at(cues.changes[size_t(s)], p - d * inward) > kChangeStep;
+        changes = at(cues.changes[size_t(s)], p - d * inward) > kChangeStep &&
+                  !(filter && filter(s, p - d * inward));
       if (changes) ++count, last = s;
     }
     if (count > 1)
@@ -135,19 +162,43 @@ SideLook screenSideLook(const ScreenCues& cues, cv::Point2f a, cv::Point2f b, cv
   return {contrast, float(outside) / float(looked)};
 }
 
-float screenSideSeen(const ScreenCues& cues, const ScreenLine& line, cv::Point2f a, cv::Point2f b,
-                     cv::Point2f inward, float minContrast) {
+SideShown screenSideShown(const ScreenCues& cues, const ScreenLine& line, cv::Point2f a,
+                          cv::Point2f b, cv::Point2f inward, float minContrast) {
   constexpr int kPoints = 48;
   const float ta = line.along(a), tb = line.along(b), half = 0.5f * std::fabs(tb - ta) / kPoints;
-  int seen = 0;
+  bool seen[kPoints], backed[kPoints];
+  std::vector<float> inside, outside;
+  SideShown shown;
   for (int i = 0; i < kPoints; ++i) {
-    const float u = (float(i) + 0.5f) / float(kPoints);
-    const float t = ta + u * (tb - ta);
-    if (line.coverage(t - half, t + half) >= 0.5f ||
-        seenStep(cues, a + u * (b - a), inward) >= minContrast)
-      ++seen;
+    const float u = (float(i) + 0.5f) / float(kPoints), t = ta + u * (tb - ta);
+    const cv::Point2f p = a + u * (b - a);
+    backed[i] = line.coverage(t - half, t + half) >= 0.5f;
+    seen[i] = backed[i] || seenStep(cues, p, inward) >= minContrast;
+    if (seen[i]) shown.seen += 1.f / kPoints;
+    if (!backed[i]) continue;
+    inside.push_back(at(cues.still, p + 2.f * kAcross * inward));
+    outside.push_back(at(cues.still, p - 2.f * kAcross * inward));
+    const float u0 = float(i) / float(kPoints), u1 = float(i + 1) / float(kPoints);
+    if (i > 0 && backed[i - 1])
+      shown.stretches.back()[1] = u1;
+    else
+      shown.stretches.emplace_back(u0, u1);
   }
-  return float(seen) / float(kPoints);
+  if (inside.empty()) return shown;
+  const float in = median(inside), out = median(outside);
+  for (int i = 0; i < kPoints; ++i) {
+    if (seen[i]) continue;
+    const cv::Point2f p = a + ((float(i) + 0.5f) / float(kPoints)) * (b - a);
+    const float grey = at(cues.still, p);
+    // Flat well into both sides: a body standing across the side, not a thing beside it.
+    bool flat = true;
+    for (float d = kAcross; d <= 4.f * kAcross && flat; d += kAcross)
+      flat = std::fabs(at(cues.still, p + d * inward) - grey) < kFlat &&
+             std::fabs(at(cues.still, p - d * inward) - grey) < kFlat;
+    if (flat && std::fabs(grey - in) >= minContrast && std::fabs(grey - out) >= minContrast)
+      shown.hidden += 1.f / kPoints;
+  }
+  return shown;
 }
 
 }  // namespace slidetrack

@@ -21,8 +21,12 @@ struct RoomView {
   float shake = 0;         // largest shift of a sample in pixels, as a hand-held or swaying camera
   bool darkTitle = false;  // slides topped by a bar as dark as the border, then a title bar
   int standFor = 0;        // samples in which a tall speaker stands in front of the left side
-  int armUp = -1;          // the sample in which the speaker's arm reaches above the screen
-  float exposure = 0;      // the camera's exposure wanders by this share between samples
+  int armUp =
+      -1;  // the first sample in which the speaker's arm and a pointer reach above the screen
+  int armFor = 1;           // samples from armUp on with the arm raised
+  float standTop = 0.55f;   // the standing speaker's head, a share of the screen's height down
+  double speakerGrey = 40;  // the speaker's clothes
+  float exposure = 0;       // the camera's exposure wanders by this share between samples
 };
 
 // Slide-relative rectangle (shares of the slide) in the frame.
@@ -115,11 +119,11 @@ inline cv::Mat drawSample(const RoomView& v, const cv::Mat& room, int i) {
   const int x = standing ? int(0.5f * (v.slide[0].x + v.slide[3].x))
                          : int(box.x + box.width * (0.1f + 0.08f * float((i * 7) % 10)));
   const int r = std::max(6, int(box.width * 0.05f));
-  const int head = int(box.y + box.height * (standing ? 0.55f : 0.65f));
+  const int head = int(box.y + box.height * (standing ? v.standTop : 0.65f));
   cv::circle(frame, {x, head}, r, cv::Scalar(50), cv::FILLED);
-  cv::rectangle(frame, cv::Rect(x - 2 * r, head + r, 4 * r, v.frame.height), cv::Scalar(40),
-                cv::FILLED);
-  if (i == v.armUp) {  // a raised arm and a pointer along the top, beyond the screen
+  cv::rectangle(frame, cv::Rect(x - 2 * r, head + r, 4 * r, v.frame.height),
+                cv::Scalar(v.speakerGrey), cv::FILLED);
+  if (i >= v.armUp && i < v.armUp + v.armFor) {  // a raised arm and a pointer along the top
     const cv::Point hand(x, int(box.y - 0.05f * box.height));
     cv::line(frame, {x, head}, hand, cv::Scalar(45), std::max(3, r / 2));
     cv::line(frame, hand, {int(box.x + 0.3f * box.width), hand.y}, cv::Scalar(45), 3);

@@ -61,6 +61,31 @@ const ViewCase kViews[] = {
     small("ShakeAndExposure", 0, -1, 0.5f, 0.16f),
 };
 
+// A speaker in mid-grey clothes stands in front of the left side in every sample, hiding
+// two thirds of it.
+ViewCase hiddenLeft(const char* name, std::array<cv::Point2f, 4> slide, unsigned seed) {
+  ViewCase c = hall(name, {1280, 720}, slide);
+  c.seeds = {seed};
+  c.view.standFor = 10, c.view.standTop = 0.42f, c.view.speakerGrey = 120;
+  return c;
+}
+
+// The arm and a pointer reach above the top in a third of the samples.
+ViewCase armsUp(const char* name, std::array<cv::Point2f, 4> slide, unsigned seed) {
+  ViewCase c = hall(name, {1280, 720}, slide);
+  c.seeds = {seed};
+  c.view.armUp = 3, c.view.armFor = 3;
+  return c;
+}
+
+const std::array<cv::Point2f, 4> kSteep = {{{420, 90}, {900, 190}, {900, 520}, {420, 640}}};
+const ViewCase kSpeakerViews[] = {
+    hiddenLeft("HiddenLeftModerate", kModerate, 1),
+    hiddenLeft("HiddenLeftSteep", kSteep, 2),
+    armsUp("ArmsUpModerate", kModerate, 2),
+    armsUp("ArmsUpSteep", kSteep, 1),
+};
+
 void PrintTo(const ViewCase& c, std::ostream* os) { *os << c.name; }
 
 class ScreenInRoom : public ::testing::TestWithParam<ViewCase> {};
@@ -80,6 +105,8 @@ TEST_P(ScreenInRoom, FindsTheProjectedImagesCorners) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Views, ScreenInRoom, ::testing::ValuesIn(kViews),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Speaker, ScreenInRoom, ::testing::ValuesIn(kSpeakerViews),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A strong edge that a shaking camera moves by a pixel is no change; a new picture is.
