@@ -4,17 +4,29 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/shift_diff.h"
+
 namespace slidetrack {
 
+void CleanSlide::findSpeaker(const cv::Mat& screenBgr, bool newSlide) {
+  screenWorkImage(screenBgr, grey_, work_);
+  speaker_.next(work_, newSlide);
+}
+
 void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& unseenWork) {
+  findSpeaker(screenBgr, true);
   screenBgr.copyTo(picture_);
-  unseenWork.copyTo(unseen_);
+  cv::bitwise_or(unseenWork, speaker_.body(), unseen_);
 }
 
 void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& seenWork) {
-  cv::resize(seenWork, seen_, screenBgr.size(), 0, 0, cv::INTER_NEAREST);
+  findSpeaker(screenBgr, false);
+  // The decision's reference may hold whoever stood there since before the slide; what
+  // moves between two looks is no settled slide either.
+  cv::bitwise_and(seenWork, speaker_.stillSlide(), taken_);
+  cv::resize(taken_, seen_, screenBgr.size(), 0, 0, cv::INTER_NEAREST);
   screenBgr.copyTo(picture_, seen_);
-  unseen_.setTo(0, seenWork);
+  unseen_.setTo(0, taken_);
 }
 
 const cv::Mat& CleanSlide::picture() {
