@@ -4,6 +4,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/even_light.h"
 #include "slides/shift_diff.h"
 #include "slides/speaker_body.h"
 
@@ -19,6 +20,8 @@ constexpr double kGlobalShare = 0.5;
 // Work pixels along the screen's edges left out.
 constexpr int kRim = 3;
 constexpr int kBackgroundSpread = 6;
+// Clothing and skin differ from the background by this much at least, as for speakerBody.
+constexpr int kOffBackground = 25;
 
 // The slide's background grey: the most common grey, give or take a few levels for uneven
 // light, in the screen's upper half apart from where he stood. A speaker in plain clothes
@@ -52,6 +55,10 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide) {
   }
   cv::swap(moving_, movedBefore_);
   shiftTolerantChange(work, previous_, kMotionThresh, moving_);
+  // Where he stood and nothing changed, he still stands, though the body be missed now (an
+  // arm held out makes him too wide for it); a new slide changes all round him.
+  cv::bitwise_not(moving_, kept_);
+  cv::bitwise_and(kept_, body_, kept_);
   if (newSlide) moving_.setTo(255);
   cv::add(stillAge_, 1, stillAge_);  // saturates at 255
   if (!newSlide && cv::countNonZero(moving_) < kGlobalShare * double(moving_.total()))
@@ -63,13 +70,21 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide) {
   const int background = slideBackground(work, body_);
   // The screen's frame shows along the rim of a warp a little off the corners; joined to
   // his legs it would make him as wide as the screen.
-  work.copyTo(clear_);
+  evenLight(work, background, body_, clear_);
   const cv::Rect inner(kRim, kRim, work.cols - 2 * kRim, work.rows - 2 * kRim);
   if (inner.width > 0 && inner.height > 0) {
-    clear_.setTo(background);
-    work(inner).copyTo(clear_(inner));
+    even_.create(work.size(), CV_8UC1);
+    even_.setTo(background);
+    clear_(inner).copyTo(even_(inner));
+    cv::swap(even_, clear_);
   }
   speakerBody(clear_, background, live_, body_);
+  // Only what differs from the slide's background is kept: the outline around him where he
+  // no longer stands is slide.
+  cv::absdiff(clear_, background, even_);
+  cv::compare(even_, kOffBackground, even_, cv::CMP_GT);
+  cv::bitwise_and(kept_, even_, kept_);
+  cv::bitwise_or(body_, kept_, body_);
   cv::bitwise_or(moving_, movedBefore_, still_);
   cv::bitwise_or(still_, body_, still_);
   cv::bitwise_not(still_, still_);

@@ -1,8 +1,9 @@
 #pragma once
 // Where the speaker stands in each screen image of a run, judged from the images alone and
 // not from any slide reference: a body as speakerBody finds it, kept while it has moved
-// lately or while it still overlaps where he was found the image before, so that someone
-// who stands still for minutes, or from before the slide appeared, stays found.
+// lately or while it still overlaps where he was found the image before, and where he was
+// as long as nothing changes there, so that someone who stands still for minutes, or from
+// before the slide appeared, stays found.
 
 #include <opencv2/core.hpp>
 
@@ -22,7 +23,7 @@ class SpeakerTrack {
   const cv::Mat& stillSlide() const { return still_; }
 
  private:
-  cv::Mat previous_, moving_, movedBefore_, stillAge_, live_, clear_, body_, still_;
+  cv::Mat previous_, moving_, movedBefore_, stillAge_, live_, clear_, even_, kept_, body_, still_;
 };
 
 }  // namespace slidetrack
