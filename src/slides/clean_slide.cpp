@@ -8,6 +8,13 @@
 
 namespace slidetrack {
 
+namespace {
+
+// Work pixels a speaker standing through a slide change may have moved by meanwhile.
+constexpr int kNear = 15;
+
+}  // namespace
+
 void CleanSlide::findSpeaker(const cv::Mat& screenBgr, bool newSlide) {
   screenWorkImage(screenBgr, grey_, work_);
   speaker_.next(work_, newSlide);
@@ -16,7 +23,13 @@ void CleanSlide::findSpeaker(const cv::Mat& screenBgr, bool newSlide) {
 void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& unseenWork) {
   findSpeaker(screenBgr, true);
   screenBgr.copyTo(picture_);
-  cv::bitwise_or(unseenWork, speaker_.body(), unseen_);
+  // Whoever stood in front of the last slide and is still about there hides this one; a
+  // shape of the new slide the body found now may have joined, further off, is no part of
+  // him.
+  cv::dilate(speaker_.stayed(), unseen_,
+             cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * kNear + 1, 2 * kNear + 1)));
+  cv::bitwise_and(unseen_, speaker_.body(), unseen_);
+  cv::bitwise_or(unseen_, unseenWork, unseen_);
 }
 
 void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& seenWork) {

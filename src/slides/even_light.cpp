@@ -57,14 +57,14 @@ void evenLight(const cv::Mat& work, int background, const cv::Mat& exclude, cv::
   out.create(work.size(), CV_8UC1);
   const double cx = work.cols / 2.0, cy = work.rows / 2.0;
   for (int y = 0; y < work.rows; ++y) {
+    // Along a row the surface is a quadratic in u alone.
+    const double v = (y - cy) / cy;
+    const double c0 = s(0) + s(2) * v + s(5) * v * v - background, c1 = s(1) + s(4) * v;
     const unsigned char* w = work.ptr<unsigned char>(y);
     unsigned char* o = out.ptr<unsigned char>(y);
     for (int x = 0; x < work.cols; ++x) {
-      double t[kTerms];
-      terms((x - cx) / cx, (y - cy) / cy, t);
-      double surface = 0;
-      for (int k = 0; k < kTerms; ++k) surface += s(k) * t[k];
-      o[x] = cv::saturate_cast<unsigned char>(w[x] - surface + background);
+      const double u = (x - cx) / cx;
+      o[x] = cv::saturate_cast<unsigned char>(w[x] - (c0 + (c1 + s(3) * u) * u));
     }
   }
 }

@@ -55,8 +55,8 @@ double speakerShare(const cv::Mat& picture, const cv::Mat& slide, const cv::Mat&
 }  // namespace
 
 TEST(CleanSlide, SpeakerStandingStillSinceBeforeTheSlideIsNotInItsPicture) {
-  // He walks in over the first slide and stands, his arm now and then raised, while the
-  // second slide comes up and for all of its time, before a plain part of it.
+  // He walks in over the first slide and stands, his arm now and then raised, before the
+  // second slide comes up and for all of its time, in front of a plain part of it.
   for (unsigned clothes : {1u, 2u, 7u}) {
     ChangeDetectorOptions options;
     RobustChangeDetector detector(options);
@@ -67,7 +67,7 @@ TEST(CleanSlide, SpeakerStandingStillSinceBeforeTheSlideIsNotInItsPicture) {
     for (int t = 0; t < 30; ++t) {
       const cv::Mat& slide = t < 8 ? first : t < 28 ? second : drawSlide(7, kScreen);
       const SpeakerPose pose =
-          standingAt(std::min(stand, -100 + 90.f * t), t >= 14 && t % 5 < 2 ? 20 : 999);
+          standingAt(std::min(stand, -100 + 140.f * t), t >= 14 && t % 5 < 2 ? 20 : 999);
       cv::Mat screen = slide.clone();
       drawSpeaker(screen, pose, clothes);
       if (t >= 8 && t < 28) mask |= speakerMask(pose, kScreen);
