@@ -4,8 +4,6 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "slides/shift_diff.h"
-
 namespace slidetrack {
 
 namespace {
@@ -15,13 +13,8 @@ constexpr int kNear = 15;
 
 }  // namespace
 
-void CleanSlide::findSpeaker(const cv::Mat& screenBgr, bool newSlide) {
-  screenWorkImage(screenBgr, grey_, work_);
-  speaker_.next(work_, newSlide);
-}
-
-void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& unseenWork) {
-  findSpeaker(screenBgr, true);
+void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& unseenWork) {
+  speaker_.next(work, true);
   screenBgr.copyTo(picture_);
   // Whoever stood in front of the last slide and is still about there hides this one; a
   // shape of the new slide the body found now may have joined, further off, is no part of
@@ -32,8 +25,8 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& unseenWork) {
   cv::bitwise_or(unseen_, unseenWork, unseen_);
 }
 
-void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& seenWork) {
-  findSpeaker(screenBgr, false);
+void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& seenWork) {
+  speaker_.next(work, false);
   // The decision's reference may hold whoever stood there since before the slide; what
   // moves between two looks is no settled slide either.
   cv::bitwise_and(seenWork, speaker_.stillSlide(), taken_);

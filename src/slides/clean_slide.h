@@ -14,23 +14,21 @@ namespace slidetrack {
 
 class CleanSlide {
  public:
-  // Starts a new slide from this screen image; unseenWork (work size, 255 = covered) marks
-  // what is not yet the slide.
-  void start(const cv::Mat& screenBgr, const cv::Mat& unseenWork);
+  // Starts a new slide from this screen image and its grey work image (screenWorkImage);
+  // unseenWork (work size, 255 = covered) marks what is not yet the slide.
+  void start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& unseenWork);
   // Takes the screen's pixels seen as slide (seenWork: work-size 8-bit map, 255 = the
   // decision sees the slide there) where they held still over the last two looks and are
   // not the speaker's.
-  void update(const cv::Mat& screenBgr, const cv::Mat& seenWork);
+  void update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& seenWork);
   // The picture, never-seen pixels in the background colour of the seen ones.
   const cv::Mat& picture();
 
  private:
-  void findSpeaker(const cv::Mat& screenBgr, bool newSlide);
-
   cv::Mat picture_, shown_;
   cv::Mat unseen_;  // work size, 255 where nothing of the slide has been seen
   cv::Mat seen_;    // the work map brought to the screen size
-  cv::Mat grey_, work_, taken_;
+  cv::Mat taken_;
   SpeakerTrack speaker_;
 };
 

@@ -1,6 +1,8 @@
 #include "slides/even_light.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace slidetrack {
 
@@ -56,15 +58,21 @@ void evenLight(const cv::Mat& work, int background, const cv::Mat& exclude, cv::
   }
   out.create(work.size(), CV_8UC1);
   const double cx = work.cols / 2.0, cy = work.rows / 2.0;
+  std::vector<float> u(size_t(work.cols)), u2(size_t(work.cols));
+  for (int x = 0; x < work.cols; ++x) {
+    u[size_t(x)] = float((x - cx) / cx);
+    u2[size_t(x)] = u[size_t(x)] * u[size_t(x)];
+  }
   for (int y = 0; y < work.rows; ++y) {
     // Along a row the surface is a quadratic in u alone.
     const double v = (y - cy) / cy;
-    const double c0 = s(0) + s(2) * v + s(5) * v * v - background, c1 = s(1) + s(4) * v;
+    const float c0 = float(s(0) + s(2) * v + s(5) * v * v - background);
+    const float c1 = float(s(1) + s(4) * v), c2 = float(s(3));
     const unsigned char* w = work.ptr<unsigned char>(y);
     unsigned char* o = out.ptr<unsigned char>(y);
     for (int x = 0; x < work.cols; ++x) {
-      const double u = (x - cx) / cx;
-      o[x] = cv::saturate_cast<unsigned char>(w[x] - (c0 + (c1 + s(3) * u) * u));
+      const float level = w[x] - (c0 + c1 * u[size_t(x)] + c2 * u2[size_t(x)]) + 0.5f;
+      o[x] = static_cast<unsigned char>(std::min(255.f, std::max(0.f, level)));
     }
   }
 }

@@ -68,15 +68,14 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide) {
   cv::compare(stillAge_, 255, live_, cv::CMP_LT);
   cv::bitwise_or(live_, body_, live_);
   const int background = slideBackground(work, body_);
+  evenLight(work, background, body_, clear_);
   // The screen's frame shows along the rim of a warp a little off the corners; joined to
   // his legs it would make him as wide as the screen.
-  evenLight(work, background, body_, clear_);
-  const cv::Rect inner(kRim, kRim, work.cols - 2 * kRim, work.rows - 2 * kRim);
-  if (inner.width > 0 && inner.height > 0) {
-    even_.create(work.size(), CV_8UC1);
-    even_.setTo(background);
-    clear_(inner).copyTo(even_(inner));
-    cv::swap(even_, clear_);
+  if (clear_.rows > 2 * kRim && clear_.cols > 2 * kRim) {
+    clear_.rowRange(0, kRim).setTo(background);
+    clear_.rowRange(clear_.rows - kRim, clear_.rows).setTo(background);
+    clear_.colRange(0, kRim).setTo(background);
+    clear_.colRange(clear_.cols - kRim, clear_.cols).setTo(background);
   }
   speakerBody(clear_, background, live_, body_);
   // Only what differs from the slide's background is kept: the outline around him where he

@@ -20,8 +20,6 @@ class SpeakerTrack {
   // 255 where he stood the image before and nothing changed since; across a slide change,
   // someone standing in front of both slides.
   const cv::Mat& stayed() const { return kept_; }
-  // 255 where the image changed since the last call (everywhere on a new slide).
-  const cv::Mat& moving() const { return moving_; }
   // 255 where nothing changed over the last two calls, outside the speaker; work size.
   const cv::Mat& stillSlide() const { return still_; }
 
