@@ -20,7 +20,7 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   // shape of the new slide the body found now may have joined, further off, is no part of
   // him.
   cv::dilate(speaker_.stayed(), unseen_,
-             cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * kNear + 1, 2 * kNear + 1)));
+             cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * kNear + 1, 2 * kNear + 1)));
   cv::bitwise_and(unseen_, speaker_.body(), unseen_);
   cv::bitwise_or(unseen_, unseenWork, unseen_);
 }

@@ -11,7 +11,7 @@ namespace {
 // Pixels this far from the background grey are no background, before and after a first fit.
 constexpr double kFirstTolerance = 40;
 constexpr double kSecondTolerance = 15;
-constexpr int kStep = 4;  // every fourth pixel of every fourth row is enough for 6 unknowns
+constexpr int kStep = 8;  // every eighth pixel of every eighth row is enough for 6 unknowns
 constexpr int kTerms = 6;
 
 void terms(double u, double v, double t[kTerms]) {

@@ -77,7 +77,11 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide) {
     clear_.colRange(0, kRim).setTo(background);
     clear_.colRange(clear_.cols - kRim, clear_.cols).setTo(background);
   }
-  speakerBody(clear_, background, live_, body_);
+  // A body must touch something live.
+  if (cv::countNonZero(live_) > 0)
+    speakerBody(clear_, background, live_, body_);
+  else
+    body_.setTo(0);
   // Only what differs from the slide's background is kept: the outline around him where he
   // no longer stands is slide.
   cv::absdiff(clear_, background, even_);
