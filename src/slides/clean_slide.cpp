@@ -6,15 +6,33 @@
 
 namespace slidetrack {
 
-void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& unseenWork) {
+namespace {
+
+// Work pixels a speaker standing through a slide change may have moved by meanwhile.
+constexpr int kNear = 15;
+
+}  // namespace
+
+void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& unseenWork) {
+  speaker_.next(work, true);
   screenBgr.copyTo(picture_);
-  unseenWork.copyTo(unseen_);
+  // Whoever stood in front of the last slide and is still about there hides this one; a
+  // shape of the new slide the body found now may have joined, further off, is no part of
+  // him.
+  cv::dilate(speaker_.stayed(), unseen_,
+             cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * kNear + 1, 2 * kNear + 1)));
+  cv::bitwise_and(unseen_, speaker_.body(), unseen_);
+  cv::bitwise_or(unseen_, unseenWork, unseen_);
 }
 
-void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& seenWork) {
-  cv::resize(seenWork, seen_, screenBgr.size(), 0, 0, cv::INTER_NEAREST);
+void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& seenWork) {
+  speaker_.next(work, false);
+  // The decision's reference may hold whoever stood there since before the slide; what
+  // moves between two looks is no settled slide either.
+  cv::bitwise_and(seenWork, speaker_.stillSlide(), taken_);
+  cv::resize(taken_, seen_, screenBgr.size(), 0, 0, cv::INTER_NEAREST);
   screenBgr.copyTo(picture_, seen_);
-  unseen_.setTo(0, seenWork);
+  unseen_.setTo(0, taken_);
 }
 
 const cv::Mat& CleanSlide::picture() {

@@ -111,7 +111,7 @@ void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
   covered_ = hole_.clone();
   person_ = hole_.clone();
   stillAge_ = cv::Mat::zeros(work_.size(), CV_8UC1);
-  clean_.start(screenBgr, hole_);
+  clean_.start(screenBgr, work_, hole_);
   frameSize_ = screenBgr.size();
   hasPending_ = false;
 }

@@ -40,7 +40,7 @@ void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) 
     suspect_ = standing;
   speakerMask(suspect_, standing, hole_);
   hole_.copyTo(person_);
-  clean_.start(screenBgr, hole_);
+  clean_.start(screenBgr, work_, hole_);
   ref_ = work_.clone();
   occluder_ = work_.clone();
   covered_ = hole_.clone();
@@ -52,7 +52,7 @@ void RobustChangeDetector::restart(const cv::Mat& screenBgr) {
   // process() has swapped that frame's work image into previous_.
   ended_ = clean_.picture().clone();
   person_.copyTo(hole_);
-  clean_.start(screenBgr, hole_);
+  clean_.start(screenBgr, previous_, hole_);
   ref_ = previous_.clone();
   occluder_ = ref_.clone();
   covered_ = hole_.clone();
@@ -128,7 +128,7 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   hole_.setTo(0, fill);
   cv::bitwise_or(seen_, fill, seen_);
   cv::bitwise_or(seen_, release, seen_);
-  clean_.update(screenBgr, seen_);
+  clean_.update(screenBgr, work_, seen_);
   // Slide background in a hole where nothing has moved for a while is taken as it looks,
   // so that a waving arm's sweep does not hide the slide for good; the picture keeps what
   // it had there. A speaker who stands still in the hole stays covered.
