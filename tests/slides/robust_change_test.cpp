@@ -121,6 +121,42 @@ TEST_F(RobustChange, BuildPartlyBehindSpeakerIsFound) {
   EXPECT_EQ(changes_, std::vector<int>{6});
 }
 
+TEST_F(RobustChange, SpeakerInTheFirstFrameRaisingHisArmAfterAChangeIsNoFurtherChange) {
+  // He stands in front from the first frame on, swaying a little, in a hall whose light
+  // falls off towards the screen's corners; the slide changes under him, then he points.
+  cv::Mat vignette(kScreen, CV_32FC3);
+  for (int y = 0; y < kScreen.height; ++y)
+    for (int x = 0; x < kScreen.width; ++x) {
+      const double r = std::hypot(x - 320.0, y - 240.0) / 400.0;
+      vignette.at<cv::Vec3f>(y, x) = cv::Vec3f::all(float(1.0 - 0.5 * r * r));
+    }
+  for (int t = 0; t < 24; ++t) {
+    cv::Mat screen = slide(t < 6 ? 2 : 6).clone();
+    const cv::Point hand(150 + 20 * (t % 3), 120 + 15 * (t % 2));
+    drawSpeaker(screen, 420 + 4 * (t % 2), t >= 12 && t < 20 ? &hand : nullptr,
+                cv::Scalar(120, 120, 120));
+    cv::Mat lit;
+    screen.convertTo(lit, CV_32FC3);
+    cv::multiply(lit, vignette, lit);
+    lit.convertTo(screen, CV_8UC3);
+    feed(t, film(screen, 0, 0.3 * (t % 2), 1.0));
+  }
+  EXPECT_EQ(changes_, std::vector<int>{6});
+}
+
+TEST_F(RobustChange, TextUncoveredBySpeakerInSlideColouredClothesIsNoChange) {
+  // His shirt is close to the slide's white: the reference takes him in while he stands
+  // over the text, which shows again when he walks off.
+  const cv::Mat s = slide(4);
+  for (int t = 0; t < 24; ++t) {
+    cv::Mat screen = s.clone();
+    if (t >= 4 && t < 16) drawSpeaker(screen, 200, nullptr, cv::Scalar(228, 230, 225));
+    if (t >= 16) drawSpeaker(screen, 200 + 80 * (t - 15), nullptr, cv::Scalar(228, 230, 225));
+    feed(t, film(screen, 0, 0.3 * (t % 2), 1.0));
+  }
+  EXPECT_TRUE(changes_.empty()) << "first phantom at " << changes_.front();
+}
+
 // Share of the screen where the picture shows the speaker's clothing and the slide does not.
 double clothingShare(const cv::Mat& picture, const cv::Mat& clean) {
   const cv::Scalar low(35, 20, 15), high(85, 70, 65);
