@@ -108,6 +108,8 @@ void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
   occluder_ = work_.clone();
   previous_ = work_.clone();
   hole_ = cv::Mat::zeros(work_.size(), CV_8UC1);
+  firstLook_ = work_.clone();
+  unseen_ = hole_.clone();
   covered_ = hole_.clone();
   person_ = hole_.clone();
   stillAge_ = cv::Mat::zeros(work_.size(), CV_8UC1);
@@ -143,6 +145,12 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   const int thresh = options_.slideChangeThresh;
   screenWorkImage(screenBgr, grey_, work_);
   shiftTolerantChange(work_, ref_, thresh, changed_);
+  // Slide the reference lost to someone in clothes of its colour comes back as it was first
+  // seen; only what differs from that too is new.
+  cv::Mat fresh;
+  shiftTolerantChange(work_, firstLook_, thresh, fresh);
+  cv::bitwise_or(fresh, unseen_, fresh);
+  cv::bitwise_and(changed_, fresh, changed_);
   shiftTolerantChange(work_, previous_, thresh, moving_);
 
   if (sinceInk_ < 255) ++sinceInk_;

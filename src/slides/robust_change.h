@@ -66,7 +66,10 @@ class RobustChangeDetector {
   cv::Mat ref_;           // the slide as last seen, work size
   cv::Mat hole_;          // 255 where the slide has not been seen since it appeared
   cv::Mat occluder_;      // what stood in the holes when they were made
-  int background_ = 255;  // most common grey of the visible slide
+  cv::Mat firstLook_;     // the slide as first seen, work size
+  cv::Mat unseen_;        // 255 where the slide has not been seen at all since it started
+  int background_ = 255;  // grey that most of the visible slide lies near, for a body
+  int commonGrey_ = 255;  // most common grey of it, for taking still regions back
   cv::Mat stillAge_;      // processed frames since something moved near each pixel
   cv::Mat faint_;         // changes at half the threshold, for finding a person
   cv::Mat personBefore_;  // the person mask before the candidate frame

@@ -8,6 +8,7 @@
 
 #include "slides/robust_change.h"
 #include "slides/shift_diff.h"
+#include "slides/speaker_body.h"
 #include "slides/speaker_mask.h"
 
 namespace slidetrack {
@@ -39,10 +40,21 @@ void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) 
   else
     suspect_ = standing;
   speakerMask(suspect_, standing, hole_);
+  // A speaker the old slide's reference had taken in shows no change there; his body,
+  // found in this image alone, keeps him out of the new reference all the same. Only where
+  // he looks as before the change: the new slide's figures he touches are the slide's.
+  cv::Mat body, live, differs;
+  cv::bitwise_or(moving_, hole_, live);
+  speakerBody(work_, background_, live, body);
+  shiftTolerantChange(work_, beforeChange_, options_.slideChangeThresh, differs);
+  body.setTo(0, differs);
+  cv::bitwise_or(hole_, body, hole_);
   hole_.copyTo(person_);
   clean_.start(screenBgr, work_, hole_);
   ref_ = work_.clone();
   occluder_ = work_.clone();
+  firstLook_ = work_.clone();
+  unseen_ = hole_.clone();
   covered_ = hole_.clone();
   hasPending_ = false;
 }
@@ -51,10 +63,16 @@ void RobustChangeDetector::restart(const cv::Mat& screenBgr) {
   if (ref_.empty() || screenBgr.size() != frameSize_) return;
   // process() has swapped that frame's work image into previous_.
   ended_ = clean_.picture().clone();
-  person_.copyTo(hole_);
+  // A body the person mask missed stays out of the new reference too.
+  cv::Mat body, live;
+  cv::bitwise_or(moving_, person_, live);
+  speakerBody(previous_, background_, live, body);
+  cv::bitwise_or(person_, body, hole_);
   clean_.start(screenBgr, previous_, hole_);
   ref_ = previous_.clone();
   occluder_ = ref_.clone();
+  firstLook_ = ref_.clone();
+  unseen_ = hole_.clone();
   covered_ = hole_.clone();
   hasPending_ = false;
 }
@@ -67,7 +85,8 @@ void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
   cv::add(stillAge_, 1, stillAge_);  // saturates at 255
   stillAge_.setTo(0, motion);
   release = cv::Mat::zeros(work_.size(), CV_8UC1);
-  // The slide's background: the most common grey of what is seen of it.
+  // The slide's background, from what is seen of it. Regions are taken back only near its
+  // most common grey: a light shirt lies within the wider estimate.
   int histogram[256] = {0};
   for (int y = 0; y < ref_.rows; ++y) {
     const unsigned char* r = ref_.ptr<unsigned char>(y);
@@ -75,7 +94,20 @@ void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
     for (int x = 0; x < ref_.cols; ++x)
       if (!c[x]) ++histogram[r[x]];
   }
-  background_ = int(std::max_element(histogram, histogram + 256) - histogram);
+  commonGrey_ = int(std::max_element(histogram, histogram + 256) - histogram);
+  // Vignetting spreads the background over tens of grey levels, while plain clothing sits
+  // at one: the grey with the most pixels within the tolerance around it is the background.
+  int best = -1;
+  for (int g = 0; g < 256; ++g) {
+    int around = 0;
+    for (int v = std::max(0, g - kBackgroundTolerance);
+         v <= std::min(255, g + kBackgroundTolerance); ++v)
+      around += histogram[v];
+    if (around > best) {
+      best = around;
+      background_ = g;
+    }
+  }
   cv::Mat labels;
   // Apart from what moves, so that a still stretch of slide is not held by a waving arm.
   cv::Mat still;
@@ -83,7 +115,7 @@ void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
   cv::bitwise_and(still, covered_, still);
   const int n = cv::connectedComponents(still, labels, 8, CV_32S);
   if (n <= 1) return;
-  const int background = background_;
+  const int background = commonGrey_;
   std::vector<int> minAge(n, 255), area(n, 0), plain(n, 0);
   for (int y = 0; y < labels.rows; ++y) {
     const int* l = labels.ptr<int>(y);
@@ -111,17 +143,24 @@ void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
 void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   cv::Mat release;
   releaseStillSlide(release);
+  // Whoever the person mask misses, as the reference holds him already, stays out of it.
+  cv::Mat body, live;
+  cv::bitwise_or(moving_, covered_, live);
+  speakerBody(work_, background_, live, body);
+  release.setTo(0, body);
   work_.copyTo(ref_, release);
   hole_.setTo(0, release);
   person_.setTo(0, release);
   covered_.setTo(0, release);
   // The reference follows the visible slide, so drifting light and camera do not add up.
   cv::bitwise_or(changed_, covered_, seen_);
+  cv::bitwise_or(seen_, body, seen_);
   cv::bitwise_not(seen_, seen_);
   work_.copyTo(ref_, seen_);
   // Hole pixels the speaker has left and that hold still are the slide uncovered.
   cv::Mat fill;
   cv::bitwise_or(person_, moving_, fill);
+  cv::bitwise_or(fill, body, fill);
   cv::bitwise_not(fill, fill);
   cv::bitwise_and(fill, hole_, fill);
   work_.copyTo(ref_, fill);
@@ -135,10 +174,16 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   cv::Mat settled, plain;
   cv::compare(stillAge_, kHoleFrames, settled, cv::CMP_GE);
   cv::bitwise_and(settled, hole_, settled);
-  cv::inRange(work_, background_ - kBackgroundTolerance, background_ + kBackgroundTolerance, plain);
+  cv::inRange(work_, commonGrey_ - kBackgroundTolerance, commonGrey_ + kBackgroundTolerance, plain);
   cv::bitwise_and(settled, plain, settled);
+  settled.setTo(0, body);
   work_.copyTo(ref_, settled);
   hole_.setTo(0, settled);
+  // The first look at the slide gains what has now been seen for the first time.
+  cv::Mat uncovered;
+  cv::bitwise_and(unseen_, ~hole_, uncovered);
+  ref_.copyTo(firstLook_, uncovered);
+  unseen_.setTo(0, uncovered);
 }
 
 }  // namespace slidetrack
