@@ -1,7 +1,6 @@
 #include "slides/speaker_body.h"
 
 #include <algorithm>
-#include <vector>
 
 #include <opencv2/imgproc.hpp>
 
@@ -16,62 +15,68 @@ constexpr double kPlainDeviation = 8.0;
 // A template's footer or side bar spans the screen; a person does not.
 constexpr double kMaxWidthShare = 0.6;
 
+// Called several times a frame on screen-sized images: the buffers are kept between calls.
+struct Scratch {
+  cv::Mat f, square, mean, meanSq, variance, plain, off, offLight, solid, touched;
+};
+
 }  // namespace
 
 void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::Mat& body) {
   const int w = work.cols, h = work.rows;
-  cv::Mat f, mean, meanSq;
-  work.convertTo(f, CV_32F);
-  cv::blur(f, mean, cv::Size(7, 7));
-  cv::blur(f.mul(f), meanSq, cv::Size(7, 7));
-  cv::Mat variance = meanSq - mean.mul(mean);
-  cv::Mat plain, off, offDark, offLight;
-  cv::compare(variance, kPlainDeviation * kPlainDeviation, plain, cv::CMP_LT);
-  cv::compare(work, background - kOffBackground, offDark, cv::CMP_LT);
-  cv::compare(work, background + kOffBackground, offLight, cv::CMP_GT);
-  cv::bitwise_or(offDark, offLight, off);
-  cv::Mat solid;
-  cv::bitwise_and(plain, off, solid);
+  // A new buffer: callers may hold shallow copies of the last body.
+  body = cv::Mat::zeros(work.size(), CV_8UC1);
+  // A body must touch something live.
+  if (cv::countNonZero(live) == 0) return;
+  thread_local Scratch s;
+  work.convertTo(s.f, CV_32F);
+  cv::multiply(s.f, s.f, s.square);
+  cv::blur(s.f, s.mean, cv::Size(7, 7));
+  cv::blur(s.square, s.meanSq, cv::Size(7, 7));
+  cv::multiply(s.mean, s.mean, s.square);
+  cv::subtract(s.meanSq, s.square, s.variance);
+  cv::compare(s.variance, kPlainDeviation * kPlainDeviation, s.plain, cv::CMP_LT);
+  cv::compare(work, background - kOffBackground, s.off, cv::CMP_LT);
+  cv::compare(work, background + kOffBackground, s.offLight, cv::CMP_GT);
+  cv::bitwise_or(s.off, s.offLight, s.off);
+  cv::bitwise_and(s.plain, s.off, s.solid);
   // Text strokes and thin rules are no body; a plain interior joins across its outline.
-  cv::morphologyEx(solid, solid, cv::MORPH_OPEN,
-                   cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
-  cv::morphologyEx(solid, solid, cv::MORPH_CLOSE,
-                   cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(9, 9)));
-  cv::Mat labels, stats, centroids;
-  const int n = cv::connectedComponentsWithStats(solid, labels, stats, centroids, 8, CV_32S);
+  static const cv::Mat open = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
+  static const cv::Mat close = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(9, 9));
+  cv::morphologyEx(s.solid, s.solid, cv::MORPH_OPEN, open);
+  cv::morphologyEx(s.solid, s.solid, cv::MORPH_CLOSE, close);
+  const int margin = 6;  // the rim the decision leaves out, and a little more
   // A head and shoulders cover this much of the screen at least.
   const int minArea = std::max(16, w * h / 50);
-  const int margin = 6;  // the rim the decision leaves out, and a little more
-  std::vector<unsigned char> person(n, 0);
+  // He stands on the floor, below the screen's bottom edge: only regions that reach it are
+  // looked at, each filled from there (255 not yet seen, 1 the one at hand, 3 a body, 2 not).
+  cv::Mat& region = s.solid;
   bool any = false;
-  for (int k = 1; k < n; ++k) {
-    const int y = stats.at<int>(k, cv::CC_STAT_TOP);
-    const int cw = stats.at<int>(k, cv::CC_STAT_WIDTH), ch = stats.at<int>(k, cv::CC_STAT_HEIGHT);
-    // He stands on the floor, below the screen's bottom edge; a template's side bar runs
-    // from the top.
-    const bool edge = y + ch >= h - margin && y > margin;
-    if (edge && cw <= kMaxWidthShare * w && stats.at<int>(k, cv::CC_STAT_AREA) >= minArea)
-      person[k] = 1;
+  for (int y = std::max(0, h - margin - 1); y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      if (region.at<unsigned char>(y, x) != 255) continue;
+      cv::Rect box;
+      const int area = cv::floodFill(region, cv::Point(x, y), 1, &box, 0, 0, 8);
+      // A template's side bar runs from the top; a footer spans the screen.
+      const bool person = box.y > margin && box.width <= kMaxWidthShare * w && area >= minArea;
+      // A body must touch something live: a slide's own plain shapes do not move.
+      bool alive = false;
+      for (int r = box.y; person && !alive && r < box.y + box.height; ++r) {
+        const unsigned char* in = region.ptr<unsigned char>(r);
+        const unsigned char* l = live.ptr<unsigned char>(r);
+        for (int c = box.x; c < box.x + box.width; ++c)
+          if (in[c] == 1 && l[c]) {
+            alive = true;
+            break;
+          }
+      }
+      cv::floodFill(region, cv::Point(x, y), alive ? 3 : 2, nullptr, 0, 0, 8);
+      any = any || alive;
+    }
   }
-  std::vector<unsigned char> alive(n, 0);
-  for (int y = 0; y < h; ++y) {
-    const int* label = labels.ptr<int>(y);
-    const unsigned char* l = live.ptr<unsigned char>(y);
-    for (int x = 0; x < w; ++x)
-      if (l[x] && person[label[x]]) alive[label[x]] = 1;
-  }
-  for (int k = 1; k < n; ++k) {
-    person[k] = alive[k];
-    any = any || alive[k];
-  }
-  body = cv::Mat::zeros(work.size(), CV_8UC1);
   if (!any) return;
-  for (int y = 0; y < h; ++y) {
-    const int* label = labels.ptr<int>(y);
-    unsigned char* out = body.ptr<unsigned char>(y);
-    for (int x = 0; x < w; ++x) out[x] = person[label[x]] ? 255 : 0;
-  }
-  cv::dilate(body, body, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(9, 9)));
+  cv::compare(region, 3, body, cv::CMP_EQ);
+  cv::dilate(body, body, close);
 }
 
 }  // namespace slidetrack
