@@ -17,7 +17,7 @@ constexpr double kMaxWidthShare = 0.6;
 
 // Called several times a frame on screen-sized images: the buffers are kept between calls.
 struct Scratch {
-  cv::Mat f, square, mean, meanSq, variance, plain, off, offLight, solid, touched;
+  cv::Mat f, square, mean, meanSq, variance, plain, offTable, off, solid, touched;
 };
 
 }  // namespace
@@ -36,9 +36,12 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
   cv::multiply(s.mean, s.mean, s.square);
   cv::subtract(s.meanSq, s.square, s.variance);
   cv::compare(s.variance, kPlainDeviation * kPlainDeviation, s.plain, cv::CMP_LT);
-  cv::compare(work, background - kOffBackground, s.off, cv::CMP_LT);
-  cv::compare(work, background + kOffBackground, s.offLight, cv::CMP_GT);
-  cv::bitwise_or(s.off, s.offLight, s.off);
+  // Darker or lighter than the background, in one look-up.
+  s.offTable.create(1, 256, CV_8U);
+  for (int v = 0; v < 256; ++v)
+    s.offTable.at<unsigned char>(v) =
+        v < background - kOffBackground || v > background + kOffBackground ? 255 : 0;
+  cv::LUT(work, s.offTable, s.off);
   cv::bitwise_and(s.plain, s.off, s.solid);
   // Text strokes and thin rules are no body; a plain interior joins across its outline.
   static const cv::Mat open = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
