@@ -17,7 +17,7 @@ constexpr double kMaxWidthShare = 0.6;
 
 // Called several times a frame on screen-sized images: the buffers are kept between calls.
 struct Scratch {
-  cv::Mat f, square, mean, meanSq, variance, plain, offTable, off, solid, touched;
+  cv::Mat f, square, mean, meanSq, variance, plain, offTable, off, solid;
 };
 
 }  // namespace

@@ -82,6 +82,17 @@ TEST(SpeakerBody, FindsAPersonWithHisArmButNotTheSlidesOwnShapes) {
               body);
   EXPECT_EQ(cv::countNonZero(body), 0);
 
+  // Beside him, within his outline's bounds, a plain block rises from the bottom too; only
+  // he moves, so it stays the slide's.
+  cv::Mat block = withSpeaker(slide.clone());
+  cv::rectangle(block, cv::Rect(230, 360, 100, 120), cv::Scalar(60, 45, 40), cv::FILLED);
+  cv::Mat torso = cv::Mat::zeros(all.size(), CV_8UC1);
+  torso(cv::Rect(190, 150, 40, 80)).setTo(255);
+  speakerBody(workImage(block), 244, torso, body);
+  EXPECT_TRUE(body.at<unsigned char>(200, 210));
+  EXPECT_TRUE(body.at<unsigned char>(85, 115));
+  EXPECT_FALSE(body.at<unsigned char>(225, 145));  // the block
+
   // A footer bar runs the screen's width; a side bar comes down from the top.
   cv::Mat bars = slide.clone();
   cv::rectangle(bars, cv::Rect(0, 440, 640, 40), cv::Scalar(90, 40, 30), cv::FILLED);
