@@ -34,19 +34,14 @@ cv::Mat withSpeaker(cv::Mat screen) {
 const cv::Size kScreen(640, 480);
 
 // The screen a third darker at its corners than at its centre.
-cv::Mat darkCorners(const cv::Mat& screen) {
-  cv::Mat gain(screen.size(), CV_32FC3);
-  for (int y = 0; y < gain.rows; ++y)
-    for (int x = 0; x < gain.cols; ++x) {
+cv::Mat darkCorners(const cv::Mat& lit) {
+  cv::Mat screen = lit.clone();
+  for (int y = 0; y < screen.rows; ++y)
+    for (int x = 0; x < screen.cols; ++x) {
       const float u = (x - 320) / 320.f, v = (y - 240) / 240.f;
-      const float g = 1.f - 0.33f * (u * u + v * v) / 2;
-      gain.at<cv::Vec3f>(y, x) = {g, g, g};
+      screen.at<cv::Vec3b>(y, x) *= 1.f - 0.33f * (u * u + v * v) / 2;
     }
-  cv::Mat out;
-  screen.convertTo(out, CV_32FC3);
-  out = out.mul(gain);
-  out.convertTo(out, CV_8UC3);
-  return out;
+  return screen;
 }
 
 SpeakerPose at(float x, float arm = 999) {
