@@ -58,6 +58,7 @@ class RobustChangeDetector {
   bool confirmPending();
   // confirmed: the new slide has been seen twice, this frame and the one before.
   void startSlide(const cv::Mat& screenBgr, bool confirmed);
+  void beginReference(const cv::Mat& screenBgr, const cv::Mat& base);
   void followSlide(const cv::Mat& screenBgr);
   void releaseStillSlide(cv::Mat& release);
 

@@ -50,10 +50,16 @@ void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) 
   body.setTo(0, differs);
   cv::bitwise_or(hole_, body, hole_);
   hole_.copyTo(person_);
-  clean_.start(screenBgr, work_, hole_);
-  ref_ = work_.clone();
-  occluder_ = work_.clone();
-  firstLook_ = work_.clone();
+  beginReference(screenBgr, work_);
+}
+
+// The new slide's reference, picture and first look start from this work image, with the
+// hole as what is not seen of it.
+void RobustChangeDetector::beginReference(const cv::Mat& screenBgr, const cv::Mat& base) {
+  clean_.start(screenBgr, base, hole_);
+  ref_ = base.clone();
+  occluder_ = base.clone();
+  firstLook_ = base.clone();
   unseen_ = hole_.clone();
   covered_ = hole_.clone();
   hasPending_ = false;
@@ -68,13 +74,7 @@ void RobustChangeDetector::restart(const cv::Mat& screenBgr) {
   cv::bitwise_or(moving_, person_, live);
   speakerBody(previous_, background_, live, body);
   cv::bitwise_or(person_, body, hole_);
-  clean_.start(screenBgr, previous_, hole_);
-  ref_ = previous_.clone();
-  occluder_ = ref_.clone();
-  firstLook_ = ref_.clone();
-  unseen_ = hole_.clone();
-  covered_ = hole_.clone();
-  hasPending_ = false;
+  beginReference(screenBgr, previous_);
 }
 
 // Covered regions where nothing has moved for a while and that look like the slide's
@@ -95,19 +95,7 @@ void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
       if (!c[x]) ++histogram[r[x]];
   }
   commonGrey_ = int(std::max_element(histogram, histogram + 256) - histogram);
-  // Vignetting spreads the background over tens of grey levels, while plain clothing sits
-  // at one: the grey with the most pixels within the tolerance around it is the background.
-  int best = -1;
-  for (int g = 0; g < 256; ++g) {
-    int around = 0;
-    for (int v = std::max(0, g - kBackgroundTolerance);
-         v <= std::min(255, g + kBackgroundTolerance); ++v)
-      around += histogram[v];
-    if (around > best) {
-      best = around;
-      background_ = g;
-    }
-  }
+  background_ = backgroundGrey(histogram, kBackgroundTolerance);
   cv::Mat labels;
   // Apart from what moves, so that a still stretch of slide is not held by a waving arm.
   cv::Mat still;

@@ -82,4 +82,15 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
   cv::dilate(body, body, close);
 }
 
+int backgroundGrey(const int (&histogram)[256], int spread) {
+  int best = 0, bestCount = -1;
+  for (int g = 0; g < 256; ++g) {
+    int count = 0;
+    for (int v = std::max(0, g - spread); v <= std::min(255, g + spread); ++v)
+      count += histogram[v];
+    if (count > bestCount) best = g, bestCount = count;
+  }
+  return best;
+}
+
 }  // namespace slidetrack

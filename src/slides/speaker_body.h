@@ -12,4 +12,9 @@ namespace slidetrack {
 // body: 255 on the person, grown by a few pixels so that his outline is part of it.
 void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::Mat& body);
 
+// The slide's background for finding a body: vignetting spreads it over tens of grey levels
+// while plain clothing sits at one, so it is the grey with the most pixels within spread of
+// it (the lowest such grey on a tie).
+int backgroundGrey(const int (&histogram)[256], int spread);
+
 }  // namespace slidetrack

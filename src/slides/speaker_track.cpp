@@ -34,14 +34,7 @@ int slideBackground(const cv::Mat& work, const cv::Mat& body) {
     for (int x = 0; x < work.cols; ++x)
       if (!b[x]) ++histogram[w[x]];
   }
-  int best = 0, bestCount = -1;
-  for (int g = 0; g < 256; ++g) {
-    int count = 0;
-    for (int d = std::max(0, g - kBackgroundSpread); d <= std::min(255, g + kBackgroundSpread); ++d)
-      count += histogram[d];
-    if (count > bestCount) best = g, bestCount = count;
-  }
-  return best;
+  return backgroundGrey(histogram, kBackgroundSpread);
 }
 
 }  // namespace
