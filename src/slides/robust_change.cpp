@@ -110,6 +110,8 @@ void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
   hole_ = cv::Mat::zeros(work_.size(), CV_8UC1);
   firstLook_ = work_.clone();
   unseen_ = hole_.clone();
+  filled_ = hole_.clone();
+  rim_ = hole_.clone();
   covered_ = hole_.clone();
   person_ = hole_.clone();
   stillAge_ = cv::Mat::zeros(work_.size(), CV_8UC1);
@@ -207,6 +209,10 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     const cv::Mat previous = person_.clone();
     speakerMask(suspect_, previous, person_);
     cv::bitwise_or(person_, hole_, covered_);
+    // A hole is the speaker's mask, which misses the blur of his outline: what it left along
+    // the edge of a filled hole is no new content.
+    findRim();
+    cv::bitwise_or(covered_, rim_, covered_);
   }
   if (!candidate) {
     countCells(changed_, covered_, cells_);

@@ -61,6 +61,7 @@ class RobustChangeDetector {
   void beginReference(const cv::Mat& screenBgr, const cv::Mat& base);
   void followSlide(const cv::Mat& screenBgr);
   void releaseStillSlide(cv::Mat& release);
+  void findRim();
 
   ChangeDetectorOptions options_;
   cv::Mat grey_, work_, previous_;
@@ -69,6 +70,8 @@ class RobustChangeDetector {
   cv::Mat occluder_;      // what stood in the holes when they were made
   cv::Mat firstLook_;     // the slide as first seen, work size
   cv::Mat unseen_;        // 255 where the slide has not been seen at all since it started
+  cv::Mat filled_;        // taken from a hole as it looked, without a comparison, since then
+  cv::Mat rim_;           // changed pixels along filled_'s edge: the speaker's blurred outline
   int background_ = 255;  // grey that most of the visible slide lies near, for a body
   int commonGrey_ = 255;  // most common grey of it, for taking still regions back
   cv::Mat stillAge_;      // processed frames since something moved near each pixel

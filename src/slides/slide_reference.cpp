@@ -62,7 +62,23 @@ void RobustChangeDetector::beginReference(const cv::Mat& screenBgr, const cv::Ma
   firstLook_ = base.clone();
   unseen_ = hole_.clone();
   covered_ = hole_.clone();
+  filled_ = cv::Mat::zeros(hole_.size(), CV_8UC1);
+  rim_ = filled_.clone();
   hasPending_ = false;
+}
+
+// Changed pixels along the edge of what was filled from a hole: the blur of the speaker's
+// outline there, which his mask missed and the slide's first look took in.
+void RobustChangeDetector::findRim() {
+  static const cv::Mat ring = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
+  cv::Mat inner;
+  cv::dilate(filled_, rim_, ring);
+  cv::erode(filled_, inner, ring);
+  cv::bitwise_and(rim_, ~inner, rim_);
+  cv::bitwise_and(rim_, changed_, rim_);
+  // Only what holds still: pen strokes written along the edge are new where they appear.
+  rim_.setTo(0, moving_);
+  rim_.setTo(0, person_);
 }
 
 void RobustChangeDetector::restart(const cv::Mat& screenBgr) {
@@ -153,6 +169,11 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   cv::bitwise_and(fill, hole_, fill);
   work_.copyTo(ref_, fill);
   hole_.setTo(0, fill);
+  // The speaker's blurred outline along a filled hole, once still, is the slide too.
+  cv::Mat rim;
+  cv::bitwise_and(rim_, ~moving_, rim);
+  rim.setTo(0, body);
+  work_.copyTo(ref_, rim);
   cv::bitwise_or(seen_, fill, seen_);
   cv::bitwise_or(seen_, release, seen_);
   clean_.update(screenBgr, work_, seen_);
@@ -167,6 +188,9 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   settled.setTo(0, body);
   work_.copyTo(ref_, settled);
   hole_.setTo(0, settled);
+  cv::bitwise_or(filled_, fill, filled_);
+  cv::bitwise_or(filled_, settled, filled_);
+  cv::bitwise_or(filled_, release, filled_);
   // The first look at the slide gains what has now been seen for the first time.
   cv::Mat uncovered;
   cv::bitwise_and(unseen_, ~hole_, uncovered);

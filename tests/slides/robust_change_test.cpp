@@ -109,6 +109,20 @@ TEST_F(RobustChange, ChangeUnderStandingSpeakerIsFoundWhereItShowed) {
   EXPECT_EQ(changes_, std::vector<int>{8});
 }
 
+TEST_F(RobustChange, SpeakerPointingWhenTheSlideStartsLeavesNoOutlineBehind) {
+  // He walks in and points; the slide changes under his arm, whose edge the camera blurs;
+  // he then lowers the arm and walks off. That edge is the speaker, not the slide.
+  const cv::Point hand(260, 120);
+  for (int t = 0; t < 26; ++t) {
+    cv::Mat screen = slide(t < 6 ? 6 : 7).clone();
+    const int x = t < 12 ? std::max(520, 700 - 45 * t) : 520 + 25 * (t - 12);
+    drawSpeaker(screen, x, t >= 3 && t < 12 ? &hand : nullptr);
+    cv::GaussianBlur(screen, screen, cv::Size(0, 0), 6.0);
+    feed(t, film(screen, 0, 0.3 * (t % 2), 1.0));
+  }
+  EXPECT_EQ(changes_, std::vector<int>{6});
+}
+
 // Share of the screen where the picture shows the speaker's clothing and the slide does not.
 double clothingShare(const cv::Mat& picture, const cv::Mat& clean) {
   const cv::Scalar low(35, 20, 15), high(85, 70, 65);
