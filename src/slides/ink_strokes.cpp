@@ -8,20 +8,43 @@ namespace {
 
 // HSV saturation (0..255) of pen ink, also where a stroke's edge blends into a light slide.
 constexpr int kInkSaturation = 77;
+// Work pixels around a broad moving region whose changes belong to it.
+constexpr int kBroadReach = 4;
+
+cv::Mat square(int side) { return cv::getStructuringElement(cv::MORPH_RECT, cv::Size(side, side)); }
+
+// 255 where screenBgr, brought to size, has the colour of pen ink.
+void saturated(const cv::Mat& screenBgr, cv::Size size, cv::Mat& out) {
+  cv::Mat small, hsv;
+  cv::resize(screenBgr, small, size, 0, 0, cv::INTER_AREA);
+  cv::cvtColor(small, hsv, cv::COLOR_BGR2HSV);
+  cv::extractChannel(hsv, out, 1);
+  cv::threshold(out, out, kInkSaturation - 1, 255, cv::THRESH_BINARY);
+}
 
 }  // namespace
 
 void inkStrokes(const cv::Mat& screenBgr, const cv::Mat& newPixels, cv::Mat& strokes) {
   // Filled areas (a highlighted bar, a picture) are not strokes, even in a strong colour.
-  cv::Mat thick, small, hsv, saturated;
-  cv::morphologyEx(newPixels, thick, cv::MORPH_OPEN,
-                   cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
+  cv::Mat thick, coloured;
+  cv::morphologyEx(newPixels, thick, cv::MORPH_OPEN, square(5));
   cv::bitwise_and(newPixels, ~thick, strokes);
-  cv::resize(screenBgr, small, newPixels.size(), 0, 0, cv::INTER_AREA);
-  cv::cvtColor(small, hsv, cv::COLOR_BGR2HSV);
-  cv::extractChannel(hsv, saturated, 1);
-  cv::threshold(saturated, saturated, kInkSaturation - 1, 255, cv::THRESH_BINARY);
-  cv::bitwise_and(strokes, saturated, strokes);
+  saturated(screenBgr, newPixels.size(), coloured);
+  cv::bitwise_and(strokes, coloured, strokes);
+}
+
+void writtenStrokes(const cv::Mat& screenBgr, const cv::Mat& newPixels, const cv::Mat& moving,
+                    cv::Mat& written, cv::Mat& strokes) {
+  // A pen adds a line a few pixels wide; whatever moves wider than a stroke is someone.
+  cv::Mat broad, coloured;
+  cv::morphologyEx(moving, broad, cv::MORPH_OPEN, square(5));
+  cv::dilate(broad, broad, square(2 * kBroadReach + 1));
+  cv::bitwise_and(newPixels, moving, written);
+  written.setTo(0, broad);
+  // Black text that someone uncovers says nothing either way.
+  saturated(screenBgr, newPixels.size(), coloured);
+  cv::bitwise_and(written, coloured, written);
+  inkStrokes(screenBgr, written, strokes);
 }
 
 }  // namespace slidetrack

@@ -10,4 +10,11 @@ namespace slidetrack {
 // of a saturated colour in screenBgr (any size).
 void inkStrokes(const cv::Mat& screenBgr, const cv::Mat& newPixels, cv::Mat& strokes);
 
+// What is being written now: written gets the newPixels in a saturated colour that also
+// changed since the last processed frame (moving, same size), apart from those near a
+// broad moving region (a hand or an arm, whose coloured fringe is thin too); strokes gets
+// the pen strokes of them.
+void writtenStrokes(const cv::Mat& screenBgr, const cv::Mat& newPixels, const cv::Mat& moving,
+                    cv::Mat& written, cv::Mat& strokes);
+
 }  // namespace slidetrack

@@ -156,18 +156,23 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   shiftTolerantChange(work_, previous_, thresh, moving_);
 
   if (sinceInk_ < 255) ++sinceInk_;
-  // Pen strokes that go on after the candidate's are someone writing, not a new slide.
+  // Pen strokes that go on after the candidate's are someone writing, not a new slide:
+  // the strokes join it, also in cells where something else changed too.
   if (hasPending_ && !pendingInk_.empty()) {
-    cv::Mat written, strokes, ink;
-    newPixels({}, written);
-    cv::bitwise_and(written, moving_, written);
-    inkStrokes(screenBgr, written, strokes);
-    const int count = cv::countNonZero(written);
-    if (count >= 2 * cellPixels() && 2 * cv::countNonZero(strokes) >= count) {
+    cv::Mat fresh, written, strokes, ink, pendingStrokes;
+    newPixels({}, fresh);
+    writtenStrokes(screenBgr, fresh, moving_, written, strokes);
+    const int count = cv::countNonZero(written), drawn = cv::countNonZero(strokes);
+    if (drawn >= cellPixels() && 2 * drawn >= count) {
+      newPixels(pending_, pendingStrokes);
+      inkStrokes(screenBgr, pendingStrokes, pendingStrokes);
       newPixels(pendingInk_, ink);
+      cv::bitwise_or(ink, pendingStrokes, ink);
       takeInk(ink);
+      Cells left;
+      countCells(changed_, covered_, left);
       for (size_t c = 0; c < pending_.size(); ++c)
-        if (pendingInk_[c]) pending_[c] = 0;
+        if (pendingInk_[c] || left.counts[c] < cellPixels()) pending_[c] = 0;
     }
   }
   if (hasPending_ && confirmPending()) {
@@ -229,9 +234,11 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     cv::Mat ink, earlier;
     std::vector<unsigned char> inky = inkCells(screenBgr, flags, ink);
     const int count = cv::countNonZero(ink);
-    // Part of it was there a frame ago already: it is being drawn, not shown at once.
+    // Part of it was there a frame ago already and part is new: it is being drawn, not
+    // shown at once. A build that something kept from counting a frame ago is all there.
     cv::bitwise_and(ink, ~moving_, earlier);
-    const bool drawn = cv::countNonZero(earlier) >= kDrawnShare * count;
+    const int before = cv::countNonZero(earlier);
+    const bool drawn = before >= kDrawnShare * count && count - before >= kDrawnShare * count;
     if (count >= 2 * cellPixels() && (sinceInk_ <= kInkGap || drawn)) {
       takeInk(ink);
       hit = 0;

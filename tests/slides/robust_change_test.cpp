@@ -177,6 +177,30 @@ TEST_F(RobustChange, InkWrittenOverTheSlideIsNoChangeButANewSlideOrRedBuildIs) {
   EXPECT_EQ(changes_, (std::vector<int>{15, 20}));
 }
 
+TEST_F(RobustChange, StrokeAcrossColouredTextBesideAPointingSpeakerIsNoChangeButAColouredBuildIs) {
+  // Red and black text struck through in red a piece per processed frame while the speaker,
+  // come in from the right, points beside it with a moving arm; then a red line shown at once.
+  cv::Mat s = slide(2);
+  cv::rectangle(s, cv::Rect(30, 230, 400, 170), cv::Scalar(245, 246, 240), cv::FILLED);
+  for (int k = 0; k < 3; ++k)
+    cv::putText(s, k == 1 ? "columns of the matrix" : "rows and columns", {40, 260 + 40 * k},
+                cv::FONT_HERSHEY_SIMPLEX, 0.9,
+                k == 1 ? cv::Scalar(30, 30, 200) : cv::Scalar(20, 20, 20), 2, cv::LINE_AA);
+  cv::Mat inked = s.clone(), built = s.clone();
+  cv::putText(built, "a red build", {40, 380}, cv::FONT_HERSHEY_SIMPLEX, 0.9,
+              cv::Scalar(30, 30, 200), 2, cv::LINE_AA);
+  for (int t = 0; t < 22; ++t) {
+    if (t >= 5 && t < 10)
+      cv::line(inked, {40 + 70 * (t - 5), 292 + (t % 2)}, {110 + 70 * (t - 5), 292 + (t % 2)},
+               cv::Scalar(30, 30, 210), 3, cv::LINE_AA);
+    cv::Mat screen = (t < 15 ? inked : built).clone();
+    const cv::Point hand(400 + 30 * (t % 4), 140 + 25 * (t % 3));
+    drawSpeaker(screen, std::max(540, 700 - 40 * t), t >= 4 ? &hand : nullptr);
+    feed(t, film(screen, 0, 0.3 * (t % 2), 1.0));
+  }
+  EXPECT_EQ(changes_, (std::vector<int>{15}));
+}
+
 // A change waits for its second look (at the video's end the run reports it), unless
 // persistence is off.
 TEST_F(RobustChange, ChangeWaitsForItsSecondLookUnlessPersistenceIsOff) {
