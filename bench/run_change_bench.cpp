@@ -3,7 +3,7 @@
 //   slidetrack with slideDetMethod robust (the default) / ffmpeg -threads 1 -f null
 //   slidetrack with slideDetMethod plain / ffmpeg -threads 1 -f null
 // Usage: run_change_bench [--clip PATH --corners X,Y,X,Y,X,Y,X,Y] [--seconds N] [--repeat N]
-//                         [--dir DIR]
+//                         [--dir DIR] [--bin SLIDETRACK]   (another build of the program)
 // Without --clip it makes a 1280x720 H.264 lecture with a walking speaker, shake and noise.
 
 #include <cstdio>
@@ -27,6 +27,7 @@ struct Args {
   int seconds = 120;
   int repeat = 3;
   fs::path dir = fs::temp_directory_path() / "slidetrack-bench";
+  std::string bin = SLIDETRACK_BIN;
 };
 
 std::vector<float> parseCorners(const std::string& text) {
@@ -77,6 +78,8 @@ int main(int argc, char** argv) {
       args.repeat = std::atoi(argv[i + 1]);
     else if (a == "--dir")
       args.dir = argv[i + 1];
+    else if (a == "--bin")
+      args.bin = argv[i + 1];
   }
   fs::create_directories(args.dir);
   if (args.clip.empty()) {
@@ -93,7 +96,7 @@ int main(int argc, char** argv) {
   writeConfig(robustConfig, args.corners, "robust");
   writeConfig(plainConfig, args.corners, "plain");
   auto run = [&](const fs::path& config) {
-    return runProcess({SLIDETRACK_BIN, "-i", args.clip.string(), "-c", config.string(), "-o",
+    return runProcess({args.bin, "-i", args.clip.string(), "-c", config.string(), "-o",
                        results.string(), "-hide"})
         .seconds;
   };

@@ -47,7 +47,7 @@ const cv::Mat& intervalStageCoveredMask(IntervalStage& stage, const cv::Size& sc
   static const cv::Mat kNone;
   if (!stage.robust || stage.robust->coveredMask().empty()) return kNone;
   // Nearest neighbour keeps the map two-valued.
-  cv::resize(stage.robust->coveredMask(), stage.covered, screenSize, 0, 0, cv::INTER_NEAREST);
+  nearestResize(stage.coveredResize, stage.robust->coveredMask(), stage.covered, screenSize);
   return stage.covered;
 }
 

@@ -6,6 +6,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "app/nearest_resize.h"
 #include "slides/change_detector_options.h"
 #include "slides/robust_change.h"
 #include "slides/slide_detector.h"
@@ -17,6 +18,7 @@ struct IntervalStage {
   std::unique_ptr<RobustChangeDetector> robust;
   std::unique_ptr<SlideChangeDetector> detector;
   cv::Mat covered;  // the covered map at screen size
+  NearestResize coveredResize;
 };
 
 struct ChangeDecision {

@@ -185,10 +185,9 @@ bool Pipeline::processFrame(int t) {
   notify([t, count = frameCount_](RunObserver& o) { o.frameStarted(t, count); });
   const cv::Mat* frame = videoSourceGetFrame(video_.get(), t);
   if (!frame) return false;
-  rectifierApply(rectifier_, *frame, presentImage_);
   const bool matching = matchingEnabled(matching_);
-  if (matching)  // only the matching reads the grey screen
-    cv::cvtColor(presentImage_, presentGray_, cv::COLOR_BGR2GRAY);
+  // Only the matching reads the grey screen.
+  rectifierApply(rectifier_, *frame, presentImage_, matching ? &presentGray_ : nullptr);
 
   const int previous = lastFrame_;
   lastFrame_ = t;

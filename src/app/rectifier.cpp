@@ -89,21 +89,26 @@ void buildOffsets(Rectifier& r, const cv::Mat& frame) {
 
 }  // namespace
 
-void rectifierApply(Rectifier& r, const cv::Mat& frameBgra, cv::Mat& screenBgr) {
+void rectifierApply(Rectifier& r, const cv::Mat& frameBgra, cv::Mat& screenBgr,
+                    cv::Mat* screenGrey) {
   const bool gathered = r.sourceOf.type() == CV_16SC2 && frameBgra.type() == CV_8UC4 &&
                         offsetsFit(frameBgra) && gatherAvailable();
   if (!gathered) {
     cv::remap(frameBgra, r.screenBgra, r.sourceOf, cv::noArray(), cv::INTER_NEAREST,
               cv::BORDER_CONSTANT, cv::Scalar::all(0));
     cv::cvtColor(r.screenBgra, screenBgr, cv::COLOR_BGRA2BGR);
+    if (screenGrey) cv::cvtColor(screenBgr, *screenGrey, cv::COLOR_BGR2GRAY);
     return;
   }
   if (r.offsetStep != frameBgra.step[0]) buildOffsets(r, frameBgra);
   screenBgr.create(r.sourceOf.size(), CV_8UC3);
+  if (screenGrey) screenGrey->create(r.sourceOf.size(), CV_8UC1);
   const int width = r.sourceOf.cols;
+  // The grey is taken while the row's pixels are in registers, not read back afterwards.
   for (int y = 0; y < r.sourceOf.rows; ++y)
     gatherBgrRow(frameBgra.data, r.offsets.data() + static_cast<size_t>(y) * width,
-                 screenBgr.ptr<std::uint8_t>(y), width);
+                 screenBgr.ptr<std::uint8_t>(y), width,
+                 screenGrey ? screenGrey->ptr<std::uint8_t>(y) : nullptr);
 }
 
 }  // namespace slidetrack

@@ -22,7 +22,9 @@ struct Rectifier {
 // perspective maps frame coordinates to screen coordinates (3x3), as for a forward warp
 // with nearest-neighbour sampling and black outside the frame.
 void rectifierInit(Rectifier& r, const cv::Mat& perspective, cv::Size frame, cv::Size screen);
-// frameBgra: the 4-channel frame; screenBgr receives the rectified screen.
-void rectifierApply(Rectifier& r, const cv::Mat& frameBgra, cv::Mat& screenBgr);
+// frameBgra: the 4-channel frame; screenBgr receives the rectified screen and, when given,
+// screenGrey its grey as cv::cvtColor's BGR2GRAY gives it.
+void rectifierApply(Rectifier& r, const cv::Mat& frameBgra, cv::Mat& screenBgr,
+                    cv::Mat* screenGrey = nullptr);
 
 }  // namespace slidetrack

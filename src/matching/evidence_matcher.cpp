@@ -119,6 +119,10 @@ void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
     evidenceAccumulatorReset(library, acc);
   thread_local std::vector<uint8_t> shows;
   thread_local std::vector<float> d2;
+  // The frame's window counts, added to the accumulator's at the end: its counts are whole
+  // numbers, so the sums are the same as one by one.
+  thread_local std::vector<int> support, fit, supportApart, fitApart;
+  for (std::vector<int>* count : {&support, &fit, &supportApart, &fitApart}) count->assign(n, 0);
   evidenceContentWindows(strengths.data(), w, shows);
   d2.resize(n);
   for (int j = 0; j < w; ++j) {
@@ -140,18 +144,24 @@ void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
     const float nearest = *std::min_element(d2.begin(), d2.end());
     const bool explained = nearest <= kUnexplained;
     const bool apart = library.alike.empty() || !library.alike[j];
+    const int all = shows[j] ? 1 : 0;
     for (int k = 0; k < n; ++k) {
-      if (!shows[j] && !original[k]) continue;
-      const double fits = d2[k] <= kExplained ? 1.0 : 0.0;
-      acc.support[k] += 1.0;
-      acc.fit[k] += fits;
-      if (!apart) continue;
-      acc.supportApart[k] += 1.0;
-      acc.fitApart[k] += fits;
+      const int counts = all | original[k];
+      const int fits = counts & (d2[k] <= kExplained ? 1 : 0);
+      support[k] += counts;
+      fit[k] += fits;
+      supportApart[k] += apart ? counts : 0;
+      fitApart[k] += apart ? fits : 0;
     }
     if (!explained) continue;
     for (int k = 0; k < n; ++k) acc.cost[k] += d2[k];
     ++acc.windowFrames[j];
+  }
+  for (int k = 0; k < n; ++k) {
+    acc.support[k] += support[k];
+    acc.fit[k] += fit[k];
+    acc.supportApart[k] += supportApart[k];
+    acc.fitApart[k] += fitApart[k];
   }
   ++acc.frames;
 }

@@ -201,19 +201,26 @@ bool jumpAndDecode(VideoDecoder& d, int64_t target) {
   }
 }
 
-// A jump pays only when the keyframe before the target lies beyond the picture the
-// decoder is at, and when the pictures it skips are not kept for later.
+// A jump pays when the keyframe before the target lies beyond the picture the decoder is
+// at, even a step of a second ahead: the pictures up to that keyframe need not be decoded
+// at all. Where the index cannot tell, only a long way is worth a guess. Pictures kept for
+// later are never skipped.
 bool worthJumping(const VideoDecoder& d, int64_t at, int64_t target) {
-  if (!d.timestamped || at < 0) return false;
-  if (target - at <= framesPerSeconds(d, 2) || keptAllOnTheWay(d, target)) return false;
+  if (!d.timestamped || at < 0 || keptAllOnTheWay(d, target)) return false;
+  const bool far = target - at > framesPerSeconds(d, 2);
   AVStream* stream = d.format->streams[d.videoStream];
   const int entries = avformat_index_get_entries_count(stream);
-  if (entries <= 0) return true;
+  if (entries <= 0) return far;
   // Some demuxers index only what they have read so far.
-  if (positionAt(d, avformat_index_get_entry(stream, entries - 1)->timestamp) < target) return true;
-  const int entry = av_index_search_timestamp(stream, timestampAt(d, target), AVSEEK_FLAG_BACKWARD);
-  if (entry < 0) return true;
-  return positionAt(d, avformat_index_get_entry(stream, entry)->timestamp) > at + 1;
+  if (positionAt(d, avformat_index_get_entry(stream, entries - 1)->timestamp) < target) return far;
+  // Index times may be decode times, a reordering delay before the keyframe is shown: one
+  // found by the target's own time could be shown after it, and the seek then goes back a
+  // whole group of pictures.
+  const int delay = std::max(0, d.codec->has_b_frames);
+  const int entry =
+      av_index_search_timestamp(stream, timestampAt(d, target - delay), AVSEEK_FLAG_BACKWARD);
+  if (entry < 0) return far;
+  return positionAt(d, avformat_index_get_entry(stream, entry)->timestamp) + delay > at + 1;
 }
 
 }  // namespace

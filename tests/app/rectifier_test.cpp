@@ -10,11 +10,14 @@ using namespace slidetrack;
 
 namespace {
 
-// The lookup must pick exactly the pixels of a nearest-neighbour forward warp.
+// The lookup must pick exactly the pixels of a nearest-neighbour forward warp, and their
+// grey must be the library's.
 void expectSameAsWarp(Rectifier& r, const cv::Mat& perspective, const cv::Mat& frame,
                       cv::Size screen) {
-  cv::Mat fast, bgr, warped;
-  rectifierApply(r, frame, fast);
+  cv::Mat fast, bgr, warped, grey, expectedGrey;
+  rectifierApply(r, frame, fast, &grey);
+  cv::cvtColor(fast, expectedGrey, cv::COLOR_BGR2GRAY);
+  EXPECT_EQ(cv::norm(grey, expectedGrey, cv::NORM_INF), 0.0);
   cv::cvtColor(frame, bgr, cv::COLOR_BGRA2BGR);
   cv::warpPerspective(bgr, warped, perspective, screen, cv::INTER_NEAREST, cv::BORDER_CONSTANT,
                       cv::Scalar::all(0));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include <opencv2/imgproc.hpp>
 
@@ -128,4 +129,26 @@ TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
       }
     EXPECT_EQ(prepared.data, reused);
   }
+}
+
+// The pyramid's gradients are the library's Sobel bit for bit, signs of zero included, on
+// the levels it computes itself and on those it leaves to the library.
+TEST(ExtractionEquivalence, PyramidGradientsAreTheLibrarysSobel) {
+  for (const cv::Size size : {cv::Size(97, 61), cv::Size(4, 37), cv::Size(41, 4)})
+    for (int variant = 0; variant < 2; ++variant) {
+      cv::Mat image = noiseImage(size, variant + 5);
+      if (variant == 1) cv::cvtColor(drawSlide(2, size), image, cv::COLOR_BGR2GRAY);
+      std::unique_ptr<GradientPyramid> pyramid;
+      gradientPyramidCompute(pyramid, image, 3, 3);
+      for (int level = 0; level < 3; ++level) {
+        const auto& slots = pyramid->levels[level];
+        for (const auto& [slot, dx] : {std::pair{kGradX, 1}, std::pair{kGradY, 0}}) {
+          cv::Mat expected;
+          cv::Sobel(slots[kLevelImage], expected, CV_32F, dx, 1 - dx, 3, 1, 0,
+                    cv::BORDER_REPLICATE);
+          EXPECT_EQ(std::memcmp(expected.data, slots[slot].data, expected.total() * 4), 0)
+              << size << ", level " << level << ", variant " << variant << ", dx " << dx;
+        }
+      }
+    }
 }

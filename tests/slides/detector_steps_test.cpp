@@ -10,6 +10,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "images.h"
+#include "slides/shift_diff.h"
 #include "slides/slide_detector_steps.h"
 #include "slides/temporal_mode.h"
 
@@ -138,4 +139,24 @@ TEST(TemporalMode, MatchesReferenceOnRandomWindows) {
     EXPECT_TRUE(sameImage(fast, referenceMode(ring, c.first, c.count)))
         << "length " << c.length << " first " << c.first << " count " << c.count;
   }
+}
+
+// The one-pass comparison gives what erode, dilate, the saturated differences and the
+// threshold give: at the edges, for thresholds out of range and on images of one row or
+// column.
+TEST(ShiftTolerantChange, MatchesTheLibrarysMorphology) {
+  for (const cv::Size size : {cv::Size(160, 120), cv::Size(1, 7), cv::Size(9, 1), cv::Size(33, 2)})
+    for (const int thresh : {-1, 0, 24, 254, 255}) {
+      cv::Mat image(size, CV_8UC1), ref(size, CV_8UC1), ours, theirs, low, high, brighter;
+      cv::randu(image, 0, 256);
+      cv::randu(ref, 0, 256);
+      shiftTolerantChange(image, ref, thresh, ours);
+      cv::erode(ref, low, cv::Mat());
+      cv::dilate(ref, high, cv::Mat());
+      cv::subtract(image, high, brighter);
+      cv::subtract(low, image, theirs);
+      cv::max(brighter, theirs, theirs);
+      cv::threshold(theirs, theirs, thresh, 255, cv::THRESH_BINARY);
+      EXPECT_EQ(cv::norm(ours, theirs, cv::NORM_INF), 0.0) << size << ", threshold " << thresh;
+    }
 }
