@@ -14,7 +14,5 @@ pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavut
 pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)
 # The still-picture codecs; libavcodec loads both into the process anyway.
 find_package(PNG REQUIRED)
-# Inflates plain PNGs in one piece, several times faster than zlib.
-pkg_check_modules(DEFLATE REQUIRED IMPORTED_TARGET libdeflate)
 find_package(JPEG REQUIRED)
 find_package(GTest REQUIRED)

@@ -26,10 +26,6 @@ bool looksLikeJpeg(const FileBytes& bytes);
 // of those pixels by BGR2GRAY.
 cv::Mat pngDecode(const FileBytes& bytes, bool grey);
 
-// The same as pngDecode for a plain picture (8-bit, no palette, not interlaced) whose
-// chunks and data are all sound; false, for pngDecode to take it, for any other file.
-bool pngDecodePlain(const FileBytes& bytes, bool grey, cv::Mat* picture);
-
 // 8-bit BGR or, with grey, the luma plane alone; turned by the EXIF orientation.
 cv::Mat jpegDecode(const FileBytes& bytes, bool grey);
 

@@ -128,8 +128,6 @@ cv::Mat pngDecode(const FileBytes& bytes, bool grey) {
     };
     pictureSizeCheck(number(16), number(20));
   }
-  cv::Mat plain;
-  if (pngDecodePlain(bytes, grey, &plain)) return plain;
   PngReaderHandle reader(new PngReader);
   reader->bytes = &bytes;
   reader->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, reader.get(), failed, warned);
