@@ -40,9 +40,19 @@ OriginalsOutcome matchingStageLoad(MatchingStage& stage, const std::string& orig
   return OriginalsOutcome::kBuilt;
 }
 
-void matchingStageReset(MatchingStage& stage) {
-  if (matchingEnabled(stage)) frameMatcherReset(stage.frameMatcher);
+MatchDecision matchingStageReset(MatchingStage& stage, bool lastFrameIsNext) {
+  MatchDecision ended;
+  const bool keepLast = lastFrameIsNext && !stage.recentFrames.empty();
   stage.recentFrames.clear();
+  if (!matchingEnabled(stage) || stage.library->unread.size() == stage.originals->slides.size())
+    return ended;
+  const EvidenceDecision decision = frameMatcherEnd(stage.frameMatcher, keepLast);
+  // The plain decision is the design's: each frame's stands.
+  if (!keepLast || stage.matcher.method != MatcherOptions::Method::kEvidence) return ended;
+  ended.decided = decision.matched;
+  ended.score = 1.0 - decision.margin;
+  ended.original = &stage.originals->slides[stage.library->listIndex[decision.index]];
+  return ended;
 }
 
 MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& presentGray,

@@ -53,8 +53,11 @@ void matchingStageInit(MatchingStage& stage, const FeatureOptions& features,
 // off. kAborted when the user pressed Esc in the progress picture.
 OriginalsOutcome matchingStageLoad(MatchingStage& stage, const std::string& originalsPath,
                                    const ProgressViewer& viewer);
-// Forgets the interval's evidence; called at every slide change.
-void matchingStageReset(MatchingStage& stage);
+// Forgets the interval's evidence; called at every reported slide change. lastFrameIsNext: the
+// change first showed in the last frame processed; with matchMethod evidence the ended
+// interval is then decided again without it and that decision returned (original set),
+// otherwise the original is null.
+MatchDecision matchingStageReset(MatchingStage& stage, bool lastFrameIsNext = false);
 // Scores frame number t and decides on the evidence since the last change. coveredMask:
 // empty, or 8-bit over the screen image, 255 where something stands in front of the screen.
 MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& presentGray,

@@ -198,11 +198,18 @@ bool Pipeline::processFrame(int t) {
   // A match change may already have opened the record there, or have seen the frame the
   // change names show the record's original.
   if (change.changed && start > open_->start && start > matchOpenedAt_) {
+    // The frame the change began at was matched with the record that ends: the record's match
+    // is decided again without it.
+    const bool lastIsNext = start == previous && start < t;
+    const MatchDecision ended = matchingStageReset(matching_, lastIsNext);
+    if (ended.original) {
+      open_->match = ended.decided ? ended.original : matchBeforeLast_;
+      open_->confidence = ended.decided ? ended.score : confidenceBeforeLast_;
+    }
     closeRecord(start - 1, change.endedPicture);
     openRecord(start, 0.0);
     matchOpenedAt_ = -1;
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
-    matchingStageReset(matching_);
   }
   if (matching)
     applyMatch(matchingStageProcess(matching_, t, presentGray_,
@@ -220,6 +227,8 @@ bool Pipeline::processFrame(int t) {
 void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   const SlideRecord& original = *decision.original;
   const double score = decision.score;
+  matchBeforeLast_ = open_->match;
+  confidenceBeforeLast_ = open_->confidence;
   if (!decision.decided) {
     notify([&](RunObserver& o) { o.noMatch(original, score); });
     return;

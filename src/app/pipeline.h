@@ -78,6 +78,9 @@ class Pipeline {
   const SlideRecord* decidedMatch_ = nullptr;
   // The processed frame at which a match change opened the open record, -1 otherwise.
   int matchOpenedAt_ = -1;
+  // The open record's match and confidence before the last frame's decision.
+  const SlideRecord* matchBeforeLast_ = nullptr;
+  double confidenceBeforeLast_ = 0.0;
   cv::Mat presentImage_, presentGray_;
 };
 

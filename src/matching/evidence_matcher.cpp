@@ -166,9 +166,10 @@ void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
   ++acc.frames;
 }
 
-void evidenceAccumulatorMerge(const EvidenceAccumulator& from, EvidenceAccumulator& into) {
-  auto add = [](const std::vector<double>& a, std::vector<double>& b) {
-    for (size_t i = 0; i < a.size() && i < b.size(); ++i) b[i] += a[i];
+void evidenceAccumulatorMerge(const EvidenceAccumulator& from, EvidenceAccumulator& into,
+                              int sign) {
+  auto add = [sign](const std::vector<double>& a, std::vector<double>& b) {
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) b[i] += sign * a[i];
   };
   add(from.cost, into.cost);
   add(from.fit, into.fit);
@@ -176,8 +177,8 @@ void evidenceAccumulatorMerge(const EvidenceAccumulator& from, EvidenceAccumulat
   add(from.fitApart, into.fitApart);
   add(from.supportApart, into.supportApart);
   for (size_t j = 0; j < from.windowFrames.size() && j < into.windowFrames.size(); ++j)
-    into.windowFrames[j] += from.windowFrames[j];
-  into.frames += from.frames;
+    into.windowFrames[j] += sign * from.windowFrames[j];
+  into.frames += sign * from.frames;
 }
 
 EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAccumulator& acc,

@@ -55,8 +55,9 @@ void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
                       const std::vector<float>& strengths, const std::vector<uint8_t>& covered,
                       EvidenceAccumulator& acc);
 
-// Adds the evidence of from to into.
-void evidenceAccumulatorMerge(const EvidenceAccumulator& from, EvidenceAccumulator& into);
+// Adds the evidence of from to into; with sign -1 takes back evidence merged before.
+void evidenceAccumulatorMerge(const EvidenceAccumulator& from, EvidenceAccumulator& into,
+                              int sign = 1);
 
 struct EvidenceDecision {
   int index = 0;          // the nearest original

@@ -17,6 +17,16 @@ const int kRunFrames = 2;
 // Share of the feature windows beyond which the covered mask is not used.
 const double kMostCovered = 0.3;
 
+// The interval's decision; an original out of the deck's order needs clearer evidence: one
+// that is not among the originals is nearest to some other slide of its template by less.
+EvidenceDecision decideInterval(const FrameMatcher& matcher, const EvidenceAccumulator& acc) {
+  EvidenceDecision decision = evidenceDecide(matcher.evidence, acc, matcher.options);
+  const int last = matcher.lastMatched;
+  const bool inOrder = decision.index == last + 1 || (last >= 0 && decision.index == last);
+  if (!inOrder && decision.margin < matcher.options.matchJumpMargin) decision.matched = false;
+  return decision;
+}
+
 }  // namespace
 
 void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library,
@@ -25,7 +35,7 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
   if (options.method == MatcherOptions::Method::kEvidence)
     evidenceLibraryBuild(library, matcher.evidence);
   matcher.accumulated = cv::Mat::zeros(1, library.count, CV_32FC1);
-  matcher.lastMatched = -1;
+  matcher.lastMatched = matcher.lastMatchedBefore = -1;
   frameMatcherReset(matcher);
 }
 
@@ -35,6 +45,26 @@ void frameMatcherReset(FrameMatcher& matcher) {
   evidenceAccumulatorReset(matcher.evidence, matcher.run);
   matcher.runIndex = -1;
   matcher.runOverrules = false;
+}
+
+EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
+  EvidenceDecision ended;
+  if (matcher.options.method == MatcherOptions::Method::kPlain) {
+    frameMatcherReset(matcher);
+    return ended;
+  }
+  // The last frame already showed the next slide: its evidence and what it decided go. (It
+  // does not start the new interval: a change that showed first under a passing speaker would
+  // bring his frame along.)
+  lastFrameIsNext = lastFrameIsNext && matcher.accumulator.frames > matcher.lastFrame.frames;
+  if (lastFrameIsNext) {
+    evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator, -1);
+    matcher.lastMatched = matcher.lastMatchedBefore;
+  }
+  if (matcher.accumulator.frames > 0) ended = decideInterval(matcher, matcher.accumulator);
+  if (ended.matched) matcher.lastMatched = ended.index;
+  frameMatcherReset(matcher);
+  return ended;
 }
 
 FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& library,
@@ -49,6 +79,7 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
                                      &match.confidence) != 0;
     return match;
   }
+  matcher.lastMatchedBefore = matcher.lastMatched;
   windowStrengths(extractor, featureImage.rows, featureImage.cols, matcher.strengths);
   windowsCovered(extractor, featureImage.rows, featureImage.cols, coveredMask, matcher.covered);
   // Right after a change most of the screen is "not seen yet", and a spread mask leaves
@@ -100,12 +131,7 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
   } else {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
   }
-  decision = evidenceDecide(matcher.evidence, matcher.accumulator, matcher.options);
-  // A slide shown out of order needs clearer evidence: one that is not among the originals
-  // is nearest to some other slide of its template by less.
-  const int last = matcher.lastMatched;
-  const bool inOrder = decision.index == last + 1 || (last >= 0 && decision.index == last);
-  if (!inOrder && decision.margin < matcher.options.matchJumpMargin) decision.matched = false;
+  decision = decideInterval(matcher, matcher.accumulator);
   if (decision.matched) matcher.lastMatched = decision.index;
   match.index = decision.index;
   match.matched = decision.matched;

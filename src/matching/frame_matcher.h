@@ -20,12 +20,13 @@ struct FrameMatcher {
   EvidenceLibrary evidence;
   EvidenceAccumulator accumulator;  // since the slide change
   EvidenceAccumulator lastFrame;
-  EvidenceAccumulator run;    // the last frames that each showed another original than decided
-  int runIndex = -1;          // that original, -1 when no such run
-  bool runOverrules = false;  // it began after frames that sided with no original
-  int lastMatched = -1;       // the original last decided, kept over slide changes
-  cv::Mat voteRow;            // the plain decision's votes of one frame
-  cv::Mat accumulated;        // and of the interval
+  EvidenceAccumulator run;     // the last frames that each showed another original than decided
+  int runIndex = -1;           // that original, -1 when no such run
+  bool runOverrules = false;   // it began after frames that sided with no original
+  int lastMatched = -1;        // the original last decided, kept over slide changes
+  int lastMatchedBefore = -1;  // and before the last frame
+  cv::Mat voteRow;             // the plain decision's votes of one frame
+  cv::Mat accumulated;         // and of the interval
   std::vector<float> strengths;
   std::vector<uint8_t> covered;
 };
@@ -46,6 +47,10 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
 // is kept: the next interval needs only matchMargin for it and for the one after it in the
 // list, and matchJumpMargin for any other (the first original counts as next at the start).
 void frameMatcherReset(FrameMatcher& matcher);
+// Ends the interval at a reported slide change (then resets) and returns its decision.
+// lastFrameIsNext: the change first showed in the last frame added, whose evidence then
+// leaves the decision.
+EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext);
 // Adds a frame whose features the extractor has just taken from its feature image and
 // decides. coveredMask: empty, or 8-bit at the screen image's size, 255 where something
 // stands in front of the screen; those windows do not count while they are a speaker's share

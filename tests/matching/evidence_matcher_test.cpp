@@ -228,6 +228,21 @@ TEST_F(EvidenceMatching, FramesThatSidedWithNoneGiveWayToFramesThatClearlyShowOn
   EXPECT_EQ(match.framesBack, 1);
 }
 
+// A change confirmed a frame late: the frame where the next slide first showed must not name
+// an original for the interval that ends (a slide not among the originals, then its neighbour).
+TEST_F(EvidenceMatching, TheFrameWhereAChangeFirstShowedLeavesTheEndedIntervalUndecided) {
+  const std::vector<cv::Mat> slides = deck();
+  ASSERT_NO_FATAL_FAILURE(load(slides));
+  for (const bool lastFrameIsNext : {false, true}) {
+    const FrameMatch stranger = interval({cameraScreen(strangerSlide(), 20, 1)});
+    EXPECT_FALSE(stranger.matched);
+    ASSERT_TRUE(add(cameraScreen(slides[stranger.index], -1, 2)).matched);
+    const EvidenceDecision ended = frameMatcherEnd(matcher_, lastFrameIsNext);
+    EXPECT_EQ(ended.matched, !lastFrameIsNext);
+    EXPECT_EQ(matcher_.accumulator.frames, 0);
+  }
+}
+
 TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
   const std::vector<cv::Mat> slides = deck();
   ASSERT_NO_FATAL_FAILURE(load(slides));
