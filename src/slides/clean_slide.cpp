@@ -6,21 +6,32 @@
 
 namespace slidetrack {
 
+namespace {
+
+// Work pixels a speaker standing through a slide change may have moved by meanwhile.
+constexpr int kNear = 15;
+
+}  // namespace
+
 void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& unseenWork) {
   speaker_.next(work, true, screenBgr);
   screenBgr.copyTo(picture_);
-  // Whoever stands in front now hides part of the new slide: nothing is taken as the slide
-  // where the body is found in this first look.
-  speaker_.body().copyTo(unseen_);
+  // Whoever stood in front of the last slide and is still about there hides this one; a
+  // shape of the new slide the body found now may have joined, further off, is no part of
+  // him (and the first look is taken as the slide there: a slide shown for two looks would
+  // otherwise keep none of it).
+  cv::dilate(speaker_.stayed(), unseen_,
+             cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * kNear + 1, 2 * kNear + 1)));
+  cv::bitwise_and(unseen_, speaker_.body(), unseen_);
   cv::bitwise_or(unseen_, unseenWork, unseen_);
 }
 
-void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& changedWork) {
+void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork) {
   speaker_.next(work, false, screenBgr);
   // New content waiting for its second look is no part of this slide; the speaker is the
-  // track's to find, not the decision's masks, which hold on to much of the slide around
-  // him at times.
-  cv::bitwise_not(changedWork, taken_);
+  // track's to find, not the decision's person mask, which holds on to much of the slide
+  // around him at times.
+  cv::bitwise_not(notYetWork, taken_);
   cv::bitwise_and(taken_, speaker_.stillSlide(), taken_);
   cv::resize(taken_, seen_, screenBgr.size(), 0, 0, cv::INTER_NEAREST);
   screenBgr.copyTo(picture_, seen_);

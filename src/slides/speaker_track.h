@@ -21,6 +21,9 @@ class SpeakerTrack {
   void next(const cv::Mat& work, bool newSlide, const cv::Mat& screenBgr = cv::Mat());
   // 255 where the speaker stands in the last image given; work size.
   const cv::Mat& body() const { return body_; }
+  // 255 where he stood the image before and nothing changed since; across a slide change,
+  // someone standing in front of both slides.
+  const cv::Mat& stayed() const { return kept_; }
   // 255 where nothing changed over the last two calls, outside the speaker of both; work
   // size.
   const cv::Mat& stillSlide() const { return still_; }
