@@ -55,23 +55,26 @@ void fillFromSurround(cv::Mat& picture, const cv::Mat& unseen) {
   if (cv::countNonZero(hole) == 0) return;
   // Push-pull: halve the seen colours, weighted by how much of each pixel is seen, until
   // the holes close; then going back up, each level's holes take the coarser level's
-  // colours in proportion to what they lack of being seen.
-  std::vector<cv::Mat> colour(1), weight(1);
-  cv::Mat seen;
+  // colours in proportion to what they lack of being seen. The full size is left out: its
+  // pixels are seen or not, so its holes take the half size's colours as they are.
+  cv::Mat seen, masked, w8;
   cv::bitwise_not(hole, seen);
-  seen.convertTo(weight[0], CV_32F, 1.0 / 255);
-  picture.convertTo(colour[0], CV_32FC3);
-  cv::Mat weight3;
-  cv::cvtColor(weight[0], weight3, cv::COLOR_GRAY2BGR);
-  cv::multiply(colour[0], weight3, colour[0]);
+  picture.copyTo(masked);
+  masked.setTo(cv::Scalar::all(0), hole);
+  const cv::Size half((picture.cols + 1) / 2, (picture.rows + 1) / 2);
+  std::vector<cv::Mat> colour(1), weight(1);
+  cv::resize(masked, masked, half, 0, 0, cv::INTER_AREA);
+  masked.convertTo(colour[0], CV_32FC3);
+  cv::resize(seen, w8, half, 0, 0, cv::INTER_AREA);
+  w8.convertTo(weight[0], CV_32F, 1.0 / 255);
+  cv::Mat norm3;
   while (colour.back().cols > 1 || colour.back().rows > 1) {
-    const cv::Size half((colour.back().cols + 1) / 2, (colour.back().rows + 1) / 2);
+    const cv::Size next((colour.back().cols + 1) / 2, (colour.back().rows + 1) / 2);
     cv::Mat c, w;
-    cv::resize(colour.back(), c, half, 0, 0, cv::INTER_AREA);
-    cv::resize(weight.back(), w, half, 0, 0, cv::INTER_AREA);
+    cv::resize(colour.back(), c, next, 0, 0, cv::INTER_AREA);
+    cv::resize(weight.back(), w, next, 0, 0, cv::INTER_AREA);
     // A partly seen pixel stands for its seen part alone.
-    cv::Mat norm = cv::max(w, 1e-6f), norm3;
-    cv::cvtColor(norm, norm3, cv::COLOR_GRAY2BGR);
+    cv::cvtColor(cv::max(w, 1e-6f), norm3, cv::COLOR_GRAY2BGR);
     cv::divide(c, norm3, c);
     w = cv::min(w * 4, 1.0f);
     cv::cvtColor(w, norm3, cv::COLOR_GRAY2BGR);
@@ -81,15 +84,16 @@ void fillFromSurround(cv::Mat& picture, const cv::Mat& unseen) {
   }
   cv::Mat filled = colour.back();
   for (int level = int(colour.size()) - 2; level >= 0; --level) {
-    cv::Mat up, lack, lack3;
+    cv::Mat up, lack;
     cv::resize(filled, up, colour[size_t(level)].size(), 0, 0, cv::INTER_LINEAR);
     cv::subtract(1.0f, weight[size_t(level)], lack);
-    cv::cvtColor(lack, lack3, cv::COLOR_GRAY2BGR);
-    cv::multiply(up, lack3, up);
+    cv::cvtColor(lack, norm3, cv::COLOR_GRAY2BGR);
+    cv::multiply(up, norm3, up);
     cv::add(colour[size_t(level)], up, filled);
   }
   cv::Mat out;
-  filled.convertTo(out, CV_8UC3);
+  cv::resize(filled, out, picture.size(), 0, 0, cv::INTER_LINEAR);
+  out.convertTo(out, CV_8UC3);
   out.copyTo(picture, hole);
 }
 

@@ -67,8 +67,6 @@ int slideBackground(const cv::Mat& work, const cv::Mat& body, int last) {
 
 // Looks for which he is taken to stand where he stood, unchanged, though not found there.
 constexpr int kKeepLooks = 3;
-// A gap in his outline larger than this share of the screen may be slide.
-constexpr double kHoleShare = 0.01;
 // Levels by which a channel's excess over the grey tells clothing and skin from the
 // slide's background where their grey matches it.
 constexpr int kOffColour = 30;
@@ -79,41 +77,37 @@ constexpr int kOffColour = 30;
 // channel's excess over the pixel's grey compared with the background's own.
 void SpeakerTrack::colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int background) {
   off_.release();
-  if (screenBgr.empty()) return;
-  cv::resize(screenBgr, colour_, clear_.size(), 0, 0, cv::INTER_AREA);
-  cv::split(colour_, channels_);
-  double sum[3] = {0, 0, 0};
-  int n = 0;
+  // Every other pixel of every other row of the screen image: colour varies slowly, and
+  // camera codecs keep it at half size anyway.
+  if (screenBgr.empty() || screenBgr.cols < 2 * work.cols - 1 || screenBgr.rows < 2 * work.rows - 1)
+    return;
+  int sum[3] = {0, 0, 0}, n = 0;
   for (int y = 0; y < work.rows; y += 2) {
     const unsigned char* g = clear_.ptr<unsigned char>(y);
     const unsigned char* w = work.ptr<unsigned char>(y);
+    const cv::Vec3b* p = screenBgr.ptr<cv::Vec3b>(2 * y);
     for (int x = 0; x < work.cols; x += 2) {
       if (std::abs(g[x] - background) > kBackgroundSpread) continue;
-      for (int c = 0; c < 3; ++c) sum[c] += channels_[c].at<unsigned char>(y, x) - w[x];
+      for (int c = 0; c < 3; ++c) sum[c] += p[2 * x][c] - w[x];
       ++n;
     }
   }
   off_ = cv::Mat::zeros(work.size(), CV_8UC1);
   if (n == 0) return;
-  for (int c = 0; c < 3; ++c) {
-    // 128 + channel - grey - the background's mean of it, saturated to 8 bits.
-    cv::subtract(channels_[c], work, excess_, cv::noArray(), CV_16S);
-    excess_.convertTo(excess_, CV_8U, 1, 128 - sum[c] / n);
-    cv::inRange(excess_, 128 - kOffColour, 128 + kOffColour, inside_);
-    cv::bitwise_or(off_, ~inside_, off_);
+  const int mean[3] = {sum[0] / n, sum[1] / n, sum[2] / n};
+  for (int y = 0; y < work.rows; ++y) {
+    const unsigned char* w = work.ptr<unsigned char>(y);
+    const cv::Vec3b* p = screenBgr.ptr<cv::Vec3b>(2 * y);
+    unsigned char* o = off_.ptr<unsigned char>(y);
+    for (int x = 0; x < work.cols; ++x) {
+      const int base = w[x];
+      const cv::Vec3b& v = p[2 * x];
+      const bool off = std::abs(v[0] - base - mean[0]) > kOffColour ||
+                       std::abs(v[1] - base - mean[1]) > kOffColour ||
+                       std::abs(v[2] - base - mean[2]) > kOffColour;
+      o[x] = off ? 255 : 0;
+    }
   }
-}
-
-// Slide seen through a gap in his outline, where text broke up his clothing's plain
-// region, is too small to show anything but him and his shadow: the body covers it.
-void SpeakerTrack::fillHoles() {
-  contours_.clear();
-  cv::findContours(body_, contours_, hierarchy_, cv::RETR_CCOMP, cv::CHAIN_APPROX_SIMPLE);
-  // Only small ones: an arm held out with the screen's edge closes in much of the slide.
-  const double largest = kHoleShare * double(body_.total());
-  for (size_t i = 0; i < contours_.size(); ++i)
-    if (hierarchy_[i][3] >= 0 && cv::contourArea(contours_[i]) < largest)
-      cv::drawContours(body_, contours_, int(i), 255, cv::FILLED);
 }
 
 // near_: what moved since the image before; on a new slide, everything did.
@@ -185,7 +179,6 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& scree
   cv::compare(keptAge_, kKeepLooks, even_, cv::CMP_LE);
   cv::bitwise_and(kept_, even_, kept_);
   cv::bitwise_or(body_, kept_, body_);
-  fillHoles();
   // He stands on through the rim left out above.
   if (body_.rows > 2 * kRim && body_.cols > 2 * kRim) {
     for (int k = 0; k < kRim; ++k) {

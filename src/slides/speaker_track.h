@@ -6,8 +6,6 @@
 // stands still for minutes, or from before the slide appeared, stays found. Where he is
 // joined to a slide's bar or side bar, what rises above his legs is his.
 
-#include <vector>
-
 #include <opencv2/core.hpp>
 
 namespace slidetrack {
@@ -31,12 +29,9 @@ class SpeakerTrack {
  private:
   void colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int background);
   void nearHim(bool newSlide);
-  void fillHoles();
 
   cv::Mat previous_, moving_, movedBefore_, stillAge_, live_, clear_, even_, kept_, body_, still_;
-  cv::Mat colour_, channels_[3], excess_, inside_, off_, near_, bodyBefore_, keptAge_;
-  std::vector<std::vector<cv::Point>> contours_;
-  std::vector<cv::Vec4i> hierarchy_;
+  cv::Mat off_, near_, bodyBefore_, keptAge_;
   int background_ = -1;  // the last look's slide background grey
 };
 
