@@ -34,7 +34,7 @@ void fillAlongRows(cv::Mat& picture, cv::Mat& hole) {
       bool alike = true;
       for (int c = 0; c < 3; ++c) alike = alike && std::abs(l[c] - r[c]) <= kAlike;
       if (!alike) continue;
-      for (int i = left + 1; i < right; ++i) {
+      for (int i = a; i < x; ++i) {
         const float t = float(i - left) / float(right - left);
         for (int c = 0; c < 3; ++c)
           p[i][c] = cv::saturate_cast<unsigned char>(l[c] + t * (r[c] - l[c]));
