@@ -344,17 +344,19 @@ LEGEND
 fi
 
 if ((${#realistic_lines[@]})); then
-  format='%-18s %-9s %-10s %6s %6s %6s %8s %5s %6s %7s %14s %14s %11s %10s %10s\n'
+  format='%-18s %-9s %-10s %6s %6s %6s %8s %5s %6s %7s %14s %14s %14s %14s %11s %10s %10s\n'
   # shellcheck disable=SC2059 # the format is ours
   printf "$format" scenario size fps precision recall F1 phantoms late match unknown_rejected \
-    speaker_share_mean speaker_share_max corner_mean corner_max time_ratio
+    speaker_share_mean speaker_share_max picture_damage_mean picture_damage_max corner_mean \
+    corner_max time_ratio
   for line in "${realistic_lines[@]}"; do
     # shellcheck disable=SC2059
     printf "$format" "$(field "$line" scenario)" "$(field "$line" size)" "$(field "$line" fps)" \
       "$(field "$line" precision)" "$(field "$line" recall)" "$(field "$line" f1)" \
       "$(field "$line" phantoms)" "$(field "$line" late)" "$(field "$line" match_accuracy)" \
       "$(field "$line" unknown_rejected)" "$(field "$line" speaker_share_mean)" \
-      "$(field "$line" speaker_share_max)" "$(field "$line" first_corner_mean)" \
+      "$(field "$line" speaker_share_max)" "$(field "$line" picture_damage_mean)" \
+      "$(field "$line" picture_damage_max)" "$(field "$line" first_corner_mean)" \
       "$(field "$line" first_corner_max)" "$(field "$line" time_ratio)"
   done
   cat <<'LEGEND'
@@ -364,7 +366,7 @@ Realistic lectures: pages of real slide decks (rendered from PDFs of Debian docu
   door and blackboard edges longer than the screen's sides, uneven light and vignetting),
   with a walking, standing and pointing speaker, H.264 at archive bitrates. Each lecture is
   run twice: with the true projected-image corners given in the configuration (all columns
-  up to speaker_share_max) and as a first run with the screen search (corner columns and
+  up to picture_damage_max) and as a first run with the screen search (corner columns and
   time_ratio). Rows named "h-..." are held out: other seeds, pages, views and frame rates,
   never used to tune the program.
 phantoms: reported changes not paired with a true change (pairing as for precision).
@@ -385,6 +387,10 @@ speaker_share_mean, _max: over the run's saved slide pictures (-p), the share of
   than 50 grey levels from the whole 5x5 range of the clean screen around it, after the
   picture's brightness and contrast are fitted to the clean screen where nobody stood. A
   speaker whose clothes match the slide there is not counted: it does not show.
+picture_damage_mean, _max: over the same pictures, by the same rule, the share of the
+  slide's pixels outside the speaker's joined mask that differ strongly from the clean
+  screen: slide content lost to a fill or smear (pen strokes the slide does not hold, and
+  a pointer, count too). slidetrack-evaluate --pictures prints both per picture.
 corner_mean, corner_max (this table): pixels between the first run's boardPoints and the
   projected image's own true corners (not the dark border's), averaged over the clip;
   n/a: no screen found.

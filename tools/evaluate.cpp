@@ -1,6 +1,7 @@
 // slidetrack-evaluate: scores a slidetrack run on a lecture from slidetrack-make-lecture and
 // prints one key=value line for scripts.
 
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -22,12 +23,15 @@ const char kUsage[] =
     "  --config PATH      configuration file, when not PATH.cfg.xml\n"
     "  --fps RATE         frame rate of the clip: 25, 30000/1001, ... (required)\n"
     "  --tolerance S      seconds within which a found change counts (default 2)\n"
-    "  --name NAME        scenario name printed first (default the directory name)\n";
+    "  --name NAME        scenario name printed first (default the directory name)\n"
+    "  --pictures         also print one line per scored slide picture: file, interval,\n"
+    "                     true slide, speaker share, damage\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string dir, video, results, config, name;
+  bool pictures = false;
   RunFiles files;
   files.fps = 0;
   for (int i = 1; i < argc; ++i) {
@@ -35,6 +39,10 @@ int main(int argc, char** argv) {
     if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
+    }
+    if (arg == "--pictures") {
+      pictures = true;
+      continue;
     }
     const bool hasValue = i + 1 < argc;
     if (arg.rfind("--", 0) == 0 && !hasValue) {
@@ -86,5 +94,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::cout << formatEvaluation(name, evaluation) << "\n";
+  if (pictures)
+    for (const PictureScore& p : evaluation.speaker.each)
+      std::printf("picture=%s interval=%d-%d slide=%d share=%.4f damage=%.4f\n", p.file.c_str(),
+                  p.start, p.end, p.slide, p.share, p.damage);
   return 0;
 }

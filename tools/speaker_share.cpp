@@ -54,8 +54,9 @@ cv::Mat speakerMaskOnScreen(const std::vector<TruthFrame>& truth, const std::vec
 }
 
 double speakerShare(const cv::Mat& pictureGrey, const cv::Mat& cleanGrey, const cv::Mat& valid,
-                    const cv::Mat& speakerMask) {
+                    const cv::Mat& speakerMask, double* damage) {
   const int total = cv::countNonZero(valid);
+  if (damage) *damage = 0;
   if (total == 0) return 0;
   // Exposure and projector tone: picture ~ a * clean + b where nobody stands.
   cv::Mat fitArea = valid & ~speakerMask;
@@ -76,6 +77,9 @@ double speakerShare(const cv::Mat& pictureGrey, const cv::Mat& cleanGrey, const 
   cv::erode(fitted, low, kernel);
   cv::dilate(fitted, high, kernel);
   const cv::Mat differs = (p32 < low - kStrongDifference) | (p32 > high + kStrongDifference);
+  if (damage && cv::countNonZero(valid & ~speakerMask) > 0)
+    *damage = double(cv::countNonZero(differs & valid & ~speakerMask)) /
+              cv::countNonZero(valid & ~speakerMask);
   return double(cv::countNonZero(differs & speakerMask & valid)) / total;
 }
 
@@ -125,11 +129,18 @@ SpeakerShareScore scoreSpeakerShare(const slidetrack::SlideList& results,
                         cv::Mat(toScreen * toFrame), presentSize, cv::INTER_NEAREST);
     cv::erode(valid, valid, cv::Mat(), {-1, -1}, 2);  // the slide's own edge is not scored
     const cv::Mat mask = speakerMaskOnScreen(truth, frames, toScreen, presentSize);
-    const double share = speakerShare(picture, clean, valid, mask);
-    score.mean += share;
-    score.max = std::max(score.max, share);
+    PictureScore one{*r.src, r.start, r.end, slide};
+    one.share = speakerShare(picture, clean, valid, mask, &one.damage);
+    score.mean += one.share;
+    score.max = std::max(score.max, one.share);
+    score.damageMean += one.damage;
+    score.damageMax = std::max(score.damageMax, one.damage);
+    score.each.push_back(one);
     ++score.pictures;
   }
-  if (score.pictures) score.mean /= score.pictures;
+  if (score.pictures) {
+    score.mean /= score.pictures;
+    score.damageMean /= score.pictures;
+  }
   return score;
 }

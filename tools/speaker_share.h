@@ -1,5 +1,6 @@
 #pragma once
-// How much of the speaker is left in a run's saved slide pictures.
+// How much of the speaker is left in a run's saved slide pictures, and how much of the
+// slide around him they lost.
 
 #include <optional>
 #include <string>
@@ -10,9 +11,20 @@
 #include "ground_truth.h"
 #include "results/slide_list.h"
 
+// One scored picture.
+struct PictureScore {
+  std::string file;
+  int start = 0, end = 0;  // the record's interval
+  int slide = -1;          // the slide shown most in it
+  double share = 0;        // of the slide's pixels: the speaker still shown
+  double damage = 0;       // of the slide's pixels away from him: lost slide content
+};
+
 struct SpeakerShareScore {
   int pictures = 0;  // saved pictures scored
   double mean = 0, max = 0;
+  double damageMean = 0, damageMax = 0;
+  std::vector<PictureScore> each;
 };
 
 // The speaker masks of the given frames, drawn from their stored poses and mapped through
@@ -25,7 +37,9 @@ cv::Mat speakerMaskOnScreen(const std::vector<TruthFrame>& truth, const std::vec
 // fitting the picture's brightness and contrast to it over the pixels outside the mask).
 // `valid` marks the pixels the slide covers.
 double speakerShare(const cv::Mat& pictureGrey, const cv::Mat& cleanGrey, const cv::Mat& valid,
-                    const cv::Mat& speakerMask);
+                    const cv::Mat& speakerMask, double* damage = nullptr);
+// damage, when given: by the same rule, the share of the slide's pixels outside the mask
+// that differ strongly from the clean screen, slide content a fill or a smear lost.
 
 // Over every record with a saved picture: its true slide is the one shown most in its
 // interval; its clean screen the slide's picture (lectureDir/slides/slide_N.png) put where

@@ -1,10 +1,10 @@
 #pragma once
 // The picture of the current slide without the speaker: every screen pixel keeps the last
-// value it had while the change decision saw the slide there, it held still and nobody
-// stood there. The speaker is also looked for in every image on its own (SpeakerTrack),
-// not against the decision's reference, which holds whoever stood in front since before
-// the slide appeared. Pixels never seen since the slide appeared show the slide's
-// background colour rather than whoever stood there.
+// value it had while it matched the change decision's reference outside the holes the
+// slide appeared with, held still over two looks and was not the speaker's in either. The speaker
+// is looked for in every image on its own (SpeakerTrack), not against the decision's reference,
+// which holds whoever stood in front since before the slide appeared. Pixels never seen since the
+// slide appeared are filled from the slide seen around them.
 
 #include <opencv2/core.hpp>
 
@@ -17,11 +17,11 @@ class CleanSlide {
   // Starts a new slide from this screen image and its grey work image (screenWorkImage);
   // unseenWork (work size, 255 = covered) marks what is not yet the slide.
   void start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& unseenWork);
-  // Takes the screen's pixels seen as slide (seenWork: work-size 8-bit map, 255 = the
-  // decision sees the slide there) where they held still over the last two looks and are
-  // not the speaker's.
-  void update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& seenWork);
-  // The picture, never-seen pixels in the background colour of the seen ones.
+  // Takes the screen's pixels the decision does not hold back (notYetWork: work-size 8-bit
+  // map, 255 = differs from its reference or not uncovered since the slide appeared) where
+  // they held still over the last two looks and are not the speaker's.
+  void update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork);
+  // The picture, never-seen pixels filled from the seen ones around them.
   const cv::Mat& picture();
 
  private:

@@ -176,7 +176,11 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   work_.copyTo(ref_, rim);
   cv::bitwise_or(seen_, fill, seen_);
   cv::bitwise_or(seen_, release, seen_);
-  clean_.update(screenBgr, work_, seen_);
+  // The picture finds the speaker itself; from the decision it takes what differs from the
+  // reference and what has not been uncovered since the slide appeared.
+  cv::Mat notYet;
+  cv::bitwise_or(changed_, hole_, notYet);
+  clean_.update(screenBgr, work_, notYet);
   // Slide background in a hole where nothing has moved for a while is taken as it looks,
   // so that a waving arm's sweep does not hide the slide for good; the picture keeps what
   // it had there. A speaker who stands still in the hole stays covered.

@@ -1,6 +1,7 @@
 #include "slides/speaker_body.h"
 
 #include <algorithm>
+#include <vector>
 
 #include <opencv2/imgproc.hpp>
 
@@ -14,15 +15,78 @@ constexpr int kOffBackground = 25;
 constexpr double kPlainDeviation = 8.0;
 // A template's footer or side bar spans the screen; a person does not.
 constexpr double kMaxWidthShare = 0.6;
+// Where his legs meet the bottom edge spans less than this share of it.
+constexpr double kLegsShare = 0.3;
+constexpr int kBarEdge = 2;
 
 // Called several times a frame on screen-sized images: the buffers are kept between calls.
 struct Scratch {
   cv::Mat f, square, mean, meanSq, variance, plain, offTable, off, solid;
 };
 
+// A region joined to the slide's own shapes (1 in region, within box): his torso and head
+// stand above where his legs meet the bottom edge, give or take his legs' own span, so what
+// rises from there within that band, touching something live, is his; beyond it, a bar's
+// or his arm's, only where he just moved (near). Marks 3 his, 2 not; says whether any is.
+bool cutJoined(cv::Mat& region, cv::Rect box, const cv::Mat& live, const cv::Mat& near, int minArea,
+               int margin) {
+  const int w = region.cols, h = region.rows;
+  // A side bar runs down the whole height; he does not reach the top. Its blurred edge
+  // may break the run a column or two off it.
+  std::vector<unsigned char> bar(size_t(w), 0);
+  for (int c = box.x; c < box.x + box.width; ++c) {
+    int y = h - 1;
+    while (y > h - 1 - margin && region.at<unsigned char>(y, c) != 1) --y;
+    while (y >= 0 && region.at<unsigned char>(y, c) == 1) --y;
+    if (y > margin) continue;
+    for (int k = std::max(0, c - kBarEdge); k <= std::min(w - 1, c + kBarEdge); ++k)
+      bar[size_t(k)] = 1;
+  }
+  for (int r = box.y; r < box.y + box.height; ++r) {
+    unsigned char* in = region.ptr<unsigned char>(r);
+    for (int c = box.x; c < box.x + box.width; ++c)
+      if (in[c] == 1 && bar[size_t(c)]) in[c] = 5;
+  }
+  int x0 = w, x1 = -1;
+  for (int y = std::max(box.y, h - margin - 1); y < h; ++y)
+    for (int x = box.x; x < box.x + box.width; ++x)
+      if (region.at<unsigned char>(y, x) == 1) x0 = std::min(x0, x), x1 = std::max(x1, x);
+  // Legs joined to a footer give no band.
+  if (x1 - x0 > kLegsShare * w) x1 = x0 - 1;
+  const int from = x0 - (x1 - x0) / 2, to = x1 + (x1 - x0) / 2;
+  for (int r = box.y; r < box.y + box.height; ++r) {
+    unsigned char* in = region.ptr<unsigned char>(r);
+    for (int c = box.x; c < box.x + box.width; ++c)
+      if (in[c] == 1 && (c < from || c > to)) in[c] = 5;
+  }
+  int standing = 0;
+  for (int y = std::max(box.y, h - margin - 1); y < h; ++y)
+    for (int x = std::max(box.x, from); x <= std::min(to, box.x + box.width - 1); ++x)
+      if (region.at<unsigned char>(y, x) == 1)
+        standing += cv::floodFill(region, cv::Point(x, y), 4, nullptr, 0, 0, 8);
+  bool alive = false, any = false;
+  for (int r = box.y; r < box.y + box.height; ++r) {
+    const unsigned char* in = region.ptr<unsigned char>(r);
+    const unsigned char* l = live.ptr<unsigned char>(r);
+    for (int c = box.x; c < box.x + box.width && !alive; ++c) alive = in[c] == 4 && l[c];
+  }
+  const bool stands = alive && standing >= minArea;
+  for (int r = box.y; r < box.y + box.height; ++r) {
+    unsigned char* in = region.ptr<unsigned char>(r);
+    const unsigned char* n = near.empty() ? nullptr : near.ptr<unsigned char>(r);
+    for (int c = box.x; c < box.x + box.width; ++c) {
+      if (in[c] != 1 && in[c] != 4 && in[c] != 5) continue;
+      in[c] = (in[c] == 4 && stands) || (n && n[c]) ? 3 : 2;
+      any = any || in[c] == 3;
+    }
+  }
+  return any;
+}
+
 }  // namespace
 
-void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::Mat& body) {
+void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::Mat& body,
+                 const BodyHints* hints) {
   const int w = work.cols, h = work.rows;
   // A new buffer: callers may hold shallow copies of the last body.
   body = cv::Mat::zeros(work.size(), CV_8UC1);
@@ -42,6 +106,7 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
     s.offTable.at<unsigned char>(v) =
         v < background - kOffBackground || v > background + kOffBackground ? 255 : 0;
   cv::LUT(work, s.offTable, s.off);
+  if (hints && !hints->off.empty()) cv::bitwise_or(s.off, hints->off, s.off);
   cv::bitwise_and(s.plain, s.off, s.solid);
   // Text strokes and thin rules are no body; a plain interior joins across its outline.
   static const cv::Mat open = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
@@ -61,7 +126,13 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
       cv::Rect box;
       const int area = cv::floodFill(region, cv::Point(x, y), 1, &box, 0, 0, 8);
       // A template's side bar runs from the top; a footer spans the screen.
-      const bool person = box.y > margin && box.width <= kMaxWidthShare * w && area >= minArea;
+      const bool shaped = box.y > margin && box.width <= kMaxWidthShare * w;
+      if (!shaped && area >= minArea && hints) {
+        const bool his = cutJoined(region, box, live, hints->near, minArea, margin);
+        any = any || his;
+        continue;
+      }
+      const bool person = shaped && area >= minArea;
       // A body must touch something live: a slide's own plain shapes do not move.
       bool alive = false;
       for (int r = box.y; person && !alive && r < box.y + box.height; ++r) {

@@ -10,7 +10,15 @@ namespace slidetrack {
 // work: 8-bit grey; background: the slide's background grey; live: where something moves
 // or a person was found, which a body must touch (a slide's own plain shapes do not move).
 // body: 255 on the person, grown by a few pixels so that his outline is part of it.
-void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::Mat& body);
+// hints, for the picture: off (work size, may be empty) marks more pixels unlike the
+// background, such as clothing of its grey in another colour; near (may be empty) is what
+// moved just before. A region joined to a slide's bar or side bar, which alone would be no
+// person, keeps what rises above where it meets the bottom edge, and its parts near.
+struct BodyHints {
+  cv::Mat off, near;
+};
+void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::Mat& body,
+                 const BodyHints* hints = nullptr);
 
 // The slide's background for finding a body: vignetting spreads it over tens of grey levels
 // while plain clothing sits at one, so it is the grey with the most pixels within spread of

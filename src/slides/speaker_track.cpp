@@ -1,6 +1,7 @@
 #include "slides/speaker_track.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <opencv2/imgproc.hpp>
 
@@ -20,26 +21,104 @@ constexpr double kGlobalShare = 0.5;
 // Work pixels along the screen's edges left out.
 constexpr int kRim = 3;
 constexpr int kBackgroundSpread = 6;
+// Vignetting spreads the background over tens of levels: where most of the slide lies is
+// judged first over this width, so that plain clothing at one grey does not win when his
+// body was missed.
+constexpr int kBackgroundWidth = 20;
+// Only flat pixels count, alike within this many grey levels to the ones this far right and
+// below: a photograph on the slide has as many pixels as its background at times, but not
+// flat ones.
+constexpr int kFlat = 2;
+constexpr int kFlatSpread = 4;
+// Share of the flat pixels near the last look's background that keeps it.
+constexpr double kKeepShare = 0.3;
 // Clothing and skin differ from the background by this much at least, as for speakerBody.
 constexpr int kOffBackground = 25;
 
-// The slide's background grey: the most common grey, give or take a few levels for uneven
-// light, in the screen's upper half apart from where he stood. A speaker in plain clothes
-// covering a third of the screen would otherwise be the most common grey himself.
-int slideBackground(const cv::Mat& work, const cv::Mat& body) {
-  int histogram[256] = {0};
-  for (int y = 0; y < work.rows / 2; ++y) {
+// The slide's background grey: the most common flat grey, give or take a few levels for
+// uneven light, in the screen's upper half apart from where he stood. A speaker in plain
+// clothes covering a third of the screen would otherwise be the most common grey himself.
+// Slides keep their background: while the last one still holds a good share of the flat
+// pixels it stays, so that he does not take its place in a look that misses his body.
+int slideBackground(const cv::Mat& work, const cv::Mat& body, int last) {
+  int histogram[256] = {0}, total = 0;
+  for (int y = 0; y + kFlat < work.rows / 2; ++y) {
     const unsigned char* w = work.ptr<unsigned char>(y);
+    const unsigned char* below = work.ptr<unsigned char>(y + kFlat);
     const unsigned char* b = body.ptr<unsigned char>(y);
-    for (int x = 0; x < work.cols; ++x)
-      if (!b[x]) ++histogram[w[x]];
+    for (int x = 0; x + kFlat < work.cols; ++x)
+      if (!b[x] && std::abs(w[x] - w[x + kFlat]) <= kFlatSpread &&
+          std::abs(w[x] - below[x]) <= kFlatSpread)
+        ++histogram[w[x]], ++total;
   }
-  return backgroundGrey(histogram, kBackgroundSpread);
+  int lastShare = 0;
+  for (int g = std::max(0, last - kBackgroundWidth);
+       last >= 0 && g <= std::min(255, last + kBackgroundWidth); ++g)
+    lastShare += histogram[g];
+  const int wide = last >= 0 && lastShare >= kKeepShare * total
+                       ? last
+                       : backgroundGrey(histogram, kBackgroundWidth);
+  int near[256] = {0};
+  for (int g = std::max(0, wide - kBackgroundWidth); g <= std::min(255, wide + kBackgroundWidth);
+       ++g)
+    near[g] = histogram[g];
+  return backgroundGrey(near, kBackgroundSpread);
 }
+
+// Looks for which he is taken to stand where he stood, unchanged, though not found there.
+constexpr int kKeepLooks = 3;
+// Levels by which a channel's excess over the grey tells clothing and skin from the
+// slide's background where their grey matches it.
+constexpr int kOffColour = 30;
 
 }  // namespace
 
-void SpeakerTrack::next(const cv::Mat& work, bool newSlide) {
+// off_: 255 where the colour, its brightness apart, is far from the background's: each
+// channel's excess over the pixel's grey compared with the background's own.
+void SpeakerTrack::colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int background) {
+  off_.release();
+  // Every other pixel of every other row of the screen image: colour varies slowly, and
+  // camera codecs keep it at half size anyway.
+  if (screenBgr.empty() || screenBgr.cols < 2 * work.cols - 1 || screenBgr.rows < 2 * work.rows - 1)
+    return;
+  int sum[3] = {0, 0, 0}, n = 0;
+  for (int y = 0; y < work.rows; y += 2) {
+    const unsigned char* g = clear_.ptr<unsigned char>(y);
+    const unsigned char* w = work.ptr<unsigned char>(y);
+    const cv::Vec3b* p = screenBgr.ptr<cv::Vec3b>(2 * y);
+    for (int x = 0; x < work.cols; x += 2) {
+      if (std::abs(g[x] - background) > kBackgroundSpread) continue;
+      for (int c = 0; c < 3; ++c) sum[c] += p[2 * x][c] - w[x];
+      ++n;
+    }
+  }
+  off_ = cv::Mat::zeros(work.size(), CV_8UC1);
+  if (n == 0) return;
+  const int mean[3] = {sum[0] / n, sum[1] / n, sum[2] / n};
+  for (int y = 0; y < work.rows; ++y) {
+    const unsigned char* w = work.ptr<unsigned char>(y);
+    const cv::Vec3b* p = screenBgr.ptr<cv::Vec3b>(2 * y);
+    unsigned char* o = off_.ptr<unsigned char>(y);
+    for (int x = 0; x < work.cols; ++x) {
+      const int base = w[x];
+      const cv::Vec3b& v = p[2 * x];
+      const bool off = std::abs(v[0] - base - mean[0]) > kOffColour ||
+                       std::abs(v[1] - base - mean[1]) > kOffColour ||
+                       std::abs(v[2] - base - mean[2]) > kOffColour;
+      o[x] = off ? 255 : 0;
+    }
+  }
+}
+
+// near_: what moved since the image before; on a new slide, everything did.
+void SpeakerTrack::nearHim(bool newSlide) {
+  if (newSlide)
+    near_ = cv::Mat::zeros(moving_.size(), CV_8UC1);
+  else
+    moving_.copyTo(near_);
+}
+
+void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& screenBgr) {
   if (previous_.size() != work.size()) {
     previous_ = work.clone();
     stillAge_ = cv::Mat(work.size(), CV_8UC1, cv::Scalar(255));
@@ -60,7 +139,8 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide) {
   // Anything that moved since the age saturated, or where he stood the image before.
   cv::compare(stillAge_, 255, live_, cv::CMP_LT);
   cv::bitwise_or(live_, body_, live_);
-  const int background = slideBackground(work, body_);
+  const int background = slideBackground(work, body_, background_);
+  background_ = background;
   evenLight(work, background, body_, clear_);
   // The screen's frame shows along the rim of a warp a little off the corners; joined to
   // his legs it would make him as wide as the screen.
@@ -70,19 +150,48 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide) {
     clear_.colRange(0, kRim).setTo(background);
     clear_.colRange(clear_.cols - kRim, clear_.cols).setTo(background);
   }
+  body_.copyTo(bodyBefore_);
+  colourOff(screenBgr, work, background);
+  if (!off_.empty() && off_.rows > 2 * kRim && off_.cols > 2 * kRim) {
+    off_.rowRange(0, kRim).setTo(0);
+    off_.rowRange(off_.rows - kRim, off_.rows).setTo(0);
+    off_.colRange(0, kRim).setTo(0);
+    off_.colRange(off_.cols - kRim, off_.cols).setTo(0);
+  }
+  nearHim(newSlide);
+  const BodyHints hints{off_, near_};
   // A body must touch something live.
   if (cv::countNonZero(live_) > 0)
-    speakerBody(clear_, background, live_, body_);
+    speakerBody(clear_, background, live_, body_, &hints);
   else
     body_.setTo(0);
   // Only what differs from the slide's background is kept: the outline around him where he
   // no longer stands is slide.
   cv::absdiff(clear_, background, even_);
   cv::compare(even_, kOffBackground, even_, cv::CMP_GT);
+  if (!off_.empty()) cv::bitwise_or(even_, off_, even_);
+  cv::bitwise_and(kept_, even_, kept_);
+  // Kept only for a few looks where no body is found any more: a slide's bar once taken
+  // for part of him never changes and would be kept for good.
+  if (keptAge_.size() != body_.size()) keptAge_ = cv::Mat::zeros(body_.size(), CV_8UC1);
+  cv::add(keptAge_, 1, keptAge_);
+  keptAge_.setTo(0, body_);
+  cv::compare(keptAge_, kKeepLooks, even_, cv::CMP_LE);
   cv::bitwise_and(kept_, even_, kept_);
   cv::bitwise_or(body_, kept_, body_);
+  // He stands on through the rim left out above.
+  if (body_.rows > 2 * kRim && body_.cols > 2 * kRim) {
+    for (int k = 0; k < kRim; ++k) {
+      body_.row(body_.rows - 1 - k) |= body_.row(body_.rows - 1 - kRim);
+      body_.col(k) |= body_.col(kRim);
+      body_.col(body_.cols - 1 - k) |= body_.col(body_.cols - 1 - kRim);
+    }
+  }
   cv::bitwise_or(moving_, movedBefore_, still_);
+  // A look that misses him is not enough to take what he covers: the body of the look
+  // before counts too.
   cv::bitwise_or(still_, body_, still_);
+  cv::bitwise_or(still_, bodyBefore_, still_);
   cv::bitwise_not(still_, still_);
 }
 

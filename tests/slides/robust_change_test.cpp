@@ -216,3 +216,29 @@ TEST_F(RobustChange, ChangeWaitsForItsSecondLookUnlessPersistenceIsOff) {
   }
   EXPECT_EQ(at, std::vector<int>{30});
 }
+
+TEST_F(RobustChange, SpeakerStandingAgainstTheSideBarThroughASlideStaysOutOfItsPicture) {
+  // A template's side bar down the right edge; he walks in during the first slide and
+  // stands against the bar, still, until the second one ends.
+  const auto withBar = [](cv::Mat s) {
+    cv::rectangle(s, cv::Rect(570, 0, 70, 480), cv::Scalar(200, 175, 160), cv::FILLED);
+    return s;
+  };
+  const cv::Mat first = withBar(slide(6)), second = withBar(slide(7));
+  for (int t = 0; t < 18; ++t) {
+    cv::Mat screen = (t < 9 ? first : second).clone();
+    drawSpeaker(screen, std::min(530, 130 + 100 * t));
+    feed(t, film(screen, 0, 0.3 * (t % 2), 1.0));
+  }
+  EXPECT_EQ(changes_, std::vector<int>{9});
+  cv::Mat shape(kScreen, CV_8UC3, cv::Scalar(0, 0, 0)), diff;
+  drawSpeaker(shape, 530, nullptr, cv::Scalar(255, 255, 255));
+  cv::cvtColor(shape, shape, cv::COLOR_BGR2GRAY);
+  shape = shape > 0;
+  cv::absdiff(detector_.slidePicture(), second, diff);
+  cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
+  EXPECT_LE(cv::countNonZero((diff > 60) & shape) / double(diff.total()), 0.02);
+  // The slide's text and figure away from him are kept as they are.
+  const cv::Rect away(0, 70, 440, 410);
+  EXPECT_LE(cv::countNonZero(diff(away) > 60) / double(away.area()), 0.002);
+}

@@ -1,0 +1,100 @@
+#include "slides/hole_fill.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include <opencv2/imgproc.hpp>
+
+namespace slidetrack {
+
+namespace {
+
+// Seen pixels on both sides of a gap in a row that differ by no more than this in every
+// channel are one bar or one background running behind him.
+constexpr int kAlike = 40;
+// The pixels right at a gap's ends may hold his blurred outline: the ends are read this far
+// out.
+constexpr int kReach = 2;
+
+// Fills gaps of each row whose two ends agree, straight across, and clears them in hole.
+void fillAlongRows(cv::Mat& picture, cv::Mat& hole) {
+  for (int y = 0; y < picture.rows; ++y) {
+    cv::Vec3b* p = picture.ptr<cv::Vec3b>(y);
+    unsigned char* h = hole.ptr<unsigned char>(y);
+    for (int x = 0; x < picture.cols;) {
+      if (!h[x]) {
+        ++x;
+        continue;
+      }
+      const int a = x;
+      while (x < picture.cols && h[x]) ++x;
+      const int left = a - kReach, right = x - 1 + kReach;
+      if (left < 0 || right >= picture.cols || h[left] || h[right]) continue;
+      const cv::Vec3b l = p[left], r = p[right];
+      bool alike = true;
+      for (int c = 0; c < 3; ++c) alike = alike && std::abs(l[c] - r[c]) <= kAlike;
+      if (!alike) continue;
+      for (int i = a; i < x; ++i) {
+        const float t = float(i - left) / float(right - left);
+        for (int c = 0; c < 3; ++c)
+          p[i][c] = cv::saturate_cast<unsigned char>(l[c] + t * (r[c] - l[c]));
+        h[i] = 0;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void fillFromSurround(cv::Mat& picture, const cv::Mat& unseen) {
+  if (picture.empty() || cv::countNonZero(unseen) == 0) return;
+  // Slides are made of rows: bars, lines of text, a background; what runs on across a gap
+  // is taken first, the rest from all round.
+  cv::Mat hole = unseen.clone();
+  fillAlongRows(picture, hole);
+  if (cv::countNonZero(hole) == 0) return;
+  // Push-pull: halve the seen colours, weighted by how much of each pixel is seen, until
+  // the holes close; then going back up, each level's holes take the coarser level's
+  // colours in proportion to what they lack of being seen. The full size is left out: its
+  // pixels are seen or not, so its holes take the half size's colours as they are.
+  cv::Mat seen, masked, w8;
+  cv::bitwise_not(hole, seen);
+  picture.copyTo(masked);
+  masked.setTo(cv::Scalar::all(0), hole);
+  const cv::Size half((picture.cols + 1) / 2, (picture.rows + 1) / 2);
+  std::vector<cv::Mat> colour(1), weight(1);
+  cv::resize(masked, masked, half, 0, 0, cv::INTER_AREA);
+  masked.convertTo(colour[0], CV_32FC3);
+  cv::resize(seen, w8, half, 0, 0, cv::INTER_AREA);
+  w8.convertTo(weight[0], CV_32F, 1.0 / 255);
+  cv::Mat norm3;
+  while (colour.back().cols > 1 || colour.back().rows > 1) {
+    const cv::Size next((colour.back().cols + 1) / 2, (colour.back().rows + 1) / 2);
+    cv::Mat c, w;
+    cv::resize(colour.back(), c, next, 0, 0, cv::INTER_AREA);
+    cv::resize(weight.back(), w, next, 0, 0, cv::INTER_AREA);
+    // A partly seen pixel stands for its seen part alone.
+    cv::cvtColor(cv::max(w, 1e-6f), norm3, cv::COLOR_GRAY2BGR);
+    cv::divide(c, norm3, c);
+    w = cv::min(w * 4, 1.0f);
+    cv::cvtColor(w, norm3, cv::COLOR_GRAY2BGR);
+    cv::multiply(c, norm3, c);
+    colour.push_back(c);
+    weight.push_back(w);
+  }
+  cv::Mat filled = colour.back();
+  for (int level = int(colour.size()) - 2; level >= 0; --level) {
+    cv::Mat up, lack;
+    cv::resize(filled, up, colour[size_t(level)].size(), 0, 0, cv::INTER_LINEAR);
+    cv::subtract(1.0f, weight[size_t(level)], lack);
+    cv::cvtColor(lack, norm3, cv::COLOR_GRAY2BGR);
+    cv::multiply(up, norm3, up);
+    cv::add(colour[size_t(level)], up, filled);
+  }
+  cv::Mat out;
+  cv::resize(filled, out, picture.size(), 0, 0, cv::INTER_LINEAR);
+  out.convertTo(out, CV_8UC3);
+  out.copyTo(picture, hole);
+}
+
+}  // namespace slidetrack
