@@ -4,21 +4,9 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "features/nearest_sources.h"
+
 namespace slidetrack {
-
-namespace {
-
-// The source index of every target index, taken from the library itself by resizing the
-// indices: the result is then its own, pixel for pixel.
-std::vector<int> nearestSources(int from, int to, bool columns) {
-  cv::Mat index(columns ? 1 : from, columns ? from : 1, CV_32SC1);
-  for (int i = 0; i < from; ++i) index.at<int>(i) = i;
-  cv::Mat mapped;
-  cv::resize(index, mapped, columns ? cv::Size(to, 1) : cv::Size(1, to), 0, 0, cv::INTER_NEAREST);
-  return std::vector<int>(mapped.begin<int>(), mapped.end<int>());
-}
-
-}  // namespace
 
 void nearestResize(NearestResize& plan, const cv::Mat& from, cv::Mat& to, cv::Size size) {
   if (from.type() != CV_8UC1 || from.empty() || size.empty()) {

@@ -7,6 +7,8 @@
 #include <opencv2/core/softfloat.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "features/nearest_sources.h"
+
 namespace slidetrack {
 
 namespace {
@@ -41,15 +43,6 @@ std::vector<int> fixedPointGaussian(int n, double sigma) {
   }
   taps[half] = 256 - 2 * outer;
   return taps;
-}
-
-// Source index of every target index, taken from cv::resize itself.
-std::vector<int> nearestSources(int from, int to, bool columns) {
-  cv::Mat index(columns ? 1 : from, columns ? from : 1, CV_32SC1);
-  for (int i = 0; i < from; ++i) index.at<int>(i) = i;
-  cv::Mat mapped;
-  cv::resize(index, mapped, columns ? cv::Size(to, 1) : cv::Size(1, to), 0, 0, cv::INTER_NEAREST);
-  return std::vector<int>(mapped.begin<int>(), mapped.end<int>());
 }
 
 // The library's fixed taps for small kernels asked for without a deviation, in 1/256;
