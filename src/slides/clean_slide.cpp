@@ -10,6 +10,21 @@ namespace {
 
 // Work pixels a speaker standing through a slide change may have moved by meanwhile.
 constexpr int kNear = 15;
+// Grey levels of deviation over a few screen pixels above which an image is fine-grained:
+// print, a photograph; not plain clothing.
+constexpr double kFine = 10.0;
+
+// 255 where the screen image is fine-grained, at the work size.
+cv::Mat fineGrained(const cv::Mat& screenBgr, cv::Size work) {
+  cv::Mat grey, f, mean, meanSq, variance;
+  cv::cvtColor(screenBgr, grey, cv::COLOR_BGR2GRAY);
+  grey.convertTo(f, CV_32F);
+  cv::blur(f, mean, cv::Size(5, 5));
+  cv::blur(f.mul(f), meanSq, cv::Size(5, 5));
+  cv::subtract(meanSq, mean.mul(mean), variance);
+  cv::resize(variance, variance, work, 0, 0, cv::INTER_AREA);
+  return variance > kFine * kFine;
+}
 
 }  // namespace
 
@@ -24,6 +39,11 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
              cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * kNear + 1, 2 * kNear + 1)));
   cv::bitwise_and(unseen_, speaker_.body(), unseen_);
   cv::bitwise_or(unseen_, unseenWork, unseen_);
+  // What the first look took where he stood then is his until a later look shows it clear;
+  // only where it is plain in the full image, as clothing is: a photograph on the slide
+  // that his body was found joined to is fine-grained there.
+  cv::bitwise_and(speaker_.body(), ~unseen_, firstOnly_);
+  firstOnly_.setTo(0, fineGrained(screenBgr, work.size()));
 }
 
 void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork) {
@@ -36,6 +56,11 @@ void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv:
   cv::resize(taken_, seen_, screenBgr.size(), 0, 0, cv::INTER_NEAREST);
   screenBgr.copyTo(picture_, seen_);
   unseen_.setTo(0, taken_);
+  // Found there again, he was there in the first look too: he stood still, or the body
+  // the slide's first look was judged by missed part of him.
+  firstOnly_.setTo(0, taken_);
+  cv::bitwise_and(firstOnly_, speaker_.body(), taken_);
+  cv::bitwise_or(unseen_, taken_, unseen_);
 }
 
 const cv::Mat& CleanSlide::picture() {

@@ -3,8 +3,10 @@
 // value it had while it matched the change decision's reference outside the holes the
 // slide appeared with, held still over two looks and was not the speaker's in either. The speaker
 // is looked for in every image on its own (SpeakerTrack), not against the decision's reference,
-// which holds whoever stood in front since before the slide appeared. Pixels never seen since the
-// slide appeared are filled from the slide seen around them.
+// which holds whoever stood in front since before the slide appeared. What the slide's first
+// look took under his body then counts as unseen where he is found again before any later look
+// shows it clear. Pixels never seen since the slide appeared are filled from the slide seen
+// around them.
 
 #include <opencv2/core.hpp>
 
@@ -26,8 +28,9 @@ class CleanSlide {
 
  private:
   cv::Mat picture_, shown_;
-  cv::Mat unseen_;  // work size, 255 where nothing of the slide has been seen
-  cv::Mat seen_;    // the work map brought to the screen size
+  cv::Mat unseen_;     // work size, 255 where nothing of the slide has been seen
+  cv::Mat seen_;       // the work map brought to the screen size
+  cv::Mat firstOnly_;  // work size, 255 where only the first look, under his body, was taken
   cv::Mat taken_;
   SpeakerTrack speaker_;
 };

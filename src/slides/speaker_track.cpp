@@ -20,6 +20,8 @@ constexpr int kMotionThresh = 24;
 constexpr double kGlobalShare = 0.5;
 // Work pixels along the screen's edges left out.
 constexpr int kRim = 3;
+// Work pixels from a side edge within which his body is taken to reach the edge.
+constexpr int kEdgeReach = 8;
 constexpr int kBackgroundSpread = 6;
 // Vignetting spreads the background over tens of levels: where most of the slide lies is
 // judged first over this width, so that plain clothing at one grey does not win when his
@@ -179,12 +181,17 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& scree
   cv::compare(keptAge_, kKeepLooks, even_, cv::CMP_LE);
   cv::bitwise_and(kept_, even_, kept_);
   cv::bitwise_or(body_, kept_, body_);
-  // He stands on through the rim left out above.
-  if (body_.rows > 2 * kRim && body_.cols > 2 * kRim) {
-    for (int k = 0; k < kRim; ++k) {
+  // He stands on through the rim left out above, and to a side edge he nearly reaches: the
+  // screen's frame blurred into his clothes there is not plain, and a sliver of him left
+  // out would be taken for the slide and fill his place with his colours.
+  if (body_.rows > 2 * kRim && body_.cols > 2 * kEdgeReach) {
+    for (int k = 0; k < kRim; ++k)
       body_.row(body_.rows - 1 - k) |= body_.row(body_.rows - 1 - kRim);
-      body_.col(k) |= body_.col(kRim);
-      body_.col(body_.cols - 1 - k) |= body_.col(body_.cols - 1 - kRim);
+    for (int y = 0; y < body_.rows; ++y) {
+      unsigned char* b = body_.ptr<unsigned char>(y);
+      const int w = body_.cols;
+      for (int x = kEdgeReach - 1; x >= 0; --x) b[x] |= b[x + 1];
+      for (int x = w - kEdgeReach; x < w; ++x) b[x] |= b[x - 1];
     }
   }
   cv::bitwise_or(moving_, movedBefore_, still_);

@@ -242,3 +242,23 @@ TEST_F(RobustChange, SpeakerStandingAgainstTheSideBarThroughASlideStaysOutOfItsP
   const cv::Rect away(0, 70, 440, 410);
   EXPECT_LE(cv::countNonZero(diff(away) > 60) / double(away.area()), 0.002);
 }
+
+TEST_F(RobustChange, SpeakerArrivingAtTheScreensEdgeAsTheSlideChangesStaysOutOfItsPicture) {
+  // The screen's dark frame shows along the left edge, blurred into his clothes there. He
+  // walks to that edge, arrives just as the next slide appears and stands there.
+  const cv::Scalar red(40, 40, 170);
+  for (int t = 0; t < 16; ++t) {
+    cv::Mat screen = slide(t < 8 ? 2 : 5);
+    drawSpeaker(screen, std::max(30, 430 - 50 * t), nullptr, red);
+    screen.colRange(0, 10).setTo(cv::Scalar(30, 30, 30));
+    cv::GaussianBlur(screen, screen, cv::Size(0, 0), 1.5);
+    feed(t, film(screen, 0, 0.3 * (t % 2), 1.0));
+  }
+  EXPECT_EQ(changes_, std::vector<int>{8});
+  cv::Mat shape = cv::Mat::zeros(kScreen, CV_8UC3), diff;
+  drawSpeaker(shape, 30, nullptr, cv::Scalar::all(255));
+  cv::cvtColor(shape, shape, cv::COLOR_BGR2GRAY);
+  cv::absdiff(detector_.slidePicture(), slide(5), diff);
+  cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
+  EXPECT_LE(cv::countNonZero((diff > 60) & (shape > 0)) / double(diff.total()), 0.02);
+}
