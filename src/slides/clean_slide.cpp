@@ -1,5 +1,7 @@
 #include "slides/clean_slide.h"
 
+#include <cmath>
+
 #include <opencv2/imgproc.hpp>
 
 #include "slides/hole_fill.h"
@@ -14,16 +16,29 @@ constexpr int kNear = 15;
 // print, a photograph; not plain clothing.
 constexpr double kFine = 10.0;
 
-// 255 where the screen image is fine-grained, at the work size.
-cv::Mat fineGrained(const cv::Mat& screenBgr, cv::Size work) {
+// 255 where the screen image is fine-grained, at the work size, within where (work size);
+// 0 elsewhere.
+cv::Mat fineGrained(const cv::Mat& screenBgr, const cv::Mat& where) {
+  cv::Mat fine = cv::Mat::zeros(where.size(), CV_8UC1);
+  const cv::Rect box = cv::boundingRect(where);
+  if (box.empty()) return fine;
+  const double sx = double(screenBgr.cols) / where.cols, sy = double(screenBgr.rows) / where.rows;
+  const cv::Rect screenBox(
+      cv::Point(int(box.x * sx), int(box.y * sy)),
+      cv::Point(int(std::ceil(box.br().x * sx)), int(std::ceil(box.br().y * sy))));
+  // Measured over the box and the few pixels round it that its filter reads.
+  const cv::Rect around = (screenBox + cv::Size(4, 4) - cv::Point(2, 2)) &
+                          cv::Rect(0, 0, screenBgr.cols, screenBgr.rows);
+  const cv::Rect inner(screenBox.tl() - around.tl(), screenBox.size());
   cv::Mat grey, f, mean, meanSq, variance;
-  cv::cvtColor(screenBgr, grey, cv::COLOR_BGR2GRAY);
+  cv::cvtColor(screenBgr(around), grey, cv::COLOR_BGR2GRAY);
   grey.convertTo(f, CV_32F);
   cv::blur(f, mean, cv::Size(5, 5));
-  cv::blur(f.mul(f), meanSq, cv::Size(5, 5));
-  cv::subtract(meanSq, mean.mul(mean), variance);
-  cv::resize(variance, variance, work, 0, 0, cv::INTER_AREA);
-  return variance > kFine * kFine;
+  cv::sqrBoxFilter(f, meanSq, CV_32F, cv::Size(5, 5));
+  cv::subtract(meanSq(inner), mean(inner).mul(mean(inner)), variance);
+  cv::resize(variance, variance, box.size(), 0, 0, cv::INTER_AREA);
+  cv::Mat(variance > kFine * kFine).copyTo(fine(box));
+  return fine;
 }
 
 }  // namespace
@@ -43,7 +58,7 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   // only where it is plain in the full image, as clothing is: a photograph on the slide
   // that his body was found joined to is fine-grained there.
   cv::bitwise_and(speaker_.body(), ~unseen_, firstOnly_);
-  firstOnly_.setTo(0, fineGrained(screenBgr, work.size()));
+  firstOnly_.setTo(0, fineGrained(screenBgr, firstOnly_));
 }
 
 void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork) {
