@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "slides/hole_fill.h"
+#include "slides/shift_diff.h"
 
 namespace slidetrack {
 
@@ -12,6 +13,9 @@ namespace {
 
 // Work pixels a speaker standing through a slide change may have moved by meanwhile.
 constexpr int kNear = 15;
+// Grey levels by which a pixel must differ from the first look, beyond a one-pixel shift, to
+// have changed since.
+constexpr int kChanged = 24;
 // Grey levels of deviation over a few screen pixels above which an image is fine-grained:
 // print, a photograph; not plain clothing.
 constexpr double kFine = 10.0;
@@ -59,6 +63,7 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   // that his body was found joined to is fine-grained there.
   cv::bitwise_and(speaker_.body(), ~unseen_, firstOnly_);
   firstOnly_.setTo(0, fineGrained(screenBgr, firstOnly_));
+  work.copyTo(firstWork_);
 }
 
 void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork) {
@@ -71,10 +76,13 @@ void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv:
   cv::resize(taken_, seen_, screenBgr.size(), 0, 0, cv::INTER_NEAREST);
   screenBgr.copyTo(picture_, seen_);
   unseen_.setTo(0, taken_);
-  // Found there again, he was there in the first look too: he stood still, or the body
-  // the slide's first look was judged by missed part of him.
+  // Found there again, or changed since while not yet taken, he was there in the first look:
+  // he stood still or stepped away, or the body the first look was judged by missed part of
+  // him.
   firstOnly_.setTo(0, taken_);
-  cv::bitwise_and(firstOnly_, speaker_.body(), taken_);
+  shiftTolerantChange(work, firstWork_, kChanged, taken_);
+  cv::bitwise_or(taken_, speaker_.body(), taken_);
+  cv::bitwise_and(firstOnly_, taken_, taken_);
   cv::bitwise_or(unseen_, taken_, unseen_);
 }
 

@@ -30,6 +30,7 @@ class CleanSlide {
   cv::Mat picture_, shown_;
   cv::Mat unseen_;     // work size, 255 where nothing of the slide has been seen
   cv::Mat seen_;       // the work map brought to the screen size
+  cv::Mat firstWork_;  // the work image of the slide's first look
   cv::Mat firstOnly_;  // work size, 255 where only the first look, under his body, was taken
   cv::Mat taken_;
   SpeakerTrack speaker_;

@@ -21,7 +21,7 @@ constexpr double kGlobalShare = 0.5;
 // Work pixels along the screen's edges left out.
 constexpr int kRim = 3;
 // Work pixels from a side edge within which his body is taken to reach the edge.
-constexpr int kEdgeReach = 8;
+constexpr int kEdgeReach = 5;
 constexpr int kBackgroundSpread = 6;
 // Vignetting spreads the background over tens of levels: where most of the slide lies is
 // judged first over this width, so that plain clothing at one grey does not win when his
