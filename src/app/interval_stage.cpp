@@ -12,6 +12,7 @@ void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& opti
   stage.detector.reset();
   if (!options.plain()) {
     stage.robust = std::make_unique<RobustChangeDetector>(options);
+    stage.robust->keepPictures(keepPictures);
     return;
   }
   stage.detector = slideDetCreate(options);

@@ -48,6 +48,7 @@ cv::Mat fineGrained(const cv::Mat& screenBgr, const cv::Mat& where) {
 }  // namespace
 
 void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& unseenWork) {
+  if (!on_) return;
   speaker_.next(work, true, screenBgr);
   screenBgr.copyTo(picture_);
   // Whoever stood in front of the last slide and is still about there hides this one; a
@@ -67,6 +68,7 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
 }
 
 void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork) {
+  if (!on_) return;
   speaker_.next(work, false, screenBgr);
   // New content waiting for its second look is no part of this slide; the speaker is the
   // track's to find, not the decision's person mask, which holds on to much of the slide

@@ -25,6 +25,9 @@ class CleanSlide {
   void update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork);
   // The picture, never-seen pixels filled from the seen ones around them.
   const cv::Mat& picture();
+  // A run that neither saves nor shows pictures makes none: start and update do nothing
+  // and the picture stays empty. On by default.
+  void keep(bool on) { on_ = on; }
 
  private:
   cv::Mat picture_, shown_;
@@ -34,6 +37,7 @@ class CleanSlide {
   cv::Mat firstOnly_;  // work size, 255 where only the first look, under his body, was taken
   cv::Mat taken_;
   SpeakerTrack speaker_;
+  bool on_ = true;
 };
 
 }  // namespace slidetrack

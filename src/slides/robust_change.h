@@ -37,6 +37,9 @@ class RobustChangeDetector {
   // The current slide's picture, the speaker filled in from what he uncovered; what was
   // never seen shows the slide's background colour.
   const cv::Mat& slidePicture() { return clean_.picture(); }
+  // Whether the pictures are made at all (they are by default): a run that neither saves
+  // nor shows them is spared their cost; the pictures are then empty.
+  void keepPictures(bool keep) { clean_.keep(keep); }
   // After a change: the picture of the slide that has just ended.
   const cv::Mat& endedPicture() const { return ended_; }
   // Work-size map (half the screen image), 255 where the slide is covered by a person or
