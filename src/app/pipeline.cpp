@@ -168,6 +168,7 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
   videoSourceSetConvertedArea(video_.get(), rectifier_.sourceArea);
 
   const int step = frameStep();
+  videoSourceSetStride(video_.get(), step);
   if (step != settings_.slideFrameStep)
     notify([step, rate = videoSourceFrameRate(video_.get())](RunObserver& o) {
       o.frameStepChosen(step, rate);
