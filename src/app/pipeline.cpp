@@ -1,6 +1,8 @@
 #include "app/pipeline.h"
 
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <utility>
 
 #include <opencv2/imgproc.hpp>
@@ -18,6 +20,8 @@ constexpr int kEscape = 27;  // what the search and the library build stop on
 // A video that cannot be opened again after the search is one of the two fatal conditions
 // whose message keeps its historic form.
 constexpr int kReopenLine = 96;
+// Frames taken ahead while the originals are read: a few seconds of video at most.
+constexpr size_t kFramesAhead = 8;
 
 std::string slidePictureName(int t) {
   char name[32];
@@ -129,6 +133,15 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
   matchingStageInit(matching_, featureOptions(settings_), matcherOptions(settings_));
   presentImage_.create(settings_.presentHeight, settings_.presentWidth, CV_8UC3);
   presentGray_.create(settings_.presentHeight, settings_.presentWidth, CV_8UC1);
+  const cv::Mat perspective =
+      corners.empty()
+          ? wholeFramePerspective(frameSize, settings_)
+          : perspectiveFromCorners(corners, settings_.presentWidth, settings_.presentHeight);
+  rectifierInit(rectifier_, perspective, frameSize, presentImage_.size());
+  // Only the screen's part of each frame is read from here on.
+  videoSourceSetConvertedArea(video_.get(), rectifier_.sourceArea);
+  const int step = frameStep();
+  videoSourceSetStride(video_.get(), step);
 
   if (input_.originals) {
     const std::string& path = *input_.originals;
@@ -138,7 +151,19 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
         return ask(&RunObserver::libraryProgress, picture) == Control::kStop ? kEscape : -1;
       };
     }
-    const OriginalsOutcome outcome = matchingStageLoad(matching_, path, viewer);
+    OriginalsOutcome outcome;
+    if (viewer) {
+      outcome = matchingStageLoad(matching_, path, viewer);
+    } else {
+      // Nobody watches the build: the first frames are taken meanwhile.
+      std::future<OriginalsOutcome> loading = std::async(
+          std::launch::async, [this, &path] { return matchingStageLoad(matching_, path, {}); });
+      framesAheadFill(
+          ahead_, video_.get(), rectifier_, frameCount_, step, kFramesAhead, [&loading] {
+            return loading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+          });
+      outcome = loading.get();
+    }
     if (outcome == OriginalsOutcome::kUnusable) {
       notify([&path](RunObserver& o) { o.originalsUnusable(path); });
     } else {
@@ -159,16 +184,6 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
                             matching_.originals ? input_.originals->c_str() : nullptr);
   intervalStageCreate(intervals_, changeDetectorOptions(settings_),
                       anyObserver(&RunObserver::needsSlidePictures));
-  const cv::Mat perspective =
-      corners.empty()
-          ? wholeFramePerspective(frameSize, settings_)
-          : perspectiveFromCorners(corners, settings_.presentWidth, settings_.presentHeight);
-  rectifierInit(rectifier_, perspective, frameSize, presentImage_.size());
-  // Only the screen's part of each frame is read from here on.
-  videoSourceSetConvertedArea(video_.get(), rectifier_.sourceArea);
-
-  const int step = frameStep();
-  videoSourceSetStride(video_.get(), step);
   if (step != settings_.slideFrameStep)
     notify([step, rate = videoSourceFrameRate(video_.get())](RunObserver& o) {
       o.frameStepChosen(step, rate);
@@ -184,11 +199,16 @@ bool Pipeline::processFrame(int t) {
   recordOpened_ = false;
   decidedMatch_ = nullptr;
   notify([t, count = frameCount_](RunObserver& o) { o.frameStarted(t, count); });
-  const cv::Mat* frame = videoSourceGetFrame(video_.get(), t);
-  if (!frame) return false;
   const bool matching = matchingEnabled(matching_);
   // Only the matching reads the grey screen.
-  rectifierApply(rectifier_, *frame, presentImage_, matching ? &presentGray_ : nullptr);
+  cv::Mat* grey = matching ? &presentGray_ : nullptr;
+  bool found = false;
+  if (!framesAheadTake(ahead_, t, presentImage_, grey, found)) {
+    const cv::Mat* frame = videoSourceGetFrame(video_.get(), t);
+    found = frame != nullptr;
+    if (frame) rectifierApply(rectifier_, *frame, presentImage_, grey);
+  }
+  if (!found) return false;
 
   const int previous = lastFrame_;
   lastFrame_ = t;

@@ -10,6 +10,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "app/frames_ahead.h"
 #include "app/interval_stage.h"
 #include "app/matching_stage.h"
 #include "app/rectifier.h"
@@ -69,6 +70,7 @@ class Pipeline {
   IntervalStage intervals_;
   MatchingStage matching_;
   Rectifier rectifier_;
+  FramesAhead ahead_;  // processed frames taken while the originals were read
   std::unique_ptr<SlideList> slides_;
   SlideRecord* open_ = nullptr;  // the open record; stable inside the deque
   int nextSlideId_ = 0;
