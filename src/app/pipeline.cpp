@@ -265,8 +265,7 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   if (split && previous)
     notify([&](RunObserver& o) { o.matchChanged(*previous, original, score); });
   if (split) {
-    const cv::Mat& picture = intervalStageSlideImage(intervals_);
-    closeRecord(start - 1, &picture);
+    closeRecord(start - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
     openRecord(start, score);
     matchOpenedAt_ = t;
     intervalStageRestart(intervals_, presentImage_);
@@ -298,7 +297,7 @@ void Pipeline::finish() {
   // reach the results only now. A slide that showed only in that frame has had no second
   // look: it is reported rather than lost, with that frame for its picture.
   if (open_ && intervalStageChangePending(intervals_) && lastFrame_ > open_->start) {
-    closeRecord(lastFrame_ - 1, &intervalStageSlideImage(intervals_));
+    closeRecord(lastFrame_ - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
     openRecord(lastFrame_, 0.0);
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
     closeRecord(lastFrame_, &presentImage_);
