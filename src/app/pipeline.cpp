@@ -20,8 +20,9 @@ constexpr int kEscape = 27;  // what the search and the library build stop on
 // A video that cannot be opened again after the search is one of the two fatal conditions
 // whose message keeps its historic form.
 constexpr int kReopenLine = 96;
-// Frames taken ahead while the originals are read: a few seconds of video at most.
-constexpr size_t kFramesAhead = 8;
+// Memory for frames taken ahead while the originals are read: some 25 s of video at the
+// default screen size.
+constexpr size_t kFramesAheadBytes = size_t{32} << 20;
 
 std::string slidePictureName(int t) {
   char name[32];
@@ -158,10 +159,10 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
       // Nobody watches the build: the first frames are taken meanwhile.
       std::future<OriginalsOutcome> loading = std::async(
           std::launch::async, [this, &path] { return matchingStageLoad(matching_, path, {}); });
-      framesAheadFill(
-          ahead_, video_.get(), rectifier_, frameCount_, step, kFramesAhead, [&loading] {
-            return loading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
-          });
+      const size_t most = kFramesAheadBytes / (presentImage_.total() * 4) + 1;
+      framesAheadFill(ahead_, video_.get(), rectifier_, frameCount_, step, most, [&loading] {
+        return loading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+      });
       outcome = loading.get();
     }
     if (outcome == OriginalsOutcome::kUnusable) {
