@@ -54,11 +54,14 @@ bool packetBeforeTarget(const VideoDecoder& d, const AVPacket* packet, int64_t t
   return false;
 }
 
-// True when the packet's picture lies after the target but before the next request.
-bool packetInGap(const VideoDecoder& d, const AVPacket* packet, int64_t target) {
+// True when the packet's picture lies after the target but before the next request. Only
+// once the target's own packet has gone to the decoder: where no picture falls on the
+// target, as in a stream of varying frame rate, the answer is a later one.
+bool packetInGap(VideoDecoder& d, const AVPacket* packet, int64_t target) {
   if (d.stride <= 1 || !d.timestamped || target < 0 || packet->pts == AV_NOPTS_VALUE) return false;
   const int64_t position = positionAt(d, packet->pts);
-  return position > target && position < target + d.stride;
+  if (position == target) d.targetFed = true;
+  return d.targetFed && position > target && position < target + d.stride;
 }
 
 // Hands the next video packet to the decoder; false at the end of the input.
@@ -161,6 +164,7 @@ bool seekTo(VideoDecoder& d, int64_t timestamp) {
   d.lastPosition = -1;
   d.passedPackets = false;
   d.gapSkippedUpTo = -1;
+  d.targetFed = false;
   return true;
 }
 
@@ -278,6 +282,7 @@ bool decoderSeekPosition(VideoDecoder& d, int64_t target) {
   if (!d.picture) return false;
   target = std::max<int64_t>(target, 0);
   d.gapSkippedFrom = INT64_MAX;
+  d.targetFed = false;
   const int64_t endBound = d.endBound;
   const bool found = seekOnce(d, target);
   // Without a picture at the target itself, the answer may be one that was left out as

@@ -76,6 +76,7 @@ struct VideoDecoder {
   int64_t stride = 0;
   int64_t gapSkippedUpTo = -1;
   int64_t gapSkippedFrom = INT64_MAX;
+  bool targetFed = false;  // the current request's own packet went to the decoder
 
   VideoSourceStats stats;
 };
