@@ -1,8 +1,6 @@
 #include "app/pipeline.h"
 
-#include <chrono>
 #include <cstdio>
-#include <future>
 #include <utility>
 
 #include <opencv2/imgproc.hpp>
@@ -16,13 +14,10 @@ namespace slidetrack {
 
 namespace {
 
-constexpr int kEscape = 27;  // what the search and the library build stop on
+constexpr int kEscape = 27;  // what the search stops on
 // A video that cannot be opened again after the search is one of the two fatal conditions
 // whose message keeps its historic form.
 constexpr int kReopenLine = 96;
-// Memory for frames taken ahead while the originals are read: some 25 s of video at the
-// default screen size.
-constexpr size_t kFramesAheadBytes = size_t{32} << 20;
 
 std::string slidePictureName(int t) {
   char name[32];
@@ -49,11 +44,6 @@ Pipeline::Pipeline(const PresentationSettings& settings, RunInput input)
 Pipeline::~Pipeline() = default;
 
 void Pipeline::addObserver(RunObserver& observer) { observers_.push_back(&observer); }
-
-template <typename Event>
-void Pipeline::notify(Event event) {
-  for (RunObserver* observer : observers_) event(*observer);
-}
 
 Control Pipeline::ask(Control (RunObserver::*question)(const cv::Mat&), const cv::Mat& picture) {
   Control answer = Control::kGoOn;
@@ -144,43 +134,7 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
   const int step = frameStep();
   videoSourceSetStride(video_.get(), step);
 
-  if (input_.originals) {
-    const std::string& path = *input_.originals;
-    ProgressViewer viewer;
-    if (anyObserver(&RunObserver::showsPictures)) {
-      viewer = [this](const cv::Mat& picture) {
-        return ask(&RunObserver::libraryProgress, picture) == Control::kStop ? kEscape : -1;
-      };
-    }
-    OriginalsOutcome outcome;
-    if (viewer) {
-      outcome = matchingStageLoad(matching_, path, viewer);
-    } else {
-      // Nobody watches the build: the first frames are taken meanwhile.
-      std::future<OriginalsOutcome> loading = std::async(
-          std::launch::async, [this, &path] { return matchingStageLoad(matching_, path, {}); });
-      const size_t most = kFramesAheadBytes / (presentImage_.total() * 4) + 1;
-      framesAheadFill(ahead_, video_.get(), rectifier_, frameCount_, step, most, [&loading] {
-        return loading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
-      });
-      outcome = loading.get();
-    }
-    if (outcome == OriginalsOutcome::kUnusable) {
-      notify([&path](RunObserver& o) { o.originalsUnusable(path); });
-    } else {
-      notify([built = matchingEnabled(matching_)](RunObserver& o) { o.libraryBuilt(built); });
-      if (outcome == OriginalsOutcome::kAborted) {
-        notify([](RunObserver& o) { o.libraryAborted(); });
-        return RunEnd::kAborted;
-      }
-      if (matchingEnabled(matching_))
-        for (size_t i = 0; i < matching_.library->unread.size(); ++i) {
-          const SlideRecord& original = matching_.originals->slides[matching_.library->unread[i]];
-          const std::string& cause = matching_.library->unreadCauses[i];
-          notify([&](RunObserver& o) { o.originalUnread(original, path, cause); });
-        }
-    }
-  }
+  if (input_.originals && !loadOriginals(step)) return RunEnd::kAborted;
   slides_ = slideListCreate(input_.video.c_str(),
                             matching_.originals ? input_.originals->c_str() : nullptr);
   intervalStageCreate(intervals_, changeDetectorOptions(settings_),

@@ -57,6 +57,8 @@ class Pipeline {
   bool anyObserver(bool (RunObserver::*wants)() const) const;
   // Frames between processed frames in the open video.
   int frameStep() const;
+  // Builds the library of input_.originals and tells of it; false when the user stopped it.
+  bool loadOriginals(int step);
   bool processFrame(int t);
   void applyMatch(const MatchDecision& decision, int t);
   void openRecord(int t, double confidence);
@@ -85,5 +87,10 @@ class Pipeline {
   double confidenceBeforeLast_ = 0.0;
   cv::Mat presentImage_, presentGray_;
 };
+
+template <typename Event>
+void Pipeline::notify(Event event) {
+  for (RunObserver* observer : observers_) event(*observer);
+}
 
 }  // namespace slidetrack
