@@ -14,7 +14,7 @@ namespace slidetrack {
 
 namespace {
 
-constexpr int kEscape = 27;  // what the search and the library build stop on
+constexpr int kEscape = 27;  // what the search stops on
 // A video that cannot be opened again after the search is one of the two fatal conditions
 // whose message keeps its historic form.
 constexpr int kReopenLine = 96;
@@ -44,11 +44,6 @@ Pipeline::Pipeline(const PresentationSettings& settings, RunInput input)
 Pipeline::~Pipeline() = default;
 
 void Pipeline::addObserver(RunObserver& observer) { observers_.push_back(&observer); }
-
-template <typename Event>
-void Pipeline::notify(Event event) {
-  for (RunObserver* observer : observers_) event(*observer);
-}
 
 Control Pipeline::ask(Control (RunObserver::*question)(const cv::Mat&), const cv::Mat& picture) {
   Control answer = Control::kGoOn;
@@ -129,36 +124,6 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
   matchingStageInit(matching_, featureOptions(settings_), matcherOptions(settings_));
   presentImage_.create(settings_.presentHeight, settings_.presentWidth, CV_8UC3);
   presentGray_.create(settings_.presentHeight, settings_.presentWidth, CV_8UC1);
-
-  if (input_.originals) {
-    const std::string& path = *input_.originals;
-    ProgressViewer viewer;
-    if (anyObserver(&RunObserver::showsPictures)) {
-      viewer = [this](const cv::Mat& picture) {
-        return ask(&RunObserver::libraryProgress, picture) == Control::kStop ? kEscape : -1;
-      };
-    }
-    const OriginalsOutcome outcome = matchingStageLoad(matching_, path, viewer);
-    if (outcome == OriginalsOutcome::kUnusable) {
-      notify([&path](RunObserver& o) { o.originalsUnusable(path); });
-    } else {
-      notify([built = matchingEnabled(matching_)](RunObserver& o) { o.libraryBuilt(built); });
-      if (outcome == OriginalsOutcome::kAborted) {
-        notify([](RunObserver& o) { o.libraryAborted(); });
-        return RunEnd::kAborted;
-      }
-      if (matchingEnabled(matching_))
-        for (size_t i = 0; i < matching_.library->unread.size(); ++i) {
-          const SlideRecord& original = matching_.originals->slides[matching_.library->unread[i]];
-          const std::string& cause = matching_.library->unreadCauses[i];
-          notify([&](RunObserver& o) { o.originalUnread(original, path, cause); });
-        }
-    }
-  }
-  slides_ = slideListCreate(input_.video.c_str(),
-                            matching_.originals ? input_.originals->c_str() : nullptr);
-  intervalStageCreate(intervals_, changeDetectorOptions(settings_),
-                      anyObserver(&RunObserver::needsSlidePictures));
   const cv::Mat perspective =
       corners.empty()
           ? wholeFramePerspective(frameSize, settings_)
@@ -166,8 +131,14 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
   rectifierInit(rectifier_, perspective, frameSize, presentImage_.size());
   // Only the screen's part of each frame is read from here on.
   videoSourceSetConvertedArea(video_.get(), rectifier_.sourceArea);
-
   const int step = frameStep();
+  videoSourceSetStride(video_.get(), step);
+
+  if (input_.originals && !loadOriginals(step)) return RunEnd::kAborted;
+  slides_ = slideListCreate(input_.video.c_str(),
+                            matching_.originals ? input_.originals->c_str() : nullptr);
+  intervalStageCreate(intervals_, changeDetectorOptions(settings_),
+                      anyObserver(&RunObserver::needsSlidePictures));
   if (step != settings_.slideFrameStep)
     notify([step, rate = videoSourceFrameRate(video_.get())](RunObserver& o) {
       o.frameStepChosen(step, rate);
@@ -183,11 +154,16 @@ bool Pipeline::processFrame(int t) {
   recordOpened_ = false;
   decidedMatch_ = nullptr;
   notify([t, count = frameCount_](RunObserver& o) { o.frameStarted(t, count); });
-  const cv::Mat* frame = videoSourceGetFrame(video_.get(), t);
-  if (!frame) return false;
   const bool matching = matchingEnabled(matching_);
   // Only the matching reads the grey screen.
-  rectifierApply(rectifier_, *frame, presentImage_, matching ? &presentGray_ : nullptr);
+  cv::Mat* grey = matching ? &presentGray_ : nullptr;
+  bool found = false;
+  if (!framesAheadTake(ahead_, t, presentImage_, grey, found)) {
+    const cv::Mat* frame = videoSourceGetFrame(video_.get(), t);
+    found = frame != nullptr;
+    if (frame) rectifierApply(rectifier_, *frame, presentImage_, grey);
+  }
+  if (!found) return false;
 
   const int previous = lastFrame_;
   lastFrame_ = t;
@@ -244,8 +220,7 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   if (split && previous)
     notify([&](RunObserver& o) { o.matchChanged(*previous, original, score); });
   if (split) {
-    const cv::Mat& picture = intervalStageSlideImage(intervals_);
-    closeRecord(start - 1, &picture);
+    closeRecord(start - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
     openRecord(start, score);
     matchOpenedAt_ = t;
     intervalStageRestart(intervals_, presentImage_);
@@ -277,7 +252,7 @@ void Pipeline::finish() {
   // reach the results only now. A slide that showed only in that frame has had no second
   // look: it is reported rather than lost, with that frame for its picture.
   if (open_ && intervalStageChangePending(intervals_) && lastFrame_ > open_->start) {
-    closeRecord(lastFrame_ - 1, &intervalStageSlideImage(intervals_));
+    closeRecord(lastFrame_ - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
     openRecord(lastFrame_, 0.0);
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
     closeRecord(lastFrame_, &presentImage_);

@@ -10,6 +10,7 @@
 
 #include <opencv2/core.hpp>
 
+#include "app/frames_ahead.h"
 #include "app/interval_stage.h"
 #include "app/matching_stage.h"
 #include "app/rectifier.h"
@@ -56,6 +57,8 @@ class Pipeline {
   bool anyObserver(bool (RunObserver::*wants)() const) const;
   // Frames between processed frames in the open video.
   int frameStep() const;
+  // Builds the library of input_.originals and tells of it; false when the user stopped it.
+  bool loadOriginals(int step);
   bool processFrame(int t);
   void applyMatch(const MatchDecision& decision, int t);
   void openRecord(int t, double confidence);
@@ -69,6 +72,7 @@ class Pipeline {
   IntervalStage intervals_;
   MatchingStage matching_;
   Rectifier rectifier_;
+  FramesAhead ahead_;  // processed frames taken while the originals were read
   std::unique_ptr<SlideList> slides_;
   SlideRecord* open_ = nullptr;  // the open record; stable inside the deque
   int nextSlideId_ = 0;
@@ -83,5 +87,10 @@ class Pipeline {
   double confidenceBeforeLast_ = 0.0;
   cv::Mat presentImage_, presentGray_;
 };
+
+template <typename Event>
+void Pipeline::notify(Event event) {
+  for (RunObserver* observer : observers_) event(*observer);
+}
 
 }  // namespace slidetrack

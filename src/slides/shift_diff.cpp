@@ -30,8 +30,11 @@ void changedByLibrary(const cv::Mat& image, const cv::Mat& ref, int thresh, cv::
 }  // namespace
 
 // The same in one pass over the rows, without a temporary image: every step is exact on
-// bytes, so the result is the library's pixel for pixel.
-void shiftTolerantChange(const cv::Mat& image, const cv::Mat& ref, int thresh, cv::Mat& changed) {
+// bytes, so the result is the library's pixel for pixel, in either vector width.
+__attribute__((target_clones("avx2", "default"))) void shiftTolerantChange(const cv::Mat& image,
+                                                                           const cv::Mat& ref,
+                                                                           int thresh,
+                                                                           cv::Mat& changed) {
   if (image.type() != CV_8UC1 || ref.type() != CV_8UC1 || image.size() != ref.size() ||
       image.empty() || changed.data == image.data || changed.data == ref.data) {
     changedByLibrary(image, ref, thresh, changed);

@@ -54,6 +54,16 @@ bool packetBeforeTarget(const VideoDecoder& d, const AVPacket* packet, int64_t t
   return false;
 }
 
+// True when the packet's picture lies after the target but before the next request. Only
+// once the target's own packet has gone to the decoder: where no picture falls on the
+// target, as in a stream of varying frame rate, the answer is a later one.
+bool packetInGap(VideoDecoder& d, const AVPacket* packet, int64_t target) {
+  if (d.stride <= 1 || !d.timestamped || target < 0 || packet->pts == AV_NOPTS_VALUE) return false;
+  const int64_t position = positionAt(d, packet->pts);
+  if (position == target) d.targetFed = true;
+  return d.targetFed && position > target && position < target + d.stride;
+}
+
 // Hands the next video packet to the decoder; false at the end of the input.
 bool feedPacket(VideoDecoder& d, int64_t target) {
   AVPacket* packet = d.packet.get();
@@ -74,9 +84,15 @@ bool feedPacket(VideoDecoder& d, int64_t target) {
       d.timestamped = false;
     }
     // A picture kept for later is decoded whole even before the target.
+    const bool inGap = packetInGap(d, packet, target);
     const bool unwanted =
-        packetBeforeTarget(d, packet, target) &&
+        (inGap || packetBeforeTarget(d, packet, target)) &&
         !(packet->pts != AV_NOPTS_VALUE && keptWants(d, positionAt(d, packet->pts)));
+    if (unwanted && inGap) {
+      const int64_t position = positionAt(d, packet->pts);
+      d.gapSkippedUpTo = std::max(d.gapSkippedUpTo, position);
+      d.gapSkippedFrom = std::min(d.gapSkippedFrom, position);
+    }
     if (unwanted && d.intraOnly) {  // nothing refers to it: no need to decode at all
       av_packet_unref(packet);
       continue;
@@ -147,6 +163,8 @@ bool seekTo(VideoDecoder& d, int64_t timestamp) {
   d.pictureKept = false;
   d.lastPosition = -1;
   d.passedPackets = false;
+  d.gapSkippedUpTo = -1;
+  d.targetFed = false;
   return true;
 }
 
@@ -227,12 +245,15 @@ bool worthJumping(const VideoDecoder& d, int64_t at, int64_t target) {
 
 bool decoderReadNext(VideoDecoder& d) {
   if (!d.picture) return false;
+  // The next picture may be one left out between requests.
+  if (!d.pictureKept && d.current >= 0 && d.gapSkippedUpTo > d.current)
+    return decoderSeekPosition(d, d.current + 1);
   return decodeUntil(d, -1) == Decoded::kPicture;
 }
 
-bool decoderSeekPosition(VideoDecoder& d, int64_t target) {
-  if (!d.picture) return false;
-  target = std::max<int64_t>(target, 0);
+namespace {
+
+bool seekOnce(VideoDecoder& d, int64_t target) {
   if (d.current >= 0 && target >= d.coveredFrom && target <= d.current) {
     d.noPicture = false;
     return true;
@@ -245,12 +266,34 @@ bool decoderSeekPosition(VideoDecoder& d, int64_t target) {
   // After a kept picture the decoder itself is still at the last picture it delivered.
   const int64_t at = d.pictureKept ? d.lastPosition : d.current;
   const bool behind = d.pictureKept ? target <= at : target < d.coveredFrom;
-  if (at < 0 || behind || d.decoderEnded || worthJumping(d, at, target)) {
+  // A picture left out between requests is found again only from a keyframe.
+  const bool leftOut = target <= d.gapSkippedUpTo;
+  if (at < 0 || behind || leftOut || d.decoderEnded || worthJumping(d, at, target)) {
     return jumpAndDecode(d, target);
   }
   if (decodeUntil(d, target) == Decoded::kPicture) return true;
   d.endBound = std::min(d.endBound, target);
   return false;
+}
+
+}  // namespace
+
+bool decoderSeekPosition(VideoDecoder& d, int64_t target) {
+  if (!d.picture) return false;
+  target = std::max<int64_t>(target, 0);
+  d.gapSkippedFrom = INT64_MAX;
+  d.targetFed = false;
+  const int64_t endBound = d.endBound;
+  const bool found = seekOnce(d, target);
+  // Without a picture at the target itself, the answer may be one that was left out as
+  // lying after it: the request is made again, decoding every picture.
+  if (d.gapSkippedFrom == INT64_MAX || (found && d.current == target)) return found;
+  const int64_t stride = d.stride;
+  d.stride = 0;
+  d.endBound = endBound;
+  const bool again = jumpAndDecode(d, target);
+  d.stride = stride;
+  return again;
 }
 
 }  // namespace slidetrack

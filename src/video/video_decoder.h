@@ -70,6 +70,13 @@ struct VideoDecoder {
   bool decoderEnded = false;     // the decoder delivered its last picture
   bool passedPackets = false;    // packets were taken from the file since the last seek
   int64_t endBound = INT64_MAX;  // no picture exists at this position or later
+  // Requests go forward by this many positions (0: not known): pictures nothing refers to
+  // that lie between two requests are not decoded. gapSkippedUpTo is the last position
+  // passed so since the last seek, gapSkippedFrom the first one in the current request.
+  int64_t stride = 0;
+  int64_t gapSkippedUpTo = -1;
+  int64_t gapSkippedFrom = INT64_MAX;
+  bool targetFed = false;  // the current request's own packet went to the decoder
 
   VideoSourceStats stats;
 };

@@ -1,5 +1,6 @@
 #include "video/video_source.h"
 
+#include <algorithm>
 #include <new>
 
 #include "common/error.h"
@@ -87,6 +88,12 @@ void videoSourceSetConvertedArea(VideoSource* source, const cv::Rect& area) {
   if (inside == decoder.convertArea) return;
   decoder.convertArea = inside;
   decoder.areaState = 0;
+}
+
+void videoSourceSetStride(VideoSource* source, int step) {
+  if (!videoSourceIsOpen(source)) return;
+  // Indices 0 and 1 share the first picture: the positions after it are one closer.
+  source->decoder->stride = std::max(step - 1, 0);
 }
 
 void videoSourceKeepFrames(VideoSource* source, int step, size_t budgetBytes) {

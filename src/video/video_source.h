@@ -62,6 +62,11 @@ double videoSourceFrameRate(const VideoSource* source);
 // caller reads one part of every frame; an empty area converts whole pictures again. The
 // part is used only if the first picture converts there exactly as the whole does.
 void videoSourceSetConvertedArea(VideoSource* source, const cv::Rect& area);
+// From now on frames are requested at indices that grow by at least step: the pictures in
+// between that no other picture refers to are not decoded. A request that breaks the
+// promise is still answered right, by a jump back to a keyframe. A step of 1 decodes
+// every picture again.
+void videoSourceSetStride(VideoSource* source, int step);
 // Until the source is closed, the pictures of frame indices 0, step, 2 x step... that are
 // decoded on the way to the requested frames are kept, up to budgetBytes, and decoding
 // goes on through them rather than jumping over them. The next opening of the same file

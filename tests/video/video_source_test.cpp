@@ -252,6 +252,17 @@ TEST_P(FrameIndexTest, StartingOverAfterASearchGivesTheRunsPictures) {
   EXPECT_TRUE(!GetParam().jumps || (kept > 0 && stats().picturesKept == kept)) << kept;
 }
 
+// Pictures left out between the promised steps are still found when asked for, by index
+// or as the next picture.
+TEST_P(FrameIndexTest, StepsPromisedGiveThePicturesAndBrokenPromisesToo) {
+  videoSourceSetStride(source_.get(), 25);
+  for (int k = 0; k < 200; k += 25) expectIndex(k);
+  for (int k : {176, 177, 200, 202, 225, 226, 227, 250, 251, 252, 253}) expectIndex(k);
+  EXPECT_EQ(number(videoSourceGetFrame(source_.get(), -1)), 253);
+  videoSourceSetStride(source_.get(), 1);
+  for (int k = 262; k < kFrames; k += 3) expectIndex(k);
+}
+
 // AVI stores no presentation times for B-frames: pictures are counted instead.
 const ClipKind kKinds[] = {
     {"h264_mp4", "libx264", ".mp4", -1, true},  {"h264_mkv", "libx264", ".mkv", -1, true},
