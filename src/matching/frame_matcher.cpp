@@ -24,6 +24,11 @@ EvidenceDecision decideInterval(const FrameMatcher& matcher, const EvidenceAccum
   const int last = matcher.lastMatched;
   const bool inOrder = decision.index == last + 1 || (last >= 0 && decision.index == last);
   if (!inOrder && decision.margin < matcher.options.matchJumpMargin) decision.matched = false;
+  // A slide change to the same original again: the pictures tell a slide that is not among the
+  // originals but differs from it in a block or two, under the same camera, speaker and ink.
+  if (decision.index == matcher.previousIndex && matcher.previousUnexplained >= 0 &&
+      decision.unexplained > matcher.previousUnexplained + matcher.options.matchUnexplained)
+    decision.matched = false;
   return decision;
 }
 
@@ -36,6 +41,8 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
     evidenceLibraryBuild(library, matcher.evidence);
   matcher.accumulated = cv::Mat::zeros(1, library.count, CV_32FC1);
   matcher.lastMatched = matcher.lastMatchedBefore = -1;
+  matcher.previousIndex = -1;
+  matcher.previousUnexplained = -1;
   frameMatcherReset(matcher);
 }
 
@@ -62,7 +69,11 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
     matcher.lastMatched = matcher.lastMatchedBefore;
   }
   if (matcher.accumulator.frames > 0) ended = decideInterval(matcher, matcher.accumulator);
-  if (ended.matched) matcher.lastMatched = ended.index;
+  if (ended.matched) {
+    matcher.lastMatched = ended.index;
+    matcher.previousIndex = ended.index;
+    matcher.previousUnexplained = ended.unexplained;
+  }
   frameMatcherReset(matcher);
   return ended;
 }
@@ -89,6 +100,19 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
   evidenceAccumulatorReset(matcher.evidence, matcher.lastFrame);
   evidenceAddFrame(matcher.evidence, features, matcher.strengths, matcher.covered,
                    matcher.lastFrame);
+  if (matcher.options.matchUnexplained < 1.f && !matcher.evidence.pictures.pictures.empty()) {
+    // The pictures are judged against the originals the frame and the interval lean to.
+    pictureFramePrepare(matcher.evidence.pictures, featureImage, coveredMask, matcher.picture);
+    const auto nearest = [](const EvidenceAccumulator& acc) {
+      return static_cast<int>(std::min_element(acc.cost.begin(), acc.cost.end()) -
+                              acc.cost.begin());
+    };
+    const int own = nearest(matcher.lastFrame);
+    evidenceAddPictureCheck(matcher.evidence, own, matcher.picture, matcher.lastFrame);
+    const int interval = matcher.accumulator.frames > 0 ? nearest(matcher.accumulator) : own;
+    if (interval != own)
+      evidenceAddPictureCheck(matcher.evidence, interval, matcher.picture, matcher.lastFrame);
+  }
   EvidenceDecision decision =
       evidenceDecide(matcher.evidence, matcher.accumulator, matcher.options);
   const EvidenceDecision alone =

@@ -21,6 +21,9 @@ struct MatcherOptions {
   // list: talks mostly advance one slide, and a slide that is not among the originals
   // leans to some other one of the same template.
   float matchJumpMargin = 0.4f;
+  // The share of the picture cells where the originals differ that the nearest may leave
+  // unexplained (the frame shows what it does not, or not what it does); 1: no picture check.
+  float matchUnexplained = 0.12f;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.
