@@ -30,8 +30,6 @@ const double kApartShare = 0.1;
 // From this margin on, the fit needed is this share of matchFit.
 const double kClearMargin = 0.6;
 const double kClearFitShare = 0.75;
-// Picture cells that must have been judged before the picture check decides anything.
-const int kJudgedCells = 8;
 
 // Squared distances of one frame window to that window of every original, capped at 1.
 __attribute__((target_clones("avx2", "default"))) void cappedDistances(
@@ -98,7 +96,6 @@ void evidenceLibraryBuild(const OriginalSlideLibrary& library, EvidenceLibrary& 
     }
     out.alike[j] = alike ? 1 : 0;
   }
-  pictureCheckBuild(library, out.pictures);
 }
 
 void evidenceAccumulatorReset(const EvidenceLibrary& library, EvidenceAccumulator& acc) {
@@ -108,17 +105,7 @@ void evidenceAccumulatorReset(const EvidenceLibrary& library, EvidenceAccumulato
   acc.fitApart.assign(library.count, 0.0);
   acc.supportApart.assign(library.count, 0.0);
   acc.windowFrames.assign(library.windows, 0);
-  const size_t cells = static_cast<size_t>(library.count) * library.pictures.cells;
-  acc.cellTested.assign(cells, 0);
-  acc.cellFailed.assign(cells, 0);
   acc.frames = 0;
-}
-
-void evidenceAddPictureCheck(const EvidenceLibrary& library, int k, const PictureFrame& frame,
-                             EvidenceAccumulator& acc) {
-  const size_t at = static_cast<size_t>(k) * library.pictures.cells;
-  if (k < 0 || k >= library.count || acc.cellTested.size() < at + library.pictures.cells) return;
-  pictureCheck(library.pictures, k, frame, &acc.cellTested[at], &acc.cellFailed[at]);
 }
 
 void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
@@ -179,26 +166,6 @@ void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
   ++acc.frames;
 }
 
-double evidenceUnexplained(const EvidenceLibrary& library, const EvidenceAccumulator& acc, int k) {
-  // A cell counts as unexplained when k left it so in most of the frames that judged it, so
-  // a speaker passing over it does not. The share is of the cells where the originals differ
-  // and k or the frames showed something: cells a speaker hides from every frame take nothing
-  // away, nor add.
-  const PictureCheckLibrary& pictures = library.pictures;
-  const int cells = pictures.cells;
-  const size_t from = static_cast<size_t>(k) * cells;
-  if (k < 0 || acc.cellTested.size() < from + cells || pictures.content.size() < from + cells)
-    return -1;
-  int judged = 0, unexplained = 0, counted = 0;
-  for (int c = 0; c < cells; ++c) {
-    const int tested = acc.cellTested[from + c];
-    judged += tested > 0;
-    unexplained += 2 * acc.cellFailed[from + c] > tested;
-    counted += pictures.apart[c] && (tested > 0 || pictures.content[from + c]);
-  }
-  return judged >= kJudgedCells ? static_cast<double>(unexplained) / counted : -1;
-}
-
 void evidenceAccumulatorMerge(const EvidenceAccumulator& from, EvidenceAccumulator& into,
                               int sign) {
   auto add = [sign](const std::vector<double>& a, std::vector<double>& b) {
@@ -211,10 +178,6 @@ void evidenceAccumulatorMerge(const EvidenceAccumulator& from, EvidenceAccumulat
   add(from.supportApart, into.supportApart);
   for (size_t j = 0; j < from.windowFrames.size() && j < into.windowFrames.size(); ++j)
     into.windowFrames[j] += sign * from.windowFrames[j];
-  for (size_t c = 0; c < from.cellTested.size() && c < into.cellTested.size(); ++c) {
-    into.cellTested[c] += sign * from.cellTested[c];
-    into.cellFailed[c] += sign * from.cellFailed[c];
-  }
   into.frames += sign * from.frames;
 }
 
@@ -268,7 +231,6 @@ EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAc
   const bool clear = compared && decision.margin >= kClearMargin;
   decision.matched = decision.margin >= options.matchMargin &&
                      decision.fit >= options.matchFit * (clear ? kClearFitShare : 1.0);
-  decision.unexplained = evidenceUnexplained(library, acc, a);
   return decision;
 }
 

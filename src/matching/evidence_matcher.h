@@ -16,7 +16,6 @@
 #include <opencv2/core.hpp>
 
 #include "matching/matcher_options.h"
-#include "matching/picture_check.h"
 
 namespace slidetrack {
 
@@ -29,7 +28,6 @@ struct EvidenceLibrary {
   std::vector<float> byWindow;   // (j * bins + b) * count + k; empty windows zero
   std::vector<uint8_t> content;  // j * count + k: 1 when original k shows something in j
   std::vector<uint8_t> alike;    // per window: 1 when every original looks the same there
-  PictureCheckLibrary pictures;
 };
 
 // Needs the library's strengths; without them every non-zero row counts as content.
@@ -42,9 +40,6 @@ struct EvidenceAccumulator {
   std::vector<double> fitApart;  // the same two over the windows where originals differ
   std::vector<double> supportApart;
   std::vector<int> windowFrames;  // per window: frames in which it took part
-  // k * cells + c: frames in which the picture check judged cell c against original k, and
-  // in which k left it unexplained
-  std::vector<int> cellTested, cellFailed;
   int frames = 0;
 };
 
@@ -60,26 +55,17 @@ void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
                       const std::vector<float>& strengths, const std::vector<uint8_t>& covered,
                       EvidenceAccumulator& acc);
 
-// Judges the frame's picture against original k (pictureCheck) into the cell counts.
-void evidenceAddPictureCheck(const EvidenceLibrary& library, int k, const PictureFrame& frame,
-                             EvidenceAccumulator& acc);
-
-// The share of the picture cells where the originals differ that original k left
-// unexplained in most of the frames that judged them; -1 when too few were judged.
-double evidenceUnexplained(const EvidenceLibrary& library, const EvidenceAccumulator& acc, int k);
-
 // Adds the evidence of from to into; with sign -1 takes back evidence merged before.
 void evidenceAccumulatorMerge(const EvidenceAccumulator& from, EvidenceAccumulator& into,
                               int sign = 1);
 
 struct EvidenceDecision {
-  int index = 0;            // the nearest original
-  bool matched = false;     // margin and fit both reached
-  double margin = 0;        // share of the evidence between nearest and runner-up for nearest
-  bool compared = false;    // the frames were seen where the two nearest differ
-  double fit = 0;           // share of the content windows the nearest explains, over the windows
-                            // where originals differ when there are enough of them
-  double unexplained = -1;  // evidenceUnexplained of the nearest
+  int index = 0;          // the nearest original
+  bool matched = false;   // margin and fit both reached
+  double margin = 0;      // share of the evidence between nearest and runner-up for nearest
+  bool compared = false;  // the frames were seen where the two nearest differ
+  double fit = 0;         // share of the content windows the nearest explains, over the windows
+                          // where originals differ when there are enough of them
 };
 
 EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAccumulator& acc,

@@ -9,11 +9,20 @@
 
 #include "matching/evidence_matcher.h"
 #include "matching/matcher_options.h"
+#include "matching/picture_check.h"
 
 namespace slidetrack {
 
 struct OriginalSlideLibrary;
 struct GradDistExtractor;
+
+// The pictures of an interval's first frames, and the cells an original judged them on.
+struct IntervalPictures {
+  std::vector<PictureFrame> frames;
+  int original = -1;  // the original the counts are for
+  size_t judged = 0;  // frames judged so far
+  std::vector<int> tested, failed;
+};
 
 struct FrameMatcher {
   MatcherOptions options;
@@ -25,15 +34,16 @@ struct FrameMatcher {
   bool runOverrules = false;   // it began after frames that sided with no original
   int lastMatched = -1;        // the original last decided, kept over slide changes
   int lastMatchedBefore = -1;  // and before the last frame
-  // The last interval that ended matched: its original and the share of picture cells that
-  // original left unexplained there (-1: not judged).
+  PictureCheckLibrary pictureLibrary;
+  IntervalPictures pictures;  // of the interval since the slide change
+  bool lastPictureKept = false;
+  // The last interval that ended matched: its original and pictures.
   int previousIndex = -1;
-  double previousUnexplained = -1;
+  IntervalPictures previousPictures;
   cv::Mat voteRow;      // the plain decision's votes of one frame
   cv::Mat accumulated;  // and of the interval
   std::vector<float> strengths;
   std::vector<uint8_t> covered;
-  PictureFrame picture;
 };
 
 struct FrameMatch {

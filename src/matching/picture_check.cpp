@@ -27,6 +27,8 @@ const float kAlike = 36.f;
 const double kUnexplainedShare = 0.5;
 // ...and that is several times what noise leaves in a typical cell, plus a grey-level floor.
 const double kNoiseTimes = 4.0, kFloor = 9.0;
+// Cells that must have been judged before a share is told.
+const int kJudgedCells = 8;
 
 cv::Mat cellMeans(const cv::Mat& picture) {
   cv::Mat means;
@@ -168,6 +170,24 @@ bool pictureCheck(const PictureCheckLibrary& library, int k, const PictureFrame&
     failed[c] += verdict[c] == 2;
   }
   return judged > 0;
+}
+
+double pictureUnexplained(const PictureCheckLibrary& library, int k, const std::vector<int>& tested,
+                          const std::vector<int>& failed) {
+  const int cells = library.cells;
+  const size_t from = static_cast<size_t>(k) * cells;
+  if (k < 0 || library.content.size() < from + cells || static_cast<int>(tested.size()) != cells ||
+      static_cast<int>(failed.size()) != cells)
+    return -1;
+  // A speaker passing over a cell leaves it unexplained in a few frames only; cells he hides
+  // from every frame take nothing away from the share, nor add to it.
+  int judged = 0, unexplained = 0, counted = 0;
+  for (int c = 0; c < cells; ++c) {
+    judged += tested[c] > 0;
+    unexplained += 2 * failed[c] > tested[c];
+    counted += library.apart[c] && (tested[c] > 0 || library.content[from + c]);
+  }
+  return judged >= kJudgedCells ? static_cast<double>(unexplained) / counted : -1;
 }
 
 }  // namespace slidetrack

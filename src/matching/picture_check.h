@@ -42,4 +42,10 @@ void pictureFramePrepare(const PictureCheckLibrary& library, const cv::Mat& feat
 bool pictureCheck(const PictureCheckLibrary& library, int k, const PictureFrame& frame, int* tested,
                   int* failed);
 
+// The share of the cells where the originals differ, and original k or the frames showed
+// something, that k left unexplained in most of the frames that judged them (tested and
+// failed summed over frames, cells entries each); -1 when too few cells were judged.
+double pictureUnexplained(const PictureCheckLibrary& library, int k, const std::vector<int>& tested,
+                          const std::vector<int>& failed);
+
 }  // namespace slidetrack
