@@ -27,6 +27,9 @@ const float kAlike = 36.f;
 const double kUnexplainedShare = 0.5;
 // ...and that is several times what noise leaves in a typical cell, plus a grey-level floor.
 const double kNoiseTimes = 4.0, kFloor = 9.0;
+// Correlation above which a cell shows the original's lines, and the change of its ground,
+// as a share of the frame's black-to-white, that makes it another slide's.
+const double kAlikeLines = 0.5, kRecoloured = 0.15;
 // Cells that must have been judged before a share is told.
 const int kJudgedCells = 8;
 
@@ -105,11 +108,13 @@ bool pictureCheck(const PictureCheckLibrary& library, int k, const PictureFrame&
   const cv::Mat fMean = cellMeans(f), ffMean = cellMeans(f.mul(f));
   const int cells = library.cells;
   const auto uncovered = [&](int c) { return frame.covered.empty() || !frame.covered[c]; };
-  // Per cell, the blur that explains the frame best: an oblique view softens the far side
-  // of the screen more, and across more than up.
-  std::vector<double> res(cells, -1), energy(cells, 0);
+  // Per column of cells, the blur that explains the frame best: an oblique view softens the
+  // far side of the screen more, and across more than up. (Per cell, a blur would explain a
+  // block shown with less contrast than the original's.)
+  std::vector<double> res(cells, -1), energy(cells, 0), left(cells), columnRes(kGrid.width, -1);
   std::vector<int> blurOf(cells, 0);
   std::vector<double> vf(cells), vo(cells), cov(cells), strong, gains;
+  std::vector<double> alike(cells, 0), shade(cells, 0), gainOf(cells, 0);
   for (int b = 0; b < kBlurCount; ++b) {
     const cv::Size2d blur = kBlurs[b];
     cv::Mat o;
@@ -141,13 +146,24 @@ bool pictureCheck(const PictureCheckLibrary& library, int k, const PictureFrame&
       std::nth_element(gains.begin(), gains.begin() + gains.size() / 2, gains.end());
       gain = std::max(0.0, gains[gains.size() / 2]);
     }
+    std::vector<double> column(kGrid.width, 0);
     for (int c = 0; c < cells; ++c) {
-      const double left = std::max(0.0, vf[c] - 2 * gain * cov[c] + gain * gain * vo[c]);
-      if (res[c] >= 0 && left >= res[c]) continue;
-      res[c] = left;
+      left[c] = std::max(0.0, vf[c] - 2 * gain * cov[c] + gain * gain * vo[c]);
+      if (uncovered(c)) column[c % kGrid.width] += left[c];
+    }
+    for (int c = 0; c < cells; ++c) {
+      const int x = c % kGrid.width;
+      if (columnRes[x] >= 0 && column[x] >= columnRes[x]) continue;
+      res[c] = left[c];
       energy[c] = std::max(vf[c], gain * gain * vo[c]);
       blurOf[c] = b;
+      alike[c] = vf[c] > 0 && vo[c] > 0 ? cov[c] / std::sqrt(vf[c] * vo[c]) : 0.0;
+      gainOf[c] = gain;
+      shade[c] = fMean.at<float>(c / kGrid.width, c % kGrid.width) -
+                 gain * oMean.at<float>(c / kGrid.width, c % kGrid.width);
     }
+    for (int x = 0; x < kGrid.width; ++x)
+      if (columnRes[x] < 0 || column[x] < columnRes[x]) columnRes[x] = column[x];
   }
   std::vector<double> quiet;
   for (int c = 0; c < cells; ++c)
@@ -155,6 +171,12 @@ bool pictureCheck(const PictureCheckLibrary& library, int k, const PictureFrame&
   // The quietest quarter of the cells: empty background, what noise alone leaves.
   std::nth_element(quiet.begin(), quiet.begin() + quiet.size() / 4, quiet.end());
   const double floor = kNoiseTimes * quiet[quiet.size() / 4] + kFloor;
+  // The frame's brightness over the original's, as most cells show it.
+  std::vector<double> shades;
+  for (int c = 0; c < cells; ++c)
+    if (uncovered(c)) shades.push_back(shade[c]);
+  std::nth_element(shades.begin(), shades.begin() + shades.size() / 2, shades.end());
+  const double offset = shades[shades.size() / 2];
   int judged = 0;
   std::vector<uint8_t> verdict(cells, 0);  // 1 judged, 2 unexplained
   for (int c = 0; c < cells; ++c) {
@@ -162,7 +184,12 @@ bool pictureCheck(const PictureCheckLibrary& library, int k, const PictureFrame&
     // has and the frame lacks is a speaker's or a shadow's as often as another slide's.
     if (!uncovered(c) || !library.apart[c] || energy[c] <= floor || blurOf[c] == kBlurCount - 1)
       continue;
-    verdict[c] = vf[c] > floor && res[c] > kUnexplainedShare * vf[c] && res[c] > floor ? 2 : 1;
+    const bool extra = vf[c] > floor && res[c] > kUnexplainedShare * vf[c] && res[c] > floor;
+    // The original's lines on another ground: a table drawn in coloured columns. A speaker
+    // hides the lines, ink leaves the ground.
+    const bool recoloured =
+        alike[c] > kAlikeLines && std::abs(shade[c] - offset) > kRecoloured * gainOf[c] * 255;
+    verdict[c] = extra || recoloured ? 2 : 1;
     ++judged;
   }
   for (int c = 0; c < cells; ++c) {
