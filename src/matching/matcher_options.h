@@ -21,8 +21,9 @@ struct MatcherOptions {
   // list: talks mostly advance one slide, and a slide that is not among the originals
   // leans to some other one of the same template.
   float matchJumpMargin = 0.4f;
-  // The share of the picture cells where the originals differ that the nearest may leave
-  // unexplained (the frame shows what it does not, or not what it does); 1: no picture check.
+  // When two intervals in a row name the same original: the share of the picture cells where
+  // the originals differ that it may leave unexplained in the second beyond the first (a
+  // slide that is not among them, drawn like it but for a block); 1: no picture check.
   float matchUnexplained = 0.12f;
 };
 
