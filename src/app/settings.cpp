@@ -59,6 +59,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchMargin = s.matchMargin;
   options.matchFit = s.matchFit;
   options.matchJumpMargin = s.matchJumpMargin;
+  options.matchUnexplained = s.matchUnexplained;
   return options;
 }
 

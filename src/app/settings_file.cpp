@@ -149,6 +149,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readReal(local, "matchMargin", &s.matchMargin, w);
   readReal(local, "matchFit", &s.matchFit, w);
   readReal(local, "matchJumpMargin", &s.matchJumpMargin, w);
+  readReal(local, "matchUnexplained", &s.matchUnexplained, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -284,6 +285,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "matchMethod" << s.matchMethod << "matchMargin" << static_cast<double>(s.matchMargin);
   fs << "matchFit" << static_cast<double>(s.matchFit);
   fs << "matchJumpMargin" << static_cast<double>(s.matchJumpMargin);
+  fs << "matchUnexplained" << static_cast<double>(s.matchUnexplained);
   fs << "}";
   return fs.releaseAndGetString();
 }

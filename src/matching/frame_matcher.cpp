@@ -16,14 +16,40 @@ namespace {
 const int kRunFrames = 2;
 // Share of the feature windows beyond which the covered mask is not used.
 const double kMostCovered = 0.3;
+// Frames of an interval whose pictures are kept: judged only when the next interval names
+// the same original, or this one names the one before's.
+const size_t kKeptPictures = 6;
+
+// pictureUnexplained of original k over the interval's kept pictures, judging the frames
+// not judged against k yet.
+double unexplainedShare(const PictureCheckLibrary& library, IntervalPictures& pictures, int k) {
+  if (pictures.original != k) {
+    pictures.original = k;
+    pictures.judged = 0;
+    pictures.tested.assign(library.cells, 0);
+    pictures.failed.assign(library.cells, 0);
+  }
+  for (; pictures.judged < pictures.frames.size(); ++pictures.judged)
+    pictureCheck(library, k, pictures.frames[pictures.judged], pictures.tested.data(),
+                 pictures.failed.data());
+  return pictureUnexplained(library, k, pictures.tested, pictures.failed);
+}
 
 // The interval's decision; an original out of the deck's order needs clearer evidence: one
 // that is not among the originals is nearest to some other slide of its template by less.
-EvidenceDecision decideInterval(const FrameMatcher& matcher, const EvidenceAccumulator& acc) {
+EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator& acc) {
   EvidenceDecision decision = evidenceDecide(matcher.evidence, acc, matcher.options);
   const int last = matcher.lastMatched;
   const bool inOrder = decision.index == last + 1 || (last >= 0 && decision.index == last);
   if (!inOrder && decision.margin < matcher.options.matchJumpMargin) decision.matched = false;
+  // A slide change to the same original again: the pictures tell a slide that is not among the
+  // originals but differs from it in a block or two, under the same camera, speaker and ink.
+  if (decision.matched && decision.index == matcher.previousIndex) {
+    const double before =
+        unexplainedShare(matcher.pictureLibrary, matcher.previousPictures, decision.index);
+    const double now = unexplainedShare(matcher.pictureLibrary, matcher.pictures, decision.index);
+    if (before >= 0 && now > before + matcher.options.matchUnexplained) decision.matched = false;
+  }
   return decision;
 }
 
@@ -34,8 +60,12 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
   matcher.options = options;
   if (options.method == MatcherOptions::Method::kEvidence)
     evidenceLibraryBuild(library, matcher.evidence);
+  if (options.method == MatcherOptions::Method::kEvidence && options.matchUnexplained < 1.f)
+    pictureCheckBuild(library, matcher.pictureLibrary);
   matcher.accumulated = cv::Mat::zeros(1, library.count, CV_32FC1);
   matcher.lastMatched = matcher.lastMatchedBefore = -1;
+  matcher.previousIndex = -1;
+  matcher.previousPictures = IntervalPictures();
   frameMatcherReset(matcher);
 }
 
@@ -45,6 +75,8 @@ void frameMatcherReset(FrameMatcher& matcher) {
   evidenceAccumulatorReset(matcher.evidence, matcher.run);
   matcher.runIndex = -1;
   matcher.runOverrules = false;
+  matcher.pictures = IntervalPictures();
+  matcher.lastPictureKept = false;
 }
 
 EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
@@ -60,9 +92,18 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
   if (lastFrameIsNext) {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator, -1);
     matcher.lastMatched = matcher.lastMatchedBefore;
+    if (matcher.lastPictureKept) {
+      matcher.pictures.frames.pop_back();
+      matcher.pictures.judged = std::min(matcher.pictures.judged, matcher.pictures.frames.size());
+      matcher.pictures.original = -1;
+    }
   }
   if (matcher.accumulator.frames > 0) ended = decideInterval(matcher, matcher.accumulator);
-  if (ended.matched) matcher.lastMatched = ended.index;
+  if (ended.matched) {
+    matcher.lastMatched = ended.index;
+    matcher.previousIndex = ended.index;
+    matcher.previousPictures = std::move(matcher.pictures);
+  }
   frameMatcherReset(matcher);
   return ended;
 }
@@ -128,8 +169,16 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
     evidenceAccumulatorReset(matcher.evidence, matcher.run);
     matcher.runIndex = -1;
     matcher.runOverrules = false;
+    matcher.pictures = IntervalPictures();
   } else {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
+  }
+  matcher.lastPictureKept =
+      !matcher.pictureLibrary.pictures.empty() && matcher.pictures.frames.size() < kKeptPictures;
+  if (matcher.lastPictureKept) {
+    matcher.pictures.frames.emplace_back();
+    pictureFramePrepare(matcher.pictureLibrary, featureImage, coveredMask,
+                        matcher.pictures.frames.back());
   }
   decision = decideInterval(matcher, matcher.accumulator);
   if (decision.matched) matcher.lastMatched = decision.index;

@@ -9,11 +9,20 @@
 
 #include "matching/evidence_matcher.h"
 #include "matching/matcher_options.h"
+#include "matching/picture_check.h"
 
 namespace slidetrack {
 
 struct OriginalSlideLibrary;
 struct GradDistExtractor;
+
+// The pictures of an interval's first frames, and the cells an original judged them on.
+struct IntervalPictures {
+  std::vector<PictureFrame> frames;
+  int original = -1;  // the original the counts are for
+  size_t judged = 0;  // frames judged so far
+  std::vector<int> tested, failed;
+};
 
 struct FrameMatcher {
   MatcherOptions options;
@@ -25,8 +34,14 @@ struct FrameMatcher {
   bool runOverrules = false;   // it began after frames that sided with no original
   int lastMatched = -1;        // the original last decided, kept over slide changes
   int lastMatchedBefore = -1;  // and before the last frame
-  cv::Mat voteRow;             // the plain decision's votes of one frame
-  cv::Mat accumulated;         // and of the interval
+  PictureCheckLibrary pictureLibrary;
+  IntervalPictures pictures;  // of the interval since the slide change
+  bool lastPictureKept = false;
+  // The last interval that ended matched: its original and pictures.
+  int previousIndex = -1;
+  IntervalPictures previousPictures;
+  cv::Mat voteRow;      // the plain decision's votes of one frame
+  cv::Mat accumulated;  // and of the interval
   std::vector<float> strengths;
   std::vector<uint8_t> covered;
 };
@@ -47,7 +62,10 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
 // is kept: the next interval needs only matchMargin for it and for the one after it in the
 // list, and matchJumpMargin for any other (the first original counts as next at the start).
 void frameMatcherReset(FrameMatcher& matcher);
-// Ends the interval at a reported slide change (then resets) and returns its decision.
+// Ends the interval at a reported slide change (then resets) and returns its decision. An
+// interval that names the original the last matched interval named needs its pictures left
+// unexplained by at most matchUnexplained more than that one's: a changed slide that looks
+// the same to the features is another one.
 // lastFrameIsNext: the change first showed in the last frame added, whose evidence then
 // leaves the decision.
 EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext);

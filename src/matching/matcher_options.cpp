@@ -29,6 +29,8 @@ void checkMatcherOptions(const MatcherOptions& options, const std::string& confi
           "between 0 and 1");
   require(options.matchJumpMargin > 0.f && options.matchJumpMargin <= 1.f, configFile,
           "matchJumpMargin", "above 0 and at most 1");
+  require(options.matchUnexplained >= 0.f && options.matchUnexplained <= 1.f, configFile,
+          "matchUnexplained", "between 0 and 1");
 }
 
 MatcherOptions::Method matchMethodFromName(const std::string& name) {

@@ -21,6 +21,10 @@ struct MatcherOptions {
   // list: talks mostly advance one slide, and a slide that is not among the originals
   // leans to some other one of the same template.
   float matchJumpMargin = 0.4f;
+  // When two intervals in a row name the same original: the share of the picture cells where
+  // the originals differ that it may leave unexplained in the second beyond the first (a
+  // slide that is not among them, drawn like it but for a block); 1: no picture check.
+  float matchUnexplained = 0.12f;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

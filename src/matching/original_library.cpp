@@ -24,6 +24,7 @@ struct OriginalFeatures {
   std::string cause;  // why it could not be read
   cv::Mat features;   // featureCount x binCount
   cv::Mat strengths;  // 1 x featureCount
+  cv::Mat picture;    // the feature image at half size
 };
 
 void originalRead(const SlideRecord& record, GradDistExtractor& extractor,
@@ -43,6 +44,8 @@ void originalRead(const SlideRecord& record, GradDistExtractor& extractor,
   cv::Mat prepared;
   featureImagePrepareKeepingSource(image, prepared, options);
   image.release();
+  cv::resize(prepared, out.picture, cv::Size(prepared.cols / 2, prepared.rows / 2), 0, 0,
+             cv::INTER_AREA);
   const int featureCount = zorGllfGradDistGetSize(&extractor, prepared.rows, prepared.cols, -1);
   out.features.create(featureCount, zorGllfGradDistGetLength(&extractor), CV_32FC1);
   zorGllfGradDistExtract(&extractor, prepared, &out.features);
@@ -170,6 +173,7 @@ std::unique_ptr<OriginalSlideLibrary> originalLibraryBuild(const SlideList* orig
     }
     library->features.push_back(original.features);
     library->strengths.push_back(original.strengths);
+    library->pictures.push_back(original.picture);
     library->listIndex.push_back(k);
     original = OriginalFeatures();
   }

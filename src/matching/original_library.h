@@ -32,6 +32,9 @@ struct OriginalSlideLibrary {
   // every original, so the matcher compares a frame window with all originals in
   // vector steps. Empty in a library made by hand; the matcher then arranges it itself.
   cv::Mat byWindow;
+  // Each original's feature image at half its size (CV_8UC1), for the matcher's picture
+  // check; empty in a library made by hand.
+  std::vector<cv::Mat> pictures;
 };
 
 // Fills library.byWindow from library.features.
