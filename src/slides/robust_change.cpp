@@ -4,6 +4,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/colour_off.h"
 #include "slides/ink_strokes.h"
 #include "slides/shift_diff.h"
 #include "slides/speaker_body.h"
@@ -115,6 +116,8 @@ void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
   covered_ = hole_.clone();
   person_ = hole_.clone();
   stillAge_ = cv::Mat::zeros(work_.size(), CV_8UC1);
+  cv::resize(screenBgr, colour_, work_.size(), 0, 0, cv::INTER_AREA);
+  refColour_ = colour_.clone();
   clean_.start(screenBgr, work_, hole_);
   frameSize_ = screenBgr.size();
   hasPending_ = false;
@@ -145,7 +148,12 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     return decision;
   }
   const int thresh = options_.slideChangeThresh;
+  // The reference's colour: what it took from the last frame, it took in that frame's colour.
+  cv::Mat taken;
+  cv::compare(ref_, previous_, taken, cv::CMP_EQ);
+  colour_.copyTo(refColour_, taken);
   screenWorkImage(screenBgr, grey_, work_);
+  cv::resize(screenBgr, colour_, work_.size(), 0, 0, cv::INTER_AREA);
   shiftTolerantChange(work_, ref_, thresh, changed_);
   // Slide the reference lost to someone in clothes of its colour comes back as it was first
   // seen; only what differs from that too is new.
@@ -257,16 +265,27 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   if (candidate && hit < kWholeSlideShare * visible) {
     cv::Mat body, hidden, live;
     cv::bitwise_or(moving_, covered_, live);
-    speakerBody(work_, background_, live, hidden);
-    speakerBody(ref_, background_, live, body);
+    // He may hold still since the frame before; what differs from the reference is live too.
+    cv::bitwise_or(live, changed_, live);
+    // In colour too: clothing of the background's grey is found by its hue. A region joined
+    // to the slide's shapes stays no body here: those may be the new content.
+    cv::Mat off, refOff;
+    colourOffBackground(colour_, work_, commonGrey_, off);
+    colourOffBackground(refColour_, ref_, commonGrey_, refOff);
+    const BodyHints now{off, {}, false, true}, then{refOff, {}, false, true};
+    speakerBody(work_, background_, live, hidden, &now);
+    speakerBody(ref_, background_, live, body, &then);
     cv::bitwise_or(hidden, body, hidden);
+    // With the blur of his outline.
+    cv::dilate(hidden, hidden, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5)));
     cv::bitwise_or(hidden, covered_, hidden);
     Cells rest;
     countCells(changed_, hidden, rest);
     int left = 0;
     for (int count : rest.counts) left += count >= cellPixels();
-    // As with new content that does not last, the reference waits for a calmer frame.
-    if (left == 0) {
+    // As with new content that does not last, the reference waits for a calmer frame. Too
+    // few cells are left for a change, as for one seen where nobody stands.
+    if (left < options_.slideChangeCells) {
       cv::swap(previous_, work_);
       return decision;
     }
