@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "slides/colour_off.h"
+#include "slides/even_light.h"
 #include "slides/ink_strokes.h"
 #include "slides/shift_diff.h"
 #include "slides/speaker_body.h"
@@ -273,8 +274,13 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     colourOffBackground(colour_, work_, commonGrey_, off);
     colourOffBackground(refColour_, ref_, commonGrey_, refOff);
     const BodyHints now{off, {}, false, true}, then{refOff, {}, false, true};
-    speakerBody(work_, background_, live, hidden, &now);
-    speakerBody(ref_, background_, live, body, &then);
+    // With the screen's uneven light taken out: vignetting darkens the slide's lower corners
+    // as far from its background as clothing, which would join him to the whole rim.
+    cv::Mat even, evenRef;
+    evenLight(work_, background_, covered_, even);
+    evenLight(ref_, background_, covered_, evenRef);
+    speakerBody(even, background_, live, hidden, &now);
+    speakerBody(evenRef, background_, live, body, &then);
     cv::bitwise_or(hidden, body, hidden);
     // With the blur of his outline.
     cv::dilate(hidden, hidden, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5)));

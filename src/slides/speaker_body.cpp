@@ -18,6 +18,8 @@ constexpr double kMaxWidthShare = 0.6;
 // Where his legs meet the bottom edge spans less than this share of it.
 constexpr double kLegsShare = 0.3;
 constexpr int kBarEdge = 2;
+// A head or hand covers at most this share of a trunk's area.
+constexpr double kEndShare = 0.25;
 
 // Called several times a frame on screen-sized images: the buffers are kept between calls.
 struct Scratch {
@@ -118,12 +120,32 @@ bool trunkWithLimbs(cv::Mat& region, cv::Rect box, int minArea, int margin) {
   for (int y = 0; y < labels.rows; ++y)
     for (int x = 0; x < labels.cols; ++x)
       if (touch.at<unsigned char>(y, x)) his[size_t(labels.at<int>(y, x))] = 1;
+  cv::Mat arms = cv::Mat::zeros(roi.size(), CV_8UC1);
   for (int y = 0; y < roi.rows; ++y)
     for (int x = 0; x < roi.cols; ++x) {
       const int l = labels.at<int>(y, x);
-      if (trunk.at<unsigned char>(y, x) || (l > 0 && his[size_t(l)]))
-        roi.at<unsigned char>(y, x) = 4;
+      if (l > 0 && his[size_t(l)]) arms.at<unsigned char>(y, x) = 255;
     }
+  // His head and hands, thick but small, hang on the thin parts or the trunk; a slide's block
+  // is larger.
+  cv::Mat ends, stats, centroids;
+  cv::bitwise_and(thick, ~trunk, ends);
+  const int m = cv::connectedComponentsWithStats(ends, labels, stats, centroids, 8, CV_32S);
+  const int trunkArea = cv::countNonZero(trunk);
+  cv::dilate(arms | trunk, touch, cv::Mat());
+  std::vector<unsigned char> end(size_t(m), 0);
+  for (int y = 0; y < labels.rows; ++y)
+    for (int x = 0; x < labels.cols; ++x) {
+      const int l = labels.at<int>(y, x);
+      if (l > 0 && touch.at<unsigned char>(y, x) &&
+          kEndShare * trunkArea >= stats.at<int>(l, cv::CC_STAT_AREA))
+        end[size_t(l)] = 1;
+    }
+  for (int y = 0; y < roi.rows; ++y)
+    for (int x = 0; x < roi.cols; ++x)
+      if (trunk.at<unsigned char>(y, x) || arms.at<unsigned char>(y, x) ||
+          end[size_t(labels.at<int>(y, x))])
+        roi.at<unsigned char>(y, x) = 4;
   return true;
 }
 
