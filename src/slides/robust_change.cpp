@@ -4,11 +4,10 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "slides/colour_off.h"
-#include "slides/even_light.h"
 #include "slides/ink_strokes.h"
 #include "slides/shift_diff.h"
 #include "slides/speaker_body.h"
+#include "slides/speaker_either.h"
 #include "slides/speaker_mask.h"
 
 namespace slidetrack {
@@ -264,26 +263,12 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   // him; his raised arm or turned head is then a loose change. When nothing but that is
   // left once a body found in either image alone is left out, there is no change.
   if (candidate && hit < kWholeSlideShare * visible) {
-    cv::Mat body, hidden, live;
+    cv::Mat hidden, live;
     cv::bitwise_or(moving_, covered_, live);
     // He may hold still since the frame before; what differs from the reference is live too.
     cv::bitwise_or(live, changed_, live);
-    // In colour too: clothing of the background's grey is found by its hue. A region joined
-    // to the slide's shapes stays no body here: those may be the new content.
-    cv::Mat off, refOff;
-    colourOffBackground(colour_, work_, commonGrey_, off);
-    colourOffBackground(refColour_, ref_, commonGrey_, refOff);
-    const BodyHints now{off, {}, false, true}, then{refOff, {}, false, true};
-    // With the screen's uneven light taken out: vignetting darkens the slide's lower corners
-    // as far from its background as clothing, which would join him to the whole rim.
-    cv::Mat even, evenRef;
-    evenLight(work_, background_, covered_, even);
-    evenLight(ref_, background_, covered_, evenRef);
-    speakerBody(even, background_, live, hidden, &now);
-    speakerBody(evenRef, background_, live, body, &then);
-    cv::bitwise_or(hidden, body, hidden);
-    // With the blur of his outline.
-    cv::dilate(hidden, hidden, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5)));
+    speakerInEither({work_, colour_}, {ref_, refColour_}, background_, commonGrey_, live, covered_,
+                    hidden);
     cv::bitwise_or(hidden, covered_, hidden);
     Cells rest;
     countCells(changed_, hidden, rest);
