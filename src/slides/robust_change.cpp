@@ -7,6 +7,7 @@
 #include "slides/ink_strokes.h"
 #include "slides/shift_diff.h"
 #include "slides/speaker_body.h"
+#include "slides/speaker_either.h"
 #include "slides/speaker_mask.h"
 
 namespace slidetrack {
@@ -115,6 +116,8 @@ void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
   covered_ = hole_.clone();
   person_ = hole_.clone();
   stillAge_ = cv::Mat::zeros(work_.size(), CV_8UC1);
+  cv::resize(screenBgr, colour_, work_.size(), 0, 0, cv::INTER_AREA);
+  refColour_ = colour_.clone();
   clean_.start(screenBgr, work_, hole_);
   frameSize_ = screenBgr.size();
   hasPending_ = false;
@@ -145,7 +148,12 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     return decision;
   }
   const int thresh = options_.slideChangeThresh;
+  // The reference's colour: what it took from the last frame, it took in that frame's colour.
+  cv::Mat taken;
+  cv::compare(ref_, previous_, taken, cv::CMP_EQ);
+  colour_.copyTo(refColour_, taken);
   screenWorkImage(screenBgr, grey_, work_);
+  cv::resize(screenBgr, colour_, work_.size(), 0, 0, cv::INTER_AREA);
   shiftTolerantChange(work_, ref_, thresh, changed_);
   // Slide the reference lost to someone in clothes of its colour comes back as it was first
   // seen; only what differs from that too is new.
@@ -255,18 +263,20 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   // him; his raised arm or turned head is then a loose change. When nothing but that is
   // left once a body found in either image alone is left out, there is no change.
   if (candidate && hit < kWholeSlideShare * visible) {
-    cv::Mat body, hidden, live;
+    cv::Mat hidden, live;
     cv::bitwise_or(moving_, covered_, live);
-    speakerBody(work_, background_, live, hidden);
-    speakerBody(ref_, background_, live, body);
-    cv::bitwise_or(hidden, body, hidden);
+    // He may hold still since the frame before; what differs from the reference is live too.
+    cv::bitwise_or(live, changed_, live);
+    speakerInEither({work_, colour_}, {ref_, refColour_}, background_, commonGrey_, live, covered_,
+                    hidden);
     cv::bitwise_or(hidden, covered_, hidden);
     Cells rest;
     countCells(changed_, hidden, rest);
     int left = 0;
     for (int count : rest.counts) left += count >= cellPixels();
-    // As with new content that does not last, the reference waits for a calmer frame.
-    if (left == 0) {
+    // As with new content that does not last, the reference waits for a calmer frame. Too
+    // few cells are left for a change, as for one seen where nobody stands.
+    if (left < options_.slideChangeCells) {
       cv::swap(previous_, work_);
       return decision;
     }

@@ -81,6 +81,8 @@ class RobustChangeDetector {
   cv::Mat faint_;         // changes at half the threshold, for finding a person
   cv::Mat personBefore_;  // the person mask before the candidate frame
   cv::Mat beforeChange_;  // the last work image of the old slide
+  cv::Mat colour_;        // the screen image at work size, for clothing in the slide's grey
+  cv::Mat refColour_;     // the same for what the reference holds
   cv::Mat changed_, moving_, holeChanged_, suspect_, person_, covered_, seen_;
   Cells cells_;
   std::vector<unsigned char> pending_;  // cells of new content waiting for a second look

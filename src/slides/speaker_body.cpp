@@ -18,6 +18,8 @@ constexpr double kMaxWidthShare = 0.6;
 // Where his legs meet the bottom edge spans less than this share of it.
 constexpr double kLegsShare = 0.3;
 constexpr int kBarEdge = 2;
+// A head or hand covers at most this share of a trunk's area.
+constexpr double kEndShare = 0.25;
 
 // Called several times a frame on screen-sized images: the buffers are kept between calls.
 struct Scratch {
@@ -83,6 +85,70 @@ bool cutJoined(cv::Mat& region, cv::Rect box, const cv::Mat& live, const cv::Mat
   return any;
 }
 
+// Marks 4 the trunk of the region (1 in region, within box) and the thin parts touching it,
+// and says whether the trunk has a body's shape.
+bool trunkWithLimbs(cv::Mat& region, cv::Rect box, int minArea, int margin) {
+  const int w = region.cols, h = region.rows;
+  cv::Mat roi = region(box), mask = roi == 1;
+  const int bottom = std::max(0, h - margin - 1 - box.y);
+  int x0 = box.width, x1 = -1;
+  for (int y = bottom; y < mask.rows; ++y)
+    for (int x = 0; x < mask.cols; ++x)
+      if (mask.at<unsigned char>(y, x)) x0 = std::min(x0, x), x1 = std::max(x1, x);
+  if (x1 < 0 || x1 - x0 > kLegsShare * w) return false;
+  const int d = std::max(3, (x1 - x0 + 1) / 3);
+  cv::Mat thick, trunk, limbs, labels, touch;
+  cv::morphologyEx(mask, thick, cv::MORPH_OPEN,
+                   cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(d, d)));
+  // The trunk stands on the bottom edge; thick parts apart from it are the slide's.
+  trunk = cv::Mat::zeros(thick.size(), CV_8UC1);
+  for (int y = bottom; y < thick.rows; ++y)
+    for (int x = 0; x < thick.cols; ++x)
+      if (thick.at<unsigned char>(y, x) == 255 && !trunk.at<unsigned char>(y, x)) {
+        cv::Mat seed = thick.clone();
+        cv::floodFill(seed, cv::Point(x, y), 128, nullptr, 0, 0, 8);
+        trunk |= seed == 128;
+      }
+  const cv::Rect t = cv::boundingRect(trunk);
+  if (t.empty() || box.y + t.y <= margin || t.width > kMaxWidthShare * w ||
+      cv::countNonZero(trunk) < minArea)
+    return false;
+  cv::bitwise_and(mask, ~thick, limbs);
+  const int n = cv::connectedComponents(limbs, labels, 8, CV_32S);
+  cv::dilate(trunk, touch, cv::Mat());
+  std::vector<unsigned char> his(size_t(n), 0);
+  for (int y = 0; y < labels.rows; ++y)
+    for (int x = 0; x < labels.cols; ++x)
+      if (touch.at<unsigned char>(y, x)) his[size_t(labels.at<int>(y, x))] = 1;
+  cv::Mat arms = cv::Mat::zeros(roi.size(), CV_8UC1);
+  for (int y = 0; y < roi.rows; ++y)
+    for (int x = 0; x < roi.cols; ++x) {
+      const int l = labels.at<int>(y, x);
+      if (l > 0 && his[size_t(l)]) arms.at<unsigned char>(y, x) = 255;
+    }
+  // His head and hands, thick but small, hang on the thin parts or the trunk; a slide's block
+  // is larger.
+  cv::Mat ends, stats, centroids;
+  cv::bitwise_and(thick, ~trunk, ends);
+  const int m = cv::connectedComponentsWithStats(ends, labels, stats, centroids, 8, CV_32S);
+  const int trunkArea = cv::countNonZero(trunk);
+  cv::dilate(arms | trunk, touch, cv::Mat());
+  std::vector<unsigned char> end(size_t(m), 0);
+  for (int y = 0; y < labels.rows; ++y)
+    for (int x = 0; x < labels.cols; ++x) {
+      const int l = labels.at<int>(y, x);
+      if (l > 0 && touch.at<unsigned char>(y, x) &&
+          kEndShare * trunkArea >= stats.at<int>(l, cv::CC_STAT_AREA))
+        end[size_t(l)] = 1;
+    }
+  for (int y = 0; y < roi.rows; ++y)
+    for (int x = 0; x < roi.cols; ++x)
+      if (trunk.at<unsigned char>(y, x) || arms.at<unsigned char>(y, x) ||
+          end[size_t(labels.at<int>(y, x))])
+        roi.at<unsigned char>(y, x) = 4;
+  return true;
+}
+
 }  // namespace
 
 void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::Mat& body,
@@ -127,9 +193,23 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
       const int area = cv::floodFill(region, cv::Point(x, y), 1, &box, 0, 0, 8);
       // A template's side bar runs from the top; a footer spans the screen.
       const bool shaped = box.y > margin && box.width <= kMaxWidthShare * w;
-      if (!shaped && area >= minArea && hints) {
+      if (!shaped && area >= minArea && hints && hints->cutJoined) {
         const bool his = cutJoined(region, box, live, hints->near, minArea, margin);
         any = any || his;
+        continue;
+      }
+      if (!shaped && area >= minArea && hints && hints->limbs &&
+          trunkWithLimbs(region, box, minArea, margin)) {
+        bool alive = false;
+        for (int r = box.y; !alive && r < box.y + box.height; ++r)
+          for (int c = box.x; c < box.x + box.width && !alive; ++c)
+            alive = region.at<unsigned char>(r, c) == 4 && live.at<unsigned char>(r, c);
+        for (int r = box.y; r < box.y + box.height; ++r)
+          for (int c = box.x; c < box.x + box.width; ++c) {
+            unsigned char& v = region.at<unsigned char>(r, c);
+            if (v == 1 || v == 4) v = v == 4 && alive ? 3 : 2;
+          }
+        any = any || alive;
         continue;
       }
       const bool person = shaped && area >= minArea;

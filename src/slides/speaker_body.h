@@ -16,6 +16,13 @@ namespace slidetrack {
 // person, keeps what rises above where it meets the bottom edge, and its parts near.
 struct BodyHints {
   cv::Mat off, near;
+  // Off: regions joined to a bar are no person at all, as without hints.
+  bool cutJoined = true;
+  // A region too wide or too tall for a body only by thin parts, an arm held out or raised,
+  // is judged by its trunk: what rises from the bottom edge once parts thinner than a third
+  // of where it meets that edge are taken off. The thin parts touching it are his too, and
+  // the small thick ones they or the trunk hold (his head and hands).
+  bool limbs = false;
 };
 void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::Mat& body,
                  const BodyHints* hints = nullptr);

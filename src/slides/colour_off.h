@@ -1,0 +1,16 @@
+#pragma once
+// Where the screen's colour, its brightness apart, is unlike the slide's background: a shirt
+// of the background's grey in another colour (beige or light blue on a white slide), or skin.
+// A hint for speakerBody, whose shape rules keep a slide's own coloured shapes out.
+
+#include <opencv2/core.hpp>
+
+namespace slidetrack {
+
+// colour: the screen image at work size (BGR; the codec keeps colour at half resolution
+// anyway); work: its grey work image (screenWorkImage); background: the slide's background
+// grey. off (work size): 255 where the colour differs from the background's own; all 0 when
+// too little background shows to tell its colour.
+void colourOffBackground(const cv::Mat& colour, const cv::Mat& work, int background, cv::Mat& off);
+
+}  // namespace slidetrack
