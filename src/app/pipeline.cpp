@@ -14,7 +14,7 @@ namespace slidetrack {
 
 namespace {
 
-constexpr int kEscape = 27;  // what the search stops on
+constexpr int kEscape = 27;  // what the search and the library build stop on
 // A video that cannot be opened again after the search is one of the two fatal conditions
 // whose message keeps its historic form.
 constexpr int kReopenLine = 96;
@@ -52,6 +52,10 @@ Control Pipeline::ask(Control (RunObserver::*question)(const cv::Mat&), const cv
   return answer;
 }
 
+int Pipeline::stopKey(Control (RunObserver::*question)(const cv::Mat&), const cv::Mat& picture) {
+  return ask(question, picture) == Control::kStop ? kEscape : -1;
+}
+
 bool Pipeline::anyObserver(bool (RunObserver::*wants)() const) const {
   for (const RunObserver* observer : observers_)
     if ((observer->*wants)()) return true;
@@ -78,7 +82,7 @@ cv::Mat Pipeline::locateScreen(const cv::Mat& storedCorners) {
   SampleViewer viewer;
   if (anyObserver(&RunObserver::showsPictures)) {
     viewer = [this](const cv::Mat& picture) {
-      return ask(&RunObserver::searchPicture, picture) == Control::kStop ? kEscape : -1;
+      return stopKey(&RunObserver::searchPicture, picture);
     };
   }
   const ScreenSearchOptions options = screenSearchOptions(settings_);

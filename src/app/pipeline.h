@@ -54,6 +54,9 @@ class Pipeline {
   template <typename Event>
   void notify(Event event);
   Control ask(Control (RunObserver::*question)(const cv::Mat&), const cv::Mat& picture);
+  // The key the screen search and the library build stop on when an observer asks to stop
+  // at this picture, else -1.
+  int stopKey(Control (RunObserver::*question)(const cv::Mat&), const cv::Mat& picture);
   bool anyObserver(bool (RunObserver::*wants)() const) const;
   // Frames between processed frames in the open video.
   int frameStep() const;

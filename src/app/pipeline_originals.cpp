@@ -9,7 +9,6 @@ namespace slidetrack {
 
 namespace {
 
-constexpr int kEscape = 27;  // what the library build stops on
 // Memory for frames taken ahead while the originals are read: some 25 s of video at the
 // default screen size.
 constexpr size_t kFramesAheadBytes = size_t{32} << 20;
@@ -21,7 +20,7 @@ bool Pipeline::loadOriginals(int step) {
   ProgressViewer viewer;
   if (anyObserver(&RunObserver::showsPictures)) {
     viewer = [this](const cv::Mat& picture) {
-      return ask(&RunObserver::libraryProgress, picture) == Control::kStop ? kEscape : -1;
+      return stopKey(&RunObserver::libraryProgress, picture);
     };
   }
   OriginalsOutcome outcome;
