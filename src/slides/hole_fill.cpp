@@ -1,5 +1,6 @@
 #include "slides/hole_fill.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -50,7 +51,7 @@ void fillFromSurround(cv::Mat& picture, const cv::Mat& unseen) {
   if (picture.empty() || cv::countNonZero(unseen) == 0) return;
   // Every image of a picture's size is kept between calls: each of them fresh would be
   // mapped anew and faulted in page by page, which costs more than the fill itself.
-  thread_local cv::Mat hole, seen, masked, halfMasked, w8, norm3, up, lack, out, out8;
+  thread_local cv::Mat hole, seen, masked, halfMasked, w8, norm3, up, lack;
   thread_local std::vector<cv::Mat> colour(1), weight(1);
   // Slides are made of rows: bars, lines of text, a background; what runs on across a gap
   // is taken first, the rest from all round.
@@ -96,9 +97,28 @@ void fillFromSurround(cv::Mat& picture, const cv::Mat& unseen) {
     cv::multiply(up, norm3, up);
     cv::add(colour[size_t(level)], up, colour[size_t(level)]);
   }
-  cv::resize(colour[0], out, picture.size(), 0, 0, cv::INTER_LINEAR);
+  takeEnlarged(colour[0], picture, hole);
+}
+
+// Only the holes take the result: at twice the half size, the part of it around them comes
+// out the same from the part of the half size around them, two pixels more each side than
+// the linear taps reach, or up to an edge of the picture.
+void takeEnlarged(const cv::Mat& half, cv::Mat& picture, const cv::Mat& hole) {
+  thread_local cv::Mat out, out8;
+  const cv::Rect box = cv::boundingRect(hole);
+  cv::Rect from(0, 0, half.cols, half.rows);
+  if (picture.cols == 2 * from.width && picture.rows == 2 * from.height) {
+    const cv::Point tl(std::max(0, box.x / 2 - 2), std::max(0, box.y / 2 - 2));
+    const cv::Point br(std::min(from.width, (box.br().x + 1) / 2 + 2),
+                       std::min(from.height, (box.br().y + 1) / 2 + 2));
+    from = cv::Rect(tl, br);
+  }
+  const cv::Rect to = from.size() == half.size()
+                          ? cv::Rect(0, 0, picture.cols, picture.rows)
+                          : cv::Rect(2 * from.x, 2 * from.y, 2 * from.width, 2 * from.height);
+  cv::resize(half(from), out, to.size(), 0, 0, cv::INTER_LINEAR);
   out.convertTo(out8, CV_8UC3);
-  out8.copyTo(picture, hole);
+  out8.copyTo(picture(to), hole(to));
 }
 
 }  // namespace slidetrack
