@@ -5,6 +5,7 @@
 //   slidetrack with the robust decision saving slide pictures (-p) / ffmpeg -threads 1 -f null
 // Usage: run_change_bench [--clip PATH --corners X,Y,X,Y,X,Y,X,Y] [--seconds N] [--repeat N]
 //                         [--dir DIR] [--bin SLIDETRACK]   (another build of the program)
+//                         [--base SLIDETRACK]  (an earlier build, timed in the same rounds)
 // Without --clip it makes a 1280x720 H.264 lecture with a walking speaker, shake and noise.
 
 #include <cstdio>
@@ -29,6 +30,7 @@ struct Args {
   int repeat = 3;
   fs::path dir = fs::temp_directory_path() / "slidetrack-bench";
   std::string bin = SLIDETRACK_BIN;
+  std::string base;
 };
 
 std::vector<float> parseCorners(const std::string& text) {
@@ -81,6 +83,8 @@ int main(int argc, char** argv) {
       args.dir = argv[i + 1];
     else if (a == "--bin")
       args.bin = argv[i + 1];
+    else if (a == "--base")
+      args.base = argv[i + 1];
   }
   fs::create_directories(args.dir);
   if (args.clip.empty()) {
@@ -97,9 +101,15 @@ int main(int argc, char** argv) {
   writeConfig(robustConfig, args.corners, "robust");
   writeConfig(plainConfig, args.corners, "plain");
   const fs::path pictures = args.dir / "change_pictures";
-  auto run = [&](const fs::path& config, bool savePictures = false) {
-    std::vector<std::string> command{args.bin,        "-i", args.clip.string(), "-c",
-                                     config.string(), "-o", results.string(),   "-hide"};
+  auto run = [&](const fs::path& config, bool savePictures = false, bool base = false) {
+    std::vector<std::string> command{base ? args.base : args.bin,
+                                     "-i",
+                                     args.clip.string(),
+                                     "-c",
+                                     config.string(),
+                                     "-o",
+                                     results.string(),
+                                     "-hide"};
     if (savePictures) {
       fs::remove_all(pictures);
       fs::create_directories(pictures);
@@ -117,6 +127,11 @@ int main(int argc, char** argv) {
   rounds.add("plain", [&] { return run(plainConfig); });
   // Saving the slide pictures adds the picture's own speaker search and fill.
   rounds.add("pictures", [&] { return run(robustConfig, true); });
+  if (!args.base.empty()) {
+    rounds.add("baseRobust", [&] { return run(robustConfig, false, true); });
+    rounds.add("basePlain", [&] { return run(plainConfig, false, true); });
+    rounds.add("basePictures", [&] { return run(robustConfig, true, true); });
+  }
   rounds.measure(args.repeat);
   std::printf("\nclip: %s, CPU time, median of %d rounds\n", args.clip.c_str(), args.repeat);
   rounds.print("known corners, robust change decision / ffmpeg -threads 1", "robust", "ffmpeg",
@@ -124,5 +139,11 @@ int main(int argc, char** argv) {
   rounds.print("known corners, plain edge-map rule / ffmpeg -threads 1", "plain", "ffmpeg", "-");
   rounds.print("known corners, robust, slide pictures saved / ffmpeg -threads 1", "pictures",
                "ffmpeg", "-");
+  if (!args.base.empty()) {
+    std::printf("the same rows for the earlier build %s\n", args.base.c_str());
+    rounds.print("  robust / ffmpeg", "baseRobust", "ffmpeg", "<= 0.8");
+    rounds.print("  plain / ffmpeg", "basePlain", "ffmpeg", "-");
+    rounds.print("  robust, slide pictures saved / ffmpeg", "basePictures", "ffmpeg", "-");
+  }
   return 0;
 }

@@ -7,6 +7,8 @@
 //   building the library of 40 originals (PNG, then JPEG) vs decoding 10 s of the clip.
 // Usage: run_pipeline_bench [--seconds N] [--originals N] [--repeat ROUNDS] [--dir DIR]
 //                           [--bin SLIDETRACK]   (another build of the program, to compare)
+//                           [--base SLIDETRACK]  (an earlier build: its run and matched run are
+//                                                 timed in the same rounds)
 //                           [--only NAME,...]    (some measurements: ffmpeg,run,matched,library...)
 
 #include <filesystem>
@@ -38,6 +40,7 @@ struct Args {
   int repeat = 3;
   fs::path dir = fs::temp_directory_path() / "slidetrack-bench";
   std::string bin;  // the program timed; the one built beside this bench when empty
+  std::string base;
   std::string only;
 };
 
@@ -114,6 +117,8 @@ int main(int argc, char** argv) {
       args.dir = argv[i + 1];
     else if (a == "--bin")
       args.bin = argv[i + 1];
+    else if (a == "--base")
+      args.base = argv[i + 1];
     else if (a == "--only")
       args.only = argv[i + 1];
   }
@@ -208,6 +213,16 @@ int main(int argc, char** argv) {
   // The library inside the program, where the video's decoding came first: the short
   // run with -s less the one without (which also matches the short clip's few frames).
   rounds.add("shortMatched", [&] { return cpu(shortClip, known, {"-s", originalsXml.string()}); });
+  if (!args.base.empty()) {
+    const auto baseRun = [&](std::vector<std::string> extra) {
+      std::vector<std::string> argv = {args.base,      "-i", clip.string(), "-c",
+                                       known.string(), "-o", out.string(),  "-hide"};
+      argv.insert(argv.end(), extra.begin(), extra.end());
+      return runProcess(argv);
+    };
+    rounds.addTimed("baseRun", [&] { return baseRun({}); });
+    rounds.addTimed("baseMatched", [&] { return baseRun({"-s", originalsXml.string()}); });
+  }
   rounds.addTimed("library", [&] { return buildLibrary(*list); });
   rounds.addTimed("jpegLibrary", [&] { return buildLibrary(*jpegList); });
   rounds.measure(args.repeat);
@@ -241,6 +256,13 @@ int main(int argc, char** argv) {
   // The library's originals are read on two threads: what the user waits for is wall time.
   rounds.print("  the same in wall time, PNG originals", "matchedWall", "runWall", "-");
   rounds.print("  the same in wall time, JPEG originals", "matchedJpegWall", "runWall", "-");
+  if (rounds.has("baseRun")) {
+    std::printf("the same rows for the earlier build %s\n", args.base.c_str());
+    rounds.print("  headless run, corners known / stepping program", "baseRun", "stepper",
+                 "<= 1.15");
+    rounds.print("  run with -s / run without -s", "baseMatched", "baseRun", "<= 1.15");
+    rounds.print("  the same in wall time", "baseMatchedWall", "baseRunWall", "-");
+  }
   // Ten seconds of the clip's decode: a twelfth of the full decode for a 120 s clip.
   const double tenSeconds = 10.0 / args.seconds;
   std::snprintf(label, sizeof label, "library of %d PNG originals 1024x768 / decoding 10 s",

@@ -1,6 +1,7 @@
 #include "slides/clean_slide.h"
 
 #include <cmath>
+#include <cstring>
 
 #include <opencv2/imgproc.hpp>
 
@@ -45,6 +46,34 @@ cv::Mat fineGrained(const cv::Mat& screenBgr, const cv::Mat& where) {
   return fine;
 }
 
+// screenBgr.copyTo(picture, taken brought to the screen's size by nearest neighbour); a
+// screen twice the work size in both directions is copied in runs of the taken columns,
+// without the screen-sized mask.
+void copyWhereTaken(const cv::Mat& screenBgr, const cv::Mat& taken, cv::Mat& seen,
+                    cv::Mat& picture) {
+  if (screenBgr.cols != 2 * taken.cols || screenBgr.rows != 2 * taken.rows ||
+      screenBgr.type() != CV_8UC3 || picture.size() != screenBgr.size() ||
+      picture.type() != CV_8UC3) {
+    cv::resize(taken, seen, screenBgr.size(), 0, 0, cv::INTER_NEAREST);
+    screenBgr.copyTo(picture, seen);
+    return;
+  }
+  for (int y = 0; y < screenBgr.rows; ++y) {
+    const unsigned char* t = taken.ptr<unsigned char>(y / 2);
+    const unsigned char* from = screenBgr.ptr<unsigned char>(y);
+    unsigned char* to = picture.ptr<unsigned char>(y);
+    for (int x = 0; x < taken.cols;) {
+      if (!t[x]) {
+        ++x;
+        continue;
+      }
+      const int start = x;
+      while (x < taken.cols && t[x]) ++x;
+      std::memcpy(to + 6 * start, from + 6 * start, size_t(6) * (x - start));
+    }
+  }
+}
+
 }  // namespace
 
 void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& unseenWork) {
@@ -75,8 +104,7 @@ void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv:
   // around him at times.
   cv::bitwise_not(notYetWork, taken_);
   cv::bitwise_and(taken_, speaker_.stillSlide(), taken_);
-  cv::resize(taken_, seen_, screenBgr.size(), 0, 0, cv::INTER_NEAREST);
-  screenBgr.copyTo(picture_, seen_);
+  copyWhereTaken(screenBgr, taken_, seen_, picture_);
   unseen_.setTo(0, taken_);
   // Found there again, or changed since while not yet taken, he was there in the first look:
   // he stood still or stepped away, or the body the first look was judged by missed part of

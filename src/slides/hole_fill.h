@@ -13,4 +13,8 @@ namespace slidetrack {
 // pixels keep their values.
 void fillFromSurround(cv::Mat& picture, const cv::Mat& unseen);
 
+// picture takes, under hole (not empty), half (CV_32FC3) enlarged to the picture's size by
+// linear interpolation and rounded to 8 bits, as cv::resize of all of it would give.
+void takeEnlarged(const cv::Mat& half, cv::Mat& picture, const cv::Mat& hole);
+
 }  // namespace slidetrack

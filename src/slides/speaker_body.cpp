@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/plain_pixels.h"
+
 namespace slidetrack {
 
 namespace {
@@ -23,7 +25,7 @@ constexpr double kEndShare = 0.25;
 
 // Called several times a frame on screen-sized images: the buffers are kept between calls.
 struct Scratch {
-  cv::Mat f, square, mean, meanSq, variance, plain, offTable, off, solid;
+  cv::Mat plain, offTable, off, solid;
 };
 
 // A region joined to the slide's own shapes (1 in region, within box): his torso and head
@@ -159,13 +161,7 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
   // A body must touch something live.
   if (cv::countNonZero(live) == 0) return;
   thread_local Scratch s;
-  work.convertTo(s.f, CV_32F);
-  cv::multiply(s.f, s.f, s.square);
-  cv::blur(s.f, s.mean, cv::Size(7, 7));
-  cv::blur(s.square, s.meanSq, cv::Size(7, 7));
-  cv::multiply(s.mean, s.mean, s.square);
-  cv::subtract(s.meanSq, s.square, s.variance);
-  cv::compare(s.variance, kPlainDeviation * kPlainDeviation, s.plain, cv::CMP_LT);
+  plainPixels(work, kPlainDeviation, s.plain);
   // Darker or lighter than the background, in one look-up.
   s.offTable.create(1, 256, CV_8U);
   for (int v = 0; v < 256; ++v)

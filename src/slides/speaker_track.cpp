@@ -96,17 +96,18 @@ void SpeakerTrack::colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int 
   }
   off_ = cv::Mat::zeros(work.size(), CV_8UC1);
   if (n == 0) return;
-  const int mean[3] = {sum[0] / n, sum[1] / n, sum[2] / n};
+  // |excess - mean| > kOffColour as one unsigned comparison per channel, without branches.
+  const int low[3] = {sum[0] / n - kOffColour, sum[1] / n - kOffColour, sum[2] / n - kOffColour};
   for (int y = 0; y < work.rows; ++y) {
     const unsigned char* w = work.ptr<unsigned char>(y);
-    const cv::Vec3b* p = screenBgr.ptr<cv::Vec3b>(2 * y);
+    const unsigned char* p = screenBgr.ptr<unsigned char>(2 * y);
     unsigned char* o = off_.ptr<unsigned char>(y);
     for (int x = 0; x < work.cols; ++x) {
       const int base = w[x];
-      const cv::Vec3b& v = p[2 * x];
-      const bool off = std::abs(v[0] - base - mean[0]) > kOffColour ||
-                       std::abs(v[1] - base - mean[1]) > kOffColour ||
-                       std::abs(v[2] - base - mean[2]) > kOffColour;
+      const unsigned char* v = p + 6 * x;
+      const bool off = (unsigned(v[0] - base - low[0]) > 2u * kOffColour) |
+                       (unsigned(v[1] - base - low[1]) > 2u * kOffColour) |
+                       (unsigned(v[2] - base - low[2]) > 2u * kOffColour);
       o[x] = off ? 255 : 0;
     }
   }

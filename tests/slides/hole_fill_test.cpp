@@ -30,3 +30,24 @@ TEST(HoleFill, BarsRunOnBehindHimAndNothingSeenChanges) {
   // Elsewhere the hole takes the slide's background near it, not his colour.
   EXPECT_LT(cv::mean(diff(cv::Rect(250, 300, 120, 60)))[0], 30.0);
 }
+
+// Only the part around the holes is enlarged: it must give what enlarging all of it gives,
+// next to the picture's edges too, and at sizes that are not twice the half.
+TEST(HoleFill, EnlargingAroundTheHolesIsEnlargingAll) {
+  cv::RNG rng(3);
+  for (int k = 0; k < 30; ++k) {
+    const cv::Size half(rng.uniform(4, 90), rng.uniform(4, 70));
+    const cv::Size size(2 * half.width + (k % 5 == 0), 2 * half.height);
+    cv::Mat colour(half, CV_32FC3), hole = cv::Mat::zeros(size, CV_8UC1), expected, all;
+    rng.fill(colour, cv::RNG::UNIFORM, 0.0, 255.0);
+    cv::circle(hole, {rng.uniform(0, size.width), rng.uniform(0, size.height)}, rng.uniform(1, 20),
+               255, cv::FILLED);
+    cv::Mat picture(size, CV_8UC3, cv::Scalar(1, 2, 3));
+    picture.copyTo(expected);
+    cv::resize(colour, all, size, 0, 0, cv::INTER_LINEAR);
+    all.convertTo(all, CV_8UC3);
+    all.copyTo(expected, hole);
+    takeEnlarged(colour, picture, hole);
+    EXPECT_EQ(cv::norm(picture, expected, cv::NORM_INF), 0.0) << size;
+  }
+}

@@ -1,6 +1,7 @@
 // The speaker's body found in one image, and the picture's own tracking of him under a
 // projector's uneven light.
 #include "slides/speaker_body.h"
+#include "slides/plain_pixels.h"
 #include "slides/speaker_track.h"
 
 #include <gtest/gtest.h>
@@ -94,6 +95,22 @@ TEST(SpeakerBody, FindsAPersonWithHisArmButNotTheSlidesOwnShapes) {
   cv::rectangle(bars, cv::Rect(560, 0, 80, 440), cv::Scalar(90, 90, 90), cv::FILLED);
   speakerBody(workImage(bars), 244, all, body);
   EXPECT_EQ(cv::countNonZero(body), 0);
+}
+
+// The integer sums give the float blurs' bytes, also on windows whose variance lies within
+// rounding of the limit, which noise of a few levels around any grey makes common.
+TEST(PlainPixels, AreTheFloatBlursPixelForPixel) {
+  cv::RNG rng(7);
+  for (int k = 0; k < 40; ++k) {
+    cv::Mat grey(4 + k * 7, 5 + k * 9, CV_8UC1), f, mean, meanSq, expected, plain;
+    rng.fill(grey, cv::RNG::NORMAL, rng.uniform(0, 256), rng.uniform(1, 16));
+    grey.convertTo(f, CV_32F);
+    cv::blur(f, mean, cv::Size(7, 7));
+    cv::blur(f.mul(f), meanSq, cv::Size(7, 7));
+    cv::compare(meanSq - mean.mul(mean), 64.0, expected, cv::CMP_LT);
+    plainPixels(grey, 8.0, plain);
+    EXPECT_EQ(cv::countNonZero(plain != expected), 0) << grey.size();
+  }
 }
 
 TEST(SpeakerTrack, FindsHimUnderUnevenLightAndKeepsHimWhileHeStandsButNotTheSlidesShapes) {
