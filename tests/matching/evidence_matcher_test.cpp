@@ -266,6 +266,20 @@ TEST_F(EvidenceMatching, AnotherOriginalIsNamedWithinAnIntervalOnlyWhereTheScree
   }
 }
 
+// The next build, then a frame where most of its new line is hidden (here painted over), then
+// the build again: the frame between leans to it without being clear and does not break the run.
+TEST_F(EvidenceMatching, AFrameThatOnlyLeansToTheNextBuildKeepsItsRunGoing) {
+  ASSERT_NO_FATAL_FAILURE(load(deck()));
+  ASSERT_EQ(interval({cameraScreen(deck()[0], -1, 1), cameraScreen(deck()[0], -1, 2)}).index, 0);
+  EXPECT_EQ(add(cameraScreen(deck()[1], -1, 3)).framesBack, -1);
+  cv::Mat leaning = cameraScreen(deck()[1], -1, 4);
+  leaning(cv::Rect(300, 262, 340, 34)).setTo(leaning.at<uint8_t>(330, 600));
+  EXPECT_EQ(add(leaning).framesBack, -1);
+  const FrameMatch match = add(cameraScreen(deck()[1], -1, 5));
+  EXPECT_EQ(match.index, 1);
+  EXPECT_EQ(match.framesBack, 2);
+}
+
 TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
   const std::vector<cv::Mat> slides = deck();
   ASSERT_NO_FATAL_FAILURE(load(slides));
