@@ -19,6 +19,8 @@ const double kMostCovered = 0.3;
 // Frames of an interval whose pictures are kept: judged only when the next interval names
 // the same original, or this one names the one before's.
 const size_t kKeptPictures = 6;
+// Frames alone kept for placing a restart.
+const size_t kKeptFrames = 16;
 
 // pictureUnexplained of original k over the interval's kept pictures, judging the frames
 // not judged against k yet.
@@ -75,6 +77,7 @@ void frameMatcherReset(FrameMatcher& matcher) {
   evidenceAccumulatorReset(matcher.evidence, matcher.run);
   evidenceAccumulatorReset(matcher.evidence, matcher.runChanged);
   intervalViewReset(matcher.view, matcher.evidence.windows, matcher.evidence.bins);
+  matcher.recent.clear();
   matcher.runIndex = -1;
   matcher.runOverrules = false;
   matcher.runClear = 0;
@@ -180,6 +183,8 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
     evidenceAccumulatorMerge(matcher.lastChanged, matcher.runChanged);
   }
   if (other) ++matcher.runClear;
+  matcher.recent.push_back(matcher.lastFrame);
+  if (matcher.recent.size() > kKeptFrames) matcher.recent.pop_front();
   bool restart = false;
   if (matcher.runClear >= kRunFrames) {
     const EvidenceDecision run = evidenceDecide(matcher.evidence, matcher.run, matcher.options);
@@ -188,7 +193,10 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
                                  decision.index, matcher.options);
   }
   if (restart) {
-    match.framesBack = matcher.run.frames - 1;
+    match.framesBack = matcher.run.frames - 1 +
+                       blindFramesBefore(matcher.evidence, matcher.recent, matcher.run.frames,
+                                         matcher.runIndex, decision.index, matcher.options);
+    matcher.recent.clear();
     std::swap(matcher.accumulator, matcher.run);
     evidenceAccumulatorReset(matcher.evidence, matcher.run);
     evidenceAccumulatorReset(matcher.evidence, matcher.runChanged);

@@ -3,6 +3,7 @@
 // evidence of a slide interval is kept until reset.
 
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -39,8 +40,9 @@ struct FrameMatcher {
   EvidenceAccumulator lastChanged, runChanged;
   IntervalView view;
   std::vector<uint8_t> unchanged;
-  int lastMatched = -1;        // the original last decided, kept over slide changes
-  int lastMatchedBefore = -1;  // and before the last frame
+  std::deque<EvidenceAccumulator> recent;  // the interval's last frames alone, newest last
+  int lastMatched = -1;                    // the original last decided, kept over slide changes
+  int lastMatchedBefore = -1;              // and before the last frame
   PictureCheckLibrary pictureLibrary;
   IntervalPictures pictures;  // of the interval since the slide change
   bool lastPictureKept = false;

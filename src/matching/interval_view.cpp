@@ -48,4 +48,12 @@ bool changedWindowsBack(const EvidenceLibrary& library, const EvidenceAccumulato
   return evidencePairMargin(library, changed, candidate, current) >= options.matchMargin;
 }
 
+int blindFramesBefore(const EvidenceLibrary& library, const std::deque<EvidenceAccumulator>& recent,
+                      int runFrames, int candidate, int current, const MatcherOptions& options) {
+  if (options.matchChangeDistance <= 0.f || candidate == current) return 0;
+  for (int i = static_cast<int>(recent.size()) - 1 - runFrames, blind = 0; i >= 0; --i, ++blind)
+    if (evidencePairMargin(library, recent[i], candidate, current) < 0.0) return blind;
+  return 0;
+}
+
 }  // namespace slidetrack

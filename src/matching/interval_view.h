@@ -5,6 +5,7 @@
 // and it must not decide alone once a speaker hides the windows that outvoted it.
 
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -37,5 +38,12 @@ void intervalViewCompare(IntervalView& view, const cv::Mat& features,
 // (its evidence starting anew), they name it too. Always with matchChangeDistance 0.
 bool changedWindowsBack(const EvidenceLibrary& library, const EvidenceAccumulator& changed,
                         int candidate, int current, const MatcherOptions& options);
+
+// The frames just before the last runFrames of recent (the frames alone, newest last) that did
+// not see candidate and current apart, back to one that did: a change hidden behind the
+// speaker happened among them, and the first is the earliest it can have shown. 0 with
+// matchChangeDistance 0, when candidate is current, or when no frame before saw them apart.
+int blindFramesBefore(const EvidenceLibrary& library, const std::deque<EvidenceAccumulator>& recent,
+                      int runFrames, int candidate, int current, const MatcherOptions& options);
 
 }  // namespace slidetrack

@@ -266,18 +266,22 @@ TEST_F(EvidenceMatching, AnotherOriginalIsNamedWithinAnIntervalOnlyWhereTheScree
   }
 }
 
-// The next build, then a frame where most of its new line is hidden (here painted over), then
-// the build again: the frame between leans to it without being clear and does not break the run.
-TEST_F(EvidenceMatching, AFrameThatOnlyLeansToTheNextBuildKeepsItsRunGoing) {
+// The next build with its new line behind the speaker, then clear, then with most of the line
+// hidden (painted over), then clear again: the frame that only leans to it does not break the
+// run, and the run starts at the covered frame, the first that did not show the build before.
+TEST_F(EvidenceMatching, AChangeShowingBitByBitStartsWhereTheOldSlideWasLastSeen) {
   ASSERT_NO_FATAL_FAILURE(load(deck()));
   ASSERT_EQ(interval({cameraScreen(deck()[0], -1, 1), cameraScreen(deck()[0], -1, 2)}).index, 0);
-  EXPECT_EQ(add(cameraScreen(deck()[1], -1, 3)).framesBack, -1);
-  cv::Mat leaning = cameraScreen(deck()[1], -1, 4);
+  cv::Mat line(480, 640, CV_8UC1, cv::Scalar(0));
+  line(cv::Rect(0, 250, 640, 60)).setTo(255);
+  EXPECT_EQ(add(cameraScreen(deck()[1], -1, 3), line).framesBack, -1);
+  EXPECT_EQ(add(cameraScreen(deck()[1], -1, 4)).framesBack, -1);
+  cv::Mat leaning = cameraScreen(deck()[1], -1, 5);
   leaning(cv::Rect(300, 262, 340, 34)).setTo(leaning.at<uint8_t>(330, 600));
   EXPECT_EQ(add(leaning).framesBack, -1);
-  const FrameMatch match = add(cameraScreen(deck()[1], -1, 5));
+  const FrameMatch match = add(cameraScreen(deck()[1], -1, 6));
   EXPECT_EQ(match.index, 1);
-  EXPECT_EQ(match.framesBack, 2);
+  EXPECT_EQ(match.framesBack, 3);
 }
 
 TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
