@@ -60,6 +60,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchFit = s.matchFit;
   options.matchJumpMargin = s.matchJumpMargin;
   options.matchUnexplained = s.matchUnexplained;
+  options.matchChangeDistance = s.matchChangeDistance;
   return options;
 }
 

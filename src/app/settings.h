@@ -42,10 +42,11 @@ struct PresentationSettings {
   int gradBinSize = 8;      // orientation bins of a local feature
   // After the keys above: the decision. "plain" is the vote ratio under matchLimit alone.
   std::string matchMethod = "evidence";
-  float matchMargin = 0.2f;        // evidence share between the two nearest originals for a match
-  float matchFit = 0.4f;           // share of the content windows the match must explain
-  float matchJumpMargin = 0.4f;    // evidence share for an original out of the deck's order
-  float matchUnexplained = 0.12f;  // more picture cells unexplained than the same original before
+  float matchMargin = 0.2f;          // evidence share between the two nearest originals for a match
+  float matchFit = 0.4f;             // share of the content windows the match must explain
+  float matchJumpMargin = 0.4f;      // evidence share for an original out of the deck's order
+  float matchUnexplained = 0.12f;    // more picture cells unexplained than the same original before
+  float matchChangeDistance = 0.1f;  // a window changed in the interval: may name another original
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

@@ -14,6 +14,8 @@ namespace {
 // is empty too.
 const float kEmptyFloor = 6.0f;
 const float kEmptyShare = 0.12f;
+// Share of an original's empty limit from which an empty window keeps its row for distances.
+const float kFaintShare = 0.5f;
 // A window whose nearest original is farther than this (squared) is explained by none.
 const float kUnexplained = 0.5f;
 // Squared distance up to which an original explains a window.
@@ -49,13 +51,15 @@ __attribute__((target_clones("avx2", "default"))) void cappedDistances(
 
 }  // namespace
 
-void evidenceContentWindows(const float* strengths, int windows, std::vector<uint8_t>& content) {
+void evidenceContentWindows(const float* strengths, int windows, std::vector<uint8_t>& content,
+                            float* limitOut) {
   content.assign(std::max(0, windows), 0);
   if (windows <= 0) return;
   std::vector<float> sorted(strengths, strengths + windows);
   const size_t at = sorted.size() * 9 / 10;
   std::nth_element(sorted.begin(), sorted.begin() + at, sorted.end());
   const float limit = std::max(kEmptyFloor, kEmptyShare * sorted[at]);
+  if (limitOut) *limitOut = limit;
   for (int j = 0; j < windows; ++j) content[j] = strengths[j] >= limit ? 1 : 0;
 }
 
@@ -65,21 +69,31 @@ void evidenceLibraryBuild(const OriginalSlideLibrary& library, EvidenceLibrary& 
   out.bins = library.binCount;
   const int n = out.count, w = out.windows, bins = out.bins;
   out.byWindow.assign(static_cast<size_t>(w) * bins * n, 0.f);
+  out.toFrames.assign(out.byWindow.size(), 0.f);
   out.content.assign(static_cast<size_t>(w) * n, 0);
   if (n < 1 || library.features.rows != n * w || library.features.cols != bins) return;
   const bool withStrengths = library.strengths.rows == n && library.strengths.cols == w;
   std::vector<uint8_t> content;
+  std::vector<float> limits(n, 0.f);
   for (int k = 0; k < n; ++k) {
-    if (withStrengths) evidenceContentWindows(library.strengths.ptr<float>(k), w, content);
+    if (withStrengths)
+      evidenceContentWindows(library.strengths.ptr<float>(k), w, content, &limits[k]);
     for (int j = 0; j < w; ++j) {
       const float* row = library.features.ptr<float>(k * w + j);
       bool any = false;
       for (int b = 0; b < bins; ++b) any = any || row[b] != 0.f;
       const bool shows = any && (!withStrengths || content[j]);
       out.content[static_cast<size_t>(j) * n + k] = shows ? 1 : 0;
-      if (!shows) continue;
-      for (int b = 0; b < bins; ++b)
-        out.byWindow[(static_cast<size_t>(j) * bins + b) * n + k] = row[b];
+      // Just under the empty limit the window still holds the picture's faint structure: it
+      // keeps its row, so that a frame showing that structure a little stronger (another
+      // blur, another share of strong windows) is near it rather than a whole window away.
+      const bool faint = withStrengths && any && !shows &&
+                         library.strengths.ptr<float>(k)[j] >= kFaintShare * limits[k];
+      for (int b = 0; b < bins && (shows || faint); ++b) {
+        const size_t at = (static_cast<size_t>(j) * bins + b) * n + k;
+        out.toFrames[at] = row[b];
+        if (shows) out.byWindow[at] = row[b];
+      }
     }
   }
   // With one original nothing differs; every window then counts.
@@ -130,7 +144,7 @@ void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
     const uint8_t* original = library.content.data() + static_cast<size_t>(j) * n;
     if (shows[j]) {
       cappedDistances(features.ptr<float>(j),
-                      library.byWindow.data() + static_cast<size_t>(j) * bins * n, n, bins,
+                      library.toFrames.data() + static_cast<size_t>(j) * bins * n, n, bins,
                       d2.data());
     } else {
       // An empty frame window is the zero row: at 1 from content, at 0 from empty.
@@ -232,6 +246,25 @@ EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAc
   decision.matched = decision.margin >= options.matchMargin &&
                      decision.fit >= options.matchFit * (clear ? kClearFitShare : 1.0);
   return decision;
+}
+
+double evidencePairMargin(const EvidenceLibrary& library, const EvidenceAccumulator& acc, int a,
+                          int b) {
+  const int n = library.count, w = library.windows, bins = library.bins;
+  if (a < 0 || b < 0 || a >= n || b >= n || a == b || static_cast<int>(acc.cost.size()) != n ||
+      static_cast<int>(acc.windowFrames.size()) != w || acc.frames < 1)
+    return 0.0;
+  double apart = 0;
+  for (int j = 0; j < w; ++j) {
+    if (acc.windowFrames[j] == 0) continue;
+    const float* at = library.byWindow.data() + static_cast<size_t>(j) * bins * n;
+    float d = 0;
+    for (int i = 0; i < bins; ++i)
+      d += (at[i * n + a] - at[i * n + b]) * (at[i * n + a] - at[i * n + b]);
+    apart += acc.windowFrames[j] * std::min(d, 1.0f);
+  }
+  if (apart < kSamePicture * acc.frames) return 0.0;
+  return std::clamp((acc.cost[b] - acc.cost[a]) / apart, -1.0, 1.0);
 }
 
 }  // namespace slidetrack

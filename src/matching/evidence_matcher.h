@@ -25,7 +25,10 @@ struct EvidenceLibrary {
   int count = 0;
   int windows = 0;
   int bins = 0;
-  std::vector<float> byWindow;   // (j * bins + b) * count + k; empty windows zero
+  std::vector<float> byWindow;  // (j * bins + b) * count + k; empty windows zero
+  // The same with the rows of windows just under an original's empty limit: what frames are
+  // measured against. (Whether originals differ is told on byWindow alone.)
+  std::vector<float> toFrames;
   std::vector<uint8_t> content;  // j * count + k: 1 when original k shows something in j
   std::vector<uint8_t> alike;    // per window: 1 when every original looks the same there
 };
@@ -46,8 +49,10 @@ struct EvidenceAccumulator {
 void evidenceAccumulatorReset(const EvidenceLibrary& library, EvidenceAccumulator& acc);
 
 // 1 for the windows whose strength shows content: above a floor and above a share of the
-// picture's strong windows, so a dim camera picture and a crisp original read alike.
-void evidenceContentWindows(const float* strengths, int windows, std::vector<uint8_t>& content);
+// picture's strong windows, so a dim camera picture and a crisp original read alike. limit, when
+// given, receives the strength from which a window shows content.
+void evidenceContentWindows(const float* strengths, int windows, std::vector<uint8_t>& content,
+                            float* limit = nullptr);
 
 // Adds one frame: its feature matrix (library.windows x library.bins CV_32FC1), the
 // windowStrengths of its feature image and, when known, the covered windows (empty: none).
@@ -70,5 +75,10 @@ struct EvidenceDecision {
 
 EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAccumulator& acc,
                                 const MatcherOptions& options);
+
+// The share of the evidence between originals a and b that sides with a (negative: with b),
+// over the windows that took part; 0 when the frames did not see them apart.
+double evidencePairMargin(const EvidenceLibrary& library, const EvidenceAccumulator& acc, int a,
+                          int b);
 
 }  // namespace slidetrack

@@ -19,6 +19,8 @@ const double kMostCovered = 0.3;
 // Frames of an interval whose pictures are kept: judged only when the next interval names
 // the same original, or this one names the one before's.
 const size_t kKeptPictures = 6;
+// Frames alone kept for placing a restart.
+const size_t kKeptFrames = 16;
 
 // pictureUnexplained of original k over the interval's kept pictures, judging the frames
 // not judged against k yet.
@@ -73,8 +75,12 @@ void frameMatcherReset(FrameMatcher& matcher) {
   if (!matcher.accumulated.empty()) matcher.accumulated.setTo(0);
   evidenceAccumulatorReset(matcher.evidence, matcher.accumulator);
   evidenceAccumulatorReset(matcher.evidence, matcher.run);
+  evidenceAccumulatorReset(matcher.evidence, matcher.runChanged);
+  intervalViewReset(matcher.view, matcher.evidence.windows, matcher.evidence.bins);
+  matcher.recent.clear();
   matcher.runIndex = -1;
   matcher.runOverrules = false;
+  matcher.runClear = 0;
   matcher.pictures = IntervalPictures();
   matcher.lastPictureKept = false;
 }
@@ -134,6 +140,15 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
       evidenceDecide(matcher.evidence, matcher.accumulator, matcher.options);
   const EvidenceDecision alone =
       evidenceDecide(matcher.evidence, matcher.lastFrame, matcher.options);
+  // The frame's evidence over the windows it shows otherwise than the interval did at first.
+  thread_local std::vector<uint8_t> shows;
+  evidenceContentWindows(matcher.strengths.data(), static_cast<int>(matcher.strengths.size()),
+                         shows);
+  intervalViewCompare(matcher.view, features, matcher.covered, shows,
+                      matcher.options.matchChangeDistance, matcher.unchanged);
+  evidenceAccumulatorReset(matcher.evidence, matcher.lastChanged);
+  evidenceAddFrame(matcher.evidence, features, matcher.strengths, matcher.unchanged,
+                   matcher.lastChanged);
   // A slide change the detector missed (a build that adds one line under a speaker, or the
   // end of a slide that is not among the originals, whose frames none explains): frames in
   // a row that each show another original start the evidence anew with them.
@@ -152,21 +167,44 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
   const bool other = matcher.accumulator.frames > 0 && alone.matched &&
                      (unexplained || (alone.index != decision.index &&
                                       (next || alone.margin >= matcher.options.matchJumpMargin)));
-  if (!other || alone.index != matcher.runIndex) {
+  // A frame that leans the run's way without being clear (the new content half behind the
+  // speaker) does not break the run, nor counts as one of its clear frames.
+  const bool leans = !other && matcher.runIndex >= 0 && alone.index == matcher.runIndex &&
+                     alone.index != decision.index && alone.compared && alone.margin > 0;
+  if (other ? alone.index != matcher.runIndex : !leans) {
     evidenceAccumulatorReset(matcher.evidence, matcher.run);
+    evidenceAccumulatorReset(matcher.evidence, matcher.runChanged);
     matcher.runIndex = other ? alone.index : -1;
     matcher.runOverrules = other && overrules;
+    matcher.runClear = 0;
   }
-  if (other) evidenceAccumulatorMerge(matcher.lastFrame, matcher.run);
+  if (other || leans) {
+    evidenceAccumulatorMerge(matcher.lastFrame, matcher.run);
+    evidenceAccumulatorMerge(matcher.lastChanged, matcher.runChanged);
+  }
+  if (other) ++matcher.runClear;
+  matcher.recent.push_back(matcher.lastFrame);
+  if (matcher.recent.size() > kKeptFrames) matcher.recent.pop_front();
   bool restart = false;
-  if (matcher.run.frames >= kRunFrames) {
+  if (matcher.runClear >= kRunFrames) {
     const EvidenceDecision run = evidenceDecide(matcher.evidence, matcher.run, matcher.options);
-    restart = run.matched && run.index == matcher.runIndex;
+    restart = run.matched && run.index == matcher.runIndex &&
+              changedWindowsBack(matcher.evidence, matcher.runChanged, matcher.runIndex,
+                                 decision.index, matcher.options);
   }
   if (restart) {
-    match.framesBack = matcher.run.frames - 1;
+    match.framesBack = matcher.run.frames - 1 +
+                       blindFramesBefore(matcher.evidence, matcher.recent, matcher.run.frames,
+                                         matcher.runIndex, decision.index, matcher.options);
+    matcher.recent.clear();
     std::swap(matcher.accumulator, matcher.run);
     evidenceAccumulatorReset(matcher.evidence, matcher.run);
+    evidenceAccumulatorReset(matcher.evidence, matcher.runChanged);
+    matcher.runClear = 0;
+    // The new slide's interval: its view starts with this frame.
+    intervalViewReset(matcher.view, matcher.evidence.windows, matcher.evidence.bins);
+    intervalViewCompare(matcher.view, features, matcher.covered, shows,
+                        matcher.options.matchChangeDistance, matcher.unchanged);
     matcher.runIndex = -1;
     matcher.runOverrules = false;
     matcher.pictures = IntervalPictures();

@@ -3,11 +3,13 @@
 // evidence of a slide interval is kept until reset.
 
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include <opencv2/core.hpp>
 
 #include "matching/evidence_matcher.h"
+#include "matching/interval_view.h"
 #include "matching/matcher_options.h"
 #include "matching/picture_check.h"
 
@@ -29,11 +31,18 @@ struct FrameMatcher {
   EvidenceLibrary evidence;
   EvidenceAccumulator accumulator;  // since the slide change
   EvidenceAccumulator lastFrame;
-  EvidenceAccumulator run;     // the last frames that each showed another original than decided
-  int runIndex = -1;           // that original, -1 when no such run
-  bool runOverrules = false;   // it began after frames that sided with no original
-  int lastMatched = -1;        // the original last decided, kept over slide changes
-  int lastMatchedBefore = -1;  // and before the last frame
+  EvidenceAccumulator run;    // the last frames that each showed another original than decided
+  int runIndex = -1;          // that original, -1 when no such run
+  bool runOverrules = false;  // it began after frames that sided with no original
+  int runClear = 0;           // its frames that showed that original clearly
+  // The same two over the windows changed since the interval first showed them: a run
+  // needs their evidence too.
+  EvidenceAccumulator lastChanged, runChanged;
+  IntervalView view;
+  std::vector<uint8_t> unchanged;
+  std::deque<EvidenceAccumulator> recent;  // the interval's last frames alone, newest last
+  int lastMatched = -1;                    // the original last decided, kept over slide changes
+  int lastMatchedBefore = -1;              // and before the last frame
   PictureCheckLibrary pictureLibrary;
   IntervalPictures pictures;  // of the interval since the slide change
   bool lastPictureKept = false;

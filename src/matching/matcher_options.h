@@ -25,6 +25,10 @@ struct MatcherOptions {
   // the originals differ that it may leave unexplained in the second beyond the first (a
   // slide that is not among them, drawn like it but for a block); 1: no picture check.
   float matchUnexplained = 0.12f;
+  // Squared distance of a window's features from how the interval first showed it beyond
+  // which the window counts as changed. Frames that keep showing another original within an
+  // interval name it only when the changed windows side with it by matchMargin; 0: not asked.
+  float matchChangeDistance = 0.1f;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

@@ -243,6 +243,47 @@ TEST_F(EvidenceMatching, TheFrameWhereAChangeFirstShowedLeavesTheEndedIntervalUn
   }
 }
 
+// A slide that is not among the originals, its fourth line cut short: the line's end says the
+// build before, its start the build after, and the interval takes the first. Once a speaker
+// hides the end, the start alone says the build after, but it looked so all along: only
+// windows that changed within the interval may name another original.
+TEST_F(EvidenceMatching, AnotherOriginalIsNamedWithinAnIntervalOnlyWhereTheScreenChanged) {
+  const cv::Mat shortLine = templateSlide("Overview", {kLines[0], kLines[1], kLines[2], "Limits"});
+  const cv::Rect speaker(180, 230, 300, 110);
+  cv::Mat mask(480, 640, CV_8UC1, cv::Scalar(0));
+  mask(speaker).setTo(255);
+  for (const float distance : {0.0f, options_.matchChangeDistance}) {
+    options_.matchChangeDistance = distance;
+    ASSERT_NO_FATAL_FAILURE(load({deck()[0], deck()[1]}));
+    FrameMatch match = interval({cameraScreen(shortLine, -1, 1), cameraScreen(shortLine, -1, 2)});
+    ASSERT_EQ(match.index, 0);
+    for (unsigned seed = 3; seed <= 4; ++seed) {
+      cv::Mat screen = cameraScreen(shortLine, -1, seed);
+      screen(speaker).setTo(60);
+      match = add(screen, mask);
+    }
+    EXPECT_EQ(match.index, distance == 0.0f ? 1 : 0) << "distance " << distance;
+  }
+}
+
+// The next build with its new line behind the speaker, then clear, then with most of the line
+// hidden (painted over), then clear again: the frame that only leans to it does not break the
+// run, and the run starts at the covered frame, the first that did not show the build before.
+TEST_F(EvidenceMatching, AChangeShowingBitByBitStartsWhereTheOldSlideWasLastSeen) {
+  ASSERT_NO_FATAL_FAILURE(load(deck()));
+  ASSERT_EQ(interval({cameraScreen(deck()[0], -1, 1), cameraScreen(deck()[0], -1, 2)}).index, 0);
+  cv::Mat line(480, 640, CV_8UC1, cv::Scalar(0));
+  line(cv::Rect(0, 250, 640, 60)).setTo(255);
+  EXPECT_EQ(add(cameraScreen(deck()[1], -1, 3), line).framesBack, -1);
+  EXPECT_EQ(add(cameraScreen(deck()[1], -1, 4)).framesBack, -1);
+  cv::Mat leaning = cameraScreen(deck()[1], -1, 5);
+  leaning(cv::Rect(300, 262, 340, 34)).setTo(leaning.at<uint8_t>(330, 600));
+  EXPECT_EQ(add(leaning).framesBack, -1);
+  const FrameMatch match = add(cameraScreen(deck()[1], -1, 6));
+  EXPECT_EQ(match.index, 1);
+  EXPECT_EQ(match.framesBack, 3);
+}
+
 TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
   const std::vector<cv::Mat> slides = deck();
   ASSERT_NO_FATAL_FAILURE(load(slides));
