@@ -18,7 +18,7 @@ constexpr int kReach = 2;
 // A bar or a background runs on beyond the gap for this many pixels alike on one side at
 // least (its own text may break it on the other); strokes of text the gap happens to end on
 // do not, and drawn across would streak.
-constexpr int kRun = 6;
+constexpr int kRun = 3;
 
 // Whether the row runs on alike from `end` for kRun seen pixels in direction `step`.
 bool runsOn(const cv::Vec3b* p, const unsigned char* h, int cols, int end, int step) {
