@@ -16,6 +16,21 @@ constexpr int kAlike = 40;
 // The pixels right at a gap's ends may hold his blurred outline: the ends are read this far
 // out.
 constexpr int kReach = 2;
+// A bar or a background runs on beyond the gap for this many pixels alike on one side at
+// least (its own text may break it on the other); strokes of text the gap happens to end on
+// do not, and drawn across would streak.
+constexpr int kRun = 3;
+
+// Whether the row runs on alike from `end` for kRun seen pixels in direction `step`.
+bool runsOn(const cv::Vec3b* p, const unsigned char* h, int cols, int end, int step) {
+  for (int k = 1; k <= kRun; ++k) {
+    const int i = end + step * k;
+    if (i < 0 || i >= cols || h[i]) return false;
+    for (int c = 0; c < 3; ++c)
+      if (std::abs(p[i][c] - p[end][c]) > kAlike / 2) return false;
+  }
+  return true;
+}
 
 // Fills gaps of each row whose two ends agree, straight across, and clears them in hole.
 void fillAlongRows(cv::Mat& picture, cv::Mat& hole) {
@@ -34,7 +49,9 @@ void fillAlongRows(cv::Mat& picture, cv::Mat& hole) {
       const cv::Vec3b l = p[left], r = p[right];
       bool alike = true;
       for (int c = 0; c < 3; ++c) alike = alike && std::abs(l[c] - r[c]) <= kAlike;
-      if (!alike) continue;
+      if (!alike ||
+          (!runsOn(p, h, picture.cols, left, -1) && !runsOn(p, h, picture.cols, right, 1)))
+        continue;
       for (int i = a; i < x; ++i) {
         const float t = float(i - left) / float(right - left);
         for (int c = 0; c < 3; ++c)

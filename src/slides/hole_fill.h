@@ -1,6 +1,7 @@
 #pragma once
 // Pixels of a picture never seen filled from what is seen around them: straight across a
-// row where both sides agree (a bar or the background running behind the speaker), else a
+// row where both sides agree and one runs on (a bar or the background running behind the
+// speaker, not two strokes of text the gap happens to end on), else a
 // blend of the nearest seen pixels, further ones the deeper the hole, so that a large hole
 // in a slide's plain background shows that background and one beside a dark figure the
 // figure's tone, never one colour over everything.
