@@ -60,6 +60,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchFit = s.matchFit;
   options.matchJumpMargin = s.matchJumpMargin;
   options.matchUnexplained = s.matchUnexplained;
+  options.matchWithdraw = s.matchWithdraw;
   return options;
 }
 

@@ -46,6 +46,7 @@ struct PresentationSettings {
   float matchFit = 0.4f;           // share of the content windows the match must explain
   float matchJumpMargin = 0.4f;    // evidence share for an original out of the deck's order
   float matchUnexplained = 0.12f;  // more picture cells unexplained than the same original before
+  int matchWithdraw = 1;           // 1: a record's match goes when its evidence stops deciding it
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

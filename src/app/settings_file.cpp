@@ -150,6 +150,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readReal(local, "matchFit", &s.matchFit, w);
   readReal(local, "matchJumpMargin", &s.matchJumpMargin, w);
   readReal(local, "matchUnexplained", &s.matchUnexplained, w);
+  readInt(local, "matchWithdraw", &s.matchWithdraw, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -286,6 +287,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "matchFit" << static_cast<double>(s.matchFit);
   fs << "matchJumpMargin" << static_cast<double>(s.matchJumpMargin);
   fs << "matchUnexplained" << static_cast<double>(s.matchUnexplained);
+  fs << "matchWithdraw" << s.matchWithdraw;
   fs << "}";
   return fs.releaseAndGetString();
 }

@@ -35,9 +35,20 @@ double unexplainedShare(const PictureCheckLibrary& library, IntervalPictures& pi
   return pictureUnexplained(library, k, pictures.tested, pictures.failed);
 }
 
+// The original the interval's frames decided last: its record's match; -1 when none.
+int recordMatch(const std::vector<int>& decided) {
+  for (auto k = decided.rbegin(); k != decided.rend(); ++k)
+    if (*k >= 0) return *k;
+  return -1;
+}
+
 // The interval's decision; an original out of the deck's order needs clearer evidence: one
 // that is not among the originals is nearest to some other slide of its template by less.
-EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator& acc) {
+// previousWrong, when given, is set when the last interval whose record kept a match named the
+// same original but its pictures left more of it unexplained than this one's by
+// matchUnexplained: it showed a slide that is not among the originals, and this one its original.
+EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator& acc,
+                                bool* previousWrong = nullptr) {
   EvidenceDecision decision = evidenceDecide(matcher.evidence, acc, matcher.options);
   const int last = matcher.lastMatched;
   const bool inOrder = decision.index == last + 1 || (last >= 0 && decision.index == last);
@@ -49,6 +60,8 @@ EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator
         unexplainedShare(matcher.pictureLibrary, matcher.previousPictures, decision.index);
     const double now = unexplainedShare(matcher.pictureLibrary, matcher.pictures, decision.index);
     if (before >= 0 && now > before + matcher.options.matchUnexplained) decision.matched = false;
+    if (previousWrong && now >= 0 && before > now + matcher.options.matchUnexplained)
+      *previousWrong = true;
   }
   return decision;
 }
@@ -66,6 +79,7 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
   matcher.lastMatched = matcher.lastMatchedBefore = -1;
   matcher.previousIndex = -1;
   matcher.previousPictures = IntervalPictures();
+  matcher.undecidedIndex = -1;
   frameMatcherReset(matcher);
 }
 
@@ -77,6 +91,7 @@ void frameMatcherReset(FrameMatcher& matcher) {
   matcher.runOverrules = false;
   matcher.pictures = IntervalPictures();
   matcher.lastPictureKept = false;
+  matcher.decided.clear();
 }
 
 EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
@@ -92,6 +107,7 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
   if (lastFrameIsNext) {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator, -1);
     matcher.lastMatched = matcher.lastMatchedBefore;
+    if (!matcher.decided.empty()) matcher.decided.pop_back();
     if (matcher.lastPictureKept) {
       matcher.pictures.frames.pop_back();
       matcher.pictures.judged = std::min(matcher.pictures.judged, matcher.pictures.frames.size());
@@ -99,9 +115,13 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
     }
   }
   if (matcher.accumulator.frames > 0) ended = decideInterval(matcher, matcher.accumulator);
-  if (ended.matched) {
-    matcher.lastMatched = ended.index;
-    matcher.previousIndex = ended.index;
+  if (ended.matched) matcher.lastMatched = ended.index;
+  // An interval whose evidence no longer decides keeps the match its frames decided last, and
+  // the next interval is judged against it.
+  const int named = ended.matched ? ended.index : recordMatch(matcher.decided);
+  matcher.undecidedIndex = ended.matched ? -1 : named;
+  if (named >= 0) {
+    matcher.previousIndex = named;
     matcher.previousPictures = std::move(matcher.pictures);
   }
   frameMatcherReset(matcher);
@@ -170,6 +190,8 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
     matcher.runIndex = -1;
     matcher.runOverrules = false;
     matcher.pictures = IntervalPictures();
+    matcher.decided.clear();
+    matcher.undecidedIndex = -1;
   } else {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
   }
@@ -180,8 +202,19 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
     pictureFramePrepare(matcher.pictureLibrary, featureImage, coveredMask,
                         matcher.pictures.frames.back());
   }
-  decision = decideInterval(matcher, matcher.accumulator);
+  bool previousWrong = false;
+  decision = decideInterval(matcher, matcher.accumulator,
+                            matcher.options.matchWithdraw ? &previousWrong : nullptr);
   if (decision.matched) matcher.lastMatched = decision.index;
+  matcher.decided.push_back(decision.matched ? decision.index : -1);
+  // The interval before held its match only by frames that its whole evidence overruled, and
+  // this one shows that original clearly: that one leaned to it without being it.
+  const bool clearer = decision.matched && decision.index == matcher.undecidedIndex &&
+                       decision.margin >= matcher.options.matchJumpMargin;
+  if (previousWrong || (clearer && matcher.options.matchWithdraw)) {
+    match.previousWithdrawn = true;
+    matcher.previousIndex = matcher.undecidedIndex = -1;
+  }
   match.index = decision.index;
   match.matched = decision.matched;
   match.confidence = 1.0 - decision.margin;

@@ -37,9 +37,13 @@ struct FrameMatcher {
   PictureCheckLibrary pictureLibrary;
   IntervalPictures pictures;  // of the interval since the slide change
   bool lastPictureKept = false;
-  // The last interval that ended matched: its original and pictures.
+  std::vector<int> decided;  // per frame of the interval: the original it decided, -1 none
+  // The last interval whose record kept a match: its original and pictures.
   int previousIndex = -1;
   IntervalPictures previousPictures;
+  // The original the last ended interval's record kept although its whole evidence no longer
+  // decided it; -1 when none.
+  int undecidedIndex = -1;
   cv::Mat voteRow;      // the plain decision's votes of one frame
   cv::Mat accumulated;  // and of the interval
   std::vector<float> strengths;
@@ -54,6 +58,10 @@ struct FrameMatch {
   // evidence restarted with them: the processed frames before this one at which the
   // other original first showed. -1 otherwise.
   int framesBack = -1;
+  // This frame took the match off the last interval whose record kept one: it named this
+  // original too, but its whole evidence no longer decided it while this interval's does by
+  // matchJumpMargin, or its pictures left more of it unexplained.
+  bool previousWithdrawn = false;
 };
 
 void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library,

@@ -31,6 +31,8 @@ void checkMatcherOptions(const MatcherOptions& options, const std::string& confi
           "matchJumpMargin", "above 0 and at most 1");
   require(options.matchUnexplained >= 0.f && options.matchUnexplained <= 1.f, configFile,
           "matchUnexplained", "between 0 and 1");
+  require(options.matchWithdraw == 0 || options.matchWithdraw == 1, configFile, "matchWithdraw",
+          "0 or 1");
 }
 
 MatcherOptions::Method matchMethodFromName(const std::string& name) {

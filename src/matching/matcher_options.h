@@ -25,6 +25,11 @@ struct MatcherOptions {
   // the originals differ that it may leave unexplained in the second beyond the first (a
   // slide that is not among them, drawn like it but for a block); 1: no picture check.
   float matchUnexplained = 0.12f;
+  // An ended record loses its match to the next interval naming the same original when its own
+  // interval's whole evidence no longer decided it and the next one decides it by
+  // matchJumpMargin, or when the next one's pictures leave less of it unexplained by
+  // matchUnexplained. 0: a record keeps the match its frames decided last.
+  int matchWithdraw = 1;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

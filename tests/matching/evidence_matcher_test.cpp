@@ -301,6 +301,29 @@ TEST_F(EvidenceMatching, AChangeToASlideThatDiffersFromTheOriginalBeforeInABlock
   }
 }
 
+// A slide not among the originals whose first frame leaned to one of them, then that original
+// after a change: the first interval's record loses the match once the second shows it clearly.
+TEST_F(EvidenceMatching, AMatchTheWholeIntervalNoLongerHeldGoesWhenTheNextShowsItClearly) {
+  const std::vector<cv::Mat> slides = deck();
+  const cv::Mat stranger = templateSlide("Overview", {kLines[0], kLines[1], kLines[2], "Demo"});
+  for (const int withdraw : {0, 1}) {
+    options_.matchWithdraw = withdraw;
+    ASSERT_NO_FATAL_FAILURE(load(slides));
+    ASSERT_TRUE(interval({cameraScreen(slides[1], -1, 1)}).matched);
+    FrameMatch match;
+    for (unsigned seed = 2; seed <= 5; ++seed) match = add(cameraScreen(stranger, -1, seed));
+    ASSERT_FALSE(match.matched);
+    ASSERT_FALSE(frameMatcherEnd(matcher_, false).matched);
+    bool withdrawn = false;
+    for (unsigned seed = 6; seed <= 8; ++seed) {
+      match = add(cameraScreen(slides[1], -1, seed));
+      withdrawn = withdrawn || match.previousWithdrawn;
+    }
+    EXPECT_TRUE(match.matched);
+    EXPECT_EQ(withdrawn, withdraw == 1);
+  }
+}
+
 TEST_F(EvidenceMatching, ASingleOriginalIsNamedOnlyWhenShown) {
   ASSERT_NO_FATAL_FAILURE(load({deck()[1]}));
   EXPECT_TRUE(shown(deck()[1]).matched);
