@@ -44,11 +44,7 @@ int recordMatch(const std::vector<int>& decided) {
 
 // The interval's decision; an original out of the deck's order needs clearer evidence: one
 // that is not among the originals is nearest to some other slide of its template by less.
-// previousWrong, when given, is set when the last interval whose record kept a match named the
-// same original but its pictures left more of it unexplained than this one's by
-// matchUnexplained: it showed a slide that is not among the originals, and this one its original.
-EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator& acc,
-                                bool* previousWrong = nullptr) {
+EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator& acc) {
   EvidenceDecision decision = evidenceDecide(matcher.evidence, acc, matcher.options);
   const int last = matcher.lastMatched;
   const bool inOrder = decision.index == last + 1 || (last >= 0 && decision.index == last);
@@ -60,8 +56,6 @@ EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator
         unexplainedShare(matcher.pictureLibrary, matcher.previousPictures, decision.index);
     const double now = unexplainedShare(matcher.pictureLibrary, matcher.pictures, decision.index);
     if (before >= 0 && now > before + matcher.options.matchUnexplained) decision.matched = false;
-    if (previousWrong && now >= 0 && before > now + matcher.options.matchUnexplained)
-      *previousWrong = true;
   }
   return decision;
 }
@@ -202,16 +196,15 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
     pictureFramePrepare(matcher.pictureLibrary, featureImage, coveredMask,
                         matcher.pictures.frames.back());
   }
-  bool previousWrong = false;
-  decision = decideInterval(matcher, matcher.accumulator,
-                            matcher.options.matchWithdraw ? &previousWrong : nullptr);
+  decision = decideInterval(matcher, matcher.accumulator);
   if (decision.matched) matcher.lastMatched = decision.index;
   matcher.decided.push_back(decision.matched ? decision.index : -1);
   // The interval before held its match only by frames that its whole evidence overruled, and
-  // this one shows that original clearly: that one leaned to it without being it.
-  const bool clearer = decision.matched && decision.index == matcher.undecidedIndex &&
-                       decision.margin >= matcher.options.matchJumpMargin;
-  if (previousWrong || (clearer && matcher.options.matchWithdraw)) {
+  // this one shows that original clearly: that one leaned to it without being it. (Pictures are
+  // not asked: over a short interval's few frames they vary more than a block's difference.)
+  if (matcher.options.matchWithdraw && decision.matched &&
+      decision.index == matcher.undecidedIndex &&
+      decision.margin >= matcher.options.matchJumpMargin) {
     match.previousWithdrawn = true;
     matcher.previousIndex = matcher.undecidedIndex = -1;
   }

@@ -58,9 +58,8 @@ struct FrameMatch {
   // evidence restarted with them: the processed frames before this one at which the
   // other original first showed. -1 otherwise.
   int framesBack = -1;
-  // This frame took the match off the last interval whose record kept one: it named this
-  // original too, but its whole evidence no longer decided it while this interval's does by
-  // matchJumpMargin, or its pictures left more of it unexplained.
+  // This frame took the match off the interval before: its record kept this original although
+  // its whole evidence no longer decided it, and this interval decides it by matchJumpMargin.
   bool previousWithdrawn = false;
 };
 
@@ -73,7 +72,8 @@ void frameMatcherReset(FrameMatcher& matcher);
 // Ends the interval at a reported slide change (then resets) and returns its decision. An
 // interval that names the original the last matched interval named needs its pictures left
 // unexplained by at most matchUnexplained more than that one's: a changed slide that looks
-// the same to the features is another one.
+// the same to the features is another one. An interval whose whole evidence no longer decides
+// the match its frames decided keeps it: the next one may take it back (previousWithdrawn).
 // lastFrameIsNext: the change first showed in the last frame added, whose evidence then
 // leaves the decision.
 EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext);

@@ -25,10 +25,10 @@ struct MatcherOptions {
   // the originals differ that it may leave unexplained in the second beyond the first (a
   // slide that is not among them, drawn like it but for a block); 1: no picture check.
   float matchUnexplained = 0.12f;
-  // An ended record loses its match to the next interval naming the same original when its own
-  // interval's whole evidence no longer decided it and the next one decides it by
-  // matchJumpMargin, or when the next one's pictures leave less of it unexplained by
-  // matchUnexplained. 0: a record keeps the match its frames decided last.
+  // An ended record whose interval's whole evidence no longer decided the match its frames had
+  // decided loses it when the next interval decides the same original by matchJumpMargin: it
+  // showed a slide that is not among the originals and leans to that one. 0: a record keeps
+  // the match its frames decided last.
   int matchWithdraw = 1;
 };
 
