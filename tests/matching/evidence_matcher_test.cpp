@@ -285,7 +285,7 @@ cv::Mat tableSlide(bool coloured) {
   return s;
 }
 
-// The slide before a change and one that is not among the originals, differing from it only in
+// A slide shown before and one that is not among the originals, differing from it only in
 // how a table is drawn, seen under the same camera and speaker: only the pictures tell them.
 TEST_F(EvidenceMatching, AChangeToASlideThatDiffersFromTheOriginalBeforeInABlockIsNotNamed) {
   const auto shownAndEnded = [&](const cv::Mat& slide) {
@@ -298,6 +298,9 @@ TEST_F(EvidenceMatching, AChangeToASlideThatDiffersFromTheOriginalBeforeInABlock
     EXPECT_TRUE(shownAndEnded(tableSlide(false)).matched);
     EXPECT_TRUE(shownAndEnded(tableSlide(false)).matched) << "the same slide after a change";
     EXPECT_EQ(shownAndEnded(tableSlide(true)).matched, limit == 1.0f) << "limit " << limit;
+    // Judged against the table's last showing however long ago.
+    EXPECT_TRUE(shownAndEnded(deck()[2]).matched);
+    EXPECT_EQ(shownAndEnded(tableSlide(true)).matched, limit == 1.0f) << "back, limit " << limit;
   }
 }
 
