@@ -81,6 +81,10 @@ void ConsoleObserver::matchChanged(const SlideRecord& from, const SlideRecord& t
   std::printf("\t -> SlideMatchChange[% 6d -> % 6d:% 5.3f] ", from.id, to.id, score);
 }
 
+void ConsoleObserver::matchWithdrawn(const SlideRecord& record, const SlideRecord& original) {
+  std::printf("\t -MatchWithdrawn[% 6d:% 6d] ", record.id, original.id);
+}
+
 Control ConsoleObserver::frameDone(const FrameEvent&) {
   std::printf("\n");
   return Control::kGoOn;

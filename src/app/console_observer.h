@@ -25,6 +25,7 @@ class ConsoleObserver : public RunObserver {
   void noMatch(const SlideRecord& best, double score) override;
   void matchDecided(const SlideRecord& original, double score) override;
   void matchChanged(const SlideRecord& from, const SlideRecord& to, double score) override;
+  void matchWithdrawn(const SlideRecord& record, const SlideRecord& original) override;
   Control frameDone(const FrameEvent& frame) override;
   void runFinished(const SlideList& slides) override;
 };

@@ -69,6 +69,7 @@ MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& p
   decision.decided = match.matched;
   decision.score = match.confidence;
   decision.original = &stage.originals->slides[stage.library->listIndex[match.index]];
+  decision.previousWithdrawn = match.previousWithdrawn;
   stage.recentFrames.push_back(t);
   const int kept = static_cast<int>(stage.recentFrames.size());
   if (match.framesBack >= 0)

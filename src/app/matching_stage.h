@@ -41,6 +41,9 @@ struct MatchDecision {
   // The frame at which the frames began to show this original when they overruled the
   // interval's earlier evidence; -1 otherwise.
   int since = -1;
+  // The last record that ended matched named this original too but showed a slide that is not
+  // among the originals: its match is taken back.
+  bool previousWithdrawn = false;
 };
 
 enum class OriginalsOutcome { kNotGiven, kUnusable, kBuilt, kAborted };

@@ -1,6 +1,7 @@
 #include "app/pipeline.h"
 
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
 #include <opencv2/imgproc.hpp>
@@ -207,6 +208,7 @@ bool Pipeline::processFrame(int t) {
 void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   const SlideRecord& original = *decision.original;
   const double score = decision.score;
+  if (decision.previousWithdrawn) withdrawMatch(original);
   matchBeforeLast_ = open_->match;
   confidenceBeforeLast_ = open_->confidence;
   if (!decision.decided) {
@@ -234,6 +236,19 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   open_->match = &original;
   open_->confidence = score;
   decidedMatch_ = &original;
+}
+
+void Pipeline::withdrawMatch(const SlideRecord& original) {
+  // The open record is the deque's last.
+  for (auto record = std::next(slides_->slides.rbegin()); record != slides_->slides.rend();
+       ++record) {
+    if (!record->match) continue;
+    if (record->match->id != original.id) return;
+    record->match = nullptr;
+    record->confidence = 0.0;
+    notify([&](RunObserver& o) { o.matchWithdrawn(*record, original); });
+    return;
+  }
 }
 
 void Pipeline::openRecord(int t, double confidence) {

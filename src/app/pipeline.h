@@ -64,6 +64,8 @@ class Pipeline {
   bool loadOriginals(int step);
   bool processFrame(int t);
   void applyMatch(const MatchDecision& decision, int t);
+  // Takes original's match off the last closed record that has a match, if it names original.
+  void withdrawMatch(const SlideRecord& original);
   void openRecord(int t, double confidence);
   void closeRecord(int endFrame, const cv::Mat* picture);
   void finish();

@@ -66,6 +66,8 @@ class RunObserver {
   virtual void matchDecided(const SlideRecord& /*original*/, double /*score*/) {}
   virtual void matchChanged(const SlideRecord& /*from*/, const SlideRecord& /*to*/,
                             double /*score*/) {}
+  // An ended record's match to original was taken back: the frames since showed it better.
+  virtual void matchWithdrawn(const SlideRecord& /*record*/, const SlideRecord& /*original*/) {}
   virtual Control frameDone(const FrameEvent& /*frame*/) { return Control::kGoOn; }
 
   // After the last frame, the open record closed.

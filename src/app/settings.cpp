@@ -61,6 +61,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchJumpMargin = s.matchJumpMargin;
   options.matchUnexplained = s.matchUnexplained;
   options.matchChangeDistance = s.matchChangeDistance;
+  options.matchWithdraw = s.matchWithdraw;
   return options;
 }
 

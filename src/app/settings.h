@@ -47,6 +47,7 @@ struct PresentationSettings {
   float matchJumpMargin = 0.4f;      // evidence share for an original out of the deck's order
   float matchUnexplained = 0.12f;    // more picture cells unexplained than the same original before
   float matchChangeDistance = 0.1f;  // a window changed in the interval: may name another original
+  int matchWithdraw = 1;             // 1: a record's match goes when its evidence stops deciding it
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

@@ -151,6 +151,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readReal(local, "matchJumpMargin", &s.matchJumpMargin, w);
   readReal(local, "matchUnexplained", &s.matchUnexplained, w);
   readReal(local, "matchChangeDistance", &s.matchChangeDistance, w);
+  readInt(local, "matchWithdraw", &s.matchWithdraw, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -288,6 +289,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "matchJumpMargin" << static_cast<double>(s.matchJumpMargin);
   fs << "matchUnexplained" << static_cast<double>(s.matchUnexplained);
   fs << "matchChangeDistance" << static_cast<double>(s.matchChangeDistance);
+  fs << "matchWithdraw" << s.matchWithdraw;
   fs << "}";
   return fs.releaseAndGetString();
 }

@@ -31,10 +31,19 @@ double unexplainedShare(const PictureCheckLibrary& library, IntervalPictures& pi
     pictures.tested.assign(library.cells, 0);
     pictures.failed.assign(library.cells, 0);
   }
-  for (; pictures.judged < pictures.frames.size(); ++pictures.judged)
-    pictureCheck(library, k, pictures.frames[pictures.judged], pictures.tested.data(),
-                 pictures.failed.data());
+  for (; pictures.judged < pictures.frames.size(); ++pictures.judged) {
+    PictureFrame& frame = pictures.frames[pictures.judged];
+    if (frame.picture.type() != CV_32F) frame.picture.convertTo(frame.picture, CV_32F);
+    pictureCheck(library, k, frame, pictures.tested.data(), pictures.failed.data());
+  }
   return pictureUnexplained(library, k, pictures.tested, pictures.failed);
+}
+
+// The original the interval's frames decided last: its record's match; -1 when none.
+int recordMatch(const std::vector<int>& decided) {
+  for (auto k = decided.rbegin(); k != decided.rend(); ++k)
+    if (*k >= 0) return *k;
+  return -1;
 }
 
 // The interval's decision; an original out of the deck's order needs clearer evidence: one
@@ -44,15 +53,24 @@ EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator
   const int last = matcher.lastMatched;
   const bool inOrder = decision.index == last + 1 || (last >= 0 && decision.index == last);
   if (!inOrder && decision.margin < matcher.options.matchJumpMargin) decision.matched = false;
-  // A slide change to the same original again: the pictures tell a slide that is not among the
-  // originals but differs from it in a block or two, under the same camera, speaker and ink.
-  if (decision.matched && decision.index == matcher.previousIndex) {
-    const double before =
-        unexplainedShare(matcher.pictureLibrary, matcher.previousPictures, decision.index);
-    const double now = unexplainedShare(matcher.pictureLibrary, matcher.pictures, decision.index);
+  // An original shown before (just before, or earlier in the talk): the pictures tell a slide
+  // that is not among the originals but differs from it in a block or a few lines, under the
+  // same camera, speaker and ink.
+  const int k = decision.index;
+  if (decision.matched && !matcher.shown.empty() && !matcher.shown[k].frames.empty()) {
+    const double before = unexplainedShare(matcher.pictureLibrary, matcher.shown[k], k);
+    const double now = unexplainedShare(matcher.pictureLibrary, matcher.pictures, k);
     if (before >= 0 && now > before + matcher.options.matchUnexplained) decision.matched = false;
   }
   return decision;
+}
+
+// Keeps the interval's pictures for the next interval that names original k. Their grey levels
+// are whole numbers: 8 bits hold them.
+void keepShown(FrameMatcher& matcher, int k) {
+  if (k < 0 || matcher.shown.empty()) return;
+  for (PictureFrame& frame : matcher.pictures.frames) frame.picture.convertTo(frame.picture, CV_8U);
+  matcher.shown[k] = std::move(matcher.pictures);
 }
 
 }  // namespace
@@ -66,8 +84,9 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
     pictureCheckBuild(library, matcher.pictureLibrary);
   matcher.accumulated = cv::Mat::zeros(1, library.count, CV_32FC1);
   matcher.lastMatched = matcher.lastMatchedBefore = -1;
-  matcher.previousIndex = -1;
-  matcher.previousPictures = IntervalPictures();
+  matcher.shown.assign(matcher.pictureLibrary.pictures.empty() ? 0 : library.count,
+                       IntervalPictures());
+  matcher.undecidedIndex = -1;
   frameMatcherReset(matcher);
 }
 
@@ -83,6 +102,7 @@ void frameMatcherReset(FrameMatcher& matcher) {
   matcher.runClear = 0;
   matcher.pictures = IntervalPictures();
   matcher.lastPictureKept = false;
+  matcher.decided.clear();
 }
 
 EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
@@ -98,6 +118,7 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
   if (lastFrameIsNext) {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator, -1);
     matcher.lastMatched = matcher.lastMatchedBefore;
+    if (!matcher.decided.empty()) matcher.decided.pop_back();
     if (matcher.lastPictureKept) {
       matcher.pictures.frames.pop_back();
       matcher.pictures.judged = std::min(matcher.pictures.judged, matcher.pictures.frames.size());
@@ -105,11 +126,12 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
     }
   }
   if (matcher.accumulator.frames > 0) ended = decideInterval(matcher, matcher.accumulator);
-  if (ended.matched) {
-    matcher.lastMatched = ended.index;
-    matcher.previousIndex = ended.index;
-    matcher.previousPictures = std::move(matcher.pictures);
-  }
+  if (ended.matched) matcher.lastMatched = ended.index;
+  // An interval whose evidence no longer decides keeps the match its frames decided last, and
+  // later intervals are judged against it.
+  const int named = ended.matched ? ended.index : recordMatch(matcher.decided);
+  matcher.undecidedIndex = ended.matched ? -1 : named;
+  keepShown(matcher, named);
   frameMatcherReset(matcher);
   return ended;
 }
@@ -207,7 +229,10 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
                         matcher.options.matchChangeDistance, matcher.unchanged);
     matcher.runIndex = -1;
     matcher.runOverrules = false;
+    keepShown(matcher, recordMatch(matcher.decided));  // the record that ends here
     matcher.pictures = IntervalPictures();
+    matcher.decided.clear();
+    matcher.undecidedIndex = -1;
   } else {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
   }
@@ -220,6 +245,17 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
   }
   decision = decideInterval(matcher, matcher.accumulator);
   if (decision.matched) matcher.lastMatched = decision.index;
+  matcher.decided.push_back(decision.matched ? decision.index : -1);
+  // The interval before held its match only by frames that its whole evidence overruled, and
+  // this one shows that original clearly: that one leaned to it without being it. (Pictures are
+  // not asked: over a short interval's few frames they vary more than a block's difference.)
+  if (matcher.options.matchWithdraw && decision.matched &&
+      decision.index == matcher.undecidedIndex &&
+      decision.margin >= matcher.options.matchJumpMargin) {
+    match.previousWithdrawn = true;
+    if (!matcher.shown.empty()) matcher.shown[decision.index] = IntervalPictures();  // not it
+    matcher.undecidedIndex = -1;
+  }
   match.index = decision.index;
   match.matched = decision.matched;
   match.confidence = 1.0 - decision.margin;

@@ -46,9 +46,13 @@ struct FrameMatcher {
   PictureCheckLibrary pictureLibrary;
   IntervalPictures pictures;  // of the interval since the slide change
   bool lastPictureKept = false;
-  // The last interval that ended matched: its original and pictures.
-  int previousIndex = -1;
-  IntervalPictures previousPictures;
+  std::vector<int> decided;  // per frame of the interval: the original it decided, -1 none
+  // Per original: the pictures of the last interval whose record kept it; empty without
+  // pictures.
+  std::vector<IntervalPictures> shown;
+  // The original the last ended interval's record kept although its whole evidence no longer
+  // decided it; -1 when none.
+  int undecidedIndex = -1;
   cv::Mat voteRow;      // the plain decision's votes of one frame
   cv::Mat accumulated;  // and of the interval
   std::vector<float> strengths;
@@ -63,6 +67,9 @@ struct FrameMatch {
   // evidence restarted with them: the processed frames before this one at which the
   // other original first showed. -1 otherwise.
   int framesBack = -1;
+  // This frame took the match off the interval before: its record kept this original although
+  // its whole evidence no longer decided it, and this interval decides it by matchJumpMargin.
+  bool previousWithdrawn = false;
 };
 
 void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library,
@@ -72,9 +79,11 @@ void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library
 // list, and matchJumpMargin for any other (the first original counts as next at the start).
 void frameMatcherReset(FrameMatcher& matcher);
 // Ends the interval at a reported slide change (then resets) and returns its decision. An
-// interval that names the original the last matched interval named needs its pictures left
-// unexplained by at most matchUnexplained more than that one's: a changed slide that looks
-// the same to the features is another one.
+// interval that names an original an earlier interval's record kept needs its pictures left
+// unexplained by at most matchUnexplained more than the latest such interval's: a slide that
+// looks the same to the features is another one. An interval whose whole evidence no longer
+// decides the match its frames decided keeps it: the next one may take it back
+// (previousWithdrawn).
 // lastFrameIsNext: the change first showed in the last frame added, whose evidence then
 // leaves the decision.
 EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext);

@@ -33,6 +33,8 @@ void checkMatcherOptions(const MatcherOptions& options, const std::string& confi
           "matchUnexplained", "between 0 and 1");
   require(options.matchChangeDistance >= 0.f && options.matchChangeDistance <= 4.f, configFile,
           "matchChangeDistance", "between 0 and 4");
+  require(options.matchWithdraw == 0 || options.matchWithdraw == 1, configFile, "matchWithdraw",
+          "0 or 1");
 }
 
 MatcherOptions::Method matchMethodFromName(const std::string& name) {

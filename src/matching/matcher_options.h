@@ -21,14 +21,20 @@ struct MatcherOptions {
   // list: talks mostly advance one slide, and a slide that is not among the originals
   // leans to some other one of the same template.
   float matchJumpMargin = 0.4f;
-  // When two intervals in a row name the same original: the share of the picture cells where
-  // the originals differ that it may leave unexplained in the second beyond the first (a
-  // slide that is not among them, drawn like it but for a block); 1: no picture check.
+  // When an interval names an original an earlier interval's record kept: the share of the
+  // picture cells where the originals differ that it may leave unexplained beyond the latest
+  // such interval (a slide that is not among them, drawn like it but for a block or a few
+  // lines); 1: no picture check.
   float matchUnexplained = 0.12f;
   // Squared distance of a window's features from how the interval first showed it beyond
   // which the window counts as changed. Frames that keep showing another original within an
   // interval name it only when the changed windows side with it by matchMargin; 0: not asked.
   float matchChangeDistance = 0.1f;
+  // An ended record whose interval's whole evidence no longer decided the match its frames had
+  // decided loses it when the next interval decides the same original by matchJumpMargin: it
+  // showed a slide that is not among the originals and leans to that one. 0: a record keeps
+  // the match its frames decided last.
+  int matchWithdraw = 1;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

@@ -25,7 +25,7 @@ const std::string kWriteOrder =
     "slideDiffBuff slideDiffThresh slideDistrThresh slideStepSeconds slideDetMethod "
     "slideChangeThresh slideCellSize slideChangeCells slideChangePersist LocalFeatures "
     "locWndOverlap locWndSize gradBinSize localWidth localHeight matchLimit matchMethod "
-    "matchMargin matchFit matchJumpMargin matchUnexplained matchChangeDistance ";
+    "matchMargin matchFit matchJumpMargin matchUnexplained matchChangeDistance matchWithdraw ";
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
@@ -66,11 +66,11 @@ std::string describe(const PresentationSettings& s) {
                 s.slideChangeCells, s.slideChangePersist, "|", s.locWndOverlap, s.locWndSize,
                 s.gradBinSize, s.localWidth, s.localHeight, s.matchLimit, s.matchMethod,
                 s.matchMargin, s.matchFit, s.matchJumpMargin, s.matchUnexplained,
-                s.matchChangeDistance);
+                s.matchChangeDistance, s.matchWithdraw);
 }
 const std::string kDefaults =
     "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 | "
-    "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 ";
+    "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 ";
 
 std::string cornersXml(const std::string& rows, const std::string& cols, const std::string& dt,
                        const std::string& data) {
@@ -132,13 +132,13 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
                        "slideChangePersist=0 slideChangeCells=3 slideCellSize=8 "
                        "slideChangeThresh=30 slideDetMethod=plain")),
        "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 | "
-       "0.5 15 4 80 60 0.25 evidence 0.2 0.4 0.3 0.12 0.1 ",
+       "0.5 15 4 80 60 0.25 evidence 0.2 0.4 0.3 0.12 0.1 1 ",
        true},
       {storage(section("Presentation", "presentWidth=800.0 boardDetLow=99.6") +
                section("LocalFeatures", "locWndOverlap=1") +
                "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"),
        "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 | "
-       "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 ",
+       "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 ",
        false},
       {"", kDefaults, false}};
   for (const std::string& corners :
@@ -212,15 +212,15 @@ TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeft
   // A number where text belongs reads as empty text; each algorithm's check names the key it
   // cannot work with.
   const std::pair<const char*, const char*> unusable[] = {
-      {"boardChoice", "3"},        {"slideDetMethod", "3"},      {"slideFrameStep", "0"},
-      {"slideStepSeconds", "-1"},  {"slideStepSeconds", "1e39"}, {"presentWidth", "2147483647"},
-      {"presentDetCount", "-1"},   {"boardChoice", "best"},      {"boardMinContrast", "0"},
-      {"slideDiffBuff", "256"},    {"slideDetHeight", "0"},      {"slideDetMethod", "fancy"},
-      {"slideChangeThresh", "0"},  {"slideCellSize", "2"},       {"slideChangeCells", "0"},
-      {"slideChangePersist", "2"}, {"gradBinSize", "361"},       {"locWndOverlap", "3"},
-      {"matchLimit", ".Nan"},      {"matchMethod", "Plain"},     {"matchMargin", "0"},
-      {"matchFit", ".Nan"},        {"matchJumpMargin", "1.5"},   {"matchUnexplained", "-1"},
-      {"matchChangeDistance", "5"}};
+      {"boardChoice", "3"},         {"slideDetMethod", "3"},      {"slideFrameStep", "0"},
+      {"slideStepSeconds", "-1"},   {"slideStepSeconds", "1e39"}, {"presentWidth", "2147483647"},
+      {"presentDetCount", "-1"},    {"boardChoice", "best"},      {"boardMinContrast", "0"},
+      {"slideDiffBuff", "256"},     {"slideDetHeight", "0"},      {"slideDetMethod", "fancy"},
+      {"slideChangeThresh", "0"},   {"slideCellSize", "2"},       {"slideChangeCells", "0"},
+      {"slideChangePersist", "2"},  {"gradBinSize", "361"},       {"locWndOverlap", "3"},
+      {"matchLimit", ".Nan"},       {"matchMethod", "Plain"},     {"matchMargin", "0"},
+      {"matchFit", ".Nan"},         {"matchJumpMargin", "1.5"},   {"matchUnexplained", "-1"},
+      {"matchChangeDistance", "5"}, {"matchWithdraw", "2"}};
   for (const auto& [key, value] : unusable) refused.emplace_back(one(key, value), invalid + key);
   for (const auto& [text, cause] : refused) {
     writeFile(path_, text);

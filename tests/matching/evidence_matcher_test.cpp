@@ -326,7 +326,7 @@ cv::Mat tableSlide(bool coloured) {
   return s;
 }
 
-// The slide before a change and one that is not among the originals, differing from it only in
+// A slide shown before and one that is not among the originals, differing from it only in
 // how a table is drawn, seen under the same camera and speaker: only the pictures tell them.
 TEST_F(EvidenceMatching, AChangeToASlideThatDiffersFromTheOriginalBeforeInABlockIsNotNamed) {
   const auto shownAndEnded = [&](const cv::Mat& slide) {
@@ -339,6 +339,32 @@ TEST_F(EvidenceMatching, AChangeToASlideThatDiffersFromTheOriginalBeforeInABlock
     EXPECT_TRUE(shownAndEnded(tableSlide(false)).matched);
     EXPECT_TRUE(shownAndEnded(tableSlide(false)).matched) << "the same slide after a change";
     EXPECT_EQ(shownAndEnded(tableSlide(true)).matched, limit == 1.0f) << "limit " << limit;
+    // Judged against the table's last showing however long ago.
+    EXPECT_TRUE(shownAndEnded(deck()[2]).matched);
+    EXPECT_EQ(shownAndEnded(tableSlide(true)).matched, limit == 1.0f) << "back, limit " << limit;
+  }
+}
+
+// A slide not among the originals whose first frame leaned to one of them, then that original
+// after a change: the first interval's record loses the match once the second shows it clearly.
+TEST_F(EvidenceMatching, AMatchTheWholeIntervalNoLongerHeldGoesWhenTheNextShowsItClearly) {
+  const std::vector<cv::Mat> slides = deck();
+  const cv::Mat stranger = templateSlide("Overview", {kLines[0], kLines[1], kLines[2], "Demo"});
+  for (const int withdraw : {0, 1}) {
+    options_.matchWithdraw = withdraw;
+    ASSERT_NO_FATAL_FAILURE(load(slides));
+    ASSERT_TRUE(interval({cameraScreen(slides[1], -1, 1)}).matched);
+    FrameMatch match;
+    for (unsigned seed = 2; seed <= 5; ++seed) match = add(cameraScreen(stranger, -1, seed));
+    ASSERT_FALSE(match.matched);
+    ASSERT_FALSE(frameMatcherEnd(matcher_, false).matched);
+    bool withdrawn = false;
+    for (unsigned seed = 6; seed <= 8; ++seed) {
+      match = add(cameraScreen(slides[1], -1, seed));
+      withdrawn = withdrawn || match.previousWithdrawn;
+    }
+    EXPECT_TRUE(match.matched);
+    EXPECT_EQ(withdrawn, withdraw == 1);
   }
 }
 
