@@ -1,0 +1,85 @@
+#include "slides/appeared_text.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include "slides/colour_off.h"
+
+namespace slidetrack {
+
+namespace {
+
+// As for a body: clothing and skin are plain and this far from the background in grey.
+constexpr int kOffBackground = 25;
+constexpr double kPlainDeviation = 8.0;
+// The slide's background in the reference, within vignetting's spread of its common grey.
+constexpr int kBackgroundTolerance = 20;
+// Work pixels around his plain parts where his blurred outline changes.
+constexpr int kOutline = 4;
+// A line of text at work size: glyphs at most this many pixels apart, this many times as
+// wide as it is tall and no taller than this.
+constexpr int kGlyphGap = 7;
+constexpr int kLineAspect = 2;
+constexpr int kMaxLineHeight = 14;
+constexpr int kMinLineWidth = 10;
+// A body's changes are broader than this both ways; a line of text is not.
+constexpr int kBroad = 7;
+
+void plain(const cv::Mat& grey, cv::Mat& out) {
+  cv::Mat f, sq, mean, meanSq;
+  grey.convertTo(f, CV_32F);
+  cv::multiply(f, f, sq);
+  cv::blur(f, mean, cv::Size(7, 7));
+  cv::blur(sq, meanSq, cv::Size(7, 7));
+  cv::multiply(mean, mean, sq);
+  cv::subtract(meanSq, sq, sq);
+  cv::compare(sq, kPlainDeviation * kPlainDeviation, out, cv::CMP_LT);
+}
+
+}  // namespace
+
+void appearedText(const ScreenLook& now, const cv::Mat& ref, const cv::Mat& changed, int commonGrey,
+                  cv::Mat& text) {
+  // Glyphs: changes no thicker than a line of text.
+  cv::Mat thick;
+  cv::morphologyEx(changed, thick, cv::MORPH_OPEN,
+                   cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kBroad, kBroad)));
+  cv::bitwise_and(changed, ~thick, text);
+  if (cv::countNonZero(text) == 0) return;
+  // Where the reference showed plain background.
+  cv::Mat bare, near;
+  plain(ref, bare);
+  cv::inRange(ref, commonGrey - kBackgroundTolerance, commonGrey + kBackgroundTolerance, near);
+  cv::bitwise_and(bare, near, bare);
+  cv::bitwise_and(text, bare, text);
+  // Apart from his plain parts now.
+  cv::Mat his, off, low, high;
+  plain(now.grey, his);
+  cv::compare(now.grey, commonGrey - kOffBackground, low, cv::CMP_LT);
+  cv::compare(now.grey, commonGrey + kOffBackground, high, cv::CMP_GT);
+  colourOffBackground(now.colour, now.grey, commonGrey, off);
+  cv::bitwise_or(off, low, off);
+  cv::bitwise_or(off, high, off);
+  cv::bitwise_and(his, off, his);
+  cv::dilate(
+      his, his,
+      cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * kOutline + 1, 2 * kOutline + 1)));
+  text.setTo(0, his);
+  // Only glyphs that line up into a line of text.
+  cv::Mat line, labels, stats, centroids;
+  cv::morphologyEx(text, line, cv::MORPH_CLOSE,
+                   cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kGlyphGap, 1)));
+  const int n = cv::connectedComponentsWithStats(line, labels, stats, centroids, 8, CV_32S);
+  std::vector<unsigned char> keep(size_t(n), 0);
+  for (int k = 1; k < n; ++k) {
+    const int w = stats.at<int>(k, cv::CC_STAT_WIDTH), h = stats.at<int>(k, cv::CC_STAT_HEIGHT);
+    keep[size_t(k)] = w >= kMinLineWidth && w >= kLineAspect * h && h <= kMaxLineHeight;
+  }
+  for (int y = 0; y < text.rows; ++y) {
+    const int* l = labels.ptr<int>(y);
+    unsigned char* t = text.ptr<unsigned char>(y);
+    for (int x = 0; x < text.cols; ++x)
+      if (!keep[size_t(l[x])]) t[x] = 0;
+  }
+}
+
+}  // namespace slidetrack
