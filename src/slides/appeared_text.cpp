@@ -39,34 +39,44 @@ void plain(const cv::Mat& grey, cv::Mat& out) {
 
 void appearedText(const ScreenLook& now, const cv::Mat& ref, const cv::Mat& changed, int commonGrey,
                   cv::Mat& text) {
-  // Glyphs: changes no thicker than a line of text.
-  cv::Mat thick;
+  // Glyphs: changes no thicker than a line of text, where the reference showed background.
+  cv::Mat thick, near;
   cv::morphologyEx(changed, thick, cv::MORPH_OPEN,
                    cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kBroad, kBroad)));
   cv::bitwise_and(changed, ~thick, text);
-  if (cv::countNonZero(text) == 0) return;
-  // Where the reference showed plain background.
-  cv::Mat bare, near;
-  plain(ref, bare);
   cv::inRange(ref, commonGrey - kBackgroundTolerance, commonGrey + kBackgroundTolerance, near);
-  cv::bitwise_and(bare, near, bare);
-  cv::bitwise_and(text, bare, text);
+  cv::bitwise_and(text, near, text);
+  if (cv::countNonZero(text) == 0) {
+    text.setTo(0);
+    return;
+  }
+  // The rest looks only around them, far enough that his outline and the 7x7 windows
+  // around it are seen as over the whole image.
+  const int reach = kOutline + 4;
+  const cv::Rect box =
+      (cv::boundingRect(text) - cv::Point(reach, reach) + cv::Size(2 * reach, 2 * reach)) &
+      cv::Rect(0, 0, text.cols, text.rows);
+  cv::Mat glyphs = text(box);
+  // Plain background in the reference, not a picture's light part.
+  cv::Mat bare;
+  plain(ref(box), bare);
+  cv::bitwise_and(glyphs, bare, glyphs);
   // Apart from his plain parts now.
   cv::Mat his, off, low, high;
-  plain(now.grey, his);
-  cv::compare(now.grey, commonGrey - kOffBackground, low, cv::CMP_LT);
-  cv::compare(now.grey, commonGrey + kOffBackground, high, cv::CMP_GT);
+  plain(now.grey(box), his);
+  cv::compare(now.grey(box), commonGrey - kOffBackground, low, cv::CMP_LT);
+  cv::compare(now.grey(box), commonGrey + kOffBackground, high, cv::CMP_GT);
   colourOffBackground(now.colour, now.grey, commonGrey, off);
-  cv::bitwise_or(off, low, off);
-  cv::bitwise_or(off, high, off);
-  cv::bitwise_and(his, off, his);
+  cv::bitwise_or(off(box), low, low);
+  cv::bitwise_or(low, high, low);
+  cv::bitwise_and(his, low, his);
   cv::dilate(
       his, his,
       cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * kOutline + 1, 2 * kOutline + 1)));
-  text.setTo(0, his);
+  glyphs.setTo(0, his);
   // Only glyphs that line up into a line of text.
   cv::Mat line, labels, stats, centroids;
-  cv::morphologyEx(text, line, cv::MORPH_CLOSE,
+  cv::morphologyEx(glyphs, line, cv::MORPH_CLOSE,
                    cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kGlyphGap, 1)));
   const int n = cv::connectedComponentsWithStats(line, labels, stats, centroids, 8, CV_32S);
   std::vector<unsigned char> keep(size_t(n), 0);
@@ -74,10 +84,10 @@ void appearedText(const ScreenLook& now, const cv::Mat& ref, const cv::Mat& chan
     const int w = stats.at<int>(k, cv::CC_STAT_WIDTH), h = stats.at<int>(k, cv::CC_STAT_HEIGHT);
     keep[size_t(k)] = w >= kMinLineWidth && w >= kLineAspect * h && h <= kMaxLineHeight;
   }
-  for (int y = 0; y < text.rows; ++y) {
+  for (int y = 0; y < glyphs.rows; ++y) {
     const int* l = labels.ptr<int>(y);
-    unsigned char* t = text.ptr<unsigned char>(y);
-    for (int x = 0; x < text.cols; ++x)
+    unsigned char* t = glyphs.ptr<unsigned char>(y);
+    for (int x = 0; x < glyphs.cols; ++x)
       if (!keep[size_t(l[x])]) t[x] = 0;
   }
 }
