@@ -1,5 +1,7 @@
 #include "slides/appeared_text.h"
 
+#include <algorithm>
+
 #include <opencv2/imgproc.hpp>
 
 #include "slides/colour_off.h"
@@ -21,6 +23,11 @@ constexpr int kGlyphGap = 7;
 constexpr int kLineAspect = 2;
 constexpr int kMaxLineHeight = 14;
 constexpr int kMinLineWidth = 10;
+// A line holds at least this many separate pieces (letters or words), none wider than half
+// of it: an arm's blurred outline or a pen's stroke is one long piece.
+constexpr int kMinGlyphs = 2;
+// HSV saturation (0..255) of pen ink, as the ink rules take it.
+constexpr int kInkSaturation = 77;
 // A body's changes are broader than this both ways; a line of text is not.
 constexpr int kBroad = 7;
 
@@ -61,6 +68,12 @@ void appearedText(const ScreenLook& now, const cv::Mat& ref, const cv::Mat& chan
   cv::Mat bare;
   plain(ref(box), bare);
   cv::bitwise_and(glyphs, bare, glyphs);
+  // Not in a pen's strong colour: strokes someone draws beside himself are his until the
+  // ink rules see them.
+  cv::Mat hsv, saturation;
+  cv::cvtColor(now.colour(box), hsv, cv::COLOR_BGR2HSV);
+  cv::extractChannel(hsv, saturation, 1);
+  glyphs.setTo(0, saturation >= kInkSaturation);
   // Apart from his plain parts now.
   cv::Mat his, off, low, high;
   plain(now.grey(box), his);
@@ -75,14 +88,30 @@ void appearedText(const ScreenLook& now, const cv::Mat& ref, const cv::Mat& chan
       cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * kOutline + 1, 2 * kOutline + 1)));
   glyphs.setTo(0, his);
   // Only glyphs that line up into a line of text.
-  cv::Mat line, labels, stats, centroids;
+  cv::Mat line, labels, stats, centroids, pieces;
   cv::morphologyEx(glyphs, line, cv::MORPH_CLOSE,
                    cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kGlyphGap, 1)));
   const int n = cv::connectedComponentsWithStats(line, labels, stats, centroids, 8, CV_32S);
+  cv::Mat pieceStats, pieceCentroids;
+  const int m =
+      cv::connectedComponentsWithStats(glyphs, pieces, pieceStats, pieceCentroids, 8, CV_32S);
+  std::vector<int> lineOf(size_t(m), 0), count(size_t(n), 0), widest(size_t(n), 0);
+  for (int y = 0; y < pieces.rows; ++y) {
+    const int* p = pieces.ptr<int>(y);
+    const int* l = labels.ptr<int>(y);
+    for (int x = 0; x < pieces.cols; ++x)
+      if (p[x] && !lineOf[size_t(p[x])]) {
+        lineOf[size_t(p[x])] = l[x];
+        ++count[size_t(l[x])];
+        widest[size_t(l[x])] =
+            std::max(widest[size_t(l[x])], pieceStats.at<int>(p[x], cv::CC_STAT_WIDTH));
+      }
+  }
   std::vector<unsigned char> keep(size_t(n), 0);
   for (int k = 1; k < n; ++k) {
     const int w = stats.at<int>(k, cv::CC_STAT_WIDTH), h = stats.at<int>(k, cv::CC_STAT_HEIGHT);
-    keep[size_t(k)] = w >= kMinLineWidth && w >= kLineAspect * h && h <= kMaxLineHeight;
+    keep[size_t(k)] = w >= kMinLineWidth && w >= kLineAspect * h && h <= kMaxLineHeight &&
+                      count[size_t(k)] >= kMinGlyphs && 2 * widest[size_t(k)] <= w;
   }
   for (int y = 0; y < glyphs.rows; ++y) {
     const int* l = labels.ptr<int>(y);

@@ -1,8 +1,8 @@
 #pragma once
 // Text that a build adds beside a speaker: its glyphs touch his outline and would join his
 // mask, so the decision would never see them. Changes shaped like a slide's text lines,
-// where the reference showed plain slide background and apart from anything plain and
-// unlike the background (his clothes, skin and hair), are the slide's.
+// where the reference showed plain slide background, not in a pen's colour and apart from
+// anything plain and unlike the background (his clothes, skin and hair), are the slide's.
 
 #include <opencv2/core.hpp>
 

@@ -179,12 +179,12 @@ TEST_F(RobustChange, SpeakerStandingThroughABuildStaysOutOfThePictureAndTheBuild
 }
 
 TEST_F(RobustChange, ShortBuildTouchingASwayingSpeakerIsFound) {
-  // A line of two words appears against him as he sways; its glyphs touch his outline,
+  // A line of three words appears against him as he sways; its glyphs touch his outline,
   // so his mask would take them in. What his outline changes may hold it a frame.
   cv::Mat first = slide(4);
   cv::rectangle(first, cv::Rect(300, 405, 340, 40), cv::Scalar(245, 246, 240), cv::FILLED);
   cv::Mat second = first.clone();
-  cv::putText(second, "two words", {352, 437}, cv::FONT_HERSHEY_SIMPLEX, 0.7,
+  cv::putText(second, "one more line", {352, 437}, cv::FONT_HERSHEY_SIMPLEX, 0.7,
               cv::Scalar(30, 30, 30), 1, cv::LINE_AA);
   for (int t = 0; t < 16; ++t) {
     cv::Mat screen = (t < 9 ? first : second).clone();
