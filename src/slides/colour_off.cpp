@@ -32,7 +32,8 @@ int median(const int* histogram, int count) {
 
 }  // namespace
 
-void colourOffBackground(const cv::Mat& colour, const cv::Mat& work, int background, cv::Mat& off) {
+void colourOffBackground(const cv::Mat& colour, const cv::Mat& work, int background, cv::Mat& off,
+                         const cv::Mat& exclude) {
   off = cv::Mat::zeros(work.size(), CV_8UC1);
   if (colour.size() != work.size() || colour.type() != CV_8UC3) return;
   thread_local cv::Mat blueRed, greenRest;
@@ -43,15 +44,17 @@ void colourOffBackground(const cv::Mat& colour, const cv::Mat& work, int backgro
   int blueRedCount[511] = {0}, greenCount[511] = {0};
   int n = 0;
   const int upper = int(kUpperShare * work.rows);
+  const bool excluding = exclude.size() == work.size();
   for (int y = 0; y < work.rows; ++y) {
     const cv::Vec3b* p = colour.ptr<cv::Vec3b>(y);
     const unsigned char* w = work.ptr<unsigned char>(y);
+    const unsigned char* e = excluding ? exclude.ptr<unsigned char>(y) : nullptr;
     short* a = blueRed.ptr<short>(y);
     short* b = greenRest.ptr<short>(y);
     for (int x = 0; x < work.cols; ++x) {
       a[x] = short(p[x][0] - p[x][2]);
       b[x] = short(p[x][1] - (p[x][0] + p[x][2]) / 2);
-      if (y > upper || std::abs(w[x] - background) > kBackgroundSpread) continue;
+      if (y > upper || std::abs(w[x] - background) > kBackgroundSpread || (e && e[x])) continue;
       ++blueRedCount[a[x] + 255];
       ++greenCount[b[x] + 255];
       ++n;

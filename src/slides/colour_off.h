@@ -10,7 +10,9 @@ namespace slidetrack {
 // colour: the screen image at work size (BGR; the codec keeps colour at half resolution
 // anyway); work: its grey work image (screenWorkImage); background: the slide's background
 // grey. off (work size): 255 where the colour differs from the background's own; all 0 when
-// too little background shows to tell its colour.
-void colourOffBackground(const cv::Mat& colour, const cv::Mat& work, int background, cv::Mat& off);
+// too little background shows to tell its colour. exclude (work size, may be empty): where a
+// person was found, whose shirt may outnumber the background at its grey.
+void colourOffBackground(const cv::Mat& colour, const cv::Mat& work, int background, cv::Mat& off,
+                         const cv::Mat& exclude = cv::Mat());
 
 }  // namespace slidetrack
