@@ -4,7 +4,6 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "slides/appeared_text.h"
 #include "slides/ink_strokes.h"
 #include "slides/shift_diff.h"
 #include "slides/speaker_body.h"
@@ -226,10 +225,6 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     cv::bitwise_and(faint_, known, suspect_);
     cv::bitwise_or(suspect_, holeStill, suspect_);
     cv::bitwise_or(suspect_, holeMoving, suspect_);
-    // A build's new line beside him would join his mask through its glyphs.
-    cv::Mat text;
-    appearedText({work_, colour_}, ref_, changed_, commonGrey_, text);
-    suspect_.setTo(0, text);
     const cv::Mat previous = person_.clone();
     speakerMask(suspect_, previous, person_);
     cv::bitwise_or(person_, hole_, covered_);

@@ -1,6 +1,7 @@
 // The speaker's body found in one image, and the picture's own tracking of him under a
 // projector's uneven light.
 #include "slides/speaker_body.h"
+#include "slides/colour_off.h"
 #include "slides/plain_pixels.h"
 #include "slides/speaker_track.h"
 
@@ -130,4 +131,21 @@ TEST(SpeakerTrack, FindsHimUnderUnevenLightAndKeepsHimWhileHeStandsButNotTheSlid
     EXPECT_TRUE(covers(track.body(), at(pose.x))) << t;
     EXPECT_EQ(cv::countNonZero(track.body()(cv::Rect(22, 170, 70, 60))), 0) << t;  // the block
   }
+}
+
+TEST(ColourOff, APersonFoundIsLeftOutOfTheBackgroundsColour) {
+  // A beige shirt of the white slide's grey fills most of the upper screen: taken as the
+  // background, it would make the slide itself the odd colour.
+  cv::Mat colour(120, 160, CV_8UC3, cv::Scalar(200, 200, 200));
+  const cv::Rect shirt(0, 0, 110, 120);
+  colour(shirt).setTo(cv::Scalar(170, 200, 225));
+  cv::Mat grey(colour.size(), CV_8UC1, cv::Scalar(200));
+  cv::Mat person = cv::Mat::zeros(colour.size(), CV_8UC1);
+  person(shirt).setTo(255);
+  cv::Mat off;
+  colourOffBackground(colour, grey, 200, off);
+  EXPECT_EQ(off.at<unsigned char>(10, 150), 255);  // inside out without the person left out
+  colourOffBackground(colour, grey, 200, off, person);
+  EXPECT_EQ(off.at<unsigned char>(10, 150), 0);
+  EXPECT_EQ(cv::countNonZero(off(shirt)), shirt.area());
 }
