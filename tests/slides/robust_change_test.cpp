@@ -54,6 +54,9 @@ cv::Mat withBuild(int index) {
 
 class RobustChange : public ::testing::Test {
  protected:
+  // The sensor noise comes from OpenCV's shared generator: each test starts it afresh, so
+  // that its frames do not depend on which tests ran before it.
+  void SetUp() override { cv::theRNG().state = 0xffffffffu; }
   void feed(int t, const cv::Mat& frame) {
     const RobustChangeDetector::Decision d = detector_.process(frame);
     if (d.changed) changes_.push_back(t - d.framesBack);
