@@ -67,6 +67,7 @@ void ConsoleObserver::frameStarted(int t, int frameCount) {
 
 void ConsoleObserver::slideChanged(const SlideRecord& opened) {
   std::printf("\t !SlideChange[% 6d:% 5.3f] ", opened.id, opened.confidence);
+  lineOpen_ = true;
 }
 
 void ConsoleObserver::noMatch(const SlideRecord& best, double score) {
@@ -85,11 +86,21 @@ void ConsoleObserver::matchWithdrawn(const SlideRecord& record, const SlideRecor
   std::printf("\t -MatchWithdrawn[% 6d:% 6d] ", record.id, original.id);
 }
 
+void ConsoleObserver::recordJoined(const SlideRecord& joined, const SlideRecord& into) {
+  std::printf("\t -SlideJoined[% 6d:% 6d] ", joined.id, into.id);
+  lineOpen_ = true;
+}
+
 Control ConsoleObserver::frameDone(const FrameEvent&) {
   std::printf("\n");
+  lineOpen_ = false;
   return Control::kGoOn;
 }
 
-void ConsoleObserver::runFinished(const SlideList&) { std::fflush(stdout); }
+void ConsoleObserver::runFinished(const SlideList&) {
+  // What the run's end reported after the last frame's line gets a line end of its own.
+  if (lineOpen_) std::printf("\n");
+  std::fflush(stdout);
+}
 
 }  // namespace slidetrack

@@ -26,8 +26,12 @@ class ConsoleObserver : public RunObserver {
   void matchDecided(const SlideRecord& original, double score) override;
   void matchChanged(const SlideRecord& from, const SlideRecord& to, double score) override;
   void matchWithdrawn(const SlideRecord& record, const SlideRecord& original) override;
+  void recordJoined(const SlideRecord& joined, const SlideRecord& into) override;
   Control frameDone(const FrameEvent& frame) override;
   void runFinished(const SlideList& slides) override;
+
+ private:
+  bool lineOpen_ = false;  // fragments printed since the last line end
 };
 
 }  // namespace slidetrack

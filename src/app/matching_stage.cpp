@@ -6,6 +6,19 @@
 
 namespace slidetrack {
 
+namespace {
+
+const SlideRecord* originalAt(const MatchingStage& stage, int index) {
+  if (index < 0) return nullptr;
+  return &stage.originals->slides[stage.library->listIndex[index]];
+}
+
+EndedMatch endedMatch(const MatchingStage& stage, const IntervalVerdict& verdict) {
+  return {originalAt(stage, verdict.decided), originalAt(stage, verdict.expected)};
+}
+
+}  // namespace
+
 bool matchingEnabled(const MatchingStage& stage) { return stage.library != nullptr; }
 
 void matchingStageInit(MatchingStage& stage, const FeatureOptions& features,
@@ -42,11 +55,13 @@ OriginalsOutcome matchingStageLoad(MatchingStage& stage, const std::string& orig
 
 MatchDecision matchingStageReset(MatchingStage& stage, bool lastFrameIsNext) {
   MatchDecision ended;
+  stage.ended = EndedMatch();
   const bool keepLast = lastFrameIsNext && !stage.recentFrames.empty();
   stage.recentFrames.clear();
   if (!matchingEnabled(stage) || stage.library->unread.size() == stage.originals->slides.size())
     return ended;
   const EvidenceDecision decision = frameMatcherEnd(stage.frameMatcher, keepLast);
+  stage.ended = endedMatch(stage, stage.frameMatcher.ended);
   // The plain decision is the design's: each frame's stands.
   if (!keepLast || stage.matcher.method != MatcherOptions::Method::kEvidence) return ended;
   ended.decided = decision.matched;
@@ -59,6 +74,7 @@ MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& p
                                    const cv::Mat& coveredMask) {
   featureImagePrepareKeepingSource(presentGray, stage.featureImage, stage.features);
   zorGllfGradDistExtract(stage.extractor.get(), stage.featureImage, &stage.featureMatrix);
+  stage.ended = EndedMatch();
   MatchDecision decision;
   decision.original = &stage.originals->slides[0];
   decision.score = 1.0;
@@ -70,6 +86,8 @@ MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& p
   decision.score = match.confidence;
   decision.original = &stage.originals->slides[stage.library->listIndex[match.index]];
   decision.previousWithdrawn = match.previousWithdrawn;
+  // The frames overruled the interval's evidence: the record before ends here.
+  if (match.framesBack >= 0) stage.ended = endedMatch(stage, stage.frameMatcher.ended);
   stage.recentFrames.push_back(t);
   const int kept = static_cast<int>(stage.recentFrames.size());
   if (match.framesBack >= 0)
@@ -77,6 +95,12 @@ MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& p
   // Runs that overrule the evidence are short; older frames are not asked for.
   if (kept > 16) stage.recentFrames.pop_front();
   return decision;
+}
+
+EndedMatch matchingStageTakeEnded(MatchingStage& stage) {
+  const EndedMatch ended = stage.ended;
+  stage.ended = EndedMatch();
+  return ended;
 }
 
 }  // namespace slidetrack

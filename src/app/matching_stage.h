@@ -19,6 +19,12 @@
 
 namespace slidetrack {
 
+// What the whole evidence of the interval that ended last decided, in originals.
+struct EndedMatch {
+  const SlideRecord* decided = nullptr;   // null when it decided none
+  const SlideRecord* expected = nullptr;  // the original last decided when it began
+};
+
 struct MatchingStage {
   FeatureOptions features;
   MatcherOptions matcher;
@@ -32,6 +38,7 @@ struct MatchingStage {
   std::unique_ptr<OriginalSlideLibrary> library;
   FrameMatcher frameMatcher;
   std::deque<int> recentFrames;  // the processed frames since the last reset, newest last
+  EndedMatch ended;              // set when an interval ended, at a reset or within the last frame
 };
 
 struct MatchDecision {
@@ -65,5 +72,7 @@ MatchDecision matchingStageReset(MatchingStage& stage, bool lastFrameIsNext = fa
 // empty, or 8-bit over the screen image, 255 where something stands in front of the screen.
 MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& presentGray,
                                    const cv::Mat& coveredMask = cv::Mat());
+// The verdict of the interval that ended since the last call, if any; forgotten once taken.
+EndedMatch matchingStageTakeEnded(MatchingStage& stage);
 
 }  // namespace slidetrack

@@ -1,5 +1,6 @@
 #include "app/pipeline.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <utility>
@@ -7,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "app/frame_step.h"
+#include "app/record_join.h"
 #include "common/error.h"
 #include "screen/presentation_localize.h"
 #include "screen/screen_search.h"
@@ -263,14 +265,52 @@ void Pipeline::openRecord(int t, double confidence) {
 
 void Pipeline::closeRecord(int endFrame, const cv::Mat* picture) {
   open_->end = endFrame;
-  if (open_->src && picture) notify([&](RunObserver& o) { o.slideEnded(*open_, *picture); });
+  const EndedMatch ended = matchingStageTakeEnded(matching_);
+  const bool join =
+      matching_.matcher.matchJoinSame && slides_->slides.size() >= 2 &&
+      recordsShowOneSlide(*std::prev(slides_->slides.end(), 2), closedEnd_, *open_, ended);
+  closedEnd_ = ended;
+  if (join) {
+    joinClosedRecord(picture);
+    return;
+  }
+  closedPicture_.release();
+  if (!open_->src || !picture) return;
+  notify([&](RunObserver& o) { o.slideEnded(*open_, *picture); });
+  // Kept to choose from should the next record join this one.
+  if (matching_.matcher.matchJoinSame && ended.decided) picture->copyTo(closedPicture_);
+}
+
+void Pipeline::joinClosedRecord(const cv::Mat* picture) {
+  SlideRecord& earlier = *std::prev(slides_->slides.end(), 2);
+  notify([&](RunObserver& o) { o.recordJoined(*open_, earlier); });
+  earlier.end = open_->end;
+  earlier.confidence = std::min(earlier.confidence, open_->confidence);
+  // The joined record keeps its own name; its file gets the picture that shows more of the
+  // slide, and the later record's is never written.
+  const bool laterShowsMore =
+      earlier.src && picture && !picture->empty() &&
+      (closedPicture_.empty() ||
+       pictureDistanceFromOriginal(matching_, *picture, *earlier.match) <
+           pictureDistanceFromOriginal(matching_, closedPicture_, *earlier.match));
+  if (laterShowsMore) {
+    notify([&](RunObserver& o) { o.slideEnded(earlier, *picture); });
+    picture->copyTo(closedPicture_);
+  }
+  slides_->slides.pop_back();
+  --nextSlideId_;
+  open_ = &earlier;
 }
 
 void Pipeline::finish() {
   // The open record ends at the last processed frame; its later matches and confidence
   // reach the results only now. A slide that showed only in that frame has had no second
   // look: it is reported rather than lost, with that frame for its picture.
-  if (open_ && intervalStageChangePending(intervals_) && lastFrame_ > open_->start) {
+  const bool lastIsNext =
+      open_ && intervalStageChangePending(intervals_) && lastFrame_ > open_->start;
+  // Its whole evidence tells whether it joins the record before.
+  if (open_ && matching_.matcher.matchJoinSame) matchingStageReset(matching_, lastIsNext);
+  if (lastIsNext) {
     closeRecord(lastFrame_ - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
     openRecord(lastFrame_, 0.0);
     notify([this](RunObserver& o) { o.slideChanged(*open_); });

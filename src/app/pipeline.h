@@ -68,6 +68,8 @@ class Pipeline {
   void withdrawMatch(const SlideRecord& original);
   void openRecord(int t, double confidence);
   void closeRecord(int endFrame, const cv::Mat* picture);
+  // The record just closed showed the same slide as the one before: that one takes it in.
+  void joinClosedRecord(const cv::Mat* picture);
   void finish();
 
   PresentationSettings settings_;
@@ -90,6 +92,9 @@ class Pipeline {
   // The open record's match and confidence before the last frame's decision.
   const SlideRecord* matchBeforeLast_ = nullptr;
   double confidenceBeforeLast_ = 0.0;
+  // What the last closed record's whole evidence decided, and the picture saved for it.
+  EndedMatch closedEnd_;
+  cv::Mat closedPicture_;
   cv::Mat presentImage_, presentGray_;
 };
 

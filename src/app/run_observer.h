@@ -68,6 +68,10 @@ class RunObserver {
                             double /*score*/) {}
   // An ended record's match to original was taken back: the frames since showed it better.
   virtual void matchWithdrawn(const SlideRecord& /*record*/, const SlideRecord& /*original*/) {}
+  // The record just ended showed the same original as the one before it, with nothing changed
+  // on the screen between: into takes it in and now ends where it ended. Told before into's
+  // end and picture change; joined's id goes to the next record opened.
+  virtual void recordJoined(const SlideRecord& /*joined*/, const SlideRecord& /*into*/) {}
   virtual Control frameDone(const FrameEvent& /*frame*/) { return Control::kGoOn; }
 
   // After the last frame, the open record closed.

@@ -103,6 +103,7 @@ void frameMatcherReset(FrameMatcher& matcher) {
   matcher.pictures = IntervalPictures();
   matcher.lastPictureKept = false;
   matcher.decided.clear();
+  matcher.expected = matcher.lastMatched;
 }
 
 EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
@@ -126,6 +127,7 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
     }
   }
   if (matcher.accumulator.frames > 0) ended = decideInterval(matcher, matcher.accumulator);
+  matcher.ended = {ended.matched ? ended.index : -1, matcher.expected};
   if (ended.matched) matcher.lastMatched = ended.index;
   // An interval whose evidence no longer decides keeps the match its frames decided last, and
   // later intervals are judged against it.
@@ -215,6 +217,9 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
                                  decision.index, matcher.options);
   }
   if (restart) {
+    const EvidenceDecision ended = decideInterval(matcher, matcher.accumulator);
+    matcher.ended = {ended.matched ? ended.index : -1, matcher.expected};
+    matcher.expected = matcher.lastMatched;
     match.framesBack = matcher.run.frames - 1 +
                        blindFramesBefore(matcher.evidence, matcher.recent, matcher.run.frames,
                                          matcher.runIndex, decision.index, matcher.options);

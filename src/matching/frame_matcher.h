@@ -26,6 +26,13 @@ struct IntervalPictures {
   std::vector<int> tested, failed;
 };
 
+// What the whole evidence of an ended interval decided: a record is joined to the one before
+// only on this.
+struct IntervalVerdict {
+  int decided = -1;   // the original it decided, -1 when none
+  int expected = -1;  // the original last decided when the interval began
+};
+
 struct FrameMatcher {
   MatcherOptions options;
   EvidenceLibrary evidence;
@@ -53,8 +60,10 @@ struct FrameMatcher {
   // The original the last ended interval's record kept although its whole evidence no longer
   // decided it; -1 when none.
   int undecidedIndex = -1;
-  cv::Mat voteRow;      // the plain decision's votes of one frame
-  cv::Mat accumulated;  // and of the interval
+  int expected = -1;      // the original last decided when the interval began
+  IntervalVerdict ended;  // of the last interval that ended
+  cv::Mat voteRow;        // the plain decision's votes of one frame
+  cv::Mat accumulated;    // and of the interval
   std::vector<float> strengths;
   std::vector<uint8_t> covered;
 };

@@ -1,0 +1,30 @@
+#include "app/record_join.h"
+
+#include <opencv2/imgproc.hpp>
+
+namespace slidetrack {
+
+bool recordsShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEnd,
+                         const SlideRecord& later, const EndedMatch& laterEnd) {
+  return earlier.match && earlier.end + 1 == later.start && later.match &&
+         later.match->id == earlier.match->id && earlierEnd.decided == earlier.match &&
+         laterEnd.decided == later.match && laterEnd.expected == later.match;
+}
+
+double pictureDistanceFromOriginal(MatchingStage& stage, const cv::Mat& picture,
+                                   const SlideRecord& original) {
+  const OriginalSlideLibrary& library = *stage.library;
+  int k = 0;
+  while (k < library.count && &stage.originals->slides[library.listIndex[k]] != &original) ++k;
+  if (k == library.count) return 0.0;
+  cv::Mat grey, image;
+  cv::cvtColor(picture, grey, cv::COLOR_BGR2GRAY);
+  featureImagePrepareKeepingSource(grey, image, stage.features);
+  cv::Mat features = cv::Mat::zeros(stage.featureCount, stage.featureLength, CV_32FC1);
+  zorGllfGradDistExtract(stage.extractor.get(), image, &features);
+  const cv::Mat own =
+      library.features.rowRange(k * library.featureCount, (k + 1) * library.featureCount);
+  return cv::norm(features, own, cv::NORM_L2SQR);
+}
+
+}  // namespace slidetrack

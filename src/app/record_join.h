@@ -1,0 +1,25 @@
+#pragma once
+// Two records in a row that the matcher is sure show the same original are one slide: nothing
+// changed on the screen between them, whatever the change decision saw (a speaker lowering
+// an arm uncovers a title the slide's first look missed).
+
+#include <opencv2/core.hpp>
+
+#include "app/matching_stage.h"
+#include "results/slide_list.h"
+
+namespace slidetrack {
+
+// earlier ended just before later began. Each interval's whole evidence must have decided
+// its record's match, the same original, and later's must be the original expected when it
+// began (not one reached by a jump): a match the picture check or a withdrawal took back, or
+// one the record kept only from its frames, joins nothing.
+bool recordsShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEnd,
+                         const SlideRecord& later, const EndedMatch& laterEnd);
+
+// How far a slide picture (BGR at the screen image's size) is from the original's features:
+// the smaller, the more of the slide it shows and the less of anything in front of it.
+double pictureDistanceFromOriginal(MatchingStage& stage, const cv::Mat& picture,
+                                   const SlideRecord& original);
+
+}  // namespace slidetrack

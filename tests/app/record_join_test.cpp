@@ -1,0 +1,189 @@
+// Two records in a row that show the same original are one slide, when the originals are
+// given and the matcher is sure of both; a build and a slide left out of the originals stay
+// apart.
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "results/results_xml.h"
+#include "run_harness.h"
+
+using namespace slidetrack;
+
+namespace {
+
+const cv::Size kSlide(1024, 768);
+// Most of the last bullet line of drawSlide(2).
+const cv::Rect kLastLine(230, 370, 540, 52);
+
+cv::Mat fullSlide() { return drawSlide(2, kSlide); }
+
+// The slide with that line hidden by something in its own background colour: what a
+// speaker's arm in a shirt of the slide's grey leaves of it.
+cv::Mat coveredSlide() {
+  cv::Mat slide = fullSlide();
+  slide(kLastLine).setTo(slide.at<cv::Vec3b>(kSlide.height - 4, 4));
+  return slide;
+}
+
+// The slide with a table in coloured columns where it had none: another slide, drawn like it.
+cv::Mat tableSlide() {
+  cv::Mat slide = fullSlide();
+  for (int c = 0; c < 4; ++c) {
+    const int x = c < 2 ? 10 + 70 * c : 740 + 70 * c;
+    cv::rectangle(slide, {x, 450, 50, 300},
+                  c % 2 ? cv::Scalar(60, 60, 230) : cv::Scalar(230, 70, 60), cv::FILLED);
+    for (int r = 0; r < 5; ++r)
+      cv::putText(slide, std::to_string((r * 7 + c * 3) % 10), {x + 10, 490 + 55 * r},
+                  cv::FONT_HERSHEY_SIMPLEX, 1.1, cv::Scalar(30, 30, 30), 2);
+  }
+  return slide;
+}
+
+// The grey spread over that line: text there, or none.
+double lineSpread(const cv::Mat& picture) {
+  cv::Mat grey;
+  cv::cvtColor(picture, grey, cv::COLOR_BGR2GRAY);
+  const double sx = double(grey.cols) / kSlide.width, sy = double(grey.rows) / kSlide.height;
+  const cv::Rect band(int(kLastLine.x * sx), int(kLastLine.y * sy), int(kLastLine.width * sx),
+                      int(kLastLine.height * sy));
+  cv::Scalar mean, deviation;
+  cv::meanStdDev(grey(band), mean, deviation);
+  return deviation[0];
+}
+
+class RecordJoinTest : public RunTest {
+ protected:
+  // Shows the pages one after the other, 100 and 200 frames.
+  void writeTalk(const cv::Mat& first, const cv::Mat& second) {
+    LectureScene scene;  // a 640 x 480 screen in a 1280 x 720 view
+    corners_ = cornersOf(scene);
+    for (const cv::Mat* page : {&first, &second}) {
+      scene.deckPages.push_back(
+          (dir_ / ("page" + std::to_string(scene.deckPages.size()) + ".png")).string());
+      ASSERT_TRUE(cv::imwrite(scene.deckPages.back(), *page));
+    }
+    scene.schedule = {{0, 100}, {1, 200}};
+    scene.noiseSigma = 2;
+    ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, dir_ / "talk.mp4"));
+  }
+  // The originals: the given pages and two slides of other layouts.
+  void writeOriginals(const std::vector<cv::Mat>& pages) {
+    auto originals = slideListCreate(nullptr, nullptr);
+    std::vector<cv::Mat> all = pages;
+    all.push_back(drawSlide(0, kSlide));
+    all.push_back(drawSlide(1, kSlide));
+    for (size_t k = 0; k < all.size(); ++k) {
+      const std::string png = (dir_ / ("o" + std::to_string(k) + ".png")).string();
+      ASSERT_TRUE(cv::imwrite(png, all[k]));
+      originals->slides.push_back(slideRecordMake(int(k), png.c_str(), 0, 0, 0.0));
+    }
+    ASSERT_NO_THROW(slidesSaveToXml(*originals, (dir_ / "originals.xml").string()));
+  }
+  // A headless run with the screen's corners and matchJoinSame as given; its records.
+  std::unique_ptr<SlideList> run(int joinSame, const std::string& pictures,
+                                 float unexplained = 0.12f) {
+    {
+      cv::FileStorage fs((dir_ / "talk.cfg.xml").string(), cv::FileStorage::WRITE);
+      cv::Mat points(1, 4, CV_32FC2);
+      for (int i = 0; i < 4; ++i) points.at<cv::Vec2f>(i) = {corners_[i].x, corners_[i].y};
+      fs << "Presentation"
+         << "{"
+         << "boardPoints" << points << "}";
+      fs << "LocalFeatures"
+         << "{"
+         << "matchUnexplained" << unexplained << "matchJoinSame" << joinSame << "}";
+    }
+    result_ = runSlidetrack(dir_,
+                            {"-i", "talk.mp4", "-c", "talk.cfg.xml", "-s", "originals.xml", "-p",
+                             pictures, "-o", "talk.xml", "-hide"},
+                            kBounded);
+    EXPECT_EQ(result_.status, 0) << result_.err;
+    return slidesLoadFromXml(nullptr, (dir_ / "talk.xml").c_str());
+  }
+  // The picture files the run left, by name.
+  std::vector<std::string> picturesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_ / folder))
+      names.push_back(folder + entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::vector<cv::Point2f> corners_;
+  RunResult result_;
+};
+
+// What lowering an arm uncovers looks like new content to the change decision; the originals
+// tell that the slide stayed the same.
+TEST_F(RecordJoinTest, AChangeBetweenTwoIntervalsOfOneOriginalIsJoinedAway) {
+  ASSERT_NO_FATAL_FAILURE(writeTalk(coveredSlide(), fullSlide()));
+  ASSERT_NO_FATAL_FAILURE(writeOriginals({fullSlide()}));
+
+  const auto apart = run(0, "apart/");
+  ASSERT_TRUE(apart);
+  ASSERT_EQ(apart->slides.size(), 2u) << "the uncovering passes for a change";
+  for (const SlideRecord& r : apart->slides) {
+    ASSERT_TRUE(r.match);
+    EXPECT_EQ(r.match->id, 0);
+  }
+  EXPECT_EQ(countOf(result_.out, "SlideJoined"), 0u);
+  const cv::Mat earlier = cv::imread((dir_ / *apart->slides[0].src).string());
+  const cv::Mat later = cv::imread((dir_ / *apart->slides[1].src).string());
+  ASSERT_FALSE(earlier.empty());
+  ASSERT_FALSE(later.empty());
+  ASSERT_GT(lineSpread(later), 2 * lineSpread(earlier)) << "only the later shows the line";
+
+  const auto joined = run(1, "joined/");
+  ASSERT_TRUE(joined);
+  ASSERT_EQ(joined->slides.size(), 1u);
+  const SlideRecord& slide = joined->slides[0];
+  EXPECT_EQ(slide.id, 0);
+  EXPECT_EQ(slide.start, 0);
+  EXPECT_EQ(slide.end, apart->slides[1].end);
+  ASSERT_TRUE(slide.match);
+  EXPECT_EQ(slide.match->id, 0);
+  EXPECT_EQ(countOf(result_.out, "\t -SlideJoined[     1:     0] "), 1u) << result_.out;
+  // The record keeps its name and the picture that shows the line; no other file is left.
+  ASSERT_TRUE(slide.src);
+  EXPECT_EQ(picturesIn("joined/"), std::vector<std::string>{*slide.src});
+  EXPECT_EQ(readFile(dir_ / *slide.src), readFile(dir_ / *apart->slides[1].src));
+}
+
+// The same frames, with the covered slide among the originals: a build, two slides.
+TEST_F(RecordJoinTest, ABuildStaysTwoRecords) {
+  ASSERT_NO_FATAL_FAILURE(writeTalk(coveredSlide(), fullSlide()));
+  ASSERT_NO_FATAL_FAILURE(writeOriginals({coveredSlide(), fullSlide()}));
+  const auto slides = run(1, "pics/");
+  ASSERT_TRUE(slides);
+  ASSERT_EQ(slides->slides.size(), 2u);
+  for (int k = 0; k < 2; ++k) {
+    ASSERT_TRUE(slides->slides[k].match);
+    EXPECT_EQ(slides->slides[k].match->id, k);
+  }
+  EXPECT_EQ(countOf(result_.out, "SlideJoined"), 0u);
+  EXPECT_EQ(picturesIn("pics/").size(), 2u);
+}
+
+// A slide left out of the originals that the features take for the one before it: the
+// pictures tell it from that one, and it is not joined to it.
+TEST_F(RecordJoinTest, ASlideLeftOutNextToItsLookAlikeStaysApart) {
+  ASSERT_NO_FATAL_FAILURE(writeTalk(fullSlide(), tableSlide()));
+  ASSERT_NO_FATAL_FAILURE(writeOriginals({fullSlide()}));
+  const auto slides = run(1, "pics/");
+  ASSERT_TRUE(slides);
+  ASSERT_EQ(slides->slides.size(), 2u) << result_.out;
+  ASSERT_TRUE(slides->slides[0].match);
+  EXPECT_EQ(slides->slides[0].match->id, 0);
+  EXPECT_FALSE(slides->slides[1].match) << "not among the originals";
+  EXPECT_EQ(countOf(result_.out, "SlideJoined"), 0u);
+  EXPECT_EQ(picturesIn("pics/").size(), 2u);
+  // Without the picture check the features alone take it for the original, and it is joined.
+  const auto unchecked = run(1, "unchecked/", 1.0f);
+  ASSERT_TRUE(unchecked);
+  EXPECT_EQ(unchecked->slides.size(), 1u);
+  EXPECT_EQ(countOf(result_.out, "SlideJoined"), 1u);
+}
+
+}  // namespace
