@@ -14,7 +14,7 @@ const SlideRecord* originalAt(const MatchingStage& stage, int index) {
 }
 
 EndedMatch endedMatch(const MatchingStage& stage, const IntervalVerdict& verdict) {
-  return {originalAt(stage, verdict.decided), originalAt(stage, verdict.expected)};
+  return {originalAt(stage, verdict.decided), originalAt(stage, verdict.expected), verdict.margin};
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ namespace slidetrack {
 struct EndedMatch {
   const SlideRecord* decided = nullptr;   // null when it decided none
   const SlideRecord* expected = nullptr;  // the original last decided when it began
+  double margin = 0;                      // the share of the evidence that sided with it
 };
 
 struct MatchingStage {

@@ -266,9 +266,9 @@ void Pipeline::openRecord(int t, double confidence) {
 void Pipeline::closeRecord(int endFrame, const cv::Mat* picture) {
   open_->end = endFrame;
   const EndedMatch ended = matchingStageTakeEnded(matching_);
-  const bool join =
-      matching_.matcher.matchJoinSame && slides_->slides.size() >= 2 &&
-      recordsShowOneSlide(*std::prev(slides_->slides.end(), 2), closedEnd_, *open_, ended);
+  const bool join = matching_.matcher.matchJoinSame && slides_->slides.size() >= 2 &&
+                    recordsShowOneSlide(*std::prev(slides_->slides.end(), 2), closedEnd_, *open_,
+                                        ended, matching_.matcher.matchJumpMargin);
   closedEnd_ = ended;
   if (join) {
     joinClosedRecord(picture);

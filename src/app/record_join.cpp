@@ -5,10 +5,11 @@
 namespace slidetrack {
 
 bool recordsShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEnd,
-                         const SlideRecord& later, const EndedMatch& laterEnd) {
+                         const SlideRecord& later, const EndedMatch& laterEnd, double margin) {
   return earlier.match && earlier.end + 1 == later.start && later.match &&
          later.match->id == earlier.match->id && earlierEnd.decided == earlier.match &&
-         laterEnd.decided == later.match && laterEnd.expected == later.match;
+         laterEnd.decided == later.match && laterEnd.expected == later.match &&
+         earlierEnd.margin >= margin && laterEnd.margin >= margin;
 }
 
 double pictureDistanceFromOriginal(MatchingStage& stage, const cv::Mat& picture,

@@ -11,11 +11,12 @@
 namespace slidetrack {
 
 // earlier ended just before later began. Each interval's whole evidence must have decided
-// its record's match, the same original, and later's must be the original expected when it
-// began (not one reached by a jump): a match the picture check or a withdrawal took back, or
-// one the record kept only from its frames, joins nothing.
+// its record's match, the same original, by margin (overruling a reported change takes the
+// evidence that leaving the deck's order does), and later's must be the original expected when
+// it began (not one reached by a jump): a match the picture check or a withdrawal took back,
+// or one the record kept only from its frames, joins nothing.
 bool recordsShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEnd,
-                         const SlideRecord& later, const EndedMatch& laterEnd);
+                         const SlideRecord& later, const EndedMatch& laterEnd, double margin);
 
 // How far a slide picture (BGR at the screen image's size) is from the original's features:
 // the smaller, the more of the slide it shows and the less of anything in front of it.

@@ -48,7 +48,8 @@ int recordMatch(const std::vector<int>& decided) {
 
 // The interval's decision; an original out of the deck's order needs clearer evidence: one
 // that is not among the originals is nearest to some other slide of its template by less.
-EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator& acc) {
+EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator& acc,
+                                IntervalVerdict* verdict = nullptr) {
   EvidenceDecision decision = evidenceDecide(matcher.evidence, acc, matcher.options);
   const int last = matcher.lastMatched;
   const bool inOrder = decision.index == last + 1 || (last >= 0 && decision.index == last);
@@ -61,6 +62,11 @@ EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator
     const double before = unexplainedShare(matcher.pictureLibrary, matcher.shown[k], k);
     const double now = unexplainedShare(matcher.pictureLibrary, matcher.pictures, k);
     if (before >= 0 && now > before + matcher.options.matchUnexplained) decision.matched = false;
+  }
+  if (verdict) {
+    verdict->decided = decision.matched ? decision.index : -1;
+    verdict->expected = matcher.expected;
+    verdict->margin = decision.margin;
   }
   return decision;
 }
@@ -126,8 +132,9 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
       matcher.pictures.original = -1;
     }
   }
-  if (matcher.accumulator.frames > 0) ended = decideInterval(matcher, matcher.accumulator);
-  matcher.ended = {ended.matched ? ended.index : -1, matcher.expected};
+  matcher.ended = IntervalVerdict();
+  if (matcher.accumulator.frames > 0)
+    ended = decideInterval(matcher, matcher.accumulator, &matcher.ended);
   if (ended.matched) matcher.lastMatched = ended.index;
   // An interval whose evidence no longer decides keeps the match its frames decided last, and
   // later intervals are judged against it.
@@ -217,8 +224,8 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
                                  decision.index, matcher.options);
   }
   if (restart) {
-    const EvidenceDecision ended = decideInterval(matcher, matcher.accumulator);
-    matcher.ended = {ended.matched ? ended.index : -1, matcher.expected};
+    matcher.ended = IntervalVerdict();
+    decideInterval(matcher, matcher.accumulator, &matcher.ended);
     matcher.expected = matcher.lastMatched;
     match.framesBack = matcher.run.frames - 1 +
                        blindFramesBefore(matcher.evidence, matcher.recent, matcher.run.frames,

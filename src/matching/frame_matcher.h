@@ -31,6 +31,7 @@ struct IntervalPictures {
 struct IntervalVerdict {
   int decided = -1;   // the original it decided, -1 when none
   int expected = -1;  // the original last decided when the interval began
+  double margin = 0;  // the share of the evidence that sided with it
 };
 
 struct FrameMatcher {

@@ -7,6 +7,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "app/record_join.h"
 #include "results/results_xml.h"
 #include "run_harness.h"
 
@@ -52,6 +53,36 @@ double lineSpread(const cv::Mat& picture) {
   cv::Scalar mean, deviation;
   cv::meanStdDev(grey(band), mean, deviation);
   return deviation[0];
+}
+
+// Only what the matcher is sure of is joined.
+TEST(RecordJoinRule, BothIntervalsMustHaveDecidedTheSameOriginalClearlyAndInOrder) {
+  SlideRecord a, b;
+  a.id = 3;
+  b.id = 4;
+  const SlideRecord* none = nullptr;
+  SlideRecord earlier = slideRecordMake(0, nullptr, 100, 199, 0.3);
+  SlideRecord later = slideRecordMake(1, nullptr, 200, 299, 0.2);
+  earlier.match = later.match = &a;
+  const EndedMatch sure{&a, &a, 0.6}, earlierSure{&a, &b, 0.5};
+  EXPECT_TRUE(recordsShowOneSlide(earlier, earlierSure, later, sure, 0.4));
+  // The earlier record's match was kept only from its frames, or is not as clear.
+  EXPECT_FALSE(recordsShowOneSlide(earlier, {none, &b, 0.0}, later, sure, 0.4));
+  EXPECT_FALSE(recordsShowOneSlide(earlier, {&a, &b, 0.3}, later, sure, 0.4));
+  // The later one's whole evidence did not decide it (the picture check took it back), was not
+  // as clear, or reached it by a jump.
+  EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {none, &a, 0.0}, 0.4));
+  EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {&a, &a, 0.35}, 0.4));
+  EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {&a, &b, 0.6}, 0.4));
+  // Another original, a match withdrawn, records not in a row.
+  later.match = &b;
+  EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {&b, &b, 0.6}, 0.4));
+  later.match = &a;
+  earlier.match = nullptr;
+  EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, sure, 0.4));
+  earlier.match = &a;
+  earlier.end = 174;
+  EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, sure, 0.4));
 }
 
 class RecordJoinTest : public RunTest {
