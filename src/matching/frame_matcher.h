@@ -61,10 +61,11 @@ struct FrameMatcher {
   // The original the last ended interval's record kept although its whole evidence no longer
   // decided it; -1 when none.
   int undecidedIndex = -1;
-  int expected = -1;      // the original last decided when the interval began
-  IntervalVerdict ended;  // of the last interval that ended
-  cv::Mat voteRow;        // the plain decision's votes of one frame
-  cv::Mat accumulated;    // and of the interval
+  // The original last decided when the interval began; the verdict of the last that ended.
+  int expected = -1;
+  IntervalVerdict ended;
+  cv::Mat voteRow;      // the plain decision's votes of one frame
+  cv::Mat accumulated;  // and of the interval
   std::vector<float> strengths;
   std::vector<uint8_t> covered;
 };

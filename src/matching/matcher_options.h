@@ -35,9 +35,10 @@ struct MatcherOptions {
   // showed a slide that is not among the originals and leans to that one. 0: a record keeps
   // the match its frames decided last.
   int matchWithdraw = 1;
-  // Two records in a row whose intervals' whole evidence decided the same original, the later
-  // one as the original expected, showed one slide: nothing changed on the screen between
-  // them (a speaker uncovering what the slide's first look missed). 0: they stay apart.
+  // Two records in a row whose intervals' whole evidence decided the same original by
+  // matchJumpMargin, the later one as the original expected, showed one slide: nothing changed
+  // on the screen between them (a speaker uncovering what the slide's first look missed).
+  // 0: they stay apart.
   int matchJoinSame = 1;
 };
 
