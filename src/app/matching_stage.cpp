@@ -70,6 +70,7 @@ MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& p
   decision.score = match.confidence;
   decision.original = &stage.originals->slides[stage.library->listIndex[match.index]];
   decision.previousWithdrawn = match.previousWithdrawn;
+  decision.recordEnds = match.recordEnds;
   stage.recentFrames.push_back(t);
   const int kept = static_cast<int>(stage.recentFrames.size());
   if (match.framesBack >= 0)

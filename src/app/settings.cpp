@@ -62,6 +62,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchUnexplained = s.matchUnexplained;
   options.matchChangeDistance = s.matchChangeDistance;
   options.matchWithdraw = s.matchWithdraw;
+  options.matchFitDrop = s.matchFitDrop;
   return options;
 }
 

@@ -48,6 +48,7 @@ struct PresentationSettings {
   float matchUnexplained = 0.12f;    // more picture cells unexplained than the same original before
   float matchChangeDistance = 0.1f;  // a window changed in the interval: may name another original
   int matchWithdraw = 1;             // 1: a record's match goes when its evidence stops deciding it
+  float matchFitDrop = 0.35f;  // frames fit the record's original below this share: record ends
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

@@ -152,6 +152,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readReal(local, "matchUnexplained", &s.matchUnexplained, w);
   readReal(local, "matchChangeDistance", &s.matchChangeDistance, w);
   readInt(local, "matchWithdraw", &s.matchWithdraw, w);
+  readReal(local, "matchFitDrop", &s.matchFitDrop, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -290,6 +291,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "matchUnexplained" << static_cast<double>(s.matchUnexplained);
   fs << "matchChangeDistance" << static_cast<double>(s.matchChangeDistance);
   fs << "matchWithdraw" << s.matchWithdraw;
+  fs << "matchFitDrop" << static_cast<double>(s.matchFitDrop);
   fs << "}";
   return fs.releaseAndGetString();
 }

@@ -35,6 +35,8 @@ void checkMatcherOptions(const MatcherOptions& options, const std::string& confi
           "matchChangeDistance", "between 0 and 4");
   require(options.matchWithdraw == 0 || options.matchWithdraw == 1, configFile, "matchWithdraw",
           "0 or 1");
+  require(options.matchFitDrop >= 0.f && options.matchFitDrop <= 1.f, configFile, "matchFitDrop",
+          "between 0 and 1");
 }
 
 MatcherOptions::Method matchMethodFromName(const std::string& name) {
