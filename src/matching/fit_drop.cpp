@@ -20,10 +20,11 @@ double fitOver(const EvidenceAccumulator& acc, int k) {
 
 }  // namespace
 
-void fitDropReset(const EvidenceLibrary& library, FitDrop& drop) {
+void fitDropReset(const EvidenceLibrary& library, FitDrop& drop, bool keepEnded) {
   drop.index = -1;
   drop.shown = 0;
   evidenceAccumulatorReset(library, drop.dropped);
+  if (keepEnded) return;
   drop.endedIndex = -1;
   drop.endedFit = 0;
 }

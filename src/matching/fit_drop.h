@@ -9,6 +9,10 @@
 
 namespace slidetrack {
 
+// Such frames in a row that end the record: more than a change to another original needs, since
+// they only lack evidence, and a speaker walking close by hides much of a slide for two.
+constexpr int kFitDropFrames = 3;
+
 struct FitDrop {
   int index = -1;               // the record's original
   double shown = 0;             // the best share of a frame's content windows it explained
@@ -19,7 +23,9 @@ struct FitDrop {
   double endedFit = 0;
 };
 
-void fitDropReset(const EvidenceLibrary& library, FitDrop& drop);
+// keepEnded: the record such frames ended stays remembered (evidence that starts anew within the
+// interval they began shows the same slide).
+void fitDropReset(const EvidenceLibrary& library, FitDrop& drop, bool keepEnded = false);
 
 // Adds one frame (its evidence alone, and its decision alone) of an interval whose record names
 // original k (-1: none): true when the original explains less of its content windows and its

@@ -250,8 +250,8 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
                        blindFramesBefore(matcher.evidence, matcher.recent, matcher.run.frames,
                                          matcher.runIndex, decision.index, matcher.options);
     startAnew(matcher, matcher.run, features, shows);
-    fitDropReset(matcher.evidence, matcher.fit);
-  } else if (matcher.fit.dropped.frames >= kRunFrames) {
+    fitDropReset(matcher.evidence, matcher.fit, true);
+  } else if (matcher.fit.dropped.frames >= kFitDropFrames) {
     match.framesBack = matcher.fit.dropped.frames - 1;
     match.recordEnds = true;
     startAnew(matcher, matcher.fit.dropped, features, shows);
