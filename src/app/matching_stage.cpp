@@ -88,6 +88,7 @@ MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& p
   decision.previousWithdrawn = match.previousWithdrawn;
   // The frames overruled the interval's evidence: the record before ends here.
   if (match.framesBack >= 0) stage.ended = endedMatch(stage, stage.frameMatcher.ended);
+  decision.recordEnds = match.recordEnds;
   stage.recentFrames.push_back(t);
   const int kept = static_cast<int>(stage.recentFrames.size());
   if (match.framesBack >= 0)

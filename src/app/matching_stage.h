@@ -52,6 +52,8 @@ struct MatchDecision {
   // The last record that ended matched named this original too but showed a slide that is not
   // among the originals: its match is taken back.
   bool previousWithdrawn = false;
+  // The open record's original no longer explains the frames since since: it ends before them.
+  bool recordEnds = false;
 };
 
 enum class OriginalsOutcome { kNotGiven, kUnusable, kBuilt, kAborted };

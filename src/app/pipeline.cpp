@@ -211,6 +211,15 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   const SlideRecord& original = *decision.original;
   const double score = decision.score;
   if (decision.previousWithdrawn) withdrawMatch(original);
+  // A slide that is not among the originals took over where the frames stopped showing the
+  // record's original: the record ends there, and the new one has no match of its own yet.
+  if (decision.recordEnds && decision.since > open_->start) {
+    closeRecord(decision.since - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
+    openRecord(decision.since, 0.0);
+    matchOpenedAt_ = t;
+    intervalStageRestart(intervals_, presentImage_);
+    notify([this](RunObserver& o) { o.slideChanged(*open_); });
+  }
   matchBeforeLast_ = open_->match;
   confidenceBeforeLast_ = open_->confidence;
   if (!decision.decided) {

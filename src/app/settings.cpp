@@ -63,6 +63,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchChangeDistance = s.matchChangeDistance;
   options.matchWithdraw = s.matchWithdraw;
   options.matchJoinSame = s.matchJoinSame;
+  options.matchFitDrop = s.matchFitDrop;
   return options;
 }
 

@@ -49,6 +49,7 @@ struct PresentationSettings {
   float matchChangeDistance = 0.1f;  // a window changed in the interval: may name another original
   int matchWithdraw = 1;             // 1: a record's match goes when its evidence stops deciding it
   int matchJoinSame = 1;             // 1: two records in a row sure of one original are one slide
+  float matchFitDrop = 0.35f;  // frames fit the record's original below this share: record ends
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

@@ -153,6 +153,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readReal(local, "matchChangeDistance", &s.matchChangeDistance, w);
   readInt(local, "matchWithdraw", &s.matchWithdraw, w);
   readInt(local, "matchJoinSame", &s.matchJoinSame, w);
+  readReal(local, "matchFitDrop", &s.matchFitDrop, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -292,6 +293,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "matchChangeDistance" << static_cast<double>(s.matchChangeDistance);
   fs << "matchWithdraw" << s.matchWithdraw;
   fs << "matchJoinSame" << s.matchJoinSame;
+  fs << "matchFitDrop" << static_cast<double>(s.matchFitDrop);
   fs << "}";
   return fs.releaseAndGetString();
 }

@@ -1,6 +1,7 @@
 #include "matching/frame_matcher.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "matching/original_library.h"
@@ -54,6 +55,9 @@ EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator
   const int last = matcher.lastMatched;
   const bool inOrder = decision.index == last + 1 || (last >= 0 && decision.index == last);
   if (!inOrder && decision.margin < matcher.options.matchJumpMargin) decision.matched = false;
+  // Frames that stopped showing an original lean to it still: a clear margin does not make up
+  // for what it leaves unexplained.
+  if (!fitDropAllows(matcher.fit, acc, decision.index, matcher.options)) decision.matched = false;
   // An original shown before (just before, or earlier in the talk): the pictures tell a slide
   // that is not among the originals but differs from it in a block or a few lines, under the
   // same camera, speaker and ink.
@@ -77,6 +81,28 @@ void keepShown(FrameMatcher& matcher, int k) {
   if (k < 0 || matcher.shown.empty()) return;
   for (PictureFrame& frame : matcher.pictures.frames) frame.picture.convertTo(frame.picture, CV_8U);
   matcher.shown[k] = std::move(matcher.pictures);
+}
+
+// Starts the interval's evidence anew with from, the frames since the slide the record showed
+// ended; the record's pictures stay with its original.
+void startAnew(FrameMatcher& matcher, EvidenceAccumulator& from, const cv::Mat& features,
+               const std::vector<uint8_t>& shows) {
+  matcher.recent.clear();
+  std::swap(matcher.accumulator, from);
+  evidenceAccumulatorReset(matcher.evidence, from);
+  evidenceAccumulatorReset(matcher.evidence, matcher.run);
+  evidenceAccumulatorReset(matcher.evidence, matcher.runChanged);
+  matcher.runClear = 0;
+  // The new slide's interval: its view starts with this frame.
+  intervalViewReset(matcher.view, matcher.evidence.windows, matcher.evidence.bins);
+  intervalViewCompare(matcher.view, features, matcher.covered, shows,
+                      matcher.options.matchChangeDistance, matcher.unchanged);
+  matcher.runIndex = -1;
+  matcher.runOverrules = false;
+  keepShown(matcher, recordMatch(matcher.decided));  // the record that ends here
+  matcher.pictures = IntervalPictures();
+  matcher.decided.clear();
+  matcher.undecidedIndex = -1;
 }
 
 }  // namespace
@@ -110,6 +136,7 @@ void frameMatcherReset(FrameMatcher& matcher) {
   matcher.lastPictureKept = false;
   matcher.decided.clear();
   matcher.expected = matcher.lastMatched;
+  fitDropReset(matcher.evidence, matcher.fit);
 }
 
 EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
@@ -223,6 +250,10 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
               changedWindowsBack(matcher.evidence, matcher.runChanged, matcher.runIndex,
                                  decision.index, matcher.options);
   }
+  // Frames in a row that the record's original no longer explains, none of them showing
+  // another original, end the record where they began.
+  fitDropAdd(matcher.evidence, matcher.lastFrame, alone,
+             other || restart ? -1 : recordMatch(matcher.decided), matcher.options, matcher.fit);
   if (restart) {
     matcher.ended = IntervalVerdict();
     decideInterval(matcher, matcher.accumulator, &matcher.ended);
@@ -230,21 +261,18 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
     match.framesBack = matcher.run.frames - 1 +
                        blindFramesBefore(matcher.evidence, matcher.recent, matcher.run.frames,
                                          matcher.runIndex, decision.index, matcher.options);
-    matcher.recent.clear();
-    std::swap(matcher.accumulator, matcher.run);
-    evidenceAccumulatorReset(matcher.evidence, matcher.run);
-    evidenceAccumulatorReset(matcher.evidence, matcher.runChanged);
-    matcher.runClear = 0;
-    // The new slide's interval: its view starts with this frame.
-    intervalViewReset(matcher.view, matcher.evidence.windows, matcher.evidence.bins);
-    intervalViewCompare(matcher.view, features, matcher.covered, shows,
-                        matcher.options.matchChangeDistance, matcher.unchanged);
-    matcher.runIndex = -1;
-    matcher.runOverrules = false;
-    keepShown(matcher, recordMatch(matcher.decided));  // the record that ends here
-    matcher.pictures = IntervalPictures();
-    matcher.decided.clear();
-    matcher.undecidedIndex = -1;
+    startAnew(matcher, matcher.run, features, shows);
+    fitDropReset(matcher.evidence, matcher.fit, true);
+  } else if (matcher.fit.dropped.frames >= kFitDropFrames) {
+    // The record ending here is judged whole, as at any other end, for a join with the one
+    // before it.
+    matcher.ended = IntervalVerdict();
+    decideInterval(matcher, matcher.accumulator, &matcher.ended);
+    matcher.expected = matcher.lastMatched;
+    match.framesBack = matcher.fit.dropped.frames - 1;
+    match.recordEnds = true;
+    startAnew(matcher, matcher.fit.dropped, features, shows);
+    fitDropEnded(matcher.evidence, matcher.fit);
   } else {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
   }

@@ -9,6 +9,7 @@
 #include <opencv2/core.hpp>
 
 #include "matching/evidence_matcher.h"
+#include "matching/fit_drop.h"
 #include "matching/interval_view.h"
 #include "matching/matcher_options.h"
 #include "matching/picture_check.h"
@@ -64,6 +65,7 @@ struct FrameMatcher {
   // The original last decided when the interval began; the verdict of the last that ended.
   int expected = -1;
   IntervalVerdict ended;
+  FitDrop fit;          // the frames the record's original stops explaining
   cv::Mat voteRow;      // the plain decision's votes of one frame
   cv::Mat accumulated;  // and of the interval
   std::vector<float> strengths;
@@ -81,6 +83,9 @@ struct FrameMatch {
   // This frame took the match off the interval before: its record kept this original although
   // its whole evidence no longer decided it, and this interval decides it by matchJumpMargin.
   bool previousWithdrawn = false;
+  // The record's original no longer explains the frames since framesBack (matchFitDrop): the
+  // record ends before them, and the frames start one of their own.
+  bool recordEnds = false;
 };
 
 void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library,

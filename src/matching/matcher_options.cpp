@@ -37,6 +37,8 @@ void checkMatcherOptions(const MatcherOptions& options, const std::string& confi
           "0 or 1");
   require(options.matchJoinSame == 0 || options.matchJoinSame == 1, configFile, "matchJoinSame",
           "0 or 1");
+  require(options.matchFitDrop >= 0.f && options.matchFitDrop <= 1.f, configFile, "matchFitDrop",
+          "between 0 and 1");
 }
 
 MatcherOptions::Method matchMethodFromName(const std::string& name) {

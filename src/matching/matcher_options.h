@@ -40,6 +40,11 @@ struct MatcherOptions {
   // on the screen between them (a speaker uncovering what the slide's first look missed).
   // 0: they stay apart.
   int matchJoinSame = 1;
+  // Frames that each leave the share of their content windows that the record's original
+  // explains below matchFit and below this share of the best the interval's frames showed, and
+  // do not side with it, end the record where they began: a slide that is not among the
+  // originals took over without a reported change. 0: the record goes on.
+  float matchFitDrop = 0.35f;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.
