@@ -144,6 +144,7 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
                             matching_.originals ? input_.originals->c_str() : nullptr);
   intervalStageCreate(intervals_, changeDetectorOptions(settings_),
                       anyObserver(&RunObserver::needsSlidePictures));
+  originalFill_.enable(settings_.slideFillFromOriginal == 1);
   if (step != settings_.slideFrameStep)
     notify([step, rate = videoSourceFrameRate(video_.get())](RunObserver& o) {
       o.frameStepChosen(step, rate);
@@ -187,7 +188,7 @@ bool Pipeline::processFrame(int t) {
       open_->match = ended.decided ? ended.original : matchBeforeLast_;
       open_->confidence = ended.decided ? ended.score : confidenceBeforeLast_;
     }
-    closeRecord(start - 1, change.endedPicture);
+    closeRecord(start - 1, change.endedPicture, change.endedUnseen);
     openRecord(start, 0.0);
     matchOpenedAt_ = -1;
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
@@ -226,7 +227,8 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   if (split && previous)
     notify([&](RunObserver& o) { o.matchChanged(*previous, original, score); });
   if (split) {
-    closeRecord(start - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
+    closeRecord(start - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr,
+                intervalStageUnseen(intervals_));
     openRecord(start, score);
     matchOpenedAt_ = t;
     intervalStageRestart(intervals_, presentImage_);
@@ -261,9 +263,12 @@ void Pipeline::openRecord(int t, double confidence) {
   recordOpened_ = true;
 }
 
-void Pipeline::closeRecord(int endFrame, const cv::Mat* picture) {
+void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen) {
   open_->end = endFrame;
-  if (open_->src && picture) notify([&](RunObserver& o) { o.slideEnded(*open_, *picture); });
+  if (!open_->src || !picture) return;
+  // Only a decided match fills; one withdrawn later leaves the picture already saved.
+  const cv::Mat& shown = originalFill_.apply(*open_, *picture, unseen);
+  notify([&](RunObserver& o) { o.slideEnded(*open_, shown); });
 }
 
 void Pipeline::finish() {
@@ -271,12 +276,14 @@ void Pipeline::finish() {
   // reach the results only now. A slide that showed only in that frame has had no second
   // look: it is reported rather than lost, with that frame for its picture.
   if (open_ && intervalStageChangePending(intervals_) && lastFrame_ > open_->start) {
-    closeRecord(lastFrame_ - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
+    closeRecord(lastFrame_ - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr,
+                intervalStageUnseen(intervals_));
     openRecord(lastFrame_, 0.0);
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
     closeRecord(lastFrame_, &presentImage_);
   } else if (open_) {
-    closeRecord(lastFrame_, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
+    closeRecord(lastFrame_, open_->src ? &intervalStageSlideImage(intervals_) : nullptr,
+                intervalStageUnseen(intervals_));
   }
   notify([this](RunObserver& o) { o.runFinished(*slides_); });
 }

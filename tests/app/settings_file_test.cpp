@@ -23,7 +23,8 @@ const std::string kWriteOrder =
     "Presentation presentWidth presentHeight boardDetLow boardDetHigh presentDetCount "
     "boardChoice boardMinContrast SlideDetection slideFrameStep slideDetWidth slideDetHeight "
     "slideDiffBuff slideDiffThresh slideDistrThresh slideStepSeconds slideDetMethod "
-    "slideChangeThresh slideCellSize slideChangeCells slideChangePersist LocalFeatures "
+    "slideChangeThresh slideCellSize slideChangeCells slideChangePersist slideFillFromOriginal "
+    "LocalFeatures "
     "locWndOverlap locWndSize gradBinSize localWidth localHeight matchLimit matchMethod "
     "matchMargin matchFit matchJumpMargin matchUnexplained matchChangeDistance matchWithdraw ";
 
@@ -63,13 +64,13 @@ std::string describe(const PresentationSettings& s) {
                 s.boardChoice, s.boardMinContrast, "|", s.slideFrameStep, s.slideDetWidth,
                 s.slideDetHeight, s.slideDiffBuff, s.slideDiffThresh, s.slideDistrThresh,
                 s.slideStepSeconds, s.slideDetMethod, s.slideChangeThresh, s.slideCellSize,
-                s.slideChangeCells, s.slideChangePersist, "|", s.locWndOverlap, s.locWndSize,
-                s.gradBinSize, s.localWidth, s.localHeight, s.matchLimit, s.matchMethod,
-                s.matchMargin, s.matchFit, s.matchJumpMargin, s.matchUnexplained,
-                s.matchChangeDistance, s.matchWithdraw);
+                s.slideChangeCells, s.slideChangePersist, s.slideFillFromOriginal, "|",
+                s.locWndOverlap, s.locWndSize, s.gradBinSize, s.localWidth, s.localHeight,
+                s.matchLimit, s.matchMethod, s.matchMargin, s.matchFit, s.matchJumpMargin,
+                s.matchUnexplained, s.matchChangeDistance, s.matchWithdraw);
 }
 const std::string kDefaults =
-    "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 | "
+    "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 | "
     "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 ";
 
 std::string cornersXml(const std::string& rows, const std::string& cols, const std::string& dt,
@@ -122,22 +123,24 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
   screen.insert(screen.find("<boardDetHigh>"),
                 cornersXml("1", "4", "2f", "10. 20. 630. 25. 620. 470. 15. 460."));
   std::vector<Case> cases = {
-      {storage(screen +
-               section("LocalFeatures",
-                       "matchLimit=0.25 localHeight=60 localWidth=80 gradBinSize=4 locWndSize=15 "
-                       "locWndOverlap=0.5 matchJumpMargin=0.3 extra=1") +
-               section("SlideDetection",
-                       "slideDistrThresh=0.75 slideDiffBuff=7 slideDiffThresh=0.1 "
-                       "slideDetHeight=30 slideDetWidth=40 slideFrameStep=5 slideStepSeconds=2.5 "
-                       "slideChangePersist=0 slideChangeCells=3 slideCellSize=8 "
-                       "slideChangeThresh=30 slideDetMethod=plain")),
-       "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 | "
+      {storage(
+           screen +
+           section("LocalFeatures",
+                   "matchLimit=0.25 localHeight=60 localWidth=80 gradBinSize=4 locWndSize=15 "
+                   "locWndOverlap=0.5 matchJumpMargin=0.3 extra=1") +
+           section(
+               "SlideDetection",
+               "slideDistrThresh=0.75 slideDiffBuff=7 slideDiffThresh=0.1 "
+               "slideDetHeight=30 slideDetWidth=40 slideFrameStep=5 slideStepSeconds=2.5 "
+               "slideChangePersist=0 slideFillFromOriginal=0 slideChangeCells=3 slideCellSize=8 "
+               "slideChangeThresh=30 slideDetMethod=plain")),
+       "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 0 | "
        "0.5 15 4 80 60 0.25 evidence 0.2 0.4 0.3 0.12 0.1 1 ",
        true},
       {storage(section("Presentation", "presentWidth=800.0 boardDetLow=99.6") +
                section("LocalFeatures", "locWndOverlap=1") +
                "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"),
-       "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 | "
+       "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 | "
        "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 ",
        false},
       {"", kDefaults, false}};
@@ -220,7 +223,7 @@ TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeft
       {"slideChangePersist", "2"},  {"gradBinSize", "361"},       {"locWndOverlap", "3"},
       {"matchLimit", ".Nan"},       {"matchMethod", "Plain"},     {"matchMargin", "0"},
       {"matchFit", ".Nan"},         {"matchJumpMargin", "1.5"},   {"matchUnexplained", "-1"},
-      {"matchChangeDistance", "5"}, {"matchWithdraw", "2"}};
+      {"matchChangeDistance", "5"}, {"matchWithdraw", "2"},       {"slideFillFromOriginal", "2"}};
   for (const auto& [key, value] : unusable) refused.emplace_back(one(key, value), invalid + key);
   for (const auto& [text, cause] : refused) {
     writeFile(path_, text);
