@@ -23,7 +23,12 @@ constexpr float kExplained = 30.f;
 // Share of the seen pixels around the hole the fitted original must explain: less is
 // another slide, or one the speaker's hand wrote over a lot.
 constexpr double kMustExplain = 0.8;
+// The same share of what shows on the slide's background, compared at the scale of a line of
+// text: the camera's blur and a far screen leave less of it explained, another slide much less.
+constexpr double kContentExplained = 0.5;
 constexpr int kLeastPixels = 400;
+// Pixels of blur under which original and picture are compared for their colours.
+constexpr double kFitBlur = 2.0;
 // A channel flatter than this around the hole fixes no contrast: its gain alone is fitted.
 constexpr double kLeastVariance = 16.0;
 
@@ -55,6 +60,22 @@ Line fitChannel(const cv::Mat& from, const cv::Mat& to, const cv::Mat& mask) {
     use = near;
   }
   return line;
+}
+
+// The median of an 8-bit image over mask (not empty).
+int medianUnder(const cv::Mat& grey, const cv::Mat& mask) {
+  int counts[256] = {};
+  int total = 0;
+  for (int y = 0; y < grey.rows; ++y) {
+    const unsigned char* g = grey.ptr<unsigned char>(y);
+    const unsigned char* m = mask.ptr<unsigned char>(y);
+    for (int x = 0; x < grey.cols; ++x)
+      if (m[x]) ++counts[g[x]], ++total;
+  }
+  int v = 0;
+  for (int below = counts[0]; 2 * below < total; below += counts[++v]) {
+  }
+  return v;
 }
 
 // The shift of the original (padded by kShift on every side, grey) that lines it up best with
@@ -129,7 +150,12 @@ bool fillFromOriginal(cv::Mat& picture, const cv::Mat& unseen, const cv::Mat& or
     cv::Mat f, t;
     fromChannels[size_t(c)].convertTo(f, CV_32F);
     toChannels[size_t(c)].convertTo(t, CV_32F);
-    const Line line = fitChannel(f, t, bandBox);
+    // Fitted where both are blurred alike: a sharp original against the camera's blurred
+    // text would fit a contrast too low, and the dark title bar he hid would come out grey.
+    cv::Mat fb, tb;
+    cv::GaussianBlur(f, fb, {0, 0}, kFitBlur);
+    cv::GaussianBlur(t, tb, {0, 0}, kFitBlur);
+    const Line line = fitChannel(fb, tb, bandBox);
     f.convertTo(fitted[size_t(c)], CV_32F, line.a, line.b);
   }
   cv::Mat fill32, fill;
@@ -146,6 +172,19 @@ bool fillFromOriginal(cv::Mat& picture, const cv::Mat& unseen, const cv::Mat& or
   cv::bitwise_and(outside, bandBox, outside);
   const int judged = cv::countNonZero(bandBox);
   if (cv::countNonZero(outside) > (1.0 - kMustExplain) * judged) return false;
+  // So must it, at the scale of a line of text, where either shows something on the slide's
+  // background: a slide not among the originals that differs from its neighbour in a few
+  // lines passes on the background alone.
+  const float background = float(medianUnder(pictureGrey(box), bandBox));
+  cv::Mat pictureBlurred, fillBlurred, content, differs;
+  cv::GaussianBlur(p32, pictureBlurred, {0, 0}, kFitBlur);
+  cv::GaussianBlur(fillGrey, fillBlurred, {0, 0}, kFitBlur);
+  cv::bitwise_or(cv::abs(pictureBlurred - background) > kExplained,
+                 cv::abs(fillBlurred - background) > kExplained, content);
+  cv::bitwise_and(content, bandBox, content);
+  cv::bitwise_and(cv::abs(pictureBlurred - fillBlurred) > kExplained, content, differs);
+  if (cv::countNonZero(differs) > (1.0 - kContentExplained) * cv::countNonZero(content))
+    return false;
 
   // Blended into the surround fill over the hole's first few pixels.
   cv::Mat distance;

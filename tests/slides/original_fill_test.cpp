@@ -78,3 +78,26 @@ TEST(OriginalFill, AnOriginalThatDoesNotExplainTheSlideAroundTheHoleFillsNothing
       fillFromOriginal(picture, cv::Mat::zeros(240, 320, CV_8UC1), drawSlide(0, {1024, 768})));
   EXPECT_EQ(cv::norm(picture, before, cv::NORM_INF), 0.0);
 }
+
+// A slide that is not among the originals, shown in place of its neighbour: the same template
+// and background, other lines of text beside the hole.
+TEST(OriginalFill, AnOriginalWithOtherLinesBesideTheHoleFillsNothing) {
+  const cv::Mat original = drawSlide(2, {1024, 768});
+  cv::Mat slide;
+  cv::resize(original, slide, {640, 480}, 0, 0, cv::INTER_AREA);
+  cv::Mat hole = cv::Mat::zeros(slide.size(), CV_8UC1);
+  cv::rectangle(hole, cv::Rect(260, 150, 160, 300), 255, cv::FILLED);
+  // Its own lines run from the left of the hole to the right of it.
+  cv::rectangle(slide, cv::Rect(200, 140, 300, 320), cv::Scalar(244, 246, 242), cv::FILLED);
+  for (int y = 170; y < 450; y += 28)
+    cv::putText(slide, "other words here", {205, y}, cv::FONT_HERSHEY_SIMPLEX, 0.8,
+                cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  cv::Mat picture = cameraView(slide);
+  picture.setTo(cv::Scalar(40, 60, 30), hole);
+  fillFromSurround(picture, hole);
+  const cv::Mat before = picture.clone();
+  cv::Mat unseen;
+  cv::resize(hole, unseen, {320, 240}, 0, 0, cv::INTER_NEAREST);
+  EXPECT_FALSE(fillFromOriginal(picture, unseen, original));
+  EXPECT_EQ(cv::norm(picture, before, cv::NORM_INF), 0.0);
+}
