@@ -70,12 +70,16 @@ class OriginalFillRun : public RunTest {
     }
     ASSERT_NO_THROW(slidesSaveToXml(*originals, originalsXml_));
   }
-  // The second slide's saved picture.
-  cv::Mat secondPicture(const PresentationSettings& settings, bool originals) {
+  Pictures run(const PresentationSettings& settings, bool originals) {
     Pictures pictures;
     std::optional<std::string> list;
     if (originals) list = originalsXml_;
     runPipeline(settings, {clip_, list, "pics/"}, kCorners, pictures);
+    return pictures;
+  }
+  // The second slide's saved picture.
+  cv::Mat secondPicture(const PresentationSettings& settings, bool originals) {
+    const Pictures pictures = run(settings, originals);
     EXPECT_EQ(pictures.pictures.size(), 2u);
     if (pictures.pictures.size() != 2u) return {};
     EXPECT_EQ(pictures.matched[1], originals);
@@ -121,6 +125,17 @@ TEST_F(OriginalFillRun, WhatHeHidAllAlongComesFromTheMatchedOriginal) {
   cv::absdiff(filled, plain, diff);
   cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
   EXPECT_EQ(cv::countNonZero(diff & ~near), 0);
+}
+
+// The design's edge-map rule keeps no map of what was never seen: its pictures stay the same.
+TEST_F(OriginalFillRun, ThePlainRulesPicturesDoNotTakeTheOriginals) {
+  PresentationSettings settings;
+  settings.slideDetMethod = "plain";
+  const Pictures with = run(settings, true), without = run(settings, false);
+  ASSERT_EQ(with.pictures.size(), without.pictures.size());
+  EXPECT_TRUE(with.matched.back());
+  for (size_t k = 0; k < with.pictures.size(); ++k)
+    EXPECT_EQ(cv::norm(with.pictures[k], without.pictures[k], cv::NORM_INF), 0.0) << k;
 }
 
 }  // namespace
