@@ -143,20 +143,25 @@ bool fillFromOriginal(cv::Mat& picture, const cv::Mat& unseen, const cv::Mat& or
   const cv::Mat bandBox = band(box);
   const cv::Mat from = padded(box + cv::Point(kShift + shift.x, kShift + shift.y));
 
-  std::vector<cv::Mat> fromChannels, toChannels, fitted(3);
-  cv::split(from, fromChannels);
-  cv::split(picture(box), toChannels);
+  // Fitted where both are blurred alike, at half size, which blurs too: a sharp original
+  // against the camera's blurred text would fit a contrast too low, and the dark title bar
+  // he hid would come out grey.
+  cv::Mat fromHalf, toHalf, bandHalf;
+  cv::resize(from, fromHalf, {}, 0.5, 0.5, cv::INTER_AREA);
+  cv::resize(picture(box), toHalf, fromHalf.size(), 0, 0, cv::INTER_AREA);
+  cv::resize(bandBox, bandHalf, fromHalf.size(), 0, 0, cv::INTER_NEAREST);
+  std::vector<cv::Mat> fromChannels, toChannels, fullChannels, fitted(3);
+  cv::split(fromHalf, fromChannels);
+  cv::split(toHalf, toChannels);
+  cv::split(from, fullChannels);
   for (int c = 0; c < 3; ++c) {
     cv::Mat f, t;
     fromChannels[size_t(c)].convertTo(f, CV_32F);
     toChannels[size_t(c)].convertTo(t, CV_32F);
-    // Fitted where both are blurred alike: a sharp original against the camera's blurred
-    // text would fit a contrast too low, and the dark title bar he hid would come out grey.
-    cv::Mat fb, tb;
-    cv::GaussianBlur(f, fb, {0, 0}, kFitBlur);
-    cv::GaussianBlur(t, tb, {0, 0}, kFitBlur);
-    const Line line = fitChannel(fb, tb, bandBox);
-    f.convertTo(fitted[size_t(c)], CV_32F, line.a, line.b);
+    cv::GaussianBlur(f, f, {0, 0}, kFitBlur / 2);
+    cv::GaussianBlur(t, t, {0, 0}, kFitBlur / 2);
+    const Line line = fitChannel(f, t, bandHalf);
+    fullChannels[size_t(c)].convertTo(fitted[size_t(c)], CV_32F, line.a, line.b);
   }
   cv::Mat fill32, fill;
   cv::merge(fitted, fill32);
