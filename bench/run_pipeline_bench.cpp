@@ -3,7 +3,7 @@
 //   video-source stepping vs ffmpeg's single-threaded decode,
 //   a run with known corners vs the stepping alone (and its peak memory),
 //   a first run (corner search) vs a second run (corners known),
-//   a run matching 40 originals vs the same run without them,
+//   a run matching 40 originals vs the same run without them, and one saving its pictures too,
 //   building the library of 40 originals (PNG, then JPEG) vs decoding 10 s of the clip.
 // Usage: run_pipeline_bench [--seconds N] [--originals N] [--repeat ROUNDS] [--dir DIR]
 //                           [--bin SLIDETRACK]   (another build of the program, to compare)
@@ -213,6 +213,12 @@ int main(int argc, char** argv) {
   // The library inside the program, where the video's decoding came first: the short
   // run with -s less the one without (which also matches the short clip's few frames).
   rounds.add("shortMatched", [&] { return cpu(shortClip, known, {"-s", originalsXml.string()}); });
+  // Only a run that matches and saves pictures fills them from the originals.
+  const std::string pictures = (args.dir / "pictures").string() + "/";
+  rounds.add("matchedPictures", [&] {
+    fs::remove_all(args.dir / "pictures");
+    return cpu(clip, known, {"-s", originalsXml.string(), "-p", pictures});
+  });
   if (!args.base.empty()) {
     const auto baseRun = [&](std::vector<std::string> extra) {
       std::vector<std::string> argv = {args.base,      "-i", clip.string(), "-c",
@@ -222,6 +228,10 @@ int main(int argc, char** argv) {
     };
     rounds.addTimed("baseRun", [&] { return baseRun({}); });
     rounds.addTimed("baseMatched", [&] { return baseRun({"-s", originalsXml.string()}); });
+    rounds.add("baseMatchedPictures", [&] {
+      fs::remove_all(args.dir / "pictures");
+      return baseRun({"-s", originalsXml.string(), "-p", pictures}).seconds;
+    });
   }
   rounds.addTimed("library", [&] { return buildLibrary(*list); });
   rounds.addTimed("jpegLibrary", [&] { return buildLibrary(*jpegList); });
@@ -256,12 +266,18 @@ int main(int argc, char** argv) {
   // The library's originals are read on two threads: what the user waits for is wall time.
   rounds.print("  the same in wall time, PNG originals", "matchedWall", "runWall", "-");
   rounds.print("  the same in wall time, JPEG originals", "matchedJpegWall", "runWall", "-");
+  rounds.print("run with -s saving the pictures (-p) / run with -s", "matchedPictures", "matched",
+               "-");
   if (rounds.has("baseRun")) {
     std::printf("the same rows for the earlier build %s\n", args.base.c_str());
     rounds.print("  headless run, corners known / stepping program", "baseRun", "stepper",
                  "<= 1.15");
     rounds.print("  run with -s / run without -s", "baseMatched", "baseRun", "<= 1.15");
     rounds.print("  the same in wall time", "baseMatchedWall", "baseRunWall", "-");
+    rounds.print("  run with -s saving the pictures (-p) / run with -s", "baseMatchedPictures",
+                 "baseMatched", "-");
+    rounds.print("this build's run with -s -p / the earlier build's", "matchedPictures",
+                 "baseMatchedPictures", "-");
   }
   // Ten seconds of the clip's decode: a twelfth of the full decode for a 120 s clip.
   const double tenSeconds = 10.0 / args.seconds;

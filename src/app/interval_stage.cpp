@@ -25,7 +25,7 @@ ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& present
   if (stage.robust) {
     const RobustChangeDetector::Decision d = stage.robust->process(presentImage);
     if (!d.changed) return {};
-    return {true, d.framesBack > 0, &stage.robust->endedPicture()};
+    return {true, d.framesBack > 0, &stage.robust->endedPicture(), &stage.robust->endedUnseen()};
   }
   if (slideDetProcess(stage.detector.get(), presentImage, nullptr) <= 0) return {};
   return {true, false, &stage.detector->slideImage};
@@ -42,6 +42,10 @@ bool intervalStageChangePending(const IntervalStage& stage) {
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage) {
   if (stage.robust) return stage.robust->slidePicture();
   return slideDetSlideImage(stage.detector.get());
+}
+
+const cv::Mat* intervalStageUnseen(const IntervalStage& stage) {
+  return stage.robust ? &stage.robust->unseenMask() : nullptr;
 }
 
 const cv::Mat& intervalStageCoveredMask(IntervalStage& stage, const cv::Size& screenSize) {

@@ -26,6 +26,7 @@ struct ChangeDecision {
   // The new slide first showed at the previous processed frame, not at this one.
   bool startedBefore = false;
   const cv::Mat* endedPicture = nullptr;  // the ended slide's picture, when changed
+  const cv::Mat* endedUnseen = nullptr;   // what of it was never seen (intervalStageUnseen)
 };
 
 // keepPictures: build slide pictures (for saving or showing them).
@@ -39,6 +40,9 @@ void intervalStageRestart(IntervalStage& stage, const cv::Mat& presentImage);
 bool intervalStageChangePending(const IntervalStage& stage);
 // Picture of the slide shown now, rebuilt from its recent frames.
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage);
+// Map of the picture of the slide shown now, 255 where it was never seen (any size); null
+// when the decision does not tell.
+const cv::Mat* intervalStageUnseen(const IntervalStage& stage);
 // Screen-image-sized map, 255 where a person covers the slide or it has not been seen
 // since it appeared; empty when the decision does not tell.
 const cv::Mat& intervalStageCoveredMask(IntervalStage& stage, const cv::Size& screenSize);

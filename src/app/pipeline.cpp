@@ -146,6 +146,7 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
                             matching_.originals ? input_.originals->c_str() : nullptr);
   intervalStageCreate(intervals_, changeDetectorOptions(settings_),
                       anyObserver(&RunObserver::needsSlidePictures));
+  originalFill_.enable(settings_.slideFillFromOriginal == 1);
   if (step != settings_.slideFrameStep)
     notify([step, rate = videoSourceFrameRate(video_.get())](RunObserver& o) {
       o.frameStepChosen(step, rate);
@@ -189,7 +190,7 @@ bool Pipeline::processFrame(int t) {
       open_->match = ended.decided ? ended.original : matchBeforeLast_;
       open_->confidence = ended.decided ? ended.score : confidenceBeforeLast_;
     }
-    closeRecord(start - 1, change.endedPicture);
+    closeRecord(start - 1, change.endedPicture, change.endedUnseen);
     openRecord(start, 0.0);
     matchOpenedAt_ = -1;
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
@@ -214,7 +215,8 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   // A slide that is not among the originals took over where the frames stopped showing the
   // record's original: the record ends there, and the new one has no match of its own yet.
   if (decision.recordEnds && decision.since > open_->start) {
-    closeRecord(decision.since - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
+    closeRecord(decision.since - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr,
+                intervalStageUnseen(intervals_));
     openRecord(decision.since, 0.0);
     matchOpenedAt_ = t;
     intervalStageRestart(intervals_, presentImage_);
@@ -237,7 +239,8 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   if (split && previous)
     notify([&](RunObserver& o) { o.matchChanged(*previous, original, score); });
   if (split) {
-    closeRecord(start - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
+    closeRecord(start - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr,
+                intervalStageUnseen(intervals_));
     openRecord(start, score);
     matchOpenedAt_ = t;
     intervalStageRestart(intervals_, presentImage_);
@@ -272,7 +275,7 @@ void Pipeline::openRecord(int t, double confidence) {
   recordOpened_ = true;
 }
 
-void Pipeline::closeRecord(int endFrame, const cv::Mat* picture) {
+void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen) {
   open_->end = endFrame;
   const EndedMatch ended = matchingStageTakeEnded(matching_);
   const bool join = matching_.matcher.matchJoinSame && slides_->slides.size() >= 2 &&
@@ -280,31 +283,33 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture) {
                                         ended, matching_.matcher.matchJumpMargin);
   closedEnd_ = ended;
   if (join) {
-    joinClosedRecord(picture);
+    joinClosedRecord(picture, unseen);
     return;
   }
   closedPicture_.release();
   if (!open_->src || !picture) return;
-  notify([&](RunObserver& o) { o.slideEnded(*open_, *picture); });
+  // Only a decided match fills; one withdrawn later leaves the picture already saved.
+  const cv::Mat& shown = originalFill_.apply(*open_, *picture, unseen);
+  notify([&](RunObserver& o) { o.slideEnded(*open_, shown); });
   // Kept to choose from should the next record join this one.
-  if (matching_.matcher.matchJoinSame && ended.decided) picture->copyTo(closedPicture_);
+  if (matching_.matcher.matchJoinSame && ended.decided) shown.copyTo(closedPicture_);
 }
 
-void Pipeline::joinClosedRecord(const cv::Mat* picture) {
+void Pipeline::joinClosedRecord(const cv::Mat* picture, const cv::Mat* unseen) {
   SlideRecord& earlier = *std::prev(slides_->slides.end(), 2);
   notify([&](RunObserver& o) { o.recordJoined(*open_, earlier); });
   earlier.end = open_->end;
   earlier.confidence = std::min(earlier.confidence, open_->confidence);
   // The joined record keeps its own name; its file gets the picture that shows more of the
   // slide, and the later record's is never written.
-  const bool laterShowsMore =
-      earlier.src && picture && !picture->empty() &&
-      (closedPicture_.empty() ||
-       pictureDistanceFromOriginal(matching_, *picture, *earlier.match) <
-           pictureDistanceFromOriginal(matching_, closedPicture_, *earlier.match));
-  if (laterShowsMore) {
-    notify([&](RunObserver& o) { o.slideEnded(earlier, *picture); });
-    picture->copyTo(closedPicture_);
+  if (earlier.src && picture && !picture->empty()) {
+    const cv::Mat& shown = originalFill_.apply(*open_, *picture, unseen);
+    if (closedPicture_.empty() ||
+        pictureDistanceFromOriginal(matching_, shown, *earlier.match) <
+            pictureDistanceFromOriginal(matching_, closedPicture_, *earlier.match)) {
+      notify([&](RunObserver& o) { o.slideEnded(earlier, shown); });
+      shown.copyTo(closedPicture_);
+    }
   }
   slides_->slides.pop_back();
   --nextSlideId_;
@@ -320,12 +325,14 @@ void Pipeline::finish() {
   // Its whole evidence tells whether it joins the record before.
   if (open_ && matching_.matcher.matchJoinSame) matchingStageReset(matching_, lastIsNext);
   if (lastIsNext) {
-    closeRecord(lastFrame_ - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
+    closeRecord(lastFrame_ - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr,
+                intervalStageUnseen(intervals_));
     openRecord(lastFrame_, 0.0);
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
     closeRecord(lastFrame_, &presentImage_);
   } else if (open_) {
-    closeRecord(lastFrame_, open_->src ? &intervalStageSlideImage(intervals_) : nullptr);
+    closeRecord(lastFrame_, open_->src ? &intervalStageSlideImage(intervals_) : nullptr,
+                intervalStageUnseen(intervals_));
   }
   notify([this](RunObserver& o) { o.runFinished(*slides_); });
 }

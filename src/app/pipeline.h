@@ -13,6 +13,7 @@
 #include "app/frames_ahead.h"
 #include "app/interval_stage.h"
 #include "app/matching_stage.h"
+#include "app/original_picture_fill.h"
 #include "app/rectifier.h"
 #include "app/run_observer.h"
 #include "app/settings.h"
@@ -67,9 +68,10 @@ class Pipeline {
   // Takes original's match off the last closed record that has a match, if it names original.
   void withdrawMatch(const SlideRecord& original);
   void openRecord(int t, double confidence);
-  void closeRecord(int endFrame, const cv::Mat* picture);
+  // unseen: what of picture was never seen (intervalStageUnseen), or null.
+  void closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen = nullptr);
   // The record just closed showed the same slide as the one before: that one takes it in.
-  void joinClosedRecord(const cv::Mat* picture);
+  void joinClosedRecord(const cv::Mat* picture, const cv::Mat* unseen);
   void finish();
 
   PresentationSettings settings_;
@@ -78,6 +80,7 @@ class Pipeline {
   std::unique_ptr<VideoSource> video_;
   IntervalStage intervals_;
   MatchingStage matching_;
+  OriginalPictureFill originalFill_;
   Rectifier rectifier_;
   FramesAhead ahead_;  // processed frames taken while the originals were read
   std::unique_ptr<SlideList> slides_;

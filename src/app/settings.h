@@ -34,6 +34,7 @@ struct PresentationSettings {
   int slideCellSize = 16;                 // decision cell side in half-size pixels (robust)
   int slideChangeCells = 2;               // changed visible cells that make a change (robust)
   int slideChangePersist = 1;             // 1: new content must last a processed frame
+  int slideFillFromOriginal = 1;          // 1: what was never seen comes from the matched original
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

@@ -137,6 +137,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideCellSize", &s.slideCellSize, w);
   readInt(slides, "slideChangeCells", &s.slideChangeCells, w);
   readInt(slides, "slideChangePersist", &s.slideChangePersist, w);
+  readInt(slides, "slideFillFromOriginal", &s.slideFillFromOriginal, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -280,6 +281,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideDetMethod" << s.slideDetMethod << "slideChangeThresh" << s.slideChangeThresh;
   fs << "slideCellSize" << s.slideCellSize << "slideChangeCells" << s.slideChangeCells;
   fs << "slideChangePersist" << s.slideChangePersist;
+  fs << "slideFillFromOriginal" << s.slideFillFromOriginal;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -27,6 +27,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideChangeCells must be between 1 and 10000";
   if (o.slideChangePersist != 0 && o.slideChangePersist != 1)
     return "slideChangePersist must be 0 or 1";
+  if (o.slideFillFromOriginal != 0 && o.slideFillFromOriginal != 1)
+    return "slideFillFromOriginal must be 0 or 1";
   return {};
 }
 

@@ -21,6 +21,9 @@ struct ChangeDetectorOptions {
   int slideCellSize = 16;      // decision cell side in work pixels (half the screen image)
   int slideChangeCells = 2;    // changed cells outside the speaker that make a change
   int slideChangePersist = 1;  // 1: new content must still be there a processed frame later
+  // 1: what a slide's picture never showed is taken from its matched original, when the
+  // talk's originals are given; 0: filled from the picture's own surround alone.
+  int slideFillFromOriginal = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

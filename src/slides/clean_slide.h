@@ -25,6 +25,8 @@ class CleanSlide {
   void update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork);
   // The picture, never-seen pixels filled from the seen ones around them.
   const cv::Mat& picture();
+  // Work size, 255 where picture() filled what was never seen; empty before the first start.
+  const cv::Mat& unseen() const { return unseen_; }
   // A run that neither saves nor shows pictures makes none: start and update do nothing
   // and the picture stays empty. On by default.
   void keep(bool on) { on_ = on; }

@@ -42,6 +42,10 @@ class RobustChangeDetector {
   void keepPictures(bool keep) { clean_.keep(keep); }
   // After a change: the picture of the slide that has just ended.
   const cv::Mat& endedPicture() const { return ended_; }
+  // Work size, 255 where the slide's picture was never seen: now, and in the picture of the
+  // slide that has just ended.
+  const cv::Mat& unseenMask() const { return clean_.unseen(); }
+  const cv::Mat& endedUnseen() const { return endedUnseen_; }
   // Work-size map (half the screen image), 255 where the slide is covered by a person or
   // not yet seen since it appeared. Pixels there should not vote in any comparison.
   const cv::Mat& coveredMask() const { return covered_; }
@@ -90,7 +94,7 @@ class RobustChangeDetector {
   std::vector<unsigned char> pendingInk_;  // pending cells that look like pen strokes
   int sinceInk_ = 255;  // processed frames since strokes were taken into the slide
   CleanSlide clean_;
-  cv::Mat ended_;
+  cv::Mat ended_, endedUnseen_;
   cv::Size frameSize_;
 };
 

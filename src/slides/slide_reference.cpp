@@ -27,6 +27,7 @@ constexpr int kHoleFrames = 5;
 
 void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) {
   ended_ = clean_.picture().clone();
+  endedUnseen_ = clean_.unseen().clone();
   // Whoever stood in front before the change and is still there, where the frame before it
   // and this one agree, hides part of the new slide; so does what moves now, once the new
   // slide has been seen twice. The person mask of the candidate frame is no guide: the new
@@ -85,6 +86,7 @@ void RobustChangeDetector::restart(const cv::Mat& screenBgr) {
   if (ref_.empty() || screenBgr.size() != frameSize_) return;
   // process() has swapped that frame's work image into previous_.
   ended_ = clean_.picture().clone();
+  endedUnseen_ = clean_.unseen().clone();
   // A body the person mask missed stays out of the new reference too.
   cv::Mat body, live;
   cv::bitwise_or(moving_, person_, live);

@@ -1,0 +1,34 @@
+#pragma once
+// A record's slide picture with what the speaker hid all along taken from the original the
+// record was matched to. The original is read again from its file when a record ends (the
+// library keeps only features and small pictures); the last one read is kept, at the
+// picture's size, for the next record that names it.
+
+#include <string>
+
+#include <opencv2/core.hpp>
+
+#include "results/slide_list.h"
+
+namespace slidetrack {
+
+class OriginalPictureFill {
+ public:
+  // Off by default; on, records with a decided match get the fill.
+  void enable(bool on) { on_ = on; }
+  // picture itself, or a copy of it filled under unseen (null: nothing known unseen) from
+  // record's matched original. An original that cannot be read now, or that does not
+  // explain what the camera saw around the hole, leaves the picture as it is.
+  const cv::Mat& apply(const SlideRecord& record, const cv::Mat& picture, const cv::Mat* unseen);
+
+ private:
+  const cv::Mat* original(const std::string& path, const cv::Size& size);
+
+  bool on_ = false;
+  std::string path_;  // of the original kept
+  cv::Size size_;
+  cv::Mat original_;  // empty when it could not be read
+  cv::Mat filled_;
+};
+
+}  // namespace slidetrack
