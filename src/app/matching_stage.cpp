@@ -14,7 +14,8 @@ const SlideRecord* originalAt(const MatchingStage& stage, int index) {
 }
 
 EndedMatch endedMatch(const MatchingStage& stage, const IntervalVerdict& verdict) {
-  return {originalAt(stage, verdict.decided), originalAt(stage, verdict.expected), verdict.margin};
+  return {originalAt(stage, verdict.decided), originalAt(stage, verdict.expected), verdict.margin,
+          originalAt(stage, verdict.leading)};
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ struct EndedMatch {
   const SlideRecord* decided = nullptr;   // null when it decided none
   const SlideRecord* expected = nullptr;  // the original last decided when it began
   double margin = 0;                      // the share of the evidence that sided with it
+  const SlideRecord* leading = nullptr;   // the original it leaned to most, decided or not
 };
 
 struct MatchingStage {

@@ -1,6 +1,8 @@
 #include "app/output_observers.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "common/error.h"
 #include "pictures/jpeg_encode.h"
@@ -8,6 +10,8 @@
 #include "results/results_xml.h"
 
 namespace slidetrack {
+
+namespace fs = std::filesystem;
 
 ResultsFileObserver::ResultsFileObserver(std::string path, std::chrono::milliseconds minInterval,
                                          Clock clock)
@@ -36,9 +40,21 @@ void ResultsFileObserver::runFinished(const SlideList& slides) {
 void SlidePicturesObserver::slideEnded(const SlideRecord& record, const cv::Mat& picture) {
   if (!record.src || picture.empty()) return;
   std::string cause;
-  if (slidePictureWrite(*record.src, picture, &cause)) return;
+  if (slidePictureWrite(*record.src, picture, &cause)) {
+    written_.insert(*record.src);
+    return;
+  }
   failed_ = true;
   std::fprintf(stderr, "Warning: %s\n", cause.c_str());
+}
+
+void SlidePicturesObserver::recordJoined(const SlideRecord& joined, const SlideRecord&) {
+  if (!joined.src || written_.erase(*joined.src) == 0) return;
+  std::error_code error;
+  if (!fs::is_regular_file(fs::symlink_status(*joined.src, error))) return;
+  if (!fs::remove(*joined.src, error) && error)
+    std::fprintf(stderr, "Warning: Cannot remove %s: %s\n", joined.src->c_str(),
+                 error.message().c_str());
 }
 
 }  // namespace slidetrack

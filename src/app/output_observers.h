@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "app/run_observer.h"
@@ -39,10 +40,13 @@ class SlidePicturesObserver : public RunObserver {
   bool needsSlidePictures() const override { return prefix_.has_value(); }
   // A picture that cannot be written is warned about; the run goes on, to end with failed().
   void slideEnded(const SlideRecord& record, const cv::Mat& picture) override;
+  // A record taken into another leaves no file of its own behind.
+  void recordJoined(const SlideRecord& joined, const SlideRecord& into) override;
   bool failed() const { return failed_; }
 
  private:
   std::optional<std::string> prefix_;
+  std::set<std::string> written_;  // only files this run wrote are ever removed
   bool failed_ = false;
 };
 

@@ -278,14 +278,30 @@ void Pipeline::openRecord(int t, double confidence) {
 void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen) {
   open_->end = endFrame;
   const EndedMatch ended = matchingStageTakeEnded(matching_);
-  const bool join = matching_.matcher.matchJoinSame && slides_->slides.size() >= 2 &&
-                    recordsShowOneSlide(*std::prev(slides_->slides.end(), 2), closedEnd_, *open_,
-                                        ended, matching_.matcher.matchJumpMargin);
-  closedEnd_ = ended;
-  if (join) {
-    joinClosedRecord(picture, unseen);
+  auto& records = slides_->slides;
+  const double margin = matching_.matcher.matchJumpMargin;
+  const bool join =
+      matching_.matcher.matchJoinSame && records.size() >= 2 &&
+      recordsShowOneSlide(*std::prev(records.end(), 2), closedEnd_, *open_, ended, margin);
+  // A speaker passing leaves a short record between two of one original.
+  const bool joinAround =
+      !join && matching_.matcher.matchJoinSame && records.size() >= 3 &&
+      recordsAroundShowOneSlide(*std::prev(records.end(), 3), beforeEnd_,
+                                *std::prev(records.end(), 2), closedEnd_, *open_, ended, margin,
+                                kShortBetween * frameStep());
+  if (join || joinAround) {
+    closedEnd_ = ended;
+    if (joinAround) {
+      beforeEnd_ = EndedMatch();
+      closedPicture_ = beforePicture_;
+      beforePicture_.release();
+    }
+    joinClosedRecords(join ? 1 : 2, picture, unseen);
     return;
   }
+  beforeEnd_ = closedEnd_;
+  closedEnd_ = ended;
+  beforePicture_ = closedPicture_;
   closedPicture_.release();
   if (!open_->src || !picture) return;
   // Only a decided match fills; one withdrawn later leaves the picture already saved.
@@ -295,9 +311,11 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
   if (matching_.matcher.matchJoinSame && ended.decided) shown.copyTo(closedPicture_);
 }
 
-void Pipeline::joinClosedRecord(const cv::Mat* picture, const cv::Mat* unseen) {
-  SlideRecord& earlier = *std::prev(slides_->slides.end(), 2);
-  notify([&](RunObserver& o) { o.recordJoined(*open_, earlier); });
+void Pipeline::joinClosedRecords(int joined, const cv::Mat* picture, const cv::Mat* unseen) {
+  auto& records = slides_->slides;
+  SlideRecord& earlier = *std::prev(records.end(), joined + 1);
+  for (auto record = std::prev(records.end(), joined); record != records.end(); ++record)
+    notify([&](RunObserver& o) { o.recordJoined(*record, earlier); });
   earlier.end = open_->end;
   earlier.confidence = std::min(earlier.confidence, open_->confidence);
   // The joined record keeps its own name; its file gets the picture that shows more of the
@@ -308,11 +326,12 @@ void Pipeline::joinClosedRecord(const cv::Mat* picture, const cv::Mat* unseen) {
         pictureDistanceFromOriginal(matching_, shown, *earlier.match) <
             pictureDistanceFromOriginal(matching_, closedPicture_, *earlier.match)) {
       notify([&](RunObserver& o) { o.slideEnded(earlier, shown); });
+      closedPicture_.release();
       shown.copyTo(closedPicture_);
     }
   }
-  slides_->slides.pop_back();
-  --nextSlideId_;
+  records.erase(std::prev(records.end(), joined), records.end());
+  nextSlideId_ -= joined;
   open_ = &earlier;
 }
 

@@ -70,8 +70,9 @@ class Pipeline {
   void openRecord(int t, double confidence);
   // unseen: what of picture was never seen (intervalStageUnseen), or null.
   void closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen = nullptr);
-  // The record just closed showed the same slide as the one before: that one takes it in.
-  void joinClosedRecord(const cv::Mat* picture, const cv::Mat* unseen);
+  // The record just closed showed the same slide as the one before it (joined = 1), or as
+  // the one before a short record between (joined = 2): that one takes them in.
+  void joinClosedRecords(int joined, const cv::Mat* picture, const cv::Mat* unseen);
   void finish();
 
   PresentationSettings settings_;
@@ -95,9 +96,12 @@ class Pipeline {
   // The open record's match and confidence before the last frame's decision.
   const SlideRecord* matchBeforeLast_ = nullptr;
   double confidenceBeforeLast_ = 0.0;
-  // What the last closed record's whole evidence decided, and the picture saved for it.
-  EndedMatch closedEnd_;
-  cv::Mat closedPicture_;
+  // What the last closed record's whole evidence decided, and the picture saved for it; the
+  // same of the record closed before it.
+  EndedMatch closedEnd_, beforeEnd_;
+  cv::Mat closedPicture_, beforePicture_;
+  // Processed frames a record between two of one original may last and still be the speaker.
+  static constexpr int kShortBetween = 2;
   cv::Mat presentImage_, presentGray_;
 };
 

@@ -4,12 +4,32 @@
 
 namespace slidetrack {
 
+namespace {
+
+bool sureOfOneOriginal(const SlideRecord& earlier, const EndedMatch& earlierEnd,
+                       const SlideRecord& later, const EndedMatch& laterEnd, double margin) {
+  return earlier.match && later.match && later.match->id == earlier.match->id &&
+         earlierEnd.decided == earlier.match && laterEnd.decided == later.match &&
+         laterEnd.expected == later.match && earlierEnd.margin >= margin &&
+         laterEnd.margin >= margin;
+}
+
+}  // namespace
+
 bool recordsShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEnd,
                          const SlideRecord& later, const EndedMatch& laterEnd, double margin) {
-  return earlier.match && earlier.end + 1 == later.start && later.match &&
-         later.match->id == earlier.match->id && earlierEnd.decided == earlier.match &&
-         laterEnd.decided == later.match && laterEnd.expected == later.match &&
-         earlierEnd.margin >= margin && laterEnd.margin >= margin;
+  return earlier.end + 1 == later.start &&
+         sureOfOneOriginal(earlier, earlierEnd, later, laterEnd, margin);
+}
+
+bool recordsAroundShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEnd,
+                               const SlideRecord& between, const EndedMatch& betweenEnd,
+                               const SlideRecord& later, const EndedMatch& laterEnd, double margin,
+                               int maxFrames) {
+  return earlier.end + 1 == between.start && between.end + 1 == later.start &&
+         between.end - between.start + 1 <= maxFrames && !between.match && !betweenEnd.decided &&
+         earlier.match && betweenEnd.leading == earlier.match &&
+         sureOfOneOriginal(earlier, earlierEnd, later, laterEnd, margin);
 }
 
 double pictureDistanceFromOriginal(MatchingStage& stage, const cv::Mat& picture,

@@ -18,6 +18,14 @@ namespace slidetrack {
 bool recordsShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEnd,
                          const SlideRecord& later, const EndedMatch& laterEnd, double margin);
 
+// A record between the two, unmatched and at most maxFrames frames long, whose frames leaned to
+// that same original, was the speaker passing in front: the change decision saw him come and
+// go, and all three records are one slide.
+bool recordsAroundShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEnd,
+                               const SlideRecord& between, const EndedMatch& betweenEnd,
+                               const SlideRecord& later, const EndedMatch& laterEnd, double margin,
+                               int maxFrames);
+
 // How far a slide picture (BGR at the screen image's size) is from the original's features:
 // the smaller, the more of the slide it shows and the less of anything in front of it.
 double pictureDistanceFromOriginal(MatchingStage& stage, const cv::Mat& picture,

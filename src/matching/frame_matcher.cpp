@@ -71,6 +71,7 @@ EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator
     verdict->decided = decision.matched ? decision.index : -1;
     verdict->expected = matcher.expected;
     verdict->margin = decision.margin;
+    verdict->leading = decision.index;
   }
   return decision;
 }

@@ -33,6 +33,7 @@ struct IntervalVerdict {
   int decided = -1;   // the original it decided, -1 when none
   int expected = -1;  // the original last decided when the interval began
   double margin = 0;  // the share of the evidence that sided with it
+  int leading = -1;   // the original the evidence leaned to most, decided or not
 };
 
 struct FrameMatcher {

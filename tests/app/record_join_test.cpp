@@ -85,6 +85,39 @@ TEST(RecordJoinRule, BothIntervalsMustHaveDecidedTheSameOriginalClearlyAndInOrde
   EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, sure, 0.4));
 }
 
+// A short unmatched record between two of one original, its frames leaning to that original,
+// was the speaker passing; a longer one, one leaning elsewhere, or one with a match stays.
+TEST(RecordJoinRule, AShortRecordBetweenTwoOfOneOriginalIsTakenIn) {
+  SlideRecord a, b;
+  a.id = 3;
+  b.id = 4;
+  SlideRecord earlier = slideRecordMake(0, nullptr, 100, 199, 0.3);
+  SlideRecord between = slideRecordMake(1, nullptr, 200, 249, 0.0);
+  SlideRecord later = slideRecordMake(2, nullptr, 250, 399, 0.4);
+  earlier.match = later.match = &a;
+  const EndedMatch sure{&a, &a, 0.6}, leaning{nullptr, &a, 0.2, &a};
+  EXPECT_TRUE(recordsAroundShowOneSlide(earlier, sure, between, leaning, later, sure, 0.4, 50));
+  EXPECT_FALSE(recordsShowOneSlide(earlier, sure, later, sure, 0.4)) << "not in a row";
+  EXPECT_FALSE(recordsAroundShowOneSlide(earlier, sure, between, leaning, later, sure, 0.4, 49))
+      << "longer than allowed";
+  EXPECT_FALSE(recordsAroundShowOneSlide(earlier, sure, between, {nullptr, &a, 0.2, &b}, later,
+                                         sure, 0.4, 50))
+      << "leaned to another original";
+  EXPECT_FALSE(
+      recordsAroundShowOneSlide(earlier, sure, between, {&a, &a, 0.5, &a}, later, sure, 0.4, 50))
+      << "its own evidence decided";
+  EXPECT_FALSE(
+      recordsAroundShowOneSlide(earlier, sure, between, leaning, later, {&a, &a, 0.3, &a}, 0.4, 50))
+      << "the later record not sure";
+  between.match = &b;
+  EXPECT_FALSE(recordsAroundShowOneSlide(earlier, sure, between, leaning, later, sure, 0.4, 50))
+      << "matched to another original";
+  between.match = nullptr;
+  between.start = 201;
+  EXPECT_FALSE(recordsAroundShowOneSlide(earlier, sure, between, leaning, later, sure, 0.4, 50))
+      << "not in a row";
+}
+
 class RecordJoinTest : public RunTest {
  protected:
   // Shows the pages one after the other, 100 and 200 frames.
