@@ -1,14 +1,10 @@
 #include "app/pipeline.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <iterator>
 #include <utility>
 
 #include <opencv2/imgproc.hpp>
 
 #include "app/frame_step.h"
-#include "app/record_join.h"
 #include "common/error.h"
 #include "screen/presentation_localize.h"
 #include "screen/screen_search.h"
@@ -21,12 +17,6 @@ constexpr int kEscape = 27;  // what the search and the library build stop on
 // A video that cannot be opened again after the search is one of the two fatal conditions
 // whose message keeps its historic form.
 constexpr int kReopenLine = 96;
-
-std::string slidePictureName(int t) {
-  char name[32];
-  std::snprintf(name, sizeof name, "slide_%08d.jpg", t);
-  return name;
-}
 
 // Without known corners the whole frame is the screen, as in a screen recording.
 cv::Mat wholeFramePerspective(const cv::Size& frame, const PresentationSettings& s) {
@@ -250,89 +240,6 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   open_->match = &original;
   open_->confidence = score;
   decidedMatch_ = &original;
-}
-
-void Pipeline::withdrawMatch(const SlideRecord& original) {
-  // The open record is the deque's last.
-  for (auto record = std::next(slides_->slides.rbegin()); record != slides_->slides.rend();
-       ++record) {
-    if (!record->match) continue;
-    if (record->match->id != original.id) return;
-    record->match = nullptr;
-    record->confidence = 0.0;
-    notify([&](RunObserver& o) { o.matchWithdrawn(*record, original); });
-    return;
-  }
-}
-
-void Pipeline::openRecord(int t, double confidence) {
-  std::optional<std::string> path;
-  if (input_.picturePrefix) path = *input_.picturePrefix + slidePictureName(t);
-  slides_->slides.push_back(
-      slideRecordMake(nextSlideId_, path ? path->c_str() : nullptr, t, t, confidence));
-  ++nextSlideId_;
-  open_ = &slides_->slides.back();
-  recordOpened_ = true;
-}
-
-void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen) {
-  open_->end = endFrame;
-  const EndedMatch ended = matchingStageTakeEnded(matching_);
-  auto& records = slides_->slides;
-  const double margin = matching_.matcher.matchJumpMargin;
-  const bool join =
-      matching_.matcher.matchJoinSame && records.size() >= 2 &&
-      recordsShowOneSlide(*std::prev(records.end(), 2), closedEnd_, *open_, ended, margin);
-  // A speaker passing leaves a short record between two of one original.
-  const bool joinAround =
-      !join && matching_.matcher.matchJoinSame && records.size() >= 3 &&
-      recordsAroundShowOneSlide(*std::prev(records.end(), 3), beforeEnd_,
-                                *std::prev(records.end(), 2), closedEnd_, *open_, ended, margin,
-                                kShortBetween * frameStep());
-  if (join || joinAround) {
-    closedEnd_ = ended;
-    if (joinAround) {
-      beforeEnd_ = EndedMatch();
-      closedPicture_ = beforePicture_;
-      beforePicture_.release();
-    }
-    joinClosedRecords(join ? 1 : 2, picture, unseen);
-    return;
-  }
-  beforeEnd_ = closedEnd_;
-  closedEnd_ = ended;
-  beforePicture_ = closedPicture_;
-  closedPicture_.release();
-  if (!open_->src || !picture) return;
-  // Only a decided match fills; one withdrawn later leaves the picture already saved.
-  const cv::Mat& shown = originalFill_.apply(*open_, *picture, unseen);
-  notify([&](RunObserver& o) { o.slideEnded(*open_, shown); });
-  // Kept to choose from should the next record join this one.
-  if (matching_.matcher.matchJoinSame && ended.decided) shown.copyTo(closedPicture_);
-}
-
-void Pipeline::joinClosedRecords(int joined, const cv::Mat* picture, const cv::Mat* unseen) {
-  auto& records = slides_->slides;
-  SlideRecord& earlier = *std::prev(records.end(), joined + 1);
-  for (auto record = std::prev(records.end(), joined); record != records.end(); ++record)
-    notify([&](RunObserver& o) { o.recordJoined(*record, earlier); });
-  earlier.end = open_->end;
-  earlier.confidence = std::min(earlier.confidence, open_->confidence);
-  // The joined record keeps its own name; its file gets the picture that shows more of the
-  // slide, and the later record's is never written.
-  if (earlier.src && picture && !picture->empty()) {
-    const cv::Mat& shown = originalFill_.apply(*open_, *picture, unseen);
-    if (closedPicture_.empty() ||
-        pictureDistanceFromOriginal(matching_, shown, *earlier.match) <
-            pictureDistanceFromOriginal(matching_, closedPicture_, *earlier.match)) {
-      notify([&](RunObserver& o) { o.slideEnded(earlier, shown); });
-      closedPicture_.release();
-      shown.copyTo(closedPicture_);
-    }
-  }
-  records.erase(std::prev(records.end(), joined), records.end());
-  nextSlideId_ -= joined;
-  open_ = &earlier;
 }
 
 void Pipeline::finish() {

@@ -1,0 +1,108 @@
+// The run's records: opened at a change, closed with their picture, joined when two of them
+// showed one slide, and a match taken back.
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "app/pipeline.h"
+#include "app/record_join.h"
+
+namespace slidetrack {
+
+namespace {
+
+std::string slidePictureName(int t) {
+  char name[32];
+  std::snprintf(name, sizeof name, "slide_%08d.jpg", t);
+  return name;
+}
+
+}  // namespace
+
+void Pipeline::withdrawMatch(const SlideRecord& original) {
+  // The open record is the deque's last.
+  for (auto record = std::next(slides_->slides.rbegin()); record != slides_->slides.rend();
+       ++record) {
+    if (!record->match) continue;
+    if (record->match->id != original.id) return;
+    record->match = nullptr;
+    record->confidence = 0.0;
+    notify([&](RunObserver& o) { o.matchWithdrawn(*record, original); });
+    return;
+  }
+}
+
+void Pipeline::openRecord(int t, double confidence) {
+  std::optional<std::string> path;
+  if (input_.picturePrefix) path = *input_.picturePrefix + slidePictureName(t);
+  slides_->slides.push_back(
+      slideRecordMake(nextSlideId_, path ? path->c_str() : nullptr, t, t, confidence));
+  ++nextSlideId_;
+  open_ = &slides_->slides.back();
+  recordOpened_ = true;
+}
+
+void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen) {
+  open_->end = endFrame;
+  const EndedMatch ended = matchingStageTakeEnded(matching_);
+  auto& records = slides_->slides;
+  const double margin = matching_.matcher.matchJumpMargin;
+  const bool join =
+      matching_.matcher.matchJoinSame && records.size() >= 2 &&
+      recordsShowOneSlide(*std::prev(records.end(), 2), closedEnd_, *open_, ended, margin);
+  // A speaker passing leaves a short record between two of one original.
+  const bool joinAround =
+      !join && matching_.matcher.matchJoinSame && records.size() >= 3 &&
+      recordsAroundShowOneSlide(*std::prev(records.end(), 3), beforeEnd_,
+                                *std::prev(records.end(), 2), closedEnd_, *open_, ended, margin,
+                                kShortBetween * frameStep());
+  if (join || joinAround) {
+    closedEnd_ = ended;
+    if (joinAround) {
+      beforeEnd_ = EndedMatch();
+      closedPicture_ = beforePicture_;
+      beforePicture_.release();
+    }
+    joinClosedRecords(join ? 1 : 2, picture, unseen);
+    return;
+  }
+  beforeEnd_ = closedEnd_;
+  closedEnd_ = ended;
+  beforePicture_ = closedPicture_;
+  closedPicture_.release();
+  if (!open_->src || !picture) return;
+  // Only a decided match fills; one withdrawn later leaves the picture already saved.
+  const cv::Mat& shown = originalFill_.apply(*open_, *picture, unseen);
+  notify([&](RunObserver& o) { o.slideEnded(*open_, shown); });
+  // Kept to choose from should the next record join this one.
+  if (matching_.matcher.matchJoinSame && ended.decided) shown.copyTo(closedPicture_);
+}
+
+void Pipeline::joinClosedRecords(int joined, const cv::Mat* picture, const cv::Mat* unseen) {
+  auto& records = slides_->slides;
+  SlideRecord& earlier = *std::prev(records.end(), joined + 1);
+  for (auto record = std::prev(records.end(), joined); record != records.end(); ++record)
+    notify([&](RunObserver& o) { o.recordJoined(*record, earlier); });
+  earlier.end = open_->end;
+  earlier.confidence = std::min(earlier.confidence, open_->confidence);
+  // The joined record keeps its own name; its file gets the picture that shows more of the
+  // slide, and the later record's is never written.
+  if (earlier.src && picture && !picture->empty()) {
+    const cv::Mat& shown = originalFill_.apply(*open_, *picture, unseen);
+    if (closedPicture_.empty() ||
+        pictureDistanceFromOriginal(matching_, shown, *earlier.match) <
+            pictureDistanceFromOriginal(matching_, closedPicture_, *earlier.match)) {
+      notify([&](RunObserver& o) { o.slideEnded(earlier, shown); });
+      closedPicture_.release();
+      shown.copyTo(closedPicture_);
+    }
+  }
+  records.erase(std::prev(records.end(), joined), records.end());
+  nextSlideId_ -= joined;
+  open_ = &earlier;
+}
+
+}  // namespace slidetrack
