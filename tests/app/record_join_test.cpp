@@ -120,8 +120,9 @@ TEST(RecordJoinRule, AShortRecordBetweenTwoOfOneOriginalIsTakenIn) {
 
 class RecordJoinTest : public RunTest {
  protected:
-  // Shows the pages one after the other, 100 and 200 frames.
-  void writeTalk(const cv::Mat& first, const cv::Mat& second) {
+  // Shows the pages one after the other, 100 and 200 frames, or as schedule says.
+  void writeTalk(const cv::Mat& first, const cv::Mat& second,
+                 std::vector<std::pair<int, int>> schedule = {{0, 100}, {1, 200}}) {
     LectureScene scene;  // a 640 x 480 screen in a 1280 x 720 view
     corners_ = cornersOf(scene);
     for (const cv::Mat* page : {&first, &second}) {
@@ -129,7 +130,7 @@ class RecordJoinTest : public RunTest {
           (dir_ / ("page" + std::to_string(scene.deckPages.size()) + ".png")).string());
       ASSERT_TRUE(cv::imwrite(scene.deckPages.back(), *page));
     }
-    scene.schedule = {{0, 100}, {1, 200}};
+    for (const auto& [page, frames] : schedule) scene.schedule.push_back({page, frames});
     scene.noiseSigma = 2;
     ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, dir_ / "talk.mp4"));
   }
@@ -213,6 +214,28 @@ TEST_F(RecordJoinTest, AChangeBetweenTwoIntervalsOfOneOriginalIsJoinedAway) {
   ASSERT_TRUE(slide.src);
   EXPECT_EQ(picturesIn("joined/"), std::vector<std::string>{*slide.src});
   EXPECT_EQ(readFile(dir_ / *slide.src), readFile(dir_ / *apart->slides[1].src));
+}
+
+// A dark block over a line for a moment (someone passing close to the camera): the change
+// decision sees it come and the line come back, the originals tell that one slide stayed up
+// all along. No picture of the moment is left.
+TEST_F(RecordJoinTest, ALineHiddenForAMomentLeavesOneRecord) {
+  cv::Mat hidden = fullSlide();
+  hidden(kLastLine + cv::Size(0, 80) - cv::Point(0, 40)).setTo(cv::Scalar(40, 50, 60));
+  ASSERT_NO_FATAL_FAILURE(writeTalk(fullSlide(), hidden, {{0, 100}, {1, 50}, {0, 200}}));
+  ASSERT_NO_FATAL_FAILURE(writeOriginals({fullSlide()}));
+  const auto apart = run(0, "apart/");
+  ASSERT_TRUE(apart);
+  ASSERT_EQ(apart->slides.size(), 3u) << result_.out;
+  const auto joined = run(1, "joined/");
+  ASSERT_TRUE(joined);
+  ASSERT_EQ(joined->slides.size(), 1u) << result_.out;
+  EXPECT_EQ(joined->slides[0].end, apart->slides[2].end);
+  ASSERT_TRUE(joined->slides[0].match);
+  EXPECT_EQ(joined->slides[0].match->id, 0);
+  EXPECT_EQ(countOf(result_.out, "SlideJoined"), 2u) << result_.out;
+  ASSERT_TRUE(joined->slides[0].src);
+  EXPECT_EQ(picturesIn("joined/"), std::vector<std::string>{*joined->slides[0].src});
 }
 
 // The same frames, with the covered slide among the originals: a build, two slides.
