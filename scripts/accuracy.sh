@@ -9,8 +9,9 @@
 #                       (default ~/.cache/slidetrack-accuracy); delete it after changing the
 #                       generator
 #   ACCURACY_ONLY       comma-separated scenario names to run, e.g. "steep45,ink"
-#   ACCURACY_TABLES     comma-separated tables: basic, realistic, heldout, noscreen, corners
-#                       (default all five)
+#   ACCURACY_TABLES     comma-separated tables: basic, realistic, heldout, noorig, noscreen,
+#                       corners (default all six); noorig reruns the realistic (and, with
+#                       heldout, the held-out) lectures without their originals
 #   ACCURACY_JOBS       lectures generated at once (default 2)
 #
 # The basic table renders drawn slides in a plain room; its runs are first runs (no
@@ -25,7 +26,7 @@ cd "$(dirname "$0")/.."
 build=$(realpath -m "${1:-build}")
 work=${ACCURACY_WORK_DIR:-$(mktemp -d /tmp/slidetrack-accuracy.XXXXXX)}
 cache=${ACCURACY_CACHE_DIR:-$HOME/.cache/slidetrack-accuracy}
-tables=",${ACCURACY_TABLES:-basic,realistic,heldout,noscreen,corners},"
+tables=",${ACCURACY_TABLES:-basic,realistic,heldout,noorig,noscreen,corners},"
 only=${ACCURACY_ONLY:+,$ACCURACY_ONLY,}
 mkdir -p "$work" "$cache"
 generator_version=3  # part of the cache key: raise it when generated lectures change
@@ -120,11 +121,13 @@ prepare_run() {
 XML
 }
 
-# Runs slidetrack in a run directory; prints the ratio of its time to a plain decode.
+# Runs slidetrack in a run directory; prints the ratio of its time to a plain decode. With a
+# second argument "noorig" the run is not given the lecture's originals.
 run_timed() {
-  local dir=$1 start middle end
+  local dir=$1 start middle end originals=(-s originals.xml)
+  [[ "${2:-}" == noorig ]] && originals=()
   start=$(now)
-  (cd "$dir" && "$slidetrack" -i lecture.mp4 -s originals.xml -p pics/ -hide >run.out 2>run.err \
+  (cd "$dir" && "$slidetrack" -i lecture.mp4 "${originals[@]}" -p pics/ -hide >run.out 2>run.err \
     </dev/null) || true  # the exit status is not the measure here; missing results fail below
   middle=$(now)
   ffmpeg -threads 1 -nostdin -i "$dir/lecture.mp4" -f null - >/dev/null 2>&1
@@ -257,6 +260,7 @@ if table_on basic; then
 fi
 
 realistic_lines=()
+noorig_lines=()
 realistic_entries=()
 table_on realistic && realistic_entries+=("${realistic[@]}")
 table_on heldout && realistic_entries+=("${heldout[@]}")
@@ -274,6 +278,11 @@ if ((${#realistic_entries[@]})); then
     first=$("$evaluate" --name "$name" --fps "$fps" "$work/realistic/$name/first")
     realistic_lines+=("$given size=$(size_of "$source_dir") fps=$fps time_ratio=$ratio \
 first_corner_mean=$(field "$first" corner_mean) first_corner_max=$(field "$first" corner_max)")
+    if table_on noorig; then
+      prepare_run "$source_dir" "$work/realistic/$name/noorig" given
+      run_timed "$work/realistic/$name/noorig" noorig >/dev/null
+      noorig_lines+=("$("$evaluate" --name "$name" --fps "$fps" "$work/realistic/$name/noorig")")
+    fi
   done
 fi
 
@@ -394,6 +403,28 @@ picture_damage_mean, _max: over the same pictures, by the same rule, the share o
 corner_mean, corner_max (this table): pixels between the first run's boardPoints and the
   projected image's own true corners (not the dark border's), averaged over the clip;
   n/a: no screen found.
+LEGEND
+  echo
+fi
+
+if ((${#noorig_lines[@]})); then
+  format='%-18s %6s %6s %6s %8s %5s %14s %14s %14s %14s\n'
+  # shellcheck disable=SC2059 # the format is ours
+  printf "$format" scenario precision recall F1 phantoms late speaker_share_mean \
+    speaker_share_max picture_damage_mean picture_damage_max
+  for line in "${noorig_lines[@]}"; do
+    # shellcheck disable=SC2059
+    printf "$format" "$(field "$line" scenario)" "$(field "$line" precision)" \
+      "$(field "$line" recall)" "$(field "$line" f1)" "$(field "$line" phantoms)" \
+      "$(field "$line" late)" "$(field "$line" speaker_share_mean)" \
+      "$(field "$line" speaker_share_max)" "$(field "$line" picture_damage_mean)" \
+      "$(field "$line" picture_damage_max)"
+  done
+  cat <<'LEGEND'
+
+Without originals: the same lectures with the true corners given but no -s, as an archive
+  that has no slide deck runs them; the slide changes and pictures come from the video
+  alone. Columns as in the realistic table.
 LEGEND
   echo
 fi
