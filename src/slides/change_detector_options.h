@@ -24,6 +24,9 @@ struct ChangeDetectorOptions {
   // 1: what a slide's picture never showed is taken from its matched original, when the
   // talk's originals are given; 0: filled from the picture's own surround alone.
   int slideFillFromOriginal = 1;
+  // Changed cells the person mask took in, away from where he stood and from any body seen,
+  // make a change when at least this share of the cells seen there; 0: never.
+  float slideChangeBeside = 0.3f;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -63,6 +63,9 @@ class RobustChangeDetector {
                                       const std::vector<unsigned char>& flags, cv::Mat& ink) const;
   void takeInk(const cv::Mat& ink);
   bool confirmPending();
+  // Changed cells the person mask took in that lie away from where he stood and from a
+  // body seen in either image: when enough, they become the decision's cells.
+  bool newBesideSpeaker(const cv::Mat& coveredBefore, int& hit);
   // confirmed: the new slide has been seen twice, this frame and the one before.
   void startSlide(const cv::Mat& screenBgr, bool confirmed);
   void beginReference(const cv::Mat& screenBgr, const cv::Mat& base);

@@ -1,0 +1,82 @@
+// Changes next to a standing speaker are found where they show, and what he uncovers of an
+// unchanged slide is no change.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include <opencv2/imgproc.hpp>
+
+#include "lecture_scene.h"
+#include "slides/robust_change.h"
+
+using namespace slidetrack;
+
+namespace {
+
+const cv::Size kScreen(640, 480);
+const cv::Scalar kClothing(60, 45, 40);
+
+// Head and torso down to the bottom edge, centred at x.
+void drawSpeaker(cv::Mat& screen, int x) {
+  cv::rectangle(screen, cv::Rect(x - 55, 285, 110, 200), kClothing, cv::FILLED);
+  cv::circle(screen, {x, 250}, 28, cv::Scalar(120, 150, 190), cv::FILLED);
+}
+
+// A half-pixel shake and sensor noise.
+cv::Mat film(const cv::Mat& screen, int t) {
+  cv::Mat out, noise(screen.size(), CV_16SC3);
+  cv::warpAffine(screen, out, cv::Matx23d(1, 0, 0, 0, 1, 0.3 * (t % 2)), screen.size(),
+                 cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+  cv::randn(noise, 0, 3);
+  cv::add(out, noise, out, cv::noArray(), CV_8UC3);
+  return out;
+}
+
+class HiddenChange : public ::testing::Test {
+ protected:
+  void SetUp() override { cv::theRNG().state = 0xffffffffu; }
+  void feed(int t, const cv::Mat& screen) {
+    const RobustChangeDetector::Decision d = detector_.process(film(screen, t));
+    if (d.changed) changes_.push_back(t - d.framesBack);
+  }
+  ChangeDetectorOptions options_;
+  RobustChangeDetector detector_{options_};
+  std::vector<int> changes_;
+};
+
+// Where the speaker stands over the slide: walks in from the left by frame 3, stands at
+// x = 300 until frame 9, then walks off to the right.
+int speakerAt(int t) { return t < 4 ? -60 + 90 * t : t < 10 ? 300 : 300 + 60 * (t - 9); }
+
+}  // namespace
+
+// Lines of text across the slide, behind and beside a speaker standing at x = 300.
+cv::Mat withLines(const cv::Mat& s) {
+  cv::Mat out = s.clone();
+  for (int k = 0; k < 4; ++k)
+    cv::putText(out, "a line of new text runs behind him", {10, 180 + 50 * k},
+                cv::FONT_HERSHEY_SIMPLEX, 1.0, cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  return out;
+}
+
+TEST_F(HiddenChange, NewSlideWhoseTextJoinsAStandingSpeakerIsFoundWhereItShowed) {
+  const cv::Mat s = drawSlide(4, kScreen), next = withLines(s);
+  for (int t = 0; t < 16; ++t) {
+    cv::Mat screen = (t < 9 ? s : next).clone();
+    drawSpeaker(screen, speakerAt(std::min(t, 9)));
+    feed(t, screen);
+  }
+  EXPECT_EQ(changes_, std::vector<int>{9});
+}
+
+TEST_F(HiddenChange, SpeakerUncoveringUnchangedContentIsNoChange) {
+  const cv::Mat s = drawSlide(4, kScreen);
+  for (int t = 0; t < 20; ++t) {
+    cv::Mat screen = s.clone();
+    drawSpeaker(screen, speakerAt(t));
+    feed(t, screen);
+  }
+  EXPECT_TRUE(changes_.empty()) << "first phantom at " << changes_.front();
+}
