@@ -139,6 +139,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideChangePersist", &s.slideChangePersist, w);
   readInt(slides, "slideFillFromOriginal", &s.slideFillFromOriginal, w);
   readReal(slides, "slideChangeBeside", &s.slideChangeBeside, w);
+  readInt(slides, "slideChangeUncovered", &s.slideChangeUncovered, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -284,6 +285,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideChangePersist" << s.slideChangePersist;
   fs << "slideFillFromOriginal" << s.slideFillFromOriginal;
   fs << "slideChangeBeside" << static_cast<double>(s.slideChangeBeside);
+  fs << "slideChangeUncovered" << s.slideChangeUncovered;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

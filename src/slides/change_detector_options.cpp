@@ -31,6 +31,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideFillFromOriginal must be 0 or 1";
   if (!(o.slideChangeBeside >= 0 && o.slideChangeBeside <= 1))
     return "slideChangeBeside must be between 0 and 1";
+  if (o.slideChangeUncovered != 0 && o.slideChangeUncovered != 1)
+    return "slideChangeUncovered must be 0 or 1";
   return {};
 }
 

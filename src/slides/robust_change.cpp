@@ -243,6 +243,7 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     candidate = hit >= options_.slideChangeCells;
     if (!candidate && wholeHit >= options_.slideChangeCells)
       candidate = newBesideSpeaker(coveredBefore, hit);
+    if (!candidate) candidate = uncoveredChange(hit);
   }
   // Strokes added to part of the slide soon after others, or drawn bit by bit, are someone
   // writing on it: they join the slide.

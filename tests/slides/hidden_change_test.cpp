@@ -50,6 +50,9 @@ class HiddenChange : public ::testing::Test {
 // x = 300 until frame 9, then walks off to the right.
 int speakerAt(int t) { return t < 4 ? -60 + 90 * t : t < 10 ? 300 : 300 + 60 * (t - 9); }
 
+// A dark block wholly behind his torso while he stands.
+const cv::Rect kBlock(265, 330, 70, 60);
+
 }  // namespace
 
 // Lines of text across the slide, behind and beside a speaker standing at x = 300.
@@ -71,8 +74,33 @@ TEST_F(HiddenChange, NewSlideWhoseTextJoinsAStandingSpeakerIsFoundWhereItShowed)
   EXPECT_EQ(changes_, std::vector<int>{9});
 }
 
+TEST_F(HiddenChange, BlockAppearingBehindAStandingSpeakerIsFoundWhenHeStepsAway) {
+  const cv::Mat s = drawSlide(4, kScreen);
+  cv::Mat built = s.clone();
+  cv::rectangle(built, kBlock, cv::Scalar(150, 60, 40), cv::FILLED);
+  // Without the look at what he uncovers, the block stays in his mask.
+  options_.slideChangeUncovered = 1;
+  RobustChangeDetector plain(ChangeDetectorOptions{});
+  detector_ = RobustChangeDetector(options_);
+  int firstShown = -1, plainChanges = 0;
+  for (int t = 0; t < 20; ++t) {
+    cv::Mat screen = (t < 6 ? s : built).clone();
+    drawSpeaker(screen, speakerAt(t));
+    // The first frame where part of the block shows beside him.
+    if (t >= 6 && firstShown < 0 && speakerAt(t) - 55 > kBlock.x + 10) firstShown = t;
+    feed(t, screen);
+    plainChanges += plain.process(film(screen, t)).changed;
+  }
+  EXPECT_EQ(plainChanges, 0);
+  ASSERT_EQ(changes_.size(), 1u);
+  EXPECT_GE(changes_[0], firstShown);
+  EXPECT_LE(changes_[0], firstShown + 1);
+}
+
 TEST_F(HiddenChange, SpeakerUncoveringUnchangedContentIsNoChange) {
   const cv::Mat s = drawSlide(4, kScreen);
+  options_.slideChangeUncovered = 1;
+  detector_ = RobustChangeDetector(options_);
   for (int t = 0; t < 20; ++t) {
     cv::Mat screen = s.clone();
     drawSpeaker(screen, speakerAt(t));
