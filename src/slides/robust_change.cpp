@@ -177,9 +177,12 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     newPixels({}, fresh);
     writtenStrokes(screenBgr, fresh, moving_, written, strokes);
     const int count = cv::countNonZero(written), drawn = cv::countNonZero(strokes);
-    if (drawn >= cellPixels() && 2 * drawn >= count) {
-      newPixels(pending_, pendingStrokes);
-      inkStrokes(screenBgr, pendingStrokes, pendingStrokes);
+    newPixels(pending_, pendingStrokes);
+    inkStrokes(screenBgr, pendingStrokes, pendingStrokes);
+    // Strokes of another colour are no pen going on: a pointing arm in coloured clothes.
+    const bool samePen =
+        !(options_.slideChangeBeside > 0) || sameInk(screenBgr, strokes, pendingStrokes);
+    if (drawn >= cellPixels() && 2 * drawn >= count && samePen) {
       newPixels(pendingInk_, ink);
       cv::bitwise_or(ink, pendingStrokes, ink);
       takeInk(ink);

@@ -97,6 +97,26 @@ TEST_F(HiddenChange, BlockAppearingBehindAStandingSpeakerIsFoundWhenHeStepsAway)
   EXPECT_LE(changes_[0], firstShown + 1);
 }
 
+TEST_F(HiddenChange, ColouredBuildBesideAPointingArmInColouredClothesIsFound) {
+  // His clothes are as saturated as pen ink; he walks in, points with a sweeping arm, and a
+  // green line appears below.
+  const cv::Mat s = drawSlide(4, kScreen);
+  cv::Mat built = s.clone();
+  cv::putText(built, "a green remark", {60, 440}, cv::FONT_HERSHEY_SIMPLEX, 1.0,
+              cv::Scalar(40, 160, 40), 2, cv::LINE_AA);
+  const cv::Scalar sleeve(200, 190, 30);
+  for (int t = 0; t < 30; ++t) {
+    cv::Mat screen = (t < 22 ? s : built).clone();
+    const int x = std::min(500, -60 + 40 * t);
+    cv::rectangle(screen, cv::Rect(x - 55, 285, 110, 200), sleeve, cv::FILLED);
+    cv::circle(screen, {x, 250}, 28, cv::Scalar(120, 150, 190), cv::FILLED);
+    const cv::Point hand(430 + 30 * (t % 4), 140 + 25 * (t % 3));
+    if (t >= 16) cv::line(screen, {x + 40, 300}, hand, sleeve, 8, cv::LINE_AA);
+    feed(t, screen);
+  }
+  EXPECT_EQ(changes_, std::vector<int>{22});
+}
+
 TEST_F(HiddenChange, SpeakerUncoveringUnchangedContentIsNoChange) {
   const cv::Mat s = drawSlide(4, kScreen);
   options_.slideChangeUncovered = 1;
