@@ -383,7 +383,8 @@ late: share of true changes reported at most one processed frame (slideFrameStep
   after the first processed frame that shows the new slide; unpaired changes, and changes
   paired with a report made before the slide showed (a phantom just before it), are not
   on time. The evaluator's line also gives late_max, the largest lateness in processed
-  frames.
+  frames. slidetrack-evaluate --changes tells, per true change, from which processed frame
+  the pixels that differ between the two slides lie outside the speaker's mask.
 match: as above, over frames whose slide is among the originals.
 unknown_rejected: share of processed frames showing a slide left out of the originals whose
   record carries no match; n/a when every shown slide is an original.

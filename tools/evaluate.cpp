@@ -7,6 +7,8 @@
 #include <string>
 
 #include "accuracy_metrics.h"
+#include "change_visibility.h"
+#include "results/results_xml.h"
 
 using namespace slidetrack;
 
@@ -25,13 +27,19 @@ const char kUsage[] =
     "  --tolerance S      seconds within which a found change counts (default 2)\n"
     "  --name NAME        scenario name printed first (default the directory name)\n"
     "  --pictures         also print one line per scored slide picture: file, interval,\n"
-    "                     true slide, speaker share, damage\n";
+    "                     true slide, speaker share, damage\n"
+    "  --changes          also print one line per true change: its first picture, the\n"
+    "                     slides, the share of pixels that differ between them, the first\n"
+    "                     processed frame of the new slide, the first at which 10 % and\n"
+    "                     50 % of the difference lie outside the speaker (-1: never while\n"
+    "                     it is shown), and the first record start from a processed frame\n"
+    "                     before\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string dir, video, results, config, name;
-  bool pictures = false;
+  bool pictures = false, changes = false;
   RunFiles files;
   files.fps = 0;
   for (int i = 1; i < argc; ++i) {
@@ -40,8 +48,8 @@ int main(int argc, char** argv) {
       std::cout << kUsage;
       return 0;
     }
-    if (arg == "--pictures") {
-      pictures = true;
+    if (arg == "--pictures" || arg == "--changes") {
+      (arg == "--pictures" ? pictures : changes) = true;
       continue;
     }
     const bool hasValue = i + 1 < argc;
@@ -98,5 +106,14 @@ int main(int argc, char** argv) {
     for (const PictureScore& p : evaluation.speaker.each)
       std::printf("picture=%s interval=%d-%d slide=%d share=%.4f damage=%.4f\n", p.file.c_str(),
                   p.start, p.end, p.slide, p.share, p.damage);
+  if (changes) {
+    const std::unique_ptr<SlideList> run = slidesLoadFromXml(nullptr, files.resultsXml.c_str());
+    const std::vector<TruthFrame> truth = loadTruthCsv(files.truthCsv, &error);
+    for (const ChangeVisibility& c :
+         changeVisibility(truth, dir, *run, loadFrameStep(files.configXml)))
+      std::printf(
+          "change=%d slides=%d>%d area=%.4f first=%d visible10=%d visible50=%d reported=%d\n",
+          c.picture, c.from, c.to, c.area, c.first, c.visible10, c.visible50, c.reported);
+  }
   return 0;
 }

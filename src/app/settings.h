@@ -35,6 +35,8 @@ struct PresentationSettings {
   int slideChangeCells = 2;               // changed visible cells that make a change (robust)
   int slideChangePersist = 1;             // 1: new content must last a processed frame
   int slideFillFromOriginal = 1;          // 1: what was never seen comes from the matched original
+  float slideChangeBeside = 0.3f;         // share of changed cells beside the speaker; 0: off
+  int slideChangeUncovered = 0;           // 1: what the speaker uncovers can be a change
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

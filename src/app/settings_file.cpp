@@ -138,6 +138,8 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideChangeCells", &s.slideChangeCells, w);
   readInt(slides, "slideChangePersist", &s.slideChangePersist, w);
   readInt(slides, "slideFillFromOriginal", &s.slideFillFromOriginal, w);
+  readReal(slides, "slideChangeBeside", &s.slideChangeBeside, w);
+  readInt(slides, "slideChangeUncovered", &s.slideChangeUncovered, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -282,6 +284,8 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideCellSize" << s.slideCellSize << "slideChangeCells" << s.slideChangeCells;
   fs << "slideChangePersist" << s.slideChangePersist;
   fs << "slideFillFromOriginal" << s.slideFillFromOriginal;
+  fs << "slideChangeBeside" << static_cast<double>(s.slideChangeBeside);
+  fs << "slideChangeUncovered" << s.slideChangeUncovered;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -29,6 +29,10 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideChangePersist must be 0 or 1";
   if (o.slideFillFromOriginal != 0 && o.slideFillFromOriginal != 1)
     return "slideFillFromOriginal must be 0 or 1";
+  if (!(o.slideChangeBeside >= 0 && o.slideChangeBeside <= 1))
+    return "slideChangeBeside must be between 0 and 1";
+  if (o.slideChangeUncovered != 0 && o.slideChangeUncovered != 1)
+    return "slideChangeUncovered must be 0 or 1";
   return {};
 }
 

@@ -24,6 +24,13 @@ struct ChangeDetectorOptions {
   // 1: what a slide's picture never showed is taken from its matched original, when the
   // talk's originals are given; 0: filled from the picture's own surround alone.
   int slideFillFromOriginal = 1;
+  // Changed cells the person mask took in, away from where he stood and from any body seen,
+  // make a change when at least this share of the cells seen there; 0: never.
+  float slideChangeBeside = 0.3f;
+  // 1: what the speaker uncovers and differs from what the reference saw there before he
+  // covered it makes a change; 0 (the default): it stays in his mask. The reference takes in
+  // parts of a speaker in clothes near the slide's grey, which then count as uncovered.
+  int slideChangeUncovered = 0;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -1,5 +1,8 @@
 #include "slides/ink_strokes.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <opencv2/imgproc.hpp>
 
 namespace slidetrack {
@@ -10,6 +13,8 @@ namespace {
 constexpr int kInkSaturation = 77;
 // Work pixels around a broad moving region whose changes belong to it.
 constexpr int kBroadReach = 4;
+// OpenCV hue units (2 degrees) between strokes of one pen, lit alike.
+constexpr int kInkHues = 8;
 
 cv::Mat square(int side) { return cv::getStructuringElement(cv::MORPH_RECT, cv::Size(side, side)); }
 
@@ -22,7 +27,32 @@ void saturated(const cv::Mat& screenBgr, cv::Size size, cv::Mat& out) {
   cv::threshold(out, out, kInkSaturation - 1, 255, cv::THRESH_BINARY);
 }
 
+// The most common hue (0..179) of the marked pixels, -1 when none.
+int commonHue(const cv::Mat& hue, const cv::Mat& marked) {
+  int histogram[180] = {0}, best = -1;
+  for (int y = 0; y < hue.rows; ++y) {
+    const unsigned char* h = hue.ptr<unsigned char>(y);
+    const unsigned char* m = marked.ptr<unsigned char>(y);
+    for (int x = 0; x < hue.cols; ++x)
+      if (m[x]) ++histogram[std::min<int>(h[x], 179)];
+  }
+  for (int k = 0; k < 180; ++k)
+    if (histogram[k] > 0 && (best < 0 || histogram[k] > histogram[best])) best = k;
+  return best;
+}
+
 }  // namespace
+
+bool sameInk(const cv::Mat& screenBgr, const cv::Mat& a, const cv::Mat& b) {
+  cv::Mat small, hsv, hue;
+  cv::resize(screenBgr, small, a.size(), 0, 0, cv::INTER_AREA);
+  cv::cvtColor(small, hsv, cv::COLOR_BGR2HSV);
+  cv::extractChannel(hsv, hue, 0);
+  const int ha = commonHue(hue, a), hb = commonHue(hue, b);
+  if (ha < 0 || hb < 0) return true;
+  const int apart = std::abs(ha - hb);
+  return std::min(apart, 180 - apart) <= kInkHues;
+}
 
 void inkStrokes(const cv::Mat& screenBgr, const cv::Mat& newPixels, cv::Mat& strokes) {
   // Filled areas (a highlighted bar, a picture) are not strokes, even in a strong colour.

@@ -17,4 +17,9 @@ void inkStrokes(const cv::Mat& screenBgr, const cv::Mat& newPixels, cv::Mat& str
 void writtenStrokes(const cv::Mat& screenBgr, const cv::Mat& newPixels, const cv::Mat& moving,
                     cv::Mat& written, cv::Mat& strokes);
 
+// Whether the strokes marked in a and in b (work-size maps) are of one pen: the most common
+// hue of each in screenBgr lies within a few degrees of the other's. A pointing arm in
+// coloured clothes moves like a pen writing; it is rarely of the colour of the ink.
+bool sameInk(const cv::Mat& screenBgr, const cv::Mat& a, const cv::Mat& b);
+
 }  // namespace slidetrack

@@ -177,9 +177,12 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     newPixels({}, fresh);
     writtenStrokes(screenBgr, fresh, moving_, written, strokes);
     const int count = cv::countNonZero(written), drawn = cv::countNonZero(strokes);
-    if (drawn >= cellPixels() && 2 * drawn >= count) {
-      newPixels(pending_, pendingStrokes);
-      inkStrokes(screenBgr, pendingStrokes, pendingStrokes);
+    newPixels(pending_, pendingStrokes);
+    inkStrokes(screenBgr, pendingStrokes, pendingStrokes);
+    // Strokes of another colour are no pen going on: a pointing arm in coloured clothes.
+    const bool samePen =
+        !(options_.slideChangeBeside > 0) || sameInk(screenBgr, strokes, pendingStrokes);
+    if (drawn >= cellPixels() && 2 * drawn >= count && samePen) {
       newPixels(pendingInk_, ink);
       cv::bitwise_or(ink, pendingStrokes, ink);
       takeInk(ink);
@@ -211,7 +214,10 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
 
   // Otherwise what a person covers is left out: changed slide pixels, holes that still
   // show the one who made them, and holes where something moves. On a whole-slide change
-  // everything differs, so the last frame's mask stands.
+  // everything differs, so the last frame's mask stands. New content beside him may join
+  // his mask; a second look needs the mask as it was.
+  const int wholeHit = hit;
+  const cv::Mat coveredBefore = covered_.clone();
   if (!candidate) {
     shiftTolerantChange(work_, occluder_, thresh, holeChanged_);
     cv::Mat holeStill, holeMoving, known;
@@ -238,6 +244,9 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     hit = 0;
     for (int count : cells_.counts) hit += count >= cellPixels();
     candidate = hit >= options_.slideChangeCells;
+    if (!candidate && wholeHit >= options_.slideChangeCells)
+      candidate = newBesideSpeaker(coveredBefore, hit);
+    if (!candidate) candidate = uncoveredChange(hit);
   }
   // Strokes added to part of the slide soon after others, or drawn bit by bit, are someone
   // writing on it: they join the slide.

@@ -63,6 +63,12 @@ class RobustChangeDetector {
                                       const std::vector<unsigned char>& flags, cv::Mat& ink) const;
   void takeInk(const cv::Mat& ink);
   bool confirmPending();
+  // Changed cells the person mask took in that lie away from where he stood and from a
+  // body seen in either image: when enough, they become the decision's cells.
+  bool newBesideSpeaker(const cv::Mat& coveredBefore, int& hit);
+  // What the speaker uncovered and the person mask still holds, where it differs from the
+  // reference: when it makes enough cells, the cells are counted without it.
+  bool uncoveredChange(int& hit);
   // confirmed: the new slide has been seen twice, this frame and the one before.
   void startSlide(const cv::Mat& screenBgr, bool confirmed);
   void beginReference(const cv::Mat& screenBgr, const cv::Mat& base);

@@ -1,10 +1,18 @@
 // The evaluator's figures on a hand-made run: changes paired one to one within the
 // tolerance, closest first; phantom and late reports; the share of processed frames whose
-// record is matched to the slide shown.
+// record is matched to the slide shown; where a change shows outside the speaker.
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+
 #include "accuracy_metrics.h"
+#include "change_visibility.h"
 
 using namespace slidetrack;
 
@@ -39,4 +47,44 @@ TEST(Evaluation, PairsChangesCountsPhantomsAndLatenessAndScoresMatches) {
   EXPECT_EQ(scoreChanges({10, 12}, {11.5, 10.9}, 2.0).matched, 2);
   EXPECT_EQ(scoreChanges({10}, {12.0}, 2.0).matched, 1);
   EXPECT_EQ(scoreChanges({10}, {12.01}, 2.0).matched, 0);
+}
+
+TEST(Evaluation, ChangeIsVisibleOnceTheSpeakerNoLongerCoversWhatDiffers) {
+  namespace fs = std::filesystem;
+  const fs::path dir =
+      fs::temp_directory_path() / ("slidetrack-visibility-" + std::to_string(::getpid()));
+  fs::create_directories(dir / "slides");
+  // The second slide adds a block; the slide fills frame pixels 100..740 x 50..530.
+  const cv::Mat first(480, 640, CV_8UC3, cv::Scalar(250, 250, 250));
+  cv::Mat second = first.clone();
+  cv::rectangle(second, cv::Rect(290, 250, 60, 60), cv::Scalar(40, 40, 40), cv::FILLED);
+  cv::imwrite((dir / "slides" / "slide_0.png").string(), first);
+  cv::imwrite((dir / "slides" / "slide_1.png").string(), second);
+  // A speaker stands over the block until picture 150.
+  SpeakerPose pose;
+  pose.present = true;
+  pose.x = 420;
+  pose.footY = 700;
+  pose.height = 560;
+  ASSERT_EQ(cv::countNonZero(speakerMask(pose, {1280, 720})(cv::Rect(390, 300, 60, 60)) == 0), 0);
+  std::vector<TruthFrame> truth(250);
+  for (size_t i = 0; i < truth.size(); ++i) {
+    truth[i].slide = i < 100 ? 0 : 1;
+    truth[i].area = {{{100, 50}, {740, 50}, {740, 530}, {100, 530}}};
+    truth[i].speaker = pose;
+    truth[i].speaker.present = i < 150;
+  }
+  SlideList results;
+  for (int start : {0, 175})
+    results.slides.push_back(slideRecordMake(start, nullptr, start, start, 0));
+  const std::vector<ChangeVisibility> changes = changeVisibility(truth, dir.string(), results, 25);
+  fs::remove_all(dir);
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0].picture, 100);
+  EXPECT_NEAR(changes[0].area, 3600.0 / (640 * 480), 1e-4);
+  // Index 125 shows picture 124, the first of the new slide's; 175 the first without him.
+  EXPECT_EQ(changes[0].first, 125);
+  EXPECT_EQ(changes[0].visible10, 175);
+  EXPECT_EQ(changes[0].visible50, 175);
+  EXPECT_EQ(changes[0].reported, 175);
 }

@@ -1,0 +1,48 @@
+// The robust change decision's second look at content the person mask took in: a new
+// slide's text joins the speaker's region where it touches him, and can swallow most of
+// the change.
+
+#include <opencv2/imgproc.hpp>
+
+#include "slides/robust_change.h"
+#include "slides/speaker_body.h"
+#include "slides/speaker_either.h"
+
+namespace slidetrack {
+
+bool RobustChangeDetector::newBesideSpeaker(const cv::Mat& coveredBefore, int& hit) {
+  if (!(options_.slideChangeBeside > 0)) return false;
+  // His are: where someone stood a frame ago, a body in this image or in the reference,
+  // and what the reference took from a hole without a comparison (clothing of the slide's
+  // grey, which uncovered text would differ from).
+  cv::Mat live, hidden, body;
+  cv::bitwise_or(moving_, covered_, live);
+  cv::bitwise_or(live, changed_, live);
+  speakerInEither({work_, colour_}, {ref_, refColour_}, background_, commonGrey_, live,
+                  coveredBefore, hidden);
+  // He may overlap the slide's bars, which the look above leaves him joined to: his trunk
+  // above his legs is his all the same.
+  const BodyHints hints{cv::Mat(), moving_, true, true};
+  for (const cv::Mat* look : {&work_, &ref_}) {
+    speakerBody(*look, background_, live, body, &hints);
+    cv::bitwise_or(hidden, body, hidden);
+  }
+  cv::bitwise_or(hidden, coveredBefore, hidden);
+  cv::bitwise_or(hidden, filled_, hidden);
+  Cells rest;
+  countCells(changed_, hidden, rest);
+  int left = 0, seen = 0;
+  for (int count : rest.counts) {
+    left += count >= cellPixels();
+    seen += count >= 0;
+  }
+  // A walking speaker the looks above miss changes a few cells beside him; a new slide
+  // changes a good part of the rest.
+  if (left < options_.slideChangeCells || left < options_.slideChangeBeside * seen) return false;
+  covered_ = hidden;
+  cells_ = rest;
+  hit = left;
+  return true;
+}
+
+}  // namespace slidetrack
