@@ -177,12 +177,14 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     newPixels({}, fresh);
     writtenStrokes(screenBgr, fresh, moving_, written, strokes);
     const int count = cv::countNonZero(written), drawn = cv::countNonZero(strokes);
-    newPixels(pending_, pendingStrokes);
-    inkStrokes(screenBgr, pendingStrokes, pendingStrokes);
-    // Strokes of another colour are no pen going on: a pointing arm in coloured clothes.
-    const bool samePen =
-        !(options_.slideChangeBeside > 0) || sameInk(screenBgr, strokes, pendingStrokes);
-    if (drawn >= cellPixels() && 2 * drawn >= count && samePen) {
+    bool pen = drawn >= cellPixels() && 2 * drawn >= count;
+    if (pen) {
+      newPixels(pending_, pendingStrokes);
+      inkStrokes(screenBgr, pendingStrokes, pendingStrokes);
+      // Strokes of another colour are no pen going on: a pointing arm in coloured clothes.
+      pen = !(options_.slideChangeBeside > 0) || sameInk(screenBgr, strokes, pendingStrokes);
+    }
+    if (pen) {
       newPixels(pendingInk_, ink);
       cv::bitwise_or(ink, pendingStrokes, ink);
       takeInk(ink);
