@@ -43,9 +43,10 @@ ScreenSearchOptions screenSearchOptions(const PresentationSettings& s) {
 }
 
 ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
-  return {s.slideDiffBuff,    s.slideDetWidth,      s.slideDetHeight,       s.slideDiffThresh,
-          s.slideDistrThresh, s.slideDetMethod,     s.slideChangeThresh,    s.slideCellSize,
-          s.slideChangeCells, s.slideChangePersist, s.slideFillFromOriginal};
+  return {s.slideDiffBuff,      s.slideDetWidth,         s.slideDetHeight,
+          s.slideDiffThresh,    s.slideDistrThresh,      s.slideDetMethod,
+          s.slideChangeThresh,  s.slideCellSize,         s.slideChangeCells,
+          s.slideChangePersist, s.slideFillFromOriginal, s.slidePictureUncovered};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

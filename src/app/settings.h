@@ -35,6 +35,7 @@ struct PresentationSettings {
   int slideChangeCells = 2;               // changed visible cells that make a change (robust)
   int slideChangePersist = 1;             // 1: new content must last a processed frame
   int slideFillFromOriginal = 1;          // 1: what was never seen comes from the matched original
+  int slidePictureUncovered = 1;          // 1: the picture takes the background he uncovered
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

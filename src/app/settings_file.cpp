@@ -138,6 +138,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideChangeCells", &s.slideChangeCells, w);
   readInt(slides, "slideChangePersist", &s.slideChangePersist, w);
   readInt(slides, "slideFillFromOriginal", &s.slideFillFromOriginal, w);
+  readInt(slides, "slidePictureUncovered", &s.slidePictureUncovered, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -282,6 +283,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideCellSize" << s.slideCellSize << "slideChangeCells" << s.slideChangeCells;
   fs << "slideChangePersist" << s.slideChangePersist;
   fs << "slideFillFromOriginal" << s.slideFillFromOriginal;
+  fs << "slidePictureUncovered" << s.slidePictureUncovered;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

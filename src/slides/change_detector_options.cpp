@@ -29,6 +29,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideChangePersist must be 0 or 1";
   if (o.slideFillFromOriginal != 0 && o.slideFillFromOriginal != 1)
     return "slideFillFromOriginal must be 0 or 1";
+  if (o.slidePictureUncovered != 0 && o.slidePictureUncovered != 1)
+    return "slidePictureUncovered must be 0 or 1";
   return {};
 }
 

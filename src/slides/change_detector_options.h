@@ -24,6 +24,9 @@ struct ChangeDetectorOptions {
   // 1: what a slide's picture never showed is taken from its matched original, when the
   // talk's originals are given; 0: filled from the picture's own surround alone.
   int slideFillFromOriginal = 1;
+  // 1: the picture also takes what the first look took from someone in front once the screen
+  // shows the slide's plain background there; 0: only what the decision lets it take.
+  int slidePictureUncovered = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -7,6 +7,7 @@
 
 #include "slides/hole_fill.h"
 #include "slides/shift_diff.h"
+#include "slides/uncovered_slide.h"
 
 namespace slidetrack {
 
@@ -94,6 +95,9 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   cv::bitwise_and(speaker_.body(), ~unseen_, firstOnly_);
   firstOnly_.setTo(0, fineGrained(screenBgr, firstOnly_));
   work.copyTo(firstWork_);
+  everTaken_ = cv::Mat::zeros(work.size(), CV_8UC1);
+  speaker_.body().copyTo(hisSince_);
+  if (uncover_) cv::resize(screenBgr, firstColour_, work.size(), 0, 0, cv::INTER_AREA);
 }
 
 void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork) {
@@ -104,6 +108,7 @@ void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv:
   // around him at times.
   cv::bitwise_not(notYetWork, taken_);
   cv::bitwise_and(taken_, speaker_.stillSlide(), taken_);
+  if (uncover_) addUncovered(screenBgr, work);
   copyWhereTaken(screenBgr, taken_, seen_, picture_);
   unseen_.setTo(0, taken_);
   // Found there again, or changed since while not yet taken, he was there in the first look:
@@ -114,6 +119,26 @@ void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv:
   cv::bitwise_or(taken_, speaker_.body(), taken_);
   cv::bitwise_and(firstOnly_, taken_, taken_);
   cv::bitwise_or(unseen_, taken_, unseen_);
+}
+
+// Still, clear of him, changed since the first look and never taken since: what the first
+// look took there was someone in front, when it now shows the slide's background.
+void CleanSlide::addUncovered(const cv::Mat& screenBgr, const cv::Mat& work) {
+  cv::Mat candidates, colour, uncovered;
+  cv::bitwise_or(hisSince_, speaker_.body(), hisSince_);
+  shiftTolerantChange(work, firstWork_, kChanged, candidates);
+  cv::bitwise_and(candidates, speaker_.stillSlide(), candidates);
+  candidates.setTo(0, everTaken_);
+  candidates.setTo(0, taken_);
+  cv::bitwise_or(everTaken_, taken_, everTaken_);
+  if (cv::countNonZero(candidates) == 0) return;
+  cv::resize(screenBgr, colour, work.size(), 0, 0, cv::INTER_AREA);
+  // Where he was found, or what was never seen, and the blur of his outline round it.
+  cv::Mat his;
+  cv::bitwise_or(hisSince_, unseen_, his);
+  cv::dilate(his, his, cv::Mat(), {-1, -1}, 2);
+  uncoveredSlide(colour, firstColour_, candidates, taken_, his, uncovered);
+  cv::bitwise_or(taken_, uncovered, taken_);
 }
 
 const cv::Mat& CleanSlide::picture() {
