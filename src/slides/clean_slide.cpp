@@ -97,7 +97,10 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   work.copyTo(firstWork_);
   everTaken_ = cv::Mat::zeros(work.size(), CV_8UC1);
   speaker_.body().copyTo(hisSince_);
-  if (uncover_) cv::resize(screenBgr, firstColour_, work.size(), 0, 0, cv::INTER_AREA);
+  if (uncover_) {
+    cv::resize(screenBgr, firstColour_, work.size(), 0, 0, cv::INTER_AREA);
+    firstFine_ = fineGrained(screenBgr, cv::Mat(work.size(), CV_8UC1, cv::Scalar(255)));
+  }
 }
 
 void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork) {
@@ -137,7 +140,7 @@ void CleanSlide::addUncovered(const cv::Mat& screenBgr, const cv::Mat& work) {
   cv::Mat his;
   cv::bitwise_or(hisSince_, unseen_, his);
   cv::dilate(his, his, cv::Mat(), {-1, -1}, 2);
-  uncoveredSlide(colour, firstColour_, candidates, taken_, his, uncovered);
+  uncoveredSlide(colour, firstColour_, candidates, firstFine_, taken_, his, uncovered);
   cv::bitwise_or(taken_, uncovered, taken_);
 }
 

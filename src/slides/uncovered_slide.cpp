@@ -18,6 +18,9 @@ constexpr int kBackground = 20;
 // turns it the other way round.
 constexpr double kNowShare = 0.35;
 constexpr double kFirstShare = 0.4;
+// A first look fine-grained on more of the region than this was the slide's print or
+// figure, now behind clothing of its background's colour; a sleeve is plain.
+constexpr double kFineShare = 0.25;
 // Work pixels a region needs: noise along text is no region.
 constexpr int kMinPixels = 12;
 
@@ -56,31 +59,35 @@ bool backgroundColour(const cv::Mat& colour, const cv::Mat& taken, cv::Vec3i& ba
 }  // namespace
 
 void uncoveredSlide(const cv::Mat& colour, const cv::Mat& firstColour, const cv::Mat& candidates,
-                    const cv::Mat& taken, const cv::Mat& his, cv::Mat& uncovered) {
+                    const cv::Mat& firstFine, const cv::Mat& taken, const cv::Mat& his,
+                    cv::Mat& uncovered) {
   uncovered = cv::Mat::zeros(candidates.size(), CV_8UC1);
   cv::Vec3i background;
   if (cv::countNonZero(candidates) < kMinPixels || !backgroundColour(colour, taken, background))
     return;
   cv::Mat labels;
   const int n = cv::connectedComponents(candidates, labels, 8, CV_32S);
-  std::vector<int> size(size_t(n), 0), now(size_t(n), 0), first(size_t(n), 0), touch(size_t(n), 0);
+  std::vector<int> size(size_t(n), 0), now(size_t(n), 0), first(size_t(n), 0), touch(size_t(n), 0),
+      fine(size_t(n), 0);
   for (int y = 0; y < colour.rows; ++y) {
     const int* l = labels.ptr<int>(y);
     const cv::Vec3b* c = colour.ptr<cv::Vec3b>(y);
     const cv::Vec3b* f = firstColour.ptr<cv::Vec3b>(y);
     const unsigned char* h = his.ptr<unsigned char>(y);
+    const unsigned char* g = firstFine.ptr<unsigned char>(y);
     for (int x = 0; x < colour.cols; ++x) {
       if (!l[x]) continue;
       ++size[size_t(l[x])];
       touch[size_t(l[x])] += h[x] != 0;
+      fine[size_t(l[x])] += g[x] != 0;
       now[size_t(l[x])] += near(c[x], background);
       first[size_t(l[x])] += near(f[x], background);
     }
   }
   std::vector<unsigned char> keep(size_t(n), 0);
   for (size_t i = 1; i < size_t(n); ++i)
-    keep[i] = touch[i] > 0 && size[i] >= kMinPixels && now[i] >= kNowShare * size[i] &&
-              first[i] <= kFirstShare * size[i];
+    keep[i] = touch[i] > 0 && fine[i] <= kFineShare * size[i] && size[i] >= kMinPixels &&
+              now[i] >= kNowShare * size[i] && first[i] <= kFirstShare * size[i];
   // Within such a region only what shows the background: whatever else it holds may be his.
   for (int y = 0; y < colour.rows; ++y) {
     const int* l = labels.ptr<int>(y);

@@ -12,7 +12,7 @@ const cv::Size kWork(160, 120);
 const cv::Scalar kPaper(235, 238, 232), kSleeve(60, 45, 120), kBeige(150, 190, 215);
 
 struct Looks {
-  cv::Mat now, first, candidates, taken, his;
+  cv::Mat now, first, candidates, fine, taken, his;
 };
 
 // A slide of plain paper with a line of text; everything but the region under test is
@@ -23,6 +23,7 @@ Looks paper() {
   cv::rectangle(l.now, cv::Rect(10, 10, 60, 6), cv::Scalar(30, 30, 30), cv::FILLED);
   l.first = l.now.clone();
   l.candidates = cv::Mat::zeros(kWork, CV_8UC1);
+  l.fine = cv::Mat::zeros(kWork, CV_8UC1);
   l.taken = cv::Mat(kWork, CV_8UC1, cv::Scalar(255));
   l.his = cv::Mat::zeros(kWork, CV_8UC1);
   l.his.colRange(140, 160).setTo(255);
@@ -38,7 +39,7 @@ TEST(UncoveredSlide, ALoweredArmGivesItsPlaceBackToThePaper) {
   l.candidates(arm).setTo(255);
   l.taken(arm).setTo(0);
   cv::Mat uncovered;
-  uncoveredSlide(l.now, l.first, l.candidates, l.taken, l.his, uncovered);
+  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
   EXPECT_EQ(cv::countNonZero(uncovered(arm)), arm.area());
   EXPECT_EQ(cv::countNonZero(uncovered), arm.area());
 }
@@ -51,7 +52,7 @@ TEST(UncoveredSlide, TextTheArmLeftIsNotTakenForPaper) {
   l.first(arm).setTo(kSleeve);
   l.candidates(arm).setTo(255);
   cv::Mat uncovered;
-  uncoveredSlide(l.now, l.first, l.candidates, l.taken, l.his, uncovered);
+  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
   EXPECT_EQ(cv::countNonZero(uncovered(letters)), 0);
   EXPECT_EQ(cv::countNonZero(uncovered), arm.area() - letters.area());
 }
@@ -63,7 +64,22 @@ TEST(UncoveredSlide, SomeoneWhoWalkedInOverThePaperIsNotTaken) {
   l.now(body).setTo(kBeige);
   l.candidates(body).setTo(255);
   cv::Mat uncovered;
-  uncoveredSlide(l.now, l.first, l.candidates, l.taken, l.his, uncovered);
+  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
+  EXPECT_EQ(cv::countNonZero(uncovered), 0);
+}
+
+TEST(UncoveredSlide, ClothingOfThePapersColourInFrontOfAFigureIsNotTakenForPaper) {
+  // The first look showed a figure of fine squares; he now stands before it in a shirt of
+  // the paper's colour, which his body was not found in.
+  Looks l = paper();
+  const cv::Rect figure(40, 60, 100, 30);
+  for (int x = figure.x; x < figure.br().x; x += 6)
+    cv::rectangle(l.first, cv::Rect(x, figure.y, 3, figure.height), cv::Scalar(40, 120, 40),
+                  cv::FILLED);
+  l.fine(figure).setTo(255);
+  l.candidates(figure).setTo(255);
+  cv::Mat uncovered;
+  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
   EXPECT_EQ(cv::countNonZero(uncovered), 0);
 }
 
@@ -74,7 +90,7 @@ TEST(UncoveredSlide, AChangeAwayFromHimIsTheSlidesOwn) {
   l.first(bar).setTo(cv::Scalar(140, 60, 40));
   l.candidates(bar).setTo(255);
   cv::Mat uncovered;
-  uncoveredSlide(l.now, l.first, l.candidates, l.taken, l.his, uncovered);
+  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
   EXPECT_EQ(cv::countNonZero(uncovered), 0);
 }
 
@@ -86,6 +102,6 @@ TEST(UncoveredSlide, NothingWhenTooLittleOfTheSlideIsTakenToKnowItsPaper) {
   l.taken.setTo(0);
   l.taken(cv::Rect(0, 0, 30, 120)).setTo(255);
   cv::Mat uncovered;
-  uncoveredSlide(l.now, l.first, l.candidates, l.taken, l.his, uncovered);
+  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
   EXPECT_EQ(cv::countNonZero(uncovered), 0);
 }
