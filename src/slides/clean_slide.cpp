@@ -21,6 +21,8 @@ constexpr int kChanged = 24;
 // Grey levels of deviation over a few screen pixels above which an image is fine-grained:
 // print, a photograph; not plain clothing.
 constexpr double kFine = 10.0;
+// Candidate work pixels below which nothing was uncovered: noise along text.
+constexpr int kSome = 12;
 
 // 255 where the screen image is fine-grained, at the work size, within where (work size);
 // 0 elsewhere.
@@ -111,31 +113,30 @@ void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv:
   // around him at times.
   cv::bitwise_not(notYetWork, taken_);
   cv::bitwise_and(taken_, speaker_.stillSlide(), taken_);
-  if (uncover_) addUncovered(screenBgr, work);
+  shiftTolerantChange(work, firstWork_, kChanged, changed_);
+  if (uncover_) addUncovered(screenBgr);
   copyWhereTaken(screenBgr, taken_, seen_, picture_);
   unseen_.setTo(0, taken_);
   // Found there again, or changed since while not yet taken, he was there in the first look:
   // he stood still or stepped away, or the body the first look was judged by missed part of
   // him.
   firstOnly_.setTo(0, taken_);
-  shiftTolerantChange(work, firstWork_, kChanged, taken_);
-  cv::bitwise_or(taken_, speaker_.body(), taken_);
+  cv::bitwise_or(changed_, speaker_.body(), taken_);
   cv::bitwise_and(firstOnly_, taken_, taken_);
   cv::bitwise_or(unseen_, taken_, unseen_);
 }
 
 // Still, clear of him, changed since the first look and never taken since: what the first
 // look took there was someone in front, when it now shows the slide's background.
-void CleanSlide::addUncovered(const cv::Mat& screenBgr, const cv::Mat& work) {
+void CleanSlide::addUncovered(const cv::Mat& screenBgr) {
   cv::Mat candidates, colour, uncovered;
   cv::bitwise_or(hisSince_, speaker_.body(), hisSince_);
-  shiftTolerantChange(work, firstWork_, kChanged, candidates);
-  cv::bitwise_and(candidates, speaker_.stillSlide(), candidates);
+  cv::bitwise_and(changed_, speaker_.stillSlide(), candidates);
   candidates.setTo(0, everTaken_);
   candidates.setTo(0, taken_);
   cv::bitwise_or(everTaken_, taken_, everTaken_);
-  if (cv::countNonZero(candidates) == 0) return;
-  cv::resize(screenBgr, colour, work.size(), 0, 0, cv::INTER_AREA);
+  if (cv::countNonZero(candidates) < kSome) return;
+  cv::resize(screenBgr, colour, taken_.size(), 0, 0, cv::INTER_AREA);
   // Where he was found, or what was never seen, and the blur of his outline round it.
   cv::Mat his;
   cv::bitwise_or(hisSince_, unseen_, his);

@@ -37,7 +37,7 @@ class CleanSlide {
   void takeUncovered(bool on) { uncover_ = on; }
 
  private:
-  void addUncovered(const cv::Mat& screenBgr, const cv::Mat& work);
+  void addUncovered(const cv::Mat& screenBgr);
 
   cv::Mat picture_, shown_;
   cv::Mat unseen_;     // work size, 255 where nothing of the slide has been seen
@@ -45,6 +45,7 @@ class CleanSlide {
   cv::Mat firstWork_;  // the work image of the slide's first look
   cv::Mat firstOnly_;  // work size, 255 where only the first look, under his body, was taken
   cv::Mat taken_;
+  cv::Mat changed_;      // work size, 255 where the image changed since the first look
   cv::Mat firstColour_;  // the first look in colour at the work size
   cv::Mat firstFine_;    // work size, 255 where the first look was fine-grained
   cv::Mat hisSince_;     // work size, 255 where the speaker was found since the start
