@@ -99,10 +99,9 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   work.copyTo(firstWork_);
   everTaken_ = cv::Mat::zeros(work.size(), CV_8UC1);
   speaker_.body().copyTo(hisSince_);
-  if (uncover_) {
-    cv::resize(screenBgr, firstColour_, work.size(), 0, 0, cv::INTER_AREA);
-    firstFine_ = fineGrained(screenBgr, cv::Mat(work.size(), CV_8UC1, cv::Scalar(255)));
-  }
+  // Its colour is worked out only should anything be uncovered.
+  if (uncover_) screenBgr.copyTo(firstScreen_);
+  firstColour_.release();
 }
 
 void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork) {
@@ -137,11 +136,14 @@ void CleanSlide::addUncovered(const cv::Mat& screenBgr) {
   cv::bitwise_or(everTaken_, taken_, everTaken_);
   if (cv::countNonZero(candidates) < kSome) return;
   cv::resize(screenBgr, colour, taken_.size(), 0, 0, cv::INTER_AREA);
+  if (firstColour_.empty())
+    cv::resize(firstScreen_, firstColour_, taken_.size(), 0, 0, cv::INTER_AREA);
   // Where he was found, or what was never seen, and the blur of his outline round it.
   cv::Mat his;
   cv::bitwise_or(hisSince_, unseen_, his);
   cv::dilate(his, his, cv::Mat(), {-1, -1}, 2);
-  uncoveredSlide(colour, firstColour_, candidates, firstFine_, taken_, his, uncovered);
+  uncoveredSlide(colour, firstColour_, candidates, fineGrained(firstScreen_, candidates), taken_,
+                 his, uncovered);
   cv::bitwise_or(taken_, uncovered, taken_);
 }
 

@@ -46,8 +46,8 @@ class CleanSlide {
   cv::Mat firstOnly_;  // work size, 255 where only the first look, under his body, was taken
   cv::Mat taken_;
   cv::Mat changed_;      // work size, 255 where the image changed since the first look
-  cv::Mat firstColour_;  // the first look in colour at the work size
-  cv::Mat firstFine_;    // work size, 255 where the first look was fine-grained
+  cv::Mat firstScreen_;  // the first look's screen image
+  cv::Mat firstColour_;  // the same at the work size, once needed
   cv::Mat hisSince_;     // work size, 255 where the speaker was found since the start
   cv::Mat everTaken_;    // work size, 255 where the picture took the screen since the start
   SpeakerTrack speaker_;

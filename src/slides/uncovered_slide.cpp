@@ -58,13 +58,19 @@ bool backgroundColour(const cv::Mat& colour, const cv::Mat& taken, cv::Vec3i& ba
 
 }  // namespace
 
-void uncoveredSlide(const cv::Mat& colour, const cv::Mat& firstColour, const cv::Mat& candidates,
-                    const cv::Mat& firstFine, const cv::Mat& taken, const cv::Mat& his,
-                    cv::Mat& uncovered) {
-  uncovered = cv::Mat::zeros(candidates.size(), CV_8UC1);
+void uncoveredSlide(const cv::Mat& wholeColour, const cv::Mat& wholeFirst,
+                    const cv::Mat& wholeCandidates, const cv::Mat& wholeFine, const cv::Mat& taken,
+                    const cv::Mat& wholeHis, cv::Mat& wholeUncovered) {
+  wholeUncovered = cv::Mat::zeros(wholeCandidates.size(), CV_8UC1);
   cv::Vec3i background;
-  if (cv::countNonZero(candidates) < kMinPixels || !backgroundColour(colour, taken, background))
+  if (cv::countNonZero(wholeCandidates) < kMinPixels ||
+      !backgroundColour(wholeColour, taken, background))
     return;
+  // Only the box round the candidates is looked at.
+  const cv::Rect box = cv::boundingRect(wholeCandidates);
+  const cv::Mat colour = wholeColour(box), firstColour = wholeFirst(box),
+                candidates = wholeCandidates(box), firstFine = wholeFine(box), his = wholeHis(box);
+  cv::Mat uncovered = wholeUncovered(box);
   cv::Mat labels;
   const int n = cv::connectedComponents(candidates, labels, 8, CV_32S);
   std::vector<int> size(size_t(n), 0), now(size_t(n), 0), first(size_t(n), 0), touch(size_t(n), 0),
