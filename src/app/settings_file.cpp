@@ -140,6 +140,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideFillFromOriginal", &s.slideFillFromOriginal, w);
   readReal(slides, "slideChangeBeside", &s.slideChangeBeside, w);
   readInt(slides, "slideChangeUncovered", &s.slideChangeUncovered, w);
+  readInt(slides, "slidePictureUncovered", &s.slidePictureUncovered, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -286,6 +287,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideFillFromOriginal" << s.slideFillFromOriginal;
   fs << "slideChangeBeside" << static_cast<double>(s.slideChangeBeside);
   fs << "slideChangeUncovered" << s.slideChangeUncovered;
+  fs << "slidePictureUncovered" << s.slidePictureUncovered;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -33,6 +33,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideChangeBeside must be between 0 and 1";
   if (o.slideChangeUncovered != 0 && o.slideChangeUncovered != 1)
     return "slideChangeUncovered must be 0 or 1";
+  if (o.slidePictureUncovered != 0 && o.slidePictureUncovered != 1)
+    return "slidePictureUncovered must be 0 or 1";
   return {};
 }
 

@@ -31,6 +31,9 @@ struct ChangeDetectorOptions {
   // covered it makes a change; 0 (the default): it stays in his mask. The reference takes in
   // parts of a speaker in clothes near the slide's grey, which then count as uncovered.
   int slideChangeUncovered = 0;
+  // 1: the picture also takes what the first look took from someone in front once the screen
+  // shows the slide's plain background there; 0: only what the decision lets it take.
+  int slidePictureUncovered = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -7,6 +7,7 @@
 
 #include "slides/hole_fill.h"
 #include "slides/shift_diff.h"
+#include "slides/uncovered_slide.h"
 
 namespace slidetrack {
 
@@ -20,6 +21,8 @@ constexpr int kChanged = 24;
 // Grey levels of deviation over a few screen pixels above which an image is fine-grained:
 // print, a photograph; not plain clothing.
 constexpr double kFine = 10.0;
+// Candidate work pixels below which nothing was uncovered: noise along text.
+constexpr int kSome = 12;
 
 // 255 where the screen image is fine-grained, at the work size, within where (work size);
 // 0 elsewhere.
@@ -94,6 +97,11 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   cv::bitwise_and(speaker_.body(), ~unseen_, firstOnly_);
   firstOnly_.setTo(0, fineGrained(screenBgr, firstOnly_));
   work.copyTo(firstWork_);
+  everTaken_ = cv::Mat::zeros(work.size(), CV_8UC1);
+  speaker_.body().copyTo(hisSince_);
+  // Its colour is worked out only should anything be uncovered.
+  if (uncover_) screenBgr.copyTo(firstScreen_);
+  firstColour_.release();
 }
 
 void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork) {
@@ -104,16 +112,39 @@ void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv:
   // around him at times.
   cv::bitwise_not(notYetWork, taken_);
   cv::bitwise_and(taken_, speaker_.stillSlide(), taken_);
+  shiftTolerantChange(work, firstWork_, kChanged, changed_);
+  if (uncover_) addUncovered(screenBgr);
   copyWhereTaken(screenBgr, taken_, seen_, picture_);
   unseen_.setTo(0, taken_);
   // Found there again, or changed since while not yet taken, he was there in the first look:
   // he stood still or stepped away, or the body the first look was judged by missed part of
   // him.
   firstOnly_.setTo(0, taken_);
-  shiftTolerantChange(work, firstWork_, kChanged, taken_);
-  cv::bitwise_or(taken_, speaker_.body(), taken_);
+  cv::bitwise_or(changed_, speaker_.body(), taken_);
   cv::bitwise_and(firstOnly_, taken_, taken_);
   cv::bitwise_or(unseen_, taken_, unseen_);
+}
+
+// Still, clear of him, changed since the first look and never taken since: what the first
+// look took there was someone in front, when it now shows the slide's background.
+void CleanSlide::addUncovered(const cv::Mat& screenBgr) {
+  cv::Mat candidates, colour, uncovered;
+  cv::bitwise_or(hisSince_, speaker_.body(), hisSince_);
+  cv::bitwise_and(changed_, speaker_.stillSlide(), candidates);
+  candidates.setTo(0, everTaken_);
+  candidates.setTo(0, taken_);
+  cv::bitwise_or(everTaken_, taken_, everTaken_);
+  if (cv::countNonZero(candidates) < kSome) return;
+  cv::resize(screenBgr, colour, taken_.size(), 0, 0, cv::INTER_AREA);
+  if (firstColour_.empty())
+    cv::resize(firstScreen_, firstColour_, taken_.size(), 0, 0, cv::INTER_AREA);
+  // Where he was found, or what was never seen, and the blur of his outline round it.
+  cv::Mat his;
+  cv::bitwise_or(hisSince_, unseen_, his);
+  cv::dilate(his, his, cv::Mat(), {-1, -1}, 2);
+  uncoveredSlide(colour, firstColour_, candidates, fineGrained(firstScreen_, candidates), taken_,
+                 his, uncovered);
+  cv::bitwise_or(taken_, uncovered, taken_);
 }
 
 const cv::Mat& CleanSlide::picture() {

@@ -5,8 +5,9 @@
 // is looked for in every image on its own (SpeakerTrack), not against the decision's reference,
 // which holds whoever stood in front since before the slide appeared. What the slide's first
 // look took under his body then counts as unseen where he is found again before any later look
-// shows it clear. Pixels never seen since the slide appeared are filled from the slide seen
-// around them.
+// shows it clear. Where the first look took someone the body missed (an arm held out), the
+// slide's plain background that shows there later, still, is taken all the same. Pixels
+// never seen since the slide appeared are filled from the slide seen around them.
 
 #include <opencv2/core.hpp>
 
@@ -30,16 +31,28 @@ class CleanSlide {
   // A run that neither saves nor shows pictures makes none: start and update do nothing
   // and the picture stays empty. On by default.
   void keep(bool on) { on_ = on; }
+  // Whether the picture also takes what the first look took from someone in front once the
+  // screen shows the slide's background there, though the decision's reference still holds
+  // him (on by default).
+  void takeUncovered(bool on) { uncover_ = on; }
 
  private:
+  void addUncovered(const cv::Mat& screenBgr);
+
   cv::Mat picture_, shown_;
   cv::Mat unseen_;     // work size, 255 where nothing of the slide has been seen
   cv::Mat seen_;       // the work map brought to the screen size
   cv::Mat firstWork_;  // the work image of the slide's first look
   cv::Mat firstOnly_;  // work size, 255 where only the first look, under his body, was taken
   cv::Mat taken_;
+  cv::Mat changed_;      // work size, 255 where the image changed since the first look
+  cv::Mat firstScreen_;  // the first look's screen image
+  cv::Mat firstColour_;  // the same at the work size, once needed
+  cv::Mat hisSince_;     // work size, 255 where the speaker was found since the start
+  cv::Mat everTaken_;    // work size, 255 where the picture took the screen since the start
   SpeakerTrack speaker_;
   bool on_ = true;
+  bool uncover_ = true;
 };
 
 }  // namespace slidetrack

@@ -25,7 +25,9 @@ class RobustChangeDetector {
     int framesBack = 0;
   };
 
-  explicit RobustChangeDetector(const ChangeDetectorOptions& options) : options_(options) {}
+  explicit RobustChangeDetector(const ChangeDetectorOptions& options) : options_(options) {
+    clean_.takeUncovered(options.slidePictureUncovered == 1);
+  }
 
   // screenBgr: 8-bit BGR, the same size every call. The first call primes and says no change.
   Decision process(const cv::Mat& screenBgr);
