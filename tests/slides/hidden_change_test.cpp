@@ -55,23 +55,34 @@ const cv::Rect kBlock(265, 330, 70, 60);
 
 }  // namespace
 
-// Lines of text across the slide, behind and beside a speaker standing at x = 300.
-cv::Mat withLines(const cv::Mat& s) {
+// Rows of a table across the slide, text over a rule each, running behind the head and
+// shoulders of a speaker standing at x = 300: the rules join them to him.
+cv::Mat withTable(const cv::Mat& s) {
   cv::Mat out = s.clone();
-  for (int k = 0; k < 4; ++k)
-    cv::putText(out, "a line of new text runs behind him", {10, 180 + 50 * k},
-                cv::FONT_HERSHEY_SIMPLEX, 1.0, cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  for (int k = 0; k < 4; ++k) {
+    const int y = 180 + 45 * k;
+    cv::line(out, {20, y + 8}, {620, y + 8}, cv::Scalar(30, 30, 30), 3);
+    cv::putText(out, "a line of new text runs behind him", {10, y}, cv::FONT_HERSHEY_SIMPLEX, 1.0,
+                cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  }
   return out;
 }
 
-TEST_F(HiddenChange, NewSlideWhoseTextJoinsAStandingSpeakerIsFoundWhereItShowed) {
-  const cv::Mat s = drawSlide(4, kScreen), next = withLines(s);
+TEST_F(HiddenChange, NewSlideWhoseTableJoinsAStandingSpeakerIsFoundWhereItShowed) {
+  const cv::Mat s = drawSlide(4, kScreen), next = withTable(s);
+  ChangeDetectorOptions maskAlone;
+  maskAlone.slideChangeBeside = 0;
+  RobustChangeDetector plain(maskAlone);
+  int plainChanges = 0;
   for (int t = 0; t < 16; ++t) {
     cv::Mat screen = (t < 9 ? s : next).clone();
     drawSpeaker(screen, speakerAt(std::min(t, 9)));
     feed(t, screen);
+    plainChanges += plain.process(film(screen, t)).changed;
   }
   EXPECT_EQ(changes_, std::vector<int>{9});
+  // The person mask alone takes the whole table in with him.
+  EXPECT_EQ(plainChanges, 0);
 }
 
 TEST_F(HiddenChange, BlockAppearingBehindAStandingSpeakerIsFoundWhenHeStepsAway) {
