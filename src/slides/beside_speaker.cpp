@@ -18,19 +18,29 @@ bool RobustChangeDetector::newBesideSpeaker(const cv::Mat& coveredBefore, int& h
   cv::Mat live, hidden, body;
   cv::bitwise_or(moving_, covered_, live);
   cv::bitwise_or(live, changed_, live);
-  speakerInEither({work_, colour_}, {ref_, refColour_}, background_, commonGrey_, live,
-                  coveredBefore, hidden);
+  cv::bitwise_or(coveredBefore, filled_, hidden);
+  // Each look below only hides more, so a cell short of new pixels stays short: once too
+  // few cells are left the rest of the looks, the costly part, cannot bring any back.
+  Cells rest;
+  auto enoughLeft = [&](const cv::Mat& more) {
+    if (!more.empty()) cv::bitwise_or(hidden, more, hidden);
+    countCells(changed_, hidden, rest);
+    int left = 0;
+    for (int count : rest.counts) left += count >= cellPixels();
+    return left >= options_.slideChangeCells;
+  };
+  if (!enoughLeft(cv::Mat())) return false;
+  for (const ScreenLook& look : {ScreenLook{work_, colour_}, ScreenLook{ref_, refColour_}}) {
+    speakerInLook(look, background_, commonGrey_, live, coveredBefore, body);
+    if (!enoughLeft(body)) return false;
+  }
   // He may overlap the slide's bars, which the look above leaves him joined to: his trunk
   // above his legs is his all the same.
   const BodyHints hints{cv::Mat(), moving_, true, true};
   for (const cv::Mat* look : {&work_, &ref_}) {
     speakerBody(*look, background_, live, body, &hints);
-    cv::bitwise_or(hidden, body, hidden);
+    if (!enoughLeft(body)) return false;
   }
-  cv::bitwise_or(hidden, coveredBefore, hidden);
-  cv::bitwise_or(hidden, filled_, hidden);
-  Cells rest;
-  countCells(changed_, hidden, rest);
   int left = 0, seen = 0;
   for (int count : rest.counts) {
     left += count >= cellPixels();

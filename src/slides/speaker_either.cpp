@@ -23,6 +23,12 @@ void speakerIn(const ScreenLook& look, int background, int commonGrey, const cv:
   speakerBody(even, background, live, body, &hints);
 }
 
+// The blur of his outline.
+const cv::Mat& outline() {
+  static const cv::Mat shape = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5));
+  return shape;
+}
+
 }  // namespace
 
 void speakerInEither(const ScreenLook& now, const ScreenLook& ref, int background, int commonGrey,
@@ -31,7 +37,14 @@ void speakerInEither(const ScreenLook& now, const ScreenLook& ref, int backgroun
   speakerIn(now, background, commonGrey, live, covered, hidden);
   speakerIn(ref, background, commonGrey, live, covered, before);
   cv::bitwise_or(hidden, before, hidden);
-  cv::dilate(hidden, hidden, cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(5, 5)));
+  cv::dilate(hidden, hidden, outline());
+}
+
+void speakerInLook(const ScreenLook& look, int background, int commonGrey, const cv::Mat& live,
+                   const cv::Mat& covered, cv::Mat& hidden) {
+  // Growing commutes with the union: each look grown alone adds up to the two grown at once.
+  speakerIn(look, background, commonGrey, live, covered, hidden);
+  cv::dilate(hidden, hidden, outline());
 }
 
 }  // namespace slidetrack

@@ -19,4 +19,8 @@ struct ScreenLook {
 void speakerInEither(const ScreenLook& now, const ScreenLook& ref, int background, int commonGrey,
                      const cv::Mat& live, const cv::Mat& covered, cv::Mat& hidden);
 
+// The same for one look alone: speakerInEither's hidden is the union of both looks' hidden.
+void speakerInLook(const ScreenLook& look, int background, int commonGrey, const cv::Mat& live,
+                   const cv::Mat& covered, cv::Mat& hidden);
+
 }  // namespace slidetrack
