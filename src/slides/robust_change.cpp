@@ -42,22 +42,28 @@ void RobustChangeDetector::countCells(const cv::Mat& map, const cv::Mat& exclude
   std::vector<int> hidden(cells.counts.size(), 0), area(cells.counts.size(), 0);
   // The screen's rim shows its frame, which shakes across the edge of the warp.
   const int rim = kRim;
+  const int inner0 = std::min(rim, map.cols), inner1 = std::max(inner0, map.cols - rim);
   for (int y = 0; y < map.rows; ++y) {
     const unsigned char* m = map.ptr<unsigned char>(y);
     const unsigned char* e = exclude.ptr<unsigned char>(y);
     const size_t row = size_t(y / s) * cells.cols;
     const bool rimRow = y < rim || y >= map.rows - rim;
-    // A cell's stretch of the row at a time: no division per pixel.
+    // A cell's stretch of the row at a time: no division per pixel, and no rim test either.
     for (int x0 = 0; x0 < map.cols; x0 += s) {
       const int x1 = std::min(map.cols, x0 + s);
-      int hid = 0, hit = 0;
-      for (int x = x0; x < x1; ++x) {
-        const bool h = e[x] || rimRow || x < rim || x >= map.cols - rim;
-        hid += h;
-        hit += !h && m[x];
-      }
       const size_t c = row + size_t(x0 / s);
       area[c] += x1 - x0;
+      if (rimRow) {
+        hidden[c] += x1 - x0;
+        continue;
+      }
+      const int a = std::max(x0, inner0), b = std::min(x1, inner1);
+      int hid = x1 - x0 - std::max(0, b - a), hit = 0;
+      for (int x = a; x < b; ++x) {
+        const int off = e[x] != 0;
+        hid += off;
+        hit += (m[x] != 0) & (off ^ 1);
+      }
       hidden[c] += hid;
       cells.counts[c] += hit;
     }
