@@ -223,9 +223,9 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   // Otherwise what a person covers is left out: changed slide pixels, holes that still
   // show the one who made them, and holes where something moves. On a whole-slide change
   // everything differs, so the last frame's mask stands. New content beside him may join
-  // his mask; a second look needs the mask as it was.
+  // his mask; a second look needs the mask as it was, so the new one gets a buffer of its own.
   const int wholeHit = hit;
-  const cv::Mat coveredBefore = covered_.clone();
+  const cv::Mat coveredBefore = covered_;
   if (!candidate) {
     shiftTolerantChange(work_, occluder_, thresh, holeChanged_);
     cv::Mat holeStill, holeMoving, known;
@@ -239,8 +239,8 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     cv::bitwise_and(faint_, known, suspect_);
     cv::bitwise_or(suspect_, holeStill, suspect_);
     cv::bitwise_or(suspect_, holeMoving, suspect_);
-    const cv::Mat previous = person_.clone();
-    speakerMask(suspect_, previous, person_);
+    speakerMask(suspect_, personBefore_, person_);
+    covered_ = cv::Mat();
     cv::bitwise_or(person_, hole_, covered_);
     // A hole is the speaker's mask, which misses the blur of his outline: what it left along
     // the edge of a filled hole is no new content.
