@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "accuracy_metrics.h"
@@ -107,7 +108,9 @@ int main(int argc, char** argv) {
       std::printf("picture=%s interval=%d-%d slide=%d share=%.4f damage=%.4f\n", p.file.c_str(),
                   p.start, p.end, p.slide, p.share, p.damage);
   if (changes) {
-    const std::unique_ptr<SlideList> run = slidesLoadFromXml(nullptr, files.resultsXml.c_str());
+    // Never null: a results file without records reads as an empty list.
+    const std::unique_ptr<SlideList> run =
+        slidesLoadFromXml(std::make_unique<SlideList>(), files.resultsXml.c_str());
     const std::vector<TruthFrame> truth = loadTruthCsv(files.truthCsv, &error);
     for (const ChangeVisibility& c :
          changeVisibility(truth, dir, *run, loadFrameStep(files.configXml)))
