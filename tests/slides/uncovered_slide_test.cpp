@@ -30,6 +30,12 @@ Looks paper() {
   return l;
 }
 
+cv::Mat uncoveredIn(const Looks& l) {
+  cv::Mat uncovered;
+  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
+  return uncovered;
+}
+
 }  // namespace
 
 TEST(UncoveredSlide, ALoweredArmGivesItsPlaceBackToThePaper) {
@@ -38,8 +44,7 @@ TEST(UncoveredSlide, ALoweredArmGivesItsPlaceBackToThePaper) {
   l.first(arm).setTo(kSleeve);
   l.candidates(arm).setTo(255);
   l.taken(arm).setTo(0);
-  cv::Mat uncovered;
-  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
+  const cv::Mat uncovered = uncoveredIn(l);
   EXPECT_EQ(cv::countNonZero(uncovered(arm)), arm.area());
   EXPECT_EQ(cv::countNonZero(uncovered), arm.area());
 }
@@ -51,8 +56,7 @@ TEST(UncoveredSlide, TextTheArmLeftIsNotTakenForPaper) {
   l.now(letters).setTo(cv::Scalar(20, 20, 20));
   l.first(arm).setTo(kSleeve);
   l.candidates(arm).setTo(255);
-  cv::Mat uncovered;
-  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
+  const cv::Mat uncovered = uncoveredIn(l);
   EXPECT_EQ(cv::countNonZero(uncovered(letters)), 0);
   EXPECT_EQ(cv::countNonZero(uncovered), arm.area() - letters.area());
 }
@@ -63,8 +67,7 @@ TEST(UncoveredSlide, SomeoneWhoWalkedInOverThePaperIsNotTaken) {
   const cv::Rect body(100, 30, 42, 90);
   l.now(body).setTo(kBeige);
   l.candidates(body).setTo(255);
-  cv::Mat uncovered;
-  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
+  const cv::Mat uncovered = uncoveredIn(l);
   EXPECT_EQ(cv::countNonZero(uncovered), 0);
 }
 
@@ -78,8 +81,7 @@ TEST(UncoveredSlide, ClothingOfThePapersColourInFrontOfAFigureIsNotTakenForPaper
                   cv::FILLED);
   l.fine(figure).setTo(255);
   l.candidates(figure).setTo(255);
-  cv::Mat uncovered;
-  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
+  const cv::Mat uncovered = uncoveredIn(l);
   EXPECT_EQ(cv::countNonZero(uncovered), 0);
 }
 
@@ -89,8 +91,7 @@ TEST(UncoveredSlide, AChangeAwayFromHimIsTheSlidesOwn) {
   const cv::Rect bar(10, 80, 100, 12);
   l.first(bar).setTo(cv::Scalar(140, 60, 40));
   l.candidates(bar).setTo(255);
-  cv::Mat uncovered;
-  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
+  const cv::Mat uncovered = uncoveredIn(l);
   EXPECT_EQ(cv::countNonZero(uncovered), 0);
 }
 
@@ -101,7 +102,6 @@ TEST(UncoveredSlide, NothingWhenTooLittleOfTheSlideIsTakenToKnowItsPaper) {
   l.candidates(arm).setTo(255);
   l.taken.setTo(0);
   l.taken(cv::Rect(0, 0, 30, 120)).setTo(255);
-  cv::Mat uncovered;
-  uncoveredSlide(l.now, l.first, l.candidates, l.fine, l.taken, l.his, uncovered);
+  const cv::Mat uncovered = uncoveredIn(l);
   EXPECT_EQ(cv::countNonZero(uncovered), 0);
 }
