@@ -70,14 +70,20 @@ cv::Mat otherPictureDecode(const std::string& path) {
   }
   check(received, "damaged picture");
   pictureSizeCheck(frame->width, frame->height);
-  ScalerHandle scaler(sws_getContext(
-      frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
-      frame->height, AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr, nullptr));
+  // Bit-exact: the fast 4:2:0 paths write whole blocks of pixels, past the end of a small
+  // picture and short of the end of some rows.
+  ScalerHandle scaler(
+      sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                     frame->width, frame->height, AV_PIX_FMT_BGR24,
+                     SWS_POINT | SWS_ACCURATE_RND | SWS_BITEXACT, nullptr, nullptr, nullptr));
   if (!scaler) refuse("a pixel layout that cannot be converted");
   cv::Mat bgr(frame->height, frame->width, CV_8UC3);
   uint8_t* planes[4] = {bgr.data, nullptr, nullptr, nullptr};
   int steps[4] = {static_cast<int>(bgr.step), 0, 0, 0};
-  sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, steps);
+  // A colour mosaic of one row, for one, is turned down here.
+  if (sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, steps) !=
+      frame->height)
+    refuse("a picture whose pixels cannot be converted");
   return bgr;
 }
 
