@@ -13,6 +13,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/dict.h>
 #include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
@@ -27,6 +28,18 @@ void check(int result, const char* what) {
   if (result < 0) refuse(std::string(what) + ": " + avErrorText(result));
 }
 
+// FFmpeg's picture reader would take a '%' in the name for a frame number pattern and read
+// another file, or none.
+FormatContextHandle opened(const std::string& path) {
+  AVDictionary* options = nullptr;
+  av_dict_set(&options, "pattern_type", "none", 0);
+  AVFormatContext* format = nullptr;
+  const int result = avformat_open_input(&format, path.c_str(), nullptr, &options);
+  DictionaryHandle unused(options);
+  check(result, "not a picture format");
+  return FormatContextHandle(format);
+}
+
 }  // namespace
 
 cv::Mat otherPictureDecode(const std::string& path) {
@@ -34,9 +47,7 @@ cv::Mat otherPictureDecode(const std::string& path) {
   // originals are read on two threads.
   static std::once_flag quiet;
   std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
-  AVFormatContext* opened = nullptr;
-  check(avformat_open_input(&opened, path.c_str(), nullptr, nullptr), "not a picture format");
-  FormatContextHandle format(opened);
+  FormatContextHandle format = opened(path);
   // Only picture demuxers: FFmpeg would take a text file for ANSI art.
   const std::string demuxer = format->iformat->name;
   if (demuxer != "image2" && (demuxer.size() < 5 || demuxer.substr(demuxer.size() - 5) != "_pipe"))

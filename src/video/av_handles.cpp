@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/buffer.h>
+#include <libavutil/dict.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
@@ -26,6 +27,8 @@ void PacketFreer::operator()(AVPacket* packet) const { av_packet_free(&packet); 
 void BufferUnref::operator()(AVBufferRef* buffer) const { av_buffer_unref(&buffer); }
 
 void ScalerFreer::operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
+
+void DictionaryFreer::operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
 
 std::string avErrorText(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {0};

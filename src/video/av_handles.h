@@ -11,6 +11,7 @@ struct AVFrame;
 struct AVPacket;
 struct SwsContext;
 struct AVBufferRef;
+struct AVDictionary;
 
 namespace slidetrack {
 
@@ -32,6 +33,9 @@ struct BufferUnref {
 struct ScalerFreer {
   void operator()(SwsContext* scaler) const;
 };
+struct DictionaryFreer {
+  void operator()(AVDictionary* dictionary) const;
+};
 
 using FormatContextHandle = std::unique_ptr<AVFormatContext, FormatContextCloser>;
 using CodecContextHandle = std::unique_ptr<AVCodecContext, CodecContextFreer>;
@@ -39,6 +43,7 @@ using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
 using BufferHandle = std::unique_ptr<AVBufferRef, BufferUnref>;
 using ScalerHandle = std::unique_ptr<SwsContext, ScalerFreer>;
+using DictionaryHandle = std::unique_ptr<AVDictionary, DictionaryFreer>;
 
 // The text of an FFmpeg error code (what av_err2str gives in C).
 std::string avErrorText(int code);

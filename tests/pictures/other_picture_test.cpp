@@ -1,5 +1,5 @@
-// Pictures that only FFmpeg reads, at the edges of what its converter handles: tiny 4:2:0
-// pictures and raw camera mosaics.
+// Pictures that only FFmpeg reads, at the edges of what its converter handles (tiny 4:2:0
+// pictures, raw camera mosaics), and names with a '%' in them.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -97,5 +97,20 @@ TEST(OtherPictureRead, MosaicOfOneRowIsRefused) {
     } catch (const Error& e) {
       EXPECT_NE(std::string(e.what()).find("cannot be converted"), std::string::npos) << e.what();
     }
+  }
+}
+
+// A name is one file: FFmpeg's picture reader would take "%d" for a frame number and read
+// "slide1.bmp" instead.
+TEST(OtherPictureRead, PercentInANameIsNoPattern) {
+  ScratchDir dir;
+  const cv::Mat first(16, 24, CV_8UC3, cv::Scalar(10, 20, 30));
+  const cv::Mat named(20, 30, CV_8UC3, cv::Scalar(200, 100, 50));
+  ASSERT_TRUE(cv::imwrite(dir / "slide1.bmp", first));
+  for (const std::string name : {"slide%d.bmp", "slide%03d.bmp", "100%.bmp", "%%.bmp"}) {
+    ASSERT_TRUE(cv::imwrite(dir / name, named)) << name;
+    const cv::Mat picture = pictureRead(dir / name);
+    ASSERT_EQ(picture.size(), named.size()) << name;
+    EXPECT_EQ(worstDifference(picture, cv::Scalar(200, 100, 50)), 0) << name;
   }
 }
