@@ -15,6 +15,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
@@ -28,12 +29,32 @@ void check(int result, const char* what) {
   if (result < 0) refuse(std::string(what) + ": " + avErrorText(result));
 }
 
-// FFmpeg's picture reader would take a '%' in the name for a frame number pattern and read
-// another file, or none.
+// The picture demuxers: FFmpeg would take a text file for ANSI art, and a playlist for a
+// list of files and addresses to open.
+const std::string& pictureDemuxers() {
+  static const std::string names = [] {
+    std::string list;
+    void* at = nullptr;
+    while (const AVInputFormat* format = av_demuxer_iterate(&at)) {
+      const std::string name = format->name;
+      if (name == "image2" || (name.size() > 5 && name.compare(name.size() - 5, 5, "_pipe") == 0))
+        list += (list.empty() ? "" : ",") + name;
+    }
+    return list;
+  }();
+  return names;
+}
+
+// Only a picture demuxer reads the header, and only from the file itself. FFmpeg's picture
+// reader would take a '%' in the name for a frame number pattern and read another file.
 FormatContextHandle opened(const std::string& path) {
+  FormatContextHandle context(avformat_alloc_context());
+  if (!context) refuse("out of memory");
+  context->format_whitelist = av_strdup(pictureDemuxers().c_str());
+  context->protocol_whitelist = av_strdup("file");
   AVDictionary* options = nullptr;
   av_dict_set(&options, "pattern_type", "none", 0);
-  AVFormatContext* format = nullptr;
+  AVFormatContext* format = context.release();  // freed by avformat_open_input if it fails
   const int result = avformat_open_input(&format, path.c_str(), nullptr, &options);
   DictionaryHandle unused(options);
   check(result, "not a picture format");
@@ -48,10 +69,6 @@ cv::Mat otherPictureDecode(const std::string& path) {
   static std::once_flag quiet;
   std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
   FormatContextHandle format = opened(path);
-  // Only picture demuxers: FFmpeg would take a text file for ANSI art.
-  const std::string demuxer = format->iformat->name;
-  if (demuxer != "image2" && (demuxer.size() < 5 || demuxer.substr(demuxer.size() - 5) != "_pipe"))
-    refuse("not a picture format");
   check(avformat_find_stream_info(format.get(), nullptr), "not a picture");
   const AVCodec* codec = nullptr;
   const int stream = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);

@@ -1,6 +1,8 @@
 // Pictures that only FFmpeg reads, at the edges of what its converter handles (tiny 4:2:0
-// pictures, raw camera mosaics), and names with a '%' in them.
+// pictures, raw camera mosaics), names with a '%' in them, and files that are no pictures.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -113,4 +115,19 @@ TEST(OtherPictureRead, PercentInANameIsNoPattern) {
     ASSERT_EQ(picture.size(), named.size()) << name;
     EXPECT_EQ(worstDifference(picture, cv::Scalar(200, 100, 50)), 0) << name;
   }
+}
+
+// A playlist under a picture's name is refused before FFmpeg opens the files it lists.
+TEST(OtherPictureRead, PlaylistIsRefusedUnread) {
+  ScratchDir dir;
+  writeFile(dir / "segment.ts", "never to be opened");
+  writeFile(dir / "slide.bmp", "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" +
+                                   dir / "segment.ts" + "\n#EXT-X-ENDLIST\n");
+  const int opens = inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(opens, 0);
+  ASSERT_GE(inotify_add_watch(opens, (dir / "segment.ts").c_str(), IN_OPEN), 0);
+  EXPECT_THROW(pictureRead(dir / "slide.bmp"), Error);
+  char event[256];
+  EXPECT_LT(read(opens, event, sizeof event), 0) << "the listed file was opened";
+  close(opens);
 }
