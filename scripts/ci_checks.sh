@@ -27,9 +27,49 @@ echo "== fuzzing, ${fuzz_seconds} s per reader"
 seeds=$(mktemp -d)
 trap 'rm -rf "$seeds"' EXIT
 scripts/fuzz_seeds.sh "$seeds"
+# Each run's whole output, and the input of any finding, stay here after the run.
+fuzz_dir=$asan_dir/fuzz
+rm -rf "$fuzz_dir"
+mkdir -p "$fuzz_dir"
+
+# What a finding's log holds that matters: the sanitizer's or libFuzzer's report with its
+# stack, from its first line on, without the decoders' chatter, then the input's file and
+# its bytes in base64.
+fuzz_report() {
+  local log=$1
+  if grep -q -E '^==[0-9]+== ?ERROR: |runtime error: |Sanitizer: CHECK failed|^ALARM: ' "$log"; then
+    awk '/^==[0-9]+== ?ERROR: |runtime error: |Sanitizer: CHECK failed|^ALARM: /{on=1} on' "$log" |
+      grep -v -E '^\[[A-Za-z0-9_ ]+ @ 0x|^\./lib/jxl/|Test unit written to|^Base64: ' |
+      head -n 150 || true
+  else
+    tail -n 30 "$log"
+  fi
+  local unit
+  unit=$(sed -n 's/.*Test unit written to //p' "$log" | tail -n 1)
+  if [ -n "$unit" ] && [ -f "$unit" ]; then
+    echo "input: $unit ($(stat -c %s "$unit") bytes)"
+    echo "base64: $(base64 -w 0 "$unit")"
+  else
+    echo "(no input was written)"
+  fi
+}
+
+found=()
 for target in results_xml configuration picture; do
   mkdir -p "$seeds/corpus_$target"
-  "$asan_dir/tests/fuzz/${target}_fuzz" -max_total_time="$fuzz_seconds" -rss_limit_mb=2560 \
-    -timeout=20 -print_final_stats=1 -artifact_prefix="$seeds/" \
-    "$seeds/corpus_$target" "$seeds/$target" 2>&1 | tail -n 12
+  log=$fuzz_dir/$target.log
+  if "$asan_dir/tests/fuzz/${target}_fuzz" -max_total_time="$fuzz_seconds" -rss_limit_mb=2560 \
+    -timeout=20 -print_final_stats=1 -artifact_prefix="$fuzz_dir/$target-" \
+    "$seeds/corpus_$target" "$seeds/$target" >"$log" 2>&1; then
+    echo "$target: $(grep -E '^Done [0-9]+ runs' "$log" | tail -n 1), no finding;" \
+      "peak RSS $(awk '/^stat::peak_rss_mb:/ {print $2}' "$log") MB"
+  else
+    echo "$target: FINDING (whole output in $log)"
+    fuzz_report "$log"
+    found+=("$target")
+  fi
 done
+if [ ${#found[@]} -gt 0 ]; then
+  echo "fuzzing found something in: ${found[*]}" >&2
+  exit 1
+fi
