@@ -40,3 +40,8 @@ for seed in png:rgb24 jpg:yuvj420p bmp:bgr24 ppm:rgb24 jpg:gray; do
   ffmpeg -loglevel error -y -f lavfi -i "testsrc=size=24x16" -frames:v 1 -pix_fmt "$format" \
     "$dir/picture/seed_${format}.$ext"
 done
+# 4:2:0 through FFmpeg's converter, once at a width that is no whole block of its fast paths.
+ffmpeg -loglevel error -y -f lavfi -i "testsrc=size=24x16" -frames:v 1 -pix_fmt yuv420p \
+  -c:v libwebp "$dir/picture/seed_yuv420p.webp"
+ffmpeg -loglevel error -y -f lavfi -i "testsrc=size=9x2" -frames:v 1 -pix_fmt yuv420p \
+  "$dir/picture/seed_yuv420p_9x2.tif"
