@@ -122,13 +122,13 @@ cv::Mat pngDecode(const FileBytes& bytes, bool grey) {
       filteredBytes(width, height, lodepng_get_bpp(&stored), state->info_png.interlace_method != 0);
   DecompressorHandle decompressor(libdeflate_alloc_decompressor());
   if (!decompressor) throw Error(Error::Kind::kResources, "out of memory reading a PNG");
-  // Text and profiles larger than this are not kept by anyone; the image data never is.
+  // A colour profile may grow to 64 MB; image data beyond its rows is refused by lodepng.
   Inflating inflating{decompressor.get(), imageBytes, std::max(imageBytes, size_t{1} << 26)};
   state->decoder.zlibsettings.custom_zlib = inflateStream;
   state->decoder.zlibsettings.custom_context = &inflating;
   state->decoder.read_text_chunks = 0;
-  // Rows as stored are taken: 16-bit samples cut to their high byte, alpha dropped,
-  // palette and low bit depths expanded, as imread has libpng do.
+  // 8-bit grey or RGB: 16-bit samples cut to their high byte, alpha dropped, palette and
+  // low bit depths expanded, as imread has libpng do.
   const bool greyStored = lodepng_is_greyscale_type(&stored) != 0;
   state->info_raw.colortype = greyStored ? LCT_GREY : LCT_RGB;
   state->info_raw.bitdepth = 8;
