@@ -7,8 +7,8 @@
 //   building the library of 40 originals (PNG, then JPEG) vs decoding 10 s of the clip.
 // Usage: run_pipeline_bench [--seconds N] [--originals N] [--repeat ROUNDS] [--dir DIR]
 //                           [--bin SLIDETRACK]   (another build of the program, to compare)
-//                           [--base SLIDETRACK]  (an earlier build: its run and matched run are
-//                                                 timed in the same rounds)
+//                           [--base SLIDETRACK]  (an earlier build: its runs, with and without
+//                                                 originals, are timed in the same rounds)
 //                           [--only NAME,...]    (some measurements: ffmpeg,run,matched,library...)
 
 #include <filesystem>
@@ -131,8 +131,9 @@ int main(int argc, char** argv) {
   const int shortSeconds = std::max(1, args.seconds / 6);
   Rounds rounds;
   rounds.select(args.only);
-  const bool short_ =
-      rounds.wanted("shortRun") || rounds.wanted("shortStepper") || rounds.wanted("shortMatched");
+  const bool short_ = rounds.wanted("shortRun") || rounds.wanted("shortStepper") ||
+                      rounds.wanted("shortMatched") || rounds.wanted("baseShortRun") ||
+                      rounds.wanted("baseShortMatched");
   const fs::path shortClip = short_ ? ensureClip(args.dir, shortSeconds, args.originals) : clip;
   // Ten samples 6 s apart each fall two frames before a slide change, where x264 puts a
   // keyframe: the worst case for the search. Varied slide lengths show the usual case.
@@ -220,17 +221,23 @@ int main(int argc, char** argv) {
     return cpu(clip, known, {"-s", originalsXml.string(), "-p", pictures});
   });
   if (!args.base.empty()) {
-    const auto baseRun = [&](std::vector<std::string> extra) {
-      std::vector<std::string> argv = {args.base,      "-i", clip.string(), "-c",
-                                       known.string(), "-o", out.string(),  "-hide"};
+    const auto baseRunOf = [&](std::vector<std::string> extra, const fs::path& video) {
+      std::vector<std::string> argv = {args.base,      "-i", video.string(), "-c",
+                                       known.string(), "-o", out.string(),   "-hide"};
       argv.insert(argv.end(), extra.begin(), extra.end());
       return runProcess(argv);
     };
+    const auto baseRun = [&](std::vector<std::string> extra) { return baseRunOf(extra, clip); };
     rounds.addTimed("baseRun", [&] { return baseRun({}); });
     rounds.addTimed("baseMatched", [&] { return baseRun({"-s", originalsXml.string()}); });
     rounds.add("baseMatchedPictures", [&] {
       fs::remove_all(args.dir / "pictures");
       return baseRun({"-s", originalsXml.string(), "-p", pictures}).seconds;
+    });
+    // The earlier build's library inside the program, as for this build.
+    rounds.add("baseShortRun", [&] { return baseRunOf({}, shortClip).seconds; });
+    rounds.add("baseShortMatched", [&] {
+      return baseRunOf({"-s", originalsXml.string()}, shortClip).seconds;
     });
   }
   rounds.addTimed("library", [&] { return buildLibrary(*list); });
@@ -288,6 +295,8 @@ int main(int argc, char** argv) {
   std::snprintf(label, sizeof label, "  the same in the program (%d s run with -s less without)",
                 shortSeconds);
   rounds.printDifferenceOver(label, "shortMatched", "shortRun", "ffmpeg", "-", tenSeconds);
+  rounds.printDifferenceOver("  the same for the earlier build", "baseShortMatched", "baseShortRun",
+                             "ffmpeg", "-", tenSeconds);
   std::snprintf(label, sizeof label, "library of %d JPEG originals 1024x768 / decoding 10 s",
                 args.originals);
   rounds.print(label, "jpegLibrary", "ffmpeg", "<= 1.00", tenSeconds);

@@ -12,7 +12,15 @@ endforeach()
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libavutil libswscale)
 pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)
-# The still-picture codecs; libavcodec loads both into the process anyway.
-find_package(PNG REQUIRED)
+# The still-picture codecs: libjpeg-turbo, which libavcodec loads into the process anyway,
+# and lodepng with libdeflate inflating for PNG. The tests make damaged PNGs with zlib.
+find_package(ZLIB REQUIRED)
 find_package(JPEG REQUIRED)
+pkg_check_modules(LIBDEFLATE REQUIRED IMPORTED_TARGET libdeflate)
+find_path(LODEPNG_INCLUDE_DIR lodepng.h REQUIRED)
+find_library(LODEPNG_LIBRARY lodepng REQUIRED)
+add_library(lodepng::lodepng UNKNOWN IMPORTED)
+set_target_properties(lodepng::lodepng PROPERTIES
+  IMPORTED_LOCATION "${LODEPNG_LIBRARY}"
+  INTERFACE_INCLUDE_DIRECTORIES "${LODEPNG_INCLUDE_DIR}")
 find_package(GTest REQUIRED)

@@ -8,7 +8,8 @@ packages=(
   cmake g++ make pkg-config
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev libopencv-highgui-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
-  libpng-dev libjpeg62-turbo-dev libxml2-dev googletest libgtest-dev ffmpeg xvfb xauth
+  liblodepng-dev libdeflate-dev zlib1g-dev libjpeg62-turbo-dev libxml2-dev
+  googletest libgtest-dev ffmpeg xvfb xauth
   dpkg-dev file clang libclang-rt-14-dev clang-format
 )
 missing=()

@@ -39,7 +39,7 @@ void failed(j_common_ptr info) {
 }
 
 // Missing or broken picture data (a cut-off file is padded with grey) is only a warning
-// to libjpeg; it refuses the picture here, as libpng would, rather than take made-up rows.
+// to libjpeg; it refuses the picture here, as a cut PNG is, rather than take made-up rows.
 // Warnings about unusual headers of intact data are let pass, as OpenCV lets them pass.
 void warned(j_common_ptr info, int level) {
   const int code = info->err->msg_code;

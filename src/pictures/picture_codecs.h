@@ -22,8 +22,8 @@ void pictureSizeCheck(std::int64_t width, std::int64_t height);
 bool looksLikePng(const FileBytes& bytes);
 bool looksLikeJpeg(const FileBytes& bytes);
 
-// 8-bit BGR, as OpenCV's imread(IMREAD_COLOR) sets up libpng, or, with grey, the grey
-// of those pixels by BGR2GRAY.
+// 8-bit BGR, the pixels OpenCV's imread(IMREAD_COLOR) gives, or, with grey, the grey of
+// those pixels by BGR2GRAY.
 cv::Mat pngDecode(const FileBytes& bytes, bool grey);
 
 // 8-bit BGR or, with grey, the luma plane alone; turned by the EXIF orientation.

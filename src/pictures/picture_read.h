@@ -1,6 +1,7 @@
 #pragma once
-// Reading still pictures (the original slides) the way OpenCV's imread reads them: PNG
-// and JPEG with the libraries it uses, anything else with FFmpeg's decoders.
+// Reading still pictures (the original slides) with the pixels OpenCV's imread gives: PNG
+// with lodepng and libdeflate, JPEG with libjpeg-turbo as imread uses it, anything else
+// with FFmpeg's decoders.
 
 #include <cstdint>
 #include <string>
@@ -16,7 +17,7 @@ constexpr std::int64_t kPictureMaxPixels = 100'000'000;
 // The picture in 8-bit BGR: alpha dropped, grey and palette expanded, 16-bit samples cut
 // to their high byte, a JPEG turned by its EXIF orientation. Throws Error (kInput) naming
 // the file and the cause for a file that is missing, not a regular file, too large or
-// damaged: a PNG is refused where libpng refuses it (CRC, zlib's Adler-32, truncation).
+// damaged: a PNG with a wrong CRC or Adler-32, or cut off, is refused.
 cv::Mat pictureRead(const std::string& path);
 
 // The same in 8-bit grey, as the features take it: a JPEG's luma plane as decoded, any

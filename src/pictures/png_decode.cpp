@@ -1,13 +1,13 @@
-// PNG through libpng, set up as OpenCV's imread sets it up, so the pixels are the same.
+// PNG through lodepng, its image data inflated by libdeflate: zlib's inflate was most of
+// the cost of reading the originals. The pixels are those OpenCV's imread gives.
 
-#include <png.h>
+#include <libdeflate.h>
+#include <lodepng.h>
 
 #include <algorithm>
-#include <csetjmp>
-#include <cstring>
+#include <cstdlib>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include <opencv2/imgproc.hpp>
 
@@ -18,128 +18,135 @@ namespace slidetrack {
 
 namespace {
 
-struct PngReader {
-  png_structp png = nullptr;
-  png_infop info = nullptr;
-  const FileBytes* bytes = nullptr;
-  size_t at = 0;
-  char message[200] = "";
+struct Freer {
+  void operator()(unsigned char* bytes) const { std::free(bytes); }
 };
+using Malloced = std::unique_ptr<unsigned char, Freer>;
 
-struct PngReaderFreer {
-  void operator()(PngReader* reader) const {
-    png_destroy_read_struct(&reader->png, reader->info ? &reader->info : nullptr, nullptr);
-    delete reader;
+struct StateCleaner {
+  void operator()(LodePNGState* state) const {
+    lodepng_state_cleanup(state);
+    delete state;
   }
 };
-using PngReaderHandle = std::unique_ptr<PngReader, PngReaderFreer>;
+using StateHandle = std::unique_ptr<LodePNGState, StateCleaner>;
 
-void readBytes(png_structp png, png_bytep out, png_size_t length) {
-  auto* reader = static_cast<PngReader*>(png_get_io_ptr(png));
-  if (reader->bytes->size() - reader->at < length) png_error(png, "the file ends early");
-  std::memcpy(out, reader->bytes->data() + reader->at, length);
-  reader->at += length;
+struct DecompressorFreer {
+  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+using DecompressorHandle = std::unique_ptr<libdeflate_decompressor, DecompressorFreer>;
+
+struct Inflating {
+  libdeflate_decompressor* decompressor = nullptr;
+  size_t imageBytes = 0;  // the filtered rows of the whole picture: the usual size
+  size_t mostBytes = 0;   // no stream may grow beyond this
+  const char* failure = nullptr;
+  bool outOfMemory = false;
+};
+
+// Filtered rows of every Adam7 pass, or of the whole picture when not interlaced.
+size_t filteredBytes(size_t width, size_t height, size_t bitsPerPixel, bool adam7) {
+  const auto rows = [bitsPerPixel](size_t w, size_t h) {
+    return w == 0 || h == 0 ? 0 : h * (1 + (w * bitsPerPixel + 7) / 8);
+  };
+  if (!adam7) return rows(width, height);
+  static const size_t x0[7] = {0, 4, 0, 2, 0, 1, 0}, y0[7] = {0, 0, 4, 0, 2, 0, 1};
+  static const size_t dx[7] = {8, 8, 4, 4, 2, 2, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
+  size_t total = 0;
+  for (int p = 0; p < 7; ++p)
+    total += rows((width + dx[p] - x0[p] - 1) / dx[p], (height + dy[p] - y0[p] - 1) / dy[p]);
+  return total;
 }
 
-// libpng's message is kept for the warning; its own printing is left out.
-void failed(png_structp png, png_const_charp message) {
-  auto* reader = static_cast<PngReader*>(png_get_error_ptr(png));
-  std::snprintf(reader->message, sizeof reader->message, "%s", message);
-  png_longjmp(png, 1);
-}
-
-void warned(png_structp, png_const_charp) {}
-
-// Grey wanted from a colour picture: its rows are read this many at a time and turned
-// grey while they are in the cache, instead of a whole colour picture written and read
-// back. They stay RGB as stored: RGB2GRAY weighs each sample as BGR2GRAY does after a swap.
-constexpr int kBandRows = 16;
-
-void bandToGrey(const cv::Mat& band, int rows, cv::Mat* grey, int y) {
-  cv::Mat into = grey->rowRange(y, y + rows);
-  cv::cvtColor(band.rowRange(0, rows), into, cv::COLOR_RGB2GRAY);
-}
-
-void rowsPointAt(cv::Mat* picture, int count, std::vector<png_bytep>* rows) {
-  rows->resize(static_cast<size_t>(count));
-  for (int y = 0; y < count; ++y) (*rows)[static_cast<size_t>(y)] = picture->ptr(y);
-}
-
-// Nothing with a destructor lives in this frame: libpng leaves it by longjmp.
-bool decodeInto(PngReader* r, bool grey, png_uint_32* width, png_uint_32* height, cv::Mat* picture,
-                cv::Mat* band, std::vector<png_bytep>* rows) {
-  if (setjmp(png_jmpbuf(r->png))) return false;
-  png_set_read_fn(r->png, r, readBytes);
-  png_read_info(r->png, r->info);
-  *width = png_get_image_width(r->png, r->info);
-  *height = png_get_image_height(r->png, r->info);
-  if (static_cast<std::int64_t>(*width) * *height > kPictureMaxPixels) return true;
-  const int colourType = png_get_color_type(r->png, r->info);
-  const int bitDepth = png_get_bit_depth(r->png, r->info);
-  const bool colour = (colourType & PNG_COLOR_MASK_COLOR) != 0;
-  if (bitDepth > 8) png_set_strip_16(r->png);
-  png_set_strip_alpha(r->png);
-  if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(r->png);
-  if (!colour && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(r->png);
-  // Colour is BGR with grey expanded, as imread gives it. Read grey, a grey picture needs
-  // no expansion (BGR2GRAY gives back g from (g, g, g)) and colour rows stay RGB.
-  if (!grey && colour) png_set_bgr(r->png);
-  if (!grey && !colour) png_set_gray_to_rgb(r->png);
-  const int passes = png_set_interlace_handling(r->png);
-  png_read_update_info(r->png, r->info);
-  const int w = static_cast<int>(*width), h = static_cast<int>(*height);
-  picture->create(h, w, grey ? CV_8UC1 : CV_8UC3);
-  if (!grey || !colour) {
-    rowsPointAt(picture, h, rows);
-    png_read_image(r->png, rows->data());
-  } else if (passes > 1) {  // interlaced rows are complete only after the last pass
-    band->create(h, w, CV_8UC3);
-    rowsPointAt(band, h, rows);
-    png_read_image(r->png, rows->data());
-    bandToGrey(*band, h, picture, 0);
-  } else {
-    band->create(std::min(kBandRows, h), w, CV_8UC3);
-    rowsPointAt(band, band->rows, rows);
-    for (int y = 0; y < h; y += band->rows) {
-      const int count = std::min(band->rows, h - y);
-      png_read_rows(r->png, rows->data(), nullptr, static_cast<png_uint_32>(count));
-      bandToGrey(*band, count, picture, y);
+// lodepng's hook for every zlib stream of the file: the image data, and compressed text or
+// colour profiles, whose size is not known beforehand. libdeflate checks the Adler-32.
+unsigned inflateStream(unsigned char** out, size_t* outSize, const unsigned char* in, size_t inSize,
+                       const LodePNGDecompressSettings* settings) {
+  auto* inflating = static_cast<Inflating*>(const_cast<void*>(settings->custom_context));
+  size_t capacity = std::max(inflating->imageBytes, size_t{1} << 16);
+  for (;;) {
+    Malloced buffer(static_cast<unsigned char*>(std::malloc(capacity)));
+    if (!buffer) {  // no exception may cross lodepng
+      inflating->outOfMemory = true;
+      return 1;
     }
+    size_t got = 0;
+    const libdeflate_result result = libdeflate_zlib_decompress(inflating->decompressor, in, inSize,
+                                                                buffer.get(), capacity, &got);
+    if (result == LIBDEFLATE_SUCCESS) {
+      *out = buffer.release();
+      *outSize = got;
+      return 0;
+    }
+    if (result != LIBDEFLATE_INSUFFICIENT_SPACE || capacity >= inflating->mostBytes) {
+      inflating->failure = result == LIBDEFLATE_INSUFFICIENT_SPACE
+                               ? "more compressed data than the picture holds"
+                               : "the compressed data is broken or fails its Adler-32 check";
+      return 1;
+    }
+    capacity = std::min(capacity * 2, inflating->mostBytes);
   }
-  // The end of the data holds zlib's Adler-32 and the last CRC: a picture is only taken
-  // once they are checked.
-  png_read_end(r->png, nullptr);
-  return true;
+}
+
+[[noreturn]] void refuse(const std::string& cause) {
+  throw Error(Error::Kind::kInput, "damaged PNG: " + cause);
+}
+
+// lodepng's text for what users meet most: with every stream inflated here, 64 is a chunk
+// cut off by the end of the file, not a Huffman table; and its CRC text invites skipping
+// the check.
+[[noreturn]] void refuseCode(unsigned code, const char* inflateFailure = nullptr) {
+  if (code == 30 || code == 64) refuse("the file ends early");
+  if (code == 57) refuse("a chunk fails its CRC");
+  if (code == 110 && inflateFailure) refuse(inflateFailure);
+  refuse(lodepng_error_text(code));
 }
 
 }  // namespace
 
 bool looksLikePng(const FileBytes& bytes) {
-  return bytes.size() >= 8 && png_sig_cmp(bytes.data(), 0, 8) == 0;
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  return bytes.size() >= 8 && std::equal(kSignature, kSignature + 8, bytes.begin());
 }
 
 cv::Mat pngDecode(const FileBytes& bytes, bool grey) {
-  // IHDR comes first in every PNG; libpng reads on to the pixel data before it tells the
-  // size, which is too late for a file that claims far more than it holds.
-  if (bytes.size() >= 24) {
-    auto number = [&bytes](size_t at) {
-      return (std::int64_t{bytes[at]} << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) |
-             bytes[at + 3];
-    };
-    pictureSizeCheck(number(16), number(20));
-  }
-  PngReaderHandle reader(new PngReader);
-  reader->bytes = &bytes;
-  reader->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, reader.get(), failed, warned);
-  if (!reader->png) throw Error(Error::Kind::kResources, "libpng cannot start");
-  reader->info = png_create_info_struct(reader->png);
-  if (!reader->info) throw Error(Error::Kind::kResources, "libpng cannot start");
-  png_uint_32 width = 0, height = 0;
-  cv::Mat picture, band;
-  std::vector<png_bytep> rows;
-  if (!decodeInto(reader.get(), grey, &width, &height, &picture, &band, &rows))
-    throw Error(Error::Kind::kInput, std::string("damaged PNG: ") + reader->message);
+  StateHandle state(new LodePNGState);
+  lodepng_state_init(state.get());
+  unsigned width = 0, height = 0;
+  if (const unsigned error =
+          lodepng_inspect(&width, &height, state.get(), bytes.data(), bytes.size()))
+    refuseCode(error);
   pictureSizeCheck(width, height);
+  const LodePNGColorMode& stored = state->info_png.color;
+  const size_t imageBytes =
+      filteredBytes(width, height, lodepng_get_bpp(&stored), state->info_png.interlace_method != 0);
+  DecompressorHandle decompressor(libdeflate_alloc_decompressor());
+  if (!decompressor) throw Error(Error::Kind::kResources, "out of memory reading a PNG");
+  // A colour profile may grow to 64 MB; image data beyond its rows is refused by lodepng.
+  Inflating inflating{decompressor.get(), imageBytes, std::max(imageBytes, size_t{1} << 26)};
+  state->decoder.zlibsettings.custom_zlib = inflateStream;
+  state->decoder.zlibsettings.custom_context = &inflating;
+  state->decoder.read_text_chunks = 0;
+  // 8-bit grey or RGB: 16-bit samples cut to their high byte, alpha dropped, palette and
+  // low bit depths expanded, as imread has libpng do.
+  const bool greyStored = lodepng_is_greyscale_type(&stored) != 0;
+  state->info_raw.colortype = greyStored ? LCT_GREY : LCT_RGB;
+  state->info_raw.bitdepth = 8;
+  unsigned char* decoded = nullptr;
+  const unsigned error =
+      lodepng_decode(&decoded, &width, &height, state.get(), bytes.data(), bytes.size());
+  const Malloced owned(decoded);
+  if (inflating.outOfMemory) throw Error(Error::Kind::kResources, "out of memory reading a PNG");
+  if (error) refuseCode(error, inflating.failure);
+  const int w = static_cast<int>(width), h = static_cast<int>(height);
+  const cv::Mat rows(h, w, greyStored ? CV_8UC1 : CV_8UC3, decoded);
+  cv::Mat picture;
+  if (greyStored && grey)
+    rows.copyTo(picture);
+  else if (greyStored)
+    cv::cvtColor(rows, picture, cv::COLOR_GRAY2BGR);
+  else
+    cv::cvtColor(rows, picture, grey ? cv::COLOR_RGB2GRAY : cv::COLOR_RGB2BGR);
   return picture;
 }
 

@@ -70,6 +70,21 @@ uint32_t bigEndian(const std::string& s, size_t at) {
 void putBigEndian(std::string& s, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) s[at + i] = char(v >> (24 - 8 * i));
 }
+std::string chunk(const char* type, const std::string& data) {
+  std::string bytes(4, '\0');
+  putBigEndian(bytes, 0, uint32_t(data.size()));
+  bytes += type + data + std::string(4, '\0');
+  const auto* crcd = reinterpret_cast<const Bytef*>(bytes.data() + 4);
+  putBigEndian(bytes, bytes.size() - 4, crc32(0, crcd, uInt(data.size() + 4)));
+  return bytes;
+}
+std::string zlibbed(const std::string& data) {
+  uLongf size = compressBound(uLong(data.size()));
+  std::string out(size, '\0');
+  compress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
+           uLong(data.size()));
+  return out.substr(0, size);
+}
 void fixCrc(std::string& png, const char* type) {
   const size_t data = chunkData(png, type);
   const uint32_t length = bigEndian(png, data - 8);
@@ -116,6 +131,33 @@ TEST(PictureRead, PngLayoutsGiveImreadsPixels) {
   for (const std::string& file : files) expectImreadsPixels(file);
 }
 
+// A colour profile and text are zlib streams of their own, of any size: a profile far
+// larger than the picture's rows does not disturb them.
+TEST(PictureRead, PngWithCompressedProfileAndTextGivesImreadsPixels) {
+  ScratchDir dir;
+  for (const cv::Size size : {cv::Size(4, 3), cv::Size(301, 203)}) {
+    ASSERT_TRUE(cv::imwrite(dir / "plain.png", colourfulSlide(5, size)));
+    const std::string plain = readFile(dir / "plain.png");
+    const size_t afterHeader = chunkData(plain, "IHDR") + 13 + 4;
+    // An ICC header libpng takes (size, RGB to XYZ, D50, no tags), then padding.
+    std::string profile(300000, '\0');
+    putBigEndian(profile, 0, uint32_t(profile.size()));
+    putBigEndian(profile, 8, 0x02100000);
+    profile.replace(12, 12, "mntrRGB XYZ ");
+    profile.replace(36, 4, "acsp");
+    putBigEndian(profile, 68, 0xf6d6);
+    putBigEndian(profile, 72, 0x10000);
+    putBigEndian(profile, 76, 0xd32d);
+    for (size_t i = 132; i < profile.size(); ++i) profile[i] = char(i % 251 < 200 ? 0 : i % 7);
+    const std::string extra =
+        chunk("iCCP", std::string("slide profile\0\0", 15) + zlibbed(profile)) +
+        chunk("zTXt", std::string("Comment\0\0", 9) + zlibbed("made here"));
+    writeFile(dir / "profiled.png",
+              plain.substr(0, afterHeader) + extra + plain.substr(afterHeader));
+    expectImreadsPixels(dir / "profiled.png");
+  }
+}
+
 // JPEG goes through the library imread uses, with its settings: the same pixels, the grey
 // read the luma imread's grey read gives, and the EXIF orientation applied the same way.
 // Other formats come from FFmpeg.
@@ -151,8 +193,9 @@ TEST(PictureRead, JpegAndOtherFormatsGiveImreadsPixels) {
   expectImreadsPixels(dir / "b.bmp");
 }
 
-// What libpng refuses is refused, with a line that names the file and the cause; so is
-// what is no picture, and a picture too large to take, from its header alone.
+// A cut PNG or JPEG, a wrong CRC or Adler-32 is refused, with a line that names the file
+// and the cause; so is what is no picture, and a picture too large to take, from its
+// header alone.
 TEST(PictureRead, DamagedMissingAndOversizedFilesAreRefused) {
   ScratchDir dir;
   ASSERT_TRUE(cv::imwrite(dir / "whole.png", colourfulSlide(4, {200, 150})));
@@ -163,13 +206,14 @@ TEST(PictureRead, DamagedMissingAndOversizedFilesAreRefused) {
     writeFile(dir / name, bytes);
     cases.emplace_back(name, cause);
   };
-  damaged("cut.png", png.substr(0, png.size() / 2), "damaged PNG");
-  // Cut in the last band of a plain picture and in the last pass of an interlaced one.
-  damaged("cutend.png", png.substr(0, png.size() - 40), "damaged PNG");
+  damaged("cut.png", png.substr(0, png.size() / 2), "damaged PNG: the file ends early");
+  // Cut in the last rows of a plain picture and in the last pass of an interlaced one.
+  damaged("cutend.png", png.substr(0, png.size() - 40), "damaged PNG: the file ends early");
   const std::string interlaced =
       readFile(convertWithFfmpeg(dir / "whole.png", dir / "adam7.png", "rgb24", "-flags +ildct"));
   ASSERT_FALSE(interlaced.empty());
-  damaged("cutpass.png", interlaced.substr(0, interlaced.size() - 40), "damaged PNG");
+  damaged("cutpass.png", interlaced.substr(0, interlaced.size() - 40),
+          "damaged PNG: the file ends early");
   damaged("cut.jpg", jpeg.substr(0, jpeg.size() / 2), "damaged JPEG");
   std::string badCrc = png;
   badCrc[chunkData(png, "IDAT") + 100] ^= 0x10;
@@ -180,7 +224,7 @@ TEST(PictureRead, DamagedMissingAndOversizedFilesAreRefused) {
   const size_t idat = chunkData(png, "IDAT");
   badAdler[idat + bigEndian(png, idat - 8) - 1] ^= 0x01;
   fixCrc(badAdler, "IDAT");
-  damaged("adler.png", badAdler, "incorrect data check");
+  damaged("adler.png", badAdler, "Adler-32");
   // A header claiming 20000 x 20000 pixels, and nothing after it.
   std::string huge = png.substr(0, chunkData(png, "IHDR") + 17);
   putBigEndian(huge, chunkData(png, "IHDR"), 20000);
