@@ -1,7 +1,6 @@
 // Formats other than PNG and JPEG (BMP, TIFF, WebP, PNM, ...) through FFmpeg's decoders,
 // which the run has loaded for the video already.
 
-#include <mutex>
 #include <string>
 
 #include <opencv2/core.hpp>
@@ -14,7 +13,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
-#include <libavutil/log.h>
 #include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
@@ -64,10 +62,7 @@ FormatContextHandle opened(const std::string& path) {
 }  // namespace
 
 cv::Mat otherPictureDecode(const std::string& path) {
-  // The cause goes into the warning; FFmpeg's own lines would only repeat it. Set once:
-  // originals are read on two threads.
-  static std::once_flag quiet;
-  std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
+  libraryLogQuiet();
   FormatContextHandle format = opened(path);
   check(avformat_find_stream_info(format.get(), nullptr), "not a picture");
   const AVCodec* codec = nullptr;

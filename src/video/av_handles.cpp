@@ -1,5 +1,7 @@
 #include "video/av_handles.h"
 
+#include <mutex>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -7,6 +9,7 @@ extern "C" {
 #include <libavutil/dict.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
@@ -34,6 +37,12 @@ std::string avErrorText(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {0};
   if (av_strerror(code, text, sizeof text) < 0) return "error " + std::to_string(code);
   return text;
+}
+
+void libraryLogQuiet() {
+  // Not AV_LOG_FATAL: some decoders report a damaged picture at that level.
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
 }
 
 }  // namespace slidetrack

@@ -48,4 +48,8 @@ using DictionaryHandle = std::unique_ptr<AVDictionary, DictionaryFreer>;
 // The text of an FFmpeg error code (what av_err2str gives in C).
 std::string avErrorText(int code);
 
+// Silences FFmpeg's own log, at every level: each failure reaches the user once, as an
+// error or warning that names the file and carries FFmpeg's cause. Safe on any thread.
+void libraryLogQuiet();
+
 }  // namespace slidetrack

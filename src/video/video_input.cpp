@@ -9,7 +9,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/log.h>
 }
 
 namespace slidetrack {
@@ -56,8 +55,8 @@ void openDecoder(VideoDecoder& d) {
 void decoderOpen(VideoDecoder& d, const std::string& path) {
   d = VideoDecoder();
   d.path = path;
-  // The caller reports a failed open with its cause; the library stays quiet.
-  av_log_set_level(AV_LOG_FATAL);
+  // The caller reports a failed open with its cause.
+  libraryLogQuiet();
 
   AVFormatContext* format = nullptr;
   check(d, avformat_open_input(&format, path.c_str(), nullptr, nullptr));

@@ -131,3 +131,18 @@ TEST(OtherPictureRead, PlaylistIsRefusedUnread) {
   EXPECT_LT(read(opens, event, sizeof event), 0) << "the listed file was opened";
   close(opens);
 }
+
+// A damaged picture is reported once, by the warning that names it: FFmpeg's decoders
+// say nothing of their own, not even those that log such a file at their fatal level.
+TEST(OtherPictureRead, DamagedPictureLeavesStandardErrorAlone) {
+  ScratchDir dir;
+  std::string noise;
+  for (int i = 0; i < 300; ++i) noise += char(i * 37 % 251);
+  writeFile(dir / "slide.jpg", noise);
+  writeFile(dir / "short.jpg", "hello");
+  for (const std::string name : {"slide.jpg", "short.jpg"}) {
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(pictureRead(dir / name), Error) << name;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << name;
+  }
+}
