@@ -1,6 +1,7 @@
 #include "slides/differing_content.h"
 
 #include <algorithm>
+#include <vector>
 
 #include <opencv2/imgproc.hpp>
 
@@ -19,11 +20,19 @@ constexpr float kApart = 30.f;
 constexpr int kEdge = 2;
 // Share of the seen pixels that must differ: less is noise, the speaker's fringe, the light.
 constexpr double kLeastDiffering = 0.003;
+// Share of the picture's height above which a differing area is no line of text: the speaker
+// the pictures kept, a figure; lines of text tell two slides of one template apart.
+constexpr double kTallest = 0.1;
+// Side of the square of work pixels a solid area holds and a stroke of text does not.
+constexpr int kSolid = 5;
+// Work pixels around such an area whose differences belong to it.
+constexpr int kFringe = 3;
 // Work pixels by which the original may lie off a picture (the corners' error).
 constexpr int kShift = 2;
 // Share of the differing pixels the original must explain in one picture only, and how
-// many times more than in the other, to side with it.
-constexpr double kLeastSide = 0.25;
+// many times more than in the other (and the other's own marks than the one's), to side with
+// it. Where one picture only lacks a line, the 3x3 range lets the original explain both.
+constexpr double kLeastSide = 0.1;
 constexpr double kClear = 3.0;
 // Side of the work-pixel square whose median is the slide around a pixel; a line of text is
 // lower than half of it.
@@ -33,7 +42,11 @@ constexpr int kAround = 21;
 // picture that only lacks some of the original's lines may have had them covered all along
 // by something of the slide's colour.
 constexpr double kLeastOwn = 0.03;
-constexpr double kLeastOwnSeen = 0.001;
+constexpr double kLeastOwnSeen = 0.0005;
+// Where another slide's lines took the place of the original's, it has about as many marks
+// of its own as the original explains of the other picture; a picture the speaker or the
+// fill spoilt lacks the original's lines with few marks of its own instead.
+constexpr double kOwnInstead = 0.8;
 
 cv::Mat grey(const cv::Mat& bgr, cv::Size size) {
   cv::Mat g, small;
@@ -58,6 +71,29 @@ cv::Mat fitted(const cv::Mat& from, const cv::Mat& to, const cv::Mat& mask) {
     cv::bitwise_and(mask, near, use);
   }
   return out;
+}
+
+// differs without its connected parts taller than kTallest of its height or with a solid core
+// (a head, a hand): strokes of text are thin.
+void keepLines(cv::Mat& differs) {
+  cv::Mat labels, stats, centroids, solid;
+  const int count = cv::connectedComponentsWithStats(differs, labels, stats, centroids, 8, CV_32S);
+  cv::morphologyEx(differs, solid, cv::MORPH_OPEN,
+                   cv::getStructuringElement(cv::MORPH_RECT, {kSolid, kSolid}));
+  std::vector<bool> drop(size_t(count), false);
+  const int tallest = int(kTallest * differs.rows);
+  for (int k = 1; k < count; ++k) drop[size_t(k)] = stats.at<int>(k, cv::CC_STAT_HEIGHT) > tallest;
+  for (int y = 0; y < solid.rows; ++y)
+    for (int x = 0; x < solid.cols; ++x)
+      if (solid.at<unsigned char>(y, x)) drop[size_t(labels.at<int>(y, x))] = true;
+  cv::Mat dropped = cv::Mat::zeros(differs.size(), CV_8UC1);
+  for (int y = 0; y < differs.rows; ++y)
+    for (int x = 0; x < differs.cols; ++x)
+      if (drop[size_t(labels.at<int>(y, x))]) dropped.at<unsigned char>(y, x) = 255;
+  // And the bits of its outline that broke off it.
+  cv::dilate(dropped, dropped,
+             cv::getStructuringElement(cv::MORPH_RECT, {2 * kFringe + 1, 2 * kFringe + 1}));
+  differs.setTo(0, dropped);
 }
 
 // 255 where grey stands out from the slide around it: text, lines, marks, not plain areas.
@@ -116,6 +152,7 @@ DifferingContent compareWithOriginal(const cv::Mat& first, const cv::Mat& firstU
   inkStrokes(first, differs, inkA);
   inkStrokes(second, differs, inkB);
   differs.setTo(0, inkA | inkB);
+  keepLines(differs);
   const int differing = cv::countNonZero(differs);
   result.differs = double(differing) / seenCount;
   if (result.differs < kLeastDiffering) return result;
@@ -135,9 +172,13 @@ DifferingContent compareWithOriginal(const cv::Mat& first, const cv::Mat& firstU
   const auto marked = [&](int own) {
     return own >= kLeastOwn * differing && own >= kLeastOwnSeen * seenCount;
   };
-  if (result.first >= kLeastSide && result.first >= kClear * result.second && marked(ownB))
+  const auto sides = [&](double one, double other, int ownOne, int ownOther) {
+    return one >= kLeastSide && one >= kClear * other && marked(ownOther) &&
+           ownOther >= kClear * ownOne && ownOther >= kOwnInstead * one * differing;
+  };
+  if (sides(result.first, result.second, ownA, ownB))
     result.side = OriginalSide::kFirst;
-  else if (result.second >= kLeastSide && result.second >= kClear * result.first && marked(ownA))
+  else if (sides(result.second, result.first, ownB, ownA))
     result.side = OriginalSide::kSecond;
   else
     result.side = OriginalSide::kUnclear;
