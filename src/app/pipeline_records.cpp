@@ -94,6 +94,8 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
 }
 
 void Pipeline::keepClosedPicture(const cv::Mat& picture, const cv::Mat* unseen) {
+  // Its own copy: the one before may still share the last.
+  closedPicture_.release();
   picture.copyTo(closedPicture_);
   closedUnseen_.release();
   if (unseen) unseen->copyTo(closedUnseen_);
