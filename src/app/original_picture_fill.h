@@ -20,10 +20,10 @@ class OriginalPictureFill {
   // record's matched original. An original that cannot be read now, or that does not
   // explain what the camera saw around the hole, leaves the picture as it is.
   const cv::Mat& apply(const SlideRecord& record, const cv::Mat& picture, const cv::Mat* unseen);
-
- private:
+  // The original's picture read from path at size, or null when it cannot be read.
   const cv::Mat* original(const std::string& path, const cv::Size& size);
 
+ private:
   bool on_ = false;
   std::string path_;  // of the original kept
   cv::Size size_;

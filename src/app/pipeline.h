@@ -73,6 +73,10 @@ class Pipeline {
   // The record just closed showed the same slide as the one before it (joined = 1), or as
   // the one before a short record between (joined = 2): that one takes them in.
   void joinClosedRecords(int joined, const cv::Mat* picture, const cv::Mat* unseen);
+  // Whether the open record, about to join the last closed one, shows their original where
+  // their pictures differ; where the original shows only one of them, the other's match goes.
+  bool joinKeepsContent(const cv::Mat* picture, const cv::Mat* unseen);
+  void keepClosedPicture(const cv::Mat& picture, const cv::Mat* unseen);
   void finish();
 
   PresentationSettings settings_;
@@ -100,6 +104,7 @@ class Pipeline {
   // same of the record closed before it.
   EndedMatch closedEnd_, beforeEnd_;
   cv::Mat closedPicture_, beforePicture_;
+  cv::Mat closedUnseen_, beforeUnseen_;  // what of those pictures was never seen
   // Processed frames a record between two of one original may last and still be the speaker.
   static constexpr int kShortBetween = 2;
   cv::Mat presentImage_, presentGray_;

@@ -9,6 +9,7 @@
 
 #include "app/pipeline.h"
 #include "app/record_join.h"
+#include "slides/differing_content.h"
 
 namespace slidetrack {
 
@@ -50,12 +51,14 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
   const EndedMatch ended = matchingStageTakeEnded(matching_);
   auto& records = slides_->slides;
   const double margin = matching_.matcher.matchJumpMargin;
-  const bool join =
+  const bool sameOriginal =
       matching_.matcher.matchJoinSame && records.size() >= 2 &&
       recordsShowOneSlide(*std::prev(records.end(), 2), closedEnd_, *open_, ended, margin);
+  const bool join =
+      sameOriginal && (!matching_.matcher.matchJoinContent || joinKeepsContent(picture, unseen));
   // A speaker passing leaves a short record between two of one original.
   const bool joinAround =
-      !join && matching_.matcher.matchJoinSame && records.size() >= 3 &&
+      !sameOriginal && matching_.matcher.matchJoinSame && records.size() >= 3 &&
       recordsAroundShowOneSlide(*std::prev(records.end(), 3), beforeEnd_,
                                 *std::prev(records.end(), 2), closedEnd_, *open_, ended, margin,
                                 kShortBetween * frameStep());
@@ -64,7 +67,9 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
     if (joinAround) {
       beforeEnd_ = EndedMatch();
       closedPicture_ = beforePicture_;
+      closedUnseen_ = beforeUnseen_;
       beforePicture_.release();
+      beforeUnseen_.release();
     }
     joinClosedRecords(join ? 1 : 2, picture, unseen);
     return;
@@ -72,13 +77,48 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
   beforeEnd_ = closedEnd_;
   closedEnd_ = ended;
   beforePicture_ = closedPicture_;
+  beforeUnseen_ = closedUnseen_;
   closedPicture_.release();
-  if (!open_->src || !picture) return;
+  closedUnseen_.release();
+  if (!picture) return;
+  // Kept to choose from, and to compare with, should the next record join this one.
+  const bool keep = matching_.matcher.matchJoinSame && ended.decided;
+  if (!open_->src) {
+    if (keep && matching_.matcher.matchJoinContent) keepClosedPicture(*picture, unseen);
+    return;
+  }
   // Only a decided match fills; one withdrawn later leaves the picture already saved.
   const cv::Mat& shown = originalFill_.apply(*open_, *picture, unseen);
   notify([&](RunObserver& o) { o.slideEnded(*open_, shown); });
-  // Kept to choose from should the next record join this one.
-  if (matching_.matcher.matchJoinSame && ended.decided) shown.copyTo(closedPicture_);
+  if (keep) keepClosedPicture(shown, unseen);
+}
+
+void Pipeline::keepClosedPicture(const cv::Mat& picture, const cv::Mat* unseen) {
+  // Its own copy: the one before may still share the last.
+  closedPicture_.release();
+  picture.copyTo(closedPicture_);
+  closedUnseen_.release();
+  if (unseen) unseen->copyTo(closedUnseen_);
+}
+
+bool Pipeline::joinKeepsContent(const cv::Mat* picture, const cv::Mat* unseen) {
+  SlideRecord& earlier = *std::prev(slides_->slides.end(), 2);
+  const SlideRecord& original = *earlier.match;
+  if (!picture || picture->empty() || closedPicture_.size() != picture->size() || !original.src)
+    return true;
+  const cv::Mat* originalPicture = originalFill_.original(*original.src, picture->size());
+  if (!originalPicture) return true;
+  const DifferingContent content = compareWithOriginal(
+      closedPicture_, closedUnseen_, *picture, unseen ? *unseen : cv::Mat(), *originalPicture);
+  // The change between them was real: the one the original does not show is another slide.
+  SlideRecord* other = content.side == OriginalSide::kFirst    ? open_
+                       : content.side == OriginalSide::kSecond ? &earlier
+                                                               : nullptr;
+  if (!other) return true;
+  other->match = nullptr;
+  other->confidence = 0.0;
+  notify([&](RunObserver& o) { o.matchWithdrawn(*other, original); });
+  return false;
 }
 
 void Pipeline::joinClosedRecords(int joined, const cv::Mat* picture, const cv::Mat* unseen) {
@@ -96,8 +136,7 @@ void Pipeline::joinClosedRecords(int joined, const cv::Mat* picture, const cv::M
         pictureDistanceFromOriginal(matching_, shown, *earlier.match) <
             pictureDistanceFromOriginal(matching_, closedPicture_, *earlier.match)) {
       notify([&](RunObserver& o) { o.slideEnded(earlier, shown); });
-      closedPicture_.release();
-      shown.copyTo(closedPicture_);
+      keepClosedPicture(shown, unseen);
     }
   }
   records.erase(std::prev(records.end(), joined), records.end());

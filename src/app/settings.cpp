@@ -66,6 +66,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchWithdraw = s.matchWithdraw;
   options.matchJoinSame = s.matchJoinSame;
   options.matchFitDrop = s.matchFitDrop;
+  options.matchJoinContent = s.matchJoinContent;
   return options;
 }
 

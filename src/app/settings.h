@@ -54,6 +54,7 @@ struct PresentationSettings {
   int matchWithdraw = 1;             // 1: a record's match goes when its evidence stops deciding it
   int matchJoinSame = 1;             // 1: two records in a row sure of one original are one slide
   float matchFitDrop = 0.35f;  // frames fit the record's original below this share: record ends
+  int matchJoinContent = 1;    // 1: where two records to join differ, the original picks one
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

@@ -158,6 +158,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(local, "matchWithdraw", &s.matchWithdraw, w);
   readInt(local, "matchJoinSame", &s.matchJoinSame, w);
   readReal(local, "matchFitDrop", &s.matchFitDrop, w);
+  readInt(local, "matchJoinContent", &s.matchJoinContent, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -302,6 +303,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "matchWithdraw" << s.matchWithdraw;
   fs << "matchJoinSame" << s.matchJoinSame;
   fs << "matchFitDrop" << static_cast<double>(s.matchFitDrop);
+  fs << "matchJoinContent" << s.matchJoinContent;
   fs << "}";
   return fs.releaseAndGetString();
 }

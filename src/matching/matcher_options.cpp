@@ -39,6 +39,8 @@ void checkMatcherOptions(const MatcherOptions& options, const std::string& confi
           "0 or 1");
   require(options.matchFitDrop >= 0.f && options.matchFitDrop <= 1.f, configFile, "matchFitDrop",
           "between 0 and 1");
+  require(options.matchJoinContent == 0 || options.matchJoinContent == 1, configFile,
+          "matchJoinContent", "0 or 1");
 }
 
 MatcherOptions::Method matchMethodFromName(const std::string& name) {

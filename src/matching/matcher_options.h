@@ -45,6 +45,10 @@ struct MatcherOptions {
   // do not side with it, end the record where they began: a slide that is not among the
   // originals took over without a reported change. 0: the record goes on.
   float matchFitDrop = 0.35f;
+  // Before two such records join, their pictures are compared where their content differs:
+  // the original there agrees with one of them, and the other is not that original (a slide
+  // that is not among the originals, a sibling of it). 0: they join on the evidence alone.
+  int matchJoinContent = 1;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

@@ -43,6 +43,18 @@ cv::Mat tableSlide() {
   return slide;
 }
 
+// A slide of the same deck that says something else in its last two lines.
+cv::Mat siblingSlide() {
+  cv::Mat slide = fullSlide();
+  slide(kLastLine - cv::Point(0, 60) + cv::Size(0, 60))
+      .setTo(slide.at<cv::Vec3b>(kSlide.height - 4, 4));
+  cv::putText(slide, "another claim here", {260, 355}, cv::FONT_HERSHEY_SIMPLEX, 1.2,
+              cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  cv::putText(slide, "and its proof", {260, 410}, cv::FONT_HERSHEY_SIMPLEX, 1.2,
+              cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  return slide;
+}
+
 // The grey spread over that line: text there, or none.
 double lineSpread(const cv::Mat& picture) {
   cv::Mat grey;
@@ -147,9 +159,9 @@ class RecordJoinTest : public RunTest {
     }
     ASSERT_NO_THROW(slidesSaveToXml(*originals, (dir_ / "originals.xml").string()));
   }
-  // A headless run with the screen's corners and matchJoinSame as given; its records.
+  // A headless run with the screen's corners and the keys as given; its records.
   std::unique_ptr<SlideList> run(int joinSame, const std::string& pictures,
-                                 float unexplained = 0.12f) {
+                                 float unexplained = 0.12f, int joinContent = 1) {
     {
       cv::FileStorage fs((dir_ / "talk.cfg.xml").string(), cv::FileStorage::WRITE);
       cv::Mat points(1, 4, CV_32FC2);
@@ -159,7 +171,8 @@ class RecordJoinTest : public RunTest {
          << "boardPoints" << points << "}";
       fs << "LocalFeatures"
          << "{"
-         << "matchUnexplained" << unexplained << "matchJoinSame" << joinSame << "}";
+         << "matchUnexplained" << unexplained << "matchJoinSame" << joinSame << "matchJoinContent"
+         << joinContent << "}";
     }
     result_ = runSlidetrack(dir_,
                             {"-i", "talk.mp4", "-c", "talk.cfg.xml", "-s", "originals.xml", "-p",
@@ -266,11 +279,33 @@ TEST_F(RecordJoinTest, ASlideLeftOutNextToItsLookAlikeStaysApart) {
   EXPECT_FALSE(slides->slides[1].match) << "not among the originals";
   EXPECT_EQ(countOf(result_.out, "SlideJoined"), 0u);
   EXPECT_EQ(picturesIn("pics/").size(), 2u);
-  // Without the picture check the features alone take it for the original, and it is joined.
-  const auto unchecked = run(1, "unchecked/", 1.0f);
+  // Without the picture checks the features alone take it for the original, and it is joined.
+  const auto unchecked = run(1, "unchecked/", 1.0f, 0);
   ASSERT_TRUE(unchecked);
   EXPECT_EQ(unchecked->slides.size(), 1u);
   EXPECT_EQ(countOf(result_.out, "SlideJoined"), 1u);
+}
+
+// A slide of the same deck left out of the originals, two of its lines another text: the
+// features take it for the one before it, and only the pictures, where they differ, show
+// which of the two the original is.
+TEST_F(RecordJoinTest, ASiblingLeftOutIsNeitherJoinedNorMatched) {
+  ASSERT_NO_FATAL_FAILURE(writeTalk(fullSlide(), siblingSlide()));
+  ASSERT_NO_FATAL_FAILURE(writeOriginals({fullSlide()}));
+  const auto joined = run(1, "joined/", 1.0f, 0);
+  ASSERT_TRUE(joined);
+  ASSERT_EQ(joined->slides.size(), 1u) << "the features alone join it: " << result_.out;
+  const auto apart = run(1, "apart/", 1.0f, 1);
+  ASSERT_TRUE(apart);
+  ASSERT_EQ(apart->slides.size(), 2u) << result_.out;
+  ASSERT_TRUE(apart->slides[0].match);
+  EXPECT_EQ(apart->slides[0].match->id, 0);
+  EXPECT_FALSE(apart->slides[1].match) << "not among the originals";
+  EXPECT_GE(apart->slides[1].start, 100) << "where the sibling came, or the processed frame after";
+  EXPECT_LE(apart->slides[1].start, 125);
+  EXPECT_EQ(countOf(result_.out, "SlideJoined"), 0u);
+  EXPECT_EQ(countOf(result_.out, "\t -MatchWithdrawn[     1:     0] "), 1u) << result_.out;
+  EXPECT_EQ(picturesIn("apart/").size(), 2u);
 }
 
 }  // namespace

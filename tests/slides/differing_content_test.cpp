@@ -1,0 +1,99 @@
+// Two slide pictures the matcher gave one original, compared with it where they differ.
+#include "slides/differing_content.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgproc.hpp>
+
+#include "lecture_scene.h"
+
+using namespace slidetrack;
+
+namespace {
+
+const cv::Size kSlide(1024, 768);
+const cv::Size kPicture(640, 480);
+// Two of drawSlide(2)'s text lines.
+const cv::Rect kLines(60, 200, 560, 110);
+
+cv::Mat original() { return drawSlide(2, kSlide); }
+
+cv::Scalar background(const cv::Mat& slide) { return slide.at<cv::Vec3b>(kSlide.height - 4, 4); }
+
+// A slide of the same deck left out of the originals: two lines say something else.
+cv::Mat sibling() {
+  cv::Mat slide = original();
+  slide(kLines).setTo(background(slide));
+  cv::putText(slide, "another claim here", {90, 240}, cv::FONT_HERSHEY_SIMPLEX, 1.1,
+              cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  cv::putText(slide, "and its proof", {90, 295}, cv::FONT_HERSHEY_SIMPLEX, 1.1,
+              cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  return slide;
+}
+
+// The slide as the camera shows it: smaller, a pixel off, dimmer, blurred and noisy.
+cv::Mat camera(const cv::Mat& slide, unsigned seed) {
+  cv::Mat small, shown;
+  cv::resize(slide, small, kPicture, 0, 0, cv::INTER_AREA);
+  const cv::Matx23d shift(1, 0, 1, 0, 1, 0.5);
+  cv::warpAffine(small, shown, shift, kPicture, cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+  shown.convertTo(shown, -1, 0.8, 12);
+  cv::GaussianBlur(shown, shown, {0, 0}, 0.8);
+  cv::Mat noise(kPicture, CV_16SC3);
+  cv::theRNG().state = seed;
+  cv::randn(noise, 0, 3);
+  shown.convertTo(shown, CV_16SC3);
+  shown += noise;
+  shown.convertTo(shown, CV_8UC3);
+  return shown;
+}
+
+TEST(DifferingContent, TheOriginalTellsWhichOfTwoSiblingsItIs) {
+  const cv::Mat shown = camera(original(), 1), other = camera(sibling(), 2);
+  const DifferingContent later = compareWithOriginal(shown, {}, other, {}, original());
+  EXPECT_EQ(later.side, OriginalSide::kFirst) << later.differs << " " << later.first;
+  EXPECT_GT(later.differs, 0.003);
+  const DifferingContent earlier = compareWithOriginal(other, {}, shown, {}, original());
+  EXPECT_EQ(earlier.side, OriginalSide::kSecond) << earlier.second;
+  // Against the sibling as its original, the sides turn.
+  EXPECT_EQ(compareWithOriginal(shown, {}, other, {}, sibling()).side, OriginalSide::kSecond);
+}
+
+TEST(DifferingContent, TwoPicturesOfOneSlideDoNotDiffer) {
+  const DifferingContent same =
+      compareWithOriginal(camera(original(), 3), {}, camera(original(), 4), {}, original());
+  EXPECT_EQ(same.side, OriginalSide::kSameContent);
+  EXPECT_LT(same.differs, 0.003);
+}
+
+// What the speaker hid in one interval is left out, and so is he where a picture kept him;
+// his pen's strokes in the other are the same slide written on.
+TEST(DifferingContent, TheSpeakerAndHisInkMakeNoDifference) {
+  cv::Mat hidden = camera(original(), 5);
+  const cv::Rect body(380, 140, 150, 330);
+  hidden(body).setTo(cv::Scalar(50, 60, 80));
+  cv::Mat unseen = cv::Mat::zeros(kPicture, CV_8UC1);
+  unseen(body + cv::Size(8, 8) - cv::Point(4, 4)).setTo(255);
+  cv::Mat written = camera(original(), 6);
+  cv::line(written, {60, 150}, {300, 170}, cv::Scalar(20, 20, 210), 3, cv::LINE_AA);
+  cv::ellipse(written, {200, 300}, {60, 25}, 0, 0, 300, cv::Scalar(20, 20, 210), 3, cv::LINE_AA);
+  const DifferingContent d = compareWithOriginal(hidden, unseen, written, {}, original());
+  EXPECT_EQ(d.side, OriginalSide::kSameContent) << d.differs;
+  // A body the pictures kept is a solid area, not lines of text: no difference either.
+  EXPECT_EQ(compareWithOriginal(hidden, {}, written, {}, original()).side,
+            OriginalSide::kSameContent);
+}
+
+// A picture that lacks two of the original's lines, with nothing of its own there, may have
+// had them covered all along by something of the slide's colour: it is not taken for another
+// slide.
+TEST(DifferingContent, APictureThatOnlyLacksLinesIsNotAnotherSlide) {
+  cv::Mat covered = original();
+  covered(kLines).setTo(background(covered));
+  const DifferingContent d =
+      compareWithOriginal(camera(covered, 7), {}, camera(original(), 8), {}, original());
+  EXPECT_GT(d.differs, 0.003);
+  EXPECT_EQ(d.side, OriginalSide::kUnclear);
+}
+
+}  // namespace
