@@ -144,7 +144,7 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
       {storage(section("Presentation", "presentWidth=800.0 boardDetLow=99.6") +
                section("LocalFeatures", "locWndOverlap=1") +
                "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"),
-       "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 | "
+       "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 | "
        "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 ",
        false},
       {"", kDefaults, false}};
