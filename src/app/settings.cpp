@@ -47,7 +47,7 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideDiffThresh,      s.slideDistrThresh,      s.slideDetMethod,
           s.slideChangeThresh,    s.slideCellSize,         s.slideChangeCells,
           s.slideChangePersist,   s.slideFillFromOriginal, s.slideChangeBeside,
-          s.slideChangeUncovered, s.slidePictureUncovered};
+          s.slideChangeUncovered, s.slidePictureUncovered, s.slideHoleSettle};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

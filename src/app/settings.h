@@ -38,6 +38,7 @@ struct PresentationSettings {
   float slideChangeBeside = 0.3f;         // share of changed cells beside the speaker; 0: off
   int slideChangeUncovered = 0;           // 1: what the speaker uncovers can be a change
   int slidePictureUncovered = 1;          // 1: the picture takes the background he uncovered
+  int slideHoleSettle = 5;                // processed frames a still hole waits to be slide; 0: off
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

@@ -141,6 +141,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readReal(slides, "slideChangeBeside", &s.slideChangeBeside, w);
   readInt(slides, "slideChangeUncovered", &s.slideChangeUncovered, w);
   readInt(slides, "slidePictureUncovered", &s.slidePictureUncovered, w);
+  readInt(slides, "slideHoleSettle", &s.slideHoleSettle, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -289,6 +290,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideChangeBeside" << static_cast<double>(s.slideChangeBeside);
   fs << "slideChangeUncovered" << s.slideChangeUncovered;
   fs << "slidePictureUncovered" << s.slidePictureUncovered;
+  fs << "slideHoleSettle" << s.slideHoleSettle;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -35,6 +35,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideChangeUncovered must be 0 or 1";
   if (o.slidePictureUncovered != 0 && o.slidePictureUncovered != 1)
     return "slidePictureUncovered must be 0 or 1";
+  if (o.slideHoleSettle < 0 || o.slideHoleSettle > 250)
+    return "slideHoleSettle must be between 0 and 250";
   return {};
 }
 

@@ -6,6 +6,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/plain_pixels.h"
 #include "slides/robust_change.h"
 #include "slides/shift_diff.h"
 #include "slides/speaker_body.h"
@@ -22,6 +23,10 @@ constexpr double kBackgroundShare = 0.75;
 constexpr int kBackgroundTolerance = 20;
 // Processed frames after which a hole nothing moved in counts as seen for the decision.
 constexpr int kHoleFrames = 5;
+// Deviation over a 7x7 window from which a pixel shows fine detail, as text does.
+constexpr double kFineDeviation = 8.0;
+// Share of such a region that may be plain and off the background, as clothing is.
+constexpr double kBodyShare = 0.05;
 
 }  // namespace
 
@@ -122,28 +127,58 @@ void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
   const int n = cv::connectedComponents(still, labels, 8, CV_32S);
   if (n <= 1) return;
   const int background = commonGrey_;
-  std::vector<int> minAge(n, 255), area(n, 0), plain(n, 0);
+  // A hole made where the slide showed beside him looks as it did while nothing moves; its
+  // text is fine detail, which a body's plain regions off the background are not.
+  const int settle = options_.slideHoleSettle;
+  cv::Mat plainNow;
+  if (settle > 0) plainPixels(work_, kFineDeviation, plainNow);
+  std::vector<int> minAge(n, 255), area(n, 0), plain(n, 0), slideLike(n, 0), bodyLike(n, 0);
   for (int y = 0; y < labels.rows; ++y) {
     const int* l = labels.ptr<int>(y);
     const unsigned char* age = stillAge_.ptr<unsigned char>(y);
     const unsigned char* w = work_.ptr<unsigned char>(y);
+    const unsigned char* h = hole_.ptr<unsigned char>(y);
+    const unsigned char* p = settle > 0 ? plainNow.ptr<unsigned char>(y) : nullptr;
     for (int x = 0; x < labels.cols; ++x) {
       if (!l[x]) continue;
       minAge[l[x]] = std::min<int>(minAge[l[x]], age[x]);
       ++area[l[x]];
-      plain[l[x]] += std::abs(w[x] - background) <= kBackgroundTolerance;
+      const bool onBackground = std::abs(w[x] - background) <= kBackgroundTolerance;
+      plain[l[x]] += onBackground;
+      if (!p) continue;
+      slideLike[l[x]] += h[x] && (onBackground || !p[x]);
+      bodyLike[l[x]] += !onBackground && p[x];
     }
   }
   std::vector<unsigned char> slide(n, 0);
   bool any = false;
   for (int k = 1; k < n; ++k)
-    if (minAge[k] >= kStillFrames && plain[k] >= kBackgroundShare * area[k]) slide[k] = any = true;
+    if ((minAge[k] >= kStillFrames && plain[k] >= kBackgroundShare * area[k]) ||
+        (settle > 0 && minAge[k] >= settle && slideLike[k] >= kBackgroundShare * area[k] &&
+         bodyLike[k] <= kBodyShare * area[k]))
+      slide[k] = any = true;
   if (!any) return;
   for (int y = 0; y < labels.rows; ++y) {
     const int* l = labels.ptr<int>(y);
     unsigned char* out = release.ptr<unsigned char>(y);
     for (int x = 0; x < labels.cols; ++x) out[x] = slide[l[x]] ? 255 : 0;
   }
+}
+
+// While the decision waits out the speaker's moves, the holes he has left are the slide as
+// they are in a calm frame: he may keep it waiting for as long as he stands in front.
+void RobustChangeDetector::fillLeftHoles() {
+  cv::Mat body, live, fill;
+  cv::bitwise_or(moving_, covered_, live);
+  speakerBody(work_, background_, live, body);
+  cv::bitwise_or(person_, moving_, fill);
+  cv::bitwise_or(fill, body, fill);
+  cv::bitwise_not(fill, fill);
+  cv::bitwise_and(fill, hole_, fill);
+  work_.copyTo(ref_, fill);
+  hole_.setTo(0, fill);
+  covered_.setTo(0, fill);
+  cv::bitwise_or(filled_, fill, filled_);
 }
 
 void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
