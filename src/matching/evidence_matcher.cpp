@@ -65,6 +65,7 @@ void evidenceContentWindows(const float* strengths, int windows, std::vector<uin
 
 void evidenceLibraryBuild(const OriginalSlideLibrary& library, EvidenceLibrary& out) {
   out.count = library.count;
+  out.pairA = out.pairB = -1;
   out.windows = library.featureCount;
   out.bins = library.binCount;
   const int n = out.count, w = out.windows, bins = out.bins;
@@ -216,17 +217,25 @@ EvidenceDecision evidenceDecide(const EvidenceLibrary& library, const EvidenceAc
     decision.fit = acc.support[a] > 0 ? acc.fit[a] / acc.support[a] : 0.0;
   // How far apart the two nearest are over the windows that took part (all of them with
   // seen = false), capped as above.
-  auto apartOver = [&](bool seen) {
-    double sum = 0;
-    for (int j = 0; j < w && b >= 0; ++j) {
-      if (seen && acc.windowFrames[j] == 0) continue;
+  if (b >= 0 && (library.pairA != a || library.pairB != b)) {
+    library.pairApart.resize(w);
+    for (int j = 0; j < w; ++j) {
       const float* at = library.byWindow.data() + static_cast<size_t>(j) * bins * n;
       float d = 0;
       for (int i = 0; i < bins; ++i) {
         const float v = at[i * n + a] - at[i * n + b];
         d += v * v;
       }
-      sum += (seen ? acc.windowFrames[j] : 1) * std::min(d, 1.0f);
+      library.pairApart[j] = std::min(d, 1.0f);
+    }
+    library.pairA = a;
+    library.pairB = b;
+  }
+  auto apartOver = [&](bool seen) {
+    double sum = 0;
+    for (int j = 0; j < w && b >= 0; ++j) {
+      if (seen && acc.windowFrames[j] == 0) continue;
+      sum += (seen ? acc.windowFrames[j] : 1) * library.pairApart[j];
     }
     return sum;
   };

@@ -31,6 +31,11 @@ struct EvidenceLibrary {
   std::vector<float> toFrames;
   std::vector<uint8_t> content;  // j * count + k: 1 when original k shows something in j
   std::vector<uint8_t> alike;    // per window: 1 when every original looks the same there
+  // Per window, the capped squared distance between the two originals evidenceDecide last
+  // told apart: the nearest two stay the same over most of an interval, and gathering
+  // their bins from byWindow misses the cache.
+  mutable int pairA = -1, pairB = -1;
+  mutable std::vector<float> pairApart;
 };
 
 // Needs the library's strengths; without them every non-zero row counts as content.
