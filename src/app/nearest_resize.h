@@ -11,6 +11,7 @@ namespace slidetrack {
 struct NearestResize {
   std::vector<int> rows, columns;  // the source row and column of every target pixel
   cv::Size from, to;               // the sizes they were made for
+  bool doubles = false;            // every column twice: the screen's map from the detector's
 };
 
 // to = cv::resize(from, size, INTER_NEAREST), for any type; the tables are kept in plan.
