@@ -38,14 +38,16 @@ int forEachWindow(const GradDistExtractor& extractor, int height, int width, Vis
 // The covered pixels (above 127) of mask above and left of every corner (ys[i], xs[j]), as
 // cv::integral gives them, in sums[i * xs.size() + j]; ys and xs sorted. Counts run down
 // each column and are summed across only at the corner rows: a whole integral image of the
-// mask cost more than the rest of the evidence.
+// mask cost more than the rest of the evidence. Count: 16 bits for a mask of up to 65535
+// rows, which lets the counting take 16 columns a step.
+template <typename Count>
 void cornerSums(const cv::Mat& mask, const std::vector<int>& ys, const std::vector<int>& xs,
                 std::vector<int>& sums) {
   const size_t nx = xs.size();
   sums.assign(ys.size() * nx, 0);
   if (nx == 0) return;
   const int width = xs.back();
-  thread_local std::vector<int> down;  // per column, over the rows passed
+  thread_local std::vector<Count> down;  // per column, over the rows passed
   down.assign(width, 0);
   size_t i = 0;
   for (int y = 0; i < ys.size(); ++y) {
@@ -60,8 +62,8 @@ void cornerSums(const cv::Mat& mask, const std::vector<int>& ys, const std::vect
       if (i == ys.size()) break;
     }
     const uint8_t* m = mask.ptr<uint8_t>(y);
-    int* d = down.data();
-    for (int c = 0; c < width; ++c) d[c] += m[c] > 127 ? 1 : 0;
+    Count* d = down.data();
+    for (int c = 0; c < width; ++c) d[c] = static_cast<Count>(d[c] + (m[c] >> 7));
   }
 }
 
@@ -177,7 +179,10 @@ void windowsCovered(const GradDistExtractor& extractor, int height, int width, c
       corners->push_back(v);
     }
   }
-  cornerSums(mask, ys, xs, sums);
+  if (mask.rows <= 65535)
+    cornerSums<std::uint16_t>(mask, ys, xs, sums);
+  else
+    cornerSums<int>(mask, ys, xs, sums);
   const auto at = [&](int y, int x) { return sums[yPlace[y] * xs.size() + xPlace[x]]; };
   for (const Part& p : parts) {
     const int inside = at(p.y1, p.x1) - at(p.y0, p.x1) - at(p.y1, p.x0) + at(p.y0, p.x0);

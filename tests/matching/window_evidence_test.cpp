@@ -125,18 +125,19 @@ TEST(WindowStrengths, EqualEachWindowSummedAloneAcrossPictures) {
 }
 
 // Masks as the pipeline hands them (a blocky speaker scaled up by nearest neighbour), with
-// grey values around the threshold, and of sizes that do not divide evenly.
+// grey values around the threshold, and of sizes that do not divide evenly; one taller than
+// 16-bit column counts hold.
 TEST(WindowsCovered, EqualTheWholeIntegralImage) {
   FeatureOptions options;
   std::unique_ptr<GradDistExtractor> extractor = zorGllfGradDistCreate();
   zorGllfGradDistInit(extractor.get(), 2, options.gradBinSize, featureStepRatio(options),
                       options.locWndSize);
   cv::RNG rng(20);
-  const cv::Size sizes[] = {{640, 480}, {333, 251}, {320, 240}, {1280, 720}};
+  const cv::Size sizes[] = {{640, 480}, {333, 251}, {320, 240}, {1280, 720}, {24, 70000}};
   std::vector<uint8_t> covered;
   int windowsCoveredSeen = 0;
   for (const cv::Size& size : sizes) {
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < 4; ++round) {
       cv::Mat small(12, 16, CV_8UC1, cv::Scalar(0));
       cv::rectangle(small, cv::Rect(rng.uniform(0, 10), rng.uniform(2, 8), 5, 6), 255, cv::FILLED);
       small.at<uchar>(rng.uniform(0, 12), rng.uniform(0, 16)) = 128;
@@ -144,6 +145,7 @@ TEST(WindowsCovered, EqualTheWholeIntegralImage) {
       cv::Mat mask;
       cv::resize(small, mask, size, 0, 0, cv::INTER_NEAREST);
       if (round == 2) rng.fill(mask, cv::RNG::UNIFORM, 0, 256);
+      if (round == 3) mask.setTo(255);
       windowsCovered(*extractor, 240, 320, mask, covered);
       const std::vector<uint8_t> reference = referenceCovered(*extractor, 240, 320, mask);
       EXPECT_EQ(covered, reference) << size << " round " << round;
