@@ -1,6 +1,8 @@
 #include "app/nearest_resize.h"
 
+#if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
 
 #include <cstring>
 
@@ -15,11 +17,13 @@ namespace {
 // Each byte of in twice, for count bytes out.
 void doubled(const uchar* in, uchar* out, int count) {
   int x = 0;
+#if defined(__SSE2__)
   for (; x + 32 <= count; x += 32) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x / 2));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_unpacklo_epi8(v, v));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x + 16), _mm_unpackhi_epi8(v, v));
   }
+#endif
   for (; x < count; ++x) out[x] = in[x / 2];
 }
 
