@@ -18,6 +18,7 @@
 #include <opencv2/core/utility.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "app/heap_policy.h"
 #include "app/matching_stage.h"
 #include "bench_clip.h"
 #include "bench_util.h"
@@ -104,6 +105,8 @@ fs::path ensureClip(const fs::path& dir, int seconds, int originals, bool varied
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The library rows build the library in this process: under the program's heap policy.
+  slidetrack::heapKeepLargeBlocks();
   Args args;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];

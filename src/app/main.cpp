@@ -1,20 +1,16 @@
-#include <malloc.h>
-
 #include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "app/heap_policy.h"
 #include "app/run.h"
 #include "app/run_options.h"
 #include "common/error.h"
 
 int main(int argc, char** argv) {
-  // The decoder and the image library free and remake large buffers for every frame;
-  // keeping them in the heap spares mapping and faulting them in again each time.
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  slidetrack::heapKeepLargeBlocks();
   using slidetrack::Error;
   try {
     return slidetrack::slidetrackRun(
