@@ -36,8 +36,7 @@ struct ChangeDetectorOptions {
   int slidePictureUncovered = 1;
   // Processed frames after which a still part of a hole that shows the slide's background or
   // fine detail, as text does, is taken for the slide: a speaker is plain regions off that
-  // background. Above 0, the holes he has left are also filled while the decision waits
-  // out his moves. 0: neither; only still regions on the background are taken back.
+  // background. 0: only still regions on the background are taken back.
   int slideHoleSettle = 5;
 
   bool plain() const { return slideDetMethod == "plain"; }

@@ -300,7 +300,6 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     // As with new content that does not last, the reference waits for a calmer frame. Too
     // few cells are left for a change, as for one seen where nobody stands.
     if (left < options_.slideChangeCells) {
-      if (options_.slideHoleSettle > 0) fillLeftHoles();
       cv::swap(previous_, work_);
       return decision;
     }

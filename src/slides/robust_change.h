@@ -75,7 +75,6 @@ class RobustChangeDetector {
   void startSlide(const cv::Mat& screenBgr, bool confirmed);
   void beginReference(const cv::Mat& screenBgr, const cv::Mat& base);
   void followSlide(const cv::Mat& screenBgr);
-  void fillLeftHoles();
   void releaseStillSlide(cv::Mat& release);
   void findRim();
 

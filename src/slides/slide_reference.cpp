@@ -165,22 +165,6 @@ void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
   }
 }
 
-// While the decision waits out the speaker's moves, the holes he has left are the slide as
-// they are in a calm frame: he may keep it waiting for as long as he stands in front.
-void RobustChangeDetector::fillLeftHoles() {
-  cv::Mat body, live, fill;
-  cv::bitwise_or(moving_, covered_, live);
-  speakerBody(work_, background_, live, body);
-  cv::bitwise_or(person_, moving_, fill);
-  cv::bitwise_or(fill, body, fill);
-  cv::bitwise_not(fill, fill);
-  cv::bitwise_and(fill, hole_, fill);
-  work_.copyTo(ref_, fill);
-  hole_.setTo(0, fill);
-  covered_.setTo(0, fill);
-  cv::bitwise_or(filled_, fill, filled_);
-}
-
 void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   cv::Mat release;
   releaseStillSlide(release);
