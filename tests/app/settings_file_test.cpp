@@ -61,16 +61,16 @@ std::string joined(const Values&... values) {
 
 // Every setting in write order, sections apart.
 std::string describe(const PresentationSettings& s) {
-  return joined(
-      s.presentWidth, s.presentHeight, s.boardDetLow, s.boardDetHigh, s.presentDetCount,
-      s.boardChoice, s.boardMinContrast, "|", s.slideFrameStep, s.slideDetWidth, s.slideDetHeight,
-      s.slideDiffBuff, s.slideDiffThresh, s.slideDistrThresh, s.slideStepSeconds, s.slideDetMethod,
-      s.slideChangeThresh, s.slideCellSize, s.slideChangeCells, s.slideChangePersist,
-      s.slideFillFromOriginal, s.slideChangeBeside, s.slideChangeUncovered, s.slidePictureUncovered,
-      s.slideHoleSettle, "|", s.locWndOverlap, s.locWndSize, s.gradBinSize, s.localWidth,
-      s.localHeight, s.matchLimit, s.matchMethod, s.matchMargin, s.matchFit, s.matchJumpMargin,
-      s.matchUnexplained, s.matchChangeDistance, s.matchWithdraw, s.matchJoinSame, s.matchFitDrop,
-      s.matchJoinContent);
+  return joined(s.presentWidth, s.presentHeight, s.boardDetLow, s.boardDetHigh, s.presentDetCount,
+                s.boardChoice, s.boardMinContrast, "|", s.slideFrameStep, s.slideDetWidth,
+                s.slideDetHeight, s.slideDiffBuff, s.slideDiffThresh, s.slideDistrThresh,
+                s.slideStepSeconds, s.slideDetMethod, s.slideChangeThresh, s.slideCellSize,
+                s.slideChangeCells, s.slideChangePersist, s.slideFillFromOriginal,
+                s.slideChangeBeside, s.slideChangeUncovered, s.slidePictureUncovered,
+                s.slideHoleSettle, "|", s.locWndOverlap, s.locWndSize, s.gradBinSize, s.localWidth,
+                s.localHeight, s.matchLimit, s.matchMethod, s.matchMargin, s.matchFit,
+                s.matchJumpMargin, s.matchUnexplained, s.matchChangeDistance, s.matchWithdraw,
+                s.matchJoinSame, s.matchFitDrop, s.matchJoinContent);
 }
 const std::string kDefaults =
     "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 | "
