@@ -134,8 +134,12 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
   if (input_.originals && !loadOriginals(step)) return RunEnd::kAborted;
   slides_ = slideListCreate(input_.video.c_str(),
                             matching_.originals ? input_.originals->c_str() : nullptr);
-  intervalStageCreate(intervals_, changeDetectorOptions(settings_),
-                      anyObserver(&RunObserver::needsSlidePictures));
+  // Two records about to join are told apart by their pictures: a run with originals makes
+  // them although it neither saves nor shows them, or it would join what such a run keeps apart.
+  picturesKept_ = anyObserver(&RunObserver::needsSlidePictures) ||
+                  (matching_.originals && matching_.matcher.matchJoinSame &&
+                   matching_.matcher.matchJoinContent);
+  intervalStageCreate(intervals_, changeDetectorOptions(settings_), picturesKept_);
   originalFill_.enable(settings_.slideFillFromOriginal == 1);
   if (step != settings_.slideFrameStep)
     notify([step, rate = videoSourceFrameRate(video_.get())](RunObserver& o) {
@@ -198,6 +202,10 @@ bool Pipeline::processFrame(int t) {
   return control == Control::kGoOn;
 }
 
+const cv::Mat* Pipeline::slidePicture() {
+  return picturesKept_ ? &intervalStageSlideImage(intervals_) : nullptr;
+}
+
 void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   const SlideRecord& original = *decision.original;
   const double score = decision.score;
@@ -205,8 +213,7 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   // A slide that is not among the originals took over where the frames stopped showing the
   // record's original: the record ends there, and the new one has no match of its own yet.
   if (decision.recordEnds && decision.since > open_->start) {
-    closeRecord(decision.since - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr,
-                intervalStageUnseen(intervals_));
+    closeRecord(decision.since - 1, slidePicture(), intervalStageUnseen(intervals_));
     openRecord(decision.since, 0.0);
     matchOpenedAt_ = t;
     intervalStageRestart(intervals_, presentImage_);
@@ -229,8 +236,7 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   if (split && previous)
     notify([&](RunObserver& o) { o.matchChanged(*previous, original, score); });
   if (split) {
-    closeRecord(start - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr,
-                intervalStageUnseen(intervals_));
+    closeRecord(start - 1, slidePicture(), intervalStageUnseen(intervals_));
     openRecord(start, score);
     matchOpenedAt_ = t;
     intervalStageRestart(intervals_, presentImage_);
@@ -251,14 +257,12 @@ void Pipeline::finish() {
   // Its whole evidence tells whether it joins the record before.
   if (open_ && matching_.matcher.matchJoinSame) matchingStageReset(matching_, lastIsNext);
   if (lastIsNext) {
-    closeRecord(lastFrame_ - 1, open_->src ? &intervalStageSlideImage(intervals_) : nullptr,
-                intervalStageUnseen(intervals_));
+    closeRecord(lastFrame_ - 1, slidePicture(), intervalStageUnseen(intervals_));
     openRecord(lastFrame_, 0.0);
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
     closeRecord(lastFrame_, &presentImage_);
   } else if (open_) {
-    closeRecord(lastFrame_, open_->src ? &intervalStageSlideImage(intervals_) : nullptr,
-                intervalStageUnseen(intervals_));
+    closeRecord(lastFrame_, slidePicture(), intervalStageUnseen(intervals_));
   }
   notify([this](RunObserver& o) { o.runFinished(*slides_); });
 }

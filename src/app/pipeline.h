@@ -68,6 +68,8 @@ class Pipeline {
   // Takes original's match off the last closed record that has a match, if it names original.
   void withdrawMatch(const SlideRecord& original);
   void openRecord(int t, double confidence);
+  // The open record's picture so far, or null when the run makes none.
+  const cv::Mat* slidePicture();
   // unseen: what of picture was never seen (intervalStageUnseen), or null.
   void closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen = nullptr);
   // The record just closed showed the same slide as the one before it (joined = 1), or as
@@ -94,6 +96,7 @@ class Pipeline {
   int frameCount_ = 0;
   int lastFrame_ = -1;
   bool recordOpened_ = false;
+  bool picturesKept_ = false;  // slide pictures are made
   const SlideRecord* decidedMatch_ = nullptr;
   // The processed frame at which a match change opened the open record, -1 otherwise.
   int matchOpenedAt_ = -1;

@@ -159,7 +159,8 @@ class RecordJoinTest : public RunTest {
     }
     ASSERT_NO_THROW(slidesSaveToXml(*originals, (dir_ / "originals.xml").string()));
   }
-  // A headless run with the screen's corners and the keys as given; its records.
+  // A headless run with the screen's corners and the keys as given, saving its pictures to
+  // pictures (none when empty); its records.
   std::unique_ptr<SlideList> run(int joinSame, const std::string& pictures,
                                  float unexplained = 0.12f, int joinContent = 1) {
     {
@@ -174,10 +175,10 @@ class RecordJoinTest : public RunTest {
          << "matchUnexplained" << unexplained << "matchJoinSame" << joinSame << "matchJoinContent"
          << joinContent << "}";
     }
-    result_ = runSlidetrack(dir_,
-                            {"-i", "talk.mp4", "-c", "talk.cfg.xml", "-s", "originals.xml", "-p",
-                             pictures, "-o", "talk.xml", "-hide"},
-                            kBounded);
+    std::vector<std::string> args = {
+        "-i", "talk.mp4", "-c", "talk.cfg.xml", "-s", "originals.xml", "-o", "talk.xml", "-hide"};
+    if (!pictures.empty()) args.insert(args.end(), {"-p", pictures});
+    result_ = runSlidetrack(dir_, args, kBounded);
     EXPECT_EQ(result_.status, 0) << result_.err;
     return slidesLoadFromXml(nullptr, (dir_ / "talk.xml").c_str());
   }
@@ -306,6 +307,13 @@ TEST_F(RecordJoinTest, ASiblingLeftOutIsNeitherJoinedNorMatched) {
   EXPECT_EQ(countOf(result_.out, "SlideJoined"), 0u);
   EXPECT_EQ(countOf(result_.out, "\t -MatchWithdrawn[     1:     0] "), 1u) << result_.out;
   EXPECT_EQ(picturesIn("apart/").size(), 2u);
+  // A run that saves no pictures decides the same.
+  const auto unsaved = run(1, "", 1.0f, 1);
+  ASSERT_TRUE(unsaved);
+  ASSERT_EQ(unsaved->slides.size(), 2u) << result_.out;
+  EXPECT_FALSE(unsaved->slides[1].match);
+  EXPECT_EQ(unsaved->slides[1].start, apart->slides[1].start);
+  EXPECT_EQ(countOf(result_.out, "SlideJoined"), 0u);
 }
 
 }  // namespace
