@@ -47,7 +47,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideDiffThresh,      s.slideDistrThresh,      s.slideDetMethod,
           s.slideChangeThresh,    s.slideCellSize,         s.slideChangeCells,
           s.slideChangePersist,   s.slideFillFromOriginal, s.slideChangeBeside,
-          s.slideChangeUncovered, s.slidePictureUncovered, s.slideHoleSettle};
+          s.slideChangeUncovered, s.slidePictureUncovered, s.slideHoleSettle,
+          s.slideBesideOverMask};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

@@ -38,6 +38,11 @@ struct ChangeDetectorOptions {
   // fine detail, as text does, is taken for the slide: a speaker is plain regions off that
   // background. 0: only still regions on the background are taken back.
   int slideHoleSettle = 5;
+  // 1: a change large enough beside the speaker (slideChangeBeside) is judged there also when
+  // the person mask leaves cells of its own: a mask that took in most of a new slide's text
+  // leaves a few by his head or hands, which a body found in either image then explains away.
+  // 0: only when the mask leaves too few.
+  int slideBesideOverMask = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -173,8 +173,14 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     hit = 0;
     for (int count : cells_.counts) hit += count >= cellPixels();
     candidate = hit >= options_.slideChangeCells;
-    if (!candidate && wholeHit >= options_.slideChangeCells)
-      candidate = newBesideSpeaker(coveredBefore, hit);
+    // A mask that took in most of a new slide's text leaves a few cells by his head or
+    // hands, which the look for a body below explains away: a change large enough to be
+    // judged beside him is judged there.
+    const bool large =
+        options_.slideBesideOverMask == 1 && wholeHit >= options_.slideChangeBeside * visible;
+    if (wholeHit >= options_.slideChangeCells && (!candidate || large) &&
+        newBesideSpeaker(coveredBefore, hit))
+      candidate = true;
     if (!candidate) candidate = uncoveredChange(hit);
   }
   // Strokes added to part of the slide soon after others, or drawn bit by bit, are someone
