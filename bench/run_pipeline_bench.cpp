@@ -5,12 +5,9 @@
 //   a first run (corner search) vs a second run (corners known),
 //   a run matching 40 originals vs the same run without them, and one saving its pictures too,
 //   building the library of 40 originals (PNG, then JPEG) vs decoding 10 s of the clip.
-// Usage: run_pipeline_bench [--seconds N] [--originals N] [--repeat ROUNDS] [--dir DIR]
-//                           [--bin SLIDETRACK]   (another build of the program, to compare)
-//                           [--base SLIDETRACK]  (an earlier build: its runs, with and without
-//                                                 originals, are timed in the same rounds)
-//                           [--only NAME,...]    (some measurements: ffmpeg,run,matched,library...)
+// Usage: see kUsage below.
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -34,6 +31,21 @@ using namespace slidetrack;
 namespace fs = std::filesystem;
 
 namespace {
+
+const char kUsage[] =
+    "Usage: run_pipeline_bench [--seconds N] [--originals N] [--repeat ROUNDS] [--dir DIR]\n"
+    "                          [--bin SLIDETRACK]   (another build of the program, to compare)\n"
+    "                          [--base SLIDETRACK]  (an earlier build: its runs, with and\n"
+    "                                                without originals, timed in the same rounds)\n"
+    "                          [--only NAME,...]    (some measurements: ffmpeg, stepping, "
+    "stepper,\n"
+    "                                                run, pictures, shortRun, shortStepper,\n"
+    "                                                firstRun, secondRun, firstVaried,\n"
+    "                                                secondVaried, matched, matchedJpeg,\n"
+    "                                                shortMatched, matchedPictures, baseRun,\n"
+    "                                                baseMatched, baseMatchedPictures,\n"
+    "                                                baseShortRun, baseShortMatched, library,\n"
+    "                                                jpegLibrary)\n";
 
 struct Args {
   int seconds = 120;
@@ -108,6 +120,18 @@ int main(int argc, char** argv) {
   // The library rows build the library in this process: under the program's heap policy.
   slidetrack::heapKeepLargeBlocks();
   Args args;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
+  // An option without its value, or one not known, would run the whole bench unasked.
+  if (argc % 2 == 0) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--seconds")
@@ -124,6 +148,10 @@ int main(int argc, char** argv) {
       args.base = argv[i + 1];
     else if (a == "--only")
       args.only = argv[i + 1];
+    else {
+      std::fprintf(stderr, "unknown option %s\n%s", a.c_str(), kUsage);
+      return 2;
+    }
   }
   fs::create_directories(args.dir);
   cv::setNumThreads(1);  // as the run does: the library is timed in this process

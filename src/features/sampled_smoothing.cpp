@@ -1,5 +1,7 @@
 #include "features/sampled_smoothing.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -61,6 +63,7 @@ struct Plan {
   int nx = 0, ny = 0;
   double sx = 0.0, sy = 0.0;
   std::vector<int> kx, ky, xs, ys;
+  std::vector<int> at;  // xs less its first
 };
 
 std::vector<int> tapsFor(int n, double sigma) {
@@ -81,16 +84,44 @@ const Plan& planFor(cv::Size source, cv::Size target, int nx, int ny, double sx,
     plan.ky = tapsFor(ny, sy);
     plan.xs = nearestSources(source.width, target.width, true);
     plan.ys = nearestSources(source.height, target.height, false);
+    plan.at.clear();
+    for (int x : plan.xs) plan.at.push_back(x - plan.xs[0]);
   }
   return plan;
 }
 
+// Sixteen fraction bits, rounded half up, as the library converts back to 8 bits; sums are
+// never negative.
+__attribute__((target("avx2"))) void pickSampledAvx2(const std::int32_t* sums, const int* at,
+                                                     std::uint8_t* out, int cols) {
+  const __m256i half = _mm256_set1_epi32(32768), most = _mm256_set1_epi32(255);
+  int c = 0;
+  for (; c + 8 <= cols; c += 8) {
+    const __m256i index = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + c));
+    __m256i v = _mm256_i32gather_epi32(sums, index, 4);
+    v = _mm256_min_epi32(_mm256_srli_epi32(_mm256_add_epi32(v, half), 16), most);
+    const __m128i words =
+        _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + c), _mm_packus_epi16(words, words));
+  }
+  for (; c < cols; ++c)
+    out[c] = static_cast<std::uint8_t>(std::min((sums[at[c]] + 32768) >> 16, 255));
+}
+
+void pickSampled(const std::int32_t* sums, const int* at, std::uint8_t* out, int cols) {
+  static const bool gathers = __builtin_cpu_supports("avx2");
+  if (gathers) return pickSampledAvx2(sums, at, out, cols);
+  for (int c = 0; c < cols; ++c)
+    out[c] = static_cast<std::uint8_t>(std::min((sums[at[c]] + 32768) >> 16, 255));
+}
+
 // Horizontal taps over the span of the sampled columns of one vertically smoothed row,
 // then the sampled ones picked: every column in vector steps costs less than the
-// sampled ones alone one at a time.
+// sampled ones alone one at a time. at: the sampled columns less the first.
 inline __attribute__((always_inline)) void horizontalTaps(const std::uint16_t* v, const int* xs,
-                                                          const int* kx, int nx, std::int32_t* sums,
-                                                          std::uint8_t* out, int cols) {
+                                                          const int* at, const int* kx, int nx,
+                                                          std::int32_t* sums, std::uint8_t* out,
+                                                          int cols) {
   const int rx = nx / 2;
   const int first = xs[0];
   const int span = xs[cols - 1] - first + 1;
@@ -103,10 +134,7 @@ inline __attribute__((always_inline)) void horizontalTaps(const std::uint16_t* v
     const std::uint16_t* b = p + rx - i;
     for (int x = 0; x < span; ++x) sums[x] += tap * (a[x] + b[x]);
   }
-  // Sixteen fraction bits, rounded half up, as the library converts back to 8 bits.
-  for (int c = 0; c < cols; ++c) {
-    out[c] = static_cast<std::uint8_t>(std::min((sums[xs[c] - first] + 32768) >> 16, 255));
-  }
+  pickSampled(sums, at, out, cols);
 }
 
 // Both kernels are odd, at least 3 taps and no larger than the image.
@@ -151,7 +179,8 @@ __attribute__((target_clones("avx2", "default"))) bool smoothAndSample(const cv:
       v[width - 1 + x] = v[width - 1];
     }
     std::uint8_t* out = target.ptr<std::uint8_t>(r);
-    horizontalTaps(v, plan.xs.data(), plan.kx.data(), nx, sums.data(), out, target.cols);
+    horizontalTaps(v, plan.xs.data(), plan.at.data(), plan.kx.data(), nx, sums.data(), out,
+                   target.cols);
   }
   return true;
 }

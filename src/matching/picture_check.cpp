@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "matching/covered_cells.h"
 #include "matching/original_library.h"
 
 namespace slidetrack {
@@ -81,7 +82,7 @@ void pictureFramePrepare(const PictureCheckLibrary& library, const cv::Mat& feat
   small.convertTo(out.picture, CV_32F);
   if (coveredMask.empty() || coveredMask.type() != CV_8UC1) return;
   cv::Mat share;
-  cv::resize(coveredMask, share, kGrid, 0, 0, cv::INTER_AREA);
+  coveredCellShares(coveredMask, kGrid, share);
   // The mask follows a person's outline only roughly: the cells around it go too.
   cv::Mat grid = share >= 85;
   cv::dilate(grid, grid, cv::Mat());

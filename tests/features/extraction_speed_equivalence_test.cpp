@@ -96,7 +96,8 @@ TEST(ExtractionEquivalence, FastRowsMatchPerWindowReference) {
 TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
   const cv::Size sources[] = {{1024, 768}, {640, 480}, {1280, 720}, {333, 250},  {321, 241},
                               {200, 150},  {100, 80},  {40, 30},    {2000, 1500}};
-  for (const cv::Size target : {cv::Size(320, 240), cv::Size(160, 130)}) {
+  // A width of no whole number of vector steps leaves some columns to pick one by one.
+  for (const cv::Size target : {cv::Size(320, 240), cv::Size(160, 130), cv::Size(157, 118)}) {
     const FeatureOptions settings{target.width, target.height};
     cv::Mat prepared(target, CV_8UC1);
     const uchar* reused = prepared.data;

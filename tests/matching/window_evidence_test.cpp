@@ -89,8 +89,13 @@ std::vector<uint8_t> referenceCovered(const GradDistExtractor& e, int height, in
 
 }  // namespace
 
-TEST(WindowStrengths, EqualEachWindowSummedAloneAcrossPictures) {
+// Also windows whose side is no multiple of the eight columns summed at once, some of them
+// ending too close to the border to read that many.
+class WindowStrengthsSizes : public ::testing::TestWithParam<int> {};
+
+TEST_P(WindowStrengthsSizes, EqualEachWindowSummedAloneAcrossPictures) {
   FeatureOptions options;
+  options.locWndSize = GetParam();
   std::unique_ptr<GradDistExtractor> extractor = zorGllfGradDistCreate();
   zorGllfGradDistInit(extractor.get(), 2, options.gradBinSize, featureStepRatio(options),
                       options.locWndSize);
@@ -123,6 +128,8 @@ TEST(WindowStrengths, EqualEachWindowSummedAloneAcrossPictures) {
     EXPECT_EQ(content > 0, i != 1) << i;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(WindowStrengths, WindowStrengthsSizes, ::testing::Values(31, 20, 9, 8));
 
 // Masks as the pipeline hands them (a blocky speaker scaled up by nearest neighbour), with
 // grey values around the threshold, and of sizes that do not divide evenly; one taller than
