@@ -136,7 +136,10 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
                             matching_.originals ? input_.originals->c_str() : nullptr);
   intervalStageCreate(intervals_, changeDetectorOptions(settings_),
                       anyObserver(&RunObserver::needsSlidePictures));
-  originalFill_.enable(settings_.slideFillFromOriginal == 1);
+  // The design's edge-map rule keeps its pictures as they were.
+  originalFill_.enable(
+      settings_.slideFillFromOriginal == 1,
+      settings_.slideSpeakerFromOriginal == 1 && !changeDetectorOptions(settings_).plain());
   if (step != settings_.slideFrameStep)
     notify([step, rate = videoSourceFrameRate(video_.get())](RunObserver& o) {
       o.frameStepChosen(step, rate);

@@ -39,6 +39,7 @@ struct PresentationSettings {
   int slideChangeUncovered = 0;           // 1: what the speaker uncovers can be a change
   int slidePictureUncovered = 1;          // 1: the picture takes the background he uncovered
   int slideHoleSettle = 5;                // processed frames a still hole waits to be slide; 0: off
+  int slideSpeakerFromOriginal = 1;       // 1: a matched picture shows the original where he stood
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

@@ -142,6 +142,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideChangeUncovered", &s.slideChangeUncovered, w);
   readInt(slides, "slidePictureUncovered", &s.slidePictureUncovered, w);
   readInt(slides, "slideHoleSettle", &s.slideHoleSettle, w);
+  readInt(slides, "slideSpeakerFromOriginal", &s.slideSpeakerFromOriginal, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -291,6 +292,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideChangeUncovered" << s.slideChangeUncovered;
   fs << "slidePictureUncovered" << s.slidePictureUncovered;
   fs << "slideHoleSettle" << s.slideHoleSettle;
+  fs << "slideSpeakerFromOriginal" << s.slideSpeakerFromOriginal;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -37,6 +37,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slidePictureUncovered must be 0 or 1";
   if (o.slideHoleSettle < 0 || o.slideHoleSettle > 250)
     return "slideHoleSettle must be between 0 and 250";
+  if (o.slideSpeakerFromOriginal != 0 && o.slideSpeakerFromOriginal != 1)
+    return "slideSpeakerFromOriginal must be 0 or 1";
   return {};
 }
 

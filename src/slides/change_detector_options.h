@@ -38,6 +38,10 @@ struct ChangeDetectorOptions {
   // fine detail, as text does, is taken for the slide: a speaker is plain regions off that
   // background. 0: only still regions on the background are taken back.
   int slideHoleSettle = 5;
+  // 1: where a matched record's picture differs from its original in large solid regions
+  // (a speaker who stood there all the time, or a smear of him) the original is taken, when
+  // it explains the picture around them; 0: only what was never seen comes from it.
+  int slideSpeakerFromOriginal = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

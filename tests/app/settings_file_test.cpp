@@ -24,7 +24,8 @@ const std::string kWriteOrder =
     "boardChoice boardMinContrast SlideDetection slideFrameStep slideDetWidth slideDetHeight "
     "slideDiffBuff slideDiffThresh slideDistrThresh slideStepSeconds slideDetMethod "
     "slideChangeThresh slideCellSize slideChangeCells slideChangePersist slideFillFromOriginal "
-    "slideChangeBeside slideChangeUncovered slidePictureUncovered slideHoleSettle LocalFeatures "
+    "slideChangeBeside slideChangeUncovered slidePictureUncovered slideHoleSettle "
+    "slideSpeakerFromOriginal LocalFeatures "
     "locWndOverlap locWndSize gradBinSize localWidth localHeight matchLimit matchMethod "
     "matchMargin matchFit matchJumpMargin matchUnexplained matchChangeDistance matchWithdraw "
     "matchJoinSame matchFitDrop matchJoinContent ";
@@ -61,19 +62,19 @@ std::string joined(const Values&... values) {
 
 // Every setting in write order, sections apart.
 std::string describe(const PresentationSettings& s) {
-  return joined(s.presentWidth, s.presentHeight, s.boardDetLow, s.boardDetHigh, s.presentDetCount,
-                s.boardChoice, s.boardMinContrast, "|", s.slideFrameStep, s.slideDetWidth,
-                s.slideDetHeight, s.slideDiffBuff, s.slideDiffThresh, s.slideDistrThresh,
-                s.slideStepSeconds, s.slideDetMethod, s.slideChangeThresh, s.slideCellSize,
-                s.slideChangeCells, s.slideChangePersist, s.slideFillFromOriginal,
-                s.slideChangeBeside, s.slideChangeUncovered, s.slidePictureUncovered,
-                s.slideHoleSettle, "|", s.locWndOverlap, s.locWndSize, s.gradBinSize, s.localWidth,
-                s.localHeight, s.matchLimit, s.matchMethod, s.matchMargin, s.matchFit,
-                s.matchJumpMargin, s.matchUnexplained, s.matchChangeDistance, s.matchWithdraw,
-                s.matchJoinSame, s.matchFitDrop, s.matchJoinContent);
+  return joined(
+      s.presentWidth, s.presentHeight, s.boardDetLow, s.boardDetHigh, s.presentDetCount,
+      s.boardChoice, s.boardMinContrast, "|", s.slideFrameStep, s.slideDetWidth, s.slideDetHeight,
+      s.slideDiffBuff, s.slideDiffThresh, s.slideDistrThresh, s.slideStepSeconds, s.slideDetMethod,
+      s.slideChangeThresh, s.slideCellSize, s.slideChangeCells, s.slideChangePersist,
+      s.slideFillFromOriginal, s.slideChangeBeside, s.slideChangeUncovered, s.slidePictureUncovered,
+      s.slideHoleSettle, s.slideSpeakerFromOriginal, "|", s.locWndOverlap, s.locWndSize,
+      s.gradBinSize, s.localWidth, s.localHeight, s.matchLimit, s.matchMethod, s.matchMargin,
+      s.matchFit, s.matchJumpMargin, s.matchUnexplained, s.matchChangeDistance, s.matchWithdraw,
+      s.matchJoinSame, s.matchFitDrop, s.matchJoinContent);
 }
 const std::string kDefaults =
-    "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 | "
+    "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 | "
     "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 ";
 
 std::string cornersXml(const std::string& rows, const std::string& cols, const std::string& dt,
@@ -138,15 +139,15 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
                "slideDetHeight=30 slideDetWidth=40 slideFrameStep=5 slideStepSeconds=2.5 "
                "slideChangePersist=0 slideFillFromOriginal=0 slideChangeCells=3 slideCellSize=8 "
                "slideChangeBeside=0 slideChangeUncovered=1 slidePictureUncovered=0 "
-               "slideHoleSettle=9 "
+               "slideHoleSettle=9 slideSpeakerFromOriginal=0 "
                "slideChangeThresh=30 slideDetMethod=plain")),
-       "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 0 0 1 0 9 | "
+       "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 0 0 1 0 9 0 | "
        "0.5 15 4 80 60 0.25 evidence 0.2 0.4 0.3 0.12 0.1 1 0 0.35 0 ",
        true},
       {storage(section("Presentation", "presentWidth=800.0 boardDetLow=99.6") +
                section("LocalFeatures", "locWndOverlap=1") +
                "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"),
-       "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 | "
+       "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 | "
        "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 ",
        false},
       {"", kDefaults, false}};
@@ -220,24 +221,41 @@ TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeft
       {"garbage, not a storage\n", unreadable}};
   // A number where text belongs reads as empty text; each algorithm's check names the key it
   // cannot work with.
-  const std::pair<const char*, const char*> unusable[] = {
-      {"boardChoice", "3"},           {"slideDetMethod", "3"},
-      {"slideFrameStep", "0"},        {"slideStepSeconds", "-1"},
-      {"slideStepSeconds", "1e39"},   {"presentWidth", "2147483647"},
-      {"presentDetCount", "-1"},      {"boardChoice", "best"},
-      {"boardMinContrast", "0"},      {"slideDiffBuff", "256"},
-      {"slideDetHeight", "0"},        {"slideDetMethod", "fancy"},
-      {"slideChangeThresh", "0"},     {"slideCellSize", "2"},
-      {"slideChangeCells", "0"},      {"slideChangePersist", "2"},
-      {"gradBinSize", "361"},         {"locWndOverlap", "3"},
-      {"matchLimit", ".Nan"},         {"matchMethod", "Plain"},
-      {"matchMargin", "0"},           {"matchFit", ".Nan"},
-      {"matchJumpMargin", "1.5"},     {"matchUnexplained", "-1"},
-      {"matchChangeDistance", "5"},   {"matchWithdraw", "2"},
-      {"matchJoinSame", "-1"},        {"matchFitDrop", "1.5"},
-      {"slideFillFromOriginal", "2"}, {"slideChangeBeside", "1.5"},
-      {"slideChangeUncovered", "2"},  {"slidePictureUncovered", "-1"},
-      {"slideHoleSettle", "251"},     {"matchJoinContent", "2"}};
+  const std::pair<const char*, const char*> unusable[] = {{"boardChoice", "3"},
+                                                          {"slideDetMethod", "3"},
+                                                          {"slideFrameStep", "0"},
+                                                          {"slideStepSeconds", "-1"},
+                                                          {"slideStepSeconds", "1e39"},
+                                                          {"presentWidth", "2147483647"},
+                                                          {"presentDetCount", "-1"},
+                                                          {"boardChoice", "best"},
+                                                          {"boardMinContrast", "0"},
+                                                          {"slideDiffBuff", "256"},
+                                                          {"slideDetHeight", "0"},
+                                                          {"slideDetMethod", "fancy"},
+                                                          {"slideChangeThresh", "0"},
+                                                          {"slideCellSize", "2"},
+                                                          {"slideChangeCells", "0"},
+                                                          {"slideChangePersist", "2"},
+                                                          {"gradBinSize", "361"},
+                                                          {"locWndOverlap", "3"},
+                                                          {"matchLimit", ".Nan"},
+                                                          {"matchMethod", "Plain"},
+                                                          {"matchMargin", "0"},
+                                                          {"matchFit", ".Nan"},
+                                                          {"matchJumpMargin", "1.5"},
+                                                          {"matchUnexplained", "-1"},
+                                                          {"matchChangeDistance", "5"},
+                                                          {"matchWithdraw", "2"},
+                                                          {"matchJoinSame", "-1"},
+                                                          {"matchFitDrop", "1.5"},
+                                                          {"slideFillFromOriginal", "2"},
+                                                          {"slideChangeBeside", "1.5"},
+                                                          {"slideChangeUncovered", "2"},
+                                                          {"slidePictureUncovered", "-1"},
+                                                          {"slideHoleSettle", "251"},
+                                                          {"matchJoinContent", "2"},
+                                                          {"slideSpeakerFromOriginal", "2"}};
   for (const auto& [key, value] : unusable) refused.emplace_back(one(key, value), invalid + key);
   for (const auto& [text, cause] : refused) {
     writeFile(path_, text);
