@@ -393,14 +393,18 @@ speaker_share_mean, _max: over the run's saved slide pictures (-p), the share of
   shown most in its interval; the clean screen is that slide's picture put where the truth
   has it and rectified with the run's corners to presentWidth x presentHeight; the speaker's
   masks of the interval's processed frames (re-drawn from the poses in truth.csv) are mapped
-  the same way and joined. A pixel counts when it lies under that mask and differs by more
-  than 50 grey levels from the whole 5x5 range of the clean screen around it, after the
-  picture's brightness and contrast are fitted to the clean screen where nobody stood. A
-  speaker whose clothes match the slide there is not counted: it does not show.
+  the same way and joined. Picture and clean screen are compared in colour, both blurred
+  alike (2 pixels), the clean screen's colours brought to the picture's where nobody stood
+  (each channel's tone, and a smooth gain for uneven light). A pixel counts when it lies
+  under that mask and, even allowing a pixel's shift, one of the two holds what the other
+  lacks by more than 40 levels in some channel: the speaker shown, or slide content (text,
+  lines) he hid lost from the picture. The threshold leaves compression, blur and a pixel
+  of misplacement at ~0 outside the mask. Clothes of the slide's own colour over its plain
+  background are not counted: they do not show.
 picture_damage_mean, _max: over the same pictures, by the same rule, the share of the
-  slide's pixels outside the speaker's joined mask that differ strongly from the clean
-  screen: slide content lost to a fill or smear (pen strokes the slide does not hold, and
-  a pointer, count too). slidetrack-evaluate --pictures prints both per picture.
+  slide's pixels outside the speaker's joined mask that differ from the clean screen:
+  slide content lost to a fill or smear (pen strokes the slide does not hold, and a
+  pointer, count too). slidetrack-evaluate --pictures prints both per picture.
 corner_mean, corner_max (this table): pixels between the first run's boardPoints and the
   projected image's own true corners (not the dark border's), averaged over the clip;
   n/a: no screen found.

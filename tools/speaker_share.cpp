@@ -3,6 +3,7 @@
 #include "speaker_share.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <map>
 
@@ -17,7 +18,101 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kStrongDifference = 50;  // grey levels beyond the clean screen's local range
+// Colour levels (of the channel that differs most) beyond which picture and fitted clean
+// screen do not show the same thing within a pixel; JPEG, the camera's blur and a pixel of
+// misplacement stay below it where nobody stood.
+constexpr float kDiffers = 40.f;
+// Pixels of blur both are compared under: the camera's, far from the screen, is not the
+// rendered slide's.
+constexpr double kBlur = 2.0;
+
+// Pixels over which the light on the screen changes.
+constexpr double kLightScale = 30.0;
+
+// The smallest, over the 3x3 shifts of `to`, of the largest channel difference to `from`.
+cv::Mat nearestDistance(const cv::Mat& from, const cv::Mat& to) {
+  cv::Mat padded, diff, best;
+  cv::copyMakeBorder(to, padded, 1, 1, 1, 1, cv::BORDER_REPLICATE);
+  std::vector<cv::Mat> channels;
+  for (int dy = 0; dy <= 2; ++dy)
+    for (int dx = 0; dx <= 2; ++dx) {
+      cv::absdiff(from, padded(cv::Rect({dx, dy}, from.size())), diff);
+      cv::split(diff, channels);
+      cv::Mat worst = cv::max(cv::max(channels[0], channels[1]), channels[2]);
+      best = best.empty() ? worst : cv::min(best, worst);
+    }
+  return best;
+}
+
+// One channel of clean mapped to picture's tone: each clean level (in bins of 4) to the
+// picture's median over area, levels seen too rarely from their neighbours, kept rising.
+cv::Mat toneMapped(const cv::Mat& clean, const cv::Mat& picture, const cv::Mat& area) {
+  constexpr int kBins = 64, kLeast = 20;
+  std::vector<std::array<int, 256>> counts(kBins, std::array<int, 256>{});
+  for (int y = 0; y < clean.rows; ++y)
+    for (int x = 0; x < clean.cols; ++x)
+      if (area.at<unsigned char>(y, x))
+        ++counts[size_t(std::clamp(int(clean.at<float>(y, x)), 0, 255) / 4)]
+                [size_t(std::clamp(int(picture.at<float>(y, x)), 0, 255))];
+  std::vector<float> level(kBins, -1.f);
+  for (int b = 0; b < kBins; ++b) {
+    int total = 0;
+    for (int v : counts[size_t(b)]) total += v;
+    if (total < kLeast) continue;
+    int v = 0;
+    for (int below = counts[size_t(b)][0]; 2 * below < total;
+         below += counts[size_t(b)][size_t(++v)]) {
+    }
+    level[size_t(b)] = float(v);
+  }
+  cv::Mat lut(1, 256, CV_32F);
+  for (int b = 0, last = -1; b < kBins; ++b) {
+    int next = b;
+    while (next < kBins && level[size_t(next)] < 0) ++next;
+    for (int i = 0; i < 4; ++i) {
+      const float at = float(b * 4 + i);
+      float v = at;  // no level seen anywhere: unchanged
+      if (last >= 0 && next < kBins)
+        v = level[size_t(last)] + (level[size_t(next)] - level[size_t(last)]) *
+                                      (at - float(last * 4 + 2)) / float((next - last) * 4);
+      else if (last >= 0)
+        v = level[size_t(last)] + at - float(last * 4 + 2);
+      else if (next < kBins)
+        v = level[size_t(next)] + at - float(next * 4 + 2);
+      lut.at<float>(b * 4 + i) = v;
+    }
+    if (level[size_t(b)] >= 0) last = b;
+  }
+  for (int i = 1; i < 256; ++i) lut.at<float>(i) = std::max(lut.at<float>(i), lut.at<float>(i - 1));
+  cv::Mat out(clean.size(), CV_32F);
+  for (int y = 0; y < clean.rows; ++y)
+    for (int x = 0; x < clean.cols; ++x)
+      out.at<float>(y, x) = lut.at<float>(std::clamp(int(clean.at<float>(y, x)), 0, 255));
+  return out;
+}
+
+// clean brought to picture's light: its tone channel by channel, then a smooth gain for
+// uneven light, both read over area.
+cv::Mat fittedClean(const cv::Mat& clean, const cv::Mat& picture, const cv::Mat& area) {
+  std::vector<cv::Mat> c, p, out(3);
+  cv::split(clean, c);
+  cv::split(picture, p);
+  cv::Mat weight, weightBlur;
+  area.convertTo(weight, CV_32F, 1.0 / 255);
+  cv::GaussianBlur(weight, weightBlur, {0, 0}, kLightScale);
+  for (size_t k = 0; k < 3; ++k) {
+    out[k] = toneMapped(c[k], p[k], area);
+    cv::Mat pb, cb;
+    cv::GaussianBlur(p[k].mul(weight), pb, {0, 0}, kLightScale);
+    cv::GaussianBlur(out[k].mul(weight), cb, {0, 0}, kLightScale);
+    cv::Mat gain = pb / cv::max(cb, 1.f);
+    gain.setTo(1.f, weightBlur < 0.05f);
+    out[k] = out[k].mul(gain);
+  }
+  cv::Mat merged;
+  cv::merge(out, merged);
+  return merged;
+}
 
 cv::Matx33d quadToRect(const Quad& q, cv::Size size) {
   const cv::Point2f to[4] = {{0, 0},
@@ -53,30 +148,23 @@ cv::Mat speakerMaskOnScreen(const std::vector<TruthFrame>& truth, const std::vec
   return unionMask;
 }
 
-double speakerShare(const cv::Mat& pictureGrey, const cv::Mat& cleanGrey, const cv::Mat& valid,
+double speakerShare(const cv::Mat& picture, const cv::Mat& clean, const cv::Mat& valid,
                     const cv::Mat& speakerMask, double* damage) {
   const int total = cv::countNonZero(valid);
   if (damage) *damage = 0;
   if (total == 0) return 0;
-  // Exposure and projector tone: picture ~ a * clean + b where nobody stands.
+  // Exposure and projector tone, channel by channel, where nobody stands.
   cv::Mat fitArea = valid & ~speakerMask;
   if (cv::countNonZero(fitArea) < total / 10) fitArea = valid;
-  cv::Scalar mc, sc, mp, sp;
-  cv::meanStdDev(cleanGrey, mc, sc, fitArea);
-  cv::Mat c32, p32, prod;
-  cleanGrey.convertTo(c32, CV_32F);
-  pictureGrey.convertTo(p32, CV_32F);
-  cv::multiply(c32 - mc[0], p32, prod);
-  const double cov = cv::mean(prod, fitArea)[0];
-  const double a = sc[0] > 1 ? std::clamp(cov / (sc[0] * sc[0]), 0.5, 2.0) : 1.0;
-  const double b = cv::mean(p32, fitArea)[0] - a * mc[0];
-  cv::Mat fitted, low, high;
-  c32.convertTo(fitted, CV_32F, a, b);
-  // A pixel a little out of place is not the speaker: compare with the neighbourhood's range.
-  const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, {5, 5});
-  cv::erode(fitted, low, kernel);
-  cv::dilate(fitted, high, kernel);
-  const cv::Mat differs = (p32 < low - kStrongDifference) | (p32 > high + kStrongDifference);
+  cv::Mat c32, p32;
+  clean.convertTo(c32, CV_32FC3);
+  picture.convertTo(p32, CV_32FC3);
+  cv::GaussianBlur(c32, c32, {0, 0}, kBlur);
+  cv::GaussianBlur(p32, p32, {0, 0}, kBlur);
+  const cv::Mat fitted = fittedClean(c32, p32, fitArea);
+  // Shown what the slide does not hold, or lost what it holds, beyond a pixel's shift.
+  const cv::Mat differs =
+      cv::max(nearestDistance(p32, fitted), nearestDistance(fitted, p32)) > kDiffers;
   if (damage && cv::countNonZero(valid & ~speakerMask) > 0)
     *damage = double(cv::countNonZero(differs & valid & ~speakerMask)) /
               cv::countNonZero(valid & ~speakerMask);
@@ -94,7 +182,7 @@ SpeakerShareScore scoreSpeakerShare(const slidetrack::SlideList& results,
     if (!r.src) continue;
     fs::path path = *r.src;
     if (path.is_relative()) path = fs::path(runDir) / path;
-    cv::Mat picture = cv::imread(path.string(), cv::IMREAD_GRAYSCALE);
+    cv::Mat picture = cv::imread(path.string(), cv::IMREAD_COLOR);
     if (picture.empty()) continue;
     if (picture.size() != presentSize) cv::resize(picture, picture, presentSize);
     // The interval's processed frames and the slide they show most.
@@ -112,8 +200,11 @@ SpeakerShareScore scoreSpeakerShare(const slidetrack::SlideList& results,
     if (slide < 0) continue;
     cv::Mat original = cv::imread(
         (fs::path(lectureDir) / "slides" / ("slide_" + std::to_string(slide) + ".png")).string(),
-        cv::IMREAD_GRAYSCALE);
+        cv::IMREAD_COLOR);
     if (original.empty()) continue;
+    // Shrunk by area first: a warp alone would alias its text.
+    if (original.cols > presentSize.width)
+      cv::resize(original, original, presentSize, 0, 0, cv::INTER_AREA);
     const TruthFrame& middle = truth[size_t(frames[frames.size() / 2])];
     const cv::Matx33d toFrame = cv::Matx33d(cv::getPerspectiveTransform(
         std::array<cv::Point2f, 4>{{{0, 0},

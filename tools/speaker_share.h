@@ -32,14 +32,16 @@ struct SpeakerShareScore {
 cv::Mat speakerMaskOnScreen(const std::vector<TruthFrame>& truth, const std::vector<int>& frames,
                             const cv::Matx33d& toScreen, cv::Size screen);
 
-// The share of one picture's pixels that lie under the speaker mask and differ strongly
-// from the clean screen (beyond the local range of the clean screen's nearby pixels, after
-// fitting the picture's brightness and contrast to it over the pixels outside the mask).
-// `valid` marks the pixels the slide covers.
-double speakerShare(const cv::Mat& pictureGrey, const cv::Mat& cleanGrey, const cv::Mat& valid,
+// The share of one picture's pixels that lie under the speaker mask and do not show what
+// the clean screen shows there: both 8-bit BGR, blurred alike, the clean screen's colours
+// brought to the picture's (tone channel by channel, smooth gain for uneven light) where
+// nobody stood; a pixel counts when, even a pixel off, one of them holds what the other
+// lacks by more than 40 levels in some channel: the speaker shown, or slide content he hid
+// lost. `valid` marks the pixels the slide covers.
+double speakerShare(const cv::Mat& picture, const cv::Mat& clean, const cv::Mat& valid,
                     const cv::Mat& speakerMask, double* damage = nullptr);
 // damage, when given: by the same rule, the share of the slide's pixels outside the mask
-// that differ strongly from the clean screen, slide content a fill or a smear lost.
+// that differ from the clean screen, slide content a fill or a smear lost.
 
 // Over every record with a saved picture: its true slide is the one shown most in its
 // interval; its clean screen the slide's picture (lectureDir/slides/slide_N.png) put where

@@ -5,6 +5,7 @@
 #include "common/error.h"
 #include "pictures/picture_read.h"
 #include "slides/original_fill.h"
+#include "slides/speaker_off.h"
 
 namespace slidetrack {
 
@@ -17,6 +18,15 @@ const cv::Mat& OriginalPictureFill::apply(const SlideRecord& record, const cv::M
   if (!from) return picture;
   picture.copyTo(filled_);
   return fillFromOriginal(filled_, *unseen, *from) ? filled_ : picture;
+}
+
+const cv::Mat& OriginalPictureFill::withoutSpeaker(const SlideRecord& record,
+                                                   const cv::Mat& picture) {
+  if (!speakerOff_ || !record.match || !record.match->src || picture.empty()) return picture;
+  const cv::Mat* from = original(*record.match->src, picture.size());
+  if (!from) return picture;
+  picture.copyTo(cleared_);
+  return speakerOffFromOriginal(cleared_, *from) ? cleared_ : picture;
 }
 
 const cv::Mat* OriginalPictureFill::original(const std::string& path, const cv::Size& size) {

@@ -140,7 +140,10 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
                   (matching_.originals && matching_.matcher.matchJoinSame &&
                    matching_.matcher.matchJoinContent);
   intervalStageCreate(intervals_, changeDetectorOptions(settings_), picturesKept_);
-  originalFill_.enable(settings_.slideFillFromOriginal == 1);
+  // The design's edge-map rule keeps its pictures as they were.
+  originalFill_.enable(
+      settings_.slideFillFromOriginal == 1,
+      settings_.slideSpeakerFromOriginal == 1 && !changeDetectorOptions(settings_).plain());
   if (step != settings_.slideFrameStep)
     notify([step, rate = videoSourceFrameRate(video_.get())](RunObserver& o) {
       o.frameStepChosen(step, rate);

@@ -89,7 +89,8 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
   }
   // Only a decided match fills; one withdrawn later leaves the picture already saved.
   const cv::Mat& shown = originalFill_.apply(*open_, *picture, unseen);
-  notify([&](RunObserver& o) { o.slideEnded(*open_, shown); });
+  const cv::Mat& written = originalFill_.withoutSpeaker(*open_, shown);
+  notify([&](RunObserver& o) { o.slideEnded(*open_, written); });
   if (keep) keepClosedPicture(shown, unseen);
 }
 
@@ -135,7 +136,8 @@ void Pipeline::joinClosedRecords(int joined, const cv::Mat* picture, const cv::M
     if (closedPicture_.empty() ||
         pictureDistanceFromOriginal(matching_, shown, *earlier.match) <
             pictureDistanceFromOriginal(matching_, closedPicture_, *earlier.match)) {
-      notify([&](RunObserver& o) { o.slideEnded(earlier, shown); });
+      const cv::Mat& written = originalFill_.withoutSpeaker(earlier, shown);
+      notify([&](RunObserver& o) { o.slideEnded(earlier, written); });
       keepClosedPicture(shown, unseen);
     }
   }

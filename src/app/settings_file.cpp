@@ -143,6 +143,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slidePictureUncovered", &s.slidePictureUncovered, w);
   readInt(slides, "slideHoleSettle", &s.slideHoleSettle, w);
   readInt(slides, "slideBesideOverMask", &s.slideBesideOverMask, w);
+  readInt(slides, "slideSpeakerFromOriginal", &s.slideSpeakerFromOriginal, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -293,6 +294,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slidePictureUncovered" << s.slidePictureUncovered;
   fs << "slideHoleSettle" << s.slideHoleSettle;
   fs << "slideBesideOverMask" << s.slideBesideOverMask;
+  fs << "slideSpeakerFromOriginal" << s.slideSpeakerFromOriginal;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

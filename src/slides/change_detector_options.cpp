@@ -39,6 +39,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideHoleSettle must be between 0 and 250";
   if (o.slideBesideOverMask != 0 && o.slideBesideOverMask != 1)
     return "slideBesideOverMask must be 0 or 1";
+  if (o.slideSpeakerFromOriginal != 0 && o.slideSpeakerFromOriginal != 1)
+    return "slideSpeakerFromOriginal must be 0 or 1";
   return {};
 }
 

@@ -43,6 +43,10 @@ struct ChangeDetectorOptions {
   // leaves a few by his head or hands, which a body found in either image then explains away.
   // 0: only when the mask leaves too few.
   int slideBesideOverMask = 1;
+  // 1: where a matched record's picture differs from its original in large solid regions
+  // (a speaker who stood there all the time, or a smear of him) the original is taken, when
+  // it explains the picture around them; 0: only what was never seen comes from it.
+  int slideSpeakerFromOriginal = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -25,8 +25,7 @@ const std::string kWriteOrder =
     "slideDiffBuff slideDiffThresh slideDistrThresh slideStepSeconds slideDetMethod "
     "slideChangeThresh slideCellSize slideChangeCells slideChangePersist slideFillFromOriginal "
     "slideChangeBeside slideChangeUncovered slidePictureUncovered slideHoleSettle "
-    "slideBesideOverMask "
-    "LocalFeatures "
+    "slideBesideOverMask slideSpeakerFromOriginal LocalFeatures "
     "locWndOverlap locWndSize gradBinSize localWidth localHeight matchLimit matchMethod "
     "matchMargin matchFit matchJumpMargin matchUnexplained matchChangeDistance matchWithdraw "
     "matchJoinSame matchFitDrop matchJoinContent ";
@@ -69,10 +68,10 @@ std::string describe(const PresentationSettings& s) {
       s.slideDiffBuff, s.slideDiffThresh, s.slideDistrThresh, s.slideStepSeconds, s.slideDetMethod,
       s.slideChangeThresh, s.slideCellSize, s.slideChangeCells, s.slideChangePersist,
       s.slideFillFromOriginal, s.slideChangeBeside, s.slideChangeUncovered, s.slidePictureUncovered,
-      s.slideHoleSettle, s.slideBesideOverMask, "|", s.locWndOverlap, s.locWndSize, s.gradBinSize,
-      s.localWidth, s.localHeight, s.matchLimit, s.matchMethod, s.matchMargin, s.matchFit,
-      s.matchJumpMargin, s.matchUnexplained, s.matchChangeDistance, s.matchWithdraw,
-      s.matchJoinSame, s.matchFitDrop, s.matchJoinContent);
+      s.slideHoleSettle, s.slideBesideOverMask, s.slideSpeakerFromOriginal, "|", s.locWndOverlap,
+      s.locWndSize, s.gradBinSize, s.localWidth, s.localHeight, s.matchLimit, s.matchMethod,
+      s.matchMargin, s.matchFit, s.matchJumpMargin, s.matchUnexplained, s.matchChangeDistance,
+      s.matchWithdraw, s.matchJoinSame, s.matchFitDrop, s.matchJoinContent);
 }
 const std::string kDefaults =
     "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 | "
@@ -140,7 +139,7 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
                "slideDetHeight=30 slideDetWidth=40 slideFrameStep=5 slideStepSeconds=2.5 "
                "slideChangePersist=0 slideFillFromOriginal=0 slideChangeCells=3 slideCellSize=8 "
                "slideChangeBeside=0 slideChangeUncovered=1 slidePictureUncovered=0 "
-               "slideHoleSettle=9 slideBesideOverMask=0 "
+               "slideHoleSettle=9 slideBesideOverMask=0 slideSpeakerFromOriginal=0 "
                "slideChangeThresh=30 slideDetMethod=plain")),
        "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 0 0 1 0 9 0 | "
        "0.5 15 4 80 60 0.25 evidence 0.2 0.4 0.3 0.12 0.1 1 0 0.35 0 ",
@@ -240,7 +239,7 @@ TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeft
       {"slideFillFromOriginal", "2"}, {"slideChangeBeside", "1.5"},
       {"slideChangeUncovered", "2"},  {"slidePictureUncovered", "-1"},
       {"slideHoleSettle", "251"},     {"matchJoinContent", "2"},
-      {"slideBesideOverMask", "2"}};
+      {"slideBesideOverMask", "2"},   {"slideSpeakerFromOriginal", "2"}};
   for (const auto& [key, value] : unusable) refused.emplace_back(one(key, value), invalid + key);
   for (const auto& [text, cause] : refused) {
     writeFile(path_, text);
