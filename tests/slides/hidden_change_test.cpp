@@ -9,6 +9,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "lecture_scene.h"
+#include "screen_filming.h"
 #include "slides/robust_change.h"
 
 using namespace slidetrack;
@@ -25,14 +26,7 @@ void drawSpeaker(cv::Mat& screen, int x) {
 }
 
 // A half-pixel shake and sensor noise.
-cv::Mat film(const cv::Mat& screen, int t) {
-  cv::Mat out, noise(screen.size(), CV_16SC3);
-  cv::warpAffine(screen, out, cv::Matx23d(1, 0, 0, 0, 1, 0.3 * (t % 2)), screen.size(),
-                 cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-  cv::randn(noise, 0, 3);
-  cv::add(out, noise, out, cv::noArray(), CV_8UC3);
-  return out;
-}
+cv::Mat film(const cv::Mat& screen, int t) { return shakenWithNoise(screen, 0, 0.3 * (t % 2)); }
 
 class HiddenChange : public ::testing::Test {
  protected:
@@ -55,21 +49,10 @@ const cv::Rect kBlock(265, 330, 70, 60);
 
 }  // namespace
 
-// Rows of a table across the slide, text over a rule each, running behind the head and
-// shoulders of a speaker standing at x = 300: the rules join them to him.
-cv::Mat withTable(const cv::Mat& s) {
-  cv::Mat out = s.clone();
-  for (int k = 0; k < 4; ++k) {
-    const int y = 180 + 45 * k;
-    cv::line(out, {20, y + 8}, {620, y + 8}, cv::Scalar(30, 30, 30), 3);
-    cv::putText(out, "a line of new text runs behind him", {10, y}, cv::FONT_HERSHEY_SIMPLEX, 1.0,
-                cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
-  }
-  return out;
-}
-
 TEST_F(HiddenChange, NewSlideWhoseTableJoinsAStandingSpeakerIsFoundWhereItShowed) {
-  const cv::Mat s = drawSlide(4, kScreen), next = withTable(s);
+  // The table's rules run behind the head and shoulders of the speaker at x = 300 and join
+  // them to him.
+  const cv::Mat s = drawSlide(4, kScreen), next = withTable(s, 180, 20, 620);
   ChangeDetectorOptions maskAlone;
   maskAlone.slideChangeBeside = 0;
   RobustChangeDetector plain(maskAlone);

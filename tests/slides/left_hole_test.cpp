@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "lecture_scene.h"
+#include "screen_filming.h"
 #include "slides/robust_change.h"
 
 using namespace slidetrack;
@@ -27,14 +28,7 @@ void drawSpeaker(cv::Mat& screen, int x, int handY) {
 }
 
 // A small shake and sensor noise.
-cv::Mat film(const cv::Mat& screen, int t) {
-  cv::Mat out, noise(screen.size(), CV_16SC3);
-  cv::warpAffine(screen, out, cv::Matx23d(1, 0, 0.3 * (t % 2), 0, 1, 0), screen.size(),
-                 cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-  cv::randn(noise, 0, 3);
-  cv::add(out, noise, out, cv::noArray(), CV_8UC3);
-  return out;
-}
+cv::Mat film(const cv::Mat& screen, int t) { return shakenWithNoise(screen, 0.3 * (t % 2), 0); }
 
 // The slide with lines of text added in the box.
 cv::Mat withText(const cv::Mat& s, cv::Rect box) {

@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "lecture_scene.h"
+#include "screen_filming.h"
 #include "slides/robust_change.h"
 
 using namespace slidetrack;
@@ -25,32 +26,14 @@ void drawSpeaker(cv::Mat& screen, int x, int t) {
 }
 
 // A small shake and sensor noise.
-cv::Mat film(const cv::Mat& screen, int t) {
-  cv::Mat out, noise(screen.size(), CV_16SC3);
-  cv::warpAffine(screen, out, cv::Matx23d(1, 0, 0.3 * (t % 2), 0, 1, 0), screen.size(),
-                 cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-  cv::randn(noise, 0, 3);
-  cv::add(out, noise, out, cv::noArray(), CV_8UC3);
-  return out;
-}
-
-// Rows of a table, text over a rule each, running behind him: the rules reach the screen's
-// edges, as a speaker does, so the person mask takes them in.
-cv::Mat withTable(const cv::Mat& s) {
-  cv::Mat out = s.clone();
-  for (int k = 0; k < 4; ++k) {
-    const int y = 200 + 45 * k;
-    cv::line(out, {0, y + 8}, {640, y + 8}, cv::Scalar(30, 30, 30), 3);
-    cv::putText(out, "a line of new text runs behind him", {10, y}, cv::FONT_HERSHEY_SIMPLEX, 1.0,
-                cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
-  }
-  return out;
-}
+cv::Mat film(const cv::Mat& screen, int t) { return shakenWithNoise(screen, 0.3 * (t % 2), 0); }
 
 std::vector<int> changesOf(const ChangeDetectorOptions& options) {
   cv::theRNG().state = 0xffffffffu;
   RobustChangeDetector detector(options);
-  const cv::Mat s = drawSlide(4, kScreen), next = withTable(s);
+  // The table's rules reach the screen's edges, as a speaker does, so the person mask takes
+  // them in.
+  const cv::Mat s = drawSlide(4, kScreen), next = withTable(s, 200, 0, 640);
   std::vector<int> changes;
   for (int t = 0; t < 16; ++t) {
     cv::Mat screen = (t < 9 ? s : next).clone();

@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "lecture_scene.h"
+#include "screen_filming.h"
 #include "slides/hole_fill.h"
 
 using namespace slidetrack;
@@ -18,22 +19,9 @@ cv::Mat cameraView(const cv::Mat& slide) {
   cv::Mat shown;
   const cv::Matx23d shift(1, 0, 2, 0, 1, 1);
   cv::warpAffine(slide, shown, shift, slide.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-  std::vector<cv::Mat> channels;
-  cv::split(shown, channels);
-  channels[0].convertTo(channels[0], -1, 0.75, 5);
-  channels[1].convertTo(channels[1], -1, 0.8, 10);
-  channels[2].convertTo(channels[2], -1, 0.85, 20);
-  cv::merge(channels, shown);
+  castCameraColours(shown);
   cv::line(shown, {470, 300}, {600, 330}, cv::Scalar(0, 0, 200), 3);
   return shown;
-}
-
-// Mean grey difference of a and b over mask.
-double meanDifference(const cv::Mat& a, const cv::Mat& b, const cv::Mat& mask) {
-  cv::Mat diff;
-  cv::absdiff(a, b, diff);
-  cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
-  return cv::mean(diff, mask)[0];
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "lecture_scene.h"
+#include "screen_filming.h"
 
 using namespace slidetrack;
 
@@ -18,12 +19,7 @@ cv::Mat cameraView(const cv::Mat& original) {
   cv::resize(original, shown, {640, 480}, 0, 0, cv::INTER_AREA);
   cv::warpAffine(shown, shown, cv::Matx23d(1, 0, 1, 0, 1, 1), shown.size(), cv::INTER_LINEAR,
                  cv::BORDER_REPLICATE);
-  std::vector<cv::Mat> channels;
-  cv::split(shown, channels);
-  channels[0].convertTo(channels[0], -1, 0.75, 5);
-  channels[1].convertTo(channels[1], -1, 0.8, 10);
-  channels[2].convertTo(channels[2], -1, 0.85, 20);
-  cv::merge(channels, shown);
+  castCameraColours(shown);
   cv::GaussianBlur(shown, shown, {0, 0}, 0.8);
   return shown;
 }
@@ -41,13 +37,6 @@ cv::Mat speakerMask(cv::Mat& picture) {
   cv::rectangle(picture, cv::Rect(295, 410, 35, 70), cv::Scalar(90, 90, 90), cv::FILLED);
   cv::rectangle(picture, cv::Rect(350, 410, 35, 70), cv::Scalar(90, 90, 90), cv::FILLED);
   return mask;
-}
-
-double meanDifference(const cv::Mat& a, const cv::Mat& b, const cv::Mat& mask) {
-  cv::Mat diff;
-  cv::absdiff(a, b, diff);
-  cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
-  return cv::mean(diff, mask)[0];
 }
 
 }  // namespace

@@ -1,0 +1,50 @@
+#pragma once
+// What the slide tests do to a drawn screen to make it look filmed: a shake and sensor noise,
+// a camera's colour cast, and a table of new text; and how far two pictures lie apart.
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+namespace slidetrack {
+
+// screen moved by (dx, dy) pixels, with sensor noise of 3 grey levels.
+inline cv::Mat shakenWithNoise(const cv::Mat& screen, double dx, double dy) {
+  cv::Mat out, noise(screen.size(), CV_16SC3);
+  cv::warpAffine(screen, out, cv::Matx23d(1, 0, dx, 0, 1, dy), screen.size(), cv::INTER_LINEAR,
+                 cv::BORDER_REPLICATE);
+  cv::randn(noise, 0, 3);
+  cv::add(out, noise, out, cv::noArray(), CV_8UC3);
+  return out;
+}
+
+// A camera's cast: dimmer and warmer than the slide.
+inline void castCameraColours(cv::Mat& bgr) {
+  std::vector<cv::Mat> channels;
+  cv::split(bgr, channels);
+  channels[0].convertTo(channels[0], -1, 0.75, 5);
+  channels[1].convertTo(channels[1], -1, 0.8, 10);
+  channels[2].convertTo(channels[2], -1, 0.85, 20);
+  cv::merge(channels, bgr);
+}
+
+// Four rows of a table from y = top on, text over a rule each running from x = left to right.
+inline cv::Mat withTable(const cv::Mat& s, int top, int left, int right) {
+  cv::Mat out = s.clone();
+  for (int k = 0; k < 4; ++k) {
+    const int y = top + 45 * k;
+    cv::line(out, {left, y + 8}, {right, y + 8}, cv::Scalar(30, 30, 30), 3);
+    cv::putText(out, "a line of new text runs behind him", {10, y}, cv::FONT_HERSHEY_SIMPLEX, 1.0,
+                cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  }
+  return out;
+}
+
+// Mean grey difference of a and b over mask.
+inline double meanDifference(const cv::Mat& a, const cv::Mat& b, const cv::Mat& mask) {
+  cv::Mat diff;
+  cv::absdiff(a, b, diff);
+  cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
+  return cv::mean(diff, mask)[0];
+}
+
+}  // namespace slidetrack
