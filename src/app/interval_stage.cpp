@@ -7,12 +7,14 @@
 namespace slidetrack {
 
 void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& options,
-                         bool keepPictures) {
+                         SlidePictures pictures) {
   stage.robust.reset();
   stage.detector.reset();
+  const bool keepPictures = pictures != SlidePictures::kNone;
   if (!options.plain()) {
     stage.robust = std::make_unique<RobustChangeDetector>(options);
     stage.robust->keepPictures(keepPictures);
+    stage.robust->fillPictures(pictures == SlidePictures::kShown);
     return;
   }
   stage.detector = slideDetCreate(options);

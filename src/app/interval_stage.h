@@ -29,9 +29,11 @@ struct ChangeDecision {
   const cv::Mat* endedUnseen = nullptr;   // what of it was never seen (intervalStageUnseen)
 };
 
-// keepPictures: build slide pictures (for saving or showing them).
+// What the slide pictures are made for: kCompared leaves what was never seen of them for the
+// comparison to fill (filledPicture with intervalStageUnseen), should it take place.
+enum class SlidePictures { kNone, kCompared, kShown };
 void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& options,
-                         bool keepPictures);
+                         SlidePictures pictures);
 ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& presentImage);
 // Another slide starts at the frame just processed, though the decision saw none (the
 // matcher told): its reference starts there.

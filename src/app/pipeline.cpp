@@ -136,10 +136,15 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
                             matching_.originals ? input_.originals->c_str() : nullptr);
   // Two records about to join are told apart by their pictures: a run with originals makes
   // them although it neither saves nor shows them, or it would join what such a run keeps apart.
-  picturesKept_ = anyObserver(&RunObserver::needsSlidePictures) ||
-                  (matching_.originals && matching_.matcher.matchJoinSame &&
-                   matching_.matcher.matchJoinContent);
-  intervalStageCreate(intervals_, changeDetectorOptions(settings_), picturesKept_);
+  const bool shown = anyObserver(&RunObserver::needsSlidePictures);
+  picturesKept_ = shown || (matching_.originals && matching_.matcher.matchJoinSame &&
+                            matching_.matcher.matchJoinContent);
+  // Only some of them are compared: the rest are spared filling what was never seen.
+  picturesFilled_ = shown;
+  intervalStageCreate(intervals_, changeDetectorOptions(settings_),
+                      shown           ? SlidePictures::kShown
+                      : picturesKept_ ? SlidePictures::kCompared
+                                      : SlidePictures::kNone);
   // The design's edge-map rule keeps its pictures as they were.
   originalFill_.enable(
       settings_.slideFillFromOriginal == 1,

@@ -96,7 +96,8 @@ class Pipeline {
   int frameCount_ = 0;
   int lastFrame_ = -1;
   bool recordOpened_ = false;
-  bool picturesKept_ = false;  // slide pictures are made
+  bool picturesKept_ = false;    // slide pictures are made
+  bool picturesFilled_ = false;  // ... with what was never seen filled
   const SlideRecord* decidedMatch_ = nullptr;
   // The processed frame at which a match change opened the open record, -1 otherwise.
   int matchOpenedAt_ = -1;

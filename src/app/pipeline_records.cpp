@@ -9,6 +9,7 @@
 
 #include "app/pipeline.h"
 #include "app/record_join.h"
+#include "slides/clean_slide.h"
 #include "slides/differing_content.h"
 
 namespace slidetrack {
@@ -109,8 +110,17 @@ bool Pipeline::joinKeepsContent(const cv::Mat* picture, const cv::Mat* unseen) {
     return true;
   const cv::Mat* originalPicture = originalFill_.original(*original.src, picture->size());
   if (!originalPicture) return true;
-  const DifferingContent content = compareWithOriginal(
-      closedPicture_, closedUnseen_, *picture, unseen ? *unseen : cv::Mat(), *originalPicture);
+  const cv::Mat noneUnseen, &pictureUnseen = unseen ? *unseen : noneUnseen;
+  cv::Mat first, second;
+  if (picturesFilled_) {
+    first = closedPicture_;
+    second = *picture;
+  } else {
+    filledPicture(closedPicture_, closedUnseen_, first);
+    filledPicture(*picture, pictureUnseen, second);
+  }
+  const DifferingContent content =
+      compareWithOriginal(first, closedUnseen_, second, pictureUnseen, *originalPicture);
   // The change between them was real: the one the original does not show is another slide.
   SlideRecord* other = content.side == OriginalSide::kFirst    ? open_
                        : content.side == OriginalSide::kSecond ? &earlier

@@ -149,11 +149,21 @@ void CleanSlide::addUncovered(const cv::Mat& screenBgr) {
 
 const cv::Mat& CleanSlide::picture() {
   if (picture_.empty() || unseen_.empty() || cv::countNonZero(unseen_) == 0) return picture_;
-  cv::Mat unseen;
-  cv::resize(unseen_, unseen, picture_.size(), 0, 0, cv::INTER_NEAREST);
-  picture_.copyTo(shown_);
-  fillFromSurround(shown_, unseen);
+  filledPicture(picture_, unseen_, shown_);
   return shown_;
+}
+
+void filledPicture(const cv::Mat& picture, const cv::Mat& unseenWork, cv::Mat& filled) {
+  if (picture.empty() || unseenWork.empty() || cv::countNonZero(unseenWork) == 0) {
+    filled = picture;
+    return;
+  }
+  // The fill must not reach the picture through a shared buffer.
+  if (filled.data == picture.data) filled.release();
+  cv::Mat unseen;
+  cv::resize(unseenWork, unseen, picture.size(), 0, 0, cv::INTER_NEAREST);
+  picture.copyTo(filled);
+  fillFromSurround(filled, unseen);
 }
 
 }  // namespace slidetrack

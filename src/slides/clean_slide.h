@@ -26,6 +26,9 @@ class CleanSlide {
   void update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork);
   // The picture, never-seen pixels filled from the seen ones around them.
   const cv::Mat& picture();
+  // The picture as taken, never-seen pixels left as they are: filledPicture() of it and
+  // unseen() gives picture().
+  const cv::Mat& takenPicture() const { return picture_; }
   // Work size, 255 where picture() filled what was never seen; empty before the first start.
   const cv::Mat& unseen() const { return unseen_; }
   // A run that neither saves nor shows pictures makes none: start and update do nothing
@@ -54,5 +57,9 @@ class CleanSlide {
   bool on_ = true;
   bool uncover_ = true;
 };
+
+// picture with what unseenWork (work size, 255 = never seen; may be empty) marks filled from
+// the seen pixels around it, into filled (a copy, or picture itself when nothing is unseen).
+void filledPicture(const cv::Mat& picture, const cv::Mat& unseenWork, cv::Mat& filled);
 
 }  // namespace slidetrack

@@ -38,10 +38,13 @@ class RobustChangeDetector {
   bool changePending() const { return hasPending_; }
   // The current slide's picture, the speaker filled in from what he uncovered; what was
   // never seen shows the slide's background colour.
-  const cv::Mat& slidePicture() { return clean_.picture(); }
+  const cv::Mat& slidePicture() { return fill_ ? clean_.picture() : clean_.takenPicture(); }
   // Whether the pictures are made at all (they are by default): a run that neither saves
   // nor shows them is spared their cost; the pictures are then empty.
   void keepPictures(bool keep) { clean_.keep(keep); }
+  // Off: the pictures keep what was never seen as it was taken (filledPicture() with their
+  // unseen map fills it), for a run that only compares some of them. On by default.
+  void fillPictures(bool fill) { fill_ = fill; }
   // After a change: the picture of the slide that has just ended.
   const cv::Mat& endedPicture() const { return ended_; }
   // Work size, 255 where the slide's picture was never seen: now, and in the picture of the
@@ -99,6 +102,7 @@ class RobustChangeDetector {
   Cells cells_;
   std::vector<unsigned char> pending_;  // cells of new content waiting for a second look
   bool hasPending_ = false;
+  bool fill_ = true;
   std::vector<unsigned char> pendingInk_;  // pending cells that look like pen strokes
   int sinceInk_ = 255;  // processed frames since strokes were taken into the slide
   CleanSlide clean_;

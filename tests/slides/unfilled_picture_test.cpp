@@ -1,0 +1,60 @@
+// Pictures kept only for comparing leave what was never seen unfilled; filled later, they
+// are the pictures a run that shows them gets.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include <opencv2/imgproc.hpp>
+
+#include "lecture_scene.h"
+#include "screen_filming.h"
+#include "slides/clean_slide.h"
+#include "slides/robust_change.h"
+
+using namespace slidetrack;
+
+namespace {
+
+// Someone walking in, then standing in front of the screen through a slide change.
+cv::Mat frameAt(int t) {
+  cv::Mat screen = drawSlide(t < 8 ? 1 : 2, cv::Size(640, 480));
+  const int x = std::min(180, -60 + 60 * t);
+  cv::Mat shape = cv::Mat::zeros(screen.size(), CV_8UC1);
+  cv::circle(shape, {x, 250}, 28, 255, cv::FILLED);
+  cv::rectangle(shape, cv::Rect(x - 55, 285, 110, 200), 255, cv::FILLED);
+  screen.setTo(cv::Scalar(60, 45, 40), shape);
+  return shakenWithNoise(screen, 0.3 * (t % 2), 0);
+}
+
+bool same(const cv::Mat& a, const cv::Mat& b) {
+  return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0.0;
+}
+
+}  // namespace
+
+TEST(UnfilledPicture, FilledLaterIsTheShownPicture) {
+  cv::theRNG().state = 0xffffffffu;
+  ChangeDetectorOptions options;
+  RobustChangeDetector shown(options), compared(options);
+  compared.fillPictures(false);
+  int changes = 0, unfilled = 0;
+  for (int t = 0; t < 16; ++t) {
+    const cv::Mat frame = frameAt(t);
+    const bool changed = shown.process(frame).changed;
+    ASSERT_EQ(compared.process(frame).changed, changed) << t;
+    cv::Mat filled;
+    if (changed) {
+      ++changes;
+      ASSERT_TRUE(same(compared.endedUnseen(), shown.endedUnseen())) << t;
+      filledPicture(compared.endedPicture(), compared.endedUnseen(), filled);
+      EXPECT_TRUE(same(filled, shown.endedPicture())) << t;
+    }
+    ASSERT_TRUE(same(compared.unseenMask(), shown.unseenMask())) << t;
+    filledPicture(compared.slidePicture(), compared.unseenMask(), filled);
+    EXPECT_TRUE(same(filled, shown.slidePicture())) << t;
+    unfilled += !same(compared.slidePicture(), shown.slidePicture());
+  }
+  EXPECT_EQ(changes, 1);
+  // He hid part of the new slide: there was something to fill.
+  EXPECT_GT(unfilled, 0);
+}
