@@ -1,8 +1,9 @@
 #include "slides/even_light.h"
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
+
+#include "slides/speaker_rows.h"
 
 namespace slidetrack {
 
@@ -68,12 +69,8 @@ void evenLight(const cv::Mat& work, int background, const cv::Mat& exclude, cv::
     const double v = (y - cy) / cy;
     const float c0 = float(s(0) + s(2) * v + s(5) * v * v - background);
     const float c1 = float(s(1) + s(4) * v), c2 = float(s(3));
-    const unsigned char* w = work.ptr<unsigned char>(y);
-    unsigned char* o = out.ptr<unsigned char>(y);
-    for (int x = 0; x < work.cols; ++x) {
-      const float level = w[x] - (c0 + c1 * u[size_t(x)] + c2 * u2[size_t(x)]) + 0.5f;
-      o[x] = static_cast<unsigned char>(std::min(255.f, std::max(0.f, level)));
-    }
+    levelRow(work.ptr<unsigned char>(y), u.data(), u2.data(), c0, c1, c2, work.cols,
+             out.ptr<unsigned char>(y));
   }
 }
 

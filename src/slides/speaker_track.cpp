@@ -8,6 +8,7 @@
 #include "slides/even_light.h"
 #include "slides/shift_diff.h"
 #include "slides/speaker_body.h"
+#include "slides/speaker_rows.h"
 
 namespace slidetrack {
 
@@ -96,21 +97,11 @@ void SpeakerTrack::colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int 
   }
   off_ = cv::Mat::zeros(work.size(), CV_8UC1);
   if (n == 0) return;
-  // |excess - mean| > kOffColour as one unsigned comparison per channel, without branches.
+  // |excess - mean| > kOffColour.
   const int low[3] = {sum[0] / n - kOffColour, sum[1] / n - kOffColour, sum[2] / n - kOffColour};
-  for (int y = 0; y < work.rows; ++y) {
-    const unsigned char* w = work.ptr<unsigned char>(y);
-    const unsigned char* p = screenBgr.ptr<unsigned char>(2 * y);
-    unsigned char* o = off_.ptr<unsigned char>(y);
-    for (int x = 0; x < work.cols; ++x) {
-      const int base = w[x];
-      const unsigned char* v = p + 6 * x;
-      const bool off = (unsigned(v[0] - base - low[0]) > 2u * kOffColour) |
-                       (unsigned(v[1] - base - low[1]) > 2u * kOffColour) |
-                       (unsigned(v[2] - base - low[2]) > 2u * kOffColour);
-      o[x] = off ? 255 : 0;
-    }
-  }
+  for (int y = 0; y < work.rows; ++y)
+    colourOffRow(work.ptr<unsigned char>(y), screenBgr.ptr<unsigned char>(2 * y), screenBgr.cols,
+                 low, kOffColour, work.cols, off_.ptr<unsigned char>(y));
 }
 
 // near_: what moved since the image before; on a new slide, everything did.
