@@ -59,10 +59,10 @@ void levelRowPlain(const std::uint8_t* work, const float* u, const float* u2, fl
 namespace {
 
 // The same steps on distinct arrays, which the compiler runs several lanes at a time; float
-// steps in lanes round as they do one by one.
-void levelLanes(const std::uint8_t* __restrict work, const float* __restrict u,
-                const float* __restrict u2, float c0, float c1, float c2, int cols,
-                std::uint8_t* __restrict out) {
+// steps in lanes round as they do one by one (no fused multiply-add is enabled).
+__attribute__((target_clones("avx2", "default"))) void levelLanes(
+    const std::uint8_t* __restrict work, const float* __restrict u, const float* __restrict u2,
+    float c0, float c1, float c2, int cols, std::uint8_t* __restrict out) {
   for (int x = 0; x < cols; ++x) {
     const float level = work[x] - (c0 + c1 * u[x] + c2 * u2[x]) + 0.5f;
     const float above = 0.f < level ? level : 0.f;
