@@ -25,7 +25,7 @@ constexpr double kEndShare = 0.25;
 
 // Called several times a frame on screen-sized images: the buffers are kept between calls.
 struct Scratch {
-  cv::Mat plain, offTable, off, solid;
+  cv::Mat plain, off, solid;
 };
 
 // A region joined to the slide's own shapes (1 in region, within box): his torso and head
@@ -162,12 +162,11 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
   if (cv::countNonZero(live) == 0) return;
   thread_local Scratch s;
   plainPixels(work, kPlainDeviation, s.plain);
-  // Darker or lighter than the background, in one look-up.
-  s.offTable.create(1, 256, CV_8U);
-  for (int v = 0; v < 256; ++v)
-    s.offTable.at<unsigned char>(v) =
-        v < background - kOffBackground || v > background + kOffBackground ? 255 : 0;
-  cv::LUT(work, s.offTable, s.off);
+  // Darker or lighter than the background: outside its band, which the library tests several
+  // pixels at a time (a table look-up goes one by one).
+  cv::inRange(work, cv::Scalar(background - kOffBackground),
+              cv::Scalar(background + kOffBackground), s.off);
+  cv::bitwise_not(s.off, s.off);
   if (hints && !hints->off.empty()) cv::bitwise_or(s.off, hints->off, s.off);
   cv::bitwise_and(s.plain, s.off, s.solid);
   // Text strokes and thin rules are no body; a plain interior joins across its outline.
