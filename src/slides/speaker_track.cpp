@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include <opencv2/imgproc.hpp>
 
@@ -72,6 +73,9 @@ constexpr int kKeepLooks = 3;
 // Levels by which a channel's excess over the grey tells clothing and skin from the
 // slide's background where their grey matches it.
 constexpr int kOffColour = 30;
+// Levels by which the excesses of all three channels together do, in a tint (the distance
+// between the two colours once their grey is taken off).
+constexpr int kOffTint = 24;
 
 }  // namespace
 
@@ -98,6 +102,8 @@ void SpeakerTrack::colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int 
   if (n == 0) return;
   // |excess - mean| > kOffColour as one unsigned comparison per channel, without branches.
   const int low[3] = {sum[0] / n - kOffColour, sum[1] / n - kOffColour, sum[2] / n - kOffColour};
+  const int mean[3] = {sum[0] / n, sum[1] / n, sum[2] / n};
+  const int tint = byTint_ ? kOffTint * kOffTint : std::numeric_limits<int>::max();
   for (int y = 0; y < work.rows; ++y) {
     const unsigned char* w = work.ptr<unsigned char>(y);
     const unsigned char* p = screenBgr.ptr<unsigned char>(2 * y);
@@ -108,7 +114,8 @@ void SpeakerTrack::colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int 
       const bool off = (unsigned(v[0] - base - low[0]) > 2u * kOffColour) |
                        (unsigned(v[1] - base - low[1]) > 2u * kOffColour) |
                        (unsigned(v[2] - base - low[2]) > 2u * kOffColour);
-      o[x] = off ? 255 : 0;
+      const int d0 = v[0] - base - mean[0], d1 = v[1] - base - mean[1], d2 = v[2] - base - mean[2];
+      o[x] = off || d0 * d0 + d1 * d1 + d2 * d2 > tint ? 255 : 0;
     }
   }
 }
@@ -121,7 +128,8 @@ void SpeakerTrack::nearHim(bool newSlide) {
     moving_.copyTo(near_);
 }
 
-void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& screenBgr) {
+void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& screenBgr,
+                        const cv::Mat& alsoLive) {
   if (previous_.size() != work.size()) {
     previous_ = work.clone();
     stillAge_ = cv::Mat(work.size(), CV_8UC1, cv::Scalar(255));
@@ -142,6 +150,7 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& scree
   // Anything that moved since the age saturated, or where he stood the image before.
   cv::compare(stillAge_, 255, live_, cv::CMP_LT);
   cv::bitwise_or(live_, body_, live_);
+  if (!alsoLive.empty()) cv::bitwise_or(live_, alsoLive, live_);
   const int background = slideBackground(work, body_, background_);
   background_ = background;
   evenLight(work, background, body_, clear_);
