@@ -43,12 +43,24 @@ ScreenSearchOptions screenSearchOptions(const PresentationSettings& s) {
 }
 
 ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
-  return {s.slideDiffBuff,        s.slideDetWidth,           s.slideDetHeight,
-          s.slideDiffThresh,      s.slideDistrThresh,        s.slideDetMethod,
-          s.slideChangeThresh,    s.slideCellSize,           s.slideChangeCells,
-          s.slideChangePersist,   s.slideFillFromOriginal,   s.slideChangeBeside,
-          s.slideChangeUncovered, s.slidePictureUncovered,   s.slideHoleSettle,
-          s.slideBesideOverMask,  s.slideSpeakerFromOriginal};
+  return {s.slideDiffBuff,
+          s.slideDetWidth,
+          s.slideDetHeight,
+          s.slideDiffThresh,
+          s.slideDistrThresh,
+          s.slideDetMethod,
+          s.slideChangeThresh,
+          s.slideCellSize,
+          s.slideChangeCells,
+          s.slideChangePersist,
+          s.slideFillFromOriginal,
+          s.slideChangeBeside,
+          s.slideChangeUncovered,
+          s.slidePictureUncovered,
+          s.slideHoleSettle,
+          s.slideBesideOverMask,
+          s.slideSpeakerFromOriginal,
+          s.slidePictureSpeaker};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

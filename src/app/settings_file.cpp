@@ -144,6 +144,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideHoleSettle", &s.slideHoleSettle, w);
   readInt(slides, "slideBesideOverMask", &s.slideBesideOverMask, w);
   readInt(slides, "slideSpeakerFromOriginal", &s.slideSpeakerFromOriginal, w);
+  readInt(slides, "slidePictureSpeaker", &s.slidePictureSpeaker, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -295,6 +296,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideHoleSettle" << s.slideHoleSettle;
   fs << "slideBesideOverMask" << s.slideBesideOverMask;
   fs << "slideSpeakerFromOriginal" << s.slideSpeakerFromOriginal;
+  fs << "slidePictureSpeaker" << s.slidePictureSpeaker;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -41,6 +41,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideBesideOverMask must be 0 or 1";
   if (o.slideSpeakerFromOriginal != 0 && o.slideSpeakerFromOriginal != 1)
     return "slideSpeakerFromOriginal must be 0 or 1";
+  if (o.slidePictureSpeaker != 0 && o.slidePictureSpeaker != 1)
+    return "slidePictureSpeaker must be 0 or 1";
   return {};
 }
 

@@ -47,6 +47,10 @@ struct ChangeDetectorOptions {
   // (a speaker who stood there all the time, or a smear of him) the original is taken, when
   // it explains the picture around them; 0: only what was never seen comes from it.
   int slideSpeakerFromOriginal = 1;
+  // 1: the picture's own look for the speaker also takes clothing of the slide's grey whose
+  // tint sets it apart, a body the decision's hole touches when a slide appears, and his
+  // outline there where it borders fine detail; 0: as before.
+  int slidePictureSpeaker = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -23,6 +23,9 @@ constexpr int kChanged = 24;
 constexpr double kFine = 10.0;
 // Candidate work pixels below which nothing was uncovered: noise along text.
 constexpr int kSome = 12;
+// Work pixels inside his body's outline that are his though fine-grained: his edge against
+// text or a photograph, blurred by the camera, is never plain.
+constexpr int kOutline = 6;
 
 // 255 where the screen image is fine-grained, at the work size, within where (work size);
 // 0 elsewhere.
@@ -81,7 +84,9 @@ void copyWhereTaken(const cv::Mat& screenBgr, const cv::Mat& taken, cv::Mat& see
 
 void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& unseenWork) {
   if (!on_) return;
-  speaker_.next(work, true, screenBgr);
+  // The decision's hole is someone it has seen in front: he may not have moved since the
+  // picture's own look last followed him.
+  speaker_.next(work, true, screenBgr, still_ ? unseenWork : cv::Mat());
   screenBgr.copyTo(picture_);
   // Whoever stood in front of the last slide and is still about there hides this one; a
   // shape of the new slide the body found now may have joined, further off, is no part of
@@ -95,7 +100,15 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   // only where it is plain in the full image, as clothing is: a photograph on the slide
   // that his body was found joined to is fine-grained there.
   cv::bitwise_and(speaker_.body(), ~unseen_, firstOnly_);
-  firstOnly_.setTo(0, fineGrained(screenBgr, firstOnly_));
+  cv::Mat fine = fineGrained(screenBgr, firstOnly_);
+  if (still_) {
+    cv::Mat inner;
+    cv::erode(
+        speaker_.body(), inner,
+        cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * kOutline + 1, 2 * kOutline + 1)));
+    cv::bitwise_and(fine, inner, fine);
+  }
+  firstOnly_.setTo(0, fine);
   work.copyTo(firstWork_);
   everTaken_ = cv::Mat::zeros(work.size(), CV_8UC1);
   speaker_.body().copyTo(hisSince_);

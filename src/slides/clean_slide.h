@@ -38,6 +38,13 @@ class CleanSlide {
   // screen shows the slide's background there, though the decision's reference still holds
   // him (on by default).
   void takeUncovered(bool on) { uncover_ = on; }
+  // Whether the speaker is also found by his clothing's tint, and, as a slide appears, where
+  // his body touches what the decision holds as unseen, though he stood still since before,
+  // with his outline where it borders fine detail (off by default).
+  void findStill(bool on) {
+    still_ = on;
+    speaker_.byTint(on);
+  }
 
  private:
   void addUncovered(const cv::Mat& screenBgr);
@@ -56,6 +63,7 @@ class CleanSlide {
   SpeakerTrack speaker_;
   bool on_ = true;
   bool uncover_ = true;
+  bool still_ = false;
 };
 
 // picture with what unseenWork (work size, 255 = never seen; may be empty) marks filled from

@@ -73,6 +73,9 @@ constexpr int kKeepLooks = 3;
 // Levels by which a channel's excess over the grey tells clothing and skin from the
 // slide's background where their grey matches it.
 constexpr int kOffColour = 30;
+// Levels by which the excesses of all three channels together do, in a tint (the distance
+// between the two colours once their grey is taken off).
+constexpr int kOffTint = 24;
 
 }  // namespace
 
@@ -102,6 +105,20 @@ void SpeakerTrack::colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int 
   for (int y = 0; y < work.rows; ++y)
     colourOffRow(work.ptr<unsigned char>(y), screenBgr.ptr<unsigned char>(2 * y), screenBgr.cols,
                  low, kOffColour, work.cols, off_.ptr<unsigned char>(y));
+  if (!byTint_) return;
+  // Or its tint, all three excesses together, is far from the background's.
+  const int mean[3] = {sum[0] / n, sum[1] / n, sum[2] / n};
+  for (int y = 0; y < work.rows; ++y) {
+    const unsigned char* w = work.ptr<unsigned char>(y);
+    const unsigned char* p = screenBgr.ptr<unsigned char>(2 * y);
+    unsigned char* o = off_.ptr<unsigned char>(y);
+    for (int x = 0; x < work.cols; ++x) {
+      const int base = w[x];
+      const unsigned char* v = p + 6 * x;
+      const int d0 = v[0] - base - mean[0], d1 = v[1] - base - mean[1], d2 = v[2] - base - mean[2];
+      if (d0 * d0 + d1 * d1 + d2 * d2 > kOffTint * kOffTint) o[x] = 255;
+    }
+  }
 }
 
 // near_: what moved since the image before; on a new slide, everything did.
@@ -112,7 +129,8 @@ void SpeakerTrack::nearHim(bool newSlide) {
     moving_.copyTo(near_);
 }
 
-void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& screenBgr) {
+void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& screenBgr,
+                        const cv::Mat& alsoLive) {
   if (previous_.size() != work.size()) {
     previous_ = work.clone();
     stillAge_ = cv::Mat(work.size(), CV_8UC1, cv::Scalar(255));
@@ -133,6 +151,7 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& scree
   // Anything that moved since the age saturated, or where he stood the image before.
   cv::compare(stillAge_, 255, live_, cv::CMP_LT);
   cv::bitwise_or(live_, body_, live_);
+  if (!alsoLive.empty()) cv::bitwise_or(live_, alsoLive, live_);
   const int background = slideBackground(work, body_, background_);
   background_ = background;
   evenLight(work, background, body_, clear_);

@@ -15,8 +15,13 @@ class SpeakerTrack {
   // work: the grey work image of this processed frame (screenWorkImage), the same size
   // every call. newSlide: the slide changed since the last call, so what differs from the
   // last image is no motion. screenBgr (may be empty): the frame's screen image in colour,
-  // which tells clothing in the slide's background grey from it.
-  void next(const cv::Mat& work, bool newSlide, const cv::Mat& screenBgr = cv::Mat());
+  // which tells clothing in the slide's background grey from it. alsoLive (may be empty): where
+  // someone is known to be from elsewhere, which a body may touch instead of motion.
+  void next(const cv::Mat& work, bool newSlide, const cv::Mat& screenBgr = cv::Mat(),
+            const cv::Mat& alsoLive = cv::Mat());
+  // Whether a colour counts as off the background also by its tint over all channels together
+  // (off by default): a beige shirt under a projector's light differs in no channel enough.
+  void byTint(bool on) { byTint_ = on; }
   // 255 where the speaker stands in the last image given; work size.
   const cv::Mat& body() const { return body_; }
   // 255 where he stood the image before and nothing changed since; across a slide change,
@@ -33,6 +38,7 @@ class SpeakerTrack {
   cv::Mat previous_, moving_, movedBefore_, stillAge_, live_, clear_, even_, kept_, body_, still_;
   cv::Mat off_, near_, bodyBefore_, keptAge_;
   int background_ = -1;  // the last look's slide background grey
+  bool byTint_ = false;
 };
 
 }  // namespace slidetrack
