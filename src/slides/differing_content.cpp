@@ -180,6 +180,8 @@ DifferingContent compareWithOriginal(const cv::Mat& first, const cv::Mat& firstU
     result.side = OriginalSide::kFirst;
   else if (sides(result.second, result.first, ownB, ownA))
     result.side = OriginalSide::kSecond;
+  else if (result.first < kLeastSide && result.second < kLeastSide && marked(ownA) && marked(ownB))
+    result.side = OriginalSide::kNeither;
   else
     result.side = OriginalSide::kUnclear;
   return result;

@@ -12,6 +12,8 @@ enum class OriginalSide {
   kFirst,        // the original shows what the first picture shows there
   kSecond,       // ... what the second shows there
   kUnclear,      // they differ, and the original shows neither clearly
+  kNeither,  // both have marks of their own where they differ, and the original explains neither:
+             // something stood in front of the slide in both
 };
 
 struct DifferingContent {

@@ -84,6 +84,25 @@ TEST(DifferingContent, TheSpeakerAndHisInkMakeNoDifference) {
             OriginalSide::kSameContent);
 }
 
+// The speaker stood at one place in both intervals and each picture kept a fringe of him, in
+// other colours: they differ where the original explains neither, which tells no other slide.
+TEST(DifferingContent, MarksOfNeitherPictureOnTheOriginalAreNotTheSlide) {
+  cv::Mat first = camera(original(), 9), second = camera(original(), 10);
+  for (int k = 0; k < 6; ++k) {
+    const cv::Point from(400 + 8 * k, 380 + 14 * k), to(620 - 6 * k, 384 + 14 * k);
+    cv::line(first, from, to, cv::Scalar(50, 50, 50), 3, cv::LINE_AA);
+    cv::line(second, from, to, cv::Scalar(150, 150, 150), 3, cv::LINE_AA);
+  }
+  const DifferingContent d = compareWithOriginal(first, {}, second, {}, original());
+  EXPECT_GT(d.differs, 0.003);
+  EXPECT_EQ(d.side, OriginalSide::kNeither)
+      << d.differs << " " << d.first << " " << d.second << " " << d.firstOwn << " " << d.secondOwn;
+  // One picture's marks on the plain slide: the original shows the other there.
+  const DifferingContent one =
+      compareWithOriginal(first, {}, camera(original(), 11), {}, original());
+  EXPECT_EQ(one.side, OriginalSide::kSecond) << one.first << " " << one.second;
+}
+
 // A picture that lacks two of the original's lines, with nothing of its own there, may have
 // had them covered all along by something of the slide's colour: it is not taken for another
 // slide.
