@@ -15,7 +15,7 @@ const SlideRecord* originalAt(const MatchingStage& stage, int index) {
 
 EndedMatch endedMatch(const MatchingStage& stage, const IntervalVerdict& verdict) {
   return {originalAt(stage, verdict.decided), originalAt(stage, verdict.expected), verdict.margin,
-          originalAt(stage, verdict.leading)};
+          originalAt(stage, verdict.leading), verdict.pictureRefused};
 }
 
 }  // namespace

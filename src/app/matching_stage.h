@@ -25,6 +25,7 @@ struct EndedMatch {
   const SlideRecord* expected = nullptr;  // the original last decided when it began
   double margin = 0;                      // the share of the evidence that sided with it
   const SlideRecord* leading = nullptr;   // the original it leaned to most, decided or not
+  bool pictureRefused = false;  // the evidence decided leading; only the picture check did not
 };
 
 struct MatchingStage {

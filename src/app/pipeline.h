@@ -18,6 +18,7 @@
 #include "app/run_observer.h"
 #include "app/settings.h"
 #include "results/slide_list.h"
+#include "slides/differing_content.h"
 #include "video/video_source.h"
 
 namespace slidetrack {
@@ -78,6 +79,10 @@ class Pipeline {
   // Whether the open record, about to join the last closed one, shows their original where
   // their pictures differ; where the original shows only one of them, the other's match goes.
   bool joinKeepsContent(const cv::Mat* picture, const cv::Mat* unseen);
+  // Whether the two pictures show the same slide content where both saw it.
+  bool joinShowsSameContent(const cv::Mat* picture, const cv::Mat* unseen);
+  // The two pictures compared with the earlier one's original; none without pictures.
+  std::optional<DifferingContent> joinContent(const cv::Mat* picture, const cv::Mat* unseen);
   void keepClosedPicture(const cv::Mat& picture, const cv::Mat* unseen);
   void finish();
 

@@ -63,8 +63,15 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
       recordsAroundShowOneSlide(*std::prev(records.end(), 3), beforeEnd_,
                                 *std::prev(records.end(), 2), closedEnd_, *open_, ended, margin,
                                 kShortBetween * frameStep());
-  if (join || joinAround) {
-    closedEnd_ = ended;
+  // The picture check alone held the later one back: the two pictures tell.
+  const bool joinRefused = !sameOriginal && !joinAround && matching_.matcher.matchJoinSame &&
+                           matching_.matcher.matchJoinRefused && records.size() >= 2 &&
+                           recordsShowOneSlideUnlessPictures(*std::prev(records.end(), 2),
+                                                             closedEnd_, *open_, ended, margin) &&
+                           joinShowsSameContent(picture, unseen);
+  if (join || joinAround || joinRefused) {
+    // The joined record's verdict stays the one its own evidence decided.
+    if (!joinRefused) closedEnd_ = ended;
     if (joinAround) {
       beforeEnd_ = EndedMatch();
       closedPicture_ = beforePicture_;
@@ -72,7 +79,7 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
       beforePicture_.release();
       beforeUnseen_.release();
     }
-    joinClosedRecords(join ? 1 : 2, picture, unseen);
+    joinClosedRecords(joinAround ? 2 : 1, picture, unseen);
     return;
   }
   beforeEnd_ = closedEnd_;
@@ -85,7 +92,8 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
   // Kept to choose from, and to compare with, should the next record join this one.
   const bool keep = matching_.matcher.matchJoinSame && ended.decided;
   if (!open_->src) {
-    if (keep && matching_.matcher.matchJoinContent) keepClosedPicture(*picture, unseen);
+    if (keep && (matching_.matcher.matchJoinContent || matching_.matcher.matchJoinRefused))
+      keepClosedPicture(*picture, unseen);
     return;
   }
   // Only a decided match fills; one withdrawn later leaves the picture already saved.
@@ -103,13 +111,13 @@ void Pipeline::keepClosedPicture(const cv::Mat& picture, const cv::Mat* unseen) 
   if (unseen) unseen->copyTo(closedUnseen_);
 }
 
-bool Pipeline::joinKeepsContent(const cv::Mat* picture, const cv::Mat* unseen) {
-  SlideRecord& earlier = *std::prev(slides_->slides.end(), 2);
-  const SlideRecord& original = *earlier.match;
+std::optional<DifferingContent> Pipeline::joinContent(const cv::Mat* picture,
+                                                      const cv::Mat* unseen) {
+  const SlideRecord& original = *std::prev(slides_->slides.end(), 2)->match;
   if (!picture || picture->empty() || closedPicture_.size() != picture->size() || !original.src)
-    return true;
+    return std::nullopt;
   const cv::Mat* originalPicture = originalFill_.original(*original.src, picture->size());
-  if (!originalPicture) return true;
+  if (!originalPicture) return std::nullopt;
   const cv::Mat noneUnseen, &pictureUnseen = unseen ? *unseen : noneUnseen;
   cv::Mat first, second;
   if (picturesFilled_) {
@@ -119,8 +127,15 @@ bool Pipeline::joinKeepsContent(const cv::Mat* picture, const cv::Mat* unseen) {
     filledPicture(closedPicture_, closedUnseen_, first);
     filledPicture(*picture, pictureUnseen, second);
   }
-  const DifferingContent content =
-      compareWithOriginal(first, closedUnseen_, second, pictureUnseen, *originalPicture);
+  return compareWithOriginal(first, closedUnseen_, second, pictureUnseen, *originalPicture);
+}
+
+bool Pipeline::joinKeepsContent(const cv::Mat* picture, const cv::Mat* unseen) {
+  const std::optional<DifferingContent> found = joinContent(picture, unseen);
+  if (!found) return true;
+  const DifferingContent& content = *found;
+  SlideRecord& earlier = *std::prev(slides_->slides.end(), 2);
+  const SlideRecord& original = *earlier.match;
   // The change between them was real: the one the original does not show is another slide.
   SlideRecord* other = content.side == OriginalSide::kFirst    ? open_
                        : content.side == OriginalSide::kSecond ? &earlier
@@ -130,6 +145,12 @@ bool Pipeline::joinKeepsContent(const cv::Mat* picture, const cv::Mat* unseen) {
   other->confidence = 0.0;
   notify([&](RunObserver& o) { o.matchWithdrawn(*other, original); });
   return false;
+}
+
+bool Pipeline::joinShowsSameContent(const cv::Mat* picture, const cv::Mat* unseen) {
+  const std::optional<DifferingContent> content = joinContent(picture, unseen);
+  return content &&
+         (content->side == OriginalSide::kSameContent || content->side == OriginalSide::kNeither);
 }
 
 void Pipeline::joinClosedRecords(int joined, const cv::Mat* picture, const cv::Mat* unseen) {

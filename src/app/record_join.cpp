@@ -22,6 +22,15 @@ bool recordsShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEn
          sureOfOneOriginal(earlier, earlierEnd, later, laterEnd, margin);
 }
 
+bool recordsShowOneSlideUnlessPictures(const SlideRecord& earlier, const EndedMatch& earlierEnd,
+                                       const SlideRecord& later, const EndedMatch& laterEnd,
+                                       double margin) {
+  return earlier.end + 1 == later.start && earlier.match && later.match == earlier.match &&
+         earlierEnd.decided == earlier.match && earlierEnd.margin >= margin && !laterEnd.decided &&
+         laterEnd.pictureRefused && laterEnd.leading == later.match &&
+         laterEnd.expected == later.match && laterEnd.margin >= margin;
+}
+
 bool recordsAroundShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEnd,
                                const SlideRecord& between, const EndedMatch& betweenEnd,
                                const SlideRecord& later, const EndedMatch& laterEnd, double margin,

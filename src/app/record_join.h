@@ -18,6 +18,13 @@ namespace slidetrack {
 bool recordsShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEnd,
                          const SlideRecord& later, const EndedMatch& laterEnd, double margin);
 
+// The same where only the picture check kept later's interval from deciding earlier's original:
+// its evidence decided that original by margin, as the one expected, and its frames kept it.
+// Their pictures must then tell (matchJoinRefused).
+bool recordsShowOneSlideUnlessPictures(const SlideRecord& earlier, const EndedMatch& earlierEnd,
+                                       const SlideRecord& later, const EndedMatch& laterEnd,
+                                       double margin);
+
 // A record between the two, unmatched and at most maxFrames frames long, whose frames leaned to
 // that same original, was the speaker passing in front: the change decision saw him come and
 // go, and all three records are one slide.

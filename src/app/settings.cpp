@@ -80,6 +80,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchJoinSame = s.matchJoinSame;
   options.matchFitDrop = s.matchFitDrop;
   options.matchJoinContent = s.matchJoinContent;
+  options.matchJoinRefused = s.matchJoinRefused;
   return options;
 }
 

@@ -59,6 +59,7 @@ struct PresentationSettings {
   int matchJoinSame = 1;             // 1: two records in a row sure of one original are one slide
   float matchFitDrop = 0.35f;  // frames fit the record's original below this share: record ends
   int matchJoinContent = 1;    // 1: where two records to join differ, the original picks one
+  int matchJoinRefused = 1;    // 1: one the picture check alone refused joins on same pictures
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

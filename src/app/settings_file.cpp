@@ -163,6 +163,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(local, "matchJoinSame", &s.matchJoinSame, w);
   readReal(local, "matchFitDrop", &s.matchFitDrop, w);
   readInt(local, "matchJoinContent", &s.matchJoinContent, w);
+  readInt(local, "matchJoinRefused", &s.matchJoinRefused, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -312,6 +313,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "matchJoinSame" << s.matchJoinSame;
   fs << "matchFitDrop" << static_cast<double>(s.matchFitDrop);
   fs << "matchJoinContent" << s.matchJoinContent;
+  fs << "matchJoinRefused" << s.matchJoinRefused;
   fs << "}";
   return fs.releaseAndGetString();
 }

@@ -62,6 +62,7 @@ EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator
   // that is not among the originals but differs from it in a block or a few lines, under the
   // same camera, speaker and ink.
   const int k = decision.index;
+  const bool byEvidence = decision.matched;
   if (decision.matched && !matcher.shown.empty() && !matcher.shown[k].frames.empty()) {
     const double before = unexplainedShare(matcher.pictureLibrary, matcher.shown[k], k);
     const double now = unexplainedShare(matcher.pictureLibrary, matcher.pictures, k);
@@ -72,6 +73,7 @@ EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator
     verdict->expected = matcher.expected;
     verdict->margin = decision.margin;
     verdict->leading = decision.index;
+    verdict->pictureRefused = byEvidence && !decision.matched;
   }
   return decision;
 }

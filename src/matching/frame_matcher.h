@@ -34,6 +34,8 @@ struct IntervalVerdict {
   int expected = -1;  // the original last decided when the interval began
   double margin = 0;  // the share of the evidence that sided with it
   int leading = -1;   // the original the evidence leaned to most, decided or not
+  // The evidence decided leading, and only the picture check took it back.
+  bool pictureRefused = false;
 };
 
 struct FrameMatcher {

@@ -41,6 +41,8 @@ void checkMatcherOptions(const MatcherOptions& options, const std::string& confi
           "between 0 and 1");
   require(options.matchJoinContent == 0 || options.matchJoinContent == 1, configFile,
           "matchJoinContent", "0 or 1");
+  require(options.matchJoinRefused == 0 || options.matchJoinRefused == 1, configFile,
+          "matchJoinRefused", "0 or 1");
 }
 
 MatcherOptions::Method matchMethodFromName(const std::string& name) {

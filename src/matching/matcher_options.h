@@ -49,6 +49,11 @@ struct MatcherOptions {
   // the original there agrees with one of them, and the other is not that original (a slide
   // that is not among the originals, a sibling of it). 0: they join on the evidence alone.
   int matchJoinContent = 1;
+  // A record whose interval the evidence decided for the original of the record before, as
+  // the one expected, but the picture check did not (a speaker the mask partly missed), joins
+  // that record when their slide pictures show the same content where both saw the slide.
+  // 0: they stay apart.
+  int matchJoinRefused = 1;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

@@ -97,6 +97,42 @@ TEST(RecordJoinRule, BothIntervalsMustHaveDecidedTheSameOriginalClearlyAndInOrde
   EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, sure, 0.4));
 }
 
+// Where only the picture check kept the later interval from deciding the earlier's original, the
+// two are candidates to join, for their pictures to tell; any other doubt keeps them apart.
+TEST(RecordJoinRule, ALaterRecordThePictureCheckAloneRefusedIsACandidate) {
+  SlideRecord a, b;
+  a.id = 3;
+  b.id = 4;
+  SlideRecord earlier = slideRecordMake(0, nullptr, 100, 199, 0.3);
+  SlideRecord later = slideRecordMake(1, nullptr, 200, 299, 0.2);
+  earlier.match = later.match = &a;
+  const EndedMatch sure{&a, &b, 0.6}, refused{nullptr, &a, 0.8, &a, true};
+  EXPECT_TRUE(recordsShowOneSlideUnlessPictures(earlier, sure, later, refused, 0.4));
+  EXPECT_FALSE(recordsShowOneSlide(earlier, sure, later, refused, 0.4));
+  // Refused for its evidence, not its pictures; not as clear; reached by a jump; leaning
+  // elsewhere.
+  EXPECT_FALSE(
+      recordsShowOneSlideUnlessPictures(earlier, sure, later, {nullptr, &a, 0.8, &a, false}, 0.4));
+  EXPECT_FALSE(
+      recordsShowOneSlideUnlessPictures(earlier, sure, later, {nullptr, &a, 0.3, &a, true}, 0.4));
+  EXPECT_FALSE(
+      recordsShowOneSlideUnlessPictures(earlier, sure, later, {nullptr, &b, 0.8, &a, true}, 0.4));
+  EXPECT_FALSE(
+      recordsShowOneSlideUnlessPictures(earlier, sure, later, {nullptr, &a, 0.8, &b, true}, 0.4));
+  // A decided later interval is the ordinary join's; an earlier one not sure joins nothing.
+  EXPECT_FALSE(recordsShowOneSlideUnlessPictures(earlier, sure, later, {&a, &a, 0.8, &a}, 0.4));
+  EXPECT_FALSE(recordsShowOneSlideUnlessPictures(earlier, {nullptr, &b, 0.6, &a, true}, later,
+                                                 refused, 0.4));
+  // Its frames left it another match, or none; records not in a row.
+  later.match = &b;
+  EXPECT_FALSE(recordsShowOneSlideUnlessPictures(earlier, sure, later, refused, 0.4));
+  later.match = nullptr;
+  EXPECT_FALSE(recordsShowOneSlideUnlessPictures(earlier, sure, later, refused, 0.4));
+  later.match = &a;
+  later.start = 201;
+  EXPECT_FALSE(recordsShowOneSlideUnlessPictures(earlier, sure, later, refused, 0.4));
+}
+
 // A short unmatched record between two of one original, its frames leaning to that original,
 // was the speaker passing; a longer one, one leaning elsewhere, or one with a match stays.
 TEST(RecordJoinRule, AShortRecordBetweenTwoOfOneOriginalIsTakenIn) {

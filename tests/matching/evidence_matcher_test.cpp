@@ -339,6 +339,9 @@ TEST_F(EvidenceMatching, AChangeToASlideThatDiffersFromTheOriginalBeforeInABlock
     EXPECT_TRUE(shownAndEnded(tableSlide(false)).matched);
     EXPECT_TRUE(shownAndEnded(tableSlide(false)).matched) << "the same slide after a change";
     EXPECT_EQ(shownAndEnded(tableSlide(true)).matched, limit == 1.0f) << "limit " << limit;
+    // The evidence alone decided it: the verdict says the pictures refused it.
+    EXPECT_EQ(matcher_.ended.pictureRefused, limit != 1.0f);
+    EXPECT_EQ(matcher_.ended.leading, 1);
     // Judged against the table's last showing however long ago.
     EXPECT_TRUE(shownAndEnded(deck()[2]).matched);
     EXPECT_EQ(shownAndEnded(tableSlide(true)).matched, limit == 1.0f) << "back, limit " << limit;
