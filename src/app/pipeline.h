@@ -79,8 +79,9 @@ class Pipeline {
   // Whether the open record, about to join the last closed one, shows their original where
   // their pictures differ; where the original shows only one of them, the other's match goes.
   bool joinKeepsContent(const cv::Mat* picture, const cv::Mat* unseen);
-  // Whether the two pictures show the same slide content where both saw it.
-  bool joinShowsSameContent(const cv::Mat* picture, const cv::Mat* unseen);
+  // Whether the two pictures differ only where both have marks of their own that the original
+  // explains in neither (something in front of the slide in both), not in the slide's content.
+  bool joinDiffersOnlyOffTheSlide(const cv::Mat* picture, const cv::Mat* unseen);
   // The two pictures compared with the earlier one's original; none without pictures.
   std::optional<DifferingContent> joinContent(const cv::Mat* picture, const cv::Mat* unseen);
   void keepClosedPicture(const cv::Mat& picture, const cv::Mat* unseen);

@@ -63,12 +63,13 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
       recordsAroundShowOneSlide(*std::prev(records.end(), 3), beforeEnd_,
                                 *std::prev(records.end(), 2), closedEnd_, *open_, ended, margin,
                                 kShortBetween * frameStep());
-  // The picture check alone held the later one back: the two pictures tell.
+  // The picture check alone held the later one back: the two pictures tell. Pictures that do
+  // not differ tell nothing here: the lines they compare leave solid blocks out.
   const bool joinRefused = !sameOriginal && !joinAround && matching_.matcher.matchJoinSame &&
                            matching_.matcher.matchJoinRefused && records.size() >= 2 &&
                            recordsShowOneSlideUnlessPictures(*std::prev(records.end(), 2),
                                                              closedEnd_, *open_, ended, margin) &&
-                           joinShowsSameContent(picture, unseen);
+                           joinDiffersOnlyOffTheSlide(picture, unseen);
   if (join || joinAround || joinRefused) {
     // The joined record's verdict stays the one its own evidence decided.
     if (!joinRefused) closedEnd_ = ended;
@@ -147,10 +148,9 @@ bool Pipeline::joinKeepsContent(const cv::Mat* picture, const cv::Mat* unseen) {
   return false;
 }
 
-bool Pipeline::joinShowsSameContent(const cv::Mat* picture, const cv::Mat* unseen) {
+bool Pipeline::joinDiffersOnlyOffTheSlide(const cv::Mat* picture, const cv::Mat* unseen) {
   const std::optional<DifferingContent> content = joinContent(picture, unseen);
-  return content &&
-         (content->side == OriginalSide::kSameContent || content->side == OriginalSide::kNeither);
+  return content && content->side == OriginalSide::kNeither;
 }
 
 void Pipeline::joinClosedRecords(int joined, const cv::Mat* picture, const cv::Mat* unseen) {

@@ -25,10 +25,11 @@ bool recordsShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEn
 bool recordsShowOneSlideUnlessPictures(const SlideRecord& earlier, const EndedMatch& earlierEnd,
                                        const SlideRecord& later, const EndedMatch& laterEnd,
                                        double margin) {
-  return earlier.end + 1 == later.start && earlier.match && later.match == earlier.match &&
-         earlierEnd.decided == earlier.match && earlierEnd.margin >= margin && !laterEnd.decided &&
-         laterEnd.pictureRefused && laterEnd.leading == later.match &&
-         laterEnd.expected == later.match && laterEnd.margin >= margin;
+  return earlier.end + 1 == later.start && earlier.match &&
+         (!later.match || later.match == earlier.match) && earlierEnd.decided == earlier.match &&
+         earlierEnd.margin >= margin && !laterEnd.decided && laterEnd.pictureRefused &&
+         laterEnd.leading == earlier.match && laterEnd.expected == earlier.match &&
+         laterEnd.margin >= margin;
 }
 
 bool recordsAroundShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEnd,

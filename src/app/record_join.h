@@ -19,8 +19,9 @@ bool recordsShowOneSlide(const SlideRecord& earlier, const EndedMatch& earlierEn
                          const SlideRecord& later, const EndedMatch& laterEnd, double margin);
 
 // The same where only the picture check kept later's interval from deciding earlier's original:
-// its evidence decided that original by margin, as the one expected, and its frames kept it.
-// Their pictures must then tell (matchJoinRefused).
+// its evidence decided that original by margin, as the one expected, and its frames named no
+// other (whether they kept it depends on when the check first refused). Their pictures must
+// then tell (matchJoinRefused).
 bool recordsShowOneSlideUnlessPictures(const SlideRecord& earlier, const EndedMatch& earlierEnd,
                                        const SlideRecord& later, const EndedMatch& laterEnd,
                                        double margin);

@@ -51,8 +51,8 @@ struct MatcherOptions {
   int matchJoinContent = 1;
   // A record whose interval the evidence decided for the original of the record before, as
   // the one expected, but the picture check did not (a speaker the mask partly missed), joins
-  // that record when their slide pictures show the same content where both saw the slide.
-  // 0: they stay apart.
+  // that record when their slide pictures differ only where both have marks of their own that
+  // the original explains in neither. 0: they stay apart.
   int matchJoinRefused = 1;
 };
 
