@@ -100,25 +100,12 @@ void SpeakerTrack::colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int 
   }
   off_ = cv::Mat::zeros(work.size(), CV_8UC1);
   if (n == 0) return;
-  // |excess - mean| > kOffColour.
+  // |excess - mean| > kOffColour, or its tint, all three excesses together, is far from
+  // the background's.
   const int low[3] = {sum[0] / n - kOffColour, sum[1] / n - kOffColour, sum[2] / n - kOffColour};
   for (int y = 0; y < work.rows; ++y)
     colourOffRow(work.ptr<unsigned char>(y), screenBgr.ptr<unsigned char>(2 * y), screenBgr.cols,
-                 low, kOffColour, work.cols, off_.ptr<unsigned char>(y));
-  if (!byTint_) return;
-  // Or its tint, all three excesses together, is far from the background's.
-  const int mean[3] = {sum[0] / n, sum[1] / n, sum[2] / n};
-  for (int y = 0; y < work.rows; ++y) {
-    const unsigned char* w = work.ptr<unsigned char>(y);
-    const unsigned char* p = screenBgr.ptr<unsigned char>(2 * y);
-    unsigned char* o = off_.ptr<unsigned char>(y);
-    for (int x = 0; x < work.cols; ++x) {
-      const int base = w[x];
-      const unsigned char* v = p + 6 * x;
-      const int d0 = v[0] - base - mean[0], d1 = v[1] - base - mean[1], d2 = v[2] - base - mean[2];
-      if (d0 * d0 + d1 * d1 + d2 * d2 > kOffTint * kOffTint) o[x] = 255;
-    }
-  }
+                 low, kOffColour, byTint_ ? kOffTint : -1, work.cols, off_.ptr<unsigned char>(y));
 }
 
 // near_: what moved since the image before; on a new slide, everything did.

@@ -36,23 +36,44 @@ TEST(SpeakerRows, ColourOffAsPlain) {
       screenWorkImage(screen, grey, work);
       ASSERT_GE(screen.cols, 2 * work.cols - 1);
       for (const cv::Vec3i& low : {cv::Vec3i(-30, -30, -30), cv::Vec3i(-60, 10, -5),
-                                   cv::Vec3i(-285, -285, -285), cv::Vec3i(225, 225, 225)}) {
-        const int bounds[3] = {low[0], low[1], low[2]};
-        cv::Mat fast(work.size(), CV_8UC1), plain(work.size(), CV_8UC1);
-        for (int y = 0; y < work.rows; ++y) {
-          colourOffRow(work.ptr(y), screen.ptr(2 * y), screen.cols, bounds, 30, work.cols,
-                       fast.ptr(y));
-          colourOffRowPlain(work.ptr(y), screen.ptr(2 * y), bounds, 30, work.cols, plain.ptr(y));
+                                   cv::Vec3i(-285, -285, -285), cv::Vec3i(225, 225, 225)})
+        // No tint test, the speaker track's, none at all and the widest.
+        for (const int tint : {-1, 24, 0, 100}) {
+          const int bounds[3] = {low[0], low[1], low[2]};
+          cv::Mat fast(work.size(), CV_8UC1), plain(work.size(), CV_8UC1);
+          for (int y = 0; y < work.rows; ++y) {
+            colourOffRow(work.ptr(y), screen.ptr(2 * y), screen.cols, bounds, 30, tint, work.cols,
+                         fast.ptr(y));
+            colourOffRowPlain(work.ptr(y), screen.ptr(2 * y), bounds, 30, tint, work.cols,
+                              plain.ptr(y));
+          }
+          EXPECT_EQ(cv::norm(fast, plain, cv::NORM_INF), 0.0)
+              << width << " " << seed << " " << low << " " << tint;
+          if (low[0] == -30 && tint != 0) {
+            // Both kinds of pixel occur: the test says something.
+            const int off = cv::countNonZero(plain);
+            EXPECT_GT(off, 0);
+            EXPECT_LT(off, int(plain.total()));
+          }
         }
-        EXPECT_EQ(cv::norm(fast, plain, cv::NORM_INF), 0.0) << width << " " << seed << " " << low;
-        if (low[0] == -30) {
-          // Both kinds of pixel occur: the test says something.
-          const int off = cv::countNonZero(plain);
-          EXPECT_GT(off, 0);
-          EXPECT_LT(off, int(plain.total()));
-        }
-      }
     }
+}
+
+// The tint test finds pixels the channel test alone does not.
+TEST(SpeakerRows, TintAddsOffPixels) {
+  const cv::Mat screen = screenWithSpeaker(640, 3);
+  cv::Mat grey, work;
+  screenWorkImage(screen, grey, work);
+  const int bounds[3] = {-30, -30, -30};
+  cv::Mat channels(work.size(), CV_8UC1), tinted(work.size(), CV_8UC1);
+  for (int y = 0; y < work.rows; ++y) {
+    colourOffRow(work.ptr(y), screen.ptr(2 * y), screen.cols, bounds, 30, -1, work.cols,
+                 channels.ptr(y));
+    colourOffRow(work.ptr(y), screen.ptr(2 * y), screen.cols, bounds, 30, 24, work.cols,
+                 tinted.ptr(y));
+  }
+  EXPECT_GT(cv::countNonZero(tinted), cv::countNonZero(channels));
+  EXPECT_EQ(cv::countNonZero(channels & ~tinted), 0);
 }
 
 TEST(SpeakerRows, LevelAsPlain) {
