@@ -1,5 +1,7 @@
 #include "slides/speaker_rows.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 
 #include <opencv2/core/hal/intrin.hpp>
@@ -24,13 +26,99 @@ void colourOffRowPlain(const std::uint8_t* work, const std::uint8_t* screenRow, 
   }
 }
 
+namespace {
+
+// Byte k of each half takes pixel k / 2's channel, from one 16-byte third of the 48 bytes
+// of its eight screen pixels, into the low byte of a 16-bit lane.
+struct Picks {
+  alignas(32) std::int8_t at[3][3][32];  // [third][channel][lane byte]
+  Picks() {
+    for (int t = 0; t < 3; ++t)
+      for (int c = 0; c < 3; ++c)
+        for (int k = 0; k < 32; ++k) {
+          const int from = 6 * (k % 16 / 2) + c - 16 * t;
+          at[t][c][k] = std::int8_t(k % 2 == 0 && from >= 0 && from < 16 ? from : -128);
+        }
+  }
+};
+
+__attribute__((target("avx2"))) inline __m256i channelLanes(__m256i t0, __m256i t1, __m256i t2,
+                                                            const std::int8_t (*at)[3][32], int c) {
+  return _mm256_or_si256(
+      _mm256_or_si256(
+          _mm256_shuffle_epi8(t0, _mm256_load_si256(reinterpret_cast<const __m256i*>(at[0][c]))),
+          _mm256_shuffle_epi8(t1, _mm256_load_si256(reinterpret_cast<const __m256i*>(at[1][c])))),
+      _mm256_shuffle_epi8(t2, _mm256_load_si256(reinterpret_cast<const __m256i*>(at[2][c]))));
+}
+
+// 0xffff where d < 0 or d > width.
+__attribute__((target("avx2"))) inline __m256i outside(__m256i d, __m256i width) {
+  return _mm256_or_si256(_mm256_cmpgt_epi16(_mm256_setzero_si256(), d),
+                         _mm256_cmpgt_epi16(d, width));
+}
+
+// (d - half) squared, clamped to reach in size first.
+__attribute__((target("avx2"))) inline __m256i squaredNear(__m256i d, __m256i half, __m256i reach) {
+  const __m256i t = _mm256_min_epi16(
+      _mm256_max_epi16(_mm256_sub_epi16(d, half), _mm256_sub_epi16(_mm256_setzero_si256(), reach)),
+      reach);
+  return _mm256_mullo_epi16(t, t);
+}
+
+// Sixteen work pixels a step, eight in each half of the vector. Returns the work pixels
+// done.
+__attribute__((target("avx2"))) int colourOffAvx2(const std::uint8_t* work,
+                                                  const std::uint8_t* screenRow, int screenCols,
+                                                  const int low[3], int spread, int tint, int cols,
+                                                  std::uint8_t* off) {
+  static const Picks picks;
+  const __m256i width = _mm256_set1_epi16(short(2 * spread));
+  const __m256i l0 = _mm256_set1_epi16(short(low[0])), l1 = _mm256_set1_epi16(short(low[1])),
+                l2 = _mm256_set1_epi16(short(low[2]));
+  const __m256i half = _mm256_set1_epi16(short(spread)), reach = _mm256_set1_epi16(short(tint + 1)),
+                tintSquare = _mm256_set1_epi16(short(tint * tint));
+  int x = 0;
+  for (; x + 16 <= cols && 2 * (x + 16) <= screenCols; x += 16) {
+    const std::uint8_t* s = screenRow + 6 * x;
+    const __m256i t0 = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(s + 48),
+                                           reinterpret_cast<const __m128i*>(s));
+    const __m256i t1 = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(s + 64),
+                                           reinterpret_cast<const __m128i*>(s + 16));
+    const __m256i t2 = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(s + 80),
+                                           reinterpret_cast<const __m128i*>(s + 32));
+    const __m256i base =
+        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(work + x)));
+    const __m256i d0 =
+        _mm256_sub_epi16(_mm256_sub_epi16(channelLanes(t0, t1, t2, picks.at, 0), base), l0);
+    const __m256i d1 =
+        _mm256_sub_epi16(_mm256_sub_epi16(channelLanes(t0, t1, t2, picks.at, 1), base), l1);
+    const __m256i d2 =
+        _mm256_sub_epi16(_mm256_sub_epi16(channelLanes(t0, t1, t2, picks.at, 2), base), l2);
+    __m256i away = _mm256_or_si256(_mm256_or_si256(outside(d0, width), outside(d1, width)),
+                                   outside(d2, width));
+    if (tint >= 0) {
+      const __m256i sum = _mm256_add_epi16(
+          _mm256_add_epi16(squaredNear(d0, half, reach), squaredNear(d1, half, reach)),
+          squaredNear(d2, half, reach));
+      away = _mm256_or_si256(away, _mm256_cmpgt_epi16(sum, tintSquare));
+    }
+    const __m256i packed =
+        _mm256_permute4x64_epi64(_mm256_packs_epi16(away, _mm256_setzero_si256()), 0xd8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(off + x), _mm256_castsi256_si128(packed));
+  }
+  return x;
+}
+
+}  // namespace
+
 // Eight work pixels at a time: the screen's 16 pixels behind them split into channels, every
 // other one kept as a 16-bit lane, where excess, bounds and work grey all fit. A tint excess
 // beyond tint is off on its own, so clamping it just past tint keeps the squares' sum in 16
 // bits and the answer unchanged.
 void colourOffRow(const std::uint8_t* work, const std::uint8_t* screenRow, int screenCols,
                   const int low[3], int spread, int tint, int cols, std::uint8_t* off) {
-  int x = 0;
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  int x = avx2 ? colourOffAvx2(work, screenRow, screenCols, low, spread, tint, cols, off) : 0;
 #if CV_SIMD128
   const cv::v_int16x8 zero = cv::v_setzero_s16(), width = cv::v_setall_s16(short(2 * spread));
   const cv::v_int16x8 l0 = cv::v_setall_s16(short(low[0])), l1 = cv::v_setall_s16(short(low[1])),

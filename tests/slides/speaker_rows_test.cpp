@@ -28,8 +28,9 @@ cv::Mat screenWithSpeaker(int width, int seed) {
 }  // namespace
 
 TEST(SpeakerRows, ColourOffAsPlain) {
-  // An even screen width, and an odd one whose last work pixel has no second screen pixel.
-  for (int width : {640, 639})
+  // An even screen width, an odd one whose last work pixel has no second screen pixel, and
+  // one whose rows end between the widest steps.
+  for (int width : {640, 639, 600})
     for (int seed = 1; seed <= 4; ++seed) {
       const cv::Mat screen = screenWithSpeaker(width, seed);
       cv::Mat grey, work;
