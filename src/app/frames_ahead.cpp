@@ -3,7 +3,7 @@
 namespace slidetrack {
 
 void framesAheadFill(FramesAhead& ahead, VideoSource* video, Rectifier& rectifier, int frameCount,
-                     int step, size_t most, const std::function<bool()>& keepGoing) {
+                     int step, size_t most, bool withGrey, const std::function<bool()>& keepGoing) {
   int t = ahead.next;
   if (!ahead.frames.empty() && !ahead.frames.back().found) return;
   while (ahead.frames.size() < most && (frameCount == kUnknownFrameCount || t < frameCount) &&
@@ -13,8 +13,9 @@ void framesAheadFill(FramesAhead& ahead, VideoSource* video, Rectifier& rectifie
     try {
       const cv::Mat* picture = videoSourceGetFrame(video, t);
       frame.found = picture != nullptr;
-      // The grey is always taken: whether the matching reads it is known only later.
-      if (picture) rectifierApply(rectifier, *picture, frame.screenBgr, &frame.screenGrey);
+      if (picture)
+        rectifierApply(rectifier, *picture, frame.screenBgr,
+                       withGrey ? &frame.screenGrey : nullptr);
     } catch (...) {
       frame.failed = std::current_exception();
     }
@@ -36,7 +37,7 @@ bool framesAheadTake(FramesAhead& ahead, int t, cv::Mat& screenBgr, cv::Mat* scr
   if (!found) return true;
   // Into the loop's own images, which others may hold.
   frame.screenBgr.copyTo(screenBgr);
-  if (screenGrey) frame.screenGrey.copyTo(*screenGrey);
+  if (screenGrey && !frame.screenGrey.empty()) frame.screenGrey.copyTo(*screenGrey);
   return true;
 }
 

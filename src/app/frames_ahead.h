@@ -27,9 +27,10 @@ struct FramesAhead {
 };
 
 // Frames next, next + step... while keepGoing() says so, at most `most` of them, up to
-// the frame count (kUnknownFrameCount: on to the end) or the first frame not found.
+// the frame count (kUnknownFrameCount: on to the end) or the first frame not found; with
+// their grey when withGrey.
 void framesAheadFill(FramesAhead& ahead, VideoSource* video, Rectifier& rectifier, int frameCount,
-                     int step, size_t most, const std::function<bool()>& keepGoing);
+                     int step, size_t most, bool withGrey, const std::function<bool()>& keepGoing);
 // Frame t into screenBgr (and its grey when asked) if it was taken ahead: true then, with
 // found telling whether the video had it. An error met while taking it is raised now.
 bool framesAheadTake(FramesAhead& ahead, int t, cv::Mat& screenBgr, cv::Mat* screenGrey,

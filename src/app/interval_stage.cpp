@@ -50,6 +50,13 @@ const cv::Mat* intervalStageUnseen(const IntervalStage& stage) {
   return stage.robust ? &stage.robust->unseenMask() : nullptr;
 }
 
+bool intervalStageMakesGrey(const IntervalStage& stage) { return stage.robust != nullptr; }
+
+const cv::Mat& intervalStageGrey(const IntervalStage& stage) {
+  static const cv::Mat kNone;
+  return stage.robust ? stage.robust->screenGrey() : kNone;
+}
+
 const cv::Mat& intervalStageCoveredMask(IntervalStage& stage, const cv::Size& screenSize) {
   static const cv::Mat kNone;
   if (!stage.robust || stage.robust->coveredMask().empty()) return kNone;

@@ -45,6 +45,10 @@ const cv::Mat& intervalStageSlideImage(IntervalStage& stage);
 // Map of the picture of the slide shown now, 255 where it was never seen (any size); null
 // when the decision does not tell.
 const cv::Mat* intervalStageUnseen(const IntervalStage& stage);
+// Whether the decision makes the grey of every screen image it processes, and that grey of
+// the last one.
+bool intervalStageMakesGrey(const IntervalStage& stage);
+const cv::Mat& intervalStageGrey(const IntervalStage& stage);
 // Screen-image-sized map, 255 where a person covers the slide or it has not been seen
 // since it appeared; empty when the decision does not tell.
 const cv::Mat& intervalStageCoveredMask(IntervalStage& stage, const cv::Size& screenSize);

@@ -166,8 +166,9 @@ bool Pipeline::processFrame(int t) {
   decidedMatch_ = nullptr;
   notify([t, count = frameCount_](RunObserver& o) { o.frameStarted(t, count); });
   const bool matching = matchingEnabled(matching_);
-  // Only the matching reads the grey screen.
-  cv::Mat* grey = matching ? &presentGray_ : nullptr;
+  // Only the matching reads the grey screen; the change decision may make it anyway.
+  const bool greyMade = intervalStageMakesGrey(intervals_);
+  cv::Mat* grey = matching && !greyMade ? &presentGray_ : nullptr;
   bool found = false;
   if (!framesAheadTake(ahead_, t, presentImage_, grey, found)) {
     const cv::Mat* frame = videoSourceGetFrame(video_.get(), t);
@@ -198,10 +199,12 @@ bool Pipeline::processFrame(int t) {
     matchOpenedAt_ = -1;
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
   }
-  if (matching)
-    applyMatch(matchingStageProcess(matching_, t, presentGray_,
-                                    intervalStageCoveredMask(intervals_, presentGray_.size())),
+  if (matching) {
+    const cv::Mat& screenGrey = greyMade ? intervalStageGrey(intervals_) : presentGray_;
+    applyMatch(matchingStageProcess(matching_, t, screenGrey,
+                                    intervalStageCoveredMask(intervals_, screenGrey.size())),
                t);
+  }
 
   const FrameEvent event{t,    frameCount_, presentImage_, *slides_, recordOpened_, decidedMatch_,
                          *this};

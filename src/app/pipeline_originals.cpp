@@ -31,7 +31,9 @@ bool Pipeline::loadOriginals(int step) {
     std::future<OriginalsOutcome> loading = std::async(
         std::launch::async, [this, &path] { return matchingStageLoad(matching_, path, {}); });
     const size_t most = kFramesAheadBytes / (presentImage_.total() * 4) + 1;
-    framesAheadFill(ahead_, video_.get(), rectifier_, frameCount_, step, most, [&loading] {
+    // The grey is taken when the matching may read it and the change decision makes none.
+    const bool grey = changeDetectorOptions(settings_).plain();
+    framesAheadFill(ahead_, video_.get(), rectifier_, frameCount_, step, most, grey, [&loading] {
       return loading.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
     });
     outcome = loading.get();

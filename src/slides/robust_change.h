@@ -51,6 +51,8 @@ class RobustChangeDetector {
   // Work size, 255 where the slide's picture was never seen: now, and in the picture of the
   // slide that has just ended.
   const cv::Mat& unseenMask() const { return clean_.unseen(); }
+  // The grey of the last screen image processed, as cvtColor BGR2GRAY gives it.
+  const cv::Mat& screenGrey() const { return grey_; }
   const cv::Mat& endedUnseen() const { return endedUnseen_; }
   // Work-size map (half the screen image), 255 where the slide is covered by a person or
   // not yet seen since it appeared. Pixels there should not vote in any comparison.

@@ -25,10 +25,11 @@ TEST_F(FramesAheadTest, TakenAheadAsTheLoopTakesThemAndTheEndToo) {
   FramesAhead taken;
   int asked = 0;
   const auto twice = [&asked] { return ++asked <= 2; };
-  framesAheadFill(taken, ahead.get(), rectifier, kUnknownFrameCount, 25, 8, twice);
+  framesAheadFill(taken, ahead.get(), rectifier, kUnknownFrameCount, 25, 8, true, twice);
   EXPECT_EQ(taken.frames.size(), 2u);
   // On to the end of the 130 frames: 50 to 125, and 150 not found.
-  framesAheadFill(taken, ahead.get(), rectifier, kUnknownFrameCount, 25, 8, [] { return true; });
+  framesAheadFill(taken, ahead.get(), rectifier, kUnknownFrameCount, 25, 8, true,
+                  [] { return true; });
   ASSERT_EQ(taken.frames.size(), 7u);
   cv::Mat bgr, grey, expectedBgr, expectedGrey;
   bool found = true;
@@ -44,6 +45,28 @@ TEST_F(FramesAheadTest, TakenAheadAsTheLoopTakesThemAndTheEndToo) {
   }
   EXPECT_EQ(found, false);
   EXPECT_TRUE(taken.frames.empty());
+}
+
+// Where the change decision makes the grey, frames are taken without it.
+TEST_F(FramesAheadTest, WithoutTheGreyTheColourAlone) {
+  ASSERT_NO_FATAL_FAILURE(writeTwoSlideTalk(dir_ / "talk.mp4"));
+  auto ahead = videoSourceCreate(), direct = videoSourceCreate();
+  videoSourceOpen(*ahead, (dir_ / "talk.mp4").string());
+  videoSourceOpen(*direct, (dir_ / "talk.mp4").string());
+  const cv::Mat corners(1, 4, CV_32FC2, const_cast<cv::Point2f*>(kTalkCorners.data()));
+  Rectifier rectifier;
+  rectifierInit(rectifier, perspectiveFromCorners(corners, 320, 240), {640, 360}, {320, 240});
+  FramesAhead taken;
+  int asked = 0;
+  framesAheadFill(taken, ahead.get(), rectifier, kUnknownFrameCount, 25, 8, false,
+                  [&asked] { return ++asked <= 1; });
+  cv::Mat bgr, grey, expectedBgr;
+  bool found = false;
+  ASSERT_TRUE(framesAheadTake(taken, 0, bgr, &grey, found));
+  ASSERT_TRUE(found);
+  rectifierApply(rectifier, *videoSourceGetFrame(direct.get(), 0), expectedBgr, nullptr);
+  EXPECT_EQ(cv::norm(bgr, expectedBgr, cv::NORM_INF), 0);
+  EXPECT_TRUE(grey.empty());
 }
 
 }  // namespace
