@@ -1,12 +1,12 @@
 #include "slides/clean_slide.h"
 
 #include <cmath>
-#include <cstring>
 
 #include <opencv2/imgproc.hpp>
 
 #include "slides/hole_fill.h"
 #include "slides/shift_diff.h"
+#include "slides/taken_copy.h"
 #include "slides/uncovered_slide.h"
 
 namespace slidetrack {
@@ -50,34 +50,6 @@ cv::Mat fineGrained(const cv::Mat& screenBgr, const cv::Mat& where) {
   cv::resize(variance, variance, box.size(), 0, 0, cv::INTER_AREA);
   cv::Mat(variance > kFine * kFine).copyTo(fine(box));
   return fine;
-}
-
-// screenBgr.copyTo(picture, taken brought to the screen's size by nearest neighbour); a
-// screen twice the work size in both directions is copied in runs of the taken columns,
-// without the screen-sized mask.
-void copyWhereTaken(const cv::Mat& screenBgr, const cv::Mat& taken, cv::Mat& seen,
-                    cv::Mat& picture) {
-  if (screenBgr.cols != 2 * taken.cols || screenBgr.rows != 2 * taken.rows ||
-      screenBgr.type() != CV_8UC3 || picture.size() != screenBgr.size() ||
-      picture.type() != CV_8UC3) {
-    cv::resize(taken, seen, screenBgr.size(), 0, 0, cv::INTER_NEAREST);
-    screenBgr.copyTo(picture, seen);
-    return;
-  }
-  for (int y = 0; y < screenBgr.rows; ++y) {
-    const unsigned char* t = taken.ptr<unsigned char>(y / 2);
-    const unsigned char* from = screenBgr.ptr<unsigned char>(y);
-    unsigned char* to = picture.ptr<unsigned char>(y);
-    for (int x = 0; x < taken.cols;) {
-      if (!t[x]) {
-        ++x;
-        continue;
-      }
-      const int start = x;
-      while (x < taken.cols && t[x]) ++x;
-      std::memcpy(to + 6 * start, from + 6 * start, size_t(6) * (x - start));
-    }
-  }
 }
 
 }  // namespace
