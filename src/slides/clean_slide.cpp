@@ -89,7 +89,8 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   firstColour_.release();
 }
 
-void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork) {
+void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork,
+                        const cv::Mat& colourWork) {
   if (!on_) return;
   speaker_.next(work, false, screenBgr);
   // New content waiting for its second look is no part of this slide; the speaker is the
@@ -98,7 +99,7 @@ void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv:
   cv::bitwise_not(notYetWork, taken_);
   cv::bitwise_and(taken_, speaker_.stillSlide(), taken_);
   shiftTolerantChange(work, firstWork_, kChanged, changed_);
-  if (uncover_) addUncovered(screenBgr);
+  if (uncover_) addUncovered(screenBgr, colourWork);
   copyWhereTaken(screenBgr, taken_, seen_, picture_);
   unseen_.setTo(0, taken_);
   // Found there again, or changed since while not yet taken, he was there in the first look:
@@ -112,7 +113,7 @@ void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv:
 
 // Still, clear of him, changed since the first look and never taken since: what the first
 // look took there was someone in front, when it now shows the slide's background.
-void CleanSlide::addUncovered(const cv::Mat& screenBgr) {
+void CleanSlide::addUncovered(const cv::Mat& screenBgr, const cv::Mat& colourWork) {
   cv::Mat candidates, colour, uncovered;
   cv::bitwise_or(hisSince_, speaker_.body(), hisSince_);
   cv::bitwise_and(changed_, speaker_.stillSlide(), candidates);
@@ -120,7 +121,10 @@ void CleanSlide::addUncovered(const cv::Mat& screenBgr) {
   candidates.setTo(0, taken_);
   cv::bitwise_or(everTaken_, taken_, everTaken_);
   if (cv::countNonZero(candidates) < kSome) return;
-  cv::resize(screenBgr, colour, taken_.size(), 0, 0, cv::INTER_AREA);
+  if (colourWork.size() == taken_.size() && colourWork.type() == screenBgr.type())
+    colour = colourWork;
+  else
+    cv::resize(screenBgr, colour, taken_.size(), 0, 0, cv::INTER_AREA);
   if (firstColour_.empty())
     cv::resize(firstScreen_, firstColour_, taken_.size(), 0, 0, cv::INTER_AREA);
   // Where he was found, or what was never seen, and the blur of his outline round it.

@@ -22,8 +22,10 @@ class CleanSlide {
   void start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& unseenWork);
   // Takes the screen's pixels the decision does not hold back (notYetWork: work-size 8-bit
   // map, 255 = differs from its reference or not uncovered since the slide appeared) where
-  // they held still over the last two looks and are not the speaker's.
-  void update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork);
+  // they held still over the last two looks and are not the speaker's. colourWork, when the
+  // caller has it, is the screen image brought to the work size by INTER_AREA.
+  void update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork,
+              const cv::Mat& colourWork = cv::Mat());
   // The picture, never-seen pixels filled from the seen ones around them.
   const cv::Mat& picture();
   // The picture as taken, never-seen pixels left as they are: filledPicture() of it and
@@ -47,7 +49,7 @@ class CleanSlide {
   }
 
  private:
-  void addUncovered(const cv::Mat& screenBgr);
+  void addUncovered(const cv::Mat& screenBgr, const cv::Mat& colourWork);
 
   cv::Mat picture_, shown_;
   cv::Mat unseen_;     // work size, 255 where nothing of the slide has been seen

@@ -201,7 +201,7 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   // reference and what has not been uncovered since the slide appeared.
   cv::Mat notYet;
   cv::bitwise_or(changed_, hole_, notYet);
-  clean_.update(screenBgr, work_, notYet);
+  clean_.update(screenBgr, work_, notYet, colour_);
   // Slide background in a hole where nothing has moved for a while is taken as it looks,
   // so that a waving arm's sweep does not hide the slide for good; the picture keeps what
   // it had there. A speaker who stands still in the hole stays covered.
