@@ -64,6 +64,7 @@ struct Plan {
   double sx = 0.0, sy = 0.0;
   std::vector<int> kx, ky, xs, ys;
   std::vector<int> at;  // xs less its first
+  int stride = 0;       // xs[j] = xs[0] + stride * j, when that holds for a stride of 2 or more
 };
 
 std::vector<int> tapsFor(int n, double sigma) {
@@ -86,6 +87,10 @@ const Plan& planFor(cv::Size source, cv::Size target, int nx, int ny, double sx,
     plan.ys = nearestSources(source.height, target.height, false);
     plan.at.clear();
     for (int x : plan.xs) plan.at.push_back(x - plan.xs[0]);
+    const int step = plan.xs.size() >= 2 ? plan.xs[1] - plan.xs[0] : 0;
+    plan.stride = step >= 2 ? step : 0;
+    for (size_t j = 0; j < plan.xs.size() && plan.stride; ++j)
+      if (plan.at[j] != step * int(j)) plan.stride = 0;
   }
   return plan;
 }
@@ -137,6 +142,51 @@ inline __attribute__((always_inline)) void horizontalTaps(const std::uint16_t* v
   pickSampled(sums, at, out, cols);
 }
 
+// The same where the sampled columns are evenly spaced, stride apart: the row is split into
+// stride phases, each tap then reads one phase in order, and the sums are taken at the
+// sampled columns alone. phases: room for stride * (cols + nx) values.
+inline __attribute__((always_inline)) void stridedTaps(const std::uint16_t* v, int x0, int stride,
+                                                       const int* kx, int nx, std::uint16_t* phases,
+                                                       std::int32_t* sums, std::uint8_t* out,
+                                                       int cols) {
+  const int rx = nx / 2;
+  const int first = x0 - rx;                       // phase 0 starts here
+  const int last = x0 + stride * (cols - 1) + rx;  // the last value a tap reads
+  const int length = (last - first) / stride + 1;
+  if (stride == 2) {
+    // Pairs split in vector steps: the even values are the low halves of 32-bit words.
+    const std::uint16_t* __restrict from = v + first;
+    std::uint16_t* __restrict even = phases;
+    std::uint16_t* __restrict odd = phases + length;
+    const int pairs = (last - first + 1) / 2;
+    for (int m = 0; m < pairs; ++m) {
+      even[m] = from[2 * m];
+      odd[m] = from[2 * m + 1];
+    }
+    if ((last - first + 1) % 2) even[pairs] = from[2 * pairs];
+  } else {
+    for (int p = 0; p < stride; ++p) {
+      std::uint16_t* phase = phases + p * length;
+      const std::uint16_t* from = v + first + p;
+      const int n = (last - first - p) / stride + 1;
+      for (int m = 0; m < n; ++m) phase[m] = from[stride * m];
+    }
+  }
+  // Tap i of sample j reads v[first + stride * j + i]: phase i % stride, from i / stride on.
+  const auto tapAt = [&](int i) { return phases + (i % stride) * length + i / stride; };
+  const std::int32_t centre = kx[rx];
+  const std::uint16_t* c = tapAt(rx);
+  for (int j = 0; j < cols; ++j) sums[j] = centre * c[j];
+  for (int i = 0; i < rx; ++i) {
+    const std::int32_t tap = kx[i];
+    const std::uint16_t* a = tapAt(i);
+    const std::uint16_t* b = tapAt(nx - 1 - i);
+    for (int j = 0; j < cols; ++j) sums[j] += tap * (a[j] + b[j]);
+  }
+  for (int j = 0; j < cols; ++j)
+    out[j] = static_cast<std::uint8_t>(std::min((sums[j] + 32768) >> 16, 255));
+}
+
 // Both kernels are odd, at least 3 taps and no larger than the image.
 // Twice the vector width where the processor has it; integer sums give the same bits.
 __attribute__((target_clones("avx2", "default"))) bool smoothAndSample(const cv::Mat& grey,
@@ -159,6 +209,8 @@ __attribute__((target_clones("avx2", "default"))) bool smoothAndSample(const cv:
   rows.resize(ny);
   thread_local std::vector<std::int32_t> sums;
   sums.resize(width);
+  thread_local std::vector<std::uint16_t> phases;
+  if (plan.stride) phases.resize(size_t(plan.stride) * size_t(target.cols + nx));
   for (int r = 0; r < target.rows; ++r) {
     for (int t = 0; t < ny; ++t) {
       rows[t] = grey.ptr<std::uint8_t>(std::clamp(plan.ys[r] + t - ry, 0, grey.rows - 1));
@@ -179,8 +231,12 @@ __attribute__((target_clones("avx2", "default"))) bool smoothAndSample(const cv:
       v[width - 1 + x] = v[width - 1];
     }
     std::uint8_t* out = target.ptr<std::uint8_t>(r);
-    horizontalTaps(v, plan.xs.data(), plan.at.data(), plan.kx.data(), nx, sums.data(), out,
-                   target.cols);
+    if (plan.stride)
+      stridedTaps(v, plan.xs[0], plan.stride, plan.kx.data(), nx, phases.data(), sums.data(), out,
+                  target.cols);
+    else
+      horizontalTaps(v, plan.xs.data(), plan.at.data(), plan.kx.data(), nx, sums.data(), out,
+                     target.cols);
   }
   return true;
 }

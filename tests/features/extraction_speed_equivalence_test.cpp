@@ -94,8 +94,11 @@ TEST(ExtractionEquivalence, FastRowsMatchPerWindowReference) {
 // Colour and grey sources alike; a grey source is smoothed in place unless kept, and a
 // target of the right shape is reused, so frames need no new image.
 TEST(ExtractionEquivalence, SampledSmoothingEqualsFullBlurThenDecimation) {
-  const cv::Size sources[] = {{1024, 768}, {640, 480}, {1280, 720}, {333, 250},  {321, 241},
-                              {200, 150},  {100, 80},  {40, 30},    {2000, 1500}};
+  // Whole multiples of a target's width too (640, 480, 314, 471 and 1280), whose sampled
+  // columns are evenly spaced.
+  const cv::Size sources[] = {{1024, 768},  {640, 480}, {1280, 720}, {333, 250},
+                              {321, 241},   {200, 150}, {100, 80},   {40, 30},
+                              {2000, 1500}, {480, 390}, {314, 236},  {471, 354}};
   // A width of no whole number of vector steps leaves some columns to pick one by one.
   for (const cv::Size target : {cv::Size(320, 240), cv::Size(160, 130), cv::Size(157, 118)}) {
     const FeatureOptions settings{target.width, target.height};
