@@ -40,6 +40,17 @@ int forEachWindow(const GradDistExtractor& extractor, int height, int width, Vis
 // each column and are summed across only at the corner rows: a whole integral image of the
 // mask cost more than the rest of the evidence. Count: 16 bits for a mask of up to 65535
 // rows, which lets the counting take 16 columns a step.
+// One mask row's covered pixels (above 127) added to the 16-bit column counts: many columns a
+// step, twice as many where the processor has the wider vectors.
+__attribute__((target_clones("avx2", "default"))) void addCoveredRow(const uint8_t* __restrict m,
+                                                                     std::uint16_t* __restrict d,
+                                                                     int width) {
+  for (int c = 0; c < width; ++c) d[c] = static_cast<std::uint16_t>(d[c] + (m[c] >> 7));
+}
+void addCoveredRow(const uint8_t* m, int* d, int width) {
+  for (int c = 0; c < width; ++c) d[c] += m[c] >> 7;
+}
+
 template <typename Count>
 void cornerSums(const cv::Mat& mask, const std::vector<int>& ys, const std::vector<int>& xs,
                 std::vector<int>& sums) {
@@ -61,9 +72,7 @@ void cornerSums(const cv::Mat& mask, const std::vector<int>& ys, const std::vect
       for (++i; i < ys.size() && ys[i] == y; ++i) std::copy(row, row + nx, &sums[i * nx]);
       if (i == ys.size()) break;
     }
-    const uint8_t* m = mask.ptr<uint8_t>(y);
-    Count* d = down.data();
-    for (int c = 0; c < width; ++c) d[c] = static_cast<Count>(d[c] + (m[c] >> 7));
+    addCoveredRow(mask.ptr<uint8_t>(y), down.data(), width);
   }
 }
 
