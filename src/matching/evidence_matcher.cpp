@@ -123,9 +123,11 @@ void evidenceAccumulatorReset(const EvidenceLibrary& library, EvidenceAccumulato
   acc.frames = 0;
 }
 
-void evidenceAddFrame(const EvidenceLibrary& library, const cv::Mat& features,
-                      const std::vector<float>& strengths, const std::vector<uint8_t>& covered,
-                      EvidenceAccumulator& acc) {
+// The per-original counts run many originals a step, twice as many where the processor
+// has the wider vectors; each original's sums keep their order.
+__attribute__((target_clones("avx2", "default"))) void evidenceAddFrame(
+    const EvidenceLibrary& library, const cv::Mat& features, const std::vector<float>& strengths,
+    const std::vector<uint8_t>& covered, EvidenceAccumulator& acc) {
   const int n = library.count, w = library.windows, bins = library.bins;
   if (n < 1 || features.rows != w || features.cols != bins || features.type() != CV_32FC1 ||
       static_cast<int>(strengths.size()) != w)
