@@ -12,16 +12,22 @@ using namespace slidetrack;
 
 namespace {
 
-class FramesAheadTest : public RunTest {};
+// Two readers of one talk: one for the frames taken ahead, one to compare with.
+class FramesAheadTest : public RunTest {
+ protected:
+  void open() {
+    ASSERT_NO_FATAL_FAILURE(writeTwoSlideTalk(dir_ / "talk.mp4"));
+    videoSourceOpen(*ahead, (dir_ / "talk.mp4").string());
+    videoSourceOpen(*direct, (dir_ / "talk.mp4").string());
+    const cv::Mat corners(1, 4, CV_32FC2, const_cast<cv::Point2f*>(kTalkCorners.data()));
+    rectifierInit(rectifier, perspectiveFromCorners(corners, 320, 240), {640, 360}, {320, 240});
+  }
+  std::unique_ptr<VideoSource> ahead = videoSourceCreate(), direct = videoSourceCreate();
+  Rectifier rectifier;
+};
 
 TEST_F(FramesAheadTest, TakenAheadAsTheLoopTakesThemAndTheEndToo) {
-  ASSERT_NO_FATAL_FAILURE(writeTwoSlideTalk(dir_ / "talk.mp4"));
-  auto ahead = videoSourceCreate(), direct = videoSourceCreate();
-  videoSourceOpen(*ahead, (dir_ / "talk.mp4").string());
-  videoSourceOpen(*direct, (dir_ / "talk.mp4").string());
-  const cv::Mat corners(1, 4, CV_32FC2, const_cast<cv::Point2f*>(kTalkCorners.data()));
-  Rectifier rectifier;
-  rectifierInit(rectifier, perspectiveFromCorners(corners, 320, 240), {640, 360}, {320, 240});
+  ASSERT_NO_FATAL_FAILURE(open());
   FramesAhead taken;
   int asked = 0;
   const auto twice = [&asked] { return ++asked <= 2; };
@@ -49,13 +55,7 @@ TEST_F(FramesAheadTest, TakenAheadAsTheLoopTakesThemAndTheEndToo) {
 
 // Where the change decision makes the grey, frames are taken without it.
 TEST_F(FramesAheadTest, WithoutTheGreyTheColourAlone) {
-  ASSERT_NO_FATAL_FAILURE(writeTwoSlideTalk(dir_ / "talk.mp4"));
-  auto ahead = videoSourceCreate(), direct = videoSourceCreate();
-  videoSourceOpen(*ahead, (dir_ / "talk.mp4").string());
-  videoSourceOpen(*direct, (dir_ / "talk.mp4").string());
-  const cv::Mat corners(1, 4, CV_32FC2, const_cast<cv::Point2f*>(kTalkCorners.data()));
-  Rectifier rectifier;
-  rectifierInit(rectifier, perspectiveFromCorners(corners, 320, 240), {640, 360}, {320, 240});
+  ASSERT_NO_FATAL_FAILURE(open());
   FramesAhead taken;
   int asked = 0;
   framesAheadFill(taken, ahead.get(), rectifier, kUnknownFrameCount, 25, 8, false,

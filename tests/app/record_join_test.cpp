@@ -67,11 +67,15 @@ double lineSpread(const cv::Mat& picture) {
   return deviation[0];
 }
 
-// Only what the matcher is sure of is joined.
-TEST(RecordJoinRule, BothIntervalsMustHaveDecidedTheSameOriginalClearlyAndInOrder) {
+// Two originals the records may name.
+class RecordJoinRule : public ::testing::Test {
+ protected:
+  void SetUp() override { a.id = 3, b.id = 4; }
   SlideRecord a, b;
-  a.id = 3;
-  b.id = 4;
+};
+
+// Only what the matcher is sure of is joined.
+TEST_F(RecordJoinRule, BothIntervalsMustHaveDecidedTheSameOriginalClearlyAndInOrder) {
   const SlideRecord* none = nullptr;
   SlideRecord earlier = slideRecordMake(0, nullptr, 100, 199, 0.3);
   SlideRecord later = slideRecordMake(1, nullptr, 200, 299, 0.2);
@@ -99,10 +103,7 @@ TEST(RecordJoinRule, BothIntervalsMustHaveDecidedTheSameOriginalClearlyAndInOrde
 
 // Where only the picture check kept the later interval from deciding the earlier's original, the
 // two are candidates to join, for their pictures to tell; any other doubt keeps them apart.
-TEST(RecordJoinRule, ALaterRecordThePictureCheckAloneRefusedIsACandidate) {
-  SlideRecord a, b;
-  a.id = 3;
-  b.id = 4;
+TEST_F(RecordJoinRule, ALaterRecordThePictureCheckAloneRefusedIsACandidate) {
   SlideRecord earlier = slideRecordMake(0, nullptr, 100, 199, 0.3);
   SlideRecord later = slideRecordMake(1, nullptr, 200, 299, 0.2);
   earlier.match = later.match = &a;
@@ -110,17 +111,13 @@ TEST(RecordJoinRule, ALaterRecordThePictureCheckAloneRefusedIsACandidate) {
   EXPECT_TRUE(recordsShowOneSlideUnlessPictures(earlier, sure, later, refused, 0.4));
   EXPECT_FALSE(recordsShowOneSlide(earlier, sure, later, refused, 0.4));
   // Refused for its evidence, not its pictures; not as clear; reached by a jump; leaning
-  // elsewhere.
-  EXPECT_FALSE(
-      recordsShowOneSlideUnlessPictures(earlier, sure, later, {nullptr, &a, 0.8, &a, false}, 0.4));
-  EXPECT_FALSE(
-      recordsShowOneSlideUnlessPictures(earlier, sure, later, {nullptr, &a, 0.3, &a, true}, 0.4));
-  EXPECT_FALSE(
-      recordsShowOneSlideUnlessPictures(earlier, sure, later, {nullptr, &b, 0.8, &a, true}, 0.4));
-  EXPECT_FALSE(
-      recordsShowOneSlideUnlessPictures(earlier, sure, later, {nullptr, &a, 0.8, &b, true}, 0.4));
-  // A decided later interval is the ordinary join's; an earlier one not sure joins nothing.
-  EXPECT_FALSE(recordsShowOneSlideUnlessPictures(earlier, sure, later, {&a, &a, 0.8, &a}, 0.4));
+  // elsewhere; decided, which is the ordinary join's.
+  for (const EndedMatch& doubt :
+       {EndedMatch{nullptr, &a, 0.8, &a, false}, EndedMatch{nullptr, &a, 0.3, &a, true},
+        EndedMatch{nullptr, &b, 0.8, &a, true}, EndedMatch{nullptr, &a, 0.8, &b, true},
+        EndedMatch{&a, &a, 0.8, &a}})
+    EXPECT_FALSE(recordsShowOneSlideUnlessPictures(earlier, sure, later, doubt, 0.4));
+  // An earlier one not sure joins nothing.
   EXPECT_FALSE(recordsShowOneSlideUnlessPictures(earlier, {nullptr, &b, 0.6, &a, true}, later,
                                                  refused, 0.4));
   // Its frames left it no match (the check refused from its first frame), or another; records
@@ -136,10 +133,7 @@ TEST(RecordJoinRule, ALaterRecordThePictureCheckAloneRefusedIsACandidate) {
 
 // A short unmatched record between two of one original, its frames leaning to that original,
 // was the speaker passing; a longer one, one leaning elsewhere, or one with a match stays.
-TEST(RecordJoinRule, AShortRecordBetweenTwoOfOneOriginalIsTakenIn) {
-  SlideRecord a, b;
-  a.id = 3;
-  b.id = 4;
+TEST_F(RecordJoinRule, AShortRecordBetweenTwoOfOneOriginalIsTakenIn) {
   SlideRecord earlier = slideRecordMake(0, nullptr, 100, 199, 0.3);
   SlideRecord between = slideRecordMake(1, nullptr, 200, 249, 0.0);
   SlideRecord later = slideRecordMake(2, nullptr, 250, 399, 0.4);
