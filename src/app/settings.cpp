@@ -60,7 +60,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideHoleSettle,
           s.slideBesideOverMask,
           s.slideSpeakerFromOriginal,
-          s.slidePictureSpeaker};
+          s.slidePictureSpeaker,
+          s.slidePictureFaint};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

@@ -145,6 +145,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideBesideOverMask", &s.slideBesideOverMask, w);
   readInt(slides, "slideSpeakerFromOriginal", &s.slideSpeakerFromOriginal, w);
   readInt(slides, "slidePictureSpeaker", &s.slidePictureSpeaker, w);
+  readInt(slides, "slidePictureFaint", &s.slidePictureFaint, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -298,6 +299,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideBesideOverMask" << s.slideBesideOverMask;
   fs << "slideSpeakerFromOriginal" << s.slideSpeakerFromOriginal;
   fs << "slidePictureSpeaker" << s.slidePictureSpeaker;
+  fs << "slidePictureFaint" << s.slidePictureFaint;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -43,6 +43,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideSpeakerFromOriginal must be 0 or 1";
   if (o.slidePictureSpeaker != 0 && o.slidePictureSpeaker != 1)
     return "slidePictureSpeaker must be 0 or 1";
+  if (o.slidePictureFaint != 0 && o.slidePictureFaint != 1)
+    return "slidePictureFaint must be 0 or 1";
   return {};
 }
 

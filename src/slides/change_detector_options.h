@@ -51,6 +51,10 @@ struct ChangeDetectorOptions {
   // tint sets it apart, a body the decision's hole touches when a slide appears, and his
   // outline there where it borders fine detail; 0: as before.
   int slidePictureSpeaker = 1;
+  // 1: a body that touches what the decision holds back is also looked for among plain pixels
+  // whose colour is faintly off the slide background's, so a speaker in a shirt of nearly
+  // its colour who never moves stays out of the picture; 0: as before.
+  int slidePictureFaint = 0;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

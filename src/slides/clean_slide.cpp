@@ -58,7 +58,7 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   if (!on_) return;
   // The decision's hole is someone it has seen in front: he may not have moved since the
   // picture's own look last followed him.
-  speaker_.next(work, true, screenBgr, still_ ? unseenWork : cv::Mat());
+  speaker_.next(work, true, screenBgr, still_ ? unseenWork : cv::Mat(), unseenWork);
   screenBgr.copyTo(picture_);
   // Whoever stood in front of the last slide and is still about there hides this one; a
   // shape of the new slide the body found now may have joined, further off, is no part of
@@ -92,7 +92,8 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
 void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork,
                         const cv::Mat& colourWork) {
   if (!on_) return;
-  speaker_.next(work, false, screenBgr);
+  // What the decision holds back may hold someone whose shirt is barely off the slide.
+  speaker_.next(work, false, screenBgr, cv::Mat(), notYetWork);
   // New content waiting for its second look is no part of this slide; the speaker is the
   // track's to find, not the decision's person mask, which holds on to much of the slide
   // around him at times.

@@ -48,6 +48,10 @@ class CleanSlide {
     speaker_.byTint(on);
   }
 
+  // Whether a body touching what the decision holds back is also found by faint differences
+  // from the slide's grey and tint (off by default).
+  void findFaint(bool on) { speaker_.byFaintest(on); }
+
  private:
   void addUncovered(const cv::Mat& screenBgr, const cv::Mat& colourWork);
 

@@ -28,6 +28,7 @@ class RobustChangeDetector {
   explicit RobustChangeDetector(const ChangeDetectorOptions& options) : options_(options) {
     clean_.takeUncovered(options.slidePictureUncovered == 1);
     clean_.findStill(options.slidePictureSpeaker == 1);
+    clean_.findFaint(options.slidePictureFaint == 1);
   }
 
   // screenBgr: 8-bit BGR, the same size every call. The first call primes and says no change.

@@ -90,6 +90,7 @@ constexpr int kOffTint = 24;
 // channel's excess over the pixel's grey compared with the background's own.
 void SpeakerTrack::colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int background) {
   off_.release();
+  hasExcess_ = false;
   // Every other pixel of every other row of the screen image: colour varies slowly, and
   // camera codecs keep it at half size anyway.
   if (screenBgr.empty() || screenBgr.cols < 2 * work.cols - 1 || screenBgr.rows < 2 * work.rows - 1)
@@ -106,7 +107,9 @@ void SpeakerTrack::colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int 
     }
   }
   off_ = cv::Mat::zeros(work.size(), CV_8UC1);
+  hasExcess_ = n > 0;
   if (n == 0) return;
+  for (int c = 0; c < 3; ++c) excess_[c] = sum[c] / n;
   // |excess - mean| > kOffColour, or its tint, all three excesses together, is far from
   // the background's.
   const int low[3] = {sum[0] / n - kOffColour, sum[1] / n - kOffColour, sum[2] / n - kOffColour};
@@ -124,7 +127,7 @@ void SpeakerTrack::nearHim(bool newSlide) {
 }
 
 void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& screenBgr,
-                        const cv::Mat& alsoLive) {
+                        const cv::Mat& alsoLive, const cv::Mat& held) {
   if (previous_.size() != work.size()) {
     previous_ = work.clone();
     stillAge_ = cv::Mat(work.size(), CV_8UC1, cv::Scalar(255));
@@ -172,6 +175,7 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& scree
     speakerBody(clear_, background, live_, body_, &hints);
   else
     body_.setTo(0);
+  if (faint_) faintBody(work, screenBgr, held, background);
   // Only what differs from the slide's background is kept: the outline around him where he
   // no longer stands is slide.
   cv::absdiff(clear_, background, even_);

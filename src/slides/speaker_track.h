@@ -17,11 +17,17 @@ class SpeakerTrack {
   // last image is no motion. screenBgr (may be empty): the frame's screen image in colour,
   // which tells clothing in the slide's background grey from it. alsoLive (may be empty): where
   // someone is known to be from elsewhere, which a body may touch instead of motion.
+  // held (may be empty): where the change decision holds someone in front of the slide; a
+  // body touching it, with byFaintest on, may be told from the slide by fainter differences.
   void next(const cv::Mat& work, bool newSlide, const cv::Mat& screenBgr = cv::Mat(),
-            const cv::Mat& alsoLive = cv::Mat());
+            const cv::Mat& alsoLive = cv::Mat(), const cv::Mat& held = cv::Mat());
   // Whether a colour counts as off the background also by its tint over all channels together
   // (off by default): a beige shirt under a projector's light differs in no channel enough.
   void byTint(bool on) { byTint_ = on; }
+  // Whether a body touching what the decision holds is also looked for among plain pixels
+  // whose colour is only faintly off the background's (off by default): a shirt of the
+  // slide's grey and nearly its tint, on someone who stands still.
+  void byFaintest(bool on) { faint_ = on; }
   // 255 where the speaker stands in the last image given; work size.
   const cv::Mat& body() const { return body_; }
   // 255 where he stood the image before and nothing changed since; across a slide change,
@@ -34,10 +40,15 @@ class SpeakerTrack {
  private:
   void colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int background);
   void nearHim(bool newSlide);
+  void faintBody(const cv::Mat& work, const cv::Mat& screenBgr, const cv::Mat& held,
+                 int background);
 
   cv::Mat previous_, moving_, movedBefore_, stillAge_, live_, clear_, even_, kept_, body_, still_;
-  cv::Mat off_, near_, bodyBefore_, keptAge_;
-  int background_ = -1;  // the last look's slide background grey
+  cv::Mat off_, near_, bodyBefore_, keptAge_, faintOff_, faintBody_;
+  int background_ = -1;        // the last look's slide background grey
+  int excess_[3] = {0, 0, 0};  // the background's mean excess of each channel over its grey
+  bool hasExcess_ = false;
+  bool faint_ = false;
   bool byTint_ = false;
 };
 
