@@ -42,7 +42,7 @@ struct PresentationSettings {
   int slideBesideOverMask = 1;            // 1: a large change beside him counts over the mask
   int slideSpeakerFromOriginal = 1;       // 1: a matched picture shows the original where he stood
   int slidePictureSpeaker = 1;            // 1: the picture finds a tinted or still speaker too
-  int slidePictureFaint = 0;              // 1: and one barely off the slide where held back
+  int slidePictureFaint = 1;              // 1: and one barely off the slide where held back
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

@@ -54,7 +54,7 @@ struct ChangeDetectorOptions {
   // 1: a body that touches what the decision holds back is also looked for among plain pixels
   // whose colour is faintly off the slide background's, so a speaker in a shirt of nearly
   // its colour who never moves stays out of the picture; 0: as before.
-  int slidePictureFaint = 0;
+  int slidePictureFaint = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };
