@@ -15,6 +15,7 @@ namespace {
 // next to a slide's pale blocks is off by as much.
 constexpr int kFaintColour = 12;
 constexpr int kFaintTint = 10;
+// Work pixels along the screen's edges left out, as for the track's own colour test.
 constexpr int kRim = 3;
 // Side of the square over which most pixels must pass for any to count.
 constexpr int kMajority = 5;
