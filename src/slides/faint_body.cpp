@@ -1,7 +1,10 @@
 // The speaker's body among faint differences from the slide, where the decision holds him.
 
+#include <utility>
+
 #include <opencv2/imgproc.hpp>
 
+#include "slides/mask_majority.h"
 #include "slides/speaker_body.h"
 #include "slides/speaker_rows.h"
 #include "slides/speaker_track.h"
@@ -36,7 +39,8 @@ void SpeakerTrack::faintBody(const cv::Mat& work, const cv::Mat& screenBgr, cons
     colourOffRow(work.ptr<unsigned char>(y), screenBgr.ptr<unsigned char>(2 * y), screenBgr.cols,
                  low, kFaintColour, kFaintTint, clear_.cols, faintOff_.ptr<unsigned char>(y));
   // Noise passes either test here and there; a shirt does all over.
-  cv::medianBlur(faintOff_, faintOff_, kMajority);
+  maskMajority(faintOff_, kMajority, faintMajority_);
+  std::swap(faintOff_, faintMajority_);
   if (faintOff_.rows > 2 * kRim && faintOff_.cols > 2 * kRim) {
     faintOff_.rowRange(0, kRim).setTo(0);
     faintOff_.rowRange(faintOff_.rows - kRim, faintOff_.rows).setTo(0);
