@@ -202,7 +202,10 @@ FrameMatch frameMatcherRepeat(FrameMatcher& matcher) {
   evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
   matcher.recent.push_back(matcher.lastFrame);
   if (matcher.recent.size() > kKeptFrames) matcher.recent.pop_front();
-  // Settled, the frame read last was far from a drop and sided with no run: so is this one.
+  // Settled, the frame read last was far from a drop and sided with no run: so is this one, and
+  // it counts for the best share the record's original explained as that frame did.
+  fitDropAdd(matcher.evidence, matcher.lastFrame, matcher.lastAlone, recordMatch(matcher.decided),
+             matcher.options, matcher.fit);
   matcher.lastPictureKept =
       matcher.lastPictureKept && matcher.pictures.frames.size() < kKeptPictures;
   if (matcher.lastPictureKept) {
@@ -329,6 +332,7 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
                         matcher.pictures.frames.back());
   }
   match = decideWithFrame(matcher, match);
+  matcher.lastAlone = alone;
   matcher.lastAgreed = alone.matched && alone.index == match.index && !restart &&
                        match.framesBack < 0 && matcher.runIndex < 0 &&
                        matcher.fit.dropped.frames == 0 &&

@@ -80,6 +80,7 @@ struct FrameMatcher {
   // alone sided clearly with the same original, with no other one's run or fit drop under way.
   double lastMargin = 0;
   bool lastAgreed = false;
+  EvidenceDecision lastAlone;  // what the last frame read decided alone
 };
 
 struct FrameMatch {
