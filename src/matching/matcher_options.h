@@ -58,7 +58,7 @@ struct MatcherOptions {
   // alone agreed, a frame that shows the visible slide as that one did counts as it again
   // instead of being read, and one whose new content waits for its second look is read only
   // if the change is not confirmed. 0: every processed frame is read.
-  float matchQuietMargin = 0.f;
+  float matchQuietMargin = 0.4f;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

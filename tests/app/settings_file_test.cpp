@@ -76,7 +76,7 @@ std::string describe(const PresentationSettings& s) {
 }
 const std::string kDefaults =
     "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 | "
-    "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0 ";
+    "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 ";
 
 std::string cornersXml(const std::string& rows, const std::string& cols, const std::string& dt,
                        const std::string& data) {
@@ -151,7 +151,7 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
                section("LocalFeatures", "locWndOverlap=1") +
                "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"),
        "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 | "
-       "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0 ",
+       "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 ",
        false},
       {"", kDefaults, false}};
   for (const std::string& corners :
