@@ -50,6 +50,15 @@ const cv::Mat* intervalStageUnseen(const IntervalStage& stage) {
   return stage.robust ? &stage.robust->unseenMask() : nullptr;
 }
 
+bool intervalStageQuiet(const IntervalStage& stage, const cv::Mat& earlierWork) {
+  return stage.robust && stage.robust->quiet() && stage.robust->unchangedSince(earlierWork);
+}
+
+const cv::Mat& intervalStageWork(const IntervalStage& stage) {
+  static const cv::Mat kNone;
+  return stage.robust ? stage.robust->workImage() : kNone;
+}
+
 bool intervalStageMakesGrey(const IntervalStage& stage) { return stage.robust != nullptr; }
 
 const cv::Mat& intervalStageGrey(const IntervalStage& stage) {

@@ -45,6 +45,12 @@ const cv::Mat& intervalStageSlideImage(IntervalStage& stage);
 // Map of the picture of the slide shown now, 255 where it was never seen (any size); null
 // when the decision does not tell.
 const cv::Mat* intervalStageUnseen(const IntervalStage& stage);
+// The frame just processed left the visible slide as it was, both as the decision follows it
+// (RobustChangeDetector::quiet) and against earlierWork, the work image of an earlier frame
+// (intervalStageWork); false when the decision does not tell.
+bool intervalStageQuiet(const IntervalStage& stage, const cv::Mat& earlierWork);
+// The grey work image of the frame just processed; empty when the decision makes none.
+const cv::Mat& intervalStageWork(const IntervalStage& stage);
 // Whether the decision makes the grey of every screen image it processes, and that grey of
 // the last one.
 bool intervalStageMakesGrey(const IntervalStage& stage);

@@ -18,6 +18,26 @@ EndedMatch endedMatch(const MatchingStage& stage, const IntervalVerdict& verdict
           originalAt(stage, verdict.leading), verdict.pictureRefused};
 }
 
+MatchDecision frameDecision(MatchingStage& stage, int t, const FrameMatch& match) {
+  stage.lastRead = t;
+  stage.ended = EndedMatch();
+  MatchDecision decision;
+  decision.decided = match.matched;
+  decision.score = match.confidence;
+  decision.original = &stage.originals->slides[stage.library->listIndex[match.index]];
+  decision.previousWithdrawn = match.previousWithdrawn;
+  // The frames overruled the interval's evidence: the record before ends here.
+  if (match.framesBack >= 0) stage.ended = endedMatch(stage, stage.frameMatcher.ended);
+  decision.recordEnds = match.recordEnds;
+  stage.recentFrames.push_back(t);
+  const int kept = static_cast<int>(stage.recentFrames.size());
+  if (match.framesBack >= 0)
+    decision.since = stage.recentFrames[kept - 1 - std::min(match.framesBack, kept - 1)];
+  // Runs that overrule the evidence are short; older frames are not asked for.
+  if (kept > 16) stage.recentFrames.pop_front();
+  return decision;
+}
+
 }  // namespace
 
 bool matchingEnabled(const MatchingStage& stage) { return stage.library != nullptr; }
@@ -71,32 +91,48 @@ MatchDecision matchingStageReset(MatchingStage& stage, bool lastFrameIsNext) {
   return ended;
 }
 
+FrameReading matchingStageReading(const MatchingStage& stage, bool waits,
+                                  const std::function<bool()>& quiet, const cv::Mat& coveredMask) {
+  if (!frameMatcherSettled(stage.frameMatcher, stage.matcher.matchQuietMargin))
+    return FrameReading::kRead;
+  if (waits) return FrameReading::kHold;
+  // Over a widely covered screen the matcher reads what is covered too, which quiet leaves out.
+  const bool used = coveredMask.empty() || cv::countNonZero(coveredMask) <=
+                                               kMatcherMostCovered * double(coveredMask.total());
+  return used && quiet() ? FrameReading::kPassOver : FrameReading::kRead;
+}
+
+void matchingStageHold(MatchingStage& stage, int t, const cv::Mat& presentGray,
+                       const cv::Mat& coveredMask, const cv::Mat& work) {
+  stage.heldFrame = t;
+  presentGray.copyTo(stage.heldGrey);
+  work.copyTo(stage.heldWork);
+  if (coveredMask.empty())
+    stage.heldCovered.release();
+  else
+    coveredMask.copyTo(stage.heldCovered);
+}
+
 MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& presentGray,
                                    const cv::Mat& coveredMask) {
   featureImagePrepareKeepingSource(presentGray, stage.featureImage, stage.features);
   zorGllfGradDistExtract(stage.extractor.get(), stage.featureImage, &stage.featureMatrix);
-  stage.ended = EndedMatch();
-  MatchDecision decision;
-  decision.original = &stage.originals->slides[0];
-  decision.score = 1.0;
   // No original could be read: nothing to match, not even the empty stand-in.
-  if (stage.library->unread.size() == stage.originals->slides.size()) return decision;
-  const FrameMatch match = frameMatcherAdd(stage.frameMatcher, *stage.library, *stage.extractor,
-                                           stage.featureImage, stage.featureMatrix, coveredMask);
-  decision.decided = match.matched;
-  decision.score = match.confidence;
-  decision.original = &stage.originals->slides[stage.library->listIndex[match.index]];
-  decision.previousWithdrawn = match.previousWithdrawn;
-  // The frames overruled the interval's evidence: the record before ends here.
-  if (match.framesBack >= 0) stage.ended = endedMatch(stage, stage.frameMatcher.ended);
-  decision.recordEnds = match.recordEnds;
-  stage.recentFrames.push_back(t);
-  const int kept = static_cast<int>(stage.recentFrames.size());
-  if (match.framesBack >= 0)
-    decision.since = stage.recentFrames[kept - 1 - std::min(match.framesBack, kept - 1)];
-  // Runs that overrule the evidence are short; older frames are not asked for.
-  if (kept > 16) stage.recentFrames.pop_front();
-  return decision;
+  if (stage.library->unread.size() == stage.originals->slides.size()) {
+    stage.lastRead = t;
+    stage.ended = EndedMatch();
+    MatchDecision decision;
+    decision.original = &stage.originals->slides[0];
+    decision.score = 1.0;
+    return decision;
+  }
+  return frameDecision(stage, t,
+                       frameMatcherAdd(stage.frameMatcher, *stage.library, *stage.extractor,
+                                       stage.featureImage, stage.featureMatrix, coveredMask));
+}
+
+MatchDecision matchingStageRepeat(MatchingStage& stage, int t) {
+  return frameDecision(stage, t, frameMatcherRepeat(stage.frameMatcher));
 }
 
 EndedMatch matchingStageTakeEnded(MatchingStage& stage) {

@@ -3,6 +3,7 @@
 // applies the decision to the slide list.
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,11 @@ struct MatchingStage {
   FrameMatcher frameMatcher;
   std::deque<int> recentFrames;  // the processed frames since the last reset, newest last
   EndedMatch ended;              // set when an interval ended, at a reset or within the last frame
+  int lastRead = -1;             // the last processed frame the matcher read
+  cv::Mat readWork;              // and its grey work image, when the change decision makes one
+  // A frame put aside while its new content waits for a second look; -1 when none.
+  int heldFrame = -1;
+  cv::Mat heldGrey, heldCovered, heldWork;
 };
 
 struct MatchDecision {
@@ -77,6 +83,20 @@ MatchDecision matchingStageReset(MatchingStage& stage, bool lastFrameIsNext = fa
 // empty, or 8-bit over the screen image, 255 where something stands in front of the screen.
 MatchDecision matchingStageProcess(MatchingStage& stage, int t, const cv::Mat& presentGray,
                                    const cv::Mat& coveredMask = cv::Mat());
+// How a processed frame is read (matchQuietMargin). While the interval's evidence is settled, a
+// frame that shows the visible slide as the last frame read did (quiet tells, asked only then;
+// coveredMask as for matchingStageProcess must leave the matcher using it) is passed over: that
+// frame decides for it. One whose new content waits for its second look (waits) is held: once
+// the change is confirmed its evidence would leave the ended interval again, and it is read
+// only if the change is not.
+enum class FrameReading { kRead, kPassOver, kHold };
+FrameReading matchingStageReading(const MatchingStage& stage, bool waits,
+                                  const std::function<bool()>& quiet, const cv::Mat& coveredMask);
+// Puts frame t aside, with copies of its grey screen, covered mask and work image.
+void matchingStageHold(MatchingStage& stage, int t, const cv::Mat& presentGray,
+                       const cv::Mat& coveredMask, const cv::Mat& work);
+// Frame t, passed over (FrameReading::kPassOver), counts as the frame read last once more.
+MatchDecision matchingStageRepeat(MatchingStage& stage, int t);
 // The verdict of the interval that ended since the last call, if any; forgotten once taken.
 EndedMatch matchingStageTakeEnded(MatchingStage& stage);
 

@@ -183,12 +183,18 @@ bool Pipeline::processFrame(int t) {
   const ChangeDecision change = intervalStageProcess(intervals_, presentImage_);
   // A change confirmed now may have shown first at the previous processed frame.
   const int start = change.startedBefore && previous >= 0 ? previous : t;
+  // A frame held back is read unless the change it first showed ends the record here: the
+  // ended interval's evidence would leave it again.
+  if (change.changed && start == matching_.heldFrame && start < t && start > open_->start &&
+      start > matchOpenedAt_)
+    matching_.heldFrame = -1;
+  readHeldFrame();
   // A match change may already have opened the record there, or have seen the frame the
   // change names show the record's original.
   if (change.changed && start > open_->start && start > matchOpenedAt_) {
     // The frame the change began at was matched with the record that ends: the record's match
     // is decided again without it.
-    const bool lastIsNext = start == previous && start < t;
+    const bool lastIsNext = start == previous && start < t && matching_.lastRead == previous;
     const MatchDecision ended = matchingStageReset(matching_, lastIsNext);
     if (ended.original) {
       open_->match = ended.decided ? ended.original : matchBeforeLast_;
@@ -201,9 +207,19 @@ bool Pipeline::processFrame(int t) {
   }
   if (matching) {
     const cv::Mat& screenGrey = greyMade ? intervalStageGrey(intervals_) : presentGray_;
-    applyMatch(matchingStageProcess(matching_, t, screenGrey,
-                                    intervalStageCoveredMask(intervals_, screenGrey.size())),
-               t);
+    const cv::Mat& covered = intervalStageCoveredMask(intervals_, screenGrey.size());
+    const cv::Mat& work = intervalStageWork(intervals_);
+    const FrameReading reading = matchingStageReading(
+        matching_, intervalStageChangePending(intervals_),
+        [&] { return intervalStageQuiet(intervals_, matching_.readWork); }, covered);
+    if (reading == FrameReading::kRead) {
+      work.copyTo(matching_.readWork);
+      applyMatch(matchingStageProcess(matching_, t, screenGrey, covered), t);
+    } else if (reading == FrameReading::kHold) {
+      matchingStageHold(matching_, t, screenGrey, covered, work);
+    } else {
+      applyMatch(matchingStageRepeat(matching_, t), t);
+    }
   }
 
   const FrameEvent event{t,    frameCount_, presentImage_, *slides_, recordOpened_, decidedMatch_,
@@ -218,56 +234,16 @@ const cv::Mat* Pipeline::slidePicture() {
   return picturesKept_ ? &intervalStageSlideImage(intervals_) : nullptr;
 }
 
-void Pipeline::applyMatch(const MatchDecision& decision, int t) {
-  const SlideRecord& original = *decision.original;
-  const double score = decision.score;
-  if (decision.previousWithdrawn) withdrawMatch(original);
-  // A slide that is not among the originals took over where the frames stopped showing the
-  // record's original: the record ends there, and the new one has no match of its own yet.
-  if (decision.recordEnds && decision.since > open_->start) {
-    closeRecord(decision.since - 1, slidePicture(), intervalStageUnseen(intervals_));
-    openRecord(decision.since, 0.0);
-    matchOpenedAt_ = t;
-    intervalStageRestart(intervals_, presentImage_);
-    notify([this](RunObserver& o) { o.slideChanged(*open_); });
-  }
-  matchBeforeLast_ = open_->match;
-  confidenceBeforeLast_ = open_->confidence;
-  if (!decision.decided) {
-    notify([&](RunObserver& o) { o.noMatch(original, score); });
-    return;
-  }
-  // A different original than the record's own is another slide, even when the change
-  // detector saw none; it began where the frames began to show it, unless that was where
-  // the record began too. A record without a match that such frames overrule showed a
-  // slide no original explains: it ends there as well.
-  const int start = decision.since >= 0 ? decision.since : t;
-  const SlideRecord* previous = open_->match;
-  const bool split =
-      (previous ? previous->id != original.id : decision.since >= 0) && start > open_->start;
-  if (split && previous)
-    notify([&](RunObserver& o) { o.matchChanged(*previous, original, score); });
-  if (split) {
-    closeRecord(start - 1, slidePicture(), intervalStageUnseen(intervals_));
-    openRecord(start, score);
-    matchOpenedAt_ = t;
-    intervalStageRestart(intervals_, presentImage_);
-  }
-  if (split && !previous) notify([this](RunObserver& o) { o.slideChanged(*open_); });
-  if (!split || !previous) notify([&](RunObserver& o) { o.matchDecided(original, score); });
-  open_->match = &original;
-  open_->confidence = score;
-  decidedMatch_ = &original;
-}
-
 void Pipeline::finish() {
+  readHeldFrame();
   // The open record ends at the last processed frame; its later matches and confidence
   // reach the results only now. A slide that showed only in that frame has had no second
   // look: it is reported rather than lost, with that frame for its picture.
   const bool lastIsNext =
       open_ && intervalStageChangePending(intervals_) && lastFrame_ > open_->start;
   // Its whole evidence tells whether it joins the record before.
-  if (open_ && matching_.matcher.matchJoinSame) matchingStageReset(matching_, lastIsNext);
+  if (open_ && matching_.matcher.matchJoinSame)
+    matchingStageReset(matching_, lastIsNext && matching_.lastRead == lastFrame_);
   if (lastIsNext) {
     closeRecord(lastFrame_ - 1, slidePicture(), intervalStageUnseen(intervals_));
     openRecord(lastFrame_, 0.0);

@@ -66,6 +66,8 @@ class Pipeline {
   bool loadOriginals(int step);
   bool processFrame(int t);
   void applyMatch(const MatchDecision& decision, int t);
+  // Reads the frame the matching put aside, if any.
+  void readHeldFrame();
   // Takes original's match off the last closed record that has a match, if it names original.
   void withdrawMatch(const SlideRecord& original);
   void openRecord(int t, double confidence);

@@ -82,6 +82,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchFitDrop = s.matchFitDrop;
   options.matchJoinContent = s.matchJoinContent;
   options.matchJoinRefused = s.matchJoinRefused;
+  options.matchQuietMargin = s.matchQuietMargin;
   return options;
 }
 

@@ -58,9 +58,10 @@ struct PresentationSettings {
   float matchChangeDistance = 0.1f;  // a window changed in the interval: may name another original
   int matchWithdraw = 1;             // 1: a record's match goes when its evidence stops deciding it
   int matchJoinSame = 1;             // 1: two records in a row sure of one original are one slide
-  float matchFitDrop = 0.35f;  // frames fit the record's original below this share: record ends
-  int matchJoinContent = 1;    // 1: where two records to join differ, the original picks one
-  int matchJoinRefused = 1;    // 1: one the picture check alone refused joins on same pictures
+  float matchFitDrop = 0.35f;     // frames fit the record's original below this share: record ends
+  int matchJoinContent = 1;       // 1: where two records to join differ, the original picks one
+  int matchJoinRefused = 1;       // 1: one the picture check alone refused joins on same pictures
+  float matchQuietMargin = 0.4f;  // a settled interval's unchanged frames repeat the last read
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

@@ -165,6 +165,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readReal(local, "matchFitDrop", &s.matchFitDrop, w);
   readInt(local, "matchJoinContent", &s.matchJoinContent, w);
   readInt(local, "matchJoinRefused", &s.matchJoinRefused, w);
+  readReal(local, "matchQuietMargin", &s.matchQuietMargin, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -316,6 +317,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "matchFitDrop" << static_cast<double>(s.matchFitDrop);
   fs << "matchJoinContent" << s.matchJoinContent;
   fs << "matchJoinRefused" << s.matchJoinRefused;
+  fs << "matchQuietMargin" << static_cast<double>(s.matchQuietMargin);
   fs << "}";
   return fs.releaseAndGetString();
 }

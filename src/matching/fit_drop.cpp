@@ -50,6 +50,10 @@ bool fitDropAdd(const EvidenceLibrary& library, const EvidenceAccumulator& frame
   return dropped;
 }
 
+bool fitDropFar(const EvidenceAccumulator& frame, int k, const MatcherOptions& options) {
+  return fitOver(frame, k) >= options.matchFit;
+}
+
 void fitDropEnded(const EvidenceLibrary& library, FitDrop& drop) {
   const int ended = drop.index;
   const double fit = drop.shown;

@@ -35,6 +35,10 @@ void fitDropReset(const EvidenceLibrary& library, FitDrop& drop, bool keepEnded 
 bool fitDropAdd(const EvidenceLibrary& library, const EvidenceAccumulator& frame,
                 const EvidenceDecision& alone, int k, const MatcherOptions& options, FitDrop& drop);
 
+// Whether one frame's evidence leaves original k so well explained (matchFit at least, counted
+// as for a drop) that the frame is far from any drop.
+bool fitDropFar(const EvidenceAccumulator& frame, int k, const MatcherOptions& options);
+
 // After the dropped frames ended the record of drop.index: they start an interval that names
 // that original only where it explains them at least matchFitDrop as well.
 void fitDropEnded(const EvidenceLibrary& library, FitDrop& drop);

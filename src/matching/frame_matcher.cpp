@@ -15,8 +15,6 @@ namespace {
 // Frames that each show another original than the interval's evidence says, in a row,
 // before they start the evidence anew: one frame may be a speaker passing over a line.
 const int kRunFrames = 2;
-// Share of the feature windows beyond which the covered mask is not used.
-const double kMostCovered = 0.3;
 // Frames of an interval whose pictures are kept: judged only when the next interval names
 // the same original, or this one names the one before's.
 const size_t kKeptPictures = 6;
@@ -108,6 +106,28 @@ void startAnew(FrameMatcher& matcher, EvidenceAccumulator& from, const cv::Mat& 
   matcher.undecidedIndex = -1;
 }
 
+// The interval's decision once the frame's evidence is in.
+FrameMatch decideWithFrame(FrameMatcher& matcher, FrameMatch match) {
+  const EvidenceDecision decision = decideInterval(matcher, matcher.accumulator);
+  if (decision.matched) matcher.lastMatched = decision.index;
+  matcher.decided.push_back(decision.matched ? decision.index : -1);
+  // The interval before held its match only by frames that its whole evidence overruled, and
+  // this one shows that original clearly: that one leaned to it without being it. (Pictures are
+  // not asked: over a short interval's few frames they vary more than a block's difference.)
+  if (matcher.options.matchWithdraw && decision.matched &&
+      decision.index == matcher.undecidedIndex &&
+      decision.margin >= matcher.options.matchJumpMargin) {
+    match.previousWithdrawn = true;
+    if (!matcher.shown.empty()) matcher.shown[decision.index] = IntervalPictures();  // not it
+    matcher.undecidedIndex = -1;
+  }
+  match.index = decision.index;
+  match.matched = decision.matched;
+  match.confidence = 1.0 - decision.margin;
+  matcher.lastMargin = decision.matched ? decision.margin : 0;
+  return match;
+}
+
 }  // namespace
 
 void frameMatcherInit(FrameMatcher& matcher, const OriginalSlideLibrary& library,
@@ -140,6 +160,8 @@ void frameMatcherReset(FrameMatcher& matcher) {
   matcher.decided.clear();
   matcher.expected = matcher.lastMatched;
   fitDropReset(matcher.evidence, matcher.fit);
+  matcher.lastMargin = 0;
+  matcher.lastAgreed = false;
 }
 
 EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
@@ -175,6 +197,29 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
   return ended;
 }
 
+FrameMatch frameMatcherRepeat(FrameMatcher& matcher) {
+  matcher.lastMatchedBefore = matcher.lastMatched;
+  evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
+  matcher.recent.push_back(matcher.lastFrame);
+  if (matcher.recent.size() > kKeptFrames) matcher.recent.pop_front();
+  // Settled, the frame read last was far from a drop and sided with no run: so is this one, and
+  // it counts for the best share the record's original explained as that frame did.
+  fitDropAdd(matcher.evidence, matcher.lastFrame, matcher.lastAlone, recordMatch(matcher.decided),
+             matcher.options, matcher.fit);
+  matcher.lastPictureKept =
+      matcher.lastPictureKept && matcher.pictures.frames.size() < kKeptPictures;
+  if (matcher.lastPictureKept) {
+    const PictureFrame& last = matcher.pictures.frames.back();
+    matcher.pictures.frames.push_back({last.picture.clone(), last.covered});
+  }
+  return decideWithFrame(matcher, FrameMatch());
+}
+
+bool frameMatcherSettled(const FrameMatcher& matcher, double margin) {
+  return matcher.options.method == MatcherOptions::Method::kEvidence && margin > 0 &&
+         matcher.lastAgreed && matcher.lastMargin >= margin && matcher.accumulator.frames > 0;
+}
+
 FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& library,
                            const GradDistExtractor& extractor, const cv::Mat& featureImage,
                            const cv::Mat& features, const cv::Mat& coveredMask) {
@@ -193,7 +238,7 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
   // Right after a change most of the screen is "not seen yet", and a spread mask leaves
   // too little to compare: the mask counts only while it covers a speaker's share.
   const size_t coveredCount = std::count(matcher.covered.begin(), matcher.covered.end(), 1);
-  if (coveredCount > kMostCovered * matcher.covered.size()) matcher.covered.clear();
+  if (coveredCount > kMatcherMostCovered * matcher.covered.size()) matcher.covered.clear();
   evidenceAccumulatorReset(matcher.evidence, matcher.lastFrame);
   evidenceAddFrame(matcher.evidence, features, matcher.strengths, matcher.covered,
                    matcher.lastFrame);
@@ -286,22 +331,12 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
     pictureFramePrepare(matcher.pictureLibrary, featureImage, coveredMask,
                         matcher.pictures.frames.back());
   }
-  decision = decideInterval(matcher, matcher.accumulator);
-  if (decision.matched) matcher.lastMatched = decision.index;
-  matcher.decided.push_back(decision.matched ? decision.index : -1);
-  // The interval before held its match only by frames that its whole evidence overruled, and
-  // this one shows that original clearly: that one leaned to it without being it. (Pictures are
-  // not asked: over a short interval's few frames they vary more than a block's difference.)
-  if (matcher.options.matchWithdraw && decision.matched &&
-      decision.index == matcher.undecidedIndex &&
-      decision.margin >= matcher.options.matchJumpMargin) {
-    match.previousWithdrawn = true;
-    if (!matcher.shown.empty()) matcher.shown[decision.index] = IntervalPictures();  // not it
-    matcher.undecidedIndex = -1;
-  }
-  match.index = decision.index;
-  match.matched = decision.matched;
-  match.confidence = 1.0 - decision.margin;
+  match = decideWithFrame(matcher, match);
+  matcher.lastAlone = alone;
+  matcher.lastAgreed = alone.matched && alone.index == match.index && !restart &&
+                       match.framesBack < 0 && matcher.runIndex < 0 &&
+                       matcher.fit.dropped.frames == 0 &&
+                       fitDropFar(matcher.lastFrame, match.index, matcher.options);
   return match;
 }
 

@@ -16,6 +16,9 @@
 
 namespace slidetrack {
 
+// Share of the feature windows beyond which the covered mask is not used.
+constexpr double kMatcherMostCovered = 0.3;
+
 struct OriginalSlideLibrary;
 struct GradDistExtractor;
 
@@ -73,6 +76,11 @@ struct FrameMatcher {
   cv::Mat accumulated;  // and of the interval
   std::vector<float> strengths;
   std::vector<uint8_t> covered;
+  // The interval's margin after the last frame added, 0 when undecided; and whether that frame
+  // alone sided clearly with the same original, with no other one's run or fit drop under way.
+  double lastMargin = 0;
+  bool lastAgreed = false;
+  EvidenceDecision lastAlone;  // what the last frame read decided alone
 };
 
 struct FrameMatch {
@@ -110,6 +118,14 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext);
 // decides. coveredMask: empty, or 8-bit at the screen image's size, 255 where something
 // stands in front of the screen; those windows do not count while they are a speaker's share
 // of the screen. Originals that differ only where nothing was seen are not told apart.
+// Whether the interval's evidence is settled: it decided its original by margin at least, and
+// the last frame added alone clearly agreed, with no other original's run or fit drop under
+// way. A frame that changes nothing visible of the slide would then add that frame's evidence
+// again.
+bool frameMatcherSettled(const FrameMatcher& matcher, double margin);
+// Adds the frame added last again, for a frame that showed the same (frameMatcherSettled), and
+// decides.
+FrameMatch frameMatcherRepeat(FrameMatcher& matcher);
 FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& library,
                            const GradDistExtractor& extractor, const cv::Mat& featureImage,
                            const cv::Mat& features, const cv::Mat& coveredMask = cv::Mat());

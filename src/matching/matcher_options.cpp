@@ -43,6 +43,8 @@ void checkMatcherOptions(const MatcherOptions& options, const std::string& confi
           "matchJoinContent", "0 or 1");
   require(options.matchJoinRefused == 0 || options.matchJoinRefused == 1, configFile,
           "matchJoinRefused", "0 or 1");
+  require(options.matchQuietMargin >= 0.f && options.matchQuietMargin <= 1.f, configFile,
+          "matchQuietMargin", "between 0 and 1");
 }
 
 MatcherOptions::Method matchMethodFromName(const std::string& name) {

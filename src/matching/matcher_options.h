@@ -54,6 +54,11 @@ struct MatcherOptions {
   // that record when their slide pictures differ only where both have marks of their own that
   // the original explains in neither. 0: they stay apart.
   int matchJoinRefused = 1;
+  // Once an interval's evidence decided its original by this margin and the last frame read
+  // alone agreed, a frame that shows the visible slide as that one did counts as it again
+  // instead of being read, and one whose new content waits for its second look is read only
+  // if the change is not confirmed. 0: every processed frame is read.
+  float matchQuietMargin = 0.4f;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

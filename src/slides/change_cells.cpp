@@ -7,6 +7,7 @@
 
 #include "slides/ink_strokes.h"
 #include "slides/robust_change.h"
+#include "slides/shift_diff.h"
 
 namespace slidetrack {
 
@@ -92,6 +93,19 @@ std::vector<unsigned char> RobustChangeDetector::inkCells(const cv::Mat& screenB
     inky[c] = flags[c] && all.counts[c] > 0 && 2 * thin.counts[c] >= all.counts[c];
   newPixels(inky, ink);
   return inky;
+}
+
+bool RobustChangeDetector::unchangedSince(const cv::Mat& earlier) const {
+  if (earlier.size() != previous_.size() || earlier.type() != previous_.type() ||
+      covered_.size() != previous_.size())
+    return false;
+  cv::Mat differs;
+  shiftTolerantChange(previous_, earlier, options_.slideChangeThresh, differs);
+  Cells cells;
+  countCells(differs, covered_, cells);
+  int pixels = 0;
+  for (int count : cells.counts) pixels += std::max(0, count);
+  return pixels < cellPixels();
 }
 
 }  // namespace slidetrack

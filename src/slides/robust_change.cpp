@@ -76,6 +76,7 @@ bool RobustChangeDetector::confirmPending() {
 
 RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& screenBgr) {
   Decision decision;
+  quiet_ = false;
   if (ref_.empty() || screenBgr.size() != frameSize_) {
     prime(screenBgr);
     return decision;
@@ -147,6 +148,7 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   // his mask; a second look needs the mask as it was, so the new one gets a buffer of its own.
   const int wholeHit = hit;
   const cv::Mat coveredBefore = covered_;
+  int changedPixels = cellPixels();
   if (!candidate) {
     shiftTolerantChange(work_, occluder_, thresh, holeChanged_);
     cv::Mat holeStill, holeMoving, known;
@@ -171,7 +173,11 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   if (!candidate) {
     countCells(changed_, covered_, cells_);
     hit = 0;
-    for (int count : cells_.counts) hit += count >= cellPixels();
+    changedPixels = 0;
+    for (int count : cells_.counts) {
+      hit += count >= cellPixels();
+      changedPixels += std::max(0, count);
+    }
     candidate = hit >= options_.slideChangeCells;
     // A mask that took in most of a new slide's text leaves a few cells by his head or
     // hands, which the look for a body below explains away: a change large enough to be
@@ -246,6 +252,7 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     for (size_t c = 0; c < pending_.size(); ++c) pending_[c] = cells_.counts[c] >= cellPixels();
     hasPending_ = true;
   } else {
+    quiet_ = changedPixels < cellPixels() && pendingInk_.empty();
     followSlide(screenBgr);
   }
   cv::swap(previous_, work_);

@@ -58,6 +58,15 @@ class RobustChangeDetector {
   // Work-size map (half the screen image), 255 where the slide is covered by a person or
   // not yet seen since it appeared. Pixels there should not vote in any comparison.
   const cv::Mat& coveredMask() const { return covered_; }
+  // Whether the last screen image processed left the visible slide as it was: fewer pixels
+  // than one cell needs differ from the reference outside what is covered, and nothing waits
+  // for a second look.
+  bool quiet() const { return quiet_; }
+  // The grey work image of the last screen image processed.
+  const cv::Mat& workImage() const { return previous_; }
+  // Whether that image shows the visible slide as earlier, a work image of this run, did:
+  // fewer pixels than one cell needs differ, beyond a one-pixel shift, outside what is covered.
+  bool unchangedSince(const cv::Mat& earlier) const;
 
  private:
   struct Cells {
@@ -107,6 +116,7 @@ class RobustChangeDetector {
   std::vector<unsigned char> pending_;  // cells of new content waiting for a second look
   bool hasPending_ = false;
   bool fill_ = true;
+  bool quiet_ = false;
   std::vector<unsigned char> pendingInk_;  // pending cells that look like pen strokes
   int sinceInk_ = 255;  // processed frames since strokes were taken into the slide
   CleanSlide clean_;

@@ -287,3 +287,23 @@ TEST_F(RobustChange, SpeakerArrivingAtTheScreensEdgeAsTheSlideChangesStaysOutOfI
   cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
   EXPECT_LE(cv::countNonZero((diff > 60) & (shape > 0)) / double(diff.total()), 0.02);
 }
+
+TEST_F(RobustChange, QuietOnlyWhileTheVisibleSlideStaysAsAnEarlierLook) {
+  // Noise and a little shake leave the slide as the first look showed it; a block added to it
+  // does not, neither against that look nor, while it waits for its second look, as followed.
+  std::uniform_real_distribution<double> shake(-0.5, 0.5);
+  const cv::Mat s = slide(5);
+  feed(0, film(s, 0, 0, 1.0));
+  const cv::Mat first = detector_.workImage().clone();
+  for (int t = 1; t < 4; ++t) {
+    feed(t, film(s, shake(rng_), shake(rng_), 1.0));
+    EXPECT_TRUE(detector_.quiet()) << t;
+    EXPECT_TRUE(detector_.unchangedSince(first)) << t;
+  }
+  const cv::Mat built = withBuild(5);
+  feed(4, film(built, 0, 0, 1.0));
+  EXPECT_FALSE(detector_.quiet());
+  EXPECT_FALSE(detector_.unchangedSince(first));
+  EXPECT_TRUE(detector_.unchangedSince(detector_.workImage()));
+  EXPECT_FALSE(detector_.unchangedSince(cv::Mat())) << "no earlier look";
+}
