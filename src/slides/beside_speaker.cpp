@@ -36,7 +36,7 @@ bool RobustChangeDetector::newBesideSpeaker(const cv::Mat& coveredBefore, int& h
   }
   // He may overlap the slide's bars, which the look above leaves him joined to: his trunk
   // above his legs is his all the same.
-  const BodyHints hints{cv::Mat(), moving_, true, true};
+  const BodyHints hints{cv::Mat(), moving_, true, true, cv::Mat()};
   for (const cv::Mat* look : {&work_, &ref_}) {
     speakerBody(*look, background_, live, body, &hints);
     if (!enoughLeft(body)) return false;

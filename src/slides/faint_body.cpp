@@ -47,7 +47,7 @@ void SpeakerTrack::faintBody(const cv::Mat& work, const cv::Mat& screenBgr, cons
     faintOff_.colRange(0, kRim).setTo(0);
     faintOff_.colRange(faintOff_.cols - kRim, faintOff_.cols).setTo(0);
   }
-  const BodyHints hints{faintOff_, near_};
+  const BodyHints hints{faintOff_, near_, true, false, plain_};
   speakerBody(clear_, background, held, faintBody_, &hints);
   cv::bitwise_or(body_, faintBody_, body_);
 }

@@ -153,6 +153,10 @@ bool trunkWithLimbs(cv::Mat& region, cv::Rect box, int minArea, int margin) {
 
 }  // namespace
 
+void bodyPlainPixels(const cv::Mat& work, cv::Mat& plain) {
+  plainPixels(work, kPlainDeviation, plain);
+}
+
 void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::Mat& body,
                  const BodyHints* hints) {
   const int w = work.cols, h = work.rows;
@@ -161,14 +165,16 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
   // A body must touch something live.
   if (cv::countNonZero(live) == 0) return;
   thread_local Scratch s;
-  plainPixels(work, kPlainDeviation, s.plain);
+  const bool madePlain = hints && hints->plain.size() == work.size();
+  if (!madePlain) bodyPlainPixels(work, s.plain);
+  const cv::Mat& plain = madePlain ? hints->plain : s.plain;
   // Darker or lighter than the background: outside its band, which the library tests several
   // pixels at a time (a table look-up goes one by one).
   cv::inRange(work, cv::Scalar(background - kOffBackground),
               cv::Scalar(background + kOffBackground), s.off);
   cv::bitwise_not(s.off, s.off);
   if (hints && !hints->off.empty()) cv::bitwise_or(s.off, hints->off, s.off);
-  cv::bitwise_and(s.plain, s.off, s.solid);
+  cv::bitwise_and(plain, s.off, s.solid);
   // Text strokes and thin rules are no body; a plain interior joins across its outline.
   static const cv::Mat open = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
   static const cv::Mat close = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(9, 9));

@@ -23,9 +23,13 @@ struct BodyHints {
   // of where it meets that edge are taken off. The thin parts touching it are his too, and
   // the small thick ones they or the trunk hold (his head and hands).
   bool limbs = false;
+  // The work image's plain pixels from bodyPlainPixels, when a caller made them already.
+  cv::Mat plain;
 };
 void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::Mat& body,
                  const BodyHints* hints = nullptr);
+// 255 where the work image is plain enough for a body's inside, as speakerBody judges it.
+void bodyPlainPixels(const cv::Mat& work, cv::Mat& plain);
 
 // The slide's background for finding a body: vignetting spreads it over tens of grey levels
 // while plain clothing sits at one, so it is the grey with the most pixels within spread of

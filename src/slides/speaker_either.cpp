@@ -16,7 +16,7 @@ void speakerIn(const ScreenLook& look, int background, int commonGrey, const cv:
   // shapes stays no body: those may be the new content.
   cv::Mat off, even;
   colourOffBackground(look.colour, look.grey, commonGrey, off, covered);
-  const BodyHints hints{off, {}, false, true};
+  const BodyHints hints{off, {}, false, true, {}};
   // With the screen's uneven light taken out: vignetting darkens the slide's lower corners
   // as far from its background as clothing, which would join him to the whole rim.
   evenLight(look.grey, background, covered, even);

@@ -169,7 +169,13 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& scree
     off_.colRange(off_.cols - kRim, off_.cols).setTo(0);
   }
   nearHim(newSlide);
-  const BodyHints hints{off_, near_};
+  BodyHints hints{off_, near_, true, false, cv::Mat()};
+  // The faint look judges the same image's plain pixels: made once for both.
+  plain_.release();
+  if (faint_) {
+    bodyPlainPixels(clear_, plain_);
+    hints.plain = plain_;
+  }
   // A body must touch something live.
   if (cv::countNonZero(live_) > 0)
     speakerBody(clear_, background, live_, body_, &hints);

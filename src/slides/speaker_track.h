@@ -45,6 +45,7 @@ class SpeakerTrack {
 
   cv::Mat previous_, moving_, movedBefore_, stillAge_, live_, clear_, even_, kept_, body_, still_;
   cv::Mat off_, near_, bodyBefore_, keptAge_, faintOff_, faintMajority_, faintBody_;
+  cv::Mat plain_;              // clear_'s plain pixels, made when the faint look may want them
   int background_ = -1;        // the last look's slide background grey
   int excess_[3] = {0, 0, 0};  // the background's mean excess of each channel over its grey
   bool hasExcess_ = false;
