@@ -61,11 +61,7 @@ class QuietFramesRun : public RunTest {
       void noMatch(const SlideRecord&, double) override { ++result.read; }
       void matchDecided(const SlideRecord&, double) override { ++result.read; }
       void matchChanged(const SlideRecord&, const SlideRecord&, double) override { ++result.read; }
-      void runFinished(const SlideList& slides) override {
-        for (const SlideRecord& r : slides.slides)
-          result.records +=
-              std::to_string(r.start) + ":" + (r.match ? std::to_string(r.match->id) : "-") + " ";
-      }
+      void runFinished(const SlideList& slides) override { result.records = recordsText(slides); }
       Run result;
     } observer;
     runPipeline(settings_, {clip_, originalsXml_, std::nullopt}, kTalkCorners, observer);

@@ -129,6 +129,14 @@ inline void runPipeline(const slidetrack::PresentationSettings& settings,
   EXPECT_EQ(pipeline.run(located), slidetrack::RunEnd::kCompleted);
 }
 
+// "start:original " per record of a finished list, "-" for no match.
+inline std::string recordsText(const slidetrack::SlideList& slides) {
+  std::string text;
+  for (const slidetrack::SlideRecord& r : slides.slides)
+    text += std::to_string(r.start) + ":" + (r.match ? std::to_string(r.match->id) : "-") + " ";
+  return text;
+}
+
 // Runs on the two-slide talk as talk.mp4, headless, killed if they hang.
 class TalkRunTest : public RunTest {
  protected:

@@ -74,11 +74,7 @@ class UnknownSlideRun : public RunTest {
   // The records of a whole run, as start:match (- for none).
   std::string records() {
     struct Records : RunObserver {
-      void runFinished(const SlideList& slides) override {
-        for (const SlideRecord& r : slides.slides)
-          text +=
-              std::to_string(r.start) + ":" + (r.match ? std::to_string(r.match->id) : "-") + " ";
-      }
+      void runFinished(const SlideList& slides) override { text = recordsText(slides); }
       std::string text;
     } observer;
     runPipeline(settings_, {clip_, originalsXml_, std::nullopt}, kTalkCorners, observer);
