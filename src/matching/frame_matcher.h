@@ -114,10 +114,6 @@ void frameMatcherReset(FrameMatcher& matcher);
 // lastFrameIsNext: the change first showed in the last frame added, whose evidence then
 // leaves the decision.
 EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext);
-// Adds a frame whose features the extractor has just taken from its feature image and
-// decides. coveredMask: empty, or 8-bit at the screen image's size, 255 where something
-// stands in front of the screen; those windows do not count while they are a speaker's share
-// of the screen. Originals that differ only where nothing was seen are not told apart.
 // Whether the interval's evidence is settled: it decided its original by margin at least, and
 // the last frame added alone clearly agreed, with no other original's run or fit drop under
 // way. A frame that changes nothing visible of the slide would then add that frame's evidence
@@ -126,6 +122,10 @@ bool frameMatcherSettled(const FrameMatcher& matcher, double margin);
 // Adds the frame added last again, for a frame that showed the same (frameMatcherSettled), and
 // decides.
 FrameMatch frameMatcherRepeat(FrameMatcher& matcher);
+// Adds a frame whose features the extractor has just taken from its feature image and
+// decides. coveredMask: empty, or 8-bit at the screen image's size, 255 where something
+// stands in front of the screen; those windows do not count while they are a speaker's share
+// of the screen. Originals that differ only where nothing was seen are not told apart.
 FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& library,
                            const GradDistExtractor& extractor, const cv::Mat& featureImage,
                            const cv::Mat& features, const cv::Mat& coveredMask = cv::Mat());
