@@ -1,5 +1,7 @@
 #include "slides/plain_pixels.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -68,8 +70,12 @@ __attribute__((target_clones("avx2", "default"))) void sumRows(const cv::Mat& gr
   std::vector<std::uint16_t> padded(size_t(cols + 2 * kRadius));
   for (int y = 0; y < grey.rows; ++y) {
     const std::uint8_t* g = grey.ptr<std::uint8_t>(y);
-    for (int x = -kRadius; x < cols + kRadius; ++x)
-      padded[size_t(x + kRadius)] = g[reflect(x, cols)];
+    // The inside in vector steps; only the few reflected at either end one by one.
+    for (int x = 0; x < cols; ++x) padded[size_t(x + kRadius)] = g[x];
+    for (int k = 1; k <= kRadius; ++k) {
+      padded[size_t(kRadius - k)] = g[reflect(-k, cols)];
+      padded[size_t(cols - 1 + kRadius + k)] = g[reflect(cols - 1 + k, cols)];
+    }
     std::uint16_t* s = sums + size_t(y) * cols;
     std::int32_t* q = squares + size_t(y) * cols;
     const std::uint16_t* p = padded.data();
@@ -95,6 +101,38 @@ __attribute__((target_clones("avx2", "default"))) void slideColumns(
     sum[x] = std::uint16_t(sum[x] + in[x] - out[x]);
     sq[x] += inSq[x] - outSq[x];
   }
+}
+
+// One row's test from its window sums, sixteen pixels a step: each sum's bound gathered from
+// the table, the comparisons packed down to bytes in order.
+__attribute__((target("avx2"))) void plainRowAvx2(const std::uint16_t* sum, const std::int32_t* sq,
+                                                  const std::int32_t* notPlain, int cols,
+                                                  std::uint8_t* out) {
+  int x = 0;
+  for (; x + 16 <= cols; x += 16) {
+    const __m256i sums = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sum + x));
+    const __m256i low = _mm256_cvtepu16_epi32(_mm256_castsi256_si128(sums));
+    const __m256i high = _mm256_cvtepu16_epi32(_mm256_extracti128_si256(sums, 1));
+    const __m256i boundLow = _mm256_i32gather_epi32(notPlain, low, 4);
+    const __m256i boundHigh = _mm256_i32gather_epi32(notPlain, high, 4);
+    const __m256i sqLow = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sq + x));
+    const __m256i sqHigh = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sq + x + 8));
+    // Packing works within 128-bit halves: the quarters are put back in order between.
+    __m256i words = _mm256_packs_epi32(_mm256_cmpgt_epi32(boundLow, sqLow),
+                                       _mm256_cmpgt_epi32(boundHigh, sqHigh));
+    words = _mm256_permute4x64_epi64(words, 0xD8);
+    const __m128i bytes =
+        _mm_packs_epi16(_mm256_castsi256_si128(words), _mm256_extracti128_si256(words, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), bytes);
+  }
+  for (; x < cols; ++x) out[x] = sq[x] < notPlain[sum[x]] ? 255 : 0;
+}
+
+void plainRow(const std::uint16_t* sum, const std::int32_t* sq, const std::int32_t* notPlain,
+              int cols, std::uint8_t* out) {
+  static const bool gathers = __builtin_cpu_supports("avx2");
+  if (gathers) return plainRowAvx2(sum, sq, notPlain, cols, out);
+  for (int x = 0; x < cols; ++x) out[x] = sq[x] < notPlain[sum[x]] ? 255 : 0;
 }
 
 }  // namespace
@@ -132,8 +170,7 @@ void plainPixels(const cv::Mat& grey, double deviation, cv::Mat& plain) {
       slideColumns(&rowSums[in], &rowSums[out], &rowSquares[in], &rowSquares[out], cols, sum.data(),
                    sq.data());
     }
-    std::uint8_t* p = plain.ptr<std::uint8_t>(y);
-    for (int x = 0; x < cols; ++x) p[x] = sq[size_t(x)] < notPlain[sum[size_t(x)]] ? 255 : 0;
+    plainRow(sum.data(), sq.data(), notPlain.data(), cols, plain.ptr<std::uint8_t>(y));
   }
 }
 
