@@ -187,6 +187,7 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
   // looked at, each filled from there (255 not yet seen, 1 the one at hand, 3 a body, 2 not).
   cv::Mat& region = s.solid;
   bool any = false;
+  cv::Rect hisBox;  // round the regions taken for him
   for (int y = std::max(0, h - margin - 1); y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       if (region.at<unsigned char>(y, x) != 255) continue;
@@ -195,8 +196,7 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
       // A template's side bar runs from the top; a footer spans the screen.
       const bool shaped = box.y > margin && box.width <= kMaxWidthShare * w;
       if (!shaped && area >= minArea && hints && hints->cutJoined) {
-        const bool his = cutJoined(region, box, live, hints->near, minArea, margin);
-        any = any || his;
+        if (cutJoined(region, box, live, hints->near, minArea, margin)) any = true, hisBox |= box;
         continue;
       }
       if (!shaped && area >= minArea && hints && hints->limbs &&
@@ -210,7 +210,7 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
             unsigned char& v = region.at<unsigned char>(r, c);
             if (v == 1 || v == 4) v = v == 4 && alive ? 3 : 2;
           }
-        any = any || alive;
+        if (alive) any = true, hisBox |= box;
         continue;
       }
       const bool person = shaped && area >= minArea;
@@ -226,12 +226,19 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
           }
       }
       cv::floodFill(region, cv::Point(x, y), alive ? 3 : 2, nullptr, 0, 0, 8);
-      any = any || alive;
+      if (alive) any = true, hisBox |= box;
     }
   }
   if (!any) return;
-  cv::compare(region, 3, body, cv::CMP_EQ);
-  cv::dilate(body, body, close);
+  // Only the box round him is marked and grown: the rest of the body stays clear.
+  cv::Mat in = body(hisBox);
+  cv::compare(region(hisBox), 3, in, cv::CMP_EQ);
+  const int reach = close.cols / 2;
+  const cv::Rect around =
+      (hisBox + cv::Size(2 * reach, 2 * reach) - cv::Point(reach, reach)) & cv::Rect(0, 0, w, h);
+  cv::Mat grown;
+  cv::dilate(body(around), grown, close);
+  grown.copyTo(body(around));
 }
 
 int backgroundGrey(const int (&histogram)[256], int spread) {
