@@ -94,6 +94,7 @@ void startAnew(FrameMatcher& matcher, EvidenceAccumulator& from, const cv::Mat& 
   evidenceAccumulatorReset(matcher.evidence, matcher.run);
   evidenceAccumulatorReset(matcher.evidence, matcher.runChanged);
   matcher.runClear = 0;
+  matcher.runSpan = 0;
   // The new slide's interval: its view starts with this frame.
   intervalViewReset(matcher.view, matcher.evidence.windows, matcher.evidence.bins);
   intervalViewCompare(matcher.view, features, matcher.covered, shows,
@@ -155,6 +156,7 @@ void frameMatcherReset(FrameMatcher& matcher) {
   matcher.runIndex = -1;
   matcher.runOverrules = false;
   matcher.runClear = 0;
+  matcher.runSpan = 0;
   matcher.pictures = IntervalPictures();
   matcher.lastPictureKept = false;
   matcher.decided.clear();
@@ -277,22 +279,30 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
   // speaker) does not break the run, nor counts as one of its clear frames.
   const bool leans = !other && matcher.runIndex >= 0 && alone.index == matcher.runIndex &&
                      alone.index != decision.index && alone.compared && alone.margin > 0;
-  if (other ? alone.index != matcher.runIndex : !leans) {
+  // A run towards the next original outlasts a frame that sides with none (matchLeanFrames).
+  const int leanFrames = matcher.options.matchLeanFrames;
+  const bool towardsNext = leanFrames > 0 && matcher.runIndex == decision.index + 1;
+  const bool holds = !other && !leans && towardsNext && !alone.matched;
+  if (other ? alone.index != matcher.runIndex : !(leans || holds)) {
     evidenceAccumulatorReset(matcher.evidence, matcher.run);
     evidenceAccumulatorReset(matcher.evidence, matcher.runChanged);
     matcher.runIndex = other ? alone.index : -1;
     matcher.runOverrules = other && overrules;
     matcher.runClear = 0;
+    matcher.runSpan = 0;
   }
   if (other || leans) {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.run);
     evidenceAccumulatorMerge(matcher.lastChanged, matcher.runChanged);
   }
+  if (other || leans || holds) ++matcher.runSpan;
   if (other) ++matcher.runClear;
   matcher.recent.push_back(matcher.lastFrame);
   if (matcher.recent.size() > kKeptFrames) matcher.recent.pop_front();
   bool restart = false;
-  if (matcher.runClear >= kRunFrames) {
+  const bool leanRun = leanFrames > 0 && matcher.runIndex == decision.index + 1 &&
+                       matcher.runClear >= 1 && matcher.run.frames >= leanFrames;
+  if (matcher.runClear >= kRunFrames || leanRun) {
     const EvidenceDecision run = evidenceDecide(matcher.evidence, matcher.run, matcher.options);
     restart = run.matched && run.index == matcher.runIndex &&
               changedWindowsBack(matcher.evidence, matcher.runChanged, matcher.runIndex,
@@ -304,10 +314,19 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
              other || restart ? -1 : recordMatch(matcher.decided), matcher.options, matcher.fit);
   if (restart) {
     matcher.ended = IntervalVerdict();
-    decideInterval(matcher, matcher.accumulator, &matcher.ended);
+    if (leanRun) {
+      // Its leaning frames were taken into the interval's evidence one by one: the record
+      // that ends is judged without them.
+      EvidenceAccumulator before = matcher.accumulator;
+      evidenceAccumulatorMerge(matcher.run, before, -1);
+      evidenceAccumulatorMerge(matcher.lastFrame, before);
+      decideInterval(matcher, before, &matcher.ended);
+    } else {
+      decideInterval(matcher, matcher.accumulator, &matcher.ended);
+    }
     matcher.expected = matcher.lastMatched;
-    match.framesBack = matcher.run.frames - 1 +
-                       blindFramesBefore(matcher.evidence, matcher.recent, matcher.run.frames,
+    match.framesBack = matcher.runSpan - 1 +
+                       blindFramesBefore(matcher.evidence, matcher.recent, matcher.runSpan,
                                          matcher.runIndex, decision.index, matcher.options);
     startAnew(matcher, matcher.run, features, shows);
     fitDropReset(matcher.evidence, matcher.fit, true);

@@ -50,6 +50,7 @@ struct FrameMatcher {
   int runIndex = -1;          // that original, -1 when no such run
   bool runOverrules = false;  // it began after frames that sided with no original
   int runClear = 0;           // its frames that showed that original clearly
+  int runSpan = 0;            // the processed frames since it began
   // The same two over the windows changed since the interval first showed them: a run
   // needs their evidence too.
   EvidenceAccumulator lastChanged, runChanged;

@@ -59,6 +59,11 @@ struct MatcherOptions {
   // instead of being read, and one whose new content waits for its second look is read only
   // if the change is not confirmed. 0: every processed frame is read.
   float matchQuietMargin = 0.4f;
+  // A run that began with a frame clearly showing the next original goes on through frames
+  // that side with none, and starts the evidence anew once this many of its frames lean to
+  // that original and together decide it: a build half behind the speaker shows clearly
+  // only now and then. 0: a run needs two clear frames.
+  int matchLeanFrames = 4;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

@@ -284,6 +284,36 @@ TEST_F(EvidenceMatching, AChangeShowingBitByBitStartsWhereTheOldSlideWasLastSeen
   EXPECT_EQ(match.framesBack, 3);
 }
 
+// The next build shows clearly once, then its new line is half hidden for good: one frame
+// sides with neither build, the others only lean to the new one. With matchLeanFrames the run
+// outlasts the frame that sided with none and starts the evidence where the build first
+// showed; with 0 the interval goes on as the old build.
+TEST_F(EvidenceMatching, ABuildThatShowedClearlyOnceStartsOverOnFramesThatLeanToIt) {
+  const auto hidden = [](unsigned seed, int from) {
+    cv::Mat screen = cameraScreen(deck()[1], -1, seed);
+    screen(cv::Rect(from, 262, 640 - from, 34)).setTo(screen.at<uint8_t>(330, 600));
+    return screen;
+  };
+  for (const int leanFrames : {0, 4}) {
+    options_.matchLeanFrames = leanFrames;
+    ASSERT_NO_FATAL_FAILURE(load({deck()[0], deck()[1], deck()[2]}));
+    ASSERT_EQ(interval({cameraScreen(deck()[0], -1, 1), cameraScreen(deck()[0], -1, 2)}).index, 0);
+    EXPECT_EQ(add(cameraScreen(deck()[1], -1, 3)).framesBack, -1);
+    EXPECT_EQ(add(hidden(4, 200)).framesBack, -1);
+    FrameMatch match;
+    int restarts = 0;
+    for (unsigned seed = 5; seed <= 7; ++seed) {
+      match = add(hidden(seed, 230));
+      if (match.framesBack >= 0) {
+        ++restarts;
+        EXPECT_EQ(match.framesBack, 4) << "where the build first showed";
+      }
+    }
+    EXPECT_EQ(restarts, leanFrames ? 1 : 0) << "matchLeanFrames " << leanFrames;
+    EXPECT_EQ(match.index, leanFrames ? 1 : 0) << "matchLeanFrames " << leanFrames;
+  }
+}
+
 TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
   const std::vector<cv::Mat> slides = deck();
   ASSERT_NO_FATAL_FAILURE(load(slides));
