@@ -84,6 +84,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchJoinRefused = s.matchJoinRefused;
   options.matchQuietMargin = s.matchQuietMargin;
   options.matchLeanFrames = s.matchLeanFrames;
+  options.matchDropJump = s.matchDropJump;
   return options;
 }
 

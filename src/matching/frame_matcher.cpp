@@ -84,8 +84,16 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
     ended = frameMatcherDecideInterval(matcher, matcher.accumulator, &matcher.ended);
   if (ended.matched) matcher.lastMatched = ended.index;
   // An interval whose evidence no longer decides keeps the match its frames decided last, and
-  // later intervals are judged against it.
-  const int named = ended.matched ? ended.index : frameMatcherRecordMatch(matcher.decided);
+  // later intervals are judged against it; not one out of the deck's order (matchDropJump).
+  int named = ended.matched ? ended.index : frameMatcherRecordMatch(matcher.decided);
+  const int expected = matcher.expected;
+  const bool inOrder = named == expected + 1 || (expected >= 0 && named == expected);
+  // Before any original was decided a talk may begin anywhere.
+  if (!ended.matched && named >= 0 && expected >= 0 && !inOrder && matcher.options.matchDropJump) {
+    matcher.ended.jumpDropped = true;
+    matcher.lastMatched = expected;
+    named = -1;
+  }
   matcher.undecidedIndex = ended.matched ? -1 : named;
   frameMatcherKeepShown(matcher, named);
   frameMatcherReset(matcher);

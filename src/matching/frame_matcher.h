@@ -39,6 +39,9 @@ struct IntervalVerdict {
   int leading = -1;   // the original the evidence leaned to most, decided or not
   // The evidence decided leading, and only the picture check took it back.
   bool pictureRefused = false;
+  // It decided none, and its record loses the match its frames decided last: out of the deck's
+  // order (matchDropJump).
+  bool jumpDropped = false;
 };
 
 struct FrameMatcher {

@@ -64,6 +64,11 @@ struct MatcherOptions {
   // that original and together decide it: a build half behind the speaker shows clearly
   // only now and then. 0: a run needs two clear frames.
   int matchLeanFrames = 4;
+  // An interval whose whole evidence decides no original loses a match its frames decided
+  // out of the deck's order (neither the original decided before it nor the next): a slide that
+  // is not among the originals looked at first like some other one of its template. 0: it keeps
+  // the match its frames decided last, as any other.
+  int matchDropJump = 1;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

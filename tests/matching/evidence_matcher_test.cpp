@@ -401,6 +401,28 @@ TEST_F(EvidenceMatching, AMatchTheWholeIntervalNoLongerHeldGoesWhenTheNextShowsI
   }
 }
 
+// A slide that is not among the originals whose first frame looked clearly like a far one of
+// its template (its body hidden but for the lines they share): once its whole evidence decides
+// none, the record loses that match, and the order goes on from the original before it.
+TEST_F(EvidenceMatching, AnUndecidedIntervalDropsAMatchItsFramesTookOutOfOrder) {
+  const std::vector<cv::Mat> slides = deck();
+  for (const int drop : {0, 1}) {
+    options_.matchDropJump = drop;
+    ASSERT_NO_FATAL_FAILURE(load(slides));
+    ASSERT_TRUE(shown(slides[0]).matched);
+    frameMatcherEnd(matcher_, false);
+    FrameMatch match = add(cameraScreen(slides[2], -1, 1));
+    ASSERT_TRUE(match.matched);
+    ASSERT_EQ(match.index, 2) << "a jump over one original";
+    for (unsigned seed = 2; seed <= 5; ++seed) match = add(cameraScreen(strangerSlide(), 20, seed));
+    ASSERT_FALSE(match.matched);
+    EXPECT_FALSE(frameMatcherEnd(matcher_, false).matched);
+    EXPECT_EQ(matcher_.ended.jumpDropped, drop == 1);
+    EXPECT_EQ(matcher_.lastMatched, drop ? 0 : 2);
+    EXPECT_EQ(matcher_.undecidedIndex, drop ? -1 : 2);
+  }
+}
+
 TEST_F(EvidenceMatching, ASingleOriginalIsNamedOnlyWhenShown) {
   ASSERT_NO_FATAL_FAILURE(load({deck()[1]}));
   EXPECT_TRUE(shown(deck()[1]).matched);
