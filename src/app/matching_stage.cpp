@@ -14,8 +14,12 @@ const SlideRecord* originalAt(const MatchingStage& stage, int index) {
 }
 
 EndedMatch endedMatch(const MatchingStage& stage, const IntervalVerdict& verdict) {
-  return {originalAt(stage, verdict.decided), originalAt(stage, verdict.expected), verdict.margin,
-          originalAt(stage, verdict.leading), verdict.pictureRefused};
+  return {originalAt(stage, verdict.decided),
+          originalAt(stage, verdict.expected),
+          verdict.margin,
+          originalAt(stage, verdict.leading),
+          verdict.pictureRefused,
+          verdict.jumpDropped};
 }
 
 MatchDecision frameDecision(MatchingStage& stage, int t, const FrameMatch& match) {

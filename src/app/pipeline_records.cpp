@@ -50,6 +50,12 @@ void Pipeline::openRecord(int t, double confidence) {
 void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen) {
   open_->end = endFrame;
   const EndedMatch ended = matchingStageTakeEnded(matching_);
+  if (ended.jumpDropped && open_->match) {
+    const SlideRecord& original = *open_->match;
+    open_->match = nullptr;
+    open_->confidence = 0.0;
+    notify([&](RunObserver& o) { o.matchWithdrawn(*open_, original); });
+  }
   auto& records = slides_->slides;
   const double margin = matching_.matcher.matchJumpMargin;
   const bool sameOriginal =

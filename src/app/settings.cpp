@@ -83,6 +83,8 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchJoinContent = s.matchJoinContent;
   options.matchJoinRefused = s.matchJoinRefused;
   options.matchQuietMargin = s.matchQuietMargin;
+  options.matchLeanFrames = s.matchLeanFrames;
+  options.matchDropJump = s.matchDropJump;
   return options;
 }
 

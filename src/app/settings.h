@@ -62,6 +62,8 @@ struct PresentationSettings {
   int matchJoinContent = 1;       // 1: where two records to join differ, the original picks one
   int matchJoinRefused = 1;       // 1: one the picture check alone refused joins on same pictures
   float matchQuietMargin = 0.4f;  // a settled interval's unchanged frames repeat the last read
+  int matchLeanFrames = 4;        // frames leaning to the next original that start it anew
+  int matchDropJump = 1;          // 1: an undecided interval loses a match out of order
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

@@ -166,6 +166,8 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(local, "matchJoinContent", &s.matchJoinContent, w);
   readInt(local, "matchJoinRefused", &s.matchJoinRefused, w);
   readReal(local, "matchQuietMargin", &s.matchQuietMargin, w);
+  readInt(local, "matchLeanFrames", &s.matchLeanFrames, w);
+  readInt(local, "matchDropJump", &s.matchDropJump, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -318,6 +320,8 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "matchJoinContent" << s.matchJoinContent;
   fs << "matchJoinRefused" << s.matchJoinRefused;
   fs << "matchQuietMargin" << static_cast<double>(s.matchQuietMargin);
+  fs << "matchLeanFrames" << s.matchLeanFrames;
+  fs << "matchDropJump" << s.matchDropJump;
   fs << "}";
   return fs.releaseAndGetString();
 }

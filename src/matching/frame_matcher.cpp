@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "matching/frame_matcher_interval.h"
 #include "matching/original_library.h"
 #include "matching/slide_matcher.h"
 #include "matching/window_evidence.h"
@@ -20,113 +21,6 @@ const int kRunFrames = 2;
 const size_t kKeptPictures = 6;
 // Frames alone kept for placing a restart.
 const size_t kKeptFrames = 16;
-
-// pictureUnexplained of original k over the interval's kept pictures, judging the frames
-// not judged against k yet.
-double unexplainedShare(const PictureCheckLibrary& library, IntervalPictures& pictures, int k) {
-  if (pictures.original != k) {
-    pictures.original = k;
-    pictures.judged = 0;
-    pictures.tested.assign(library.cells, 0);
-    pictures.failed.assign(library.cells, 0);
-  }
-  for (; pictures.judged < pictures.frames.size(); ++pictures.judged) {
-    PictureFrame& frame = pictures.frames[pictures.judged];
-    if (frame.picture.type() != CV_32F) frame.picture.convertTo(frame.picture, CV_32F);
-    pictureCheck(library, k, frame, pictures.tested.data(), pictures.failed.data());
-  }
-  return pictureUnexplained(library, k, pictures.tested, pictures.failed);
-}
-
-// The original the interval's frames decided last: its record's match; -1 when none.
-int recordMatch(const std::vector<int>& decided) {
-  for (auto k = decided.rbegin(); k != decided.rend(); ++k)
-    if (*k >= 0) return *k;
-  return -1;
-}
-
-// The interval's decision; an original out of the deck's order needs clearer evidence: one
-// that is not among the originals is nearest to some other slide of its template by less.
-EvidenceDecision decideInterval(FrameMatcher& matcher, const EvidenceAccumulator& acc,
-                                IntervalVerdict* verdict = nullptr) {
-  EvidenceDecision decision = evidenceDecide(matcher.evidence, acc, matcher.options);
-  const int last = matcher.lastMatched;
-  const bool inOrder = decision.index == last + 1 || (last >= 0 && decision.index == last);
-  if (!inOrder && decision.margin < matcher.options.matchJumpMargin) decision.matched = false;
-  // Frames that stopped showing an original lean to it still: a clear margin does not make up
-  // for what it leaves unexplained.
-  if (!fitDropAllows(matcher.fit, acc, decision.index, matcher.options)) decision.matched = false;
-  // An original shown before (just before, or earlier in the talk): the pictures tell a slide
-  // that is not among the originals but differs from it in a block or a few lines, under the
-  // same camera, speaker and ink.
-  const int k = decision.index;
-  const bool byEvidence = decision.matched;
-  if (decision.matched && !matcher.shown.empty() && !matcher.shown[k].frames.empty()) {
-    const double before = unexplainedShare(matcher.pictureLibrary, matcher.shown[k], k);
-    const double now = unexplainedShare(matcher.pictureLibrary, matcher.pictures, k);
-    if (before >= 0 && now > before + matcher.options.matchUnexplained) decision.matched = false;
-  }
-  if (verdict) {
-    verdict->decided = decision.matched ? decision.index : -1;
-    verdict->expected = matcher.expected;
-    verdict->margin = decision.margin;
-    verdict->leading = decision.index;
-    verdict->pictureRefused = byEvidence && !decision.matched;
-  }
-  return decision;
-}
-
-// Keeps the interval's pictures for the next interval that names original k. Their grey levels
-// are whole numbers: 8 bits hold them.
-void keepShown(FrameMatcher& matcher, int k) {
-  if (k < 0 || matcher.shown.empty()) return;
-  for (PictureFrame& frame : matcher.pictures.frames) frame.picture.convertTo(frame.picture, CV_8U);
-  matcher.shown[k] = std::move(matcher.pictures);
-}
-
-// Starts the interval's evidence anew with from, the frames since the slide the record showed
-// ended; the record's pictures stay with its original.
-void startAnew(FrameMatcher& matcher, EvidenceAccumulator& from, const cv::Mat& features,
-               const std::vector<uint8_t>& shows) {
-  matcher.recent.clear();
-  std::swap(matcher.accumulator, from);
-  evidenceAccumulatorReset(matcher.evidence, from);
-  evidenceAccumulatorReset(matcher.evidence, matcher.run);
-  evidenceAccumulatorReset(matcher.evidence, matcher.runChanged);
-  matcher.runClear = 0;
-  // The new slide's interval: its view starts with this frame.
-  intervalViewReset(matcher.view, matcher.evidence.windows, matcher.evidence.bins);
-  intervalViewCompare(matcher.view, features, matcher.covered, shows,
-                      matcher.options.matchChangeDistance, matcher.unchanged);
-  matcher.runIndex = -1;
-  matcher.runOverrules = false;
-  keepShown(matcher, recordMatch(matcher.decided));  // the record that ends here
-  matcher.pictures = IntervalPictures();
-  matcher.decided.clear();
-  matcher.undecidedIndex = -1;
-}
-
-// The interval's decision once the frame's evidence is in.
-FrameMatch decideWithFrame(FrameMatcher& matcher, FrameMatch match) {
-  const EvidenceDecision decision = decideInterval(matcher, matcher.accumulator);
-  if (decision.matched) matcher.lastMatched = decision.index;
-  matcher.decided.push_back(decision.matched ? decision.index : -1);
-  // The interval before held its match only by frames that its whole evidence overruled, and
-  // this one shows that original clearly: that one leaned to it without being it. (Pictures are
-  // not asked: over a short interval's few frames they vary more than a block's difference.)
-  if (matcher.options.matchWithdraw && decision.matched &&
-      decision.index == matcher.undecidedIndex &&
-      decision.margin >= matcher.options.matchJumpMargin) {
-    match.previousWithdrawn = true;
-    if (!matcher.shown.empty()) matcher.shown[decision.index] = IntervalPictures();  // not it
-    matcher.undecidedIndex = -1;
-  }
-  match.index = decision.index;
-  match.matched = decision.matched;
-  match.confidence = 1.0 - decision.margin;
-  matcher.lastMargin = decision.matched ? decision.margin : 0;
-  return match;
-}
 
 }  // namespace
 
@@ -155,6 +49,7 @@ void frameMatcherReset(FrameMatcher& matcher) {
   matcher.runIndex = -1;
   matcher.runOverrules = false;
   matcher.runClear = 0;
+  matcher.runSpan = 0;
   matcher.pictures = IntervalPictures();
   matcher.lastPictureKept = false;
   matcher.decided.clear();
@@ -186,13 +81,21 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
   }
   matcher.ended = IntervalVerdict();
   if (matcher.accumulator.frames > 0)
-    ended = decideInterval(matcher, matcher.accumulator, &matcher.ended);
+    ended = frameMatcherDecideInterval(matcher, matcher.accumulator, &matcher.ended);
   if (ended.matched) matcher.lastMatched = ended.index;
   // An interval whose evidence no longer decides keeps the match its frames decided last, and
-  // later intervals are judged against it.
-  const int named = ended.matched ? ended.index : recordMatch(matcher.decided);
+  // later intervals are judged against it; not one out of the deck's order (matchDropJump).
+  int named = ended.matched ? ended.index : frameMatcherRecordMatch(matcher.decided);
+  const int expected = matcher.expected;
+  const bool inOrder = named == expected + 1 || (expected >= 0 && named == expected);
+  // Before any original was decided a talk may begin anywhere.
+  if (!ended.matched && named >= 0 && expected >= 0 && !inOrder && matcher.options.matchDropJump) {
+    matcher.ended.jumpDropped = true;
+    matcher.lastMatched = expected;
+    named = -1;
+  }
   matcher.undecidedIndex = ended.matched ? -1 : named;
-  keepShown(matcher, named);
+  frameMatcherKeepShown(matcher, named);
   frameMatcherReset(matcher);
   return ended;
 }
@@ -204,15 +107,15 @@ FrameMatch frameMatcherRepeat(FrameMatcher& matcher) {
   if (matcher.recent.size() > kKeptFrames) matcher.recent.pop_front();
   // Settled, the frame read last was far from a drop and sided with no run: so is this one, and
   // it counts for the best share the record's original explained as that frame did.
-  fitDropAdd(matcher.evidence, matcher.lastFrame, matcher.lastAlone, recordMatch(matcher.decided),
-             matcher.options, matcher.fit);
+  fitDropAdd(matcher.evidence, matcher.lastFrame, matcher.lastAlone,
+             frameMatcherRecordMatch(matcher.decided), matcher.options, matcher.fit);
   matcher.lastPictureKept =
       matcher.lastPictureKept && matcher.pictures.frames.size() < kKeptPictures;
   if (matcher.lastPictureKept) {
     const PictureFrame& last = matcher.pictures.frames.back();
     matcher.pictures.frames.push_back({last.picture.clone(), last.covered});
   }
-  return decideWithFrame(matcher, FrameMatch());
+  return frameMatcherDecideWithFrame(matcher, FrameMatch());
 }
 
 bool frameMatcherSettled(const FrameMatcher& matcher, double margin) {
@@ -277,22 +180,30 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
   // speaker) does not break the run, nor counts as one of its clear frames.
   const bool leans = !other && matcher.runIndex >= 0 && alone.index == matcher.runIndex &&
                      alone.index != decision.index && alone.compared && alone.margin > 0;
-  if (other ? alone.index != matcher.runIndex : !leans) {
+  // A run towards the next original outlasts a frame that sides with none (matchLeanFrames).
+  const int leanFrames = matcher.options.matchLeanFrames;
+  const bool towardsNext = leanFrames > 0 && matcher.runIndex == decision.index + 1;
+  const bool holds = !other && !leans && towardsNext && !alone.matched;
+  if (other ? alone.index != matcher.runIndex : !(leans || holds)) {
     evidenceAccumulatorReset(matcher.evidence, matcher.run);
     evidenceAccumulatorReset(matcher.evidence, matcher.runChanged);
     matcher.runIndex = other ? alone.index : -1;
     matcher.runOverrules = other && overrules;
     matcher.runClear = 0;
+    matcher.runSpan = 0;
   }
   if (other || leans) {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.run);
     evidenceAccumulatorMerge(matcher.lastChanged, matcher.runChanged);
   }
+  if (other || leans || holds) ++matcher.runSpan;
   if (other) ++matcher.runClear;
   matcher.recent.push_back(matcher.lastFrame);
   if (matcher.recent.size() > kKeptFrames) matcher.recent.pop_front();
   bool restart = false;
-  if (matcher.runClear >= kRunFrames) {
+  const bool leanRun = leanFrames > 0 && matcher.runIndex == decision.index + 1 &&
+                       matcher.runClear >= 1 && matcher.run.frames >= leanFrames;
+  if (matcher.runClear >= kRunFrames || leanRun) {
     const EvidenceDecision run = evidenceDecide(matcher.evidence, matcher.run, matcher.options);
     restart = run.matched && run.index == matcher.runIndex &&
               changedWindowsBack(matcher.evidence, matcher.runChanged, matcher.runIndex,
@@ -301,25 +212,35 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
   // Frames in a row that the record's original no longer explains, none of them showing
   // another original, end the record where they began.
   fitDropAdd(matcher.evidence, matcher.lastFrame, alone,
-             other || restart ? -1 : recordMatch(matcher.decided), matcher.options, matcher.fit);
+             other || restart ? -1 : frameMatcherRecordMatch(matcher.decided), matcher.options,
+             matcher.fit);
   if (restart) {
     matcher.ended = IntervalVerdict();
-    decideInterval(matcher, matcher.accumulator, &matcher.ended);
+    if (leanRun) {
+      // Its leaning frames were taken into the interval's evidence one by one: the record
+      // that ends is judged without them.
+      EvidenceAccumulator before = matcher.accumulator;
+      evidenceAccumulatorMerge(matcher.run, before, -1);
+      evidenceAccumulatorMerge(matcher.lastFrame, before);
+      frameMatcherDecideInterval(matcher, before, &matcher.ended);
+    } else {
+      frameMatcherDecideInterval(matcher, matcher.accumulator, &matcher.ended);
+    }
     matcher.expected = matcher.lastMatched;
-    match.framesBack = matcher.run.frames - 1 +
-                       blindFramesBefore(matcher.evidence, matcher.recent, matcher.run.frames,
+    match.framesBack = matcher.runSpan - 1 +
+                       blindFramesBefore(matcher.evidence, matcher.recent, matcher.runSpan,
                                          matcher.runIndex, decision.index, matcher.options);
-    startAnew(matcher, matcher.run, features, shows);
+    frameMatcherStartAnew(matcher, matcher.run, features, shows);
     fitDropReset(matcher.evidence, matcher.fit, true);
   } else if (matcher.fit.dropped.frames >= kFitDropFrames) {
     // The record ending here is judged whole, as at any other end, for a join with the one
     // before it.
     matcher.ended = IntervalVerdict();
-    decideInterval(matcher, matcher.accumulator, &matcher.ended);
+    frameMatcherDecideInterval(matcher, matcher.accumulator, &matcher.ended);
     matcher.expected = matcher.lastMatched;
     match.framesBack = matcher.fit.dropped.frames - 1;
     match.recordEnds = true;
-    startAnew(matcher, matcher.fit.dropped, features, shows);
+    frameMatcherStartAnew(matcher, matcher.fit.dropped, features, shows);
     fitDropEnded(matcher.evidence, matcher.fit);
   } else {
     evidenceAccumulatorMerge(matcher.lastFrame, matcher.accumulator);
@@ -331,7 +252,7 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
     pictureFramePrepare(matcher.pictureLibrary, featureImage, coveredMask,
                         matcher.pictures.frames.back());
   }
-  match = decideWithFrame(matcher, match);
+  match = frameMatcherDecideWithFrame(matcher, match);
   matcher.lastAlone = alone;
   matcher.lastAgreed = alone.matched && alone.index == match.index && !restart &&
                        match.framesBack < 0 && matcher.runIndex < 0 &&

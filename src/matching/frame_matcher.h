@@ -39,6 +39,9 @@ struct IntervalVerdict {
   int leading = -1;   // the original the evidence leaned to most, decided or not
   // The evidence decided leading, and only the picture check took it back.
   bool pictureRefused = false;
+  // It decided none, and its record loses the match its frames decided last: out of the deck's
+  // order (matchDropJump).
+  bool jumpDropped = false;
 };
 
 struct FrameMatcher {
@@ -50,6 +53,7 @@ struct FrameMatcher {
   int runIndex = -1;          // that original, -1 when no such run
   bool runOverrules = false;  // it began after frames that sided with no original
   int runClear = 0;           // its frames that showed that original clearly
+  int runSpan = 0;            // the processed frames since it began
   // The same two over the windows changed since the interval first showed them: a run
   // needs their evidence too.
   EvidenceAccumulator lastChanged, runChanged;

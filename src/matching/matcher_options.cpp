@@ -45,6 +45,11 @@ void checkMatcherOptions(const MatcherOptions& options, const std::string& confi
           "matchJoinRefused", "0 or 1");
   require(options.matchQuietMargin >= 0.f && options.matchQuietMargin <= 1.f, configFile,
           "matchQuietMargin", "between 0 and 1");
+  require(options.matchLeanFrames == 0 ||
+              (options.matchLeanFrames >= 2 && options.matchLeanFrames <= 100),
+          configFile, "matchLeanFrames", "0, or between 2 and 100");
+  require(options.matchDropJump == 0 || options.matchDropJump == 1, configFile, "matchDropJump",
+          "0 or 1");
 }
 
 MatcherOptions::Method matchMethodFromName(const std::string& name) {

@@ -59,6 +59,16 @@ struct MatcherOptions {
   // instead of being read, and one whose new content waits for its second look is read only
   // if the change is not confirmed. 0: every processed frame is read.
   float matchQuietMargin = 0.4f;
+  // A run that began with a frame clearly showing the next original goes on through frames
+  // that side with none, and starts the evidence anew once this many of its frames lean to
+  // that original and together decide it: a build half behind the speaker shows clearly
+  // only now and then. 0: a run needs two clear frames.
+  int matchLeanFrames = 4;
+  // An interval whose whole evidence decides no original loses a match its frames decided
+  // out of the deck's order (neither the original decided before it nor the next): a slide that
+  // is not among the originals looked at first like some other one of its template. 0: it keeps
+  // the match its frames decided last, as any other.
+  int matchDropJump = 1;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

@@ -29,7 +29,8 @@ const std::string kWriteOrder =
     "LocalFeatures "
     "locWndOverlap locWndSize gradBinSize localWidth localHeight matchLimit matchMethod "
     "matchMargin matchFit matchJumpMargin matchUnexplained matchChangeDistance matchWithdraw "
-    "matchJoinSame matchFitDrop matchJoinContent matchJoinRefused matchQuietMargin ";
+    "matchJoinSame matchFitDrop matchJoinContent matchJoinRefused matchQuietMargin "
+    "matchLeanFrames matchDropJump ";
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
@@ -73,11 +74,12 @@ std::string describe(const PresentationSettings& s) {
       s.slidePictureFaint, "|", s.locWndOverlap, s.locWndSize, s.gradBinSize, s.localWidth,
       s.localHeight, s.matchLimit, s.matchMethod, s.matchMargin, s.matchFit, s.matchJumpMargin,
       s.matchUnexplained, s.matchChangeDistance, s.matchWithdraw, s.matchJoinSame, s.matchFitDrop,
-      s.matchJoinContent, s.matchJoinRefused, s.matchQuietMargin);
+      s.matchJoinContent, s.matchJoinRefused, s.matchQuietMargin, s.matchLeanFrames,
+      s.matchDropJump);
 }
 const std::string kDefaults =
     "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 1 | "
-    "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 ";
+    "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 4 1 ";
 
 std::string cornersXml(const std::string& rows, const std::string& cols, const std::string& dt,
                        const std::string& data) {
@@ -134,7 +136,7 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
            section("LocalFeatures",
                    "matchLimit=0.25 localHeight=60 localWidth=80 gradBinSize=4 locWndSize=15 "
                    "locWndOverlap=0.5 matchJumpMargin=0.3 matchJoinSame=0 matchJoinContent=0 "
-                   "matchJoinRefused=0 matchQuietMargin=0.6 "
+                   "matchJoinRefused=0 matchQuietMargin=0.6 matchLeanFrames=0 matchDropJump=0 "
                    "extra=1") +
            section(
                "SlideDetection",
@@ -146,14 +148,14 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
                "slidePictureSpeaker=0 slidePictureFaint=0 "
                "slideChangeThresh=30 slideDetMethod=plain")),
        "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 0 0 1 0 9 0 0 0 0 | "
-       "0.5 15 4 80 60 0.25 evidence 0.2 0.4 0.3 0.12 0.1 1 0 0.35 0 0 0.6 ",
+       "0.5 15 4 80 60 0.25 evidence 0.2 0.4 0.3 0.12 0.1 1 0 0.35 0 0 0.6 0 0 ",
        true},
       {storage(section("Presentation", "presentWidth=800.0 boardDetLow=99.6") +
                section("LocalFeatures", "locWndOverlap=1") +
                "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"),
        "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 1 "
        "| "
-       "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 ",
+       "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 4 1 ",
        false},
       {"", kDefaults, false}};
   for (const std::string& corners :
@@ -247,7 +249,8 @@ TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeft
       {"slideBesideOverMask", "2"},   {"slideSpeakerFromOriginal", "2"},
       {"slidePictureSpeaker", "2"},   {"matchJoinRefused", "2"},
       {"slidePictureFaint", "-1"},    {"matchQuietMargin", "1.5"},
-      {"matchQuietMargin", ".Nan"}};
+      {"matchQuietMargin", ".Nan"},   {"matchLeanFrames", "1"},
+      {"matchDropJump", "2"}};
   for (const auto& [key, value] : unusable) refused.emplace_back(one(key, value), invalid + key);
   for (const auto& [text, cause] : refused) {
     writeFile(path_, text);

@@ -284,6 +284,36 @@ TEST_F(EvidenceMatching, AChangeShowingBitByBitStartsWhereTheOldSlideWasLastSeen
   EXPECT_EQ(match.framesBack, 3);
 }
 
+// The next build shows clearly once, then its new line is half hidden for good: one frame
+// sides with neither build, the others only lean to the new one. With matchLeanFrames the run
+// outlasts the frame that sided with none and starts the evidence where the build first
+// showed; with 0 the interval goes on as the old build.
+TEST_F(EvidenceMatching, ABuildThatShowedClearlyOnceStartsOverOnFramesThatLeanToIt) {
+  const auto hidden = [](unsigned seed, int from) {
+    cv::Mat screen = cameraScreen(deck()[1], -1, seed);
+    screen(cv::Rect(from, 262, 640 - from, 34)).setTo(screen.at<uint8_t>(330, 600));
+    return screen;
+  };
+  for (const int leanFrames : {0, 4}) {
+    options_.matchLeanFrames = leanFrames;
+    ASSERT_NO_FATAL_FAILURE(load({deck()[0], deck()[1], deck()[2]}));
+    ASSERT_EQ(interval({cameraScreen(deck()[0], -1, 1), cameraScreen(deck()[0], -1, 2)}).index, 0);
+    EXPECT_EQ(add(cameraScreen(deck()[1], -1, 3)).framesBack, -1);
+    EXPECT_EQ(add(hidden(4, 200)).framesBack, -1);
+    FrameMatch match;
+    int restarts = 0;
+    for (unsigned seed = 5; seed <= 7; ++seed) {
+      match = add(hidden(seed, 230));
+      if (match.framesBack >= 0) {
+        ++restarts;
+        EXPECT_EQ(match.framesBack, 4) << "where the build first showed";
+      }
+    }
+    EXPECT_EQ(restarts, leanFrames ? 1 : 0) << "matchLeanFrames " << leanFrames;
+    EXPECT_EQ(match.index, leanFrames ? 1 : 0) << "matchLeanFrames " << leanFrames;
+  }
+}
+
 TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
   const std::vector<cv::Mat> slides = deck();
   ASSERT_NO_FATAL_FAILURE(load(slides));
@@ -368,6 +398,28 @@ TEST_F(EvidenceMatching, AMatchTheWholeIntervalNoLongerHeldGoesWhenTheNextShowsI
     }
     EXPECT_TRUE(match.matched);
     EXPECT_EQ(withdrawn, withdraw == 1);
+  }
+}
+
+// A slide that is not among the originals whose first frame looked clearly like a far one of
+// its template (its body hidden but for the lines they share): once its whole evidence decides
+// none, the record loses that match, and the order goes on from the original before it.
+TEST_F(EvidenceMatching, AnUndecidedIntervalDropsAMatchItsFramesTookOutOfOrder) {
+  const std::vector<cv::Mat> slides = deck();
+  for (const int drop : {0, 1}) {
+    options_.matchDropJump = drop;
+    ASSERT_NO_FATAL_FAILURE(load(slides));
+    ASSERT_TRUE(shown(slides[0]).matched);
+    frameMatcherEnd(matcher_, false);
+    FrameMatch match = add(cameraScreen(slides[2], -1, 1));
+    ASSERT_TRUE(match.matched);
+    ASSERT_EQ(match.index, 2) << "a jump over one original";
+    for (unsigned seed = 2; seed <= 5; ++seed) match = add(cameraScreen(strangerSlide(), 20, seed));
+    ASSERT_FALSE(match.matched);
+    EXPECT_FALSE(frameMatcherEnd(matcher_, false).matched);
+    EXPECT_EQ(matcher_.ended.jumpDropped, drop == 1);
+    EXPECT_EQ(matcher_.lastMatched, drop ? 0 : 2);
+    EXPECT_EQ(matcher_.undecidedIndex, drop ? -1 : 2);
   }
 }
 
