@@ -3,12 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <opencv2/imgcodecs.hpp>
-
-#include "results/results_xml.h"
 #include "run_harness.h"
-
-using namespace slidetrack;
 
 TEST_F(RunTest, InstalledProgramRunsFromAnywhereLikeTheBuiltOne) {
   const fs::path prefix = dir_ / "prefix";
@@ -28,13 +23,7 @@ TEST_F(RunTest, InstalledProgramRunsFromAnywhereLikeTheBuiltOne) {
   const fs::path inputs = dir_ / "inputs";
   fs::create_directories(inputs);
   ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, inputs / "talk.mp4"));
-  auto originals = slideListCreate(nullptr, nullptr);
-  for (int k = 0; k < 2; ++k) {
-    const fs::path picture = inputs / ("original" + std::to_string(k) + ".png");
-    ASSERT_TRUE(cv::imwrite(picture.string(), drawSlide(k, {1024, 768})));
-    originals->slides.push_back(slideRecordMake(k, picture.c_str(), 0, 0, 0.0));
-  }
-  slidesSaveToXml(*originals, (inputs / "originals.xml").string());
+  writeOriginals(inputs, {drawSlide(0, {1024, 768}), drawSlide(1, {1024, 768})});
 
   // Each program in its own directory, on the same inputs.
   std::string outputs[2];

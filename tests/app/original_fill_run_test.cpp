@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "results/results_xml.h"
 #include "run_harness.h"
 
 using namespace slidetrack;
@@ -62,13 +60,7 @@ class OriginalFillRun : public RunTest {
     ASSERT_TRUE(writeClip(clip_, {"libx264", kFrame.width, kFrame.height}, kFirst + kSecond,
                           frameAt, &error))
         << error;
-    auto originals = slideListCreate(nullptr, nullptr);
-    for (int k = 0; k < 3; ++k) {
-      const std::string png = (dir_ / ("o" + std::to_string(k) + ".png")).string();
-      cv::imwrite(png, drawSlide(k, kSlide));
-      originals->slides.push_back(slideRecordMake(k, png.c_str(), 0, 0, 0.0));
-    }
-    ASSERT_NO_THROW(slidesSaveToXml(*originals, originalsXml_));
+    writeOriginals(dir_, {drawSlide(0, kSlide), drawSlide(1, kSlide), drawSlide(2, kSlide)});
   }
   Pictures run(const PresentationSettings& settings, bool originals) {
     Pictures pictures;

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <opencv2/imgcodecs.hpp>
-
-#include "results/results_xml.h"
 #include "run_harness.h"
 
 using namespace slidetrack;
@@ -47,13 +44,9 @@ class PipelineTest : public RunTest {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(writeTwoSlideTalk(clip_));
-    auto originals = slideListCreate(nullptr, nullptr);
-    for (int k = 0; k < 3; ++k) {
-      const std::string png = (dir_ / ("o" + std::to_string(k) + ".png")).string();
-      cv::imwrite(png, drawSlide(k, {1024, 768}));
-      originals->slides.push_back(slideRecordMake(10 + k, png.c_str(), 0, 0, 0.0));
-    }
-    ASSERT_NO_THROW(slidesSaveToXml(*originals, originalsXml_));
+    writeOriginals(
+        dir_, {drawSlide(0, {1024, 768}), drawSlide(1, {1024, 768}), drawSlide(2, {1024, 768})},
+        10);
   }
   // A whole run with the screen's corners known; returns what the recorder saw.
   std::string run(RunInput input, Recorder& recorder) {

@@ -6,10 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "results/results_xml.h"
 #include "run_harness.h"
 
 using namespace slidetrack;
@@ -32,16 +30,9 @@ cv::Mat page(const std::string& title, int boxes) {
 class QuietFramesRun : public RunTest {
  protected:
   void SetUp() override {
-    const std::vector<cv::Mat> pages = {page("Overview", 2), page("Method", 4), page("Results", 6)};
-    auto originals = slideListCreate(nullptr, nullptr);
     LectureScene scene;
-    for (size_t k = 0; k < pages.size(); ++k) {
-      const std::string png = (dir_ / ("page" + std::to_string(k) + ".png")).string();
-      cv::imwrite(png, pages[k]);
-      scene.deckPages.push_back(png);
-      originals->slides.push_back(slideRecordMake(30 + k, png.c_str(), 0, 0, 0.0));
-    }
-    ASSERT_NO_THROW(slidesSaveToXml(*originals, originalsXml_));
+    scene.deckPages =
+        writeOriginals(dir_, {page("Overview", 2), page("Method", 4), page("Results", 6)}, 30);
     scene.frameSize = {640, 360};
     std::copy(kTalkCorners.begin(), kTalkCorners.end(), scene.screenCorners.begin());
     scene.noiseSigma = 2;

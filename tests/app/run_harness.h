@@ -12,9 +12,11 @@
 
 #include <gtest/gtest.h>
 #include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
 
 #include "app/pipeline.h"
 #include "lecture_scene.h"
+#include "results/results_xml.h"
 #include "scratch.h"
 
 struct RunResult {
@@ -75,7 +77,8 @@ class RunTest : public ::testing::Test {
 
 // Writes a configuration that holds the given corners (and optional extra settings).
 inline void writeConfig(const fs::path& path, const std::vector<cv::Point2f>& corners,
-                        int slideFrameStep = 25, int presentDetCount = 10) {
+                        int slideFrameStep = 25, int presentDetCount = 10,
+                        const std::vector<std::pair<const char*, double>>& localFeatures = {}) {
   cv::FileStorage fs(path.string(), cv::FileStorage::WRITE);
   fs << "Presentation"
      << "{";
@@ -89,6 +92,28 @@ inline void writeConfig(const fs::path& path, const std::vector<cv::Point2f>& co
   fs << "SlideDetection"
      << "{"
      << "slideFrameStep" << slideFrameStep << "}";
+  fs << "LocalFeatures"
+     << "{";
+  for (const auto& [key, value] : localFeatures) fs << key << value;
+  fs << "}";
+}
+
+// Saves the pages as dir/o<k>.png and lists the first `listed` of them, ids from firstId on,
+// in dir/originals.xml; the pages' paths.
+inline std::vector<std::string> writeOriginals(const fs::path& dir,
+                                               const std::vector<cv::Mat>& pages, int firstId = 0,
+                                               size_t listed = SIZE_MAX) {
+  auto originals = slidetrack::slideListCreate(nullptr, nullptr);
+  std::vector<std::string> paths;
+  for (size_t k = 0; k < pages.size(); ++k) {
+    paths.push_back((dir / ("o" + std::to_string(k) + ".png")).string());
+    EXPECT_TRUE(cv::imwrite(paths.back(), pages[k]));
+    if (k < listed)
+      originals->slides.push_back(
+          slidetrack::slideRecordMake(firstId + int(k), paths.back().c_str(), 0, 0, 0.0));
+  }
+  EXPECT_NO_THROW(slidetrack::slidesSaveToXml(*originals, (dir / "originals.xml").string()));
+  return paths;
 }
 
 inline std::vector<cv::Point2f> cornersOf(const LectureScene& scene) {

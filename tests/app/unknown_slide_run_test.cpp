@@ -4,35 +4,23 @@
 
 #include <gtest/gtest.h>
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "results/results_xml.h"
 #include "run_harness.h"
+#include "template_slide.h"
 
 using namespace slidetrack;
 
 namespace {
 
-// One template: title bar, footer; the body's lines differ.
-cv::Mat templateSlide(const std::string& title, const std::vector<std::string>& lines) {
-  cv::Mat s(768, 1024, CV_8UC3, cv::Scalar(250, 250, 250));
-  cv::rectangle(s, {0, 0, 1024, 90}, cv::Scalar(120, 60, 20), cv::FILLED);
-  cv::putText(s, title, {40, 62}, cv::FONT_HERSHEY_SIMPLEX, 1.6, cv::Scalar(255, 255, 255), 3);
-  cv::rectangle(s, {0, 720, 1024, 48}, cv::Scalar(120, 60, 20), cv::FILLED);
-  cv::putText(s, "Workshop 2025 - B. Speaker", {30, 752}, cv::FONT_HERSHEY_SIMPLEX, 0.8,
-              cv::Scalar(255, 255, 255), 2);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const int y = 170 + 95 * static_cast<int>(i);
-    cv::circle(s, {70, y - 12}, 9, cv::Scalar(120, 60, 20), cv::FILLED);
-    cv::putText(s, lines[i], {100, y}, cv::FONT_HERSHEY_SIMPLEX, 1.2, cv::Scalar(30, 30, 30), 2);
-  }
-  return s;
+// The workshop's template has no navigation dots.
+cv::Mat page(const std::string& title, const std::vector<std::string>& lines) {
+  return templateSlide(title, lines, "Workshop 2025 - B. Speaker", 0);
 }
 
 // Not among the originals: the first one's title, two boxed blocks below it.
 cv::Mat stranger() {
-  cv::Mat s = templateSlide("Setting", {});
+  cv::Mat s = page("Setting", {});
   for (int y : {130, 420}) {
     cv::rectangle(s, {60, y, 900, 250}, cv::Scalar(120, 60, 20), 3);
     cv::rectangle(s, {60, y, 900, 50}, cv::Scalar(120, 60, 20), cv::FILLED);
@@ -48,18 +36,11 @@ class UnknownSlideRun : public RunTest {
  protected:
   void SetUp() override {
     const std::vector<cv::Mat> pages = {
-        templateSlide("Setting", {"Two cameras in the hall", "One speaker walks"}),
-        templateSlide("Setting", {"Two cameras in the hall", "One speaker walks", "Slides: PDF"}),
-        templateSlide("Results", {"Found 28 of 28 slides", "Two late by a second"}), stranger()};
-    auto originals = slideListCreate(nullptr, nullptr);
+        page("Setting", {"Two cameras in the hall", "One speaker walks"}),
+        page("Setting", {"Two cameras in the hall", "One speaker walks", "Slides: PDF"}),
+        page("Results", {"Found 28 of 28 slides", "Two late by a second"}), stranger()};
     LectureScene scene;
-    for (size_t k = 0; k < pages.size(); ++k) {
-      const std::string png = (dir_ / ("page" + std::to_string(k) + ".png")).string();
-      cv::imwrite(png, pages[k]);
-      scene.deckPages.push_back(png);
-      if (k < 3) originals->slides.push_back(slideRecordMake(20 + k, png.c_str(), 0, 0, 0.0));
-    }
-    ASSERT_NO_THROW(slidesSaveToXml(*originals, originalsXml_));
+    scene.deckPages = writeOriginals(dir_, pages, 20, 3);
     scene.frameSize = {640, 360};
     std::copy(kTalkCorners.begin(), kTalkCorners.end(), scene.screenCorners.begin());
     scene.speaker = true;

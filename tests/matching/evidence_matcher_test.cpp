@@ -14,29 +14,13 @@
 #include "matching/original_library.h"
 #include "results/slide_list.h"
 #include "scratch.h"
+#include "template_slide.h"
 
 using namespace slidetrack;
 
 namespace {
 
 const cv::Size kSlide(1024, 768);
-
-// One template: title bar, footer with navigation dots; the body's bullet lines differ.
-cv::Mat templateSlide(const std::string& title, const std::vector<std::string>& lines) {
-  cv::Mat s(kSlide, CV_8UC3, cv::Scalar(250, 250, 250));
-  cv::rectangle(s, {0, 0, kSlide.width, 90}, cv::Scalar(120, 60, 20), cv::FILLED);
-  cv::putText(s, title, {40, 62}, cv::FONT_HERSHEY_SIMPLEX, 1.6, cv::Scalar(255, 255, 255), 3);
-  cv::rectangle(s, {0, 720, kSlide.width, 48}, cv::Scalar(120, 60, 20), cv::FILLED);
-  cv::putText(s, "Conference 2024 - A. Speaker", {30, 752}, cv::FONT_HERSHEY_SIMPLEX, 0.8,
-              cv::Scalar(255, 255, 255), 2);
-  for (int i = 0; i < 5; ++i) cv::circle(s, {800 + 35 * i, 744}, 9, cv::Scalar(255, 255, 255), 2);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const int y = 170 + 95 * static_cast<int>(i);
-    cv::circle(s, {70, y - 12}, 9, cv::Scalar(120, 60, 20), cv::FILLED);
-    cv::putText(s, lines[i], {100, y}, cv::FONT_HERSHEY_SIMPLEX, 1.2, cv::Scalar(30, 30, 30), 2);
-  }
-  return s;
-}
 
 const std::vector<std::string> kLines = {
     "Motivation and the state of the art", "Our method in three steps", "Results on two datasets",
