@@ -178,35 +178,21 @@ class RecordJoinTest : public RunTest {
     ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, dir_ / "talk.mp4"));
   }
   // The originals: the given pages and two slides of other layouts.
-  void writeOriginals(const std::vector<cv::Mat>& pages) {
-    auto originals = slideListCreate(nullptr, nullptr);
-    std::vector<cv::Mat> all = pages;
-    all.push_back(drawSlide(0, kSlide));
-    all.push_back(drawSlide(1, kSlide));
-    for (size_t k = 0; k < all.size(); ++k) {
-      const std::string png = (dir_ / ("o" + std::to_string(k) + ".png")).string();
-      ASSERT_TRUE(cv::imwrite(png, all[k]));
-      originals->slides.push_back(slideRecordMake(int(k), png.c_str(), 0, 0, 0.0));
-    }
-    ASSERT_NO_THROW(slidesSaveToXml(*originals, (dir_ / "originals.xml").string()));
+  void writeOriginals(std::vector<cv::Mat> pages) {
+    pages.push_back(drawSlide(0, kSlide));
+    pages.push_back(drawSlide(1, kSlide));
+    ::writeOriginals(dir_, pages);
   }
   // A headless run with the screen's corners and the keys as given, saving its pictures to
   // pictures (none when empty); its records.
   std::unique_ptr<SlideList> run(int joinSame, const std::string& pictures,
                                  float unexplained = 0.12f, int joinContent = 1,
                                  int joinRefused = 1) {
-    {
-      cv::FileStorage fs((dir_ / "talk.cfg.xml").string(), cv::FileStorage::WRITE);
-      cv::Mat points(1, 4, CV_32FC2);
-      for (int i = 0; i < 4; ++i) points.at<cv::Vec2f>(i) = {corners_[i].x, corners_[i].y};
-      fs << "Presentation"
-         << "{"
-         << "boardPoints" << points << "}";
-      fs << "LocalFeatures"
-         << "{"
-         << "matchUnexplained" << unexplained << "matchJoinSame" << joinSame << "matchJoinContent"
-         << joinContent << "matchJoinRefused" << joinRefused << "}";
-    }
+    writeConfig(dir_ / "talk.cfg.xml", corners_, 25, 10,
+                {{"matchUnexplained", unexplained},
+                 {"matchJoinSame", joinSame},
+                 {"matchJoinContent", joinContent},
+                 {"matchJoinRefused", joinRefused}});
     std::vector<std::string> args = {
         "-i", "talk.mp4", "-c", "talk.cfg.xml", "-s", "originals.xml", "-o", "talk.xml", "-hide"};
     if (!pictures.empty()) args.insert(args.end(), {"-p", pictures});
@@ -282,21 +268,6 @@ TEST_F(RecordJoinTest, ALineHiddenForAMomentLeavesOneRecord) {
   EXPECT_EQ(countOf(result_.out, "SlideJoined"), 2u) << result_.out;
   ASSERT_TRUE(joined->slides[0].src);
   EXPECT_EQ(picturesIn("joined/"), std::vector<std::string>{*joined->slides[0].src});
-}
-
-// The same frames, with the covered slide among the originals: a build, two slides.
-TEST_F(RecordJoinTest, ABuildStaysTwoRecords) {
-  ASSERT_NO_FATAL_FAILURE(writeTalk(coveredSlide(), fullSlide()));
-  ASSERT_NO_FATAL_FAILURE(writeOriginals({coveredSlide(), fullSlide()}));
-  const auto slides = run(1, "pics/");
-  ASSERT_TRUE(slides);
-  ASSERT_EQ(slides->slides.size(), 2u);
-  for (int k = 0; k < 2; ++k) {
-    ASSERT_TRUE(slides->slides[k].match);
-    EXPECT_EQ(slides->slides[k].match->id, k);
-  }
-  EXPECT_EQ(countOf(result_.out, "SlideJoined"), 0u);
-  EXPECT_EQ(picturesIn("pics/").size(), 2u);
 }
 
 // A slide left out of the originals that the features take for the one before it: the
