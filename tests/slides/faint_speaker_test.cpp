@@ -74,8 +74,7 @@ Filmed film(int faint) {
   for (int t = 0; t < 20; ++t) {
     cv::Mat screen = t < 8 ? drawSlide(4, kScreen) : second.clone();
     drawSpeaker(screen, shirtOf(second), std::max(0, 380 - 60 * t));
-    if (detector.process(shakenWithNoise(screen, 0, 0.3 * (t % 2))).changed)
-      run.changes.push_back(t);
+    if (detector.process(filmed(screen, t)).changed) run.changes.push_back(t);
   }
   run.picture = detector.slidePicture().clone();
   return run;

@@ -17,22 +17,11 @@ using namespace slidetrack;
 namespace {
 
 const cv::Size kScreen(640, 480);
-const cv::Scalar kClothing(60, 45, 40);
-
-// Head and torso down to the bottom edge, centred at x.
-void drawSpeaker(cv::Mat& screen, int x) {
-  cv::rectangle(screen, cv::Rect(x - 55, 285, 110, 200), kClothing, cv::FILLED);
-  cv::circle(screen, {x, 250}, 28, cv::Scalar(120, 150, 190), cv::FILLED);
-}
-
-// A half-pixel shake and sensor noise.
-cv::Mat film(const cv::Mat& screen, int t) { return shakenWithNoise(screen, 0, 0.3 * (t % 2)); }
-
 class HiddenChange : public ::testing::Test {
  protected:
   void SetUp() override { cv::theRNG().state = 0xffffffffu; }
   void feed(int t, const cv::Mat& screen) {
-    const RobustChangeDetector::Decision d = detector_.process(film(screen, t));
+    const RobustChangeDetector::Decision d = detector_.process(filmed(screen, t));
     if (d.changed) changes_.push_back(t - d.framesBack);
   }
   ChangeDetectorOptions options_;
@@ -61,7 +50,7 @@ TEST_F(HiddenChange, NewSlideWhoseTableJoinsAStandingSpeakerIsFoundWhereItShowed
     cv::Mat screen = (t < 9 ? s : next).clone();
     drawSpeaker(screen, speakerAt(std::min(t, 9)));
     feed(t, screen);
-    plainChanges += plain.process(film(screen, t)).changed;
+    plainChanges += plain.process(filmed(screen, t)).changed;
   }
   EXPECT_EQ(changes_, std::vector<int>{9});
   // The person mask alone takes the whole table in with him.
@@ -83,7 +72,7 @@ TEST_F(HiddenChange, BlockAppearingBehindAStandingSpeakerIsFoundWhenHeStepsAway)
     // The first frame where part of the block shows beside him.
     if (t >= 6 && firstShown < 0 && speakerAt(t) - 55 > kBlock.x + 10) firstShown = t;
     feed(t, screen);
-    plainChanges += plain.process(film(screen, t)).changed;
+    plainChanges += plain.process(filmed(screen, t)).changed;
   }
   EXPECT_EQ(plainChanges, 0);
   ASSERT_EQ(changes_.size(), 1u);

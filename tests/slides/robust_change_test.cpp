@@ -10,36 +10,13 @@
 #include <opencv2/imgproc.hpp>
 
 #include "lecture_scene.h"
+#include "screen_filming.h"
 
 using namespace slidetrack;
 
 namespace {
 
 const cv::Size kScreen(640, 480);
-
-// A person in front of the screen: head, torso down to the bottom edge and, when given,
-// an arm reaching to the point.
-void drawSpeaker(cv::Mat& screen, int x, const cv::Point* hand = nullptr,
-                 cv::Scalar clothing = cv::Scalar(60, 45, 40)) {
-  cv::Mat shape = cv::Mat::zeros(screen.size(), CV_8UC1);
-  cv::circle(shape, {x, 250}, 28, 255, cv::FILLED);
-  cv::rectangle(shape, cv::Rect(x - 55, 285, 110, 200), 255, cv::FILLED);
-  if (hand) cv::line(shape, {x + 40, 300}, *hand, 255, 16);
-  screen.setTo(clothing, shape);
-  cv::circle(screen, {x, 250}, 28, cv::Scalar(120, 150, 190), cv::FILLED);  // a face
-}
-
-// Camera and light: a sub-pixel shift, a gain and sensor noise.
-cv::Mat film(const cv::Mat& screen, double dx, double dy, double gain) {
-  cv::Mat out;
-  const cv::Matx23d move(1, 0, dx, 0, 1, dy);
-  cv::warpAffine(screen, out, move, screen.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
-  out.convertTo(out, CV_8UC3, gain);
-  cv::Mat noise(out.size(), CV_16SC3);
-  cv::randn(noise, 0, 3);
-  cv::add(out, noise, out, cv::noArray(), CV_8UC3);
-  return out;
-}
 
 cv::Mat slide(int index) { return drawSlide(index, kScreen); }
 
@@ -81,7 +58,7 @@ TEST_F(RobustChange, SpeakerWalkingStandingAndPointingIsNoChange) {
     } else {
       drawSpeaker(screen, 500 - 30 * (t - 40));  // walks back over the slide
     }
-    feed(t, film(screen, 0, 0, 1.0));
+    feed(t, shakenWithNoise(screen, 0, 0));
   }
   EXPECT_TRUE(changes_.empty()) << "first phantom at " << changes_.front();
 
@@ -101,7 +78,7 @@ TEST_F(RobustChange, ArmOfASpeakerInTheSlidesGreyButAnotherColourIsNoChange) {
     cv::Mat screen = s.clone();
     const cv::Point hand(t < 8 ? 330 : 350, t < 8 ? 150 : 230);
     drawSpeaker(screen, 200, t / 8 == 1 ? nullptr : &hand, cv::Scalar(212, 228, 240));
-    feed(t, film(screen, 0, 0.3 * (t % 2), 1.0));
+    feed(t, filmed(screen, t));
   }
   EXPECT_TRUE(changes_.empty()) << "first phantom at " << changes_.front();
 }
@@ -111,7 +88,7 @@ TEST_F(RobustChange, ShakeNoiseAndExposureDriftAreNoChange) {
   const cv::Mat s = slide(5);
   for (int t = 0; t < 60; ++t) {
     const double gain = 0.85 + 0.15 * t / 60.0 + 0.01 * (t % 3);
-    feed(t, film(s, shake(rng_), shake(rng_), gain));
+    feed(t, shakenWithNoise(s, shake(rng_), shake(rng_), gain));
   }
   EXPECT_TRUE(changes_.empty()) << "first phantom at " << changes_.front();
 }
@@ -124,7 +101,7 @@ TEST_F(RobustChange, ChangeUnderStandingSpeakerIsFoundWhereItShowed) {
   for (int t = 0; t < 16; ++t) {
     cv::Mat screen = slide(t < 8 ? 1 : 2).clone();
     drawSpeaker(screen, 180);
-    const cv::Mat frame = film(screen, 0.3 * (t % 2), 0, 1.0);
+    const cv::Mat frame = shakenWithNoise(screen, 0.3 * (t % 2), 0);
     feed(t, frame);
     const RobustChangeDetector::Decision d = bare.process(frame);
     if (d.changed) bareChanges.push_back(t - d.framesBack);
@@ -143,7 +120,7 @@ TEST_F(RobustChange, SpeakerPointingWhenTheSlideStartsLeavesNoOutlineBehind) {
     const int x = t < 12 ? std::max(520, 700 - 45 * t) : 520 + 25 * (t - 12);
     drawSpeaker(screen, x, t >= 3 && t < 12 ? &hand : nullptr);
     cv::GaussianBlur(screen, screen, cv::Size(0, 0), 6.0);
-    feed(t, film(screen, 0, 0.3 * (t % 2), 1.0));
+    feed(t, filmed(screen, t));
   }
   EXPECT_EQ(changes_, std::vector<int>{6});
 }
@@ -165,7 +142,7 @@ TEST_F(RobustChange, SpeakerStandingThroughABuildStaysOutOfThePictureAndTheBuild
   for (int t = 0; t < 16; ++t) {
     cv::Mat screen = (t < 10 ? first : second).clone();
     drawSpeaker(screen, std::min(420, -60 + 60 * t));
-    const RobustChangeDetector::Decision d = detector_.process(film(screen, 0, 0.3 * (t % 2), 1.0));
+    const RobustChangeDetector::Decision d = detector_.process(filmed(screen, t));
     if (d.changed) {
       changes_.push_back(t - d.framesBack);
       endedPicture = detector_.endedPicture().clone();
@@ -197,7 +174,7 @@ TEST_F(RobustChange, InkWrittenOverTheSlideIsNoChangeButANewSlideOrRedBuildIs) {
     if (t >= 3 && t < 10)
       for (size_t i = size_t(t - 3) * 6; i < std::min(pen.size() - 1, size_t(t - 2) * 6); ++i)
         if (i != 20) cv::line(inked, pen[i], pen[i + 1], cv::Scalar(30, 30, 210), 3, cv::LINE_AA);
-    feed(t, film(t < 15 ? inked : t < 20 ? slide(8) : built, 0, 0.3 * (t % 2), 1.0));
+    feed(t, filmed(t < 15 ? inked : t < 20 ? slide(8) : built, t));
   }
   EXPECT_EQ(changes_, (std::vector<int>{15, 20}));
 }
@@ -221,7 +198,7 @@ TEST_F(RobustChange, StrokeAcrossColouredTextBesideAPointingSpeakerIsNoChangeBut
     cv::Mat screen = (t < 15 ? inked : built).clone();
     const cv::Point hand(400 + 30 * (t % 4), 140 + 25 * (t % 3));
     drawSpeaker(screen, std::max(540, 700 - 40 * t), t >= 4 ? &hand : nullptr);
-    feed(t, film(screen, 0, 0.3 * (t % 2), 1.0));
+    feed(t, filmed(screen, t));
   }
   EXPECT_EQ(changes_, (std::vector<int>{15}));
 }
@@ -229,7 +206,7 @@ TEST_F(RobustChange, StrokeAcrossColouredTextBesideAPointingSpeakerIsNoChangeBut
 // A change waits for its second look (at the video's end the run reports it), unless
 // persistence is off.
 TEST_F(RobustChange, ChangeWaitsForItsSecondLookUnlessPersistenceIsOff) {
-  for (int t = 0; t < 5; ++t) feed(t, film(slide(t < 4 ? 2 : 9), 0, 0.3 * (t % 2), 1.0));
+  for (int t = 0; t < 5; ++t) feed(t, filmed(slide(t < 4 ? 2 : 9), t));
   EXPECT_TRUE(changes_.empty());
   EXPECT_TRUE(detector_.changePending());
   options_.slideChangePersist = 0;
@@ -253,13 +230,11 @@ TEST_F(RobustChange, SpeakerStandingAgainstTheSideBarThroughASlideStaysOutOfItsP
   for (int t = 0; t < 18; ++t) {
     cv::Mat screen = (t < 9 ? first : second).clone();
     drawSpeaker(screen, std::min(530, 130 + 100 * t));
-    feed(t, film(screen, 0, 0.3 * (t % 2), 1.0));
+    feed(t, filmed(screen, t));
   }
   EXPECT_EQ(changes_, std::vector<int>{9});
-  cv::Mat shape(kScreen, CV_8UC3, cv::Scalar(0, 0, 0)), diff;
-  drawSpeaker(shape, 530, nullptr, cv::Scalar(255, 255, 255));
-  cv::cvtColor(shape, shape, cv::COLOR_BGR2GRAY);
-  shape = shape > 0;
+  cv::Mat blank = second.clone(), diff;
+  const cv::Mat shape = drawSpeaker(blank, 530);
   cv::absdiff(detector_.slidePicture(), second, diff);
   cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
   EXPECT_LE(cv::countNonZero((diff > 60) & shape) / double(diff.total()), 0.02);
@@ -277,15 +252,14 @@ TEST_F(RobustChange, SpeakerArrivingAtTheScreensEdgeAsTheSlideChangesStaysOutOfI
     drawSpeaker(screen, std::max(30, 430 - 50 * t), nullptr, red);
     screen.colRange(0, 10).setTo(cv::Scalar(30, 30, 30));
     cv::GaussianBlur(screen, screen, cv::Size(0, 0), 1.5);
-    feed(t, film(screen, 0, 0.3 * (t % 2), 1.0));
+    feed(t, filmed(screen, t));
   }
   EXPECT_EQ(changes_, std::vector<int>{8});
-  cv::Mat shape = cv::Mat::zeros(kScreen, CV_8UC3), diff;
-  drawSpeaker(shape, 30, nullptr, cv::Scalar::all(255));
-  cv::cvtColor(shape, shape, cv::COLOR_BGR2GRAY);
+  cv::Mat blank = slide(5), diff;
+  const cv::Mat shape = drawSpeaker(blank, 30);
   cv::absdiff(detector_.slidePicture(), slide(5), diff);
   cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
-  EXPECT_LE(cv::countNonZero((diff > 60) & (shape > 0)) / double(diff.total()), 0.02);
+  EXPECT_LE(cv::countNonZero((diff > 60) & shape) / double(diff.total()), 0.02);
 }
 
 TEST_F(RobustChange, QuietOnlyWhileTheVisibleSlideStaysAsAnEarlierLook) {
@@ -293,15 +267,15 @@ TEST_F(RobustChange, QuietOnlyWhileTheVisibleSlideStaysAsAnEarlierLook) {
   // does not, neither against that look nor, while it waits for its second look, as followed.
   std::uniform_real_distribution<double> shake(-0.5, 0.5);
   const cv::Mat s = slide(5);
-  feed(0, film(s, 0, 0, 1.0));
+  feed(0, shakenWithNoise(s, 0, 0));
   const cv::Mat first = detector_.workImage().clone();
   for (int t = 1; t < 4; ++t) {
-    feed(t, film(s, shake(rng_), shake(rng_), 1.0));
+    feed(t, shakenWithNoise(s, shake(rng_), shake(rng_)));
     EXPECT_TRUE(detector_.quiet()) << t;
     EXPECT_TRUE(detector_.unchangedSince(first)) << t;
   }
   const cv::Mat built = withBuild(5);
-  feed(4, film(built, 0, 0, 1.0));
+  feed(4, shakenWithNoise(built, 0, 0));
   EXPECT_FALSE(detector_.quiet());
   EXPECT_FALSE(detector_.unchangedSince(first));
   EXPECT_TRUE(detector_.unchangedSince(detector_.workImage()));

@@ -1,20 +1,40 @@
 #pragma once
-// What the slide tests do to a drawn screen to make it look filmed: a shake and sensor noise,
-// a camera's colour cast, and a table of new text; and how far two pictures lie apart.
+// What the slide tests do to a drawn screen to make it look filmed: a speaker in front, a shake,
+// a gain and sensor noise, a camera's colour cast, and a table of new text; and how far two
+// pictures lie apart.
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 namespace slidetrack {
 
-// screen moved by (dx, dy) pixels, with sensor noise of 3 grey levels.
-inline cv::Mat shakenWithNoise(const cv::Mat& screen, double dx, double dy) {
+// A person in front of the screen: head, torso down to the bottom edge and, when given, an arm
+// reaching to the point; 255 on him.
+inline cv::Mat drawSpeaker(cv::Mat& screen, int x, const cv::Point* hand = nullptr,
+                           cv::Scalar clothing = cv::Scalar(60, 45, 40)) {
+  cv::Mat shape = cv::Mat::zeros(screen.size(), CV_8UC1);
+  cv::circle(shape, {x, 250}, 28, 255, cv::FILLED);
+  cv::rectangle(shape, cv::Rect(x - 55, 285, 110, 200), 255, cv::FILLED);
+  if (hand) cv::line(shape, {x + 40, 300}, *hand, 255, 16);
+  screen.setTo(clothing, shape);
+  cv::circle(screen, {x, 250}, 28, cv::Scalar(120, 150, 190), cv::FILLED);  // a face
+  return shape;
+}
+
+// screen moved by (dx, dy) pixels, its light times gain, with sensor noise of 3 grey levels.
+inline cv::Mat shakenWithNoise(const cv::Mat& screen, double dx, double dy, double gain = 1.0) {
   cv::Mat out, noise(screen.size(), CV_16SC3);
   cv::warpAffine(screen, out, cv::Matx23d(1, 0, dx, 0, 1, dy), screen.size(), cv::INTER_LINEAR,
                  cv::BORDER_REPLICATE);
+  if (gain != 1.0) out.convertTo(out, CV_8UC3, gain);
   cv::randn(noise, 0, 3);
   cv::add(out, noise, out, cv::noArray(), CV_8UC3);
   return out;
+}
+
+// Frame t of a still camera: a half-pixel shake every other frame, and sensor noise.
+inline cv::Mat filmed(const cv::Mat& screen, int t) {
+  return shakenWithNoise(screen, 0, 0.3 * (t % 2));
 }
 
 // A camera's cast: dimmer and warmer than the slide.

@@ -19,16 +19,6 @@ namespace {
 
 const cv::Size kScreen(640, 480);
 
-// Head, torso down to the bottom edge, in clothing; 255 on him in shape.
-void drawSpeaker(cv::Mat& screen, int x, cv::Scalar clothing, cv::Mat* shape = nullptr) {
-  cv::Mat on = cv::Mat::zeros(screen.size(), CV_8UC1);
-  cv::circle(on, {x, 250}, 28, 255, cv::FILLED);
-  cv::rectangle(on, cv::Rect(x - 55, 285, 110, 200), 255, cv::FILLED);
-  screen.setTo(clothing, on);
-  cv::circle(screen, {x, 250}, 28, cv::Scalar(120, 150, 190), cv::FILLED);  // a face
-  if (shape) *shape = on;
-}
-
 // A beige of the slide's background grey: its blue is 34 levels below, its red 12 above
 // the background's, less than either channel tells apart alone.
 cv::Scalar beigeOf(const cv::Mat& slide) {
@@ -62,9 +52,8 @@ Filmed film(int stillSpeaker, cv::Scalar clothing, Where x) {
   Filmed run;
   for (int t = 0; t < 18; ++t) {
     cv::Mat screen = drawSlide(t < 8 ? 4 : 7, kScreen);
-    drawSpeaker(screen, x(t), clothing);
-    if (detector.process(shakenWithNoise(screen, 0, 0.3 * (t % 2))).changed)
-      run.changes.push_back(t);
+    drawSpeaker(screen, x(t), nullptr, clothing);
+    if (detector.process(filmed(screen, t)).changed) run.changes.push_back(t);
   }
   run.picture = detector.slidePicture().clone();
   return run;
@@ -77,8 +66,8 @@ TEST(StillSpeaker, InClothesOfTheSlidesGreyButAnotherTintIsNotInThePicture) {
   const cv::Mat second = drawSlide(7, kScreen);
   const cv::Scalar beige = beigeOf(second);
   const auto x = [](int t) { return std::max(440, 700 - 60 * t); };
-  cv::Mat shape, unused = second.clone();
-  drawSpeaker(unused, 440, beige, &shape);
+  cv::Mat unused = second.clone();
+  const cv::Mat shape = drawSpeaker(unused, 440, nullptr, beige);
   const Filmed found = film(1, beige, x), before = film(0, beige, x);
   EXPECT_EQ(found.changes, before.changes) << "the picture takes no part in the decision";
   EXPECT_LE(clothingShown(found.picture, second, beige, shape), 0.02);
@@ -91,8 +80,8 @@ TEST(StillSpeaker, WhomTheDecisionHoldsAsUnseenWhenTheSlideAppearsIsNotInThePict
   // never saw him move, the decision's hole holds part of him (his legs).
   const cv::Mat slide = drawSlide(7, kScreen);
   const cv::Scalar dark(60, 45, 40);
-  cv::Mat screen = slide.clone(), shape;
-  drawSpeaker(screen, 380, dark, &shape);
+  cv::Mat screen = slide.clone();
+  const cv::Mat shape = drawSpeaker(screen, 380, nullptr, dark);
   cv::Mat legs = cv::Mat::zeros(kScreen, CV_8UC1);
   legs(cv::Rect(325, 420, 110, 60)).setTo(255);
   std::vector<double> shown;
@@ -105,7 +94,7 @@ TEST(StillSpeaker, WhomTheDecisionHoldsAsUnseenWhenTheSlideAppearsIsNotInThePict
     cv::resize(legs, hole, work.size(), 0, 0, cv::INTER_NEAREST);
     clean.start(frame, work, hole);
     for (int t = 1; t < 8; ++t) {
-      frame = shakenWithNoise(screen, 0, 0.3 * (t % 2));
+      frame = filmed(screen, t);
       screenWorkImage(frame, grey, work);
       clean.update(frame, work, hole);
     }
