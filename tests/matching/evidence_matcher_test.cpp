@@ -160,17 +160,6 @@ TEST_F(EvidenceMatching, FramesThatKeepShowingAnotherOriginalRestartTheEvidenceW
   match = add(cameraScreen(slides[0], 20, 14));
   EXPECT_EQ(match.index, 0);
   EXPECT_EQ(match.framesBack, 1);
-  // A slide that is not among the originals, then one that is: the frames that show it
-  // start the evidence, so the stranger's frames keep no match.
-  match = interval({cameraScreen(strangerSlide(), 20, 15), cameraScreen(strangerSlide(), 420, 16),
-                    cameraScreen(strangerSlide(), 230, 17)});
-  EXPECT_FALSE(match.matched);
-  const int nearest = match.index;  // the original the stranger's frames lean to
-  EXPECT_EQ(add(cameraScreen(slides[nearest], 420, 18)).framesBack, -1);
-  match = add(cameraScreen(slides[nearest], 430, 19));
-  EXPECT_TRUE(match.matched);
-  EXPECT_EQ(match.index, nearest);
-  EXPECT_EQ(match.framesBack, 1);
 }
 
 // Talks advance one slide at a time: the last original matched and the next one in the list
