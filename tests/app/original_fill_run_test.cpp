@@ -41,18 +41,6 @@ cv::Mat frameAt(int frame) {
   return image;
 }
 
-// Keeps each ended record's picture.
-class Pictures : public RunObserver {
- public:
-  bool needsSlidePictures() const override { return true; }
-  void slideEnded(const SlideRecord& record, const cv::Mat& picture) override {
-    pictures.push_back(picture.clone());
-    matched.push_back(record.match != nullptr);
-  }
-  std::vector<cv::Mat> pictures;
-  std::vector<bool> matched;
-};
-
 class OriginalFillRun : public RunTest {
  protected:
   void SetUp() override {
@@ -62,8 +50,8 @@ class OriginalFillRun : public RunTest {
         << error;
     writeOriginals(dir_, {drawSlide(0, kSlide), drawSlide(1, kSlide), drawSlide(2, kSlide)});
   }
-  Pictures run(const PresentationSettings& settings, bool originals) {
-    Pictures pictures;
+  PicturesObserver run(const PresentationSettings& settings, bool originals) {
+    PicturesObserver pictures;
     std::optional<std::string> list;
     if (originals) list = originalsXml_;
     runPipeline(settings, {clip_, list, "pics/"}, kCorners, pictures);
@@ -71,7 +59,7 @@ class OriginalFillRun : public RunTest {
   }
   // The second slide's saved picture.
   cv::Mat secondPicture(const PresentationSettings& settings, bool originals) {
-    const Pictures pictures = run(settings, originals);
+    const PicturesObserver pictures = run(settings, originals);
     EXPECT_EQ(pictures.pictures.size(), 2u);
     if (pictures.pictures.size() != 2u) return {};
     EXPECT_EQ(pictures.matched[1], originals);
@@ -123,7 +111,7 @@ TEST_F(OriginalFillRun, WhatHeHidAllAlongComesFromTheMatchedOriginal) {
 TEST_F(OriginalFillRun, ThePlainRulesPicturesDoNotTakeTheOriginals) {
   PresentationSettings settings;
   settings.slideDetMethod = "plain";
-  const Pictures with = run(settings, true), without = run(settings, false);
+  const PicturesObserver with = run(settings, true), without = run(settings, false);
   ASSERT_EQ(with.pictures.size(), without.pictures.size());
   EXPECT_TRUE(with.matched.back());
   for (size_t k = 0; k < with.pictures.size(); ++k)

@@ -30,11 +30,9 @@ cv::Mat page(const std::string& title, int boxes) {
 class QuietFramesRun : public RunTest {
  protected:
   void SetUp() override {
-    LectureScene scene;
+    LectureScene scene = talkScene();
     scene.deckPages =
         writeOriginals(dir_, {page("Overview", 2), page("Method", 4), page("Results", 6)}, 30);
-    scene.frameSize = {640, 360};
-    std::copy(kTalkCorners.begin(), kTalkCorners.end(), scene.screenCorners.begin());
     scene.noiseSigma = 2;
     scene.seed = 11;
     scene.schedule = {{0, 250}, {1, 250}, {2, 250}};
@@ -43,20 +41,16 @@ class QuietFramesRun : public RunTest {
 
   // The records as start:match, and how many processed frames told a match, a change of
   // match or none.
-  struct Run {
-    std::string records;
+  struct Run : RecordsObserver {
+    void noMatch(const SlideRecord&, double) override { ++read; }
+    void matchDecided(const SlideRecord&, double) override { ++read; }
+    void matchChanged(const SlideRecord&, const SlideRecord&, double) override { ++read; }
     int read = 0;
   };
   Run run() {
-    struct Observer : RunObserver {
-      void noMatch(const SlideRecord&, double) override { ++result.read; }
-      void matchDecided(const SlideRecord&, double) override { ++result.read; }
-      void matchChanged(const SlideRecord&, const SlideRecord&, double) override { ++result.read; }
-      void runFinished(const SlideList& slides) override { result.records = recordsText(slides); }
-      Run result;
-    } observer;
+    Run observer;
     runPipeline(settings_, {clip_, originalsXml_, std::nullopt}, kTalkCorners, observer);
-    return observer.result;
+    return observer;
   }
 
   PresentationSettings settings_;

@@ -11,15 +11,6 @@ namespace {
 
 const std::vector<cv::Point2f> kCorners = {{40, 30}, {280, 40}, {270, 200}, {50, 190}};
 
-class PictureRecorder : public RunObserver {
- public:
-  bool needsSlidePictures() const override { return true; }
-  void slideEnded(const SlideRecord& r, const cv::Mat& picture) override {
-    pictures.emplace_back(r.start, picture.clone());
-  }
-  std::vector<std::pair<int, cv::Mat>> pictures;
-};
-
 double meanDifference(const cv::Mat& a, const cv::Mat& b) {
   return cv::norm(a, b, cv::NORM_L1) / static_cast<double>(a.total() * a.channels());
 }
@@ -37,8 +28,8 @@ class RotationTest : public RunTest {
     ffmpeg("-i " + shellQuote(from) + " -vf hue=s=0,format=yuv444p" + filter +
            " -c:v libx264 -qp 0 -preset ultrafast " + shellQuote(to));
   }
-  PictureRecorder run(const std::string& clip) {
-    PictureRecorder recorder;
+  PicturesObserver run(const std::string& clip) {
+    PicturesObserver recorder;
     runPipeline({}, {clip, std::nullopt, (dir_ / "p/").string()}, kCorners, recorder);
     return recorder;
   }
@@ -54,7 +45,7 @@ TEST_F(RotationTest, TaggedClipsGiveTheUprightClipsPictures) {
   const std::string upright = (dir_ / "upright.mp4").string();
   ASSERT_NO_FATAL_FAILURE(writeSceneClip(scene, source));
   ASSERT_NO_FATAL_FAILURE(encode(source, "", upright));
-  const PictureRecorder expected = run(upright);
+  const PicturesObserver expected = run(upright);
   ASSERT_EQ(expected.pictures.size(), 2u);
 
   // The turn that players undo for each tag, as ffmpeg's own autorotation undoes it.
@@ -68,14 +59,14 @@ TEST_F(RotationTest, TaggedClipsGiveTheUprightClipsPictures) {
     ASSERT_NO_FATAL_FAILURE(ffmpeg("-i " + shellQuote(turned) + " -c copy -metadata:s:v:0 rotate=" +
                                    tag + " " + shellQuote(tagged)));
 
-    const PictureRecorder got = run(tagged);
+    const PicturesObserver got = run(tagged);
     ASSERT_EQ(got.pictures.size(), expected.pictures.size()) << tag;
     for (size_t i = 0; i < got.pictures.size(); ++i) {
-      EXPECT_EQ(got.pictures[i].first, expected.pictures[i].first) << tag;
+      EXPECT_EQ(got.starts[i], expected.starts[i]) << tag;
       // The same within the converter's rounding, which depends on the column a pixel
       // is stored in; the picture turned the wrong way would be far off.
-      const cv::Mat& a = got.pictures[i].second;
-      const cv::Mat& b = expected.pictures[i].second;
+      const cv::Mat& a = got.pictures[i];
+      const cv::Mat& b = expected.pictures[i];
       cv::Mat upsideDown;
       cv::flip(a, upsideDown, -1);
       EXPECT_LT(meanDifference(a, b), 1.5) << tag << ", slide " << i;

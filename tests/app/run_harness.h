@@ -132,11 +132,17 @@ inline void writeSceneClip(const LectureScene& scene, const fs::path& path,
 // The screen of the short two-slide talk the run tests share.
 const std::vector<cv::Point2f> kTalkCorners = {{150, 60}, {500, 70}, {490, 310}, {160, 300}};
 
-// Two slides, 60 and 70 frames, on a 640x360 camera view of that screen.
-inline void writeTwoSlideTalk(const fs::path& path) {
+// A 640x360 camera view of that screen.
+inline LectureScene talkScene() {
   LectureScene scene;
   scene.frameSize = {640, 360};
   std::copy(kTalkCorners.begin(), kTalkCorners.end(), scene.screenCorners.begin());
+  return scene;
+}
+
+// Two slides, 60 and 70 frames, on that view.
+inline void writeTwoSlideTalk(const fs::path& path) {
+  LectureScene scene = talkScene();
   scene.schedule = {{0, 60}, {1, 70}};
   writeSceneClip(scene, path);
 }
@@ -161,6 +167,25 @@ inline std::string recordsText(const slidetrack::SlideList& slides) {
     text += std::to_string(r.start) + ":" + (r.match ? std::to_string(r.match->id) : "-") + " ";
   return text;
 }
+
+// What a run's records were, as recordsText gives them.
+struct RecordsObserver : slidetrack::RunObserver {
+  void runFinished(const slidetrack::SlideList& slides) override { records = recordsText(slides); }
+  std::string records;
+};
+
+// Each ended record's start, picture and whether it has a match.
+struct PicturesObserver : slidetrack::RunObserver {
+  bool needsSlidePictures() const override { return true; }
+  void slideEnded(const slidetrack::SlideRecord& record, const cv::Mat& picture) override {
+    starts.push_back(record.start);
+    pictures.push_back(picture.clone());
+    matched.push_back(record.match != nullptr);
+  }
+  std::vector<int> starts;
+  std::vector<cv::Mat> pictures;
+  std::vector<bool> matched;
+};
 
 // Runs on the two-slide talk as talk.mp4, headless, killed if they hang.
 class TalkRunTest : public RunTest {

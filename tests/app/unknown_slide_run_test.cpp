@@ -39,10 +39,8 @@ class UnknownSlideRun : public RunTest {
         page("Setting", {"Two cameras in the hall", "One speaker walks"}),
         page("Setting", {"Two cameras in the hall", "One speaker walks", "Slides: PDF"}),
         page("Results", {"Found 28 of 28 slides", "Two late by a second"}), stranger()};
-    LectureScene scene;
+    LectureScene scene = talkScene();
     scene.deckPages = writeOriginals(dir_, pages, 20, 3);
-    scene.frameSize = {640, 360};
-    std::copy(kTalkCorners.begin(), kTalkCorners.end(), scene.screenCorners.begin());
     scene.speaker = true;
     scene.noiseSigma = 2;
     scene.seed = 7;
@@ -54,12 +52,9 @@ class UnknownSlideRun : public RunTest {
 
   // The records of a whole run, as start:match (- for none).
   std::string records() {
-    struct Records : RunObserver {
-      void runFinished(const SlideList& slides) override { text = recordsText(slides); }
-      std::string text;
-    } observer;
+    RecordsObserver observer;
     runPipeline(settings_, {clip_, originalsXml_, std::nullopt}, kTalkCorners, observer);
-    return observer.text;
+    return observer.records;
   }
 
   PresentationSettings settings_;
