@@ -32,12 +32,17 @@ cv::Mat camera(const cv::Mat& picture) {
   return cv::imdecode(jpeg, cv::IMREAD_COLOR);
 }
 
+// The slide all valid, and the mask of where he stands, set by each test.
+class SpeakerShare : public ::testing::Test {
+ protected:
+  const cv::Mat clean = drawnSlide();
+  const cv::Mat valid = cv::Mat(clean.size(), CV_8UC1, cv::Scalar(255));
+  cv::Mat mask = cv::Mat(clean.size(), CV_8UC1, cv::Scalar(0));
+};
+
 }  // namespace
 
-TEST(SpeakerShare, LightShirtOverDarkTextCounts) {
-  const cv::Mat clean = drawnSlide();
-  const cv::Mat valid(clean.size(), CV_8UC1, cv::Scalar(255));
-  cv::Mat mask(clean.size(), CV_8UC1, cv::Scalar(0));
+TEST_F(SpeakerShare, LightShirtOverDarkTextCounts) {
   const cv::Rect shirt(250, 120, 160, 300);
   mask(shirt).setTo(255);
   // A shirt as light as the slide's background: it hides the text, no more.
@@ -54,10 +59,7 @@ TEST(SpeakerShare, LightShirtOverDarkTextCounts) {
   EXPECT_LT(damage, 0.001);
 }
 
-TEST(SpeakerShare, CleanPictureAPixelOffScoresNothing) {
-  const cv::Mat clean = drawnSlide();
-  const cv::Mat valid(clean.size(), CV_8UC1, cv::Scalar(255));
-  cv::Mat mask(clean.size(), CV_8UC1, cv::Scalar(0));
+TEST_F(SpeakerShare, CleanPictureAPixelOffScoresNothing) {
   mask(cv::Rect(250, 120, 160, 300)).setTo(255);
   cv::Mat shifted;
   cv::warpAffine(clean, shifted, cv::Matx23d(1, 0, 1, 0, 1, 1), clean.size(), cv::INTER_LINEAR,
@@ -67,10 +69,7 @@ TEST(SpeakerShare, CleanPictureAPixelOffScoresNothing) {
   EXPECT_LT(damage, 0.001);
 }
 
-TEST(SpeakerShare, DarkSpeakerOverTheBackgroundCounts) {
-  const cv::Mat clean = drawnSlide();
-  const cv::Mat valid(clean.size(), CV_8UC1, cv::Scalar(255));
-  cv::Mat mask(clean.size(), CV_8UC1, cv::Scalar(0));
+TEST_F(SpeakerShare, DarkSpeakerOverTheBackgroundCounts) {
   const cv::Rect body(500, 100, 100, 360);
   mask(body).setTo(255);
   cv::Mat shown = clean.clone();
