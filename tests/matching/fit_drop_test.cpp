@@ -76,12 +76,4 @@ TEST_F(FitDropTest, AfterTheRecordEndedItsOriginalIsNamedOnlyWhereItExplainsAsMu
   EXPECT_TRUE(fitDropAllows(drop_, acc, 0, options_)) << "the frames show it after all";
 }
 
-TEST_F(FitDropTest, ZeroKeepsTheRecordGoing) {
-  options_.matchFitDrop = 0;
-  EXPECT_FALSE(add(9, 0.9));
-  EXPECT_FALSE(add(0, 0.0));
-  EXPECT_FALSE(add(0, 0.0));
-  EXPECT_EQ(drop_.dropped.frames, 0);
-}
-
 }  // namespace
