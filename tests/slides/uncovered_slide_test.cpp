@@ -67,8 +67,7 @@ TEST(UncoveredSlide, SomeoneWhoWalkedInOverThePaperIsNotTaken) {
   const cv::Rect body(100, 30, 42, 90);
   l.now(body).setTo(kBeige);
   l.candidates(body).setTo(255);
-  const cv::Mat uncovered = uncoveredIn(l);
-  EXPECT_EQ(cv::countNonZero(uncovered), 0);
+  EXPECT_EQ(cv::countNonZero(uncoveredIn(l)), 0);
 }
 
 TEST(UncoveredSlide, ClothingOfThePapersColourInFrontOfAFigureIsNotTakenForPaper) {
@@ -81,8 +80,7 @@ TEST(UncoveredSlide, ClothingOfThePapersColourInFrontOfAFigureIsNotTakenForPaper
                   cv::FILLED);
   l.fine(figure).setTo(255);
   l.candidates(figure).setTo(255);
-  const cv::Mat uncovered = uncoveredIn(l);
-  EXPECT_EQ(cv::countNonZero(uncovered), 0);
+  EXPECT_EQ(cv::countNonZero(uncoveredIn(l)), 0);
 }
 
 TEST(UncoveredSlide, AChangeAwayFromHimIsTheSlidesOwn) {
@@ -91,8 +89,7 @@ TEST(UncoveredSlide, AChangeAwayFromHimIsTheSlidesOwn) {
   const cv::Rect bar(10, 80, 100, 12);
   l.first(bar).setTo(cv::Scalar(140, 60, 40));
   l.candidates(bar).setTo(255);
-  const cv::Mat uncovered = uncoveredIn(l);
-  EXPECT_EQ(cv::countNonZero(uncovered), 0);
+  EXPECT_EQ(cv::countNonZero(uncoveredIn(l)), 0);
 }
 
 TEST(UncoveredSlide, NothingWhenTooLittleOfTheSlideIsTakenToKnowItsPaper) {
@@ -102,6 +99,5 @@ TEST(UncoveredSlide, NothingWhenTooLittleOfTheSlideIsTakenToKnowItsPaper) {
   l.candidates(arm).setTo(255);
   l.taken.setTo(0);
   l.taken(cv::Rect(0, 0, 30, 120)).setTo(255);
-  const cv::Mat uncovered = uncoveredIn(l);
-  EXPECT_EQ(cv::countNonZero(uncovered), 0);
+  EXPECT_EQ(cv::countNonZero(uncoveredIn(l)), 0);
 }
