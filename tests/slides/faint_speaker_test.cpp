@@ -56,28 +56,18 @@ cv::Mat drawSpeaker(cv::Mat& screen, cv::Scalar shirt, int dx = 0) {
   return on | legs;
 }
 
-struct Filmed {
-  cv::Mat picture;
-  std::vector<int> changes;
-};
-
 // Slide 4, then slide 7 with the blocks from frame 8 on; he walks in from the right and
 // stands still from frame 7 to the end.
 Filmed film(int faint) {
-  cv::theRNG().state = 0xffffffffu;
   ChangeDetectorOptions options;
   options.slidePictureFaint = faint;
-  RobustChangeDetector detector(options);
   std::vector<cv::Rect> blocks;
   const cv::Mat second = withBlocks(drawSlide(7, kScreen), blocks);
-  Filmed run;
-  for (int t = 0; t < 20; ++t) {
+  return filmedRun(options, 20, [&](int t) {
     cv::Mat screen = t < 8 ? drawSlide(4, kScreen) : second.clone();
     drawSpeaker(screen, shirtOf(second), std::max(0, 380 - 60 * t));
-    if (detector.process(filmed(screen, t)).changed) run.changes.push_back(t);
-  }
-  run.picture = detector.slidePicture().clone();
-  return run;
+    return filmed(screen, t);
+  });
 }
 
 // Share of shape where the picture lies within 12 levels of colour in every channel.

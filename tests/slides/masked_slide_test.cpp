@@ -29,19 +29,16 @@ void drawSpeaker(cv::Mat& screen, int x, int t) {
 cv::Mat film(const cv::Mat& screen, int t) { return shakenWithNoise(screen, 0.3 * (t % 2), 0); }
 
 std::vector<int> changesOf(const ChangeDetectorOptions& options) {
-  cv::theRNG().state = 0xffffffffu;
-  RobustChangeDetector detector(options);
   // The table's rules reach the screen's edges, as a speaker does, so the person mask takes
   // them in.
   const cv::Mat s = drawSlide(4, kScreen), next = withTable(s, 200, 0, 640);
-  std::vector<int> changes;
-  for (int t = 0; t < 16; ++t) {
-    cv::Mat screen = (t < 9 ? s : next).clone();
-    drawSpeaker(screen, 300, t);
-    const RobustChangeDetector::Decision d = detector.process(film(screen, t));
-    if (d.changed) changes.push_back(t - d.framesBack);
-  }
-  return changes;
+  return filmedRun(options, 16,
+                   [&](int t) {
+                     cv::Mat screen = (t < 9 ? s : next).clone();
+                     drawSpeaker(screen, 300, t);
+                     return film(screen, t);
+                   })
+      .changes;
 }
 
 }  // namespace

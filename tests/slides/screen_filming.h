@@ -1,10 +1,12 @@
 #pragma once
 // What the slide tests do to a drawn screen to make it look filmed: a speaker in front, a shake,
-// a gain and sensor noise, a camera's colour cast, and a table of new text; and how far two
-// pictures lie apart.
+// a gain and sensor noise, a camera's colour cast, and a table of new text; how far two
+// pictures lie apart; and what the change decision makes of such frames.
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
+
+#include "slides/robust_change.h"
 
 namespace slidetrack {
 
@@ -65,6 +67,25 @@ inline double meanDifference(const cv::Mat& a, const cv::Mat& b, const cv::Mat& 
   cv::absdiff(a, b, diff);
   cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
   return cv::mean(diff, mask)[0];
+}
+
+// What the change decision made of frameAt(0) to frameAt(count - 1): where each change it
+// found began, and its picture at the end. The sensor noise starts afresh.
+struct Filmed {
+  std::vector<int> changes;
+  cv::Mat picture;
+};
+template <typename FrameAt>
+Filmed filmedRun(const ChangeDetectorOptions& options, int count, FrameAt frameAt) {
+  cv::theRNG().state = 0xffffffffu;
+  RobustChangeDetector detector(options);
+  Filmed run;
+  for (int t = 0; t < count; ++t) {
+    const RobustChangeDetector::Decision d = detector.process(frameAt(t));
+    if (d.changed) run.changes.push_back(t - d.framesBack);
+  }
+  run.picture = detector.slidePicture().clone();
+  return run;
 }
 
 }  // namespace slidetrack

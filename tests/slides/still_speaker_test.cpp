@@ -37,26 +37,16 @@ double clothingShown(const cv::Mat& picture, const cv::Mat& slide, cv::Scalar cl
   return cv::countNonZero(shown & ~there & shape) / double(cv::countNonZero(shape));
 }
 
-struct Filmed {
-  cv::Mat picture;
-  std::vector<int> changes;
-};
-
 // Slide 4, then slide 7 from frame 8 on; he is at x(t) in frame t.
 template <typename Where>
 Filmed film(int stillSpeaker, cv::Scalar clothing, Where x) {
-  cv::theRNG().state = 0xffffffffu;
   ChangeDetectorOptions options;
   options.slidePictureSpeaker = stillSpeaker;
-  RobustChangeDetector detector(options);
-  Filmed run;
-  for (int t = 0; t < 18; ++t) {
+  return filmedRun(options, 18, [&](int t) {
     cv::Mat screen = drawSlide(t < 8 ? 4 : 7, kScreen);
     drawSpeaker(screen, x(t), nullptr, clothing);
-    if (detector.process(filmed(screen, t)).changed) run.changes.push_back(t);
-  }
-  run.picture = detector.slidePicture().clone();
-  return run;
+    return filmed(screen, t);
+  });
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "images.h"
 #include "lecture_scene.h"
 #include "screen_filming.h"
 #include "slides/clean_slide.h"
@@ -18,16 +19,8 @@ namespace {
 // Someone walking in, then standing in front of the screen through a slide change.
 cv::Mat frameAt(int t) {
   cv::Mat screen = drawSlide(t < 8 ? 1 : 2, cv::Size(640, 480));
-  const int x = std::min(180, -60 + 60 * t);
-  cv::Mat shape = cv::Mat::zeros(screen.size(), CV_8UC1);
-  cv::circle(shape, {x, 250}, 28, 255, cv::FILLED);
-  cv::rectangle(shape, cv::Rect(x - 55, 285, 110, 200), 255, cv::FILLED);
-  screen.setTo(cv::Scalar(60, 45, 40), shape);
+  drawSpeaker(screen, std::min(180, -60 + 60 * t));
   return shakenWithNoise(screen, 0.3 * (t % 2), 0);
-}
-
-bool same(const cv::Mat& a, const cv::Mat& b) {
-  return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0.0;
 }
 
 }  // namespace
@@ -45,14 +38,14 @@ TEST(UnfilledPicture, FilledLaterIsTheShownPicture) {
     cv::Mat filled;
     if (changed) {
       ++changes;
-      ASSERT_TRUE(same(compared.endedUnseen(), shown.endedUnseen())) << t;
+      ASSERT_TRUE(sameImage(compared.endedUnseen(), shown.endedUnseen())) << t;
       filledPicture(compared.endedPicture(), compared.endedUnseen(), filled);
-      EXPECT_TRUE(same(filled, shown.endedPicture())) << t;
+      EXPECT_TRUE(sameImage(filled, shown.endedPicture())) << t;
     }
-    ASSERT_TRUE(same(compared.unseenMask(), shown.unseenMask())) << t;
+    ASSERT_TRUE(sameImage(compared.unseenMask(), shown.unseenMask())) << t;
     filledPicture(compared.slidePicture(), compared.unseenMask(), filled);
-    EXPECT_TRUE(same(filled, shown.slidePicture())) << t;
-    unfilled += !same(compared.slidePicture(), shown.slidePicture());
+    EXPECT_TRUE(sameImage(filled, shown.slidePicture())) << t;
+    unfilled += !sameImage(compared.slidePicture(), shown.slidePicture());
   }
   EXPECT_EQ(changes, 1);
   // He hid part of the new slide: there was something to fill.
