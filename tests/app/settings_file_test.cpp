@@ -1,7 +1,6 @@
 // Configuration file: defaults, reading rules, write order, corners, safe rewrites, and
 // the check that names an unusable key.
 
-#include <cmath>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -228,30 +227,20 @@ TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeft
       {"garbage, not a storage\n", unreadable}};
   // A number where text belongs reads as empty text; each algorithm's check names the key it
   // cannot work with.
-  const std::pair<const char*, const char*> unusable[] = {
-      {"boardChoice", "3"},           {"slideDetMethod", "3"},
-      {"slideFrameStep", "0"},        {"slideStepSeconds", "-1"},
-      {"slideStepSeconds", "1e39"},   {"presentWidth", "2147483647"},
-      {"presentDetCount", "-1"},      {"boardChoice", "best"},
-      {"boardMinContrast", "0"},      {"slideDiffBuff", "256"},
-      {"slideDetHeight", "0"},        {"slideDetMethod", "fancy"},
-      {"slideChangeThresh", "0"},     {"slideCellSize", "2"},
-      {"slideChangeCells", "0"},      {"slideChangePersist", "2"},
-      {"gradBinSize", "361"},         {"locWndOverlap", "3"},
-      {"matchLimit", ".Nan"},         {"matchMethod", "Plain"},
-      {"matchMargin", "0"},           {"matchFit", ".Nan"},
-      {"matchJumpMargin", "1.5"},     {"matchUnexplained", "-1"},
-      {"matchChangeDistance", "5"},   {"matchWithdraw", "2"},
-      {"matchJoinSame", "-1"},        {"matchFitDrop", "1.5"},
-      {"slideFillFromOriginal", "2"}, {"slideChangeBeside", "1.5"},
-      {"slideChangeUncovered", "2"},  {"slidePictureUncovered", "-1"},
-      {"slideHoleSettle", "251"},     {"matchJoinContent", "2"},
-      {"slideBesideOverMask", "2"},   {"slideSpeakerFromOriginal", "2"},
-      {"slidePictureSpeaker", "2"},   {"matchJoinRefused", "2"},
-      {"slidePictureFaint", "-1"},    {"matchQuietMargin", "1.5"},
-      {"matchQuietMargin", ".Nan"},   {"matchLeanFrames", "1"},
-      {"matchDropJump", "2"}};
-  for (const auto& [key, value] : unusable) refused.emplace_back(one(key, value), invalid + key);
+  std::istringstream unusable(
+      "boardChoice=3 slideDetMethod=3 slideFrameStep=0 slideStepSeconds=-1 "
+      "slideStepSeconds=1e39 presentWidth=2147483647 presentDetCount=-1 boardChoice=best "
+      "boardMinContrast=0 slideDiffBuff=256 slideDetHeight=0 slideDetMethod=fancy "
+      "slideChangeThresh=0 slideCellSize=2 slideChangeCells=0 slideChangePersist=2 "
+      "gradBinSize=361 locWndOverlap=3 matchLimit=.Nan matchMethod=Plain matchMargin=0 "
+      "matchFit=.Nan matchJumpMargin=1.5 matchUnexplained=-1 matchChangeDistance=5 "
+      "matchWithdraw=2 matchJoinSame=-1 matchFitDrop=1.5 slideFillFromOriginal=2 "
+      "slideChangeBeside=1.5 slideChangeUncovered=2 slidePictureUncovered=-1 "
+      "slideHoleSettle=251 matchJoinContent=2 slideBesideOverMask=2 slideSpeakerFromOriginal=2 "
+      "slidePictureSpeaker=2 matchJoinRefused=2 slidePictureFaint=-1 matchQuietMargin=1.5 "
+      "matchQuietMargin=.Nan matchLeanFrames=1 matchDropJump=2");
+  for (std::string key, value; std::getline(unusable >> std::ws, key, '=') && unusable >> value;)
+    refused.emplace_back(one(key, value), invalid + key);
   for (const auto& [text, cause] : refused) {
     writeFile(path_, text);
     const std::string why = refusal();
