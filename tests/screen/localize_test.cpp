@@ -9,7 +9,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <opencv2/imgproc.hpp>
 
 #include "clip_writer.h"
 #include "scratch.h"

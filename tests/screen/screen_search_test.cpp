@@ -3,12 +3,10 @@
 // are the search run's, as the program meets them.
 
 #include <array>
-#include <cmath>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <opencv2/imgcodecs.hpp>
 
 #include "room_frames.h"
 #include "screen/screen_search.h"

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-#include <opencv2/imgproc.hpp>
-
 #include "images.h"
 #include "lecture_scene.h"
 #include "screen_filming.h"
