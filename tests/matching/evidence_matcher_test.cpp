@@ -113,6 +113,7 @@ class EvidenceMatching : public ::testing::Test {
         {cameraScreen(slide, 20, 1), cameraScreen(slide, 230, 2), cameraScreen(slide, 420, 3)});
   }
 
+  const std::vector<cv::Mat> slides_ = deck();
   ScratchDir scratch_;
   FeatureOptions settings_;
   MatcherOptions options_;
@@ -123,41 +124,39 @@ class EvidenceMatching : public ::testing::Test {
 };
 
 TEST_F(EvidenceMatching, TemplateDeckWithAStandingSpeakerIsMatchedRight) {
-  const std::vector<cv::Mat> slides = deck();
-  ASSERT_NO_FATAL_FAILURE(load(slides));
-  for (size_t k = 0; k < slides.size(); ++k) {
-    const FrameMatch match = shown(slides[k]);
+  ASSERT_NO_FATAL_FAILURE(load(slides_));
+  for (size_t k = 0; k < slides_.size(); ++k) {
+    const FrameMatch match = shown(slides_[k]);
     EXPECT_TRUE(match.matched) << "slide " << k << " confidence " << match.confidence;
     EXPECT_EQ(match.index, static_cast<int>(k));
     // One frame with the speaker on the right still shows the lines that differ.
-    EXPECT_EQ(interval({cameraScreen(slides[k], 420, 4)}).index, static_cast<int>(k));
+    EXPECT_EQ(interval({cameraScreen(slides_[k], 420, 4)}).index, static_cast<int>(k));
   }
   EXPECT_FALSE(shown(strangerSlide()).matched) << "a slide that is not among the originals";
 }
 
 // No slide change is reported within these intervals: the frames themselves must show it.
 TEST_F(EvidenceMatching, FramesThatKeepShowingAnotherOriginalRestartTheEvidenceWhereTheyBegan) {
-  const std::vector<cv::Mat> slides = deck();
-  ASSERT_NO_FATAL_FAILURE(load(slides));
+  ASSERT_NO_FATAL_FAILURE(load(slides_));
   // The next build, its new line uncovered in both frames: it began one frame back.
-  FrameMatch match = interval({cameraScreen(slides[0], 420, 1), cameraScreen(slides[0], 20, 2),
-                               cameraScreen(slides[0], 230, 3)});
+  FrameMatch match = interval({cameraScreen(slides_[0], 420, 1), cameraScreen(slides_[0], 20, 2),
+                               cameraScreen(slides_[0], 230, 3)});
   EXPECT_EQ(match.index, 0);
-  EXPECT_EQ(add(cameraScreen(slides[1], 420, 4)).framesBack, -1);
-  match = add(cameraScreen(slides[1], 430, 5));
+  EXPECT_EQ(add(cameraScreen(slides_[1], 420, 4)).framesBack, -1);
+  match = add(cameraScreen(slides_[1], 430, 5));
   EXPECT_TRUE(match.matched);
   EXPECT_EQ(match.index, 1);
   EXPECT_EQ(match.framesBack, 1);
-  EXPECT_EQ(add(cameraScreen(slides[1], 20, 6)).framesBack, -1) << "restarts once";
+  EXPECT_EQ(add(cameraScreen(slides_[1], 20, 6)).framesBack, -1) << "restarts once";
   // One frame of another slide (a glance back, a speaker's passing shape) is not enough.
-  match = interval({cameraScreen(slides[2], 420, 7), cameraScreen(slides[2], 430, 8),
-                    cameraScreen(slides[0], 420, 9), cameraScreen(slides[2], 425, 10)});
+  match = interval({cameraScreen(slides_[2], 420, 7), cameraScreen(slides_[2], 430, 8),
+                    cameraScreen(slides_[0], 420, 9), cameraScreen(slides_[2], 425, 10)});
   EXPECT_EQ(match.index, 2);
   EXPECT_EQ(match.framesBack, -1);
   // A jump back over two builds, clear in every frame, restarts too.
-  interval({cameraScreen(slides[2], 420, 11), cameraScreen(slides[2], 430, 12)});
-  add(cameraScreen(slides[0], 420, 13));
-  match = add(cameraScreen(slides[0], 20, 14));
+  interval({cameraScreen(slides_[2], 420, 11), cameraScreen(slides_[2], 430, 12)});
+  add(cameraScreen(slides_[0], 420, 13));
+  match = add(cameraScreen(slides_[0], 20, 14));
   EXPECT_EQ(match.index, 0);
   EXPECT_EQ(match.framesBack, 1);
 }
@@ -167,8 +166,7 @@ TEST_F(EvidenceMatching, FramesThatKeepShowingAnotherOriginalRestartTheEvidenceW
 // originals leaning to some far one) matchJumpMargin. Here no evidence is clear enough.
 TEST_F(EvidenceMatching, AnOriginalOutOfTheDecksOrderNeedsTheJumpMargin) {
   options_.matchJumpMargin = 1.0f;
-  const std::vector<cv::Mat> slides = deck();
-  ASSERT_NO_FATAL_FAILURE(load(slides));
+  ASSERT_NO_FATAL_FAILURE(load(slides_));
   struct Step {
     int shown;
     bool matched;
@@ -178,7 +176,7 @@ TEST_F(EvidenceMatching, AnOriginalOutOfTheDecksOrderNeedsTheJumpMargin) {
                         {1, true},  {2, true}, {0, false}};
   unsigned seed = 1;
   for (const Step& step : steps) {
-    const FrameMatch match = interval({cameraScreen(slides[step.shown], 420, seed++)});
+    const FrameMatch match = interval({cameraScreen(slides_[step.shown], 420, seed++)});
     EXPECT_EQ(match.index, step.shown);
     EXPECT_EQ(match.matched, step.matched) << "slide " << step.shown;
   }
@@ -188,14 +186,13 @@ TEST_F(EvidenceMatching, AnOriginalOutOfTheDecksOrderNeedsTheJumpMargin) {
 // frames side with neither, and the frames of the build that follows, each clear,
 // start the evidence where they began, though no change was reported between.
 TEST_F(EvidenceMatching, FramesThatSidedWithNoneGiveWayToFramesThatClearlyShowOne) {
-  const std::vector<cv::Mat> slides = deck();
-  ASSERT_NO_FATAL_FAILURE(load(slides));
+  ASSERT_NO_FATAL_FAILURE(load(slides_));
   const cv::Mat between =
       templateSlide("Overview", {kLines[0], kLines[1], kLines[2], kLines[3], "Thanks to all w"});
   FrameMatch match = interval({cameraScreen(between, -1, 1), cameraScreen(between, -1, 2)});
   EXPECT_FALSE(match.matched) << match.index << " " << match.confidence;
-  EXPECT_EQ(add(cameraScreen(slides[2], -1, 3)).framesBack, -1);
-  match = add(cameraScreen(slides[2], -1, 4));
+  EXPECT_EQ(add(cameraScreen(slides_[2], -1, 3)).framesBack, -1);
+  match = add(cameraScreen(slides_[2], -1, 4));
   EXPECT_TRUE(match.matched);
   EXPECT_EQ(match.index, 2);
   EXPECT_EQ(match.framesBack, 1);
@@ -204,12 +201,11 @@ TEST_F(EvidenceMatching, FramesThatSidedWithNoneGiveWayToFramesThatClearlyShowOn
 // A change confirmed a frame late: the frame where the next slide first showed must not name
 // an original for the interval that ends (a slide not among the originals, then its neighbour).
 TEST_F(EvidenceMatching, TheFrameWhereAChangeFirstShowedLeavesTheEndedIntervalUndecided) {
-  const std::vector<cv::Mat> slides = deck();
-  ASSERT_NO_FATAL_FAILURE(load(slides));
+  ASSERT_NO_FATAL_FAILURE(load(slides_));
   for (const bool lastFrameIsNext : {false, true}) {
     const FrameMatch stranger = interval({cameraScreen(strangerSlide(), 20, 1)});
     EXPECT_FALSE(stranger.matched);
-    ASSERT_TRUE(add(cameraScreen(slides[stranger.index], -1, 2)).matched);
+    ASSERT_TRUE(add(cameraScreen(slides_[stranger.index], -1, 2)).matched);
     const EvidenceDecision ended = frameMatcherEnd(matcher_, lastFrameIsNext);
     EXPECT_EQ(ended.matched, !lastFrameIsNext);
     EXPECT_EQ(matcher_.accumulator.frames, 0);
@@ -227,7 +223,7 @@ TEST_F(EvidenceMatching, AnotherOriginalIsNamedWithinAnIntervalOnlyWhereTheScree
   mask(speaker).setTo(255);
   for (const float distance : {0.0f, options_.matchChangeDistance}) {
     options_.matchChangeDistance = distance;
-    ASSERT_NO_FATAL_FAILURE(load({deck()[0], deck()[1]}));
+    ASSERT_NO_FATAL_FAILURE(load({slides_[0], slides_[1]}));
     FrameMatch match = interval({cameraScreen(shortLine, -1, 1), cameraScreen(shortLine, -1, 2)});
     ASSERT_EQ(match.index, 0);
     for (unsigned seed = 3; seed <= 4; ++seed) {
@@ -243,16 +239,16 @@ TEST_F(EvidenceMatching, AnotherOriginalIsNamedWithinAnIntervalOnlyWhereTheScree
 // hidden (painted over), then clear again: the frame that only leans to it does not break the
 // run, and the run starts at the covered frame, the first that did not show the build before.
 TEST_F(EvidenceMatching, AChangeShowingBitByBitStartsWhereTheOldSlideWasLastSeen) {
-  ASSERT_NO_FATAL_FAILURE(load(deck()));
-  ASSERT_EQ(interval({cameraScreen(deck()[0], -1, 1), cameraScreen(deck()[0], -1, 2)}).index, 0);
+  ASSERT_NO_FATAL_FAILURE(load(slides_));
+  ASSERT_EQ(interval({cameraScreen(slides_[0], -1, 1), cameraScreen(slides_[0], -1, 2)}).index, 0);
   cv::Mat line(480, 640, CV_8UC1, cv::Scalar(0));
   line(cv::Rect(0, 250, 640, 60)).setTo(255);
-  EXPECT_EQ(add(cameraScreen(deck()[1], -1, 3), line).framesBack, -1);
-  EXPECT_EQ(add(cameraScreen(deck()[1], -1, 4)).framesBack, -1);
-  cv::Mat leaning = cameraScreen(deck()[1], -1, 5);
+  EXPECT_EQ(add(cameraScreen(slides_[1], -1, 3), line).framesBack, -1);
+  EXPECT_EQ(add(cameraScreen(slides_[1], -1, 4)).framesBack, -1);
+  cv::Mat leaning = cameraScreen(slides_[1], -1, 5);
   leaning(cv::Rect(300, 262, 340, 34)).setTo(leaning.at<uint8_t>(330, 600));
   EXPECT_EQ(add(leaning).framesBack, -1);
-  const FrameMatch match = add(cameraScreen(deck()[1], -1, 6));
+  const FrameMatch match = add(cameraScreen(slides_[1], -1, 6));
   EXPECT_EQ(match.index, 1);
   EXPECT_EQ(match.framesBack, 3);
 }
@@ -262,16 +258,17 @@ TEST_F(EvidenceMatching, AChangeShowingBitByBitStartsWhereTheOldSlideWasLastSeen
 // outlasts the frame that sided with none and starts the evidence where the build first
 // showed; with 0 the interval goes on as the old build.
 TEST_F(EvidenceMatching, ABuildThatShowedClearlyOnceStartsOverOnFramesThatLeanToIt) {
-  const auto hidden = [](unsigned seed, int from) {
-    cv::Mat screen = cameraScreen(deck()[1], -1, seed);
+  const auto hidden = [this](unsigned seed, int from) {
+    cv::Mat screen = cameraScreen(slides_[1], -1, seed);
     screen(cv::Rect(from, 262, 640 - from, 34)).setTo(screen.at<uint8_t>(330, 600));
     return screen;
   };
   for (const int leanFrames : {0, 4}) {
     options_.matchLeanFrames = leanFrames;
-    ASSERT_NO_FATAL_FAILURE(load({deck()[0], deck()[1], deck()[2]}));
-    ASSERT_EQ(interval({cameraScreen(deck()[0], -1, 1), cameraScreen(deck()[0], -1, 2)}).index, 0);
-    EXPECT_EQ(add(cameraScreen(deck()[1], -1, 3)).framesBack, -1);
+    ASSERT_NO_FATAL_FAILURE(load({slides_[0], slides_[1], slides_[2]}));
+    ASSERT_EQ(interval({cameraScreen(slides_[0], -1, 1), cameraScreen(slides_[0], -1, 2)}).index,
+              0);
+    EXPECT_EQ(add(cameraScreen(slides_[1], -1, 3)).framesBack, -1);
     EXPECT_EQ(add(hidden(4, 200)).framesBack, -1);
     FrameMatch match;
     int restarts = 0;
@@ -288,15 +285,14 @@ TEST_F(EvidenceMatching, ABuildThatShowedClearlyOnceStartsOverOnFramesThatLeanTo
 }
 
 TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
-  const std::vector<cv::Mat> slides = deck();
-  ASSERT_NO_FATAL_FAILURE(load(slides));
+  ASSERT_NO_FATAL_FAILURE(load(slides_));
   // Most of the screen not seen yet after a change, the differing lines among it: the mask
   // is left aside and the lines still tell.
   cv::Mat unseen(480, 640, CV_8UC1, cv::Scalar(0));
   unseen(cv::Rect(0, 150, 640, 330)).setTo(255);
   frameMatcherReset(matcher_);
   for (unsigned seed = 1; seed <= 2; ++seed) {
-    const FrameMatch match = add(cameraScreen(slides[2], 420, seed), unseen);
+    const FrameMatch match = add(cameraScreen(slides_[2], 420, seed), unseen);
     EXPECT_TRUE(match.matched);
     EXPECT_EQ(match.index, 2);
   }
@@ -305,7 +301,7 @@ TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
   speaker(cv::Rect(420, 90, 200, 390)).setTo(255);
   frameMatcherReset(matcher_);
   for (unsigned seed = 3; seed <= 4; ++seed) {
-    const FrameMatch match = add(cameraScreen(slides[1], 420, seed), speaker);
+    const FrameMatch match = add(cameraScreen(slides_[1], 420, seed), speaker);
     EXPECT_TRUE(match.matched);
     EXPECT_EQ(match.index, 1);
   }
@@ -313,7 +309,7 @@ TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
   cv::Mat lines(480, 640, CV_8UC1, cv::Scalar(0));
   lines(cv::Rect(0, 250, 640, 60)).setTo(255);
   frameMatcherReset(matcher_);
-  EXPECT_FALSE(add(cameraScreen(slides[1], -1, 5), lines).matched);
+  EXPECT_FALSE(add(cameraScreen(slides_[1], -1, 5), lines).matched);
 }
 
 // A table of digits; with coloured, its columns drawn on red and blue bars.
@@ -338,7 +334,7 @@ TEST_F(EvidenceMatching, AChangeToASlideThatDiffersFromTheOriginalBeforeInABlock
   };
   for (const float limit : {1.0f, options_.matchUnexplained}) {
     options_.matchUnexplained = limit;
-    ASSERT_NO_FATAL_FAILURE(load({deck()[0], tableSlide(false), deck()[2]}));
+    ASSERT_NO_FATAL_FAILURE(load({slides_[0], tableSlide(false), slides_[2]}));
     EXPECT_TRUE(shownAndEnded(tableSlide(false)).matched);
     EXPECT_TRUE(shownAndEnded(tableSlide(false)).matched) << "the same slide after a change";
     EXPECT_EQ(shownAndEnded(tableSlide(true)).matched, limit == 1.0f) << "limit " << limit;
@@ -346,7 +342,7 @@ TEST_F(EvidenceMatching, AChangeToASlideThatDiffersFromTheOriginalBeforeInABlock
     EXPECT_EQ(matcher_.ended.pictureRefused, limit != 1.0f);
     EXPECT_EQ(matcher_.ended.leading, 1);
     // Judged against the table's last showing however long ago.
-    EXPECT_TRUE(shownAndEnded(deck()[2]).matched);
+    EXPECT_TRUE(shownAndEnded(slides_[2]).matched);
     EXPECT_EQ(shownAndEnded(tableSlide(true)).matched, limit == 1.0f) << "back, limit " << limit;
   }
 }
@@ -354,19 +350,18 @@ TEST_F(EvidenceMatching, AChangeToASlideThatDiffersFromTheOriginalBeforeInABlock
 // A slide not among the originals whose first frame leaned to one of them, then that original
 // after a change: the first interval's record loses the match once the second shows it clearly.
 TEST_F(EvidenceMatching, AMatchTheWholeIntervalNoLongerHeldGoesWhenTheNextShowsItClearly) {
-  const std::vector<cv::Mat> slides = deck();
   const cv::Mat stranger = templateSlide("Overview", {kLines[0], kLines[1], kLines[2], "Demo"});
   for (const int withdraw : {0, 1}) {
     options_.matchWithdraw = withdraw;
-    ASSERT_NO_FATAL_FAILURE(load(slides));
-    ASSERT_TRUE(interval({cameraScreen(slides[1], -1, 1)}).matched);
+    ASSERT_NO_FATAL_FAILURE(load(slides_));
+    ASSERT_TRUE(interval({cameraScreen(slides_[1], -1, 1)}).matched);
     FrameMatch match;
     for (unsigned seed = 2; seed <= 5; ++seed) match = add(cameraScreen(stranger, -1, seed));
     ASSERT_FALSE(match.matched);
     ASSERT_FALSE(frameMatcherEnd(matcher_, false).matched);
     bool withdrawn = false;
     for (unsigned seed = 6; seed <= 8; ++seed) {
-      match = add(cameraScreen(slides[1], -1, seed));
+      match = add(cameraScreen(slides_[1], -1, seed));
       withdrawn = withdrawn || match.previousWithdrawn;
     }
     EXPECT_TRUE(match.matched);
@@ -378,13 +373,12 @@ TEST_F(EvidenceMatching, AMatchTheWholeIntervalNoLongerHeldGoesWhenTheNextShowsI
 // its template (its body hidden but for the lines they share): once its whole evidence decides
 // none, the record loses that match, and the order goes on from the original before it.
 TEST_F(EvidenceMatching, AnUndecidedIntervalDropsAMatchItsFramesTookOutOfOrder) {
-  const std::vector<cv::Mat> slides = deck();
   for (const int drop : {0, 1}) {
     options_.matchDropJump = drop;
-    ASSERT_NO_FATAL_FAILURE(load(slides));
-    ASSERT_TRUE(shown(slides[0]).matched);
+    ASSERT_NO_FATAL_FAILURE(load(slides_));
+    ASSERT_TRUE(shown(slides_[0]).matched);
     frameMatcherEnd(matcher_, false);
-    FrameMatch match = add(cameraScreen(slides[2], -1, 1));
+    FrameMatch match = add(cameraScreen(slides_[2], -1, 1));
     ASSERT_TRUE(match.matched);
     ASSERT_EQ(match.index, 2) << "a jump over one original";
     for (unsigned seed = 2; seed <= 5; ++seed) match = add(cameraScreen(strangerSlide(), 20, seed));
@@ -397,8 +391,8 @@ TEST_F(EvidenceMatching, AnUndecidedIntervalDropsAMatchItsFramesTookOutOfOrder) 
 }
 
 TEST_F(EvidenceMatching, ASingleOriginalIsNamedOnlyWhenShown) {
-  ASSERT_NO_FATAL_FAILURE(load({deck()[1]}));
-  EXPECT_TRUE(shown(deck()[1]).matched);
+  ASSERT_NO_FATAL_FAILURE(load({slides_[1]}));
+  EXPECT_TRUE(shown(slides_[1]).matched);
   EXPECT_FALSE(shown(strangerSlide()).matched);
   cv::Mat blank(kSlide, CV_8UC3, cv::Scalar(250, 250, 250));
   EXPECT_FALSE(shown(blank).matched);
