@@ -67,19 +67,21 @@ double lineSpread(const cv::Mat& picture) {
   return deviation[0];
 }
 
-// Two originals the records may name.
+// Two originals the records may name, and two records in a row that both name the first.
 class RecordJoinRule : public ::testing::Test {
  protected:
-  void SetUp() override { a.id = 3, b.id = 4; }
+  void SetUp() override {
+    a.id = 3, b.id = 4;
+    earlier.match = later.match = &a;
+  }
   SlideRecord a, b;
+  SlideRecord earlier = slideRecordMake(0, nullptr, 100, 199, 0.3);
+  SlideRecord later = slideRecordMake(1, nullptr, 200, 299, 0.2);
 };
 
 // Only what the matcher is sure of is joined.
 TEST_F(RecordJoinRule, BothIntervalsMustHaveDecidedTheSameOriginalClearlyAndInOrder) {
   const SlideRecord* none = nullptr;
-  SlideRecord earlier = slideRecordMake(0, nullptr, 100, 199, 0.3);
-  SlideRecord later = slideRecordMake(1, nullptr, 200, 299, 0.2);
-  earlier.match = later.match = &a;
   const EndedMatch sure{&a, &a, 0.6}, earlierSure{&a, &b, 0.5};
   EXPECT_TRUE(recordsShowOneSlide(earlier, earlierSure, later, sure, 0.4));
   // The earlier record's match was kept only from its frames, or is not as clear.
@@ -104,9 +106,6 @@ TEST_F(RecordJoinRule, BothIntervalsMustHaveDecidedTheSameOriginalClearlyAndInOr
 // Where only the picture check kept the later interval from deciding the earlier's original, the
 // two are candidates to join, for their pictures to tell; any other doubt keeps them apart.
 TEST_F(RecordJoinRule, ALaterRecordThePictureCheckAloneRefusedIsACandidate) {
-  SlideRecord earlier = slideRecordMake(0, nullptr, 100, 199, 0.3);
-  SlideRecord later = slideRecordMake(1, nullptr, 200, 299, 0.2);
-  earlier.match = later.match = &a;
   const EndedMatch sure{&a, &b, 0.6}, refused{nullptr, &a, 0.8, &a, true};
   EXPECT_TRUE(recordsShowOneSlideUnlessPictures(earlier, sure, later, refused, 0.4));
   EXPECT_FALSE(recordsShowOneSlide(earlier, sure, later, refused, 0.4));
@@ -134,10 +133,9 @@ TEST_F(RecordJoinRule, ALaterRecordThePictureCheckAloneRefusedIsACandidate) {
 // A short unmatched record between two of one original, its frames leaning to that original,
 // was the speaker passing; a longer one, one leaning elsewhere, or one with a match stays.
 TEST_F(RecordJoinRule, AShortRecordBetweenTwoOfOneOriginalIsTakenIn) {
-  SlideRecord earlier = slideRecordMake(0, nullptr, 100, 199, 0.3);
   SlideRecord between = slideRecordMake(1, nullptr, 200, 249, 0.0);
-  SlideRecord later = slideRecordMake(2, nullptr, 250, 399, 0.4);
-  earlier.match = later.match = &a;
+  later = slideRecordMake(2, nullptr, 250, 399, 0.4);
+  later.match = &a;
   const EndedMatch sure{&a, &a, 0.6}, leaning{nullptr, &a, 0.2, &a};
   EXPECT_TRUE(recordsAroundShowOneSlide(earlier, sure, between, leaning, later, sure, 0.4, 50));
   EXPECT_FALSE(recordsShowOneSlide(earlier, sure, later, sure, 0.4)) << "not in a row";
