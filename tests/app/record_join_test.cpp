@@ -268,6 +268,21 @@ TEST_F(RecordJoinTest, ALineHiddenForAMomentLeavesOneRecord) {
   EXPECT_EQ(picturesIn("joined/"), std::vector<std::string>{*joined->slides[0].src});
 }
 
+// The same frames, with the covered slide among the originals: a build, two slides.
+TEST_F(RecordJoinTest, ABuildStaysTwoRecords) {
+  ASSERT_NO_FATAL_FAILURE(writeTalk(coveredSlide(), fullSlide()));
+  ASSERT_NO_FATAL_FAILURE(writeOriginals({coveredSlide(), fullSlide()}));
+  const auto slides = run(1, "pics/");
+  ASSERT_TRUE(slides);
+  ASSERT_EQ(slides->slides.size(), 2u);
+  for (int k = 0; k < 2; ++k) {
+    ASSERT_TRUE(slides->slides[k].match);
+    EXPECT_EQ(slides->slides[k].match->id, k);
+  }
+  EXPECT_EQ(countOf(result_.out, "SlideJoined"), 0u);
+  EXPECT_EQ(picturesIn("pics/").size(), 2u);
+}
+
 // A slide left out of the originals that the features take for the one before it: the
 // pictures tell it from that one, and it is not joined to it.
 TEST_F(RecordJoinTest, ASlideLeftOutNextToItsLookAlikeStaysApart) {
