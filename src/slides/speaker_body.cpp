@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/packed_morphology.h"
 #include "slides/plain_pixels.h"
 
 namespace slidetrack {
@@ -178,8 +179,10 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
   // Text strokes and thin rules are no body; a plain interior joins across its outline.
   static const cv::Mat open = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
   static const cv::Mat close = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(9, 9));
-  cv::morphologyEx(s.solid, s.solid, cv::MORPH_OPEN, open);
-  cv::morphologyEx(s.solid, s.solid, cv::MORPH_CLOSE, close);
+  if (!packedOpenClose(s.solid, open, close)) {
+    cv::morphologyEx(s.solid, s.solid, cv::MORPH_OPEN, open);
+    cv::morphologyEx(s.solid, s.solid, cv::MORPH_CLOSE, close);
+  }
   const int margin = 6;  // the rim the decision leaves out, and a little more
   // A head and shoulders cover this much of the screen at least.
   const int minArea = std::max(16, w * h / 50);
