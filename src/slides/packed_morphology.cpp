@@ -142,6 +142,30 @@ void PackedMask::erode(const KernelRuns& kernel) {
   clearMargins(bits_);
 }
 
+namespace {
+
+bool packedMorph(const cv::Mat& mask, const cv::Mat& kernel, bool dilating, cv::Mat& out) {
+  thread_local KernelRuns runs;
+  thread_local PackedMask packed;
+  if (!kernelRunsOf(kernel, runs) || !packed.load(mask)) return false;
+  if (dilating)
+    packed.dilate(runs);
+  else
+    packed.erode(runs);
+  packed.store(out);
+  return true;
+}
+
+}  // namespace
+
+bool packedDilate(const cv::Mat& mask, const cv::Mat& kernel, cv::Mat& out) {
+  return packedMorph(mask, kernel, true, out);
+}
+
+bool packedErode(const cv::Mat& mask, const cv::Mat& kernel, cv::Mat& out) {
+  return packedMorph(mask, kernel, false, out);
+}
+
 bool packedOpenClose(cv::Mat& mask, const cv::Mat& open, const cv::Mat& close) {
   thread_local KernelRuns opening, closing;
   thread_local PackedMask packed;

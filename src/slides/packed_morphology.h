@@ -42,6 +42,13 @@ class PackedMask {
   std::vector<std::uint64_t> bits_, spread_, out_;
 };
 
+// cv::dilate and cv::erode of a 0/255 mask by kernel with their defaults, into out (which may
+// be mask); false, with the library's call left to the caller, as for packedOpenClose. A
+// mask that is part of a larger image is taken alone: what lies round it must be clear
+// (for a dilation) or set (for an erosion) for the library to give the same.
+bool packedDilate(const cv::Mat& mask, const cv::Mat& kernel, cv::Mat& out);
+bool packedErode(const cv::Mat& mask, const cv::Mat& kernel, cv::Mat& out);
+
 // mask opened by open, then closed by close, in place, as two cv::morphologyEx calls with
 // their defaults give it; false, and mask left as it was, when either kernel is not made of
 // centred runs or mask holds other values than 0 and 255.

@@ -80,6 +80,23 @@ TEST(PackedMorphology, OpensThenClosesAsTheLibrary) {
     }
 }
 
+TEST(PackedMorphology, GrowsAPartOfAMaskClearAllRound) {
+  cv::RNG rng(13);
+  const cv::Mat close = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(9, 9));
+  cv::Mat whole = cv::Mat::zeros(120, 200, CV_8UC1);
+  const cv::Rect box(50, 40, 70, 60), around(46, 36, 78, 68);
+  noisyMask(rng, box.size(), 0.3).copyTo(whole(box));
+  ASSERT_GT(cv::countNonZero(whole), 1000);
+  cv::Mat expected, shrunk, part = whole(around);
+  cv::dilate(part, expected, close);
+  ASSERT_TRUE(packedDilate(part, close, part));
+  EXPECT_EQ(cv::norm(expected, part, cv::NORM_INF), 0);
+  // And an erosion into another mask, as the library's.
+  cv::erode(whole, expected, close);
+  ASSERT_TRUE(packedErode(whole, close, shrunk));
+  EXPECT_EQ(cv::norm(expected, shrunk, cv::NORM_INF), 0);
+}
+
 TEST(PackedMorphology, LeavesWhatItCannotPackToTheCaller) {
   const cv::Mat open = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
   const cv::Mat close = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(9, 9));
