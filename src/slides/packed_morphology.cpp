@@ -1,8 +1,9 @@
 #include "slides/packed_morphology.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace slidetrack {
 
@@ -25,6 +26,40 @@ __attribute__((target_clones("avx2", "default"))) void orInto(std::uint64_t* __r
                                                               size_t n) {
   for (size_t j = 0; j < n; ++j) out[j] |= in[j];
 }
+
+// Packs the first pixels of a row 32 at a time, from x on: the x reached, mixed set when a
+// pixel is neither 0 nor 255. Words are little-endian: four bytes of bits a step.
+__attribute__((target("avx2"))) int packAvx2(const std::uint8_t* m, int cols, std::uint8_t* bytes,
+                                             int& mixed) {
+  const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi8(-1);
+  int x = 0;
+  for (; x + 32 <= cols; x += 32) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m + x));
+    const unsigned set = unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, full)));
+    mixed |= ~(set | unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, zero)))) != 0;
+    std::memcpy(bytes + x / 8, &set, 4);
+  }
+  return x;
+}
+
+// Unpacks the first pixels of a row 32 at a time: each byte of bits spread over eight bytes.
+__attribute__((target("avx2"))) int unpackAvx2(const std::uint8_t* bytes, int cols,
+                                               std::uint8_t* m) {
+  const __m256i pick = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2,
+                                        2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3);
+  const __m256i bit = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ULL));
+  int x = 0;
+  for (; x + 32 <= cols; x += 32) {
+    int four;
+    std::memcpy(&four, bytes + x / 8, 4);
+    const __m256i spread = _mm256_shuffle_epi8(_mm256_set1_epi32(four), pick);
+    const __m256i v = _mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(m + x), v);
+  }
+  return x;
+}
+
+const bool kAvx2 = __builtin_cpu_supports("avx2");
 
 __attribute__((target_clones("avx2", "default"))) void invertAll(std::uint64_t* w, size_t n) {
   for (size_t j = 0; j < n; ++j) w[j] = ~w[j];
@@ -61,8 +96,8 @@ bool PackedMask::load(const cv::Mat& mask) {
     const unsigned char* m = mask.ptr<unsigned char>(y);
     std::uint64_t* w = row(bits_, y);
     auto* bytes = reinterpret_cast<unsigned char*>(w);
-    int x = 0, mixed = 0;
-    // Sixteen pixels give two bytes of bits; words are little-endian.
+    int mixed = 0, x = kAvx2 ? packAvx2(m, cols_, bytes, mixed) : 0;
+    // Sixteen pixels give two bytes of bits.
     for (; x + 16 <= cols_; x += 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m + x));
       const int set = _mm_movemask_epi8(_mm_cmpeq_epi8(v, full));
@@ -87,7 +122,7 @@ void PackedMask::store(cv::Mat& mask) const {
     const auto* bytes =
         reinterpret_cast<const unsigned char*>(bits_.data() + size_t(y) * size_t(words_ + 2) + 1);
     unsigned char* m = mask.ptr<unsigned char>(y);
-    int x = 0;
+    int x = kAvx2 ? unpackAvx2(bytes, cols_, m) : 0;
     for (; x + 16 <= cols_; x += 16) {
       const __m128i spread = _mm_set_epi64x(static_cast<long long>(kEach * bytes[x / 8 + 1]),
                                             static_cast<long long>(kEach * bytes[x / 8]));

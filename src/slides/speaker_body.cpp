@@ -228,7 +228,13 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
             break;
           }
       }
-      cv::floodFill(region, cv::Point(x, y), alive ? 3 : 2, nullptr, 0, 0, 8);
+      // The region's pixels are the only ones at 1, all within its box: marked there without
+      // a second fill.
+      const unsigned char mark = alive ? 3 : 2;
+      for (int r = box.y; r < box.y + box.height; ++r) {
+        unsigned char* in = region.ptr<unsigned char>(r);
+        for (int c = box.x; c < box.x + box.width; ++c) in[c] = in[c] == 1 ? mark : in[c];
+      }
       if (alive) any = true, hisBox |= box;
     }
   }
