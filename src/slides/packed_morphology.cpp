@@ -144,24 +144,30 @@ void PackedMask::clearMargins(std::vector<std::uint64_t>& bits) const {
 
 void PackedMask::dilate(const KernelRuns& kernel) {
   const int widest = *std::max_element(kernel.half.begin(), kernel.half.end());
-  // spread_: the rows spread sideways by each half width up to the widest, one block each.
+  // The rows spread sideways by each half width up to the widest, one block each: the rows
+  // themselves, then spread_'s blocks.
   const size_t block = plane();
-  spread_.resize(block * size_t(widest + 1));
-  std::copy(bits_.begin(), bits_.end(), spread_.begin());
-  for (int r = 1; r <= widest; ++r)
-    spreadBy(bits_.data(), spread_.data() + block * size_t(r - 1),
-             spread_.data() + block * size_t(r), block, r);
-  out_.assign(block, 0);
+  spread_.resize(block * size_t(std::max(widest, 0)));
+  const auto level = [&](int r) {
+    return r == 0 ? bits_.data() : spread_.data() + block * size_t(r - 1);
+  };
+  for (int r = 1; r <= widest; ++r) spreadBy(bits_.data(), level(r - 1), level(r), block, r);
+  // The middle row's run reaches every output row: its block is copied, the others added.
   const int middle = int(kernel.half.size()) / 2;
+  const int centre = kernel.half[size_t(middle)];
+  out_.resize(block);
+  if (centre >= 0)
+    std::copy(level(centre), level(centre) + block, out_.data());
+  else
+    std::fill(out_.begin(), out_.end(), 0);
   const size_t stride = size_t(words_ + 2);
   for (int i = 0; i < int(kernel.half.size()); ++i) {
-    if (kernel.half[size_t(i)] < 0) continue;
+    if (kernel.half[size_t(i)] < 0 || i == middle) continue;
     const int dy = i - middle;
     const int from = std::max(0, -dy), to = std::min(rows_, rows_ - dy);  // output rows
     if (from >= to) continue;
     orInto(out_.data() + size_t(from) * stride,
-           spread_.data() + block * size_t(kernel.half[size_t(i)]) + size_t(from + dy) * stride,
-           size_t(to - from) * stride);
+           level(kernel.half[size_t(i)]) + size_t(from + dy) * stride, size_t(to - from) * stride);
   }
   clearMargins(out_);
   bits_.swap(out_);
