@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "slides/hole_fill.h"
+#include "slides/packed_morphology.h"
 #include "slides/shift_diff.h"
 #include "slides/taken_copy.h"
 #include "slides/uncovered_slide.h"
@@ -64,8 +65,9 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   // shape of the new slide the body found now may have joined, further off, is no part of
   // him (and the first look is taken as the slide there: a slide shown for two looks would
   // otherwise keep none of it).
-  cv::dilate(speaker_.stayed(), unseen_,
-             cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * kNear + 1, 2 * kNear + 1)));
+  const cv::Mat near =
+      cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * kNear + 1, 2 * kNear + 1));
+  if (!packedDilate(speaker_.stayed(), near, unseen_)) cv::dilate(speaker_.stayed(), unseen_, near);
   cv::bitwise_and(unseen_, speaker_.body(), unseen_);
   cv::bitwise_or(unseen_, unseenWork, unseen_);
   // What the first look took where he stood then is his until a later look shows it clear;
@@ -75,9 +77,9 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   cv::Mat fine = fineGrained(screenBgr, firstOnly_);
   if (still_) {
     cv::Mat inner;
-    cv::erode(
-        speaker_.body(), inner,
-        cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * kOutline + 1, 2 * kOutline + 1)));
+    const cv::Mat outline =
+        cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * kOutline + 1, 2 * kOutline + 1));
+    if (!packedErode(speaker_.body(), outline, inner)) cv::erode(speaker_.body(), inner, outline);
     cv::bitwise_and(fine, inner, fine);
   }
   firstOnly_.setTo(0, fine);

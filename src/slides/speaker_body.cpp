@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/packed_morphology.h"
 #include "slides/plain_pixels.h"
 
 namespace slidetrack {
@@ -178,8 +179,10 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
   // Text strokes and thin rules are no body; a plain interior joins across its outline.
   static const cv::Mat open = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5));
   static const cv::Mat close = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(9, 9));
-  cv::morphologyEx(s.solid, s.solid, cv::MORPH_OPEN, open);
-  cv::morphologyEx(s.solid, s.solid, cv::MORPH_CLOSE, close);
+  if (!packedOpenClose(s.solid, open, close)) {
+    cv::morphologyEx(s.solid, s.solid, cv::MORPH_OPEN, open);
+    cv::morphologyEx(s.solid, s.solid, cv::MORPH_CLOSE, close);
+  }
   const int margin = 6;  // the rim the decision leaves out, and a little more
   // A head and shoulders cover this much of the screen at least.
   const int minArea = std::max(16, w * h / 50);
@@ -225,7 +228,13 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
             break;
           }
       }
-      cv::floodFill(region, cv::Point(x, y), alive ? 3 : 2, nullptr, 0, 0, 8);
+      // The region's pixels are the only ones at 1, all within its box: marked there without
+      // a second fill.
+      const unsigned char mark = alive ? 3 : 2;
+      for (int r = box.y; r < box.y + box.height; ++r) {
+        unsigned char* in = region.ptr<unsigned char>(r);
+        for (int c = box.x; c < box.x + box.width; ++c) in[c] = in[c] == 1 ? mark : in[c];
+      }
       if (alive) any = true, hisBox |= box;
     }
   }
@@ -236,9 +245,14 @@ void speakerBody(const cv::Mat& work, int background, const cv::Mat& live, cv::M
   const int reach = close.cols / 2;
   const cv::Rect around =
       (hisBox + cv::Size(2 * reach, 2 * reach) - cv::Point(reach, reach)) & cv::Rect(0, 0, w, h);
-  cv::Mat grown;
-  cv::dilate(body(around), grown, close);
-  grown.copyTo(body(around));
+  // All round the box the body is clear, so the packed dilation, which reads nothing beyond
+  // its mask, gives what the library's does.
+  cv::Mat grown = body(around);
+  if (!packedDilate(grown, close, grown)) {
+    cv::Mat library;
+    cv::dilate(grown, library, close);
+    library.copyTo(grown);
+  }
 }
 
 int backgroundGrey(const int (&histogram)[256], int spread) {

@@ -32,11 +32,19 @@ bool near(const cv::Vec3b& a, const cv::Vec3i& b) {
 // The colour most of the taken pixels share: the mean of those near the commonest grey.
 bool backgroundColour(const cv::Mat& colour, const cv::Mat& taken, cv::Vec3i& background) {
   int histogram[256] = {0}, count = 0;
+  // Each taken pixel's grey is worked out once, for both passes.
+  thread_local cv::Mat greys;
+  greys.create(colour.size(), CV_8UC1);
   for (int y = 0; y < colour.rows; ++y) {
     const cv::Vec3b* c = colour.ptr<cv::Vec3b>(y);
     const unsigned char* t = taken.ptr<unsigned char>(y);
-    for (int x = 0; x < colour.cols; ++x)
-      if (t[x]) ++histogram[(c[x][0] + c[x][1] + c[x][2]) / 3], ++count;
+    unsigned char* g = greys.ptr<unsigned char>(y);
+    for (int x = 0; x < colour.cols; ++x) {
+      if (!t[x]) continue;
+      g[x] = static_cast<unsigned char>((c[x][0] + c[x][1] + c[x][2]) / 3);
+      ++histogram[g[x]];
+      ++count;
+    }
   }
   // Too little of the slide seen now to know its background.
   if (count < int(colour.total() / 4)) return false;
@@ -46,8 +54,9 @@ bool backgroundColour(const cv::Mat& colour, const cv::Mat& taken, cv::Vec3i& ba
   for (int y = 0; y < colour.rows; ++y) {
     const cv::Vec3b* c = colour.ptr<cv::Vec3b>(y);
     const unsigned char* t = taken.ptr<unsigned char>(y);
+    const unsigned char* g = greys.ptr<unsigned char>(y);
     for (int x = 0; x < colour.cols; ++x)
-      if (t[x] && std::abs((c[x][0] + c[x][1] + c[x][2]) / 3 - grey) <= 2) {
+      if (t[x] && std::abs(g[x] - grey) <= 2) {
         sum += cv::Vec3d(c[x][0], c[x][1], c[x][2]);
         ++n;
       }

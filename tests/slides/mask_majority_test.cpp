@@ -26,3 +26,23 @@ TEST(MaskMajority, AsTheMedianOfAMask) {
             << size << " density " << density << " side " << side;
       }
 }
+
+TEST(MaskMajority, AsTheBoxFilterThresholded) {
+  cv::RNG rng(8);
+  for (const cv::Size& size : {cv::Size(2, 7), cv::Size(31, 5), cv::Size(640, 480)})
+    for (double density : {0.3, 0.5, 0.7})
+      for (int side : {3, 5, 7, 15}) {
+        cv::Mat noise(size, CV_32F), mask;
+        rng.fill(noise, cv::RNG::UNIFORM, 0.0, 1.0);
+        cv::compare(noise, density, mask, cv::CMP_LT);
+        cv::Mat box, majority;
+        cv::blur(mask, box, cv::Size(side, side), cv::Point(-1, -1), cv::BORDER_REPLICATE);
+        cv::threshold(box, box, 127, 255, cv::THRESH_BINARY);
+        maskMajority(mask, side, majority);
+        EXPECT_EQ(cv::norm(box, majority, cv::NORM_INF), 0)
+            << size << " density " << density << " side " << side;
+        // In place too.
+        maskMajority(mask, side, mask);
+        EXPECT_EQ(cv::norm(box, mask, cv::NORM_INF), 0) << size << " in place, side " << side;
+      }
+}
