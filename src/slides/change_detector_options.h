@@ -57,7 +57,7 @@ struct ChangeDetectorOptions {
   int slidePictureFaint = 1;
   // 1: in a run without originals, a record whose slide picture shows the same content as the
   // one before it, where both saw the slide, joins it (a change the speaker made); 0: as before.
-  int slideJoinSame = 1;
+  int slideJoinSame = 0;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };
