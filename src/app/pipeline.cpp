@@ -137,9 +137,11 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
   // Two records about to join are told apart by their pictures: a run with originals makes
   // them although it neither saves nor shows them, or it would join what such a run keeps apart.
   const bool shown = anyObserver(&RunObserver::needsSlidePictures);
-  picturesKept_ =
-      shown || (matching_.originals && matching_.matcher.matchJoinSame &&
-                (matching_.matcher.matchJoinContent || matching_.matcher.matchJoinRefused));
+  joinPictures_ = !matching_.originals && settings_.slideJoinSame == 1 &&
+                  !changeDetectorOptions(settings_).plain();
+  picturesKept_ = shown || joinPictures_ ||
+                  (matching_.originals && matching_.matcher.matchJoinSame &&
+                   (matching_.matcher.matchJoinContent || matching_.matcher.matchJoinRefused));
   // Only some of them are compared: the rest are spared filling what was never seen.
   picturesFilled_ = shown;
   intervalStageCreate(intervals_, changeDetectorOptions(settings_),

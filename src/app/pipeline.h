@@ -87,6 +87,9 @@ class Pipeline {
   // The two pictures compared with the earlier one's original; none without pictures.
   std::optional<DifferingContent> joinContent(const cv::Mat* picture, const cv::Mat* unseen);
   void keepClosedPicture(const cv::Mat& picture, const cv::Mat* unseen);
+  // Without originals: the picture of the record that joins the last closed one, when it saw
+  // more of the slide than the kept one did, becomes the joined record's.
+  void joinPicture(SlideRecord& earlier, const cv::Mat& picture, const cv::Mat* unseen);
   void finish();
 
   PresentationSettings settings_;
@@ -106,6 +109,7 @@ class Pipeline {
   bool recordOpened_ = false;
   bool picturesKept_ = false;    // slide pictures are made
   bool picturesFilled_ = false;  // ... with what was never seen filled
+  bool joinPictures_ = false;    // records without originals join on their pictures
   const SlideRecord* decidedMatch_ = nullptr;
   // The processed frame at which a match change opened the open record, -1 otherwise.
   int matchOpenedAt_ = -1;

@@ -11,6 +11,7 @@
 #include "app/record_join.h"
 #include "slides/clean_slide.h"
 #include "slides/differing_content.h"
+#include "slides/same_slide_pictures.h"
 
 namespace slidetrack {
 
@@ -76,7 +77,13 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
                            recordsShowOneSlideUnlessPictures(*std::prev(records.end(), 2),
                                                              closedEnd_, *open_, ended, margin) &&
                            joinDiffersOnlyOffTheSlide(picture, unseen);
-  if (join || joinAround || joinRefused) {
+  // Without originals, a record whose picture shows what the one before showed, where both saw
+  // the slide, began at a change the speaker made.
+  const bool joinSame =
+      joinPictures_ && records.size() >= 2 && picture && !closedPicture_.empty() &&
+      picturesShowOneSlide(closedPicture_, closedUnseen_, *picture, unseen ? *unseen : cv::Mat())
+          .same;
+  if (join || joinAround || joinRefused || joinSame) {
     // The joined record's verdict stays the one its own evidence decided.
     if (!joinRefused) closedEnd_ = ended;
     if (joinAround) {
@@ -99,7 +106,8 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
   // Kept to choose from, and to compare with, should the next record join this one.
   const bool keep = matching_.matcher.matchJoinSame && ended.decided;
   if (!open_->src) {
-    if (keep && (matching_.matcher.matchJoinContent || matching_.matcher.matchJoinRefused))
+    if (joinPictures_ ||
+        (keep && (matching_.matcher.matchJoinContent || matching_.matcher.matchJoinRefused)))
       keepClosedPicture(*picture, unseen);
     return;
   }
@@ -107,7 +115,7 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
   const cv::Mat& shown = originalFill_.apply(*open_, *picture, unseen);
   const cv::Mat& written = originalFill_.withoutSpeaker(*open_, shown);
   notify([&](RunObserver& o) { o.slideEnded(*open_, written); });
-  if (keep) keepClosedPicture(shown, unseen);
+  if (keep || joinPictures_) keepClosedPicture(shown, unseen);
 }
 
 void Pipeline::keepClosedPicture(const cv::Mat& picture, const cv::Mat* unseen) {
@@ -168,7 +176,9 @@ void Pipeline::joinClosedRecords(int joined, const cv::Mat* picture, const cv::M
   earlier.confidence = std::min(earlier.confidence, open_->confidence);
   // The joined record keeps its own name; its file gets the picture that shows more of the
   // slide, and the later record's is never written.
-  if (earlier.src && picture && !picture->empty()) {
+  if (!earlier.match && picture && !picture->empty()) {
+    joinPicture(earlier, *picture, unseen);
+  } else if (earlier.src && picture && !picture->empty()) {
     const cv::Mat& shown = originalFill_.apply(*open_, *picture, unseen);
     if (closedPicture_.empty() ||
         pictureDistanceFromOriginal(matching_, shown, *earlier.match) <
@@ -181,6 +191,16 @@ void Pipeline::joinClosedRecords(int joined, const cv::Mat* picture, const cv::M
   records.erase(std::prev(records.end(), joined), records.end());
   nextSlideId_ -= joined;
   open_ = &earlier;
+}
+
+void Pipeline::joinPicture(SlideRecord& earlier, const cv::Mat& picture, const cv::Mat* unseen) {
+  const int unseenNow = unseen ? cv::countNonZero(*unseen) : 0;
+  if (!closedPicture_.empty() &&
+      (closedUnseen_.empty() || unseenNow >= cv::countNonZero(closedUnseen_)))
+    return;
+  // Kept whether or not it is written, so that the next record meets the same picture.
+  if (earlier.src) notify([&](RunObserver& o) { o.slideEnded(earlier, picture); });
+  keepClosedPicture(picture, unseen);
 }
 
 }  // namespace slidetrack

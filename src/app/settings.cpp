@@ -61,7 +61,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideBesideOverMask,
           s.slideSpeakerFromOriginal,
           s.slidePictureSpeaker,
-          s.slidePictureFaint};
+          s.slidePictureFaint,
+          s.slideJoinSame};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

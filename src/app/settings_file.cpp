@@ -146,6 +146,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideSpeakerFromOriginal", &s.slideSpeakerFromOriginal, w);
   readInt(slides, "slidePictureSpeaker", &s.slidePictureSpeaker, w);
   readInt(slides, "slidePictureFaint", &s.slidePictureFaint, w);
+  readInt(slides, "slideJoinSame", &s.slideJoinSame, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -303,6 +304,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideSpeakerFromOriginal" << s.slideSpeakerFromOriginal;
   fs << "slidePictureSpeaker" << s.slidePictureSpeaker;
   fs << "slidePictureFaint" << s.slidePictureFaint;
+  fs << "slideJoinSame" << s.slideJoinSame;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

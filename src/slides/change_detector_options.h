@@ -55,6 +55,9 @@ struct ChangeDetectorOptions {
   // whose colour is faintly off the slide background's, so a speaker in a shirt of nearly
   // its colour who never moves stays out of the picture; 0: as before.
   int slidePictureFaint = 1;
+  // 1: in a run without originals, a record whose slide picture shows the same content as the
+  // one before it, where both saw the slide, joins it (a change the speaker made); 0: as before.
+  int slideJoinSame = 0;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

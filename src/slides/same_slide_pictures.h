@@ -1,0 +1,23 @@
+#pragma once
+// Two slide pictures in a row, with no original to ask: whether they show one slide. A change
+// the speaker made (his shirt or arm taken in as a slide appeared, then moving) leaves two
+// pictures whose content is the same where both saw the slide; a real change, even a build
+// of one line or one block, leaves content that one has and the other lacks.
+
+#include <opencv2/core.hpp>
+
+namespace slidetrack {
+
+struct SameSlide {
+  bool same = false;
+  double seen = 0.0;  // share of the pixels both pictures saw
+  int differing = 0;  // work pixels of content one has and the other lacks
+};
+
+// first, second: 8-bit BGR, one size; firstUnseen, secondUnseen: 8-bit, the work size (half
+// the pictures'), 255 = never seen (the speaker's part of a picture), or empty (all seen).
+// Pixels never seen are left out, so a filled picture and one as taken compare alike.
+SameSlide picturesShowOneSlide(const cv::Mat& first, const cv::Mat& firstUnseen,
+                               const cv::Mat& second, const cv::Mat& secondUnseen);
+
+}  // namespace slidetrack
