@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "slides/ink_strokes.h"
+#include "slides/light_fit.h"
 
 namespace slidetrack {
 
@@ -54,23 +55,6 @@ cv::Mat grey(const cv::Mat& bgr, cv::Size size) {
   cv::resize(g, small, size, 0, 0, cv::INTER_AREA);
   small.convertTo(small, CV_32F);
   return small;
-}
-
-// to ~ a * from + b over mask, least squares; again over the pixels it explains, so the
-// content that differs does not pull it.
-cv::Mat fitted(const cv::Mat& from, const cv::Mat& to, const cv::Mat& mask) {
-  cv::Mat use = mask.clone(), out = from.clone();
-  for (int pass = 0; pass < 2 && cv::countNonZero(use) > 100; ++pass) {
-    cv::Scalar mf, sf, mt, st;
-    cv::meanStdDev(from, mf, sf, use);
-    cv::meanStdDev(to, mt, st, use);
-    const double cov = cv::mean((from - mf[0]).mul(to - mt[0]), use)[0];
-    const double a = sf[0] > 4.0 ? std::clamp(cov / (sf[0] * sf[0]), 0.2, 2.5) : 1.0;
-    out = from * a + (mt[0] - a * mf[0]);
-    cv::Mat near = cv::abs(to - out) < kApart;
-    cv::bitwise_and(mask, near, use);
-  }
-  return out;
 }
 
 // differs without its connected parts taller than kTallest of its height or with a solid core
@@ -145,7 +129,7 @@ DifferingContent compareWithOriginal(const cv::Mat& first, const cv::Mat& firstU
   const int seenCount = cv::countNonZero(seen);
   if (seenCount == 0) return result;
 
-  const cv::Mat bOnA = fitted(b, a, seen);
+  const cv::Mat bOnA = lightFitted(b, a, seen, kApart, 0.2, 2.5);
   cv::Mat differs = (unexplained(a, bOnA) | unexplained(bOnA, a)) & seen;
   // A pen's strokes are written on the slide shown, not another slide.
   cv::Mat inkA, inkB;
@@ -159,8 +143,8 @@ DifferingContent compareWithOriginal(const cv::Mat& first, const cv::Mat& firstU
 
   const cv::Mat o = grey(original, size);
   const cv::Mat agreed = seen & ~differs;
-  const cv::Mat oOnA = fitted(linedUp(o, a), a, agreed);
-  const cv::Mat oOnB = fitted(linedUp(o, b), b, agreed);
+  const cv::Mat oOnA = lightFitted(linedUp(o, a), a, agreed, kApart, 0.2, 2.5);
+  const cv::Mat oOnB = lightFitted(linedUp(o, b), b, agreed, kApart, 0.2, 2.5);
   const cv::Mat explainsA = ~unexplained(a, oOnA) & differs;
   const cv::Mat explainsB = ~unexplained(b, oOnB) & differs;
   result.first = double(cv::countNonZero(explainsA & ~explainsB)) / differing;

@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "slides/ink_strokes.h"
+#include "slides/light_fit.h"
 
 namespace slidetrack {
 
@@ -45,23 +46,6 @@ cv::Mat hiddenAt(const cv::Mat& unseen, cv::Size size) {
   cv::Mat hidden = cv::Mat::zeros(size, CV_8UC1);
   if (!unseen.empty()) cv::resize(unseen, hidden, size, 0, 0, cv::INTER_NEAREST);
   return hidden;
-}
-
-// to ~ a * from + b over mask, fitted again over the pixels it then explains, so that the
-// content that differs does not pull the light's drift.
-cv::Mat fitted(const cv::Mat& from, const cv::Mat& to, const cv::Mat& mask) {
-  cv::Mat use = mask.clone(), out = from.clone();
-  for (int pass = 0; pass < 2 && cv::countNonZero(use) > 100; ++pass) {
-    cv::Scalar mf, sf, mt, st;
-    cv::meanStdDev(from, mf, sf, use);
-    cv::meanStdDev(to, mt, st, use);
-    const double cov = cv::mean((from - mf[0]).mul(to - mt[0]), use)[0];
-    const double a = sf[0] > 4.0 ? std::clamp(cov / (sf[0] * sf[0]), 0.5, 2.0) : 1.0;
-    out = from * a + (mt[0] - a * mf[0]);
-    cv::Mat near = cv::abs(to - out) < kApart;
-    cv::bitwise_and(mask, near, use);
-  }
-  return out;
 }
 
 // 255 where a lies outside b's 3x3 range by more than apart (per pixel).
@@ -119,7 +103,7 @@ SameSlide picturesShowOneSlide(const cv::Mat& first, const cv::Mat& firstUnseen,
   apart.setTo(kApartMarks, marksA & marksB);
   cv::Mat differs = cv::Mat::zeros(size, CV_8UC1);
   for (size_t c = 0; c < a.size(); ++c) {
-    const cv::Mat bOnA = fitted(b[c], a[c], seen);
+    const cv::Mat bOnA = lightFitted(b[c], a[c], seen, kApart, 0.5, 2.0);
     differs |= unexplained(a[c], bOnA, apart) | unexplained(bOnA, a[c], apart);
   }
   differs &= seen;
