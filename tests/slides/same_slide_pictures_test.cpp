@@ -15,8 +15,6 @@ using namespace slidetrack;
 
 namespace {
 
-const cv::Size kScreen(640, 480);
-
 // 255 over a standing body at x, work size (half the screen's).
 cv::Mat bodyAt(int x) {
   cv::Mat unseen = cv::Mat::zeros(kScreen / 2, CV_8UC1);
