@@ -105,13 +105,11 @@ TEST_F(OriginalFillRun, WhatHeHidAllAlongComesFromTheMatchedOriginal) {
   cv::absdiff(filled, plain, diff);
   cv::cvtColor(diff, diff, cv::COLOR_BGR2GRAY);
   EXPECT_EQ(cv::countNonZero(diff & ~near), 0);
-}
 
-// The design's edge-map rule keeps no map of what was never seen: its pictures stay the same.
-TEST_F(OriginalFillRun, ThePlainRulesPicturesDoNotTakeTheOriginals) {
-  PresentationSettings settings;
-  settings.slideDetMethod = "plain";
-  const PicturesObserver with = run(settings, true), without = run(settings, false);
+  // The design's edge-map rule keeps no map of what was never seen: its pictures stay the same.
+  PresentationSettings edgeMaps;
+  edgeMaps.slideDetMethod = "plain";
+  const PicturesObserver with = run(edgeMaps, true), without = run(edgeMaps, false);
   ASSERT_EQ(with.pictures.size(), without.pictures.size());
   EXPECT_TRUE(with.matched.back());
   for (size_t k = 0; k < with.pictures.size(); ++k)

@@ -76,13 +76,6 @@ class PictureJoinRun : public RunTest {
     int joined = 0;
     std::string starts;
   };
-  // Three records, key on or off: the slides before and after the build differ.
-  void expectBuildKept() {
-    const std::string apart = starts(0, false);
-    EXPECT_EQ(countOf(apart, " "), 3u) << apart;
-    EXPECT_EQ(starts(1, false), apart);
-    EXPECT_EQ(joined_, 0);
-  }
   const std::string clip_ = (dir_ / "talk.mp4").string();
   int joined_ = 0;
 };
@@ -99,22 +92,21 @@ TEST_F(PictureJoinRun, RaisingAnArmHeInFrontOfTheNewSlideJoinsTheRecordBack) {
   EXPECT_EQ(starts(1, true), joined) << "the same with its pictures saved";
 }
 
-// Both builds come while he stands in front, and away from him.
-TEST_F(PictureJoinRun, ALineBuiltBesideHimStaysARecord) {
+// A line or a block built beside him while he stands in front: three records, key on or off,
+// since the slides before and after the build differ.
+TEST_F(PictureJoinRun, ABuildBesideHimStaysARecord) {
   const cv::Mat slide = drawSlide(7, kScreen);
-  cv::Mat built = slide.clone();
-  cv::putText(built, "one more point", {400, 440}, cv::FONT_HERSHEY_SIMPLEX, 0.7,
+  cv::Mat line = slide.clone(), block = slide.clone();
+  cv::putText(line, "one more point", {400, 440}, cv::FONT_HERSHEY_SIMPLEX, 0.7,
               cv::Scalar(40, 40, 40), 2, cv::LINE_AA);
-  ASSERT_NO_FATAL_FAILURE(film(slide, built, false));
-  expectBuildKept();
-}
-
-TEST_F(PictureJoinRun, ABlockBuiltBesideHimStaysARecord) {
-  const cv::Mat slide = drawSlide(7, kScreen);
-  cv::Mat built = slide.clone();
-  cv::rectangle(built, cv::Rect(480, 300, 110, 60), cv::Scalar(170, 210, 170), cv::FILLED);
-  ASSERT_NO_FATAL_FAILURE(film(slide, built, false));
-  expectBuildKept();
+  cv::rectangle(block, cv::Rect(480, 300, 110, 60), cv::Scalar(170, 210, 170), cv::FILLED);
+  for (const cv::Mat& built : {line, block}) {
+    ASSERT_NO_FATAL_FAILURE(film(slide, built, false));
+    const std::string apart = starts(0, false);
+    EXPECT_EQ(countOf(apart, " "), 3u) << apart;
+    EXPECT_EQ(starts(1, false), apart);
+    EXPECT_EQ(joined_, 0);
+  }
 }
 
 }  // namespace

@@ -160,17 +160,13 @@ inline void runPipeline(const slidetrack::PresentationSettings& settings,
   EXPECT_EQ(pipeline.run(located), slidetrack::RunEnd::kCompleted);
 }
 
-// "start:original " per record of a finished list, "-" for no match.
-inline std::string recordsText(const slidetrack::SlideList& slides) {
-  std::string text;
-  for (const slidetrack::SlideRecord& r : slides.slides)
-    text += std::to_string(r.start) + ":" + (r.match ? std::to_string(r.match->id) : "-") + " ";
-  return text;
-}
-
-// What a run's records were, as recordsText gives them.
+// "start:original " per record of a run, "-" for no match.
 struct RecordsObserver : slidetrack::RunObserver {
-  void runFinished(const slidetrack::SlideList& slides) override { records = recordsText(slides); }
+  void runFinished(const slidetrack::SlideList& slides) override {
+    for (const slidetrack::SlideRecord& r : slides.slides)
+      records +=
+          std::to_string(r.start) + ":" + (r.match ? std::to_string(r.match->id) : "-") + " ";
+  }
   std::string records;
 };
 

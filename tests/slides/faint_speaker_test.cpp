@@ -16,7 +16,6 @@ using namespace slidetrack;
 
 namespace {
 
-const cv::Size kScreen(640, 480);
 const cv::Scalar kPaleGreen(205, 235, 205);
 
 // Two pale green blocks with a line of text each, left and right of where he stands.

@@ -16,7 +16,6 @@ using namespace slidetrack;
 
 namespace {
 
-const cv::Size kScreen(640, 480);
 class HiddenChange : public ::testing::Test {
  protected:
   void SetUp() override { cv::theRNG().state = 0xffffffffu; }

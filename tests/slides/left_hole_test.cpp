@@ -15,7 +15,6 @@ using namespace slidetrack;
 
 namespace {
 
-const cv::Size kScreen(640, 480);
 // A light shirt, a few tens of grey levels off the slide's background.
 const cv::Scalar kShirt(205, 200, 200);
 
@@ -26,9 +25,6 @@ void drawSpeaker(cv::Mat& screen, int x, int handY) {
   cv::line(screen, {x + 40, 300}, {x + 110, handY}, kShirt, 16);
   cv::circle(screen, {x, 245}, 28, cv::Scalar(120, 150, 190), cv::FILLED);
 }
-
-// A small shake and sensor noise.
-cv::Mat film(const cv::Mat& screen, int t) { return shakenWithNoise(screen, 0.3 * (t % 2), 0); }
 
 // The slide with lines of text added in the box.
 cv::Mat withText(const cv::Mat& s, cv::Rect box) {
@@ -51,7 +47,7 @@ TEST(LeftHole, ChangeWhereASpeakerStoodUntilTheSlideBeforeIsFound) {
     cv::Mat screen = (t < 6 ? first : t < 20 ? second : third).clone();
     const int x = t < 3 ? -60 + 70 * t : t < 11 ? 150 : t < 13 ? 150 + 175 * (t - 10) : 500;
     drawSpeaker(screen, x, 250 + 30 * (t % 3));
-    return film(screen, t);
+    return filmed(screen, t, true);
   });
   EXPECT_EQ(run.changes, (std::vector<int>{6, 20}));
 }

@@ -15,7 +15,6 @@ using namespace slidetrack;
 
 namespace {
 
-const cv::Size kScreen(640, 480);
 const cv::Scalar kClothing(60, 45, 40);
 
 // Torso down to the bottom edge and a head that turns from side to side from frame 9 on.
@@ -25,9 +24,6 @@ void drawSpeaker(cv::Mat& screen, int x, int t) {
              cv::FILLED);
 }
 
-// A small shake and sensor noise.
-cv::Mat film(const cv::Mat& screen, int t) { return shakenWithNoise(screen, 0.3 * (t % 2), 0); }
-
 std::vector<int> changesOf(const ChangeDetectorOptions& options) {
   // The table's rules reach the screen's edges, as a speaker does, so the person mask takes
   // them in.
@@ -36,7 +32,7 @@ std::vector<int> changesOf(const ChangeDetectorOptions& options) {
                    [&](int t) {
                      cv::Mat screen = (t < 9 ? s : next).clone();
                      drawSpeaker(screen, 300, t);
-                     return film(screen, t);
+                     return filmed(screen, t, true);
                    })
       .changes;
 }

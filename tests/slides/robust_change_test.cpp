@@ -16,8 +16,6 @@ using namespace slidetrack;
 
 namespace {
 
-const cv::Size kScreen(640, 480);
-
 cv::Mat slide(int index) { return drawSlide(index, kScreen); }
 
 // Where the picture lies more than 60 grey levels off the slide.
@@ -107,7 +105,7 @@ TEST_F(RobustChange, ChangeUnderStandingSpeakerIsFoundWhereItShowed) {
   for (int t = 0; t < 16; ++t) {
     cv::Mat screen = slide(t < 8 ? 1 : 2).clone();
     drawSpeaker(screen, 180);
-    const cv::Mat frame = shakenWithNoise(screen, 0.3 * (t % 2), 0);
+    const cv::Mat frame = filmed(screen, t, true);
     feed(t, frame);
     const RobustChangeDetector::Decision d = bare.process(frame);
     if (d.changed) bareChanges.push_back(t - d.framesBack);

@@ -10,6 +10,9 @@
 
 namespace slidetrack {
 
+// The rectified screen the slide tests film.
+const cv::Size kScreen(640, 480);
+
 // A person in front of the screen: head, torso down to the bottom edge and, when given, an arm
 // reaching to the point; 255 on him.
 inline cv::Mat drawSpeaker(cv::Mat& screen, int x, const cv::Point* hand = nullptr,
@@ -34,9 +37,11 @@ inline cv::Mat shakenWithNoise(const cv::Mat& screen, double dx, double dy, doub
   return out;
 }
 
-// Frame t of a still camera: a half-pixel shake every other frame, and sensor noise.
-inline cv::Mat filmed(const cv::Mat& screen, int t) {
-  return shakenWithNoise(screen, 0, 0.3 * (t % 2));
+// Frame t of a still camera: a half-pixel shake every other frame, down or across, and sensor
+// noise.
+inline cv::Mat filmed(const cv::Mat& screen, int t, bool across = false) {
+  return across ? shakenWithNoise(screen, 0.3 * (t % 2), 0)
+                : shakenWithNoise(screen, 0, 0.3 * (t % 2));
 }
 
 // A camera's cast: dimmer and warmer than the slide.

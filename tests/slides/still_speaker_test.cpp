@@ -17,8 +17,6 @@ using namespace slidetrack;
 
 namespace {
 
-const cv::Size kScreen(640, 480);
-
 // A beige of the slide's background grey: its blue is 34 levels below, its red 12 above
 // the background's, less than either channel tells apart alone.
 cv::Scalar beigeOf(const cv::Mat& slide) {

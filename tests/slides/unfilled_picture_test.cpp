@@ -16,9 +16,9 @@ namespace {
 
 // Someone walking in, then standing in front of the screen through a slide change.
 cv::Mat frameAt(int t) {
-  cv::Mat screen = drawSlide(t < 8 ? 1 : 2, cv::Size(640, 480));
+  cv::Mat screen = drawSlide(t < 8 ? 1 : 2, kScreen);
   drawSpeaker(screen, std::min(180, -60 + 60 * t));
-  return shakenWithNoise(screen, 0.3 * (t % 2), 0);
+  return filmed(screen, t, true);
 }
 
 }  // namespace
