@@ -10,10 +10,12 @@ void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& opti
                          SlidePictures pictures) {
   stage.robust.reset();
   stage.detector.reset();
-  const bool keepPictures = pictures != SlidePictures::kNone;
+  const bool keepPictures = pictures != SlidePictures::kNone && pictures != SlidePictures::kLooks;
+  stage.looks = pictures == SlidePictures::kLooks && !options.plain();
   if (!options.plain()) {
     stage.robust = std::make_unique<RobustChangeDetector>(options);
     stage.robust->keepPictures(keepPictures);
+    stage.robust->keepLooks(stage.looks);
     stage.robust->fillPictures(pictures == SlidePictures::kShown);
     return;
   }
@@ -27,6 +29,9 @@ ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& present
   if (stage.robust) {
     const RobustChangeDetector::Decision d = stage.robust->process(presentImage);
     if (!d.changed) return {};
+    if (stage.looks)
+      return {true, d.framesBack > 0, &stage.robust->endedLook(), &stage.robust->endedLookUnseen(),
+              &stage.robust->endedContent()};
     return {true, d.framesBack > 0, &stage.robust->endedPicture(), &stage.robust->endedUnseen()};
   }
   if (slideDetProcess(stage.detector.get(), presentImage, nullptr) <= 0) return {};
@@ -42,11 +47,17 @@ bool intervalStageChangePending(const IntervalStage& stage) {
 }
 
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage) {
+  if (stage.looks) return stage.robust->referenceLook();
   if (stage.robust) return stage.robust->slidePicture();
   return slideDetSlideImage(stage.detector.get());
 }
 
+const cv::Mat* intervalStageContent(const IntervalStage& stage) {
+  return stage.looks ? &stage.robust->startContent() : nullptr;
+}
+
 const cv::Mat* intervalStageUnseen(const IntervalStage& stage) {
+  if (stage.looks) return &stage.robust->referenceUnseen();
   return stage.robust ? &stage.robust->unseenMask() : nullptr;
 }
 

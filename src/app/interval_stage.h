@@ -19,6 +19,7 @@ struct IntervalStage {
   std::unique_ptr<SlideChangeDetector> detector;
   cv::Mat covered;  // the covered map at screen size
   NearestResize coveredResize;
+  bool looks = false;  // the decision's reference looks stand for the pictures
 };
 
 struct ChangeDecision {
@@ -27,11 +28,13 @@ struct ChangeDecision {
   bool startedBefore = false;
   const cv::Mat* endedPicture = nullptr;  // the ended slide's picture, when changed
   const cv::Mat* endedUnseen = nullptr;   // what of it was never seen (intervalStageUnseen)
+  const cv::Mat* endedContent = nullptr;  // with kLooks: what started it (intervalStageContent)
 };
 
 // What the slide pictures are made for: kCompared leaves what was never seen of them for the
-// comparison to fill (filledPicture with intervalStageUnseen), should it take place.
-enum class SlidePictures { kNone, kCompared, kShown };
+// comparison to fill (filledPicture with intervalStageUnseen), should it take place. kLooks
+// makes none: the robust decision's reference looks, at the work size, stand for them.
+enum class SlidePictures { kNone, kLooks, kCompared, kShown };
 void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& options,
                          SlidePictures pictures);
 ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& presentImage);
@@ -42,6 +45,9 @@ void intervalStageRestart(IntervalStage& stage, const cv::Mat& presentImage);
 bool intervalStageChangePending(const IntervalStage& stage);
 // Picture of the slide shown now, rebuilt from its recent frames.
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage);
+// With kLooks, the work-size map of the new content that started the slide shown now (may be
+// empty); null otherwise.
+const cv::Mat* intervalStageContent(const IntervalStage& stage);
 // Map of the picture of the slide shown now, 255 where it was never seen (any size); null
 // when the decision does not tell.
 const cv::Mat* intervalStageUnseen(const IntervalStage& stage);

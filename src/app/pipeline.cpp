@@ -144,8 +144,11 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
                    (matching_.matcher.matchJoinContent || matching_.matcher.matchJoinRefused));
   // Only some of them are compared: the rest are spared filling what was never seen.
   picturesFilled_ = shown;
+  // A join alone is spared making them: the decision's references stand for them.
+  const bool looks = !shown && joinPictures_ && settings_.slideJoinLooks == 1;
   intervalStageCreate(intervals_, changeDetectorOptions(settings_),
                       shown           ? SlidePictures::kShown
+                      : looks         ? SlidePictures::kLooks
                       : picturesKept_ ? SlidePictures::kCompared
                                       : SlidePictures::kNone);
   // The design's edge-map rule keeps its pictures as they were.
@@ -202,7 +205,7 @@ bool Pipeline::processFrame(int t) {
       open_->match = ended.decided ? ended.original : matchBeforeLast_;
       open_->confidence = ended.decided ? ended.score : confidenceBeforeLast_;
     }
-    closeRecord(start - 1, change.endedPicture, change.endedUnseen);
+    closeRecord(start - 1, change.endedPicture, change.endedUnseen, change.endedContent);
     openRecord(start, 0.0);
     matchOpenedAt_ = -1;
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
@@ -247,12 +250,14 @@ void Pipeline::finish() {
   if (open_ && matching_.matcher.matchJoinSame)
     matchingStageReset(matching_, lastIsNext && matching_.lastRead == lastFrame_);
   if (lastIsNext) {
-    closeRecord(lastFrame_ - 1, slidePicture(), intervalStageUnseen(intervals_));
+    closeRecord(lastFrame_ - 1, slidePicture(), intervalStageUnseen(intervals_),
+                intervalStageContent(intervals_));
     openRecord(lastFrame_, 0.0);
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
     closeRecord(lastFrame_, &presentImage_);
   } else if (open_) {
-    closeRecord(lastFrame_, slidePicture(), intervalStageUnseen(intervals_));
+    closeRecord(lastFrame_, slidePicture(), intervalStageUnseen(intervals_),
+                intervalStageContent(intervals_));
   }
   notify([this](RunObserver& o) { o.runFinished(*slides_); });
 }

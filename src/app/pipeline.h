@@ -73,8 +73,10 @@ class Pipeline {
   void openRecord(int t, double confidence);
   // The open record's picture so far, or null when the run makes none.
   const cv::Mat* slidePicture();
-  // unseen: what of picture was never seen (intervalStageUnseen), or null.
-  void closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen = nullptr);
+  // unseen: what of picture was never seen (intervalStageUnseen), or null. content: what
+  // started the record (intervalStageContent), or null.
+  void closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen = nullptr,
+                   const cv::Mat* content = nullptr);
   // The record just closed showed the same slide as the one before it (joined = 1), or as
   // the one before a short record between (joined = 2): that one takes them in.
   void joinClosedRecords(int joined, const cv::Mat* picture, const cv::Mat* unseen);

@@ -17,6 +17,9 @@ namespace slidetrack {
 
 namespace {
 
+// Share of what made a change that both reference looks must have seen for them to join.
+constexpr double kMadeSeen = 0.5;
+
 std::string slidePictureName(int t) {
   char name[32];
   std::snprintf(name, sizeof name, "slide_%08d.jpg", t);
@@ -48,7 +51,8 @@ void Pipeline::openRecord(int t, double confidence) {
   recordOpened_ = true;
 }
 
-void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen) {
+void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen,
+                           const cv::Mat* content) {
   open_->end = endFrame;
   const EndedMatch ended = matchingStageTakeEnded(matching_);
   if (ended.jumpDropped && open_->match) {
@@ -78,11 +82,14 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
                                                              closedEnd_, *open_, ended, margin) &&
                            joinDiffersOnlyOffTheSlide(picture, unseen);
   // Without originals, a record whose picture shows what the one before showed, where both saw
-  // the slide, began at a change the speaker made.
+  // the slide, began at a change the speaker made. The decision's reference looks leave unseen
+  // what it never saw again: what made the change must lie where both saw the slide.
+  const cv::Mat noUnseen;
+  const cv::Mat& later = unseen ? *unseen : noUnseen;
   const bool joinSame =
       joinPictures_ && records.size() >= 2 && picture && !closedPicture_.empty() &&
-      picturesShowOneSlide(closedPicture_, closedUnseen_, *picture, unseen ? *unseen : cv::Mat())
-          .same;
+      (!content || shareSeenByBoth(*content, closedUnseen_, later) >= kMadeSeen) &&
+      picturesShowOneSlide(closedPicture_, closedUnseen_, *picture, later).same;
   if (join || joinAround || joinRefused || joinSame) {
     // The joined record's verdict stays the one its own evidence decided.
     if (!joinRefused) closedEnd_ = ended;
