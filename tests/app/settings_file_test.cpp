@@ -78,7 +78,7 @@ std::string describe(const PresentationSettings& s) {
       s.matchLeanFrames, s.matchDropJump);
 }
 const std::string kDefaults =
-    "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 1 0 "
+    "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 1 1 "
     "1 "
     "| "
     "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 4 1 ";
@@ -147,16 +147,16 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
                "slideChangePersist=0 slideFillFromOriginal=0 slideChangeCells=3 slideCellSize=8 "
                "slideChangeBeside=0 slideChangeUncovered=1 slidePictureUncovered=0 "
                "slideHoleSettle=9 slideBesideOverMask=0 slideSpeakerFromOriginal=0 "
-               "slidePictureSpeaker=0 slidePictureFaint=0 slideJoinSame=1 slideJoinLooks=0 "
+               "slidePictureSpeaker=0 slidePictureFaint=0 slideJoinSame=0 slideJoinLooks=0 "
                "slideChangeThresh=30 slideDetMethod=plain")),
-       "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 0 0 1 0 9 0 0 0 0 1 0 | "
+       "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 0 0 1 0 9 0 0 0 0 0 0 | "
        "0.5 15 4 80 60 0.25 evidence 0.2 0.4 0.3 0.12 0.1 1 0 0.35 0 0 0.6 0 0 ",
        true},
       {storage(section("Presentation", "presentWidth=800.0 boardDetLow=99.6") +
                section("LocalFeatures", "locWndOverlap=1") +
                "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"),
        "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 1 "
-       "0 1 "
+       "1 1 "
        "| "
        "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 4 1 ",
        false},
