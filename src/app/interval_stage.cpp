@@ -10,12 +10,11 @@ void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& opti
                          SlidePictures pictures) {
   stage.robust.reset();
   stage.detector.reset();
-  const bool keepPictures = pictures != SlidePictures::kNone && pictures != SlidePictures::kLooks;
-  stage.looks = pictures == SlidePictures::kLooks && !options.plain();
+  stage.looks = false;
+  const bool keepPictures = pictures != SlidePictures::kNone;
   if (!options.plain()) {
     stage.robust = std::make_unique<RobustChangeDetector>(options);
     stage.robust->keepPictures(keepPictures);
-    stage.robust->keepLooks(stage.looks);
     stage.robust->fillPictures(pictures == SlidePictures::kShown);
     return;
   }
@@ -29,13 +28,20 @@ ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& present
   if (stage.robust) {
     const RobustChangeDetector::Decision d = stage.robust->process(presentImage);
     if (!d.changed) return {};
+    ChangeDecision change{
+        true, d.framesBack > 0, &stage.robust->endedPicture(), &stage.robust->endedUnseen(), {}};
     if (stage.looks)
-      return {true, d.framesBack > 0, &stage.robust->endedLook(), &stage.robust->endedLookUnseen(),
-              &stage.robust->endedContent()};
-    return {true, d.framesBack > 0, &stage.robust->endedPicture(), &stage.robust->endedUnseen()};
+      change.endedLook = {&stage.robust->endedLook(), &stage.robust->endedLookUnseen(),
+                          &stage.robust->endedContent()};
+    return change;
   }
   if (slideDetProcess(stage.detector.get(), presentImage, nullptr) <= 0) return {};
-  return {true, false, &stage.detector->slideImage};
+  return {true, false, &stage.detector->slideImage, nullptr, {}};
+}
+
+void intervalStageKeepLooks(IntervalStage& stage, bool keep) {
+  stage.looks = keep && stage.robust;
+  if (stage.robust) stage.robust->keepLooks(stage.looks);
 }
 
 void intervalStageRestart(IntervalStage& stage, const cv::Mat& presentImage) {
@@ -47,17 +53,17 @@ bool intervalStageChangePending(const IntervalStage& stage) {
 }
 
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage) {
-  if (stage.looks) return stage.robust->referenceLook();
   if (stage.robust) return stage.robust->slidePicture();
   return slideDetSlideImage(stage.detector.get());
 }
 
-const cv::Mat* intervalStageContent(const IntervalStage& stage) {
-  return stage.looks ? &stage.robust->startContent() : nullptr;
+SlideLook intervalStageLook(const IntervalStage& stage) {
+  if (!stage.looks) return {};
+  return {&stage.robust->referenceLook(), &stage.robust->referenceUnseen(),
+          &stage.robust->startContent()};
 }
 
 const cv::Mat* intervalStageUnseen(const IntervalStage& stage) {
-  if (stage.looks) return &stage.robust->referenceUnseen();
   return stage.robust ? &stage.robust->unseenMask() : nullptr;
 }
 
