@@ -10,6 +10,7 @@ void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& opti
                          SlidePictures pictures) {
   stage.robust.reset();
   stage.detector.reset();
+  stage.looks = false;
   const bool keepPictures = pictures != SlidePictures::kNone;
   if (!options.plain()) {
     stage.robust = std::make_unique<RobustChangeDetector>(options);
@@ -27,10 +28,20 @@ ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& present
   if (stage.robust) {
     const RobustChangeDetector::Decision d = stage.robust->process(presentImage);
     if (!d.changed) return {};
-    return {true, d.framesBack > 0, &stage.robust->endedPicture(), &stage.robust->endedUnseen()};
+    ChangeDecision change{
+        true, d.framesBack > 0, &stage.robust->endedPicture(), &stage.robust->endedUnseen(), {}};
+    if (stage.looks)
+      change.endedLook = {&stage.robust->endedLook(), &stage.robust->endedLookUnseen(),
+                          &stage.robust->endedContent()};
+    return change;
   }
   if (slideDetProcess(stage.detector.get(), presentImage, nullptr) <= 0) return {};
-  return {true, false, &stage.detector->slideImage};
+  return {true, false, &stage.detector->slideImage, nullptr, {}};
+}
+
+void intervalStageKeepLooks(IntervalStage& stage, bool keep) {
+  stage.looks = keep && stage.robust;
+  if (stage.robust) stage.robust->keepLooks(stage.looks);
 }
 
 void intervalStageRestart(IntervalStage& stage, const cv::Mat& presentImage) {
@@ -44,6 +55,12 @@ bool intervalStageChangePending(const IntervalStage& stage) {
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage) {
   if (stage.robust) return stage.robust->slidePicture();
   return slideDetSlideImage(stage.detector.get());
+}
+
+SlideLook intervalStageLook(const IntervalStage& stage) {
+  if (!stage.looks) return {};
+  return {&stage.robust->referenceLook(), &stage.robust->referenceUnseen(),
+          &stage.robust->startContent()};
 }
 
 const cv::Mat* intervalStageUnseen(const IntervalStage& stage) {

@@ -19,6 +19,15 @@ struct IntervalStage {
   std::unique_ptr<SlideChangeDetector> detector;
   cv::Mat covered;  // the covered map at screen size
   NearestResize coveredResize;
+  bool looks = false;  // the ended slide's reference look is kept at each change
+};
+
+// The robust decision's reference of a slide, in colour at the work size: what records are
+// compared on when they may join, with or without pictures.
+struct SlideLook {
+  const cv::Mat* look = nullptr;
+  const cv::Mat* unseen = nullptr;   // 255 where it is no slide: never seen, or someone there
+  const cv::Mat* content = nullptr;  // 255 on the new content that started it; may be empty
 };
 
 struct ChangeDecision {
@@ -27,6 +36,7 @@ struct ChangeDecision {
   bool startedBefore = false;
   const cv::Mat* endedPicture = nullptr;  // the ended slide's picture, when changed
   const cv::Mat* endedUnseen = nullptr;   // what of it was never seen (intervalStageUnseen)
+  SlideLook endedLook;                    // with intervalStageKeepLooks
 };
 
 // What the slide pictures are made for: kCompared leaves what was never seen of them for the
@@ -34,6 +44,8 @@ struct ChangeDecision {
 enum class SlidePictures { kNone, kCompared, kShown };
 void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& options,
                          SlidePictures pictures);
+// Keeps the ended slide's reference look at each change (robust decision only).
+void intervalStageKeepLooks(IntervalStage& stage, bool keep);
 ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& presentImage);
 // Another slide starts at the frame just processed, though the decision saw none (the
 // matcher told): its reference starts there.
@@ -42,6 +54,8 @@ void intervalStageRestart(IntervalStage& stage, const cv::Mat& presentImage);
 bool intervalStageChangePending(const IntervalStage& stage);
 // Picture of the slide shown now, rebuilt from its recent frames.
 const cv::Mat& intervalStageSlideImage(IntervalStage& stage);
+// The reference look of the slide shown now; all null unless looks are kept.
+SlideLook intervalStageLook(const IntervalStage& stage);
 // Map of the picture of the slide shown now, 255 where it was never seen (any size); null
 // when the decision does not tell.
 const cv::Mat* intervalStageUnseen(const IntervalStage& stage);

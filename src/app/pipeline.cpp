@@ -139,7 +139,10 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
   const bool shown = anyObserver(&RunObserver::needsSlidePictures);
   joinPictures_ = !matching_.originals && settings_.slideJoinSame == 1 &&
                   !changeDetectorOptions(settings_).plain();
-  picturesKept_ = shown || joinPictures_ ||
+  // The join compares the decision's references where it may: pictures made only for it
+  // would cost a tenth more, and -p must not change the records.
+  joinLooks_ = joinPictures_ && settings_.slideJoinLooks == 1;
+  picturesKept_ = shown || (joinPictures_ && !joinLooks_) ||
                   (matching_.originals && matching_.matcher.matchJoinSame &&
                    (matching_.matcher.matchJoinContent || matching_.matcher.matchJoinRefused));
   // Only some of them are compared: the rest are spared filling what was never seen.
@@ -148,6 +151,7 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
                       shown           ? SlidePictures::kShown
                       : picturesKept_ ? SlidePictures::kCompared
                                       : SlidePictures::kNone);
+  intervalStageKeepLooks(intervals_, joinLooks_);
   // The design's edge-map rule keeps its pictures as they were.
   originalFill_.enable(
       settings_.slideFillFromOriginal == 1,
@@ -202,7 +206,7 @@ bool Pipeline::processFrame(int t) {
       open_->match = ended.decided ? ended.original : matchBeforeLast_;
       open_->confidence = ended.decided ? ended.score : confidenceBeforeLast_;
     }
-    closeRecord(start - 1, change.endedPicture, change.endedUnseen);
+    closeRecord(start - 1, change.endedPicture, change.endedUnseen, change.endedLook);
     openRecord(start, 0.0);
     matchOpenedAt_ = -1;
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
@@ -247,12 +251,14 @@ void Pipeline::finish() {
   if (open_ && matching_.matcher.matchJoinSame)
     matchingStageReset(matching_, lastIsNext && matching_.lastRead == lastFrame_);
   if (lastIsNext) {
-    closeRecord(lastFrame_ - 1, slidePicture(), intervalStageUnseen(intervals_));
+    closeRecord(lastFrame_ - 1, slidePicture(), intervalStageUnseen(intervals_),
+                intervalStageLook(intervals_));
     openRecord(lastFrame_, 0.0);
     notify([this](RunObserver& o) { o.slideChanged(*open_); });
     closeRecord(lastFrame_, &presentImage_);
   } else if (open_) {
-    closeRecord(lastFrame_, slidePicture(), intervalStageUnseen(intervals_));
+    closeRecord(lastFrame_, slidePicture(), intervalStageUnseen(intervals_),
+                intervalStageLook(intervals_));
   }
   notify([this](RunObserver& o) { o.runFinished(*slides_); });
 }

@@ -73,8 +73,14 @@ class Pipeline {
   void openRecord(int t, double confidence);
   // The open record's picture so far, or null when the run makes none.
   const cv::Mat* slidePicture();
-  // unseen: what of picture was never seen (intervalStageUnseen), or null.
-  void closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen = nullptr);
+  // unseen: what of picture was never seen (intervalStageUnseen), or null. look: the
+  // record's reference look, when the join compares those.
+  void closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen = nullptr,
+                   const SlideLook& look = {});
+  // The records just closed and the one before show one slide, without originals.
+  bool joinsSame(const cv::Mat* picture, const cv::Mat* unseen, const SlideLook& look) const;
+  // The closed record's look, to compare with the next; after a join, the one that saw more.
+  void keepClosedLook(const SlideLook& look, bool joined);
   // The record just closed showed the same slide as the one before it (joined = 1), or as
   // the one before a short record between (joined = 2): that one takes them in.
   void joinClosedRecords(int joined, const cv::Mat* picture, const cv::Mat* unseen);
@@ -110,6 +116,7 @@ class Pipeline {
   bool picturesKept_ = false;    // slide pictures are made
   bool picturesFilled_ = false;  // ... with what was never seen filled
   bool joinPictures_ = false;    // records without originals join on their pictures
+  bool joinLooks_ = false;       // ... compared on the decision's reference looks
   const SlideRecord* decidedMatch_ = nullptr;
   // The processed frame at which a match change opened the open record, -1 otherwise.
   int matchOpenedAt_ = -1;
@@ -120,6 +127,7 @@ class Pipeline {
   // same of the record closed before it.
   EndedMatch closedEnd_, beforeEnd_;
   cv::Mat closedPicture_, beforePicture_;
+  cv::Mat closedLook_, closedLookUnseen_;
   cv::Mat closedUnseen_, beforeUnseen_;  // what of those pictures was never seen
   // Processed frames a record between two of one original may last and still be the speaker.
   static constexpr int kShortBetween = 2;

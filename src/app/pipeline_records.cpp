@@ -17,6 +17,9 @@ namespace slidetrack {
 
 namespace {
 
+// Share of what made a change that both reference looks must have seen for them to join.
+constexpr double kMadeSeen = 0.5;
+
 std::string slidePictureName(int t) {
   char name[32];
   std::snprintf(name, sizeof name, "slide_%08d.jpg", t);
@@ -48,7 +51,8 @@ void Pipeline::openRecord(int t, double confidence) {
   recordOpened_ = true;
 }
 
-void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen) {
+void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen,
+                           const SlideLook& look) {
   open_->end = endFrame;
   const EndedMatch ended = matchingStageTakeEnded(matching_);
   if (ended.jumpDropped && open_->match) {
@@ -77,12 +81,8 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
                            recordsShowOneSlideUnlessPictures(*std::prev(records.end(), 2),
                                                              closedEnd_, *open_, ended, margin) &&
                            joinDiffersOnlyOffTheSlide(picture, unseen);
-  // Without originals, a record whose picture shows what the one before showed, where both saw
-  // the slide, began at a change the speaker made.
-  const bool joinSame =
-      joinPictures_ && records.size() >= 2 && picture && !closedPicture_.empty() &&
-      picturesShowOneSlide(closedPicture_, closedUnseen_, *picture, unseen ? *unseen : cv::Mat())
-          .same;
+  const bool joinSame = records.size() >= 2 && joinsSame(picture, unseen, look);
+  if (joinLooks_) keepClosedLook(look, joinSame);
   if (join || joinAround || joinRefused || joinSame) {
     // The joined record's verdict stays the one its own evidence decided.
     if (!joinRefused) closedEnd_ = ended;
@@ -116,6 +116,37 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
   const cv::Mat& written = originalFill_.withoutSpeaker(*open_, shown);
   notify([&](RunObserver& o) { o.slideEnded(*open_, written); });
   if (keep || joinPictures_) keepClosedPicture(shown, unseen);
+}
+
+bool Pipeline::joinsSame(const cv::Mat* picture, const cv::Mat* unseen,
+                         const SlideLook& look) const {
+  // Without originals, a record whose picture shows what the one before showed, where both saw
+  // the slide, began at a change the speaker made.
+  if (!joinPictures_) return false;
+  const cv::Mat none;
+  if (!joinLooks_)
+    return picture && !closedPicture_.empty() &&
+           picturesShowOneSlide(closedPicture_, closedUnseen_, *picture, unseen ? *unseen : none)
+               .same;
+  // A reference leaves unseen what the decision never saw again: what made the change must
+  // lie where both saw the slide.
+  if (!look.look || closedLook_.empty()) return false;
+  const cv::Mat& later = look.unseen ? *look.unseen : none;
+  return (!look.content || shareSeenByBoth(*look.content, closedLookUnseen_, later) >= kMadeSeen) &&
+         picturesShowOneSlide(closedLook_, closedLookUnseen_, *look.look, later).same;
+}
+
+void Pipeline::keepClosedLook(const SlideLook& look, bool joined) {
+  if (!look.look) {
+    if (!joined) closedLook_.release();
+    return;
+  }
+  if (joined && !closedLookUnseen_.empty() &&
+      (!look.unseen || cv::countNonZero(*look.unseen) >= cv::countNonZero(closedLookUnseen_)))
+    return;
+  look.look->copyTo(closedLook_);
+  closedLookUnseen_.release();
+  if (look.unseen) look.unseen->copyTo(closedLookUnseen_);
 }
 
 void Pipeline::keepClosedPicture(const cv::Mat& picture, const cv::Mat* unseen) {

@@ -62,7 +62,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideSpeakerFromOriginal,
           s.slidePictureSpeaker,
           s.slidePictureFaint,
-          s.slideJoinSame};
+          s.slideJoinSame,
+          s.slideJoinLooks};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

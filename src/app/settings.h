@@ -43,7 +43,8 @@ struct PresentationSettings {
   int slideSpeakerFromOriginal = 1;       // 1: a matched picture shows the original where he stood
   int slidePictureSpeaker = 1;            // 1: the picture finds a tinted or still speaker too
   int slidePictureFaint = 1;              // 1: and one barely off the slide where held back
-  int slideJoinSame = 0;                  // 1: without originals, same pictures in a row join
+  int slideJoinSame = 1;                  // 1: without originals, same pictures in a row join
+  int slideJoinLooks = 1;                 // 1: a run making no pictures joins on reference looks
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

@@ -147,6 +147,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slidePictureSpeaker", &s.slidePictureSpeaker, w);
   readInt(slides, "slidePictureFaint", &s.slidePictureFaint, w);
   readInt(slides, "slideJoinSame", &s.slideJoinSame, w);
+  readInt(slides, "slideJoinLooks", &s.slideJoinLooks, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -305,6 +306,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slidePictureSpeaker" << s.slidePictureSpeaker;
   fs << "slidePictureFaint" << s.slidePictureFaint;
   fs << "slideJoinSame" << s.slideJoinSame;
+  fs << "slideJoinLooks" << s.slideJoinLooks;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

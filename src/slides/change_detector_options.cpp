@@ -46,6 +46,7 @@ std::string problemOf(const ChangeDetectorOptions& o) {
   if (o.slidePictureFaint != 0 && o.slidePictureFaint != 1)
     return "slidePictureFaint must be 0 or 1";
   if (o.slideJoinSame != 0 && o.slideJoinSame != 1) return "slideJoinSame must be 0 or 1";
+  if (o.slideJoinLooks != 0 && o.slideJoinLooks != 1) return "slideJoinLooks must be 0 or 1";
   return {};
 }
 

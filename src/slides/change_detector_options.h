@@ -57,7 +57,11 @@ struct ChangeDetectorOptions {
   int slidePictureFaint = 1;
   // 1: in a run without originals, a record whose slide picture shows the same content as the
   // one before it, where both saw the slide, joins it (a change the speaker made); 0: as before.
-  int slideJoinSame = 0;
+  int slideJoinSame = 1;
+  // 1: a run that neither saves nor shows slide pictures joins (slideJoinSame) on the
+  // decision's reference of each slide, in colour at the work size, instead of making the
+  // pictures for it; 0: it makes them.
+  int slideJoinLooks = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

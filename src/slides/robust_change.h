@@ -55,6 +55,19 @@ class RobustChangeDetector {
   // The grey of the last screen image processed, as cvtColor BGR2GRAY gives it.
   const cv::Mat& screenGrey() const { return grey_; }
   const cv::Mat& endedUnseen() const { return endedUnseen_; }
+  // The slide as the reference holds it, in colour at the work size, and (work size, 255)
+  // what of it is no slide: never seen, or covered by someone. A run that makes no pictures
+  // compares these instead; the ended slide's are kept at each change.
+  const cv::Mat& referenceLook() const { return refColour_; }
+  const cv::Mat& referenceUnseen() const;
+  const cv::Mat& endedLook() const { return endedLook_; }
+  const cv::Mat& endedLookUnseen() const { return endedLookUnseen_; }
+  // Work size, 255 on the new content that started the current slide, and the ended one
+  // (empty for a slide the decision did not start).
+  const cv::Mat& startContent() const { return startContent_; }
+  const cv::Mat& endedContent() const { return endedContent_; }
+  // Keeps the ended slide's reference look at each change (off by default).
+  void keepLooks(bool keep) { keepLooks_ = keep; }
   // Work-size map (half the screen image), 255 where the slide is covered by a person or
   // not yet seen since it appeared. Pixels there should not vote in any comparison.
   const cv::Mat& coveredMask() const { return covered_; }
@@ -93,6 +106,8 @@ class RobustChangeDetector {
   void followSlide(const cv::Mat& screenBgr);
   void releaseStillSlide(cv::Mat& release);
   void findRim();
+  void keepEnded(const cv::Mat& person);
+  void lookUnseen(const cv::Mat& person, cv::Mat& unseen) const;
 
   ChangeDetectorOptions options_;
   cv::Mat grey_, work_, previous_;
@@ -121,6 +136,10 @@ class RobustChangeDetector {
   int sinceInk_ = 255;  // processed frames since strokes were taken into the slide
   CleanSlide clean_;
   cv::Mat ended_, endedUnseen_;
+  mutable cv::Mat lookUnseen_;
+  cv::Mat endedLook_, endedLookUnseen_;
+  cv::Mat startContent_, endedContent_;
+  bool keepLooks_ = false;
   cv::Size frameSize_;
 };
 

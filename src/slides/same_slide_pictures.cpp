@@ -127,4 +127,14 @@ SameSlide picturesShowOneSlide(const cv::Mat& first, const cv::Mat& firstUnseen,
   return result;
 }
 
+double shareSeenByBoth(const cv::Mat& pixels, const cv::Mat& firstUnseen,
+                       const cv::Mat& secondUnseen) {
+  const int all = pixels.empty() ? 0 : cv::countNonZero(pixels);
+  if (all == 0) return 1.0;
+  cv::Mat seen = pixels.clone();
+  for (const cv::Mat* unseen : {&firstUnseen, &secondUnseen})
+    if (!unseen->empty() && unseen->size() == seen.size()) seen.setTo(0, *unseen);
+  return double(cv::countNonZero(seen)) / all;
+}
+
 }  // namespace slidetrack

@@ -20,4 +20,9 @@ struct SameSlide {
 SameSlide picturesShowOneSlide(const cv::Mat& first, const cv::Mat& firstUnseen,
                                const cv::Mat& second, const cv::Mat& secondUnseen);
 
+// Share of pixels (8-bit, 255 = counted; the unseen maps' size) that neither unseen map marks;
+// 1 when there are none.
+double shareSeenByBoth(const cv::Mat& pixels, const cv::Mat& firstUnseen,
+                       const cv::Mat& secondUnseen);
+
 }  // namespace slidetrack

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include <opencv2/imgproc.hpp>
 
@@ -30,9 +31,39 @@ constexpr double kBodyShare = 0.05;
 
 }  // namespace
 
-void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) {
+const cv::Mat& RobustChangeDetector::referenceUnseen() const {
+  lookUnseen(person_, lookUnseen_);
+  return lookUnseen_;
+}
+
+void RobustChangeDetector::lookUnseen(const cv::Mat& person, cv::Mat& unseen) const {
+  // Holes hold whoever made them, the person mask whoever stands there now.
+  cv::bitwise_or(unseen_, hole_, unseen);
+  cv::bitwise_or(unseen, person, unseen);
+}
+
+void RobustChangeDetector::keepEnded(const cv::Mat& person) {
   ended_ = slidePicture().clone();
   endedUnseen_ = clean_.unseen().clone();
+  if (!keepLooks_) return;
+  endedLook_ = refColour_.clone();
+  endedLookUnseen_.release();
+  lookUnseen(person, endedLookUnseen_);
+  endedContent_ = startContent_;
+  startContent_ = cv::Mat();
+}
+
+void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) {
+  // The candidate frame's person mask may have taken in the new slide's content.
+  keepEnded(personBefore_);
+  if (keepLooks_) {
+    std::vector<unsigned char> flags = pending_;
+    if (!confirmed) {
+      flags.assign(cells_.counts.size(), 0);
+      for (size_t c = 0; c < flags.size(); ++c) flags[c] = cells_.counts[c] >= cellPixels();
+    }
+    newPixels(flags, startContent_);
+  }
   // Whoever stood in front before the change and is still there, where the frame before it
   // and this one agree, hides part of the new slide; so does what moves now, once the new
   // slide has been seen twice. The person mask of the candidate frame is no guide: the new
@@ -64,6 +95,8 @@ void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) 
 void RobustChangeDetector::beginReference(const cv::Mat& screenBgr, const cv::Mat& base) {
   clean_.start(screenBgr, base, hole_);
   ref_ = base.clone();
+  // As the next frame would take it: a slide that ends the video has no next frame.
+  colour_.copyTo(refColour_);
   occluder_ = base.clone();
   firstLook_ = base.clone();
   unseen_ = hole_.clone();
@@ -90,8 +123,7 @@ void RobustChangeDetector::findRim() {
 void RobustChangeDetector::restart(const cv::Mat& screenBgr) {
   if (ref_.empty() || screenBgr.size() != frameSize_) return;
   // process() has swapped that frame's work image into previous_.
-  ended_ = slidePicture().clone();
-  endedUnseen_ = clean_.unseen().clone();
+  keepEnded(person_);
   // A body the person mask missed stays out of the new reference too.
   cv::Mat body, live;
   cv::bitwise_or(moving_, person_, live);

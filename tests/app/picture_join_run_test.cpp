@@ -54,10 +54,12 @@ class PictureJoinRun : public RunTest {
     ASSERT_TRUE(writeClip(clip_, {"libx264", kFrame.width, kFrame.height}, kEnd, frameAt, &error))
         << error;
   }
-  // The records' starts of a run without originals, with the key as given; pictures saved or not.
-  std::string starts(int joinSame, bool saved) {
+  // The records' starts of a run without originals, with the keys as given; pictures saved or
+  // not.
+  std::string starts(int joinSame, bool saved, int looks = 1) {
     PresentationSettings settings;
     settings.slideJoinSame = joinSame;
+    settings.slideJoinLooks = looks;
     Records records(saved);
     std::optional<std::string> pictures;
     if (saved) pictures = (dir_ / "pics/").string();
@@ -90,6 +92,7 @@ TEST_F(PictureJoinRun, RaisingAnArmHeInFrontOfTheNewSlideJoinsTheRecordBack) {
   EXPECT_EQ(joined, apart.substr(0, apart.rfind(' ', apart.size() - 2) + 1));
   EXPECT_EQ(joined_, 1);
   EXPECT_EQ(starts(1, true), joined) << "the same with its pictures saved";
+  EXPECT_EQ(starts(1, false, 0), joined) << "the same compared on the pictures";
 }
 
 // A line or a block built beside him while he stands in front: three records, key on or off,

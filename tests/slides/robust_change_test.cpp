@@ -281,3 +281,29 @@ TEST_F(RobustChange, QuietOnlyWhileTheVisibleSlideStaysAsAnEarlierLook) {
   EXPECT_TRUE(detector_.unchangedSince(detector_.workImage()));
   EXPECT_FALSE(detector_.unchangedSince(cv::Mat())) << "no earlier look";
 }
+
+TEST_F(RobustChange, AChangeKeepsTheEndedSlidesLookAndWhatStartedTheNewOne) {
+  // No pictures: the reference looks stand for them, the old slide's kept at the change.
+  RobustChangeDetector looks{options_};
+  looks.keepPictures(false);
+  looks.keepLooks(true);
+  const cv::Mat s = slide(5), built = withBuild(5);
+  int changedAt = -1;
+  for (int t = 0; t < 8; ++t)
+    if (looks.process(shakenWithNoise(t < 4 ? s : built, 0, 0)).changed) changedAt = t;
+  ASSERT_EQ(changedAt, 5);
+  cv::Mat old, now;
+  cv::resize(s, old, looks.endedLook().size(), 0, 0, cv::INTER_AREA);
+  cv::resize(built, now, old.size(), 0, 0, cv::INTER_AREA);
+  EXPECT_LT(cv::norm(looks.endedLook(), old, cv::NORM_L1),
+            cv::norm(looks.endedLook(), now, cv::NORM_L1) / 4);
+  EXPECT_LT(cv::norm(looks.referenceLook(), now, cv::NORM_L1),
+            cv::norm(looks.referenceLook(), old, cv::NORM_L1) / 4);
+  // The new line, at rows 405-445 of the screen, started it: all of it lies there.
+  const cv::Mat& content =
+      looks.endedContent().empty() ? looks.startContent() : looks.endedContent();
+  const int all = cv::countNonZero(content);
+  EXPECT_GT(all, 100);
+  EXPECT_EQ(cv::countNonZero(content(cv::Rect(0, 200, content.cols, 25))), all);
+  EXPECT_TRUE(looks.slidePicture().empty());
+}

@@ -71,3 +71,13 @@ TEST_F(SameSlidePictures, PicturesThatSharedLittleOfTheSlideStayApart) {
 }
 
 }  // namespace
+
+TEST(SeenByBoth, CountsWhatNeitherUnseenMapMarks) {
+  cv::Mat pixels = cv::Mat::zeros(40, 40, CV_8UC1), first = pixels.clone(), second = first.clone();
+  pixels(cv::Rect(0, 0, 20, 10)).setTo(255);
+  first(cv::Rect(0, 0, 5, 10)).setTo(255);
+  second(cv::Rect(15, 0, 5, 10)).setTo(255);
+  EXPECT_DOUBLE_EQ(shareSeenByBoth(pixels, first, second), 0.5);
+  EXPECT_DOUBLE_EQ(shareSeenByBoth(pixels, cv::Mat(), second), 0.75);
+  EXPECT_DOUBLE_EQ(shareSeenByBoth(cv::Mat(), first, second), 1.0) << "nothing to see";
+}
