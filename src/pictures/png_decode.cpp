@@ -12,6 +12,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "common/error.h"
+#include "pictures/grey_from_rgb.h"
 #include "pictures/picture_codecs.h"
 
 namespace slidetrack {
@@ -145,8 +146,13 @@ cv::Mat pngDecode(const FileBytes& bytes, bool grey) {
     rows.copyTo(picture);
   else if (greyStored)
     cv::cvtColor(rows, picture, cv::COLOR_GRAY2BGR);
-  else
-    cv::cvtColor(rows, picture, grey ? cv::COLOR_RGB2GRAY : cv::COLOR_RGB2BGR);
+  else if (!grey)
+    cv::cvtColor(rows, picture, cv::COLOR_RGB2BGR);
+  else {
+    picture.create(h, w, CV_8UC1);
+    if (!greyFromRgb(decoded, picture.data, picture.total()))
+      cv::cvtColor(rows, picture, cv::COLOR_RGB2GRAY);
+  }
   return picture;
 }
 
