@@ -31,7 +31,7 @@ constexpr double kBodyShare = 0.05;
 }  // namespace
 
 void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) {
-  ended_ = slidePicture().clone();
+  ended_ = clean_.endPicture(fill_);
   endedUnseen_ = clean_.unseen().clone();
   // Whoever stood in front before the change and is still there, where the frame before it
   // and this one agree, hides part of the new slide; so does what moves now, once the new
@@ -90,7 +90,7 @@ void RobustChangeDetector::findRim() {
 void RobustChangeDetector::restart(const cv::Mat& screenBgr) {
   if (ref_.empty() || screenBgr.size() != frameSize_) return;
   // process() has swapped that frame's work image into previous_.
-  ended_ = slidePicture().clone();
+  ended_ = clean_.endPicture(fill_);
   endedUnseen_ = clean_.unseen().clone();
   // A body the person mask missed stays out of the new reference too.
   cv::Mat body, live;
