@@ -9,6 +9,7 @@
 #include <opencv2/core/softfloat.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "features/fixed_radius_taps.h"
 #include "features/nearest_sources.h"
 
 namespace slidetrack {
@@ -120,46 +121,6 @@ void pickSampled(const std::int32_t* sums, const int* at, std::uint8_t* out, int
     out[c] = static_cast<std::uint8_t>(std::min((sums[at[c]] + 32768) >> 16, 255));
 }
 
-inline __attribute__((target("avx2"), always_inline)) __m256i widened(const std::uint16_t* p) {
-  return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
-}
-
-// All taps of a radius known here at once, eight columns at a time: the taps stay in
-// registers and the sums are written once, not read and written again for every tap.
-template <int R>
-__attribute__((target("avx2"))) void tapsOfAvx2(const std::uint16_t* p, const int* kx, int span,
-                                                std::int32_t* sums) {
-  __m256i k[R + 1];
-  for (int i = 0; i <= R; ++i) k[i] = _mm256_set1_epi32(kx[i]);
-  int x = 0;
-  for (; x + 8 <= span; x += 8) {
-    __m256i sum = _mm256_mullo_epi32(k[R], widened(p + x));
-    for (int i = 0; i < R; ++i)
-      sum = _mm256_add_epi32(
-          sum, _mm256_mullo_epi32(
-                   k[i], _mm256_add_epi32(widened(p + x + i - R), widened(p + x + R - i))));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + x), sum);
-  }
-  for (; x < span; ++x) {
-    std::int32_t sum = kx[R] * p[x];
-    for (int i = 0; i < R; ++i) sum += kx[i] * (p[x + i - R] + p[x + R - i]);
-    sums[x] = sum;
-  }
-}
-
-// The radii of the ratios met most, R down to 5 (Gaussians of 1.5 to 4 source pixels); false
-// for others.
-template <int R = 12>
-inline __attribute__((always_inline)) bool tapsOfRadius(const std::uint16_t* p, const int* kx,
-                                                        int rx, int span, std::int32_t* sums) {
-  if (rx == R) {
-    tapsOfAvx2<R>(p, kx, span, sums);
-    return true;
-  }
-  if constexpr (R > 5) return tapsOfRadius<R - 1>(p, kx, rx, span, sums);
-  return false;
-}
-
 // Horizontal taps over the span of the sampled columns of one vertically smoothed row,
 // then the sampled ones picked: every column in vector steps costs less than the
 // sampled ones alone one at a time. at: the sampled columns less the first.
@@ -217,14 +178,17 @@ inline __attribute__((always_inline)) void stridedTaps(const std::uint16_t* v, i
   }
   // Tap i of sample j reads v[first + stride * j + i]: phase i % stride, from i / stride on.
   const auto tapAt = [&](int i) { return phases + (i % stride) * length + i / stride; };
-  const std::int32_t centre = kx[rx];
-  const std::uint16_t* c = tapAt(rx);
-  for (int j = 0; j < cols; ++j) sums[j] = centre * c[j];
-  for (int i = 0; i < rx; ++i) {
-    const std::int32_t tap = kx[i];
-    const std::uint16_t* a = tapAt(i);
-    const std::uint16_t* b = tapAt(nx - 1 - i);
-    for (int j = 0; j < cols; ++j) sums[j] += tap * (a[j] + b[j]);
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (!avx2 || stride != 2 || !pairTapsOfRadius(phases, phases + length, kx, rx, cols, sums)) {
+    const std::int32_t centre = kx[rx];
+    const std::uint16_t* c = tapAt(rx);
+    for (int j = 0; j < cols; ++j) sums[j] = centre * c[j];
+    for (int i = 0; i < rx; ++i) {
+      const std::int32_t tap = kx[i];
+      const std::uint16_t* a = tapAt(i);
+      const std::uint16_t* b = tapAt(nx - 1 - i);
+      for (int j = 0; j < cols; ++j) sums[j] += tap * (a[j] + b[j]);
+    }
   }
   for (int j = 0; j < cols; ++j)
     out[j] = static_cast<std::uint8_t>(std::min((sums[j] + 32768) >> 16, 255));
