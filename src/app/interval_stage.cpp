@@ -46,6 +46,11 @@ const cv::Mat& intervalStageSlideImage(IntervalStage& stage) {
   return slideDetSlideImage(stage.detector.get());
 }
 
+bool intervalStageKeepsUnchanged(const IntervalStage& stage, const cv::Mat& picture) {
+  return stage.robust &&
+         (&picture == &stage.robust->endedPicture() || &picture == &stage.robust->endedUnseen());
+}
+
 const cv::Mat* intervalStageUnseen(const IntervalStage& stage) {
   return stage.robust ? &stage.robust->unseenMask() : nullptr;
 }
