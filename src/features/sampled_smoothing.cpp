@@ -225,7 +225,29 @@ __attribute__((target_clones("avx2", "default"))) bool smoothAndSample(const cv:
     // Vertical taps first: exact integers, so the order of the two passes is free.
     const std::uint16_t centre = static_cast<std::uint16_t>(plan.ky[ry]);
     for (int x = 0; x < width; ++x) v[x] = static_cast<std::uint16_t>(centre * rows[ry][x]);
-    for (int t = 0; t < ry; ++t) {
+    // Four or two pairs of rows a pass: the row is read and written less often.
+    int t = 0;
+    for (; t + 4 <= ry; t += 4) {
+      std::uint16_t k[4];
+      for (int i = 0; i < 4; ++i) k[i] = static_cast<std::uint16_t>(plan.ky[t + i]);
+      const std::uint8_t *a0 = rows[t], *b0 = rows[ny - 1 - t], *a1 = rows[t + 1],
+                         *b1 = rows[ny - 2 - t], *a2 = rows[t + 2], *b2 = rows[ny - 3 - t],
+                         *a3 = rows[t + 3], *b3 = rows[ny - 4 - t];
+      for (int x = 0; x < width; ++x) {
+        v[x] = static_cast<std::uint16_t>(v[x] + k[0] * (a0[x] + b0[x]) + k[1] * (a1[x] + b1[x]) +
+                                          k[2] * (a2[x] + b2[x]) + k[3] * (a3[x] + b3[x]));
+      }
+    }
+    for (; t + 2 <= ry; t += 2) {
+      const std::uint16_t tap = static_cast<std::uint16_t>(plan.ky[t]);
+      const std::uint16_t next = static_cast<std::uint16_t>(plan.ky[t + 1]);
+      const std::uint8_t *a = rows[t], *b = rows[ny - 1 - t];
+      const std::uint8_t *c = rows[t + 1], *d = rows[ny - 2 - t];
+      for (int x = 0; x < width; ++x) {
+        v[x] = static_cast<std::uint16_t>(v[x] + tap * (a[x] + b[x]) + next * (c[x] + d[x]));
+      }
+    }
+    for (; t < ry; ++t) {
       const std::uint16_t tap = static_cast<std::uint16_t>(plan.ky[t]);
       const std::uint8_t* a = rows[t];
       const std::uint8_t* b = rows[ny - 1 - t];
