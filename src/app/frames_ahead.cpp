@@ -1,5 +1,7 @@
 #include "app/frames_ahead.h"
 
+#include <utility>
+
 namespace slidetrack {
 
 void framesAheadFill(FramesAhead& ahead, VideoSource* video, Rectifier& rectifier, int frameCount,
@@ -27,6 +29,19 @@ void framesAheadFill(FramesAhead& ahead, VideoSource* video, Rectifier& rectifie
   }
 }
 
+namespace {
+
+// Into the loop's own image, which others may hold: they see the new frame in it then;
+// when none does, the frame's own buffer is taken instead of copied.
+void takeInto(cv::Mat& frame, cv::Mat& own) {
+  if (own.u && own.u->refcount > 1)
+    frame.copyTo(own);
+  else
+    own = std::move(frame);
+}
+
+}  // namespace
+
 bool framesAheadTake(FramesAhead& ahead, int t, cv::Mat& screenBgr, cv::Mat* screenGrey,
                      bool& found) {
   if (ahead.frames.empty() || ahead.frames.front().t != t) return false;
@@ -35,9 +50,8 @@ bool framesAheadTake(FramesAhead& ahead, int t, cv::Mat& screenBgr, cv::Mat* scr
   if (frame.failed) std::rethrow_exception(frame.failed);
   found = frame.found;
   if (!found) return true;
-  // Into the loop's own images, which others may hold.
-  frame.screenBgr.copyTo(screenBgr);
-  if (screenGrey && !frame.screenGrey.empty()) frame.screenGrey.copyTo(*screenGrey);
+  takeInto(frame.screenBgr, screenBgr);
+  if (screenGrey && !frame.screenGrey.empty()) takeInto(frame.screenGrey, *screenGrey);
   return true;
 }
 

@@ -63,6 +63,11 @@ SlideLook intervalStageLook(const IntervalStage& stage) {
           &stage.robust->startContent()};
 }
 
+bool intervalStageKeepsUnchanged(const IntervalStage& stage, const cv::Mat& picture) {
+  return stage.robust &&
+         (&picture == &stage.robust->endedPicture() || &picture == &stage.robust->endedUnseen());
+}
+
 const cv::Mat* intervalStageUnseen(const IntervalStage& stage) {
   return stage.robust ? &stage.robust->unseenMask() : nullptr;
 }

@@ -59,6 +59,9 @@ SlideLook intervalStageLook(const IntervalStage& stage);
 // Map of the picture of the slide shown now, 255 where it was never seen (any size); null
 // when the decision does not tell.
 const cv::Mat* intervalStageUnseen(const IntervalStage& stage);
+// Whether picture is the decision's picture of the slide last ended, or its unseen map:
+// those are never written again, only replaced by the next ones.
+bool intervalStageKeepsUnchanged(const IntervalStage& stage, const cv::Mat& picture);
 // The frame just processed left the visible slide as it was, both as the decision follows it
 // (RobustChangeDetector::quiet) and against earlierWork, the work image of an earlier frame
 // (intervalStageWork); false when the decision does not tell.

@@ -150,11 +150,18 @@ void Pipeline::keepClosedLook(const SlideLook& look, bool joined) {
 }
 
 void Pipeline::keepClosedPicture(const cv::Mat& picture, const cv::Mat* unseen) {
-  // Its own copy: the one before may still share the last.
-  closedPicture_.release();
-  picture.copyTo(closedPicture_);
+  // Its own copy: the one before may still share the last. The decision's own picture of
+  // the ended slide is never written again, so that one is shared.
+  const auto keep = [this](const cv::Mat& from, cv::Mat& into) {
+    into.release();
+    if (intervalStageKeepsUnchanged(intervals_, from))
+      into = from;
+    else
+      from.copyTo(into);
+  };
+  keep(picture, closedPicture_);
   closedUnseen_.release();
-  if (unseen) unseen->copyTo(closedUnseen_);
+  if (unseen) keep(*unseen, closedUnseen_);
 }
 
 std::optional<DifferingContent> Pipeline::joinContent(const cv::Mat* picture,

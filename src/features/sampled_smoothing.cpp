@@ -9,6 +9,7 @@
 #include <opencv2/core/softfloat.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "features/fixed_radius_taps.h"
 #include "features/nearest_sources.h"
 
 namespace slidetrack {
@@ -131,13 +132,16 @@ inline __attribute__((always_inline)) void horizontalTaps(const std::uint16_t* v
   const int first = xs[0];
   const int span = xs[cols - 1] - first + 1;
   const std::uint16_t* p = v + first;
-  const std::int32_t centre = kx[rx];
-  for (int x = 0; x < span; ++x) sums[x] = centre * p[x];
-  for (int i = 0; i < rx; ++i) {
-    const std::int32_t tap = kx[i];
-    const std::uint16_t* a = p + i - rx;
-    const std::uint16_t* b = p + rx - i;
-    for (int x = 0; x < span; ++x) sums[x] += tap * (a[x] + b[x]);
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (!avx2 || !tapsOfRadius(p, kx, rx, span, sums)) {
+    const std::int32_t centre = kx[rx];
+    for (int x = 0; x < span; ++x) sums[x] = centre * p[x];
+    for (int i = 0; i < rx; ++i) {
+      const std::int32_t tap = kx[i];
+      const std::uint16_t* a = p + i - rx;
+      const std::uint16_t* b = p + rx - i;
+      for (int x = 0; x < span; ++x) sums[x] += tap * (a[x] + b[x]);
+    }
   }
   pickSampled(sums, at, out, cols);
 }
@@ -174,14 +178,17 @@ inline __attribute__((always_inline)) void stridedTaps(const std::uint16_t* v, i
   }
   // Tap i of sample j reads v[first + stride * j + i]: phase i % stride, from i / stride on.
   const auto tapAt = [&](int i) { return phases + (i % stride) * length + i / stride; };
-  const std::int32_t centre = kx[rx];
-  const std::uint16_t* c = tapAt(rx);
-  for (int j = 0; j < cols; ++j) sums[j] = centre * c[j];
-  for (int i = 0; i < rx; ++i) {
-    const std::int32_t tap = kx[i];
-    const std::uint16_t* a = tapAt(i);
-    const std::uint16_t* b = tapAt(nx - 1 - i);
-    for (int j = 0; j < cols; ++j) sums[j] += tap * (a[j] + b[j]);
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (!avx2 || stride != 2 || !pairTapsOfRadius(phases, phases + length, kx, rx, cols, sums)) {
+    const std::int32_t centre = kx[rx];
+    const std::uint16_t* c = tapAt(rx);
+    for (int j = 0; j < cols; ++j) sums[j] = centre * c[j];
+    for (int i = 0; i < rx; ++i) {
+      const std::int32_t tap = kx[i];
+      const std::uint16_t* a = tapAt(i);
+      const std::uint16_t* b = tapAt(nx - 1 - i);
+      for (int j = 0; j < cols; ++j) sums[j] += tap * (a[j] + b[j]);
+    }
   }
   for (int j = 0; j < cols; ++j)
     out[j] = static_cast<std::uint8_t>(std::min((sums[j] + 32768) >> 16, 255));
@@ -218,7 +225,29 @@ __attribute__((target_clones("avx2", "default"))) bool smoothAndSample(const cv:
     // Vertical taps first: exact integers, so the order of the two passes is free.
     const std::uint16_t centre = static_cast<std::uint16_t>(plan.ky[ry]);
     for (int x = 0; x < width; ++x) v[x] = static_cast<std::uint16_t>(centre * rows[ry][x]);
-    for (int t = 0; t < ry; ++t) {
+    // Four or two pairs of rows a pass: the row is read and written less often.
+    int t = 0;
+    for (; t + 4 <= ry; t += 4) {
+      std::uint16_t k[4];
+      for (int i = 0; i < 4; ++i) k[i] = static_cast<std::uint16_t>(plan.ky[t + i]);
+      const std::uint8_t *a0 = rows[t], *b0 = rows[ny - 1 - t], *a1 = rows[t + 1],
+                         *b1 = rows[ny - 2 - t], *a2 = rows[t + 2], *b2 = rows[ny - 3 - t],
+                         *a3 = rows[t + 3], *b3 = rows[ny - 4 - t];
+      for (int x = 0; x < width; ++x) {
+        v[x] = static_cast<std::uint16_t>(v[x] + k[0] * (a0[x] + b0[x]) + k[1] * (a1[x] + b1[x]) +
+                                          k[2] * (a2[x] + b2[x]) + k[3] * (a3[x] + b3[x]));
+      }
+    }
+    for (; t + 2 <= ry; t += 2) {
+      const std::uint16_t tap = static_cast<std::uint16_t>(plan.ky[t]);
+      const std::uint16_t next = static_cast<std::uint16_t>(plan.ky[t + 1]);
+      const std::uint8_t *a = rows[t], *b = rows[ny - 1 - t];
+      const std::uint8_t *c = rows[t + 1], *d = rows[ny - 2 - t];
+      for (int x = 0; x < width; ++x) {
+        v[x] = static_cast<std::uint16_t>(v[x] + tap * (a[x] + b[x]) + next * (c[x] + d[x]));
+      }
+    }
+    for (; t < ry; ++t) {
       const std::uint16_t tap = static_cast<std::uint16_t>(plan.ky[t]);
       const std::uint8_t* a = rows[t];
       const std::uint8_t* b = rows[ny - 1 - t];

@@ -1,6 +1,7 @@
 #include "slides/clean_slide.h"
 
 #include <cmath>
+#include <utility>
 
 #include <opencv2/imgproc.hpp>
 
@@ -143,6 +144,12 @@ const cv::Mat& CleanSlide::picture() {
   if (picture_.empty() || unseen_.empty() || cv::countNonZero(unseen_) == 0) return picture_;
   filledPicture(picture_, unseen_, shown_);
   return shown_;
+}
+
+cv::Mat CleanSlide::endPicture(bool filled) {
+  cv::Mat ended;
+  std::swap(ended, filled && &picture() == &shown_ ? shown_ : picture_);
+  return ended;
 }
 
 void filledPicture(const cv::Mat& picture, const cv::Mat& unseenWork, cv::Mat& filled) {

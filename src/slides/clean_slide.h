@@ -31,6 +31,9 @@ class CleanSlide {
   // The picture as taken, never-seen pixels left as they are: filledPicture() of it and
   // unseen() gives picture().
   const cv::Mat& takenPicture() const { return picture_; }
+  // The picture, filled or as taken, handed over whole as its slide ends: the next start()
+  // makes the next one in a buffer of its own.
+  cv::Mat endPicture(bool filled);
   // Work size, 255 where picture() filled what was never seen; empty before the first start.
   const cv::Mat& unseen() const { return unseen_; }
   // A run that neither saves nor shows pictures makes none: start and update do nothing

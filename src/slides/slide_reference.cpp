@@ -43,7 +43,7 @@ void RobustChangeDetector::lookUnseen(const cv::Mat& person, cv::Mat& unseen) co
 }
 
 void RobustChangeDetector::keepEnded(const cv::Mat& person) {
-  ended_ = slidePicture().clone();
+  ended_ = clean_.endPicture(fill_);
   endedUnseen_ = clean_.unseen().clone();
   if (!keepLooks_) return;
   endedLook_ = refColour_.clone();

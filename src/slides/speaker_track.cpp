@@ -63,6 +63,7 @@ int slideBackground(const cv::Mat& work, const cv::Mat& body, int last) {
     const unsigned char* w = work.ptr<unsigned char>(y);
     unsigned char* f = flat.data();
     flatFlags(w, work.ptr<unsigned char>(y + kFlat), body.ptr<unsigned char>(y), f, n);
+#pragma GCC unroll 4  // the loop's own steps cost as much as a count
     for (int x = 0; x < n; ++x) histogram[w[x]] += f[x], total += f[x];
   }
   int lastShare = 0;
@@ -124,10 +125,11 @@ void SpeakerTrack::colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int 
 
 // near_: what moved since the image before; on a new slide, everything did.
 void SpeakerTrack::nearHim(bool newSlide) {
+  // A buffer of its own when cleared: near_ may still share the last motion map.
   if (newSlide)
-    near_ = cv::Mat::zeros(moving_.size(), CV_8UC1);
+    near_ = cv::Mat(moving_.size(), CV_8UC1, cv::Scalar(0));
   else
-    moving_.copyTo(near_);
+    near_ = moving_;  // written again only once swapped out, after the next image's use
 }
 
 void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& screenBgr,
@@ -164,7 +166,7 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& scree
     clear_.colRange(0, kRim).setTo(background);
     clear_.colRange(clear_.cols - kRim, clear_.cols).setTo(background);
   }
-  body_.copyTo(bodyBefore_);
+  cv::swap(body_, bodyBefore_);  // the body is found again below, every pixel
   colourOff(screenBgr, work, background);
   if (!off_.empty() && off_.rows > 2 * kRim && off_.cols > 2 * kRim) {
     off_.rowRange(0, kRim).setTo(0);
@@ -184,7 +186,7 @@ void SpeakerTrack::next(const cv::Mat& work, bool newSlide, const cv::Mat& scree
   if (cv::countNonZero(live_) > 0)
     speakerBody(clear_, background, live_, body_, &hints);
   else
-    body_.setTo(0);
+    body_ = cv::Mat::zeros(work.size(), CV_8UC1);
   if (faint_) faintBody(work, screenBgr, held, background);
   // Only what differs from the slide's background is kept: the outline around him where he
   // no longer stands is slide.
