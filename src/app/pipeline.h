@@ -19,6 +19,7 @@
 #include "app/settings.h"
 #include "results/slide_list.h"
 #include "slides/differing_content.h"
+#include "slides/same_slide_pictures.h"
 #include "video/video_source.h"
 
 namespace slidetrack {
@@ -78,7 +79,7 @@ class Pipeline {
   void closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* unseen = nullptr,
                    const SlideLook& look = {});
   // The records just closed and the one before show one slide, without originals.
-  bool joinsSame(const cv::Mat* picture, const cv::Mat* unseen, const SlideLook& look) const;
+  bool joinsSame(const cv::Mat* picture, const cv::Mat* unseen, const SlideLook& look);
   // The closed record's look, to compare with the next; after a join, the one that saw more.
   void keepClosedLook(const SlideLook& look, bool joined);
   // The record just closed showed the same slide as the one before it (joined = 1), or as
@@ -128,6 +129,8 @@ class Pipeline {
   EndedMatch closedEnd_, beforeEnd_;
   cv::Mat closedPicture_, beforePicture_;
   cv::Mat closedLook_, closedLookUnseen_;
+  // What the comparisons prepared of the closed look and of the look just compared with it.
+  PreparedPicture closedPrepared_, laterPrepared_;
   cv::Mat closedUnseen_, beforeUnseen_;  // what of those pictures was never seen
   // Processed frames a record between two of one original may last and still be the speaker.
   static constexpr int kShortBetween = 2;

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/pipeline.h"
 #include "app/record_join.h"
@@ -81,6 +82,7 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
                            recordsShowOneSlideUnlessPictures(*std::prev(records.end(), 2),
                                                              closedEnd_, *open_, ended, margin) &&
                            joinDiffersOnlyOffTheSlide(picture, unseen);
+  laterPrepared_ = PreparedPicture();
   const bool joinSame = records.size() >= 2 && joinsSame(picture, unseen, look);
   if (joinLooks_) keepClosedLook(look, joinSame);
   if (join || joinAround || joinRefused || joinSame) {
@@ -118,8 +120,7 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
   if (keep || joinPictures_) keepClosedPicture(shown, unseen);
 }
 
-bool Pipeline::joinsSame(const cv::Mat* picture, const cv::Mat* unseen,
-                         const SlideLook& look) const {
+bool Pipeline::joinsSame(const cv::Mat* picture, const cv::Mat* unseen, const SlideLook& look) {
   // Without originals, a record whose picture shows what the one before showed, where both saw
   // the slide, began at a change the speaker made.
   if (!joinPictures_) return false;
@@ -133,18 +134,24 @@ bool Pipeline::joinsSame(const cv::Mat* picture, const cv::Mat* unseen,
   if (!look.look || closedLook_.empty()) return false;
   const cv::Mat& later = look.unseen ? *look.unseen : none;
   return (!look.content || shareSeenByBoth(*look.content, closedLookUnseen_, later) >= kMadeSeen) &&
-         picturesShowOneSlide(closedLook_, closedLookUnseen_, *look.look, later).same;
+         picturesShowOneSlide(closedLook_, closedLookUnseen_, *look.look, later, &closedPrepared_,
+                              &laterPrepared_)
+             .same;
 }
 
 void Pipeline::keepClosedLook(const SlideLook& look, bool joined) {
   if (!look.look) {
-    if (!joined) closedLook_.release();
+    if (!joined) {
+      closedLook_.release();
+      closedPrepared_ = PreparedPicture();
+    }
     return;
   }
   if (joined && !closedLookUnseen_.empty() &&
       (!look.unseen || cv::countNonZero(*look.unseen) >= cv::countNonZero(closedLookUnseen_)))
     return;
   look.look->copyTo(closedLook_);
+  closedPrepared_ = std::move(laterPrepared_);
   closedLookUnseen_.release();
   if (look.unseen) look.unseen->copyTo(closedLookUnseen_);
 }

@@ -69,6 +69,13 @@ cv::Mat marks(const cv::Mat& grey) {
   return out;
 }
 
+void prepare(const cv::Mat& bgr, cv::Size size, PreparedPicture& p) {
+  if (p.size == size && !p.channels.empty()) return;
+  p.size = size;
+  p.channels = channelsAt(bgr, size);
+  p.marks = marks((p.channels[0] + p.channels[1] + p.channels[2]) / 3);
+}
+
 int withoutSpecks(const cv::Mat& differs) {
   cv::Mat labels, stats, centroids;
   const int count = cv::connectedComponentsWithStats(differs, labels, stats, centroids, 8, CV_32S);
@@ -83,7 +90,8 @@ int withoutSpecks(const cv::Mat& differs) {
 }  // namespace
 
 SameSlide picturesShowOneSlide(const cv::Mat& first, const cv::Mat& firstUnseen,
-                               const cv::Mat& second, const cv::Mat& secondUnseen) {
+                               const cv::Mat& second, const cv::Mat& secondUnseen,
+                               PreparedPicture* firstKept, PreparedPicture* secondKept) {
   SameSlide result;
   if (first.empty() || first.size() != second.size()) return result;
   const cv::Size size = !firstUnseen.empty()    ? firstUnseen.size()
@@ -96,10 +104,14 @@ SameSlide picturesShowOneSlide(const cv::Mat& first, const cv::Mat& firstUnseen,
   const cv::Mat seen = hidden == 0;
   result.seen = double(cv::countNonZero(seen)) / size.area();
   if (result.seen < kLeastSeen) return result;
-  const std::vector<cv::Mat> a = channelsAt(first, size), b = channelsAt(second, size);
-  const cv::Mat greyA = (a[0] + a[1] + a[2]) / 3, greyB = (b[0] + b[1] + b[2]) / 3;
+  PreparedPicture ownA, ownB;
+  PreparedPicture& preparedA = firstKept ? *firstKept : ownA;
+  PreparedPicture& preparedB = secondKept ? *secondKept : ownB;
+  prepare(first, size, preparedA);
+  prepare(second, size, preparedB);
+  const std::vector<cv::Mat>&a = preparedA.channels, &b = preparedB.channels;
+  const cv::Mat &marksA = preparedA.marks, &marksB = preparedB.marks;
   cv::Mat apart(size, CV_32F, cv::Scalar(kApart));
-  const cv::Mat marksA = marks(greyA), marksB = marks(greyB);
   apart.setTo(kApartMarks, marksA & marksB);
   cv::Mat differs = cv::Mat::zeros(size, CV_8UC1);
   for (size_t c = 0; c < a.size(); ++c) {

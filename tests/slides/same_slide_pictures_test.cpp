@@ -70,6 +70,23 @@ TEST_F(SameSlidePictures, PicturesThatSharedLittleOfTheSlideStayApart) {
   EXPECT_LT(same.seen, 0.1);
 }
 
+// The later of two pictures is the earlier of the next two: what was prepared of it then
+// gives the verdict it would give prepared again.
+TEST_F(SameSlidePictures, APictureKeptPreparedComparesAsAFreshOne) {
+  cv::Mat built = slide.clone();
+  cv::putText(built, "one more point", {380, 420}, cv::FONT_HERSHEY_SIMPLEX, 0.7,
+              cv::Scalar(40, 40, 40), 2, cv::LINE_AA);
+  const cv::Mat a = filmed(slide, left, 0, 1.0), b = filmed(slide, right, 1, 0.93),
+                c = filmed(built, left, 0, 1.05);
+  PreparedPicture keptA, keptB, keptC;
+  ASSERT_TRUE(picturesShowOneSlide(a, left, b, right, &keptA, &keptB).same);
+  const SameSlide fresh = picturesShowOneSlide(b, right, c, left);
+  const SameSlide kept = picturesShowOneSlide(b, right, c, left, &keptB, &keptC);
+  EXPECT_FALSE(fresh.same) << fresh.differing;
+  EXPECT_EQ(kept.differing, fresh.differing);
+  EXPECT_EQ(kept.seen, fresh.seen);
+}
+
 }  // namespace
 
 TEST(SeenByBoth, CountsWhatNeitherUnseenMapMarks) {
