@@ -64,9 +64,9 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
   }
   auto& records = slides_->slides;
   const double margin = matching_.matcher.matchJumpMargin;
-  const bool sameOriginal =
-      matching_.matcher.matchJoinSame && records.size() >= 2 &&
-      recordsShowOneSlide(*std::prev(records.end(), 2), closedEnd_, *open_, ended, margin);
+  const bool sameOriginal = matching_.matcher.matchJoinSame && records.size() >= 2 &&
+                            recordsShowOneSlide(*std::prev(records.end(), 2), closedEnd_, *open_,
+                                                ended, matching_.matcher.matchJoinMargin);
   const bool join =
       sameOriginal && (!matching_.matcher.matchJoinContent || joinKeepsContent(picture, unseen));
   // A speaker passing leaves a short record between two of one original.

@@ -87,6 +87,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchQuietMargin = s.matchQuietMargin;
   options.matchLeanFrames = s.matchLeanFrames;
   options.matchDropJump = s.matchDropJump;
+  options.matchJoinMargin = s.matchJoinMargin;
   return options;
 }
 

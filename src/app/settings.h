@@ -66,6 +66,7 @@ struct PresentationSettings {
   float matchQuietMargin = 0.4f;  // a settled interval's unchanged frames repeat the last read
   int matchLeanFrames = 4;        // frames leaning to the next original that start it anew
   int matchDropJump = 1;          // 1: an undecided interval loses a match out of order
+  float matchJoinMargin = 0.2f;   // evidence share two records in a row need to join
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

@@ -170,6 +170,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readReal(local, "matchQuietMargin", &s.matchQuietMargin, w);
   readInt(local, "matchLeanFrames", &s.matchLeanFrames, w);
   readInt(local, "matchDropJump", &s.matchDropJump, w);
+  readReal(local, "matchJoinMargin", &s.matchJoinMargin, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -326,6 +327,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "matchQuietMargin" << static_cast<double>(s.matchQuietMargin);
   fs << "matchLeanFrames" << s.matchLeanFrames;
   fs << "matchDropJump" << s.matchDropJump;
+  fs << "matchJoinMargin" << static_cast<double>(s.matchJoinMargin);
   fs << "}";
   return fs.releaseAndGetString();
 }

@@ -50,6 +50,8 @@ void checkMatcherOptions(const MatcherOptions& options, const std::string& confi
           configFile, "matchLeanFrames", "0, or between 2 and 100");
   require(options.matchDropJump == 0 || options.matchDropJump == 1, configFile, "matchDropJump",
           "0 or 1");
+  require(options.matchJoinMargin > 0.f && options.matchJoinMargin <= 1.f, configFile,
+          "matchJoinMargin", "above 0 and at most 1");
 }
 
 MatcherOptions::Method matchMethodFromName(const std::string& name) {

@@ -36,7 +36,7 @@ struct MatcherOptions {
   // the match its frames decided last.
   int matchWithdraw = 1;
   // Two records in a row whose intervals' whole evidence decided the same original by
-  // matchJumpMargin, the later one as the original expected, showed one slide: nothing changed
+  // matchJoinMargin, the later one as the original expected, showed one slide: nothing changed
   // on the screen between them (a speaker uncovering what the slide's first look missed).
   // 0: they stay apart.
   int matchJoinSame = 1;
@@ -69,6 +69,11 @@ struct MatcherOptions {
   // is not among the originals looked at first like some other one of its template. 0: it keeps
   // the match its frames decided last, as any other.
   int matchDropJump = 1;
+  // The margin by which the whole evidence of each of two records in a row must decide one
+  // original for them to join (matchJoinSame): the later one, begun at a change the speaker
+  // made, is often short and half hidden, and its evidence no surer than any record's. As
+  // matchJumpMargin: only records as sure as a jump out of the deck's order join.
+  float matchJoinMargin = 0.2f;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

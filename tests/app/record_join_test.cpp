@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "app/record_join.h"
+#include "matching/matcher_options.h"
 #include "results/results_xml.h"
 #include "run_harness.h"
 
@@ -91,6 +92,12 @@ TEST_F(RecordJoinRule, BothIntervalsMustHaveDecidedTheSameOriginalClearlyAndInOr
   // as clear, or reached it by a jump.
   EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {none, &a, 0.0}, 0.4));
   EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {&a, &a, 0.35}, 0.4));
+  // A short later record half behind the speaker decides its original less clearly: the run's
+  // join margin is that of any match, not that of a jump.
+  EXPECT_TRUE(recordsShowOneSlide(earlier, earlierSure, later, {&a, &a, 0.35},
+                                  MatcherOptions().matchJoinMargin));
+  EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {&a, &a, 0.15},
+                                   MatcherOptions().matchJoinMargin));
   EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {&a, &b, 0.6}, 0.4));
   // Another original, a match withdrawn, records not in a row.
   later.match = &b;
