@@ -63,7 +63,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slidePictureSpeaker,
           s.slidePictureFaint,
           s.slideJoinSame,
-          s.slideJoinLooks};
+          s.slideJoinLooks,
+          s.slideConfirmMoving};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

@@ -148,6 +148,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slidePictureFaint", &s.slidePictureFaint, w);
   readInt(slides, "slideJoinSame", &s.slideJoinSame, w);
   readInt(slides, "slideJoinLooks", &s.slideJoinLooks, w);
+  readInt(slides, "slideConfirmMoving", &s.slideConfirmMoving, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -307,6 +308,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slidePictureFaint" << s.slidePictureFaint;
   fs << "slideJoinSame" << s.slideJoinSame;
   fs << "slideJoinLooks" << s.slideJoinLooks;
+  fs << "slideConfirmMoving" << s.slideConfirmMoving;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

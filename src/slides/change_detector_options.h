@@ -62,6 +62,11 @@ struct ChangeDetectorOptions {
   // decision's reference of each slide, in colour at the work size, instead of making the
   // pictures for it; 0: it makes them.
   int slideJoinLooks = 1;
+  // 1: at the second look of new content that took over half the visible slide (judged
+  // without the person mask), cells where something moved since the first, or on a body in
+  // the later image, tell nothing: a speaker walking across as the slide changes no longer
+  // puts it off; 0: such cells count against the change.
+  int slideConfirmMoving = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -130,6 +130,7 @@ class RobustChangeDetector {
   Cells cells_;
   std::vector<unsigned char> pending_;  // cells of new content waiting for a second look
   bool hasPending_ = false;
+  bool pendingWhole_ = false;  // the pending change took over half the visible slide
   bool fill_ = true;
   bool quiet_ = false;
   std::vector<unsigned char> pendingInk_;  // pending cells that look like pen strokes
