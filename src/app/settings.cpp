@@ -64,7 +64,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slidePictureFaint,
           s.slideJoinSame,
           s.slideJoinLooks,
-          s.slideConfirmMoving};
+          s.slideConfirmMoving,
+          s.slideBesideWide};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

@@ -149,6 +149,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideJoinSame", &s.slideJoinSame, w);
   readInt(slides, "slideJoinLooks", &s.slideJoinLooks, w);
   readInt(slides, "slideConfirmMoving", &s.slideConfirmMoving, w);
+  readInt(slides, "slideBesideWide", &s.slideBesideWide, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -309,6 +310,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideJoinSame" << s.slideJoinSame;
   fs << "slideJoinLooks" << s.slideJoinLooks;
   fs << "slideConfirmMoving" << s.slideConfirmMoving;
+  fs << "slideBesideWide" << s.slideBesideWide;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

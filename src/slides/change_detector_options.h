@@ -67,6 +67,10 @@ struct ChangeDetectorOptions {
   // the later image, tell nothing: a speaker walking across as the slide changes no longer
   // puts it off; 0: such cells count against the change.
   int slideConfirmMoving = 1;
+  // 1: changed cells beside the speaker (slideChangeBeside) that hold a row wider than half
+  // the screen, a new block or line of text rather than a person, need half that share;
+  // 0: the same share for all.
+  int slideBesideWide = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

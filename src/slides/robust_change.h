@@ -97,6 +97,7 @@ class RobustChangeDetector {
   // Changed cells the person mask took in that lie away from where he stood and from a
   // body seen in either image: when enough, they become the decision's cells.
   bool newBesideSpeaker(const cv::Mat& coveredBefore, int& hit);
+  int widestRun(const Cells& cells) const;
   // What the speaker uncovered and the person mask still holds, where it differs from the
   // reference: when it makes enough cells, the cells are counted without it.
   bool uncoveredChange(int& hit);
