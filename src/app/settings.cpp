@@ -63,7 +63,9 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slidePictureSpeaker,
           s.slidePictureFaint,
           s.slideJoinSame,
-          s.slideJoinLooks};
+          s.slideJoinLooks,
+          s.slideConfirmMoving,
+          s.slideBesideWide};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

@@ -45,6 +45,8 @@ struct PresentationSettings {
   int slidePictureFaint = 1;              // 1: and one barely off the slide where held back
   int slideJoinSame = 1;                  // 1: without originals, same pictures in a row join
   int slideJoinLooks = 1;                 // 1: a run making no pictures joins on reference looks
+  int slideConfirmMoving = 1;             // 1: the second look leaves out cells where he moves
+  int slideBesideWide = 1;                // 1: a wide row beside him needs half the share
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

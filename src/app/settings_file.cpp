@@ -148,6 +148,8 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slidePictureFaint", &s.slidePictureFaint, w);
   readInt(slides, "slideJoinSame", &s.slideJoinSame, w);
   readInt(slides, "slideJoinLooks", &s.slideJoinLooks, w);
+  readInt(slides, "slideConfirmMoving", &s.slideConfirmMoving, w);
+  readInt(slides, "slideBesideWide", &s.slideBesideWide, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -308,6 +310,8 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slidePictureFaint" << s.slidePictureFaint;
   fs << "slideJoinSame" << s.slideJoinSame;
   fs << "slideJoinLooks" << s.slideJoinLooks;
+  fs << "slideConfirmMoving" << s.slideConfirmMoving;
+  fs << "slideBesideWide" << s.slideBesideWide;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

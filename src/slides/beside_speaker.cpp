@@ -2,6 +2,8 @@
 // slide's text joins the speaker's region where it touches him, and can swallow most of
 // the change.
 
+#include <algorithm>
+
 #include <opencv2/imgproc.hpp>
 
 #include "slides/robust_change.h"
@@ -9,6 +11,19 @@
 #include "slides/speaker_either.h"
 
 namespace slidetrack {
+
+// The most changed cells side by side in one row.
+int RobustChangeDetector::widestRun(const Cells& cells) const {
+  int widest = 0;
+  for (int r = 0; r < cells.rows; ++r) {
+    int run = 0;
+    for (int c = 0; c < cells.cols; ++c) {
+      run = cells.counts[size_t(r) * cells.cols + c] >= cellPixels() ? run + 1 : 0;
+      widest = std::max(widest, run);
+    }
+  }
+  return widest;
+}
 
 bool RobustChangeDetector::newBesideSpeaker(const cv::Mat& coveredBefore, int& hit) {
   if (!(options_.slideChangeBeside > 0)) return false;
@@ -47,8 +62,12 @@ bool RobustChangeDetector::newBesideSpeaker(const cv::Mat& coveredBefore, int& h
     seen += count >= 0;
   }
   // A walking speaker the looks above miss changes a few cells beside him; a new slide
-  // changes a good part of the rest.
-  if (left < options_.slideChangeCells || left < options_.slideChangeBeside * seen) return false;
+  // changes a good part of the rest. A row of it wider than half the screen is no one
+  // standing there: a new block or line of text, which asks for half as much.
+  const double share = options_.slideBesideWide == 1 && widestRun(rest) * 2 >= rest.cols
+                           ? options_.slideChangeBeside / 2
+                           : options_.slideChangeBeside;
+  if (left < options_.slideChangeCells || left < share * seen) return false;
   covered_ = hidden;
   cells_ = rest;
   hit = left;

@@ -47,6 +47,9 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slidePictureFaint must be 0 or 1";
   if (o.slideJoinSame != 0 && o.slideJoinSame != 1) return "slideJoinSame must be 0 or 1";
   if (o.slideJoinLooks != 0 && o.slideJoinLooks != 1) return "slideJoinLooks must be 0 or 1";
+  if (o.slideConfirmMoving != 0 && o.slideConfirmMoving != 1)
+    return "slideConfirmMoving must be 0 or 1";
+  if (o.slideBesideWide != 0 && o.slideBesideWide != 1) return "slideBesideWide must be 0 or 1";
   return {};
 }
 

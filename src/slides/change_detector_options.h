@@ -62,6 +62,15 @@ struct ChangeDetectorOptions {
   // decision's reference of each slide, in colour at the work size, instead of making the
   // pictures for it; 0: it makes them.
   int slideJoinLooks = 1;
+  // 1: at the second look of new content that took over half the visible slide (judged
+  // without the person mask), cells where something moved since the first, or on a body in
+  // the later image, tell nothing: a speaker walking across as the slide changes no longer
+  // puts it off; 0: such cells count against the change.
+  int slideConfirmMoving = 1;
+  // 1: changed cells beside the speaker (slideChangeBeside) that hold a row wider than half
+  // the screen, a new block or line of text rather than a person, need half that share;
+  // 0: the same share for all.
+  int slideBesideWide = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

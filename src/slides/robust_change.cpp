@@ -59,11 +59,23 @@ void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
 // New content seen one frame ago counts when most of it is still there and still.
 bool RobustChangeDetector::confirmPending() {
   Cells still, moved;
-  countCells(changed_, covered_, still);
-  countCells(moving_, covered_, moved);
+  // A new slide that took over half the screen was judged without his mask: where he walks
+  // now, or stands in a body of his own, he neither confirms nor refutes it.
+  const bool walkedOver = pendingWhole_ && options_.slideConfirmMoving == 1;
+  cv::Mat hidden = covered_;
+  if (walkedOver) {
+    cv::Mat body, live;
+    cv::bitwise_or(moving_, covered_, live);
+    speakerBody(work_, background_, live, body);
+    cv::bitwise_or(body, covered_, hidden);
+  }
+  countCells(changed_, hidden, still);
+  countCells(moving_, hidden, moved);
   int good = 0, bad = 0, seen = 0;
   for (size_t c = 0; c < pending_.size(); ++c) {
     if (!pending_[c] || still.counts[c] < 0) continue;
+    // Someone moving there hides the slide or has just left it, as it was a frame ago.
+    if (walkedOver && moved.counts[c] >= cellPixels()) continue;
     ++seen;
     if (still.counts[c] < cellPixels())
       ++bad;  // the slide is back: something passed by
@@ -251,6 +263,7 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     pending_.assign(cells_.counts.size(), 0);
     for (size_t c = 0; c < pending_.size(); ++c) pending_[c] = cells_.counts[c] >= cellPixels();
     hasPending_ = true;
+    pendingWhole_ = wholeHit >= kWholeSlideShare * visible;
   } else {
     quiet_ = changedPixels < cellPixels() && pendingInk_.empty();
     followSlide(screenBgr);

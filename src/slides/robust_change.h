@@ -97,6 +97,7 @@ class RobustChangeDetector {
   // Changed cells the person mask took in that lie away from where he stood and from a
   // body seen in either image: when enough, they become the decision's cells.
   bool newBesideSpeaker(const cv::Mat& coveredBefore, int& hit);
+  int widestRun(const Cells& cells) const;
   // What the speaker uncovered and the person mask still holds, where it differs from the
   // reference: when it makes enough cells, the cells are counted without it.
   bool uncoveredChange(int& hit);
@@ -130,6 +131,7 @@ class RobustChangeDetector {
   Cells cells_;
   std::vector<unsigned char> pending_;  // cells of new content waiting for a second look
   bool hasPending_ = false;
+  bool pendingWhole_ = false;  // the pending change took over half the visible slide
   bool fill_ = true;
   bool quiet_ = false;
   std::vector<unsigned char> pendingInk_;  // pending cells that look like pen strokes
