@@ -46,7 +46,8 @@ bool RobustChangeDetector::newBesideSpeaker(const cv::Mat& coveredBefore, int& h
   };
   if (!enoughLeft(cv::Mat())) return false;
   for (const ScreenLook& look : {ScreenLook{work_, colour_}, ScreenLook{ref_, refColour_}}) {
-    speakerInLook(look, background_, commonGrey_, live, coveredBefore, body);
+    speakerInLook(look, background_, commonGrey_, live, coveredBefore, body,
+                  options_.slideTintUpper == 1);
     if (!enoughLeft(body)) return false;
   }
   // He may overlap the slide's bars, which the look above leaves him joined to: his trunk

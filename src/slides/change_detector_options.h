@@ -71,6 +71,11 @@ struct ChangeDetectorOptions {
   // the screen, a new block or line of text rather than a person, need half that share;
   // 0: the same share for all.
   int slideBesideWide = 1;
+  // 1: the look for a speaker whose clothes share the slide's grey, by their tint, takes the
+  // background's colour from the upper part's own background grey when light falling off
+  // towards the top leaves too few pixels there near the whole slide's; 0: no tint is looked
+  // for then, and such a speaker who stands or points is taken for new content.
+  int slideTintUpper = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

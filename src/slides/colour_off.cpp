@@ -5,6 +5,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/speaker_body.h"
+
 namespace slidetrack {
 
 namespace {
@@ -33,7 +35,7 @@ int median(const int* histogram, int count) {
 }  // namespace
 
 void colourOffBackground(const cv::Mat& colour, const cv::Mat& work, int background, cv::Mat& off,
-                         const cv::Mat& exclude) {
+                         const cv::Mat& exclude, bool upperGrey) {
   off = cv::Mat::zeros(work.size(), CV_8UC1);
   if (colour.size() != work.size() || colour.type() != CV_8UC3) return;
   thread_local cv::Mat blueRed, greenRest;
@@ -41,7 +43,7 @@ void colourOffBackground(const cv::Mat& colour, const cv::Mat& work, int backgro
   greenRest.create(work.size(), CV_16SC1);
   // The background's colour is the median over pixels of its grey above where his
   // shoulders reach: his head is far from it in grey.
-  int blueRedCount[511] = {0}, greenCount[511] = {0};
+  int blueRedCount[511] = {0}, greenCount[511] = {0}, upperGreys[256] = {0};
   int n = 0;
   const int upper = int(kUpperShare * work.rows);
   const bool excluding = exclude.size() == work.size();
@@ -54,10 +56,32 @@ void colourOffBackground(const cv::Mat& colour, const cv::Mat& work, int backgro
     for (int x = 0; x < work.cols; ++x) {
       a[x] = short(p[x][0] - p[x][2]);
       b[x] = short(p[x][1] - (p[x][0] + p[x][2]) / 2);
-      if (y > upper || std::abs(w[x] - background) > kBackgroundSpread || (e && e[x])) continue;
+      if (y > upper || (e && e[x])) continue;
+      ++upperGreys[w[x]];
+      if (std::abs(w[x] - background) > kBackgroundSpread) continue;
       ++blueRedCount[a[x] + 255];
       ++greenCount[b[x] + 255];
       ++n;
+    }
+  }
+  // Light falling off towards the top may leave few pixels there near the whole slide's
+  // grey: the upper part's own background grey tells the colour then.
+  if (upperGrey && n < kMinBackgroundShare * double(work.total())) {
+    const int grey = backgroundGrey(upperGreys, kBackgroundSpread);
+    std::fill(blueRedCount, blueRedCount + 511, 0);
+    std::fill(greenCount, greenCount + 511, 0);
+    n = 0;
+    for (int y = 0; y <= upper; ++y) {
+      const unsigned char* w = work.ptr<unsigned char>(y);
+      const unsigned char* e = excluding ? exclude.ptr<unsigned char>(y) : nullptr;
+      const short* a = blueRed.ptr<short>(y);
+      const short* b = greenRest.ptr<short>(y);
+      for (int x = 0; x < work.cols; ++x) {
+        if (std::abs(w[x] - grey) > kBackgroundSpread || (e && e[x])) continue;
+        ++blueRedCount[a[x] + 255];
+        ++greenCount[b[x] + 255];
+        ++n;
+      }
     }
   }
   if (n < kMinBackgroundShare * double(work.total())) return;  // a dark or busy slide

@@ -236,7 +236,7 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     // He may hold still since the frame before; what differs from the reference is live too.
     cv::bitwise_or(live, changed_, live);
     speakerInEither({work_, colour_}, {ref_, refColour_}, background_, commonGrey_, live, covered_,
-                    hidden);
+                    hidden, options_.slideTintUpper == 1);
     cv::bitwise_or(hidden, covered_, hidden);
     Cells rest;
     countCells(changed_, hidden, rest);

@@ -11,11 +11,11 @@ namespace slidetrack {
 namespace {
 
 void speakerIn(const ScreenLook& look, int background, int commonGrey, const cv::Mat& live,
-               const cv::Mat& covered, cv::Mat& body) {
+               const cv::Mat& covered, cv::Mat& body, bool upperGrey) {
   // Clothing of the background's grey is found by its hue. A region joined to the slide's
   // shapes stays no body: those may be the new content.
   cv::Mat off, even;
-  colourOffBackground(look.colour, look.grey, commonGrey, off, covered);
+  colourOffBackground(look.colour, look.grey, commonGrey, off, covered, upperGrey);
   const BodyHints hints{off, {}, false, true, {}};
   // With the screen's uneven light taken out: vignetting darkens the slide's lower corners
   // as far from its background as clothing, which would join him to the whole rim.
@@ -32,18 +32,18 @@ const cv::Mat& outline() {
 }  // namespace
 
 void speakerInEither(const ScreenLook& now, const ScreenLook& ref, int background, int commonGrey,
-                     const cv::Mat& live, const cv::Mat& covered, cv::Mat& hidden) {
+                     const cv::Mat& live, const cv::Mat& covered, cv::Mat& hidden, bool upperGrey) {
   cv::Mat before;
-  speakerIn(now, background, commonGrey, live, covered, hidden);
-  speakerIn(ref, background, commonGrey, live, covered, before);
+  speakerIn(now, background, commonGrey, live, covered, hidden, upperGrey);
+  speakerIn(ref, background, commonGrey, live, covered, before, upperGrey);
   cv::bitwise_or(hidden, before, hidden);
   cv::dilate(hidden, hidden, outline());
 }
 
 void speakerInLook(const ScreenLook& look, int background, int commonGrey, const cv::Mat& live,
-                   const cv::Mat& covered, cv::Mat& hidden) {
+                   const cv::Mat& covered, cv::Mat& hidden, bool upperGrey) {
   // Growing commutes with the union: each look grown alone adds up to the two grown at once.
-  speakerIn(look, background, commonGrey, live, covered, hidden);
+  speakerIn(look, background, commonGrey, live, covered, hidden, upperGrey);
   cv::dilate(hidden, hidden, outline());
 }
 
