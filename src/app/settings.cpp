@@ -65,7 +65,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideJoinSame,
           s.slideJoinLooks,
           s.slideConfirmMoving,
-          s.slideBesideWide};
+          s.slideBesideWide,
+          s.slideBesideSwallowed};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

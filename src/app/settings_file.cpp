@@ -150,6 +150,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideJoinLooks", &s.slideJoinLooks, w);
   readInt(slides, "slideConfirmMoving", &s.slideConfirmMoving, w);
   readInt(slides, "slideBesideWide", &s.slideBesideWide, w);
+  readInt(slides, "slideBesideSwallowed", &s.slideBesideSwallowed, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -312,6 +313,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideJoinLooks" << s.slideJoinLooks;
   fs << "slideConfirmMoving" << s.slideConfirmMoving;
   fs << "slideBesideWide" << s.slideBesideWide;
+  fs << "slideBesideSwallowed" << s.slideBesideSwallowed;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -50,6 +50,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
   if (o.slideConfirmMoving != 0 && o.slideConfirmMoving != 1)
     return "slideConfirmMoving must be 0 or 1";
   if (o.slideBesideWide != 0 && o.slideBesideWide != 1) return "slideBesideWide must be 0 or 1";
+  if (o.slideBesideSwallowed != 0 && o.slideBesideSwallowed != 1)
+    return "slideBesideSwallowed must be 0 or 1";
   return {};
 }
 

@@ -71,6 +71,10 @@ struct ChangeDetectorOptions {
   // the screen, a new block or line of text rather than a person, need half that share;
   // 0: the same share for all.
   int slideBesideWide = 1;
+  // 1: a change of which the person mask leaves a quarter of the cells or fewer is also judged
+  // beside the speaker (slideChangeBeside), however small: the few cells the mask leaves by
+  // his head or hands would have to carry its second look alone; 0: only a large one.
+  int slideBesideSwallowed = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

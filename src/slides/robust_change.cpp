@@ -196,7 +196,10 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     // judged beside him is judged there.
     const bool large =
         options_.slideBesideOverMask == 1 && wholeHit >= options_.slideChangeBeside * visible;
-    if (wholeHit >= options_.slideChangeCells && (!candidate || large) &&
+    // The same holds for a smaller change of which the mask left only a few cells: they
+    // alone would face the second look, where his moving hands undo them.
+    const bool swallowed = options_.slideBesideSwallowed == 1 && wholeHit >= 4 * hit;
+    if (wholeHit >= options_.slideChangeCells && (!candidate || large || swallowed) &&
         newBesideSpeaker(coveredBefore, hit))
       candidate = true;
     if (!candidate) candidate = uncoveredChange(hit);
