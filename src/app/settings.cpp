@@ -66,7 +66,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideJoinLooks,
           s.slideConfirmMoving,
           s.slideBesideWide,
-          s.slideBesideSwallowed};
+          s.slideBesideSwallowed,
+          s.slideConfirmFresh};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

@@ -151,6 +151,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideConfirmMoving", &s.slideConfirmMoving, w);
   readInt(slides, "slideBesideWide", &s.slideBesideWide, w);
   readInt(slides, "slideBesideSwallowed", &s.slideBesideSwallowed, w);
+  readInt(slides, "slideConfirmFresh", &s.slideConfirmFresh, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -314,6 +315,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideConfirmMoving" << s.slideConfirmMoving;
   fs << "slideBesideWide" << s.slideBesideWide;
   fs << "slideBesideSwallowed" << s.slideBesideSwallowed;
+  fs << "slideConfirmFresh" << s.slideConfirmFresh;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

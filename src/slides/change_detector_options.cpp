@@ -52,6 +52,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
   if (o.slideBesideWide != 0 && o.slideBesideWide != 1) return "slideBesideWide must be 0 or 1";
   if (o.slideBesideSwallowed != 0 && o.slideBesideSwallowed != 1)
     return "slideBesideSwallowed must be 0 or 1";
+  if (o.slideConfirmFresh != 0 && o.slideConfirmFresh != 1)
+    return "slideConfirmFresh must be 0 or 1";
   return {};
 }
 

@@ -135,6 +135,15 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     }
   }
   if (hasPending_ && confirmPending()) {
+    // A stir of the speaker's that the new slide happened to confirm: it starts now.
+    if (options_.slideConfirmFresh == 1 && freshBeyondPending()) {
+      previous_.copyTo(beforeChange_);
+      person_.copyTo(personBefore_);
+      decision = {true, 0};
+      startSlide(screenBgr, false);
+      cv::swap(previous_, work_);
+      return decision;
+    }
     decision = {true, 1};
     startSlide(screenBgr, true);
     cv::swap(previous_, work_);
