@@ -66,7 +66,9 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideJoinLooks,
           s.slideConfirmMoving,
           s.slideBesideWide,
-          s.slideTintUpper};
+          s.slideTintUpper,
+          s.slideBesideSwallowed,
+          s.slideConfirmFresh};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

@@ -151,6 +151,8 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideConfirmMoving", &s.slideConfirmMoving, w);
   readInt(slides, "slideBesideWide", &s.slideBesideWide, w);
   readInt(slides, "slideTintUpper", &s.slideTintUpper, w);
+  readInt(slides, "slideBesideSwallowed", &s.slideBesideSwallowed, w);
+  readInt(slides, "slideConfirmFresh", &s.slideConfirmFresh, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -314,6 +316,8 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideConfirmMoving" << s.slideConfirmMoving;
   fs << "slideBesideWide" << s.slideBesideWide;
   fs << "slideTintUpper" << s.slideTintUpper;
+  fs << "slideBesideSwallowed" << s.slideBesideSwallowed;
+  fs << "slideConfirmFresh" << s.slideConfirmFresh;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -15,6 +15,8 @@ namespace {
 
 // Work pixels along the screen's edges that take no part in the decision.
 constexpr int kRim = 3;
+// Changed cells per cell that waited, at the second look, of a slide that appeared only then.
+constexpr int kFreshPerPending = 10;
 
 }  // namespace
 
@@ -106,6 +108,21 @@ bool RobustChangeDetector::unchangedSince(const cv::Mat& earlier) const {
   int pixels = 0;
   for (int count : cells.counts) pixels += std::max(0, count);
   return pixels < cellPixels();
+}
+
+bool RobustChangeDetector::freshBeyondPending() {
+  Cells now;
+  countCells(changed_, covered_, now);
+  int fresh = 0, waited = 0;
+  for (size_t c = 0; c < pending_.size(); ++c) {
+    waited += pending_[c];
+    fresh += !pending_[c] && now.counts[c] >= cellPixels();
+  }
+  // A new slide's own second look adds what the speaker uncovered since, a part of it; a stir
+  // that a slide appearing just then confirmed is dwarfed by that slide.
+  if (fresh < options_.slideChangeCells || fresh < kFreshPerPending * waited) return false;
+  cells_ = now;
+  return true;
 }
 
 }  // namespace slidetrack

@@ -51,6 +51,10 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideConfirmMoving must be 0 or 1";
   if (o.slideBesideWide != 0 && o.slideBesideWide != 1) return "slideBesideWide must be 0 or 1";
   if (o.slideTintUpper != 0 && o.slideTintUpper != 1) return "slideTintUpper must be 0 or 1";
+  if (o.slideBesideSwallowed != 0 && o.slideBesideSwallowed != 1)
+    return "slideBesideSwallowed must be 0 or 1";
+  if (o.slideConfirmFresh != 0 && o.slideConfirmFresh != 1)
+    return "slideConfirmFresh must be 0 or 1";
   return {};
 }
 

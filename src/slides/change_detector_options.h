@@ -76,6 +76,14 @@ struct ChangeDetectorOptions {
   // towards the top leaves too few pixels there near the whole slide's; 0: no tint is looked
   // for then, and such a speaker who stands or points is taken for new content.
   int slideTintUpper = 1;
+  // 1: a change of which the person mask leaves a quarter of the cells or fewer is also judged
+  // beside the speaker (slideChangeBeside), however small: the few cells the mask leaves by
+  // his head or hands would have to carry its second look alone; 0: only a large one.
+  int slideBesideSwallowed = 1;
+  // 1: when the second look of new content finds ten times as many other changed cells, the
+  // first was a stir of the speaker's and the change is named at the second look; 0: always at
+  // the first.
+  int slideConfirmFresh = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

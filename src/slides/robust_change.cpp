@@ -135,6 +135,15 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     }
   }
   if (hasPending_ && confirmPending()) {
+    // A stir of the speaker's that the new slide happened to confirm: it starts now.
+    if (options_.slideConfirmFresh == 1 && freshBeyondPending()) {
+      previous_.copyTo(beforeChange_);
+      person_.copyTo(personBefore_);
+      decision = {true, 0};
+      startSlide(screenBgr, false);
+      cv::swap(previous_, work_);
+      return decision;
+    }
     decision = {true, 1};
     startSlide(screenBgr, true);
     cv::swap(previous_, work_);
@@ -196,7 +205,10 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     // judged beside him is judged there.
     const bool large =
         options_.slideBesideOverMask == 1 && wholeHit >= options_.slideChangeBeside * visible;
-    if (wholeHit >= options_.slideChangeCells && (!candidate || large) &&
+    // The same holds for a smaller change of which the mask left only a few cells: they
+    // alone would face the second look, where his moving hands undo them.
+    const bool swallowed = options_.slideBesideSwallowed == 1 && wholeHit >= 4 * hit;
+    if (wholeHit >= options_.slideChangeCells && (!candidate || large || swallowed) &&
         newBesideSpeaker(coveredBefore, hit))
       candidate = true;
     if (!candidate) candidate = uncoveredChange(hit);

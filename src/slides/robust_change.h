@@ -94,6 +94,9 @@ class RobustChangeDetector {
                                       const std::vector<unsigned char>& flags, cv::Mat& ink) const;
   void takeInk(const cv::Mat& ink);
   bool confirmPending();
+  // Whether the second look finds changed cells, beyond those that waited for it, in numbers
+  // far past theirs; they are then the decision's cells.
+  bool freshBeyondPending();
   // Changed cells the person mask took in that lie away from where he stood and from a
   // body seen in either image: when enough, they become the decision's cells.
   bool newBesideSpeaker(const cv::Mat& coveredBefore, int& hit);

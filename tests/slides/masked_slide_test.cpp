@@ -44,5 +44,6 @@ TEST(MaskedSlide, TableTheMaskTakesInBesideATurningHeadIsFound) {
   // Judged beside him only when the mask leaves too few cells, the slide is missed.
   ChangeDetectorOptions maskFirst;
   maskFirst.slideBesideOverMask = 0;
+  maskFirst.slideBesideSwallowed = 0;
   EXPECT_TRUE(changesOf(maskFirst).empty());
 }
