@@ -3,6 +3,8 @@
 // a gain and sensor noise, a camera's colour cast, and a table of new text; how far two
 // pictures lie apart; and what the change decision makes of such frames.
 
+#include <vector>
+
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -91,6 +93,21 @@ Filmed filmedRun(const ChangeDetectorOptions& options, int count, FrameAt frameA
   }
   run.picture = detector.slidePicture().clone();
   return run;
+}
+
+// The changes found in count frames showing before until changeAt and after from then on, with
+// draw(screen, t) adding the speaker and whatever else passes.
+template <typename Draw>
+std::vector<int> changesAcross(const ChangeDetectorOptions& options, int count, int changeAt,
+                               const cv::Mat& before, const cv::Mat& after, Draw draw,
+                               bool across = false) {
+  return filmedRun(options, count,
+                   [&](int t) {
+                     cv::Mat screen = (t < changeAt ? before : after).clone();
+                     draw(screen, t);
+                     return filmed(screen, t, across);
+                   })
+      .changes;
 }
 
 }  // namespace slidetrack
