@@ -1,9 +1,16 @@
-// Packed erosion, dilation and the opening and closing made of them give the library's bytes.
-#include "slides/packed_morphology.h"
+// The mask steps give the library's bytes: packed erosion and dilation and the opening and
+// closing made of them, a mask's majority (its box filter thresholded, which for a binary mask
+// is its median), and the picture taking the screen where the work-size map says.
 
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
+
+#include "images.h"
+#include "lecture_scene.h"
+#include "slides/mask_majority.h"
+#include "slides/packed_morphology.h"
+#include "slides/taken_copy.h"
 
 using namespace slidetrack;
 
@@ -34,8 +41,17 @@ std::vector<cv::Mat> kernels() {
           cv::getStructuringElement(cv::MORPH_RECT, cv::Size(31, 31))};
 }
 
+// The plain way: the map brought to the screen's size, then a masked copy.
+cv::Mat copiedPlainly(const cv::Mat& screen, const cv::Mat& taken, const cv::Mat& before) {
+  cv::Mat seen, picture = before.clone();
+  cv::resize(taken, seen, screen.size(), 0, 0, cv::INTER_NEAREST);
+  screen.copyTo(picture, seen);
+  return picture;
+}
+
 }  // namespace
 
+// Packed erosion, dilation and the opening and closing made of them give the library's bytes.
 TEST(PackedMorphology, ErodesAndDilatesAsTheLibrary) {
   cv::RNG rng(11);
   for (const cv::Size& size : kSizes)
@@ -114,4 +130,65 @@ TEST(PackedMorphology, LeavesWhatItCannotPackToTheCaller) {
   KernelRuns runs;
   EXPECT_FALSE(kernelRunsOf(skewed, runs));
   EXPECT_FALSE(kernelRunsOf(cv::Mat::ones(3, 4, CV_8UC1), runs));
+}
+
+// A mask's majority gives the bytes of its box filter thresholded, which for a binary mask is
+// its median.
+TEST(MaskMajority, AsTheBoxFilterThresholded) {
+  cv::RNG rng(8);
+  // Sizes smaller than the square, odd and even ones, and work images'; sparse to dense.
+  for (const cv::Size& size :
+       {cv::Size(1, 1), cv::Size(3, 2), cv::Size(4, 4), cv::Size(2, 7), cv::Size(17, 9),
+        cv::Size(31, 5), cv::Size(320, 240), cv::Size(640, 480)})
+    for (double density : {0.05, 0.3, 0.5, 0.7, 0.95})
+      for (int side : {3, 5, 7, 15}) {
+        cv::Mat noise(size, CV_32F), mask;
+        rng.fill(noise, cv::RNG::UNIFORM, 0.0, 1.0);
+        cv::compare(noise, density, mask, cv::CMP_LT);
+        // A solid block too, as a shirt gives.
+        if (size.width > 10) mask(cv::Rect(2, 2, size.width / 2, size.height / 2)).setTo(255);
+        cv::Mat box, majority;
+        cv::blur(mask, box, cv::Size(side, side), cv::Point(-1, -1), cv::BORDER_REPLICATE);
+        cv::threshold(box, box, 127, 255, cv::THRESH_BINARY);
+        maskMajority(mask, side, majority);
+        EXPECT_EQ(cv::norm(box, majority, cv::NORM_INF), 0)
+            << size << " density " << density << " side " << side;
+        // In place too.
+        maskMajority(mask, side, mask);
+        EXPECT_EQ(cv::norm(box, mask, cv::NORM_INF), 0) << size << " in place, side " << side;
+      }
+}
+
+// The picture takes the screen where the work-size map says, as the masked copy does.
+TEST(TakenCopy, AsTheMaskedCopy) {
+  const cv::Mat screen = drawSlide(2, cv::Size(640, 480));
+  const cv::Mat before(screen.size(), CV_8UC3, cv::Scalar(7, 77, 177));
+  cv::RNG rng(3);
+  for (int k = 0; k < 6; ++k) {
+    // Long runs with the speaker's shape cut out, speckle, a row ending in a run, and maps
+    // all taken or none, with taken bytes other than 255 too.
+    cv::Mat taken(240, 320, CV_8UC1, cv::Scalar(k == 4 ? 0 : 255));
+    if (k < 4) {
+      cv::rectangle(taken, cv::Rect(100 + 30 * k, 60, 70, 180), cv::Scalar(0), cv::FILLED);
+      cv::circle(taken, {135 + 30 * k, 50}, 20 + k, cv::Scalar(0), cv::FILLED);
+      for (int i = 0; i < 400 * k; ++i)
+        taken.at<uchar>(rng.uniform(0, 240), rng.uniform(0, 320)) = uchar(rng.uniform(0, 2) * 90);
+      taken.col(319).setTo(k % 2 ? 0 : 1);
+    }
+    cv::Mat seen, picture = before.clone();
+    copyWhereTaken(screen, taken, seen, picture);
+    EXPECT_TRUE(sameImage(picture, copiedPlainly(screen, taken, before))) << k;
+    // Something was left out of the picture, something taken.
+    if (k < 4) {
+      EXPECT_FALSE(sameImage(picture, screen)) << k;
+    }
+  }
+  // A screen not twice the map's size takes the masked copy itself.
+  const cv::Mat odd = drawSlide(3, cv::Size(641, 480));
+  cv::Mat taken(240, 320, CV_8UC1, cv::Scalar(255)), seen;
+  cv::rectangle(taken, cv::Rect(10, 10, 50, 50), cv::Scalar(0), cv::FILLED);
+  cv::Mat picture(odd.size(), CV_8UC3, cv::Scalar(1, 2, 3));
+  const cv::Mat expected = copiedPlainly(odd, taken, picture);
+  copyWhereTaken(odd, taken, seen, picture);
+  EXPECT_TRUE(sameImage(picture, expected));
 }
