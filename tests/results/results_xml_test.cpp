@@ -1,10 +1,11 @@
 // The results file: what is written, what is read back, and saving that never loses the
-// earlier file.
+// earlier file; the lists' records held by address.
 
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 #include "common/error.h"
 #include "results/results_xml.h"
+#include "results/slide_list.h"
 #include "scratch.h"
 
 using namespace slidetrack;
@@ -212,4 +214,16 @@ TEST_F(ResultsXml, FailedSaveReportsAndKeepsEarlierState) {
   EXPECT_NE(outcome.find("'" + file("r.xml") + "'"), std::string::npos) << outcome;
   EXPECT_EQ(readFile(file("r.xml")), earlier);
   EXPECT_EQ(entries(), (std::set<std::string>{"busy.xml", "pipe.xml", "r.xml"}));
+}
+
+// Matches and the open record are held by address while the lists grow.
+TEST(SlideList, AppendedRecordsNeverMove) {
+  auto list = slideListCreate(nullptr, nullptr);
+  const SlideRecord* open = &list->slides.emplace_back(slideRecordMake(0, "first", 0, 0, 0));
+  const SlideRecord* match = &list->matchRecords.emplace_back(slideRecordMake(5, "orig", 0, 0, 0));
+  for (int i = 1; i < 100000; ++i) {
+    list->slides.push_back(slideRecordMake(i, nullptr, i, i, 0));
+    list->matchRecords.push_back(slideRecordMake(i, nullptr, 0, 0, 0));
+  }
+  EXPECT_TRUE(open == &list->slides.front() && match == &list->matchRecords.front());
 }
