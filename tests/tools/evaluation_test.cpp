@@ -1,21 +1,59 @@
-// The evaluator's figures on a hand-made run: changes paired one to one within the
-// tolerance, closest first; phantom and late reports; the share of processed frames whose
-// record is matched to the slide shown; where a change shows outside the speaker.
-
-#include <gtest/gtest.h>
+// The measurement tools: the evaluator's figures on a hand-made run and where a change shows
+// outside the speaker, its speaker share on drawn pictures, and the lecture generator the
+// other tests make their clips with.
 
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
+#include <vector>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "accuracy_metrics.h"
 #include "change_visibility.h"
+#include "lecture_scene.h"
+#include "speaker_share.h"
 
 using namespace slidetrack;
 
+namespace {
+
+// A light slide with a dark title bar and lines of dark text.
+cv::Mat drawnSlide() {
+  cv::Mat slide(480, 640, CV_8UC3, cv::Scalar(240, 238, 236));
+  cv::rectangle(slide, {0, 0, 640, 60}, cv::Scalar(140, 40, 40), cv::FILLED);
+  for (int line = 0; line < 9; ++line)
+    cv::putText(slide, "Lines of text under the speaker", {30, 110 + 40 * line},
+                cv::FONT_HERSHEY_SIMPLEX, 1.0, cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  return slide;
+}
+
+// What a camera gives: blurred, a little darker, JPEG at the quality pictures are saved.
+cv::Mat camera(const cv::Mat& picture) {
+  cv::Mat out;
+  cv::GaussianBlur(picture, out, {0, 0}, 0.8);
+  out.convertTo(out, -1, 0.9, 5);
+  std::vector<unsigned char> jpeg;
+  cv::imencode(".jpg", out, jpeg, {cv::IMWRITE_JPEG_QUALITY, 90});
+  return cv::imdecode(jpeg, cv::IMREAD_COLOR);
+}
+
+// The slide all valid, and the mask of where he stands, set by each test.
+class SpeakerShare : public ::testing::Test {
+ protected:
+  const cv::Mat clean = drawnSlide();
+  const cv::Mat valid = cv::Mat(clean.size(), CV_8UC1, cv::Scalar(255));
+  cv::Mat mask = cv::Mat(clean.size(), CV_8UC1, cv::Scalar(0));
+};
+
+}  // namespace
+
+// The evaluator's figures on a hand-made run: changes paired one to one within the
+// tolerance, closest first; phantom and late reports; the share of processed frames whose
+// record is matched to the slide shown; where a change shows outside the speaker.
 TEST(Evaluation, PairsChangesCountsPhantomsAndLatenessAndScoresMatches) {
   // Slides 0, 1, 2 for 100 pictures each, processed every 25 frames at 25 per second.
   std::vector<TruthFrame> truth(300);
@@ -87,4 +125,61 @@ TEST(Evaluation, ChangeIsVisibleOnceTheSpeakerNoLongerCoversWhatDiffers) {
   EXPECT_EQ(changes[0].visible10, 175);
   EXPECT_EQ(changes[0].visible50, 175);
   EXPECT_EQ(changes[0].reported, 175);
+}
+
+// The evaluator's speaker share on drawn pictures: a light shirt over dark text on a light
+// slide counts, a clean picture a pixel off and JPEG-compressed does not.
+TEST_F(SpeakerShare, LightShirtOverDarkTextCounts) {
+  const cv::Rect shirt(250, 120, 160, 300);
+  mask(shirt).setTo(255);
+  // A shirt as light as the slide's background: it hides the text, no more.
+  cv::Mat shown = clean.clone();
+  shown(shirt).setTo(cv::Scalar(230, 236, 240));
+  double damage = 1;
+  const double share = speakerShare(camera(shown), clean, valid, mask, &damage);
+  // The text it hid counts: the strokes and the pixels around them.
+  cv::Mat textUnder;
+  cv::cvtColor(clean(shirt), textUnder, cv::COLOR_BGR2GRAY);
+  const double textShare = cv::countNonZero(textUnder < 128) / double(clean.total());
+  EXPECT_GT(share, textShare);
+  EXPECT_LT(share, double(shirt.area()) / double(clean.total()));
+  EXPECT_LT(damage, 0.001);
+}
+
+TEST_F(SpeakerShare, CleanPictureAPixelOffScoresNothing) {
+  mask(cv::Rect(250, 120, 160, 300)).setTo(255);
+  cv::Mat shifted;
+  cv::warpAffine(clean, shifted, cv::Matx23d(1, 0, 1, 0, 1, 1), clean.size(), cv::INTER_LINEAR,
+                 cv::BORDER_REPLICATE);
+  double damage = 1;
+  EXPECT_LT(speakerShare(camera(shifted), clean, valid, mask, &damage), 0.001);
+  EXPECT_LT(damage, 0.001);
+}
+
+TEST_F(SpeakerShare, DarkSpeakerOverTheBackgroundCounts) {
+  const cv::Rect body(500, 100, 100, 360);
+  mask(body).setTo(255);
+  cv::Mat shown = clean.clone();
+  shown(body).setTo(cv::Scalar(60, 80, 100));
+  const double share = speakerShare(camera(shown), clean, valid, mask);
+  EXPECT_GT(share, 0.9 * double(body.area()) / double(clean.total()));
+}
+
+// The lecture generator the other tests make their clips with. What the screen shows is
+// checked by every run on its clips (the saved pictures against the slides in run_lecture);
+// the clips' declared rates are read back by the video source and frame rate tests.
+// The outer corners the truth gives for the screen's frame lie on the frame drawn.
+TEST(LectureScene, ScreenFrameCornersLieOnTheDrawnFrame) {
+  LectureScene scene;
+  scene.schedule = {{0, 1}};
+  const cv::Mat frame = renderLectureFrame(scene, 0);
+  const auto area = sceneCornersAt(scene, 0);
+  const auto outer = sceneFrameCornersAt(scene, 0);
+  const cv::Point2f centre = (area[0] + area[2]) * 0.5f;
+  for (int i = 0; i < 4; ++i) {
+    const cv::Point2f towardsCentre = (centre - outer[i]) / float(cv::norm(centre - outer[i]));
+    EXPECT_LT(frame.at<cv::Vec3b>(outer[i] + 2.5f * towardsCentre)[1], 60) << i;  // the frame
+    EXPECT_GT(frame.at<cv::Vec3b>(outer[i] - 2.5f * towardsCentre)[1], 90) << i;  // the wall
+    EXPECT_GT(cv::norm(outer[i] - area[i]), 6.0) << i;
+  }
 }
