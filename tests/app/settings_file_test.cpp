@@ -267,7 +267,7 @@ TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeft
   }
   writeFile(path_, "");
   EXPECT_EQ(refusal(), "") << "the defaults are usable";
-  // A pipe is the refusals test's, as a run meets it; a directory is no configuration either.
+  // A pipe is the hardening test's, as a run meets it; a directory is no configuration either.
   path_ = dir_.path;
   EXPECT_EQ(refusal(), "Cannot read configuration file '" + path_ + "': it is a directory");
 }
