@@ -13,6 +13,7 @@
 #include "features/gradient_pyramid.h"
 #include "images.h"
 #include "lecture_scene.h"
+#include "window_grid.h"
 
 using namespace slidetrack;
 
@@ -21,36 +22,28 @@ namespace {
 // One window at a time: weights by element-wise multiply, sums row by row, the
 // library's L2 normalisation.
 cv::Mat referenceFeatures(GradDistExtractor& e, const cv::Mat& image) {
-  int rows = 0, cols = 0;
-  double step = 0.0;
-  const int count = zorGllfGradDistGetSize(&e, image.rows, image.cols, -1, &rows, &cols, &step);
-  cv::Mat features = cv::Mat::zeros(count, e.binCount, CV_32FC1);
+  cv::Mat features =
+      cv::Mat::zeros(zorGllfGradDistGetSize(&e, image.rows, image.cols, -1), e.binCount, CV_32FC1);
   std::unique_ptr<GradientPyramid> pyramid;
   gradientPyramidCompute(pyramid, image, e.levelCount, 3);
   const float factor = static_cast<float>(e.binCount) / 361.0f;
   const int size = e.windowSize;
-  int k = 0;
-  for (int level = 0; level < e.levelCount; ++level) {
+  forEachGridWindow(e, image.rows, image.cols, [&](int k, int level, int x, int y) {
     const cv::Mat& mag = pyramid->levels[level][kMagnitude];
     const cv::Mat& angle = pyramid->levels[level][kAngle];
-    const int rowsL = rows >> level, colsL = cols >> level;
-    for (int i = 0; i < rowsL * colsL; ++i, ++k) {
-      const int x = static_cast<int>(std::floor((i % colsL) * step));
-      const int y = static_cast<int>(std::floor((i / colsL) * step));
-      if (x + size >= mag.cols || y + size >= mag.rows) continue;
-      const cv::Rect window(x, y, size, size);
-      cv::Mat weights;
-      cv::multiply(e.weight->mask, mag(window), weights);
-      cv::Mat row = features.row(k);
-      for (int r = 0; r < size; ++r)
-        for (int c = 0; c < size; ++c) {
-          const int bin =
-              std::min(e.binCount - 1, static_cast<int>(angle(window).at<float>(r, c) * factor));
-          row.at<float>(bin) += weights.at<float>(r, c);
-        }
-      cv::normalize(row, row, 1.0, 0.0, cv::NORM_L2);
-    }
-  }
+    if (x + size >= mag.cols || y + size >= mag.rows) return;
+    const cv::Rect window(x, y, size, size);
+    cv::Mat weights;
+    cv::multiply(e.weight->mask, mag(window), weights);
+    cv::Mat row = features.row(k);
+    for (int r = 0; r < size; ++r)
+      for (int c = 0; c < size; ++c) {
+        const int bin =
+            std::min(e.binCount - 1, static_cast<int>(angle(window).at<float>(r, c) * factor));
+        row.at<float>(bin) += weights.at<float>(r, c);
+      }
+    cv::normalize(row, row, 1.0, 0.0, cv::NORM_L2);
+  });
   return features;
 }
 

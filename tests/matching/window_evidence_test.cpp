@@ -16,6 +16,7 @@
 #include "lecture_scene.h"
 #include "matching/covered_cells.h"
 #include "matching/window_evidence.h"
+#include "window_grid.h"
 
 using namespace slidetrack;
 
@@ -23,67 +24,49 @@ namespace {
 
 // The bell-weighted magnitude of each window on its own, rows in the feature matrix order.
 std::vector<float> referenceStrengths(const GradDistExtractor& e, int height, int width) {
-  int rows = 0, cols = 0;
-  double step = 0.0;
-  const int count = zorGllfGradDistGetSize(&e, height, width, -1, &rows, &cols, &step);
-  std::vector<float> strengths(count, 0.f);
+  std::vector<float> strengths(zorGllfGradDistGetSize(&e, height, width, -1), 0.f);
   const std::vector<float>& p = e.weight->profile;
   const int size = e.windowSize;
   double total = 0;
   for (float v : p) total += v;
   const float norm = static_cast<float>(1.0 / (total * total));
-  int k = 0;
-  for (int level = 0; level < e.levelCount; ++level) {
+  forEachGridWindow(e, height, width, [&](int k, int level, int x, int y) {
+    if (x + size >= (width >> level) || y + size >= (height >> level)) return;
     const cv::Mat& magnitude = e.pyramid->levels[level][kMagnitude];
-    const int rowsL = rows >> level, colsL = cols >> level;
-    for (int i = 0; i < rowsL * colsL; ++i, ++k) {
-      const int x = static_cast<int>(std::floor((i % colsL) * step));
-      const int y = static_cast<int>(std::floor((i / colsL) * step));
-      if (x + size >= (width >> level) || y + size >= (height >> level)) continue;
-      double sum = 0;
-      for (int r = 0; r < size; ++r) {
-        float across = 0;
-        for (int c = 0; c < size; ++c) across += p[c] * magnitude.at<float>(y + r, x + c);
-        sum += p[r] * across;
-      }
-      strengths[k] = static_cast<float>(sum) * norm;
+    double sum = 0;
+    for (int r = 0; r < size; ++r) {
+      float across = 0;
+      for (int c = 0; c < size; ++c) across += p[c] * magnitude.at<float>(y + r, x + c);
+      sum += p[r] * across;
     }
-  }
+    strengths[k] = static_cast<float>(sum) * norm;
+  });
   return strengths;
 }
 
 // covered[j] from the integral image of the whole mask.
 std::vector<uint8_t> referenceCovered(const GradDistExtractor& e, int height, int width,
                                       const cv::Mat& mask) {
-  int rows = 0, cols = 0;
-  double step = 0.0;
-  const int count = zorGllfGradDistGetSize(&e, height, width, -1, &rows, &cols, &step);
-  std::vector<uint8_t> covered(count, 0);
+  std::vector<uint8_t> covered(zorGllfGradDistGetSize(&e, height, width, -1), 0);
   cv::Mat binary, sums;
   cv::threshold(mask, binary, 127, 1, cv::THRESH_BINARY);
   cv::integral(binary, sums, CV_32S);
   const double sx = static_cast<double>(mask.cols) / width;
   const double sy = static_cast<double>(mask.rows) / height;
   const int size = e.windowSize;
-  int k = 0;
-  for (int level = 0; level < e.levelCount; ++level) {
-    const int rowsL = rows >> level, colsL = cols >> level;
-    for (int i = 0; i < rowsL * colsL; ++i, ++k) {
-      const int x = static_cast<int>(std::floor((i % colsL) * step));
-      const int y = static_cast<int>(std::floor((i / colsL) * step));
-      if (x + size >= (width >> level) || y + size >= (height >> level)) continue;
-      const double scale = 1 << level;
-      const double left = (x + size * 0.25) * scale, top = (y + size * 0.25) * scale;
-      const double side = size * 0.5 * scale;
-      const int x0 = std::clamp(static_cast<int>(left * sx), 0, mask.cols - 1);
-      const int y0 = std::clamp(static_cast<int>(top * sy), 0, mask.rows - 1);
-      const int x1 = std::clamp(static_cast<int>(std::ceil((left + side) * sx)), x0 + 1, mask.cols);
-      const int y1 = std::clamp(static_cast<int>(std::ceil((top + side) * sy)), y0 + 1, mask.rows);
-      const int inside =
-          sums.at<int>(y1, x1) - sums.at<int>(y0, x1) - sums.at<int>(y1, x0) + sums.at<int>(y0, x0);
-      covered[k] = 3 * inside >= (x1 - x0) * (y1 - y0) ? 1 : 0;
-    }
-  }
+  forEachGridWindow(e, height, width, [&](int k, int level, int x, int y) {
+    if (x + size >= (width >> level) || y + size >= (height >> level)) return;
+    const double scale = 1 << level;
+    const double left = (x + size * 0.25) * scale, top = (y + size * 0.25) * scale;
+    const double side = size * 0.5 * scale;
+    const int x0 = std::clamp(static_cast<int>(left * sx), 0, mask.cols - 1);
+    const int y0 = std::clamp(static_cast<int>(top * sy), 0, mask.rows - 1);
+    const int x1 = std::clamp(static_cast<int>(std::ceil((left + side) * sx)), x0 + 1, mask.cols);
+    const int y1 = std::clamp(static_cast<int>(std::ceil((top + side) * sy)), y0 + 1, mask.rows);
+    const int inside =
+        sums.at<int>(y1, x1) - sums.at<int>(y0, x1) - sums.at<int>(y1, x0) + sums.at<int>(y0, x0);
+    covered[k] = 3 * inside >= (x1 - x0) * (y1 - y0) ? 1 : 0;
+  });
   return covered;
 }
 
