@@ -353,19 +353,20 @@ LEGEND
 fi
 
 if ((${#realistic_lines[@]})); then
-  format='%-18s %-9s %-10s %6s %6s %6s %8s %5s %6s %7s %14s %14s %14s %14s %11s %10s %10s\n'
+  format='%-18s %-9s %-10s %6s %6s %6s %8s %5s %6s %7s %14s %14s %14s %14s %14s %11s %10s %10s\n'
   # shellcheck disable=SC2059 # the format is ours
   printf "$format" scenario size fps precision recall F1 phantoms late match unknown_rejected \
-    speaker_share_mean speaker_share_max picture_damage_mean picture_damage_max corner_mean \
-    corner_max time_ratio
+    speaker_share_mean speaker_share_max seen_share_max picture_damage_mean picture_damage_max \
+    corner_mean corner_max time_ratio
   for line in "${realistic_lines[@]}"; do
     # shellcheck disable=SC2059
     printf "$format" "$(field "$line" scenario)" "$(field "$line" size)" "$(field "$line" fps)" \
       "$(field "$line" precision)" "$(field "$line" recall)" "$(field "$line" f1)" \
       "$(field "$line" phantoms)" "$(field "$line" late)" "$(field "$line" match_accuracy)" \
       "$(field "$line" unknown_rejected)" "$(field "$line" speaker_share_mean)" \
-      "$(field "$line" speaker_share_max)" "$(field "$line" picture_damage_mean)" \
-      "$(field "$line" picture_damage_max)" "$(field "$line" first_corner_mean)" \
+      "$(field "$line" speaker_share_max)" "$(field "$line" speaker_share_seen_max)" \
+      "$(field "$line" picture_damage_mean)" "$(field "$line" picture_damage_max)" \
+      "$(field "$line" first_corner_mean)" \
       "$(field "$line" first_corner_max)" "$(field "$line" time_ratio)"
   done
   cat <<'LEGEND'
@@ -401,6 +402,9 @@ speaker_share_mean, _max: over the run's saved slide pictures (-p), the share of
   lines) he hid lost from the picture. The threshold leaves compression, blur and a pixel
   of misplacement at ~0 outside the mask. Clothes of the slide's own colour over its plain
   background are not counted: they do not show.
+seen_share_max: the largest speaker share leaving out the pixels he covered in every
+  processed frame of the picture's interval, where no frame showed the slide (a speaker who
+  never left one place): what the video held and the picture did not take.
 picture_damage_mean, _max: over the same pictures, by the same rule, the share of the
   slide's pixels outside the speaker's joined mask that differ from the clean screen:
   slide content lost to a fill or smear (pen strokes the slide does not hold, and a

@@ -208,14 +208,15 @@ std::string formatEvaluation(const std::string& name, const Evaluation& e) {
   if (e.speaker.pictures > 0) {
     std::snprintf(line, sizeof line,
                   "speaker_pictures=%d speaker_share_mean=%.4f speaker_share_max=%.4f "
-                  "picture_damage_mean=%.4f picture_damage_max=%.4f ",
-                  e.speaker.pictures, e.speaker.mean, e.speaker.max, e.speaker.damageMean,
-                  e.speaker.damageMax);
+                  "speaker_share_seen_max=%.4f picture_damage_mean=%.4f picture_damage_max=%.4f ",
+                  e.speaker.pictures, e.speaker.mean, e.speaker.max, e.speaker.seenMax,
+                  e.speaker.damageMean, e.speaker.damageMax);
     text += line;
   } else {
     text +=
-        "speaker_pictures=0 speaker_share_mean=n/a speaker_share_max=n/a picture_damage_mean=n/a "
-        "picture_damage_max=n/a ";
+        "speaker_pictures=0 speaker_share_mean=n/a speaker_share_max=n/a "
+        "speaker_share_seen_max=n/a "
+        "picture_damage_mean=n/a picture_damage_max=n/a ";
   }
   if (e.noScreen) {
     text += std::string("no_screen_correct=") + (e.corners.found ? "0" : "1") +

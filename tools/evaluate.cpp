@@ -28,7 +28,8 @@ const char kUsage[] =
     "  --tolerance S      seconds within which a found change counts (default 2)\n"
     "  --name NAME        scenario name printed first (default the directory name)\n"
     "  --pictures         also print one line per scored slide picture: file, interval,\n"
-    "                     true slide, speaker share, damage\n"
+    "                     true slide, speaker share, the part of it under him in every\n"
+    "                     processed frame (hidden), damage\n"
     "  --changes          also print one line per true change: its first picture, the\n"
     "                     slides, the share of pixels that differ between them, the first\n"
     "                     processed frame of the new slide, the first at which 10 % and\n"
@@ -105,8 +106,8 @@ int main(int argc, char** argv) {
   std::cout << formatEvaluation(name, evaluation) << "\n";
   if (pictures)
     for (const PictureScore& p : evaluation.speaker.each)
-      std::printf("picture=%s interval=%d-%d slide=%d share=%.4f damage=%.4f\n", p.file.c_str(),
-                  p.start, p.end, p.slide, p.share, p.damage);
+      std::printf("picture=%s interval=%d-%d slide=%d share=%.4f hidden=%.4f damage=%.4f\n",
+                  p.file.c_str(), p.start, p.end, p.slide, p.share, p.hidden, p.damage);
   if (changes) {
     // Never null: a results file without records reads as an empty list.
     const std::unique_ptr<SlideList> run =

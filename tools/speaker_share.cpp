@@ -125,8 +125,9 @@ cv::Matx33d quadToRect(const Quad& q, cv::Size size) {
 }  // namespace
 
 cv::Mat speakerMaskOnScreen(const std::vector<TruthFrame>& truth, const std::vector<int>& frames,
-                            const cv::Matx33d& toScreen, cv::Size screen) {
+                            const cv::Matx33d& toScreen, cv::Size screen, cv::Mat* always) {
   cv::Mat unionMask(screen, CV_8UC1, cv::Scalar(0)), warped;
+  if (always) *always = cv::Mat(screen, CV_8UC1, cv::Scalar(frames.empty() ? 0 : 255));
   // Drawn on a canvas around the screen's quadrilateral in the frame only.
   std::vector<cv::Point2f> rect = {{0, 0},
                                    {float(screen.width), 0},
@@ -137,21 +138,27 @@ cv::Mat speakerMaskOnScreen(const std::vector<TruthFrame>& truth, const std::vec
   const cv::Rect box = cv::boundingRect(quad) & cv::Rect(0, 0, 1 << 15, 1 << 15);
   const cv::Matx33d shift(1, 0, box.x, 0, 1, box.y, 0, 0, 1);
   for (int f : frames) {
-    if (f < 0 || size_t(f) >= truth.size() || !truth[size_t(f)].speaker.present) continue;
+    if (f < 0 || size_t(f) >= truth.size() || !truth[size_t(f)].speaker.present) {
+      if (always) always->setTo(0);
+      continue;
+    }
     SpeakerPose pose = truth[size_t(f)].speaker;
     pose.x -= float(box.x);
     pose.footY -= float(box.y);
     const cv::Mat mask = speakerMask(pose, box.size());
     cv::warpPerspective(mask, warped, cv::Mat(toScreen * shift), screen, cv::INTER_NEAREST);
     unionMask |= warped;
+    if (always) *always &= warped;
   }
   return unionMask;
 }
 
 double speakerShare(const cv::Mat& picture, const cv::Mat& clean, const cv::Mat& valid,
-                    const cv::Mat& speakerMask, double* damage) {
+                    const cv::Mat& speakerMask, double* damage, const cv::Mat& alwaysMask,
+                    double* hidden) {
   const int total = cv::countNonZero(valid);
   if (damage) *damage = 0;
+  if (hidden) *hidden = 0;
   if (total == 0) return 0;
   // Exposure and projector tone, channel by channel, where nobody stands.
   cv::Mat fitArea = valid & ~speakerMask;
@@ -168,6 +175,8 @@ double speakerShare(const cv::Mat& picture, const cv::Mat& clean, const cv::Mat&
   if (damage && cv::countNonZero(valid & ~speakerMask) > 0)
     *damage = double(cv::countNonZero(differs & valid & ~speakerMask)) /
               cv::countNonZero(valid & ~speakerMask);
+  if (hidden && !alwaysMask.empty())
+    *hidden = double(cv::countNonZero(differs & alwaysMask & speakerMask & valid)) / total;
   return double(cv::countNonZero(differs & speakerMask & valid)) / total;
 }
 
@@ -219,11 +228,13 @@ SpeakerShareScore scoreSpeakerShare(const slidetrack::SlideList& results,
     cv::warpPerspective(cv::Mat(original.size(), CV_8UC1, cv::Scalar(255)), valid,
                         cv::Mat(toScreen * toFrame), presentSize, cv::INTER_NEAREST);
     cv::erode(valid, valid, cv::Mat(), {-1, -1}, 2);  // the slide's own edge is not scored
-    const cv::Mat mask = speakerMaskOnScreen(truth, frames, toScreen, presentSize);
+    cv::Mat always;
+    const cv::Mat mask = speakerMaskOnScreen(truth, frames, toScreen, presentSize, &always);
     PictureScore one{*r.src, r.start, r.end, slide};
-    one.share = speakerShare(picture, clean, valid, mask, &one.damage);
+    one.share = speakerShare(picture, clean, valid, mask, &one.damage, always, &one.hidden);
     score.mean += one.share;
     score.max = std::max(score.max, one.share);
+    score.seenMax = std::max(score.seenMax, one.share - one.hidden);
     score.damageMean += one.damage;
     score.damageMax = std::max(score.damageMax, one.damage);
     score.each.push_back(one);
