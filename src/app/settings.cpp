@@ -68,7 +68,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideBesideWide,
           s.slideTintUpper,
           s.slideBesideSwallowed,
-          s.slideConfirmFresh};
+          s.slideConfirmFresh,
+          s.slideMaskText};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

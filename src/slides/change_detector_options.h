@@ -84,6 +84,9 @@ struct ChangeDetectorOptions {
   // first was a stir of the speaker's and the change is named at the second look; 0: always at
   // the first.
   int slideConfirmFresh = 1;
+  // 1: short, wide runs of sharp, still pieces that the reference lacks (a new line of text)
+  // leave the person mask, which took them in where they touch him; 0: the mask keeps them.
+  int slideMaskText = 0;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

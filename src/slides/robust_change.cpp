@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "slides/ink_strokes.h"
+#include "slides/mask_text.h"
 #include "slides/shift_diff.h"
 #include "slides/speaker_body.h"
 #include "slides/speaker_either.h"
@@ -184,6 +185,12 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     cv::bitwise_or(suspect_, holeStill, suspect_);
     cv::bitwise_or(suspect_, holeMoving, suspect_);
     speakerMask(suspect_, personBefore_, person_);
+    // A line of a build that touches him joins his region, though it is the slide's.
+    if (options_.slideMaskText == 1) {
+      cv::Mat text;
+      newTextLines(work_, ref_, changed_, moving_, text);
+      person_.setTo(0, text);
+    }
     covered_ = cv::Mat();
     cv::bitwise_or(person_, hole_, covered_);
     // A hole is the speaker's mask, which misses the blur of his outline: what it left along
