@@ -17,6 +17,8 @@ constexpr int kSharp = 160;
 constexpr int kMinPieces = 5;
 constexpr int kLineShare = 12;
 constexpr int kMinAspect = 3;
+// Grey levels off the background the reference may lie under a new line: vignetting.
+constexpr int kPlainSpread = 20;
 
 void sharpEdges(const cv::Mat& grey, cv::Mat& sharp) {
   cv::Mat dx, dy;
@@ -29,7 +31,7 @@ void sharpEdges(const cv::Mat& grey, cv::Mat& sharp) {
 }  // namespace
 
 void newTextLines(const cv::Mat& work, const cv::Mat& ref, const cv::Mat& changed,
-                  const cv::Mat& moving, cv::Mat& text) {
+                  const cv::Mat& moving, const cv::Mat& unknown, int background, cv::Mat& text) {
   cv::Mat sharp, had, still;
   sharpEdges(work, sharp);
   sharpEdges(ref, had);
@@ -37,6 +39,17 @@ void newTextLines(const cv::Mat& work, const cv::Mat& ref, const cv::Mat& change
   cv::dilate(had, had, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
   cv::dilate(moving, still, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
   cv::Mat pieces = sharp & ~had & changed & ~still;
+  // Where the reference never saw the slide, or held him, text uncovered as he steps away is
+  // the old slide's.
+  cv::Mat plain;
+  cv::absdiff(ref, cv::Scalar(background), plain);
+  cv::compare(plain, kPlainSpread, plain, cv::CMP_LE);
+  pieces &= plain;
+  if (!unknown.empty()) {
+    cv::Mat near;
+    cv::dilate(unknown, near, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
+    pieces.setTo(0, near);
+  }
   cv::Mat lines, lineLabels, stats, centroids, pieceLabels;
   // Characters of a line join across the gaps between them, not to the line above.
   cv::dilate(pieces, lines, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(9, 3)));

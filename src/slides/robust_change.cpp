@@ -187,8 +187,10 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     speakerMask(suspect_, personBefore_, person_);
     // A line of a build that touches him joins his region, though it is the slide's.
     if (options_.slideMaskText == 1) {
-      cv::Mat text;
-      newTextLines(work_, ref_, changed_, moving_, text);
+      cv::Mat text, unknown;
+      cv::bitwise_or(hole_, unseen_, unknown);
+      cv::bitwise_or(unknown, filled_, unknown);
+      newTextLines(work_, ref_, changed_, moving_, unknown, background_, text);
       person_.setTo(0, text);
     }
     covered_ = cv::Mat();
