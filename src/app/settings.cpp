@@ -69,7 +69,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideTintUpper,
           s.slideBesideSwallowed,
           s.slideConfirmFresh,
-          s.slideMaskText};
+          s.slideMaskText,
+          s.slideStartSettled};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

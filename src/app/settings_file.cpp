@@ -154,6 +154,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideBesideSwallowed", &s.slideBesideSwallowed, w);
   readInt(slides, "slideConfirmFresh", &s.slideConfirmFresh, w);
   readInt(slides, "slideMaskText", &s.slideMaskText, w);
+  readInt(slides, "slideStartSettled", &s.slideStartSettled, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -320,6 +321,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideBesideSwallowed" << s.slideBesideSwallowed;
   fs << "slideConfirmFresh" << s.slideConfirmFresh;
   fs << "slideMaskText" << s.slideMaskText;
+  fs << "slideStartSettled" << s.slideStartSettled;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

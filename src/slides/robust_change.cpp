@@ -42,6 +42,8 @@ void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
   ref_ = work_.clone();
   occluder_ = work_.clone();
   previous_ = work_.clone();
+  older_ = work_.clone();
+  newer_ = work_.clone();
   hole_ = cv::Mat::zeros(work_.size(), CV_8UC1);
   firstLook_ = work_.clone();
   unseen_ = hole_.clone();
@@ -55,6 +57,11 @@ void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
   clean_.start(screenBgr, work_, hole_);
   frameSize_ = screenBgr.size();
   hasPending_ = false;
+}
+
+void RobustChangeDetector::keepBefore() {
+  previous_.copyTo(beforeChange_);
+  older_.copyTo(beforeBefore_);
 }
 
 // New content seen one frame ago counts when most of it is still there and still.
@@ -95,6 +102,8 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     return decision;
   }
   const int thresh = options_.slideChangeThresh;
+  cv::swap(older_, newer_);
+  previous_.copyTo(newer_);
   // The reference's colour: what it took from the last frame, it took in that frame's colour.
   cv::Mat taken;
   cv::compare(ref_, previous_, taken, cv::CMP_EQ);
@@ -138,7 +147,7 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   if (hasPending_ && confirmPending()) {
     // A stir of the speaker's that the new slide happened to confirm: it starts now.
     if (options_.slideConfirmFresh == 1 && freshBeyondPending()) {
-      previous_.copyTo(beforeChange_);
+      keepBefore();
       person_.copyTo(personBefore_);
       decision = {true, 0};
       startSlide(screenBgr, false);
@@ -271,14 +280,14 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     }
   }
   if (candidate && options_.slideChangePersist == 0) {
-    previous_.copyTo(beforeChange_);
+    keepBefore();
     decision = {true, 0};
     startSlide(screenBgr, false);
     cv::swap(previous_, work_);
     return decision;
   }
   if (candidate) {
-    previous_.copyTo(beforeChange_);
+    keepBefore();
     // The picture and the reference wait for the second look: in a new slide's pixels
     // that happen to match the old one they would mix the two slides.
     pending_.assign(cells_.counts.size(), 0);
