@@ -68,7 +68,9 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideBesideWide,
           s.slideTintUpper,
           s.slideBesideSwallowed,
-          s.slideConfirmFresh};
+          s.slideConfirmFresh,
+          s.slideMaskText,
+          s.slideStartSettled};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

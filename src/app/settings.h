@@ -50,6 +50,8 @@ struct PresentationSettings {
   int slideTintUpper = 1;                 // 1: his tint is told against the upper part's grey
   int slideBesideSwallowed = 1;           // 1: a change his mask took most of is judged beside
   int slideConfirmFresh = 1;              // 1: far more new at the second look starts there
+  int slideMaskText = 0;                  // 1: new lines of text leave the person mask
+  int slideStartSettled = 1;              // 1: its lines seen early leave a new slide's hole
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

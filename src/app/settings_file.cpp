@@ -153,6 +153,8 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideTintUpper", &s.slideTintUpper, w);
   readInt(slides, "slideBesideSwallowed", &s.slideBesideSwallowed, w);
   readInt(slides, "slideConfirmFresh", &s.slideConfirmFresh, w);
+  readInt(slides, "slideMaskText", &s.slideMaskText, w);
+  readInt(slides, "slideStartSettled", &s.slideStartSettled, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -318,6 +320,8 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideTintUpper" << s.slideTintUpper;
   fs << "slideBesideSwallowed" << s.slideBesideSwallowed;
   fs << "slideConfirmFresh" << s.slideConfirmFresh;
+  fs << "slideMaskText" << s.slideMaskText;
+  fs << "slideStartSettled" << s.slideStartSettled;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

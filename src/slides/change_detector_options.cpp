@@ -55,6 +55,9 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideBesideSwallowed must be 0 or 1";
   if (o.slideConfirmFresh != 0 && o.slideConfirmFresh != 1)
     return "slideConfirmFresh must be 0 or 1";
+  if (o.slideMaskText != 0 && o.slideMaskText != 1) return "slideMaskText must be 0 or 1";
+  if (o.slideStartSettled != 0 && o.slideStartSettled != 1)
+    return "slideStartSettled must be 0 or 1";
   return {};
 }
 

@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "slides/ink_strokes.h"
+#include "slides/mask_text.h"
 #include "slides/shift_diff.h"
 #include "slides/speaker_body.h"
 #include "slides/speaker_either.h"
@@ -41,6 +42,8 @@ void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
   ref_ = work_.clone();
   occluder_ = work_.clone();
   previous_ = work_.clone();
+  older_ = work_.clone();
+  newer_ = work_.clone();
   hole_ = cv::Mat::zeros(work_.size(), CV_8UC1);
   firstLook_ = work_.clone();
   unseen_ = hole_.clone();
@@ -54,6 +57,11 @@ void RobustChangeDetector::prime(const cv::Mat& screenBgr) {
   clean_.start(screenBgr, work_, hole_);
   frameSize_ = screenBgr.size();
   hasPending_ = false;
+}
+
+void RobustChangeDetector::keepBefore() {
+  previous_.copyTo(beforeChange_);
+  older_.copyTo(beforeBefore_);
 }
 
 // New content seen one frame ago counts when most of it is still there and still.
@@ -94,6 +102,8 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     return decision;
   }
   const int thresh = options_.slideChangeThresh;
+  cv::swap(older_, newer_);
+  previous_.copyTo(newer_);
   // The reference's colour: what it took from the last frame, it took in that frame's colour.
   cv::Mat taken;
   cv::compare(ref_, previous_, taken, cv::CMP_EQ);
@@ -137,7 +147,7 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
   if (hasPending_ && confirmPending()) {
     // A stir of the speaker's that the new slide happened to confirm: it starts now.
     if (options_.slideConfirmFresh == 1 && freshBeyondPending()) {
-      previous_.copyTo(beforeChange_);
+      keepBefore();
       person_.copyTo(personBefore_);
       decision = {true, 0};
       startSlide(screenBgr, false);
@@ -184,6 +194,14 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     cv::bitwise_or(suspect_, holeStill, suspect_);
     cv::bitwise_or(suspect_, holeMoving, suspect_);
     speakerMask(suspect_, personBefore_, person_);
+    // A line of a build that touches him joins his region, though it is the slide's.
+    if (options_.slideMaskText == 1) {
+      cv::Mat text, unknown;
+      cv::bitwise_or(hole_, unseen_, unknown);
+      cv::bitwise_or(unknown, filled_, unknown);
+      newTextLines(work_, ref_, changed_, moving_, unknown, background_, text);
+      person_.setTo(0, text);
+    }
     covered_ = cv::Mat();
     cv::bitwise_or(person_, hole_, covered_);
     // A hole is the speaker's mask, which misses the blur of his outline: what it left along
@@ -262,14 +280,14 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     }
   }
   if (candidate && options_.slideChangePersist == 0) {
-    previous_.copyTo(beforeChange_);
+    keepBefore();
     decision = {true, 0};
     startSlide(screenBgr, false);
     cv::swap(previous_, work_);
     return decision;
   }
   if (candidate) {
-    previous_.copyTo(beforeChange_);
+    keepBefore();
     // The picture and the reference wait for the second look: in a new slide's pixels
     // that happen to match the old one they would mix the two slides.
     pending_.assign(cells_.counts.size(), 0);

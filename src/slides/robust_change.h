@@ -106,6 +106,8 @@ class RobustChangeDetector {
   bool uncoveredChange(int& hit);
   // confirmed: the new slide has been seen twice, this frame and the one before.
   void startSlide(const cv::Mat& screenBgr, bool confirmed);
+  // Keeps the old slide's last work images at a candidate frame.
+  void keepBefore();
   void beginReference(const cv::Mat& screenBgr, const cv::Mat& base);
   void followSlide(const cv::Mat& screenBgr);
   void releaseStillSlide(cv::Mat& release);
@@ -131,6 +133,9 @@ class RobustChangeDetector {
   cv::Mat colour_;        // the screen image at work size, for clothing in the slide's grey
   cv::Mat refColour_;     // the same for what the reference holds
   cv::Mat changed_, moving_, holeChanged_, suspect_, person_, covered_, seen_;
+  // The work images of the two processed frames before this one, and at a candidate frame the
+  // one before beforeChange_.
+  cv::Mat older_, newer_, beforeBefore_;
   Cells cells_;
   std::vector<unsigned char> pending_;  // cells of new content waiting for a second look
   bool hasPending_ = false;

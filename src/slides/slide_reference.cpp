@@ -7,6 +7,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/mask_text.h"
 #include "slides/plain_pixels.h"
 #include "slides/robust_change.h"
 #include "slides/shift_diff.h"
@@ -72,6 +73,15 @@ void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) 
   shiftTolerantChange(work_, beforeChange_, options_.slideChangeThresh, standing);
   cv::bitwise_not(standing, standing);
   cv::bitwise_and(standing, personBefore_, standing);
+  // The new slide may have shown a frame before the decision saw it, and the mask there
+  // taken in its lines: new lines of text that came then are the slide's, not his.
+  if (options_.slideStartSettled == 1) {
+    cv::Mat came, lines;
+    shiftTolerantChange(work_, beforeBefore_, options_.slideChangeThresh, came);
+    cv::bitwise_and(came, standing, came);
+    newTextLines(work_, beforeBefore_, came, moving_, cv::Mat(), background_, lines);
+    standing.setTo(0, lines);
+  }
   if (confirmed)
     cv::bitwise_or(standing, moving_, suspect_);
   else

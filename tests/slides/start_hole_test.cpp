@@ -1,0 +1,60 @@
+// A new slide whose lines the person mask took in the frame before the change was decided does
+// not keep them hidden as his: a build over them later, while he still stands there, is found.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include <opencv2/imgproc.hpp>
+
+#include "screen_filming.h"
+
+using namespace slidetrack;
+
+namespace {
+
+const cv::Scalar kInk(30, 30, 30), kDot(40, 40, 230);
+
+// Lines of text from behind him to where his arm points, each over a rule.
+cv::Mat withLines(const cv::Mat& s, const char* words) {
+  cv::Mat out = s.clone();
+  for (int k = 0; k < 4; ++k) {
+    const int y = 170 + 40 * k;
+    cv::line(out, {150, y + 8}, {450, y + 8}, kInk, 3);
+    cv::putText(out, words, {60, y}, cv::FONT_HERSHEY_SIMPLEX, 0.8, kInk, 1, cv::LINE_AA);
+  }
+  return out;
+}
+
+// He points at the lines throughout; the slide gains them at frame 6 and has them reworded at
+// frame 14.
+std::vector<int> run(int settled) {
+  ChangeDetectorOptions options;
+  // The mask's cells alone then carry the first look, so the change is seen a frame late.
+  options.slideBesideSwallowed = 0;
+  options.slideStartSettled = settled;
+  // A title over a plain slide: the lines come where it showed its background.
+  cv::Mat s(kScreen, CV_8UC3, cv::Scalar(245, 245, 245));
+  cv::putText(s, "A title", {60, 80}, cv::FONT_HERSHEY_SIMPLEX, 0.8, kInk, 1, cv::LINE_AA);
+  const cv::Mat lines = withLines(s, "a line of new text");
+  const cv::Mat build = withLines(s, "a line of old text");
+  return filmedRun(
+             options, 20,
+             [&](int t) {
+               cv::Mat screen = (t < 6 ? s : t < 14 ? lines : build).clone();
+               const cv::Point hand(320 + 30 * (t % 2), 220);
+               if (t >= 2) drawSpeaker(screen, 100, &hand);
+               if (t == 5 || t == 6)
+                 cv::circle(screen, {420 + 40 * (t - 5), 80 + 40 * (t - 5)}, 12, kDot, cv::FILLED);
+               return filmed(screen, t);
+             })
+      .changes;
+}
+
+}  // namespace
+
+TEST(StartHole, ABuildOverLinesTheMaskTookInAsTheSlideAppearedIsFound) {
+  EXPECT_EQ(run(1), (std::vector<int>{7, 14}));
+  // Kept as his from the slide's start, the lines hide the build.
+  EXPECT_EQ(run(0), std::vector<int>{7});
+}
