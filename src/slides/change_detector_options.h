@@ -87,10 +87,10 @@ struct ChangeDetectorOptions {
   // 1: short, wide runs of sharp, still pieces that the reference lacks (a new line of text)
   // leave the person mask, which took them in where they touch him; 0: the mask keeps them.
   int slideMaskText = 0;
-  // 1: of what hides part of a new slide from its start, parts that came a frame before the
-  // old slide's last frame and look like slide, not like a body, are the new slide's: it showed
-  // a frame before the decision saw it, and the person mask took in its lines there. 0: all
-  // that looks as in the old slide's last frame stays hidden.
+  // 1: of what hides part of a new slide from its start, new lines of text (newTextLines) that
+  // were not there two processed frames before the change are the new slide's: it showed a
+  // frame before the decision saw it, and the person mask took in its lines there. 0: all that
+  // looks as in the old slide's last frame stays hidden.
   int slideStartSettled = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
