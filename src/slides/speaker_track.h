@@ -36,6 +36,8 @@ class SpeakerTrack {
   // 255 where nothing changed over the last two calls, outside the speaker of both; work
   // size.
   const cv::Mat& stillSlide() const { return still_; }
+  // The slide's background grey in the last image given; -1 before the first.
+  int background() const { return background_; }
 
  private:
   void colourOff(const cv::Mat& screenBgr, const cv::Mat& work, int background);

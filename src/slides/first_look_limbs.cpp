@@ -1,0 +1,191 @@
+#include "slides/first_look_limbs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include <opencv2/imgproc.hpp>
+
+namespace slidetrack {
+
+namespace {
+
+// Clothing differs from the background by this much at least, and varies by less than this
+// over a few screen pixels.
+constexpr int kOffBackground = 25;
+constexpr double kPlainDeviation = 8.0;
+// An arm is thinner than this many work pixels; a slide's bar or block is as thick at least.
+constexpr int kArmWidth = 17;
+// Work pixels from the screen's edge within which a region reaches it.
+constexpr int kEdge = 4;
+// An arm's region: at least this many work pixels, at most this share of the screen and of
+// either side of it, and this thin on average over its length.
+constexpr int kMinPixels = 30;
+constexpr double kMaxShare = 0.05;
+constexpr double kMaxSide = 0.6;
+constexpr int kMeanWidth = 16;
+// Work pixels of an arm's blurred outline.
+constexpr int kOutline = 2;
+// Levels in a channel by which the colour differs from the first look's.
+constexpr int kColourChange = 30;
+// Work pixels round a place from which the slide's surround is judged, and the levels in a
+// channel within which the place then shows it.
+constexpr int kAround = 8;
+constexpr int kSurround = 40;
+// Still pixels of the slide round a place that tell its surround.
+constexpr double kRingPixels = 4.0;
+// Share of a region's still pixels that must differ from the first look and show the slide
+// round them for the arm to have gone.
+constexpr double kGoneShare = 0.4;
+
+// 255 where the screen is plain over a few of its pixels (finer than the work image shows: a
+// thin sleeve is plain across, text and photographs are not) and off the background, within
+// box of the work size.
+cv::Mat solidOff(const cv::Mat& screenBgr, const cv::Mat& grey, int background, cv::Rect box) {
+  const double sx = double(screenBgr.cols) / grey.cols, sy = double(screenBgr.rows) / grey.rows;
+  const cv::Rect screenBox(
+      cv::Point(int(box.x * sx), int(box.y * sy)),
+      cv::Point(int(std::ceil(box.br().x * sx)), int(std::ceil(box.br().y * sy))));
+  const cv::Rect around = (screenBox + cv::Size(4, 4) - cv::Point(2, 2)) &
+                          cv::Rect(0, 0, screenBgr.cols, screenBgr.rows);
+  const cv::Rect inner(screenBox.tl() - around.tl(), screenBox.size());
+  cv::Mat g, f, mean, meanSq, variance, plain, off;
+  cv::cvtColor(screenBgr(around), g, cv::COLOR_BGR2GRAY);
+  g.convertTo(f, CV_32F);
+  cv::blur(f, mean, cv::Size(5, 5));
+  cv::sqrBoxFilter(f, meanSq, CV_32F, cv::Size(5, 5));
+  cv::subtract(meanSq(inner), mean(inner).mul(mean(inner)), variance);
+  cv::resize(variance, variance, box.size(), 0, 0, cv::INTER_AREA);
+  plain = variance < kPlainDeviation * kPlainDeviation;
+  cv::inRange(grey(box), cv::Scalar(background - kOffBackground),
+              cv::Scalar(background + kOffBackground), off);
+  cv::bitwise_not(off, off);
+  cv::bitwise_and(plain, off, off);
+  return off;
+}
+
+// The largest of the three channels' values, per pixel.
+cv::Mat maxChannel(const cv::Mat& bgr) {
+  std::vector<cv::Mat> c;
+  cv::split(bgr, c);
+  return cv::max(cv::max(c[0], c[1]), c[2]);
+}
+
+}  // namespace
+
+void firstLookLimbs(const cv::Mat& screenBgr, const cv::Mat& work, int background,
+                    const cv::Mat& body, const cv::Mat& unseen, cv::Mat& limbs) {
+  limbs = cv::Mat::zeros(work.size(), CV_8UC1);
+  if (background < 0) return;
+  cv::Mat solid = solidOff(screenBgr, work, background, cv::Rect(0, 0, work.cols, work.rows)),
+          thick;
+  cv::morphologyEx(solid, solid, cv::MORPH_OPEN,
+                   cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+  cv::morphologyEx(solid, thick, cv::MORPH_OPEN,
+                   cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(kArmWidth, kArmWidth)));
+  cv::Mat thin;
+  cv::bitwise_and(solid, ~thick, thin);
+  thin.setTo(0, body);
+  if (!unseen.empty()) thin.setTo(0, unseen);
+  cv::Mat labels, stats, centroids, reach;
+  const int n = cv::connectedComponentsWithStats(thin, labels, stats, centroids, 8, CV_32S);
+  if (n <= 1) return;
+  // Someone the picture holds as not seen reaches in too.
+  cv::bitwise_or(body, unseen.empty() ? body : unseen, reach);
+  cv::dilate(reach, reach, cv::Mat(), {-1, -1}, 2);
+  const int w = work.cols, h = work.rows;
+  std::vector<unsigned char> keep(size_t(n), 0), touches(size_t(n), 0);
+  for (int y = 0; y < h; ++y) {
+    const int* l = labels.ptr<int>(y);
+    const unsigned char* r = reach.ptr<unsigned char>(y);
+    for (int x = 0; x < w; ++x)
+      if (l[x] && r[x]) touches[size_t(l[x])] = 1;
+  }
+  bool any = false;
+  for (int k = 1; k < n; ++k) {
+    const int x = stats.at<int>(k, cv::CC_STAT_LEFT), y = stats.at<int>(k, cv::CC_STAT_TOP);
+    const int bw = stats.at<int>(k, cv::CC_STAT_WIDTH), bh = stats.at<int>(k, cv::CC_STAT_HEIGHT);
+    const int area = stats.at<int>(k, cv::CC_STAT_AREA);
+    const bool edge = x < kEdge || y < kEdge || x + bw > w - kEdge || y + bh > h - kEdge;
+    keep[size_t(k)] = (edge || touches[size_t(k)]) && area >= kMinPixels &&
+                      area <= kMaxShare * w * h && bw <= kMaxSide * w && bh <= kMaxSide * h &&
+                      area <= kMeanWidth * std::max(bw, bh);
+    any = any || keep[size_t(k)];
+  }
+  if (!any) return;
+  for (int y = 0; y < h; ++y) {
+    const int* l = labels.ptr<int>(y);
+    unsigned char* out = limbs.ptr<unsigned char>(y);
+    for (int x = 0; x < w; ++x) out[x] = keep[size_t(l[x])] ? 255 : 0;
+  }
+  // With the blur of its outline, which is not plain.
+  cv::dilate(limbs, limbs, cv::Mat(), {-1, -1}, kOutline);
+  limbs.setTo(0, body);
+}
+
+void limbsGone(const cv::Mat& limbs, const LimbLooks& looks, const cv::Mat& still,
+               const cv::Mat& changed, cv::Mat& gone) {
+  gone = cv::Mat::zeros(limbs.size(), CV_8UC1);
+  const cv::Rect box = cv::boundingRect(limbs);
+  if (box.empty()) return;
+  // The box and the slide round it that the surround is taken from.
+  const cv::Rect wide = (box + cv::Size(2 * kAround, 2 * kAround) - cv::Point(kAround, kAround)) &
+                        cv::Rect(0, 0, limbs.cols, limbs.rows);
+  const cv::Rect in(box.tl() - wide.tl(), box.size());
+  cv::Mat differs;
+  cv::absdiff(looks.colour(box), looks.firstColour(box), differs);
+  differs = maxChannel(differs) > kColourChange;
+  cv::bitwise_or(differs, changed(box), differs);
+  // What the slide shows round each place, from the still pixels round the limbs: an arm gone
+  // leaves the slide's background or picture going on, another arm come brings its own colour.
+  cv::Mat ring, weight, mean, near;
+  cv::dilate(limbs(wide), ring, cv::Mat(), {-1, -1}, kOutline);
+  cv::bitwise_not(ring, ring);
+  cv::bitwise_and(ring, still(wide), ring);
+  ring.convertTo(weight, CV_32F, 1.0 / 255);
+  looks.colour(wide).convertTo(mean, CV_32FC3);
+  cv::Mat weight3;
+  cv::merge(std::vector<cv::Mat>{weight, weight, weight}, weight3);
+  mean = mean.mul(weight3);
+  const cv::Size window(2 * kAround + 1, 2 * kAround + 1);
+  cv::boxFilter(mean, mean, -1, window, {-1, -1}, false);
+  cv::boxFilter(weight, weight, -1, window, {-1, -1}, false);
+  cv::merge(std::vector<cv::Mat>{weight, weight, weight}, weight3);
+  cv::divide(mean(in), weight3(in) + 1e-3, mean);
+  mean.convertTo(mean, CV_8UC3);
+  cv::absdiff(looks.colour(box), mean, near);
+  near = (maxChannel(near) <= kSurround) & (weight(in) >= kRingPixels);
+  cv::Mat labels;
+  const int n = cv::connectedComponents(limbs(box), labels, 8, CV_32S);
+  std::vector<int> held(size_t(n), 0), shown(size_t(n), 0);
+  for (int y = 0; y < box.height; ++y) {
+    const int* l = labels.ptr<int>(y);
+    const unsigned char* s = still.ptr<unsigned char>(y + box.y) + box.x;
+    const unsigned char* d = differs.ptr<unsigned char>(y);
+    const unsigned char* m = near.ptr<unsigned char>(y);
+    for (int x = 0; x < box.width; ++x) {
+      if (!l[x] || !s[x]) continue;
+      ++held[size_t(l[x])];
+      shown[size_t(l[x])] += d[x] && m[x];
+    }
+  }
+  // In such a region, what shows the slide round it now, and what did not change.
+  cv::Mat out = gone(box);
+  for (int y = 0; y < box.height; ++y) {
+    const int* l = labels.ptr<int>(y);
+    const unsigned char* s = still.ptr<unsigned char>(y + box.y) + box.x;
+    const unsigned char* d = differs.ptr<unsigned char>(y);
+    const unsigned char* m = near.ptr<unsigned char>(y);
+    unsigned char* o = out.ptr<unsigned char>(y);
+    for (int x = 0; x < box.width; ++x) {
+      const size_t k = size_t(l[x]);
+      o[x] =
+          k && s[x] && (m[x] || !d[x]) && held[k] >= kMinPixels && shown[k] >= kGoneShare * held[k]
+              ? 255
+              : 0;
+    }
+  }
+}
+
+}  // namespace slidetrack

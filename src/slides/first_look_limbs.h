@@ -1,0 +1,32 @@
+#pragma once
+// An arm that reaches over a slide as it appears, from a body or from beyond the screen's
+// edge, and holds still: the slide's first look takes it, and so does every look while it
+// stays, yet it is no part of the slide. Such a limb is known by its shape in the first look
+// (a thin plain region off the slide's background that reaches the screen's edge or a body);
+// once it has gone, its place differs from that look and holds still, and is taken then.
+
+#include <opencv2/core.hpp>
+
+namespace slidetrack {
+
+// screenBgr, work: the first look's screen image and its grey work image; background: the slide's
+// background grey; body: where the speaker was found in it; unseen: what the picture holds as not
+// seen. limbs (work size) gets 255 on the thin plain regions off the background, outside body and
+// unseen, that reach the screen's edge or the body, and are small enough for an arm.
+void firstLookLimbs(const cv::Mat& screenBgr, const cv::Mat& work, int background,
+                    const cv::Mat& body, const cv::Mat& unseen, cv::Mat& limbs);
+
+// The screen image now, in grey and colour at the work size, and the first look's colour there.
+struct LimbLooks {
+  cv::Mat screen, grey, colour, firstColour;
+};
+
+// Of limbs, the regions the arm has left: a good share of what of them holds still (still: 255
+// where nothing moved lately, outside the speaker) differs from the first look (changed: in
+// grey, beyond a small shift; or in colour) and now shows the colours of the still slide round
+// it, as another arm come there does not. gone gets those regions' still pixels that do so, and
+// those that did not change, which the picture holds already.
+void limbsGone(const cv::Mat& limbs, const LimbLooks& looks, const cv::Mat& still,
+               const cv::Mat& changed, cv::Mat& gone);
+
+}  // namespace slidetrack
