@@ -58,6 +58,7 @@ std::string problemOf(const ChangeDetectorOptions& o) {
   if (o.slideMaskText != 0 && o.slideMaskText != 1) return "slideMaskText must be 0 or 1";
   if (o.slideStartSettled != 0 && o.slideStartSettled != 1)
     return "slideStartSettled must be 0 or 1";
+  if (o.slidePictureArms != 0 && o.slidePictureArms != 1) return "slidePictureArms must be 0 or 1";
   return {};
 }
 

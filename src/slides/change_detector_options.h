@@ -92,6 +92,10 @@ struct ChangeDetectorOptions {
   // frame before the decision saw it, and the person mask took in its lines there. 0: all that
   // looks as in the old slide's last frame stays hidden.
   int slideStartSettled = 1;
+  // 1: an arm the picture's first look took, a thin plain region off the slide's background
+  // that reaches in from a body or the screen's edge, gives way to the slide once its place
+  // shows the slide, still and changed; 0: the picture keeps it while the decision holds it.
+  int slidePictureArms = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -5,6 +5,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/first_look_limbs.h"
 #include "slides/hole_fill.h"
 #include "slides/packed_morphology.h"
 #include "slides/shift_diff.h"
@@ -90,6 +91,14 @@ void CleanSlide::start(const cv::Mat& screenBgr, const cv::Mat& work, const cv::
   // Its colour is worked out only should anything be uncovered.
   if (uncover_) screenBgr.copyTo(firstScreen_);
   firstColour_.release();
+  limbs_.release();
+  if (arms_) {
+    firstLookLimbs(screenBgr, work, speaker_.background(), speaker_.body(), unseen_, limbs_);
+    if (cv::countNonZero(limbs_) > 0)
+      cv::resize(screenBgr, firstColour_, work.size(), 0, 0, cv::INTER_AREA);
+    else
+      limbs_.release();
+  }
 }
 
 void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& notYetWork,
@@ -104,6 +113,7 @@ void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv:
   cv::bitwise_and(taken_, speaker_.stillSlide(), taken_);
   shiftTolerantChange(work, firstWork_, kChanged, changed_);
   if (uncover_) addUncovered(screenBgr, colourWork);
+  if (!limbs_.empty()) addArmsGone(screenBgr, work, colourWork);
   copyWhereTaken(screenBgr, taken_, seen_, picture_);
   unseen_.setTo(0, taken_);
   // Found there again, or changed since while not yet taken, he was there in the first look:
@@ -138,6 +148,18 @@ void CleanSlide::addUncovered(const cv::Mat& screenBgr, const cv::Mat& colourWor
   uncoveredSlide(colour, firstColour_, candidates, fineGrained(firstScreen_, candidates), taken_,
                  his, uncovered);
   cv::bitwise_or(taken_, uncovered, taken_);
+}
+
+// An arm the first look took that has gone: its place, changed and still, shows the slide.
+void CleanSlide::addArmsGone(const cv::Mat& screenBgr, const cv::Mat& work,
+                             const cv::Mat& colourWork) {
+  LimbLooks looks{screenBgr, work, colourWork, firstColour_};
+  if (colourWork.size() != work.size() || colourWork.type() != screenBgr.type())
+    cv::resize(screenBgr, looks.colour, work.size(), 0, 0, cv::INTER_AREA);
+  cv::Mat gone;
+  limbsGone(limbs_, looks, speaker_.stillSlide(), changed_, gone);
+  cv::bitwise_or(taken_, gone, taken_);
+  limbs_.setTo(0, gone);
 }
 
 const cv::Mat& CleanSlide::picture() {

@@ -54,9 +54,13 @@ class CleanSlide {
   // Whether a body touching what the decision holds back is also found by faint differences
   // from the slide's grey and tint (off by default).
   void findFaint(bool on) { speaker_.byFaintest(on); }
+  // Whether an arm the first look took, reaching in from a body or the screen's edge, gives
+  // way to the slide once it has gone and its place holds still (off by default).
+  void findArms(bool on) { arms_ = on; }
 
  private:
   void addUncovered(const cv::Mat& screenBgr, const cv::Mat& colourWork);
+  void addArmsGone(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& colourWork);
 
   cv::Mat picture_, shown_;
   cv::Mat unseen_;     // work size, 255 where nothing of the slide has been seen
@@ -69,10 +73,12 @@ class CleanSlide {
   cv::Mat firstColour_;  // the same at the work size, once needed
   cv::Mat hisSince_;     // work size, 255 where the speaker was found since the start
   cv::Mat everTaken_;    // work size, 255 where the picture took the screen since the start
+  cv::Mat limbs_;        // work size, 255 on arms the first look took that have not gone yet
   SpeakerTrack speaker_;
   bool on_ = true;
   bool uncover_ = true;
   bool still_ = false;
+  bool arms_ = false;
 };
 
 // picture with what unseenWork (work size, 255 = never seen; may be empty) marks filled from
