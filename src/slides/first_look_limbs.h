@@ -16,16 +16,17 @@ namespace slidetrack {
 void firstLookLimbs(const cv::Mat& screenBgr, const cv::Mat& work, int background,
                     const cv::Mat& body, const cv::Mat& unseen, cv::Mat& limbs);
 
-// The screen image now, in grey and colour at the work size, and the first look's colour there.
+// The screen image now, in grey and colour at the work size, the first look's colour there, and
+// the slide's picture as taken so far at the work size, with what of it was never seen (255).
 struct LimbLooks {
-  cv::Mat screen, grey, colour, firstColour;
+  cv::Mat screen, grey, colour, firstColour, picture, unseen;
 };
 
 // Of limbs, the regions the arm has left: a good share of what of them holds still (still: 255
 // where nothing moved lately, outside the speaker) differs from the first look (changed: in
-// grey, beyond a small shift; or in colour) and now shows the colours of the still slide round
-// it, as another arm come there does not. gone gets those regions' still pixels that do so, and
-// those that did not change, which the picture holds already.
+// grey, beyond a small shift; or in colour) and now shows the colours the picture took of the
+// slide round it, as another arm come there does not. gone gets those regions' still pixels that do
+// so, and those that did not change, which the picture holds already.
 void limbsGone(const cv::Mat& limbs, const LimbLooks& looks, const cv::Mat& still,
                const cv::Mat& changed, cv::Mat& gone);
 
