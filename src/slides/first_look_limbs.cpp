@@ -137,15 +137,17 @@ void limbsGone(const cv::Mat& limbs, const LimbLooks& looks, const cv::Mat& stil
   cv::absdiff(looks.colour(box), looks.firstColour(box), differs);
   differs = maxChannel(differs) > kColourChange;
   cv::bitwise_or(differs, changed(box), differs);
-  // What the slide shows round each place, from what the picture took round the limbs: an arm
-  // gone leaves the slide's background or picture going on, another arm come brings its own
-  // colour, also where it covers the screen round them.
-  cv::Mat ring, weight, mean, near;
+  // What the slide shows round each place, from the screen round the limbs where it shows what
+  // the picture took: an arm gone leaves the slide's background or picture going on, another
+  // arm come brings its own colour, also where it covers the screen round them.
+  cv::Mat ring, agree, weight, mean, near;
   cv::dilate(limbs(wide), ring, cv::Mat(), {-1, -1}, kOutline);
   cv::bitwise_or(ring, looks.unseen(wide), ring);
+  cv::absdiff(looks.colour(wide), looks.picture(wide), agree);
+  cv::bitwise_or(ring, maxChannel(agree) > kSurround, ring);
   cv::bitwise_not(ring, ring);
   ring.convertTo(weight, CV_32F, 1.0 / 255);
-  looks.picture(wide).convertTo(mean, CV_32FC3);
+  looks.colour(wide).convertTo(mean, CV_32FC3);
   cv::Mat weight3;
   cv::merge(std::vector<cv::Mat>{weight, weight, weight}, weight3);
   mean = mean.mul(weight3);

@@ -24,9 +24,9 @@ struct LimbLooks {
 
 // Of limbs, the regions the arm has left: a good share of what of them holds still (still: 255
 // where nothing moved lately, outside the speaker) differs from the first look (changed: in
-// grey, beyond a small shift; or in colour) and now shows the colours the picture took of the
-// slide round it, as another arm come there does not. gone gets those regions' still pixels that do
-// so, and those that did not change, which the picture holds already.
+// grey, beyond a small shift; or in colour) and now shows the colours of the screen round it
+// where that shows what the picture took there, as another arm come there does not. gone gets those
+// regions' still pixels that do so, and those that did not change, which the picture holds already.
 void limbsGone(const cv::Mat& limbs, const LimbLooks& looks, const cv::Mat& still,
                const cv::Mat& changed, cv::Mat& gone);
 
