@@ -153,7 +153,7 @@ void CleanSlide::addUncovered(const cv::Mat& screenBgr, const cv::Mat& colourWor
 // An arm the first look took that has gone: its place, changed and still, shows the slide.
 void CleanSlide::addArmsGone(const cv::Mat& screenBgr, const cv::Mat& work,
                              const cv::Mat& colourWork) {
-  LimbLooks looks{screenBgr, work, colourWork, firstColour_, cv::Mat(), unseen_};
+  LimbLooks looks{colourWork, firstColour_, cv::Mat(), unseen_};
   if (colourWork.size() != work.size() || colourWork.type() != screenBgr.type())
     cv::resize(screenBgr, looks.colour, work.size(), 0, 0, cv::INTER_AREA);
   cv::resize(picture_, looks.picture, work.size(), 0, 0, cv::INTER_AREA);

@@ -16,10 +16,10 @@ namespace slidetrack {
 void firstLookLimbs(const cv::Mat& screenBgr, const cv::Mat& work, int background,
                     const cv::Mat& body, const cv::Mat& unseen, cv::Mat& limbs);
 
-// The screen image now, in grey and colour at the work size, the first look's colour there, and
-// the slide's picture as taken so far at the work size, with what of it was never seen (255).
+// At the work size: the screen image now and at the first look, in colour, and the slide's
+// picture as taken so far, with what of it was never seen (255).
 struct LimbLooks {
-  cv::Mat screen, grey, colour, firstColour, picture, unseen;
+  cv::Mat colour, firstColour, picture, unseen;
 };
 
 // Of limbs, the regions the arm has left: a good share of what of them holds still (still: 255
