@@ -70,7 +70,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideBesideSwallowed,
           s.slideConfirmFresh,
           s.slideMaskText,
-          s.slideStartSettled};
+          s.slideStartSettled,
+          s.slideInkShape};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

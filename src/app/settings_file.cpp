@@ -155,6 +155,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideConfirmFresh", &s.slideConfirmFresh, w);
   readInt(slides, "slideMaskText", &s.slideMaskText, w);
   readInt(slides, "slideStartSettled", &s.slideStartSettled, w);
+  readInt(slides, "slideInkShape", &s.slideInkShape, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -322,6 +323,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideConfirmFresh" << s.slideConfirmFresh;
   fs << "slideMaskText" << s.slideMaskText;
   fs << "slideStartSettled" << s.slideStartSettled;
+  fs << "slideInkShape" << s.slideInkShape;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -58,6 +58,7 @@ std::string problemOf(const ChangeDetectorOptions& o) {
   if (o.slideMaskText != 0 && o.slideMaskText != 1) return "slideMaskText must be 0 or 1";
   if (o.slideStartSettled != 0 && o.slideStartSettled != 1)
     return "slideStartSettled must be 0 or 1";
+  if (o.slideInkShape != 0 && o.slideInkShape != 1) return "slideInkShape must be 0 or 1";
   return {};
 }
 

@@ -15,6 +15,9 @@ constexpr int kInkSaturation = 77;
 constexpr int kBroadReach = 4;
 // OpenCV hue units (2 degrees) between strokes of one pen, lit alike.
 constexpr int kInkHues = 8;
+// Times a written line crosses a row or column it spans, on average at most; a circle
+// crosses each twice.
+constexpr double kLineCrossings = 2.5;
 
 cv::Mat square(int side) { return cv::getStructuringElement(cv::MORPH_RECT, cv::Size(side, side)); }
 
@@ -41,7 +44,43 @@ int commonHue(const cv::Mat& hue, const cv::Mat& marked) {
   return best;
 }
 
+// Runs of label k along the rows of box (across: along its columns), and the lines holding any.
+void crossings(const cv::Mat& labels, int k, const cv::Rect& box, bool across, int& runs,
+               int& lines) {
+  runs = lines = 0;
+  const int outer = across ? box.width : box.height, inner = across ? box.height : box.width;
+  for (int i = 0; i < outer; ++i) {
+    int here = 0;
+    bool inside = false;
+    for (int j = 0; j < inner; ++j) {
+      const int y = box.y + (across ? j : i), x = box.x + (across ? i : j);
+      const bool on = labels.at<int>(y, x) == k;
+      here += on && !inside;
+      inside = on;
+    }
+    runs += here;
+    lines += here > 0;
+  }
+}
+
 }  // namespace
+
+int penLinePixels(const cv::Mat& strokes, int minLength) {
+  cv::Mat labels, stats, centroids;
+  const int n = cv::connectedComponentsWithStats(strokes, labels, stats, centroids, 8, CV_32S);
+  int pixels = 0;
+  for (int k = 1; k < n; ++k) {
+    const cv::Rect box(stats.at<int>(k, cv::CC_STAT_LEFT), stats.at<int>(k, cv::CC_STAT_TOP),
+                       stats.at<int>(k, cv::CC_STAT_WIDTH), stats.at<int>(k, cv::CC_STAT_HEIGHT));
+    if (std::max(box.width, box.height) < minLength) continue;
+    int rowRuns, rows, colRuns, cols;
+    crossings(labels, k, box, false, rowRuns, rows);
+    crossings(labels, k, box, true, colRuns, cols);
+    if (rowRuns <= kLineCrossings * rows && colRuns <= kLineCrossings * cols)
+      pixels += stats.at<int>(k, cv::CC_STAT_AREA);
+  }
+  return pixels;
+}
 
 bool sameInk(const cv::Mat& screenBgr, const cv::Mat& a, const cv::Mat& b) {
   cv::Mat small, hsv, hue;

@@ -245,7 +245,14 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     cv::bitwise_and(ink, ~moving_, earlier);
     const int before = cv::countNonZero(earlier);
     const bool drawn = before >= kDrawnShare * count && count - before >= kDrawnShare * count;
-    if (count >= 2 * cellPixels() && (sinceInk_ <= kInkGap || drawn)) {
+    // Long, simple lines in ink are written, whether or not others came before them.
+    bool lines = false;
+    if (options_.slideInkShape == 1) {
+      cv::Mat strokes;
+      inkStrokes(screenBgr, ink, strokes);
+      lines = 2 * penLinePixels(strokes, options_.slideCellSize) >= count;
+    }
+    if (count >= 2 * cellPixels() && (sinceInk_ <= kInkGap || drawn || lines)) {
       takeInk(ink);
       hit = 0;
       for (size_t c = 0; c < flags.size(); ++c) {
