@@ -1,0 +1,68 @@
+// The first pen strokes on a slide, with no earlier ink to know the pen by, are ink: a line
+// and a circle written between two processed frames beside a pointing speaker. A bullet of
+// black text or a line of red text shown there afterwards is a build.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include <opencv2/imgproc.hpp>
+
+#include "lecture_scene.h"
+#include "screen_filming.h"
+
+using namespace slidetrack;
+
+namespace {
+
+const cv::Scalar kPen(30, 30, 210);
+
+// The slide with a red word in its text, as a template's highlights are.
+cv::Mat slideWithRedWord() {
+  cv::Mat s = drawSlide(2, kScreen);
+  cv::rectangle(s, cv::Rect(200, 180, 430, 250), cv::Scalar(245, 246, 240), cv::FILLED);
+  cv::putText(s, "rows and", {220, 220}, cv::FONT_HERSHEY_SIMPLEX, 0.9, cv::Scalar(20, 20, 20), 2,
+              cv::LINE_AA);
+  cv::putText(s, "columns", {380, 220}, cv::FONT_HERSHEY_SIMPLEX, 0.9, cv::Scalar(30, 30, 200), 2,
+              cv::LINE_AA);
+  return s;
+}
+
+// A line under the red word and a circle round a spot below it.
+void writeFirstStrokes(cv::Mat& s) {
+  cv::line(s, {370, 234}, {520, 238}, kPen, 2, cv::LINE_AA);
+  cv::ellipse(s, {470, 300}, {55, 30}, 0, 0, 330, kPen, 2, cv::LINE_AA);
+}
+
+std::vector<int> changesWith(int inkShape) {
+  ChangeDetectorOptions options;
+  options.slideInkShape = inkShape;
+  const cv::Mat s = slideWithRedWord();
+  cv::Mat inked = s.clone();
+  writeFirstStrokes(inked);
+  cv::Mat bullet = inked.clone(), red = inked.clone();
+  cv::putText(bullet, "a new point", {300, 390}, cv::FONT_HERSHEY_SIMPLEX, 0.9,
+              cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  red = bullet.clone();
+  cv::putText(red, "a red remark", {300, 430}, cv::FONT_HERSHEY_SIMPLEX, 0.9, kPen, 2, cv::LINE_AA);
+  return filmedRun(options, 26,
+                   [&](int t) {
+                     cv::Mat screen = (t < 6 ? s : t < 12 ? inked : t < 19 ? bullet : red).clone();
+                     // He walks in from the left and points near the strokes, his arm moving.
+                     const cv::Point hand(300 + 20 * (t % 3), 330 + 15 * (t % 2));
+                     drawSpeaker(screen, std::min(150, -50 + 50 * t), t >= 5 ? &hand : nullptr);
+                     return filmed(screen, t);
+                   })
+      .changes;
+}
+
+}  // namespace
+
+TEST(FirstInk, FirstStrokesAreInkButABulletOrRedLineAfterThemIsABuild) {
+  EXPECT_EQ(changesWith(1), (std::vector<int>{12, 19}));
+}
+
+TEST(FirstInk, WithoutTheShapeRuleTheFirstStrokesAreAChange) {
+  EXPECT_EQ(changesWith(0), (std::vector<int>{6, 12, 19}));
+}
