@@ -93,9 +93,10 @@ struct ChangeDetectorOptions {
   // looks as in the old slide's last frame stays hidden.
   int slideStartSettled = 1;
   // 1: new content whose pen strokes (thin lines in a saturated colour) make long, simple
-  // lines, as writing does and letters of text do not, is ink written on the slide even when
-  // nothing was written on it before: the first strokes of a talk or of a new pen; 0: strokes
-  // join the slide only after others, or once seen being drawn.
+  // lines, as writing does and letters of text do not, one of them reaching to the speaker, is
+  // ink written on the slide even when nothing was written on it before: the first strokes of
+  // a talk or of a new pen; 0: strokes join the slide only after others, or once seen being
+  // drawn.
   int slideInkShape = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }

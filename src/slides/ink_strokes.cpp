@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include <opencv2/imgproc.hpp>
 
@@ -65,10 +66,18 @@ void crossings(const cv::Mat& labels, int k, const cv::Rect& box, bool across, i
 
 }  // namespace
 
-int penLinePixels(const cv::Mat& strokes, int minLength) {
+int penLinePixels(const cv::Mat& strokes, int minLength, const cv::Mat& near) {
   cv::Mat labels, stats, centroids;
   const int n = cv::connectedComponentsWithStats(strokes, labels, stats, centroids, 8, CV_32S);
+  std::vector<unsigned char> reaches(size_t(n), 0);
+  for (int y = 0; y < labels.rows; ++y) {
+    const int* l = labels.ptr<int>(y);
+    const unsigned char* m = near.ptr<unsigned char>(y);
+    for (int x = 0; x < labels.cols; ++x)
+      if (m[x]) reaches[size_t(l[x])] = 1;
+  }
   int pixels = 0;
+  bool reached = false;
   for (int k = 1; k < n; ++k) {
     const cv::Rect box(stats.at<int>(k, cv::CC_STAT_LEFT), stats.at<int>(k, cv::CC_STAT_TOP),
                        stats.at<int>(k, cv::CC_STAT_WIDTH), stats.at<int>(k, cv::CC_STAT_HEIGHT));
@@ -76,10 +85,12 @@ int penLinePixels(const cv::Mat& strokes, int minLength) {
     int rowRuns, rows, colRuns, cols;
     crossings(labels, k, box, false, rowRuns, rows);
     crossings(labels, k, box, true, colRuns, cols);
-    if (rowRuns <= kLineCrossings * rows && colRuns <= kLineCrossings * cols)
+    if (rowRuns <= kLineCrossings * rows && colRuns <= kLineCrossings * cols) {
       pixels += stats.at<int>(k, cv::CC_STAT_AREA);
+      reached = reached || reaches[size_t(k)];
+    }
   }
-  return pixels;
+  return reached ? pixels : 0;
 }
 
 bool sameInk(const cv::Mat& screenBgr, const cv::Mat& a, const cv::Mat& b) {

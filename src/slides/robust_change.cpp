@@ -245,12 +245,16 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     cv::bitwise_and(ink, ~moving_, earlier);
     const int before = cv::countNonZero(earlier);
     const bool drawn = before >= kDrawnShare * count && count - before >= kDrawnShare * count;
-    // Long, simple lines in ink are written, whether or not others came before them.
+    // Long, simple lines in ink, one of which reaches to where he stands, are written, whether
+    // or not others came before them: a pen draws at his hand. Far from him, a line of
+    // coloured text blurred by the distance looks the same.
     bool lines = false;
     if (options_.slideInkShape == 1) {
-      cv::Mat strokes;
+      cv::Mat strokes, near;
       inkStrokes(screenBgr, ink, strokes);
-      lines = 2 * penLinePixels(strokes, options_.slideCellSize) >= count;
+      const int reach = options_.slideCellSize + 1;
+      cv::dilate(covered_, near, cv::getStructuringElement(cv::MORPH_RECT, {reach, reach}));
+      lines = 2 * penLinePixels(strokes, options_.slideCellSize, near) >= count;
     }
     if (count >= 2 * cellPixels() && (sinceInk_ <= kInkGap || drawn || lines)) {
       takeInk(ink);

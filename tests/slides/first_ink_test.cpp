@@ -1,6 +1,6 @@
 // The first pen strokes on a slide, with no earlier ink to know the pen by, are ink: a line
-// and a circle written between two processed frames beside a pointing speaker. A bullet of
-// black text or a line of red text shown there afterwards is a build.
+// and a circle written at a speaker's hand between two processed frames. A bullet of black
+// text or a line of red text shown below them afterwards is a build.
 
 #include <gtest/gtest.h>
 
@@ -49,8 +49,9 @@ std::vector<int> changesWith(int inkShape) {
   return filmedRun(options, 26,
                    [&](int t) {
                      cv::Mat screen = (t < 6 ? s : t < 12 ? inked : t < 19 ? bullet : red).clone();
-                     // He walks in from the left and points near the strokes, his arm moving.
-                     const cv::Point hand(300 + 20 * (t % 3), 330 + 15 * (t % 2));
+                     // He walks in from the left and writes, his hand at the start of
+                     // the underline.
+                     const cv::Point hand(350 + 6 * (t % 3), 260 + 4 * (t % 2));
                      drawSpeaker(screen, std::min(150, -50 + 50 * t), t >= 5 ? &hand : nullptr);
                      return filmed(screen, t);
                    })
