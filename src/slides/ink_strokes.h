@@ -29,4 +29,10 @@ bool sameInk(const cv::Mat& screenBgr, const cv::Mat& a, const cv::Mat& b);
 // crosses its rows many times.
 int penLinePixels(const cv::Mat& strokes, int minLength, const cv::Mat& near);
 
+// lines gets the pen strokes of newPixels (work size) in the colour of those that lie in seen
+// that make long, simple lines (penLinePixels) reaching into seen: writing that runs on under
+// someone, of which seen holds what shows beside him.
+void penLinesThrough(const cv::Mat& screenBgr, const cv::Mat& newPixels, const cv::Mat& seen,
+                     int minLength, cv::Mat& lines);
+
 }  // namespace slidetrack

@@ -279,6 +279,13 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     speakerInEither({work_, colour_}, {ref_, refColour_}, background_, commonGrey_, live, covered_,
                     hidden, options_.slideTintUpper == 1);
     cv::bitwise_or(hidden, covered_, hidden);
+    // Pen lines that run on under him show only their ends beside him: ink, not new content.
+    if (options_.slideInkShape == 1) {
+      cv::Mat seen, lines;
+      cv::bitwise_and(changed_, ~hidden, seen);
+      penLinesThrough(screenBgr, changed_, seen, options_.slideCellSize, lines);
+      cv::bitwise_or(hidden, lines, hidden);
+    }
     Cells rest;
     countCells(changed_, hidden, rest);
     int left = 0;

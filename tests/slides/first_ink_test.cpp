@@ -1,6 +1,7 @@
 // The first pen strokes on a slide, with no earlier ink to know the pen by, are ink: a line
 // and a circle written at a speaker's hand between two processed frames. A bullet of black
-// text or a line of red text shown below them afterwards is a build.
+// text or a line of red text shown below them afterwards is a build. A circle his mask takes
+// in but for its ends beside him is ink too.
 
 #include <gtest/gtest.h>
 
@@ -66,4 +67,19 @@ TEST(FirstInk, FirstStrokesAreInkButABulletOrRedLineAfterThemIsABuild) {
 
 TEST(FirstInk, WithoutTheShapeRuleTheFirstStrokesAreAChange) {
   EXPECT_EQ(changesWith(0), (std::vector<int>{6, 12, 19}));
+}
+
+TEST(FirstInk, CircleRoundHisHandThatShowsOnlyBesideHimIsInk) {
+  // His hand hangs low beside him as he circles a spot there: his mask takes in most of the
+  // circle, and what shows of it lies along his outline.
+  const cv::Mat s = slideWithRedWord();
+  const std::vector<int> changes =
+      filmedRun(ChangeDetectorOptions(), 14, [&](int t) {
+        cv::Mat screen = s.clone();
+        if (t >= 6) cv::ellipse(screen, {265, 430}, {30, 22}, 0, 0, 360, kPen, 2, cv::LINE_AA);
+        const cv::Point hand(240 + 4 * (t % 2), 420 + 3 * (t % 3));
+        drawSpeaker(screen, std::min(150, -50 + 50 * t), t >= 4 ? &hand : nullptr);
+        return filmed(screen, t);
+      }).changes;
+  EXPECT_TRUE(changes.empty()) << "first at " << changes.front();
 }
