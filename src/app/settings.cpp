@@ -71,7 +71,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideConfirmFresh,
           s.slideMaskText,
           s.slideStartSettled,
-          s.slidePictureArms};
+          s.slidePictureArms,
+          s.slideInkShape};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

@@ -156,6 +156,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideMaskText", &s.slideMaskText, w);
   readInt(slides, "slideStartSettled", &s.slideStartSettled, w);
   readInt(slides, "slidePictureArms", &s.slidePictureArms, w);
+  readInt(slides, "slideInkShape", &s.slideInkShape, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -324,6 +325,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideMaskText" << s.slideMaskText;
   fs << "slideStartSettled" << s.slideStartSettled;
   fs << "slidePictureArms" << s.slidePictureArms;
+  fs << "slideInkShape" << s.slideInkShape;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

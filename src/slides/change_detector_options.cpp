@@ -59,6 +59,7 @@ std::string problemOf(const ChangeDetectorOptions& o) {
   if (o.slideStartSettled != 0 && o.slideStartSettled != 1)
     return "slideStartSettled must be 0 or 1";
   if (o.slidePictureArms != 0 && o.slidePictureArms != 1) return "slidePictureArms must be 0 or 1";
+  if (o.slideInkShape != 0 && o.slideInkShape != 1) return "slideInkShape must be 0 or 1";
   return {};
 }
 

@@ -96,6 +96,12 @@ struct ChangeDetectorOptions {
   // that reaches in from a body or the screen's edge, gives way to the slide once its place
   // shows the slide, still and changed; 0: the picture keeps it while the decision holds it.
   int slidePictureArms = 1;
+  // 1: new content whose pen strokes (thin lines in a saturated colour) make long, simple
+  // lines, as writing does and letters of text do not, one of them reaching to the speaker, is
+  // ink written on the slide even when nothing was written on it before: the first strokes of
+  // a talk or of a new pen, and such lines whose ends show beside him while his mask holds
+  // the rest; 0: strokes join the slide only after others, or once seen being drawn.
+  int slideInkShape = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -22,4 +22,17 @@ void writtenStrokes(const cv::Mat& screenBgr, const cv::Mat& newPixels, const cv
 // coloured clothes moves like a pen writing; it is rarely of the colour of the ink.
 bool sameInk(const cv::Mat& screenBgr, const cv::Mat& a, const cv::Mat& b);
 
+// How many of the marked pixels (8-bit map) lie in long, simple lines, when one of them reaches
+// into near (same size), the pen's place; 0 otherwise. Lines are pieces that span at least
+// minLength pixels and cross most rows and columns they span once or twice, as a written line,
+// an underline or a circle does. Letters of text are short, and a word or a line of them
+// crosses its rows many times.
+int penLinePixels(const cv::Mat& strokes, int minLength, const cv::Mat& near);
+
+// lines gets the pen strokes of newPixels (work size) in the colour of those that lie in seen
+// that make long, simple lines (penLinePixels) reaching into seen: writing that runs on under
+// someone, of which seen holds what shows beside him.
+void penLinesThrough(const cv::Mat& screenBgr, const cv::Mat& newPixels, const cv::Mat& seen,
+                     int minLength, cv::Mat& lines);
+
 }  // namespace slidetrack

@@ -245,7 +245,18 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     cv::bitwise_and(ink, ~moving_, earlier);
     const int before = cv::countNonZero(earlier);
     const bool drawn = before >= kDrawnShare * count && count - before >= kDrawnShare * count;
-    if (count >= 2 * cellPixels() && (sinceInk_ <= kInkGap || drawn)) {
+    // Long, simple lines in ink, one of which reaches to where he stands, are written, whether
+    // or not others came before them: a pen draws at his hand. Far from him, a line of
+    // coloured text blurred by the distance looks the same.
+    bool lines = false;
+    if (options_.slideInkShape == 1) {
+      cv::Mat strokes, near;
+      inkStrokes(screenBgr, ink, strokes);
+      const int reach = options_.slideCellSize + 1;
+      cv::dilate(covered_, near, cv::getStructuringElement(cv::MORPH_RECT, {reach, reach}));
+      lines = 2 * penLinePixels(strokes, options_.slideCellSize, near) >= count;
+    }
+    if (count >= 2 * cellPixels() && (sinceInk_ <= kInkGap || drawn || lines)) {
       takeInk(ink);
       hit = 0;
       for (size_t c = 0; c < flags.size(); ++c) {
@@ -268,6 +279,13 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     speakerInEither({work_, colour_}, {ref_, refColour_}, background_, commonGrey_, live, covered_,
                     hidden, options_.slideTintUpper == 1);
     cv::bitwise_or(hidden, covered_, hidden);
+    // Pen lines that run on under him show only their ends beside him: ink, not new content.
+    if (options_.slideInkShape == 1) {
+      cv::Mat seen, lines;
+      cv::bitwise_and(changed_, ~hidden, seen);
+      penLinesThrough(screenBgr, changed_, seen, options_.slideCellSize, lines);
+      cv::bitwise_or(hidden, lines, hidden);
+    }
     Cells rest;
     countCells(changed_, hidden, rest);
     int left = 0;
