@@ -53,7 +53,7 @@ struct PresentationSettings {
   int slideMaskText = 0;                  // 1: new lines of text leave the person mask
   int slideStartSettled = 1;              // 1: its lines seen early leave a new slide's hole
   int slidePictureArms = 1;               // 1: an arm gone from the first look leaves the picture
-  int slideInkShape = 1;                  // 1: long, simple pen lines are ink from the first
+  int slideInkShape = 0;                  // 1: long, simple pen lines are ink from the first
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

@@ -100,8 +100,9 @@ struct ChangeDetectorOptions {
   // lines, as writing does and letters of text do not, one of them reaching to the speaker, is
   // ink written on the slide even when nothing was written on it before: the first strokes of
   // a talk or of a new pen, and such lines whose ends show beside him while his mask holds
-  // the rest; 0: strokes join the slide only after others, or once seen being drawn.
-  int slideInkShape = 1;
+  // the rest; 0: strokes join the slide only after others, or once seen being drawn. Off: a
+  // build of thin coloured lines at his hand can pass for them.
+  int slideInkShape = 0;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

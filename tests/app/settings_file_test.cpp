@@ -84,7 +84,7 @@ std::string describe(const PresentationSettings& s) {
 }
 const std::string kDefaults =
     "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 1 1 "
-    "1 1 1 1 1 1 0 1 1 1 "
+    "1 1 1 1 1 1 0 1 1 0 "
     "| "
     "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 4 1 0.2 ";
 
@@ -156,11 +156,11 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
                "slidePictureSpeaker=0 slidePictureFaint=0 slideJoinSame=0 slideJoinLooks=0 "
                "slideConfirmMoving=0 slideBesideWide=0 slideTintUpper=0 slideBesideSwallowed=0 "
                "slideConfirmFresh=0 slideMaskText=1 slideStartSettled=0 slidePictureArms=0 "
-               "slideInkShape=0 "
+               "slideInkShape=1 "
                "slideChangeThresh=30 "
                "slideDetMethod=plain")),
        "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 0 0 1 0 9 0 0 0 0 0 0 0 0 "
-       "0 0 0 1 0 0 0 "
+       "0 0 0 1 0 0 1 "
        "| "
        "0.5 15 4 80 60 0.25 evidence 0.2 0.4 0.3 0.12 0.1 1 0 0.35 0 0 0.6 0 0 0.4 ",
        true},
@@ -168,7 +168,7 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
                section("LocalFeatures", "locWndOverlap=1") +
                "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"),
        "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 1 "
-       "1 1 1 1 1 1 1 0 1 1 1 "
+       "1 1 1 1 1 1 1 0 1 1 0 "
        "| "
        "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 4 1 0.2 ",
        false},

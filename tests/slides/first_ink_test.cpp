@@ -73,8 +73,10 @@ TEST(FirstInk, CircleRoundHisHandThatShowsOnlyBesideHimIsInk) {
   // His hand hangs low beside him as he circles a spot there: his mask takes in most of the
   // circle, and what shows of it lies along his outline.
   const cv::Mat s = slideWithRedWord();
+  ChangeDetectorOptions options;
+  options.slideInkShape = 1;
   const std::vector<int> changes =
-      filmedRun(ChangeDetectorOptions(), 14, [&](int t) {
+      filmedRun(options, 14, [&](int t) {
         cv::Mat screen = s.clone();
         if (t >= 6) cv::ellipse(screen, {265, 430}, {30, 22}, 0, 0, 360, kPen, 2, cv::LINE_AA);
         const cv::Point hand(240 + 4 * (t % 2), 420 + 3 * (t % 3));
