@@ -1,6 +1,5 @@
 #include "slides/clean_slide.h"
 
-#include <cmath>
 #include <utility>
 
 #include <opencv2/imgproc.hpp>
@@ -8,6 +7,7 @@
 #include "slides/first_look_limbs.h"
 #include "slides/hole_fill.h"
 #include "slides/packed_morphology.h"
+#include "slides/screen_variance.h"
 #include "slides/shift_diff.h"
 #include "slides/taken_copy.h"
 #include "slides/uncovered_slide.h"
@@ -36,21 +36,7 @@ cv::Mat fineGrained(const cv::Mat& screenBgr, const cv::Mat& where) {
   cv::Mat fine = cv::Mat::zeros(where.size(), CV_8UC1);
   const cv::Rect box = cv::boundingRect(where);
   if (box.empty()) return fine;
-  const double sx = double(screenBgr.cols) / where.cols, sy = double(screenBgr.rows) / where.rows;
-  const cv::Rect screenBox(
-      cv::Point(int(box.x * sx), int(box.y * sy)),
-      cv::Point(int(std::ceil(box.br().x * sx)), int(std::ceil(box.br().y * sy))));
-  // Measured over the box and the few pixels round it that its filter reads.
-  const cv::Rect around = (screenBox + cv::Size(4, 4) - cv::Point(2, 2)) &
-                          cv::Rect(0, 0, screenBgr.cols, screenBgr.rows);
-  const cv::Rect inner(screenBox.tl() - around.tl(), screenBox.size());
-  cv::Mat grey, f, mean, meanSq, variance;
-  cv::cvtColor(screenBgr(around), grey, cv::COLOR_BGR2GRAY);
-  grey.convertTo(f, CV_32F);
-  cv::blur(f, mean, cv::Size(5, 5));
-  cv::sqrBoxFilter(f, meanSq, CV_32F, cv::Size(5, 5));
-  cv::subtract(meanSq(inner), mean(inner).mul(mean(inner)), variance);
-  cv::resize(variance, variance, box.size(), 0, 0, cv::INTER_AREA);
+  const cv::Mat variance = screenVariance(screenBgr, where.size(), box);
   cv::Mat(variance > kFine * kFine).copyTo(fine(box));
   return fine;
 }

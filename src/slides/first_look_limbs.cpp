@@ -1,11 +1,12 @@
 #include "slides/first_look_limbs.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <vector>
 
 #include <opencv2/imgproc.hpp>
+
+#include "slides/screen_variance.h"
 
 namespace slidetrack {
 
@@ -43,21 +44,9 @@ constexpr double kGoneShare = 0.4;
 // thin sleeve is plain across, text and photographs are not) and off the background, within
 // box of the work size.
 cv::Mat solidOff(const cv::Mat& screenBgr, const cv::Mat& grey, int background, cv::Rect box) {
-  const double sx = double(screenBgr.cols) / grey.cols, sy = double(screenBgr.rows) / grey.rows;
-  const cv::Rect screenBox(
-      cv::Point(int(box.x * sx), int(box.y * sy)),
-      cv::Point(int(std::ceil(box.br().x * sx)), int(std::ceil(box.br().y * sy))));
-  const cv::Rect around = (screenBox + cv::Size(4, 4) - cv::Point(2, 2)) &
-                          cv::Rect(0, 0, screenBgr.cols, screenBgr.rows);
-  const cv::Rect inner(screenBox.tl() - around.tl(), screenBox.size());
-  cv::Mat g, f, mean, meanSq, variance, plain, off;
-  cv::cvtColor(screenBgr(around), g, cv::COLOR_BGR2GRAY);
-  g.convertTo(f, CV_32F);
-  cv::blur(f, mean, cv::Size(5, 5));
-  cv::sqrBoxFilter(f, meanSq, CV_32F, cv::Size(5, 5));
-  cv::subtract(meanSq(inner), mean(inner).mul(mean(inner)), variance);
-  cv::resize(variance, variance, box.size(), 0, 0, cv::INTER_AREA);
-  plain = variance < kPlainDeviation * kPlainDeviation;
+  const cv::Mat variance = screenVariance(screenBgr, grey.size(), box);
+  const cv::Mat plain = variance < kPlainDeviation * kPlainDeviation;
+  cv::Mat off;
   cv::inRange(grey(box), cv::Scalar(background - kOffBackground),
               cv::Scalar(background + kOffBackground), off);
   cv::bitwise_not(off, off);
