@@ -94,6 +94,11 @@ class Pipeline {
   // The two pictures compared with the earlier one's original; none without pictures.
   std::optional<DifferingContent> joinContent(const cv::Mat* picture, const cv::Mat* unseen);
   void keepClosedPicture(const cv::Mat& picture, const cv::Mat* unseen);
+  // With originals: the joined record's picture made of the kept one and shown (the later
+  // record's, filled; unseen its own), starting from shown when later; false, nothing kept or
+  // written, when the original takes nothing from the other.
+  bool joinBothPictures(SlideRecord& earlier, const cv::Mat& shown, const cv::Mat* unseen,
+                        bool later);
   // Without originals: the picture of the record that joins the last closed one, when it saw
   // more of the slide than the kept one did, becomes the joined record's.
   void joinPicture(SlideRecord& earlier, const cv::Mat& picture, const cv::Mat* unseen);

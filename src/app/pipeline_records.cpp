@@ -12,6 +12,7 @@
 #include "app/record_join.h"
 #include "slides/clean_slide.h"
 #include "slides/differing_content.h"
+#include "slides/joined_picture.h"
 #include "slides/same_slide_pictures.h"
 
 namespace slidetrack {
@@ -220,14 +221,17 @@ void Pipeline::joinClosedRecords(int joined, const cv::Mat* picture, const cv::M
   earlier.end = open_->end;
   earlier.confidence = std::min(earlier.confidence, open_->confidence);
   // The joined record keeps its own name; its file gets the picture that shows more of the
-  // slide, and the later record's is never written.
+  // slide (with slideJoinBoth, made of both where they differ), and the later record's is never
+  // written.
   if (!earlier.match && picture && !picture->empty()) {
     joinPicture(earlier, *picture, unseen);
   } else if (earlier.src && picture && !picture->empty()) {
     const cv::Mat& shown = originalFill_.apply(*open_, *picture, unseen);
-    if (closedPicture_.empty() ||
-        pictureDistanceFromOriginal(matching_, shown, *earlier.match) <
-            pictureDistanceFromOriginal(matching_, closedPicture_, *earlier.match)) {
+    const bool later = closedPicture_.empty() ||
+                       pictureDistanceFromOriginal(matching_, shown, *earlier.match) <
+                           pictureDistanceFromOriginal(matching_, closedPicture_, *earlier.match);
+    if (!(settings_.slideJoinBoth == 1 && joinBothPictures(earlier, shown, unseen, later)) &&
+        later) {
       const cv::Mat& written = originalFill_.withoutSpeaker(earlier, shown);
       notify([&](RunObserver& o) { o.slideEnded(earlier, written); });
       keepClosedPicture(shown, unseen);
@@ -236,6 +240,23 @@ void Pipeline::joinClosedRecords(int joined, const cv::Mat* picture, const cv::M
   records.erase(std::prev(records.end(), joined), records.end());
   nextSlideId_ -= joined;
   open_ = &earlier;
+}
+
+bool Pipeline::joinBothPictures(SlideRecord& earlier, const cv::Mat& shown, const cv::Mat* unseen,
+                                bool later) {
+  if (closedPicture_.empty() || !earlier.match->src) return false;
+  cv::Mat joined = (later ? shown : closedPicture_).clone();
+  const cv::Mat* original = originalFill_.original(*earlier.match->src, joined.size());
+  if (!original || !joinFromOriginal(joined, later ? closedPicture_ : shown, *original))
+    return false;
+  // Unseen is what neither saw: what one filled from the original the other may have seen.
+  cv::Mat neither;
+  if (unseen && !unseen->empty() && closedUnseen_.size() == unseen->size())
+    cv::bitwise_and(*unseen, closedUnseen_, neither);
+  const cv::Mat& written = originalFill_.withoutSpeaker(earlier, joined);
+  notify([&](RunObserver& o) { o.slideEnded(earlier, written); });
+  keepClosedPicture(joined, neither.empty() ? nullptr : &neither);
+  return true;
 }
 
 void Pipeline::joinPicture(SlideRecord& earlier, const cv::Mat& picture, const cv::Mat* unseen) {

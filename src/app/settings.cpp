@@ -72,7 +72,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideMaskText,
           s.slideStartSettled,
           s.slidePictureArms,
-          s.slideInkShape};
+          s.slideInkShape,
+          s.slideJoinBoth};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

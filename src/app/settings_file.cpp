@@ -157,6 +157,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideStartSettled", &s.slideStartSettled, w);
   readInt(slides, "slidePictureArms", &s.slidePictureArms, w);
   readInt(slides, "slideInkShape", &s.slideInkShape, w);
+  readInt(slides, "slideJoinBoth", &s.slideJoinBoth, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -326,6 +327,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideStartSettled" << s.slideStartSettled;
   fs << "slidePictureArms" << s.slidePictureArms;
   fs << "slideInkShape" << s.slideInkShape;
+  fs << "slideJoinBoth" << s.slideJoinBoth;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

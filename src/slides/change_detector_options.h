@@ -103,6 +103,9 @@ struct ChangeDetectorOptions {
   // the rest; 0: strokes join the slide only after others, or once seen being drawn. Off: a
   // build of thin coloured lines at his hand can pass for them.
   int slideInkShape = 0;
+  // 1: two records joined as one slide get one picture made of both, where they differ the
+  // one the matched original explains; 0: the picture of the one nearer the original alone.
+  int slideJoinBoth = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };
