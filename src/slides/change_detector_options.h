@@ -106,6 +106,9 @@ struct ChangeDetectorOptions {
   // 1: two records joined as one slide get one picture made of both, where they differ the
   // one the matched original explains; 0: the picture of the one nearer the original alone.
   int slideJoinBoth = 1;
+  // 1: a slide started from outside (the matcher saw another original) leaves out of its hole
+  // the new lines of text the person mask had taken in; 0: the whole mask stays hidden.
+  int slideRestartLines = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

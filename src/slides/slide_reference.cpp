@@ -138,7 +138,18 @@ void RobustChangeDetector::restart(const cv::Mat& screenBgr) {
   cv::Mat body, live;
   cv::bitwise_or(moving_, person_, live);
   speakerBody(previous_, background_, live, body);
-  cv::bitwise_or(person_, body, hole_);
+  // The mask may have taken in the new slide's lines beside him, which is why the decision
+  // did not see it: they are the slide's, not his.
+  cv::Mat person = person_;
+  if (options_.slideRestartLines == 1) {
+    cv::Mat fresh, lines;
+    shiftTolerantChange(previous_, ref_, options_.slideChangeThresh, fresh);
+    cv::bitwise_and(fresh, ~moving_, fresh);
+    newTextLines(previous_, ref_, fresh, moving_, cv::Mat(), background_, lines);
+    person = person_.clone();
+    person.setTo(0, lines);
+  }
+  cv::bitwise_or(person, body, hole_);
   beginReference(screenBgr, previous_);
 }
 
