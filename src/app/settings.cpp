@@ -73,7 +73,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideStartSettled,
           s.slidePictureArms,
           s.slideInkShape,
-          s.slideJoinBoth};
+          s.slideJoinBoth,
+          s.slidePictureArmParts};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

@@ -55,6 +55,7 @@ struct PresentationSettings {
   int slidePictureArms = 1;               // 1: an arm gone from the first look leaves the picture
   int slideInkShape = 0;                  // 1: long, simple pen lines are ink from the first
   int slideJoinBoth = 1;                  // 1: a joined record's picture takes from both records
+  int slidePictureArmParts = 1;           // 1: the parts an arm left give way on their own
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

@@ -158,6 +158,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slidePictureArms", &s.slidePictureArms, w);
   readInt(slides, "slideInkShape", &s.slideInkShape, w);
   readInt(slides, "slideJoinBoth", &s.slideJoinBoth, w);
+  readInt(slides, "slidePictureArmParts", &s.slidePictureArmParts, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -328,6 +329,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slidePictureArms" << s.slidePictureArms;
   fs << "slideInkShape" << s.slideInkShape;
   fs << "slideJoinBoth" << s.slideJoinBoth;
+  fs << "slidePictureArmParts" << s.slidePictureArmParts;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -61,6 +61,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
   if (o.slidePictureArms != 0 && o.slidePictureArms != 1) return "slidePictureArms must be 0 or 1";
   if (o.slideInkShape != 0 && o.slideInkShape != 1) return "slideInkShape must be 0 or 1";
   if (o.slideJoinBoth != 0 && o.slideJoinBoth != 1) return "slideJoinBoth must be 0 or 1";
+  if (o.slidePictureArmParts != 0 && o.slidePictureArmParts != 1)
+    return "slidePictureArmParts must be 0 or 1";
   return {};
 }
 

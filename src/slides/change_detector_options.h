@@ -106,6 +106,10 @@ struct ChangeDetectorOptions {
   // 1: two records joined as one slide get one picture made of both, where they differ the
   // one the matched original explains; 0: the picture of the one nearer the original alone.
   int slideJoinBoth = 1;
+  // 1: with slidePictureArms, of such an arm that has not gone as a whole (joined to a slide's
+  // bar, which never changes), the parts it left that hold still give way to the slide where
+  // they show it; 0: only the whole region gives way.
+  int slidePictureArmParts = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };
