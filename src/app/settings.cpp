@@ -74,7 +74,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slidePictureArms,
           s.slideInkShape,
           s.slideJoinBoth,
-          s.slideRestartLines};
+          s.slideRestartLines,
+          s.slidePictureArmParts};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

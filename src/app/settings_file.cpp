@@ -159,6 +159,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideInkShape", &s.slideInkShape, w);
   readInt(slides, "slideJoinBoth", &s.slideJoinBoth, w);
   readInt(slides, "slideRestartLines", &s.slideRestartLines, w);
+  readInt(slides, "slidePictureArmParts", &s.slidePictureArmParts, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -330,6 +331,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideInkShape" << s.slideInkShape;
   fs << "slideJoinBoth" << s.slideJoinBoth;
   fs << "slideRestartLines" << s.slideRestartLines;
+  fs << "slidePictureArmParts" << s.slidePictureArmParts;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -63,6 +63,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
   if (o.slideJoinBoth != 0 && o.slideJoinBoth != 1) return "slideJoinBoth must be 0 or 1";
   if (o.slideRestartLines != 0 && o.slideRestartLines != 1)
     return "slideRestartLines must be 0 or 1";
+  if (o.slidePictureArmParts != 0 && o.slidePictureArmParts != 1)
+    return "slidePictureArmParts must be 0 or 1";
   return {};
 }
 

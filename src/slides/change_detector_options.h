@@ -109,6 +109,10 @@ struct ChangeDetectorOptions {
   // 1: a slide started from outside (the matcher saw another original) leaves out of its hole
   // the new lines of text the person mask had taken in; 0: the whole mask stays hidden.
   int slideRestartLines = 1;
+  // 1: with slidePictureArms, of such an arm that has not gone as a whole (joined to a slide's
+  // bar, which never changes), the parts it left that hold still give way to the slide where
+  // they show it; 0: only the whole region gives way.
+  int slidePictureArmParts = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -139,13 +139,20 @@ void CleanSlide::addUncovered(const cv::Mat& screenBgr, const cv::Mat& colourWor
 // An arm the first look took that has gone: its place, changed and still, shows the slide.
 void CleanSlide::addArmsGone(const cv::Mat& screenBgr, const cv::Mat& work,
                              const cv::Mat& colourWork) {
-  LimbLooks looks{colourWork, firstColour_, cv::Mat(), unseen_};
+  LimbLooks looks;
+  looks.colour = colourWork;
+  looks.firstColour = firstColour_;
+  looks.unseen = unseen_;
+  looks.screen = screenBgr;
+  looks.work = work;
+  looks.background = speaker_.background();
   if (colourWork.size() != work.size() || colourWork.type() != screenBgr.type())
     cv::resize(screenBgr, looks.colour, work.size(), 0, 0, cv::INTER_AREA);
   cv::resize(picture_, looks.picture, work.size(), 0, 0, cv::INTER_AREA);
-  cv::Mat gone;
-  limbsGone(limbs_, looks, speaker_.stillSlide(), changed_, gone);
+  cv::Mat gone, parts;
+  limbsGone(limbs_, looks, speaker_.stillSlide(), changed_, gone, armParts_ ? &parts : nullptr);
   cv::bitwise_or(taken_, gone, taken_);
+  if (!parts.empty()) cv::bitwise_or(taken_, parts, taken_);
   limbs_.setTo(0, gone);
 }
 

@@ -57,6 +57,9 @@ class CleanSlide {
   // Whether an arm the first look took, reaching in from a body or the screen's edge, gives
   // way to the slide once it has gone and its place holds still (off by default).
   void findArms(bool on) { arms_ = on; }
+  // Whether, of such an arm that has not gone as a whole (its region joins a slide's bar), the
+  // parts it has left give way to the slide on their own where they show it (off by default).
+  void findArmParts(bool on) { armParts_ = on; }
 
  private:
   void addUncovered(const cv::Mat& screenBgr, const cv::Mat& colourWork);
@@ -79,6 +82,7 @@ class CleanSlide {
   bool uncover_ = true;
   bool still_ = false;
   bool arms_ = false;
+  bool armParts_ = false;
 };
 
 // picture with what unseenWork (work size, 255 = never seen; may be empty) marks filled from

@@ -54,6 +54,33 @@ cv::Mat solidOff(const cv::Mat& screenBgr, const cv::Mat& grey, int background, 
   return off;
 }
 
+// Of what gone (box of limbs) leaves, the changed, still parts, each on its own, that show the
+// slide on a good share of them: like (255) where they do. shown gets those pixels of them.
+void partsShown(const cv::Mat& labels, const cv::Mat& still, const cv::Mat& differs,
+                const cv::Mat& like, const cv::Mat& gone, cv::Mat& shown) {
+  cv::Mat part = (labels > 0) & still & differs & ~gone, partLabels;
+  const int n = cv::connectedComponents(part, partLabels, 8, CV_32S);
+  if (n <= 1) return;
+  std::vector<int> size(size_t(n), 0), alike(size_t(n), 0);
+  for (int y = 0; y < part.rows; ++y) {
+    const int* l = partLabels.ptr<int>(y);
+    const unsigned char* m = like.ptr<unsigned char>(y);
+    for (int x = 0; x < part.cols; ++x) {
+      ++size[size_t(l[x])];
+      alike[size_t(l[x])] += m[x] != 0;
+    }
+  }
+  for (int y = 0; y < part.rows; ++y) {
+    const int* l = partLabels.ptr<int>(y);
+    const unsigned char* m = like.ptr<unsigned char>(y);
+    unsigned char* o = shown.ptr<unsigned char>(y);
+    for (int x = 0; x < part.cols; ++x) {
+      const size_t k = size_t(l[x]);
+      if (k && m[x] && size[k] >= kMinPixels && alike[k] >= kGoneShare * size[k]) o[x] = 255;
+    }
+  }
+}
+
 // The largest of the three channels' values, per pixel.
 cv::Mat maxChannel(const cv::Mat& bgr) {
   std::vector<cv::Mat> c;
@@ -114,7 +141,7 @@ void firstLookLimbs(const cv::Mat& screenBgr, const cv::Mat& work, int backgroun
 }
 
 void limbsGone(const cv::Mat& limbs, const LimbLooks& looks, const cv::Mat& still,
-               const cv::Mat& changed, cv::Mat& gone) {
+               const cv::Mat& changed, cv::Mat& gone, cv::Mat* parts) {
   gone = cv::Mat::zeros(limbs.size(), CV_8UC1);
   const cv::Rect box = cv::boundingRect(limbs);
   if (box.empty()) return;
@@ -178,6 +205,16 @@ void limbsGone(const cv::Mat& limbs, const LimbLooks& looks, const cv::Mat& stil
               : 0;
     }
   }
+  if (!parts) return;
+  *parts = cv::Mat::zeros(limbs.size(), CV_8UC1);
+  if (looks.background < 0) return;
+  // A sleeve is plain and off the background, with the blur of its outline; the slide's text
+  // and background are not.
+  cv::Mat sleeve = solidOff(looks.screen, looks.work, looks.background, box), like;
+  cv::dilate(sleeve, sleeve, cv::Mat(), {-1, -1}, kOutline);
+  cv::bitwise_or(~sleeve, near, like);
+  cv::Mat partsBox = (*parts)(box);
+  partsShown(labels, still(box), differs, like, out, partsBox);
 }
 
 }  // namespace slidetrack
