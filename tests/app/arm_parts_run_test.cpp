@@ -52,14 +52,9 @@ cv::Mat frameAt(int frame) {
   return image;
 }
 
-class ArmPartsRun : public RunTest {
+class ArmPartsRun : public ClipRunTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(writeClip(clip_, {"libx264", kFrame.width, kFrame.height}, kFirst + kSecond,
-                          frameAt, &error))
-        << error;
-  }
+  void SetUp() override { encode(kFrame, kFirst + kSecond, frameAt); }
   // The second slide's saved picture.
   cv::Mat secondPicture(int parts) {
     PresentationSettings settings;
@@ -73,7 +68,6 @@ class ArmPartsRun : public RunTest {
     EXPECT_EQ(pictures.starts.size(), 2u);
     return pictures.pictures.size() == 2u ? pictures.pictures[1] : cv::Mat();
   }
-  const std::string clip_ = (dir_ / "talk.mp4").string();
 };
 
 TEST_F(ArmPartsRun, TheArmHisFirstLookTookGivesWayToTheSlideHeLaterShowed) {

@@ -41,13 +41,10 @@ cv::Mat frameAt(int frame) {
   return image;
 }
 
-class OriginalFillRun : public RunTest {
+class OriginalFillRun : public ClipRunTest {
  protected:
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(writeClip(clip_, {"libx264", kFrame.width, kFrame.height}, kFirst + kSecond,
-                          frameAt, &error))
-        << error;
+    encode(kFrame, kFirst + kSecond, frameAt);
     writeOriginals(dir_, {drawSlide(0, kSlide), drawSlide(1, kSlide), drawSlide(2, kSlide)});
   }
   PicturesObserver run(const PresentationSettings& settings, bool originals) {
@@ -65,7 +62,6 @@ class OriginalFillRun : public RunTest {
     EXPECT_EQ(pictures.matched[1], originals);
     return pictures.pictures[1];
   }
-  const std::string clip_ = (dir_ / "talk.mp4").string();
   const std::string originalsXml_ = (dir_ / "originals.xml").string();
 };
 

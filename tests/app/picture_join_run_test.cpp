@@ -37,7 +37,7 @@ void drawStanding(cv::Mat& screen, cv::Scalar shirt, int dx, bool raised) {
   cv::circle(screen, cv::Point(280, 120) + at, 28, cv::Scalar(120, 150, 190), cv::FILLED);
 }
 
-class PictureJoinRun : public RunTest {
+class PictureJoinRun : public ClipRunTest {
  protected:
   // Slide 4, second from kShown on and third from kRaised on; he stands there all along.
   void film(const cv::Mat& second, const cv::Mat& third, bool raises) {
@@ -50,9 +50,7 @@ class PictureJoinRun : public RunTest {
       screen.copyTo(frame(cv::Rect(40, 30, kScreen.width, kScreen.height)));
       return frame;
     };
-    std::string error;
-    ASSERT_TRUE(writeClip(clip_, {"libx264", kFrame.width, kFrame.height}, kEnd, frameAt, &error))
-        << error;
+    encode(kFrame, kEnd, frameAt);
   }
   // The records' starts of a run without originals, with the keys as given; pictures saved or
   // not.
@@ -78,7 +76,6 @@ class PictureJoinRun : public RunTest {
     int joined = 0;
     std::string starts;
   };
-  const std::string clip_ = (dir_ / "talk.mp4").string();
   int joined_ = 0;
 };
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -73,6 +74,17 @@ class RunTest : public ::testing::Test {
     if (!HasFailure()) fs::remove_all(dir_);
   }
   const fs::path dir_ = freshDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+};
+
+// A run over one clip the test encodes itself, in H.264 as cameras give it.
+class ClipRunTest : public RunTest {
+ protected:
+  void encode(cv::Size size, int frames, const std::function<cv::Mat(int)>& frameAt) {
+    std::string error;
+    ASSERT_TRUE(writeClip(clip_, {"libx264", size.width, size.height}, frames, frameAt, &error))
+        << error;
+  }
+  const std::string clip_ = (dir_ / "talk.mp4").string();
 };
 
 // Writes a configuration that holds the given corners (and optional extra settings).
