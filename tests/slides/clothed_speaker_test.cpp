@@ -22,19 +22,18 @@ namespace {
 
 const cv::Scalar kPaleGreen(205, 235, 205);
 
-// A beige of the slide's background grey: its blue is 34 levels below, its red 12 above
-// the background's, less than either channel tells apart alone.
-cv::Scalar beigeOf(const cv::Mat& slide) {
-  const cv::Vec3b b = slide.at<cv::Vec3b>(slide.rows - 5, slide.cols / 2);
-  return cv::Scalar(b[0] - 34, b[1] + 1, b[2] + 12);
+// The slide's background grey (its colour near the bottom edge's middle) moved by delta.
+cv::Scalar backgroundPlus(const cv::Mat& slide, cv::Scalar delta) {
+  return cv::Scalar(slide.at<cv::Vec3b>(slide.rows - 5, slide.cols / 2)) + delta;
 }
 
-// The slide's background less a little grey and with a faint blue-grey cast, as a pale shirt
-// under a projector's light looks: no channel, nor the tint, differs as clothing usually does.
-cv::Scalar shirtOf(const cv::Mat& slide) {
-  const cv::Vec3b b = slide.at<cv::Vec3b>(slide.rows - 5, slide.cols / 2);
-  return cv::Scalar(b[0] - 23, b[1] - 11, b[2] - 2);
-}
+// A beige of the slide's grey: its blue 34 levels below, its red 12 above the background's,
+// less than either channel tells apart alone.
+cv::Scalar beigeOf(const cv::Mat& slide) { return backgroundPlus(slide, {-34, 1, 12}); }
+
+// The background less a little grey and with a faint blue-grey cast, as a pale shirt under a
+// projector's light looks: no channel, nor the tint, differs as clothing usually does.
+cv::Scalar shirtOf(const cv::Mat& slide) { return backgroundPlus(slide, {-23, -11, -2}); }
 
 // Share of his shape where the picture shows his clothing: within 12 levels of it in every
 // channel, where the slide itself is not.
@@ -47,14 +46,14 @@ double clothingShown(const cv::Mat& picture, const cv::Mat& slide, cv::Scalar cl
   return cv::countNonZero(shown & ~there & shape) / double(cv::countNonZero(shape));
 }
 
-// Slide 4, then slide 7 from frame 8 on; he is at x(t) in frame t.
-template <typename Where>
-Filmed filmStill(int stillSpeaker, cv::Scalar clothing, Where x) {
+// Slide 4, then slide 7 from frame 8 on; he walks in and stands still at x = 440 from before
+// the change to the end.
+Filmed filmStill(int stillSpeaker, cv::Scalar clothing) {
   ChangeDetectorOptions options;
   options.slidePictureSpeaker = stillSpeaker;
   return filmedRun(options, 18, [&](int t) {
     cv::Mat screen = drawSlide(t < 8 ? 4 : 7, kScreen);
-    drawSpeaker(screen, x(t), nullptr, clothing);
+    drawSpeaker(screen, std::max(440, 700 - 60 * t), nullptr, clothing);
     return filmed(screen, t);
   });
 }
@@ -134,13 +133,11 @@ Filmed filmTinted(int tintUpper) {
 }  // namespace
 
 TEST(StillSpeaker, InClothesOfTheSlidesGreyButAnotherTintIsNotInThePicture) {
-  // He walks in and stands still from before the change to the end of the next slide.
   const cv::Mat second = drawSlide(7, kScreen);
   const cv::Scalar beige = beigeOf(second);
-  const auto x = [](int t) { return std::max(440, 700 - 60 * t); };
   cv::Mat unused = second.clone();
   const cv::Mat shape = drawSpeaker(unused, 440, nullptr, beige);
-  const Filmed found = filmStill(1, beige, x), before = filmStill(0, beige, x);
+  const Filmed found = filmStill(1, beige), before = filmStill(0, beige);
   EXPECT_EQ(found.changes, before.changes) << "the picture takes no part in the decision";
   EXPECT_LE(clothingShown(found.picture, second, beige, shape), 0.02);
   // Told apart by no channel alone, he stayed in the picture.
@@ -189,9 +186,8 @@ TEST(FaintSpeaker, StandingStillInAShirtNearlyOfTheSlidesColourIsNotInThePicture
   cv::erode(shape, trunk, cv::Mat(), {-1, -1}, 4);
   trunk.rowRange(0, 205).setTo(0);
   trunk.rowRange(345, trunk.rows).setTo(0);
-  const cv::Vec3b background = second.at<cv::Vec3b>(second.rows - 5, second.cols / 2);
-  cv::inRange(second, cv::Scalar(background) - cv::Scalar::all(12),
-              cv::Scalar(background) + cv::Scalar::all(12), plain);
+  cv::inRange(second, backgroundPlus(second, cv::Scalar::all(-12)),
+              backgroundPlus(second, cv::Scalar::all(12)), plain);
   cv::erode(plain, plain, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(25, 25)));
   trunk &= plain;
   ASSERT_GT(cv::countNonZero(trunk), 1000);
