@@ -49,25 +49,21 @@ cv::Mat siblingSlide() {
   cv::Mat slide = fullSlide();
   slide(kLastLine - cv::Point(0, 60) + cv::Size(0, 60))
       .setTo(slide.at<cv::Vec3b>(kSlide.height - 4, 4));
-  cv::putText(slide, "another claim here", {260, 355}, cv::FONT_HERSHEY_SIMPLEX, 1.2,
-              cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
-  cv::putText(slide, "and its proof", {260, 410}, cv::FONT_HERSHEY_SIMPLEX, 1.2,
-              cv::Scalar(30, 30, 30), 2, cv::LINE_AA);
+  for (const auto& [text, y] : {std::pair{"another claim here", 355}, {"and its proof", 410}})
+    cv::putText(slide, text, {260, y}, cv::FONT_HERSHEY_SIMPLEX, 1.2, cv::Scalar(30, 30, 30), 2,
+                cv::LINE_AA);
   return slide;
 }
 
 // The id of the original the record names, -1 for none.
 int matchOf(const SlideRecord& r) { return r.match ? r.match->id : -1; }
 
-// The grey spread over that line: text there, or none.
-double lineSpread(const cv::Mat& picture) {
+// The grey spread over that line in a picture file: text there, or none.
+double lineSpread(const fs::path& file) {
   cv::Mat grey;
-  cv::cvtColor(picture, grey, cv::COLOR_BGR2GRAY);
-  const double sx = double(grey.cols) / kSlide.width, sy = double(grey.rows) / kSlide.height;
-  const cv::Rect band(int(kLastLine.x * sx), int(kLastLine.y * sy), int(kLastLine.width * sx),
-                      int(kLastLine.height * sy));
+  cv::resize(cv::imread(file.string(), cv::IMREAD_GRAYSCALE), grey, kSlide, 0, 0, cv::INTER_AREA);
   cv::Scalar mean, deviation;
-  cv::meanStdDev(grey(band), mean, deviation);
+  cv::meanStdDev(grey(kLastLine), mean, deviation);
   return deviation[0];
 }
 
@@ -95,13 +91,13 @@ TEST_F(RecordJoinRule, BothIntervalsMustHaveDecidedTheSameOriginalClearlyAndInOr
   // as clear, or reached it by a jump.
   EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {none, &a, 0.0}, 0.4));
   EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {&a, &a, 0.35}, 0.4));
+  EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {&a, &b, 0.6}, 0.4));
   // A short later record half behind the speaker decides its original less clearly: the run's
   // join margin is that of any match, not that of a jump.
   EXPECT_TRUE(recordsShowOneSlide(earlier, earlierSure, later, {&a, &a, 0.35},
                                   MatcherOptions().matchJoinMargin));
   EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {&a, &a, 0.15},
                                    MatcherOptions().matchJoinMargin));
-  EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {&a, &b, 0.6}, 0.4));
   // Another original, a match withdrawn, records not in a row.
   later.match = &b;
   EXPECT_FALSE(recordsShowOneSlide(earlier, earlierSure, later, {&b, &b, 0.6}, 0.4));
@@ -147,26 +143,19 @@ TEST_F(RecordJoinRule, AShortRecordBetweenTwoOfOneOriginalIsTakenIn) {
   later = slideRecordMake(2, nullptr, 250, 399, 0.4);
   later.match = &a;
   const EndedMatch sure{&a, &a, 0.6}, leaning{nullptr, &a, 0.2, &a};
-  EXPECT_TRUE(recordsAroundShowOneSlide(earlier, sure, between, leaning, later, sure, 0.4, 50));
-  EXPECT_FALSE(recordsShowOneSlide(earlier, sure, later, sure, 0.4)) << "not in a row";
-  EXPECT_FALSE(recordsAroundShowOneSlide(earlier, sure, between, leaning, later, sure, 0.4, 49))
-      << "longer than allowed";
-  EXPECT_FALSE(recordsAroundShowOneSlide(earlier, sure, between, {nullptr, &a, 0.2, &b}, later,
-                                         sure, 0.4, 50))
-      << "leaned to another original";
-  EXPECT_FALSE(
-      recordsAroundShowOneSlide(earlier, sure, between, {&a, &a, 0.5, &a}, later, sure, 0.4, 50))
-      << "its own evidence decided";
-  EXPECT_FALSE(
-      recordsAroundShowOneSlide(earlier, sure, between, leaning, later, {&a, &a, 0.3, &a}, 0.4, 50))
-      << "the later record not sure";
+  const auto around = [&](const EndedMatch& middle, const EndedMatch& last, int longest = 50) {
+    return recordsAroundShowOneSlide(earlier, sure, between, middle, later, last, 0.4, longest);
+  };
+  EXPECT_TRUE(around(leaning, sure));
+  EXPECT_FALSE(around(leaning, sure, 49)) << "longer than allowed";
+  EXPECT_FALSE(around({nullptr, &a, 0.2, &b}, sure)) << "leaned to another original";
+  EXPECT_FALSE(around({&a, &a, 0.5, &a}, sure)) << "its own evidence decided";
+  EXPECT_FALSE(around(leaning, {&a, &a, 0.3, &a})) << "the later record not sure";
   between.match = &b;
-  EXPECT_FALSE(recordsAroundShowOneSlide(earlier, sure, between, leaning, later, sure, 0.4, 50))
-      << "matched to another original";
+  EXPECT_FALSE(around(leaning, sure)) << "matched to another original";
   between.match = nullptr;
   between.start = 201;
-  EXPECT_FALSE(recordsAroundShowOneSlide(earlier, sure, between, leaning, later, sure, 0.4, 50))
-      << "not in a row";
+  EXPECT_FALSE(around(leaning, sure)) << "not in a row";
 }
 
 class RecordJoinTest : public RunTest {
@@ -187,8 +176,7 @@ class RecordJoinTest : public RunTest {
   }
   // The originals: the given pages and two slides of other layouts.
   void writeOriginals(std::vector<cv::Mat> pages) {
-    pages.push_back(drawSlide(0, kSlide));
-    pages.push_back(drawSlide(1, kSlide));
+    pages.insert(pages.end(), {drawSlide(0, kSlide), drawSlide(1, kSlide)});
     ::writeOriginals(dir_, pages);
   }
   // A headless run with the screen's corners and the keys as given, saving its pictures to
@@ -231,11 +219,8 @@ TEST_F(RecordJoinTest, AChangeBetweenTwoIntervalsOfOneOriginalIsJoinedAway) {
   ASSERT_EQ(apart.slides.size(), 2u) << "the uncovering passes for a change";
   for (const SlideRecord& r : apart.slides) EXPECT_EQ(matchOf(r), 0);
   EXPECT_EQ(countOf(result_.out, "SlideJoined"), 0u);
-  const cv::Mat earlier = cv::imread((dir_ / *apart.slides[0].src).string());
-  const cv::Mat later = cv::imread((dir_ / *apart.slides[1].src).string());
-  ASSERT_FALSE(earlier.empty());
-  ASSERT_FALSE(later.empty());
-  ASSERT_GT(lineSpread(later), 2 * lineSpread(earlier)) << "only the later shows the line";
+  ASSERT_GT(lineSpread(dir_ / *apart.slides[1].src), 2 * lineSpread(dir_ / *apart.slides[0].src))
+      << "only the later shows the line";
 
   const auto joined = run(1, "joined/");
   ASSERT_EQ(joined.slides.size(), 1u);

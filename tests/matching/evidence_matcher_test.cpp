@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <opencv2/imgcodecs.hpp>
@@ -65,6 +66,16 @@ cv::Mat cameraScreen(const cv::Mat& slide, int x0, unsigned seed) {
   return grey;
 }
 
+// A mask of the rectified screen that covers that rectangle.
+cv::Mat maskOf(const cv::Rect& covered) {
+  cv::Mat mask(480, 640, CV_8UC1, cv::Scalar(0));
+  mask(covered).setTo(255);
+  return mask;
+}
+
+// A decision whole: matched, the original, frames back.
+std::tuple<bool, int, int> seen(const FrameMatch& m) { return {m.matched, m.index, m.framesBack}; }
+
 class EvidenceMatching : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -113,6 +124,13 @@ class EvidenceMatching : public ::testing::Test {
         {cameraScreen(slide, 20, 1), cameraScreen(slide, 230, 2), cameraScreen(slide, 420, 3)});
   }
 
+  // The second build with its new line from x on painted over in the slide's grey.
+  cv::Mat lineHidden(unsigned seed, int x) {
+    cv::Mat screen = cameraScreen(slides_[1], -1, seed);
+    screen(cv::Rect(x, 262, 640 - x, 34)).setTo(screen.at<uint8_t>(330, 600));
+    return screen;
+  }
+
   const std::vector<cv::Mat> slides_ = deck();
   ScratchDir scratch_;
   FeatureOptions settings_;
@@ -143,10 +161,7 @@ TEST_F(EvidenceMatching, FramesThatKeepShowingAnotherOriginalRestartTheEvidenceW
                                cameraScreen(slides_[0], 230, 3)});
   EXPECT_EQ(match.index, 0);
   EXPECT_EQ(add(cameraScreen(slides_[1], 420, 4)).framesBack, -1);
-  match = add(cameraScreen(slides_[1], 430, 5));
-  EXPECT_TRUE(match.matched);
-  EXPECT_EQ(match.index, 1);
-  EXPECT_EQ(match.framesBack, 1);
+  EXPECT_EQ(seen(add(cameraScreen(slides_[1], 430, 5))), std::tuple(true, 1, 1));
   EXPECT_EQ(add(cameraScreen(slides_[1], 20, 6)).framesBack, -1) << "restarts once";
   // One frame of another slide (a glance back, a speaker's passing shape) is not enough.
   match = interval({cameraScreen(slides_[2], 420, 7), cameraScreen(slides_[2], 430, 8),
@@ -167,18 +182,15 @@ TEST_F(EvidenceMatching, FramesThatKeepShowingAnotherOriginalRestartTheEvidenceW
 TEST_F(EvidenceMatching, AnOriginalOutOfTheDecksOrderNeedsTheJumpMargin) {
   options_.matchJumpMargin = 1.0f;
   ASSERT_NO_FATAL_FAILURE(load(slides_));
-  struct Step {
-    int shown;
-    bool matched;
-  };
-  // The first original is the next one at the start; a refused jump leaves the order as it was.
-  const Step steps[] = {{2, false}, {0, true}, {0, true}, {2, false},
-                        {1, true},  {2, true}, {0, false}};
+  // Slide shown, whether matched. The first original is the next one at the start; a refused
+  // jump leaves the order as it was.
+  const std::pair<int, bool> steps[] = {{2, false}, {0, true}, {0, true}, {2, false},
+                                        {1, true},  {2, true}, {0, false}};
   unsigned seed = 1;
-  for (const Step& step : steps) {
-    const FrameMatch match = interval({cameraScreen(slides_[step.shown], 420, seed++)});
-    EXPECT_EQ(match.index, step.shown);
-    EXPECT_EQ(match.matched, step.matched) << "slide " << step.shown;
+  for (const auto& [slide, matched] : steps) {
+    const FrameMatch match = interval({cameraScreen(slides_[slide], 420, seed++)});
+    EXPECT_EQ(match.index, slide);
+    EXPECT_EQ(match.matched, matched) << "slide " << slide;
   }
 }
 
@@ -192,10 +204,7 @@ TEST_F(EvidenceMatching, FramesThatSidedWithNoneGiveWayToFramesThatClearlyShowOn
   FrameMatch match = interval({cameraScreen(between, -1, 1), cameraScreen(between, -1, 2)});
   EXPECT_FALSE(match.matched) << match.index << " " << match.confidence;
   EXPECT_EQ(add(cameraScreen(slides_[2], -1, 3)).framesBack, -1);
-  match = add(cameraScreen(slides_[2], -1, 4));
-  EXPECT_TRUE(match.matched);
-  EXPECT_EQ(match.index, 2);
-  EXPECT_EQ(match.framesBack, 1);
+  EXPECT_EQ(seen(add(cameraScreen(slides_[2], -1, 4))), std::tuple(true, 2, 1));
 }
 
 // A change confirmed a frame late: the frame where the next slide first showed must not name
@@ -219,8 +228,7 @@ TEST_F(EvidenceMatching, TheFrameWhereAChangeFirstShowedLeavesTheEndedIntervalUn
 TEST_F(EvidenceMatching, AnotherOriginalIsNamedWithinAnIntervalOnlyWhereTheScreenChanged) {
   const cv::Mat shortLine = templateSlide("Overview", {kLines[0], kLines[1], kLines[2], "Limits"});
   const cv::Rect speaker(180, 230, 300, 110);
-  cv::Mat mask(480, 640, CV_8UC1, cv::Scalar(0));
-  mask(speaker).setTo(255);
+  const cv::Mat mask = maskOf(speaker);
   for (const float distance : {0.0f, options_.matchChangeDistance}) {
     options_.matchChangeDistance = distance;
     ASSERT_NO_FATAL_FAILURE(load({slides_[0], slides_[1]}));
@@ -241,13 +249,9 @@ TEST_F(EvidenceMatching, AnotherOriginalIsNamedWithinAnIntervalOnlyWhereTheScree
 TEST_F(EvidenceMatching, AChangeShowingBitByBitStartsWhereTheOldSlideWasLastSeen) {
   ASSERT_NO_FATAL_FAILURE(load(slides_));
   ASSERT_EQ(interval({cameraScreen(slides_[0], -1, 1), cameraScreen(slides_[0], -1, 2)}).index, 0);
-  cv::Mat line(480, 640, CV_8UC1, cv::Scalar(0));
-  line(cv::Rect(0, 250, 640, 60)).setTo(255);
-  EXPECT_EQ(add(cameraScreen(slides_[1], -1, 3), line).framesBack, -1);
+  EXPECT_EQ(add(cameraScreen(slides_[1], -1, 3), maskOf({0, 250, 640, 60})).framesBack, -1);
   EXPECT_EQ(add(cameraScreen(slides_[1], -1, 4)).framesBack, -1);
-  cv::Mat leaning = cameraScreen(slides_[1], -1, 5);
-  leaning(cv::Rect(300, 262, 340, 34)).setTo(leaning.at<uint8_t>(330, 600));
-  EXPECT_EQ(add(leaning).framesBack, -1);
+  EXPECT_EQ(add(lineHidden(5, 300)).framesBack, -1);
   const FrameMatch match = add(cameraScreen(slides_[1], -1, 6));
   EXPECT_EQ(match.index, 1);
   EXPECT_EQ(match.framesBack, 3);
@@ -258,22 +262,17 @@ TEST_F(EvidenceMatching, AChangeShowingBitByBitStartsWhereTheOldSlideWasLastSeen
 // outlasts the frame that sided with none and starts the evidence where the build first
 // showed; with 0 the interval goes on as the old build.
 TEST_F(EvidenceMatching, ABuildThatShowedClearlyOnceStartsOverOnFramesThatLeanToIt) {
-  const auto hidden = [this](unsigned seed, int from) {
-    cv::Mat screen = cameraScreen(slides_[1], -1, seed);
-    screen(cv::Rect(from, 262, 640 - from, 34)).setTo(screen.at<uint8_t>(330, 600));
-    return screen;
-  };
   for (const int leanFrames : {0, 4}) {
     options_.matchLeanFrames = leanFrames;
     ASSERT_NO_FATAL_FAILURE(load({slides_[0], slides_[1], slides_[2]}));
     ASSERT_EQ(interval({cameraScreen(slides_[0], -1, 1), cameraScreen(slides_[0], -1, 2)}).index,
               0);
     EXPECT_EQ(add(cameraScreen(slides_[1], -1, 3)).framesBack, -1);
-    EXPECT_EQ(add(hidden(4, 200)).framesBack, -1);
+    EXPECT_EQ(add(lineHidden(4, 200)).framesBack, -1);
     FrameMatch match;
     int restarts = 0;
     for (unsigned seed = 5; seed <= 7; ++seed) {
-      match = add(hidden(seed, 230));
+      match = add(lineHidden(seed, 230));
       if (match.framesBack >= 0) {
         ++restarts;
         EXPECT_EQ(match.framesBack, 4) << "where the build first showed";
@@ -287,29 +286,21 @@ TEST_F(EvidenceMatching, ABuildThatShowedClearlyOnceStartsOverOnFramesThatLeanTo
 TEST_F(EvidenceMatching, ACoveredMaskCountsOnlyWhileItCoversASpeakersShare) {
   ASSERT_NO_FATAL_FAILURE(load(slides_));
   // Most of the screen not seen yet after a change, the differing lines among it: the mask
-  // is left aside and the lines still tell.
-  cv::Mat unseen(480, 640, CV_8UC1, cv::Scalar(0));
-  unseen(cv::Rect(0, 150, 640, 330)).setTo(255);
-  frameMatcherReset(matcher_);
-  for (unsigned seed = 1; seed <= 2; ++seed) {
-    const FrameMatch match = add(cameraScreen(slides_[2], 420, seed), unseen);
-    EXPECT_TRUE(match.matched);
-    EXPECT_EQ(match.index, 2);
-  }
-  // A speaker's mask: his windows do not count, the rest decides as without him.
-  cv::Mat speaker(480, 640, CV_8UC1, cv::Scalar(0));
-  speaker(cv::Rect(420, 90, 200, 390)).setTo(255);
-  frameMatcherReset(matcher_);
-  for (unsigned seed = 3; seed <= 4; ++seed) {
-    const FrameMatch match = add(cameraScreen(slides_[1], 420, seed), speaker);
-    EXPECT_TRUE(match.matched);
-    EXPECT_EQ(match.index, 1);
+  // is left aside and the lines still tell. A speaker's mask: his windows do not count, the
+  // rest decides as without him.
+  const std::pair<int, cv::Rect> cases[] = {{2, {0, 150, 640, 330}}, {1, {420, 90, 200, 390}}};
+  unsigned seed = 1;
+  for (const auto& [slide, covered] : cases) {
+    frameMatcherReset(matcher_);
+    for (int frame = 0; frame < 2; ++frame) {
+      const FrameMatch match = add(cameraScreen(slides_[slide], 420, seed++), maskOf(covered));
+      EXPECT_TRUE(match.matched) << slide;
+      EXPECT_EQ(match.index, slide);
+    }
   }
   // Covered where the builds differ: no original is named, the builds are not one picture.
-  cv::Mat lines(480, 640, CV_8UC1, cv::Scalar(0));
-  lines(cv::Rect(0, 250, 640, 60)).setTo(255);
   frameMatcherReset(matcher_);
-  EXPECT_FALSE(add(cameraScreen(slides_[1], -1, 5), lines).matched);
+  EXPECT_FALSE(add(cameraScreen(slides_[1], -1, 5), maskOf({0, 250, 640, 60})).matched);
 }
 
 // A table of digits; with coloured, its columns drawn on red and blue bars.

@@ -71,15 +71,6 @@ size_t digest(const cv::Mat& image) {
                                                         whole.total() * whole.elemSize()));
 }
 
-bool writeNumberedClip(const std::string& path, ClipOptions options, int frames) {
-  options.width = kSize.width;
-  options.height = kSize.height;
-  std::string error;
-  const bool written = writeClip(path, options, frames, draw, &error);
-  EXPECT_TRUE(written) << error;
-  return written;
-}
-
 }  // namespace frame_code
 
 constexpr int kFrames = 310;
@@ -109,10 +100,13 @@ const Reference& referenceFor(const ClipKind& kind) {
   if (!ref.path.empty()) return ref;
   ref.path = dir / (std::string(kind.name) + kind.extension);
   ClipOptions options;
+  options.width = frame_code::kSize.width;
+  options.height = frame_code::kSize.height;
   options.codec = kind.codec;
   options.bFrames = kind.bFrames;
   options.gopSize = 50;
-  frame_code::writeNumberedClip(ref.path, options, kFrames);
+  std::string error;
+  EXPECT_TRUE(writeClip(ref.path, options, kFrames, frame_code::draw, &error)) << error;
   auto source = videoSourceCreate();
   EXPECT_NO_THROW(videoSourceOpen(*source, ref.path));
   for (int k = 1; k <= kFrames + 1; ++k) {
