@@ -19,7 +19,7 @@ EndedMatch endedMatch(const MatchingStage& stage, const IntervalVerdict& verdict
           verdict.margin,
           originalAt(stage, verdict.leading),
           verdict.pictureRefused,
-          verdict.jumpDropped};
+          verdict.matchDropped};
 }
 
 MatchDecision frameDecision(MatchingStage& stage, int t, const FrameMatch& match) {

@@ -27,7 +27,7 @@ struct EndedMatch {
   double margin = 0;                      // the share of the evidence that sided with it
   const SlideRecord* leading = nullptr;   // the original it leaned to most, decided or not
   bool pictureRefused = false;  // the evidence decided leading; only the picture check did not
-  bool jumpDropped = false;     // it decided none, and the record loses its out-of-order match
+  bool matchDropped = false;    // it decided none, and the record loses the match its frames took
 };
 
 struct MatchingStage {

@@ -57,7 +57,7 @@ void Pipeline::closeRecord(int endFrame, const cv::Mat* picture, const cv::Mat* 
                            const SlideLook& look) {
   open_->end = endFrame;
   const EndedMatch ended = matchingStageTakeEnded(matching_);
-  if (ended.jumpDropped && open_->match) {
+  if (ended.matchDropped && open_->match) {
     const SlideRecord& original = *open_->match;
     open_->match = nullptr;
     open_->confidence = 0.0;

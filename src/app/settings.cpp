@@ -100,6 +100,7 @@ MatcherOptions matcherOptions(const PresentationSettings& s) {
   options.matchLeanFrames = s.matchLeanFrames;
   options.matchDropJump = s.matchDropJump;
   options.matchJoinMargin = s.matchJoinMargin;
+  options.matchDropRepeat = s.matchDropRepeat;
   return options;
 }
 

@@ -79,6 +79,7 @@ struct PresentationSettings {
   int matchLeanFrames = 4;        // frames leaning to the next original that start it anew
   int matchDropJump = 1;          // 1: an undecided interval loses a match out of order
   float matchJoinMargin = 0.2f;   // evidence share two records in a row need to join
+  int matchDropRepeat = 1;        // 1: an undecided interval loses the last slide's original
 };
 
 ScreenSearchOptions screenSearchOptions(const PresentationSettings& s);

@@ -183,6 +183,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(local, "matchLeanFrames", &s.matchLeanFrames, w);
   readInt(local, "matchDropJump", &s.matchDropJump, w);
   readReal(local, "matchJoinMargin", &s.matchJoinMargin, w);
+  readInt(local, "matchDropRepeat", &s.matchDropRepeat, w);
 }
 
 std::string describe(const cv::Exception& e) {
@@ -352,6 +353,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "matchLeanFrames" << s.matchLeanFrames;
   fs << "matchDropJump" << s.matchDropJump;
   fs << "matchJoinMargin" << static_cast<double>(s.matchJoinMargin);
+  fs << "matchDropRepeat" << s.matchDropRepeat;
   fs << "}";
   return fs.releaseAndGetString();
 }

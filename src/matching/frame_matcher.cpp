@@ -84,13 +84,17 @@ EvidenceDecision frameMatcherEnd(FrameMatcher& matcher, bool lastFrameIsNext) {
     ended = frameMatcherDecideInterval(matcher, matcher.accumulator, &matcher.ended);
   if (ended.matched) matcher.lastMatched = ended.index;
   // An interval whose evidence no longer decides keeps the match its frames decided last, and
-  // later intervals are judged against it; not one out of the deck's order (matchDropJump).
+  // later intervals are judged against it; not one out of the deck's order (matchDropJump),
+  // nor the one shown before it (matchDropRepeat).
   int named = ended.matched ? ended.index : frameMatcherRecordMatch(matcher.decided);
   const int expected = matcher.expected;
-  const bool inOrder = named == expected + 1 || (expected >= 0 && named == expected);
+  const bool repeated = expected >= 0 && named == expected;
+  const bool inOrder = named == expected + 1 || repeated;
   // Before any original was decided a talk may begin anywhere.
-  if (!ended.matched && named >= 0 && expected >= 0 && !inOrder && matcher.options.matchDropJump) {
-    matcher.ended.jumpDropped = true;
+  const bool drop =
+      (!inOrder && matcher.options.matchDropJump) || (repeated && matcher.options.matchDropRepeat);
+  if (!ended.matched && named >= 0 && expected >= 0 && drop) {
+    matcher.ended.matchDropped = true;
     matcher.lastMatched = expected;
     named = -1;
   }
@@ -226,6 +230,10 @@ FrameMatch frameMatcherAdd(FrameMatcher& matcher, const OriginalSlideLibrary& li
     } else {
       frameMatcherDecideInterval(matcher, matcher.accumulator, &matcher.ended);
     }
+    // As at a slide change, an undecided interval loses the original shown before it.
+    const int named = frameMatcherRecordMatch(matcher.decided);
+    matcher.ended.matchDropped = matcher.options.matchDropRepeat && matcher.ended.decided < 0 &&
+                                 named >= 0 && named == matcher.expected;
     matcher.expected = matcher.lastMatched;
     match.framesBack = matcher.runSpan - 1 +
                        blindFramesBefore(matcher.evidence, matcher.recent, matcher.runSpan,

@@ -40,8 +40,8 @@ struct IntervalVerdict {
   // The evidence decided leading, and only the picture check took it back.
   bool pictureRefused = false;
   // It decided none, and its record loses the match its frames decided last: out of the deck's
-  // order (matchDropJump).
-  bool jumpDropped = false;
+  // order (matchDropJump), or the original shown before it (matchDropRepeat).
+  bool matchDropped = false;
 };
 
 struct FrameMatcher {

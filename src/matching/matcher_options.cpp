@@ -52,6 +52,8 @@ void checkMatcherOptions(const MatcherOptions& options, const std::string& confi
           "0 or 1");
   require(options.matchJoinMargin > 0.f && options.matchJoinMargin <= 1.f, configFile,
           "matchJoinMargin", "above 0 and at most 1");
+  require(options.matchDropRepeat == 0 || options.matchDropRepeat == 1, configFile,
+          "matchDropRepeat", "0 or 1");
 }
 
 MatcherOptions::Method matchMethodFromName(const std::string& name) {

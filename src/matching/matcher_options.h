@@ -74,6 +74,10 @@ struct MatcherOptions {
   // made, is often short and half hidden, and its evidence no surer than any record's. As
   // matchJumpMargin: only records as sure as a jump out of the deck's order join.
   float matchJoinMargin = 0.2f;
+  // An interval whose whole evidence decides no original loses a match its frames decided to
+  // the original shown before it: a slide change was seen, and a slide that is not among the
+  // originals, sharing the last one's template, looked at first like it. 0: it keeps it.
+  int matchDropRepeat = 1;
 };
 
 // Throws an Error naming configFile and the first key that is out of range.

@@ -32,7 +32,7 @@ const std::string kWriteOrder =
     "locWndOverlap locWndSize gradBinSize localWidth localHeight matchLimit matchMethod "
     "matchMargin matchFit matchJumpMargin matchUnexplained matchChangeDistance matchWithdraw "
     "matchJoinSame matchFitDrop matchJoinContent matchJoinRefused matchQuietMargin "
-    "matchLeanFrames matchDropJump matchJoinMargin ";
+    "matchLeanFrames matchDropJump matchJoinMargin matchDropRepeat ";
 
 std::string storage(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<opencv_storage>\n" + body + "</opencv_storage>\n";
@@ -80,13 +80,13 @@ std::string describe(const PresentationSettings& s) {
       s.gradBinSize, s.localWidth, s.localHeight, s.matchLimit, s.matchMethod, s.matchMargin,
       s.matchFit, s.matchJumpMargin, s.matchUnexplained, s.matchChangeDistance, s.matchWithdraw,
       s.matchJoinSame, s.matchFitDrop, s.matchJoinContent, s.matchJoinRefused, s.matchQuietMargin,
-      s.matchLeanFrames, s.matchDropJump, s.matchJoinMargin);
+      s.matchLeanFrames, s.matchDropJump, s.matchJoinMargin, s.matchDropRepeat);
 }
 const std::string kDefaults =
     "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 1 1 "
     "1 1 1 1 1 1 0 1 1 0 1 1 1 "
     "| "
-    "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 4 1 0.2 ";
+    "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 4 1 0.2 1 ";
 
 std::string cornersXml(const std::string& rows, const std::string& cols, const std::string& dt,
                        const std::string& data) {
@@ -144,7 +144,7 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
                    "matchLimit=0.25 localHeight=60 localWidth=80 gradBinSize=4 locWndSize=15 "
                    "locWndOverlap=0.5 matchJumpMargin=0.3 matchJoinSame=0 matchJoinContent=0 "
                    "matchJoinRefused=0 matchQuietMargin=0.6 matchLeanFrames=0 matchDropJump=0 "
-                   "matchJoinMargin=0.4 "
+                   "matchJoinMargin=0.4 matchDropRepeat=0 "
                    "extra=1") +
            section(
                "SlideDetection",
@@ -162,7 +162,7 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
        "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 0 0 1 0 9 0 0 0 0 0 0 0 0 "
        "0 0 0 1 0 0 1 0 0 0 "
        "| "
-       "0.5 15 4 80 60 0.25 evidence 0.2 0.4 0.3 0.12 0.1 1 0 0.35 0 0 0.6 0 0 0.4 ",
+       "0.5 15 4 80 60 0.25 evidence 0.2 0.4 0.3 0.12 0.1 1 0 0.35 0 0 0.6 0 0 0.4 0 ",
        true},
       {storage(section("Presentation", "presentWidth=800.0 boardDetLow=99.6") +
                section("LocalFeatures", "locWndOverlap=1") +
@@ -170,7 +170,7 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
        "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 1 "
        "1 1 1 1 1 1 1 0 1 1 0 1 1 1 "
        "| "
-       "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 4 1 0.2 ",
+       "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 4 1 0.2 1 ",
        false},
       {"", kDefaults, false}};
   for (const std::string& corners :
@@ -258,7 +258,7 @@ TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeft
       "slideConfirmMoving=2 slideBesideWide=2 slideBesideSwallowed=2 slideConfirmFresh=2 "
       "slideMaskText=2 slideStartSettled=2 slidePictureArms=-1 slideInkShape=2 "
       "slideJoinBoth=-1 slideRestartLines=2 slidePictureArmParts=2 matchJoinMargin=0 "
-      "matchJoinMargin=1.5 "
+      "matchJoinMargin=1.5 matchDropRepeat=2 "
       "slideTintUpper=2");
   for (std::string key, value; std::getline(unusable >> std::ws, key, '=') && unusable >> value;)
     refused.emplace_back(one(key, value), invalid + key);

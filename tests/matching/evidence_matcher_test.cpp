@@ -360,25 +360,35 @@ TEST_F(EvidenceMatching, AMatchTheWholeIntervalNoLongerHeldGoesWhenTheNextShowsI
   }
 }
 
-// A slide that is not among the originals whose first frame looked clearly like a far one of
-// its template (its body hidden but for the lines they share): once its whole evidence decides
-// none, the record loses that match, and the order goes on from the original before it.
-TEST_F(EvidenceMatching, AnUndecidedIntervalDropsAMatchItsFramesTookOutOfOrder) {
-  for (const int drop : {0, 1}) {
-    options_.matchDropJump = drop;
-    ASSERT_NO_FATAL_FAILURE(load(slides_));
-    ASSERT_TRUE(shown(slides_[0]).matched);
-    frameMatcherEnd(matcher_, false);
-    FrameMatch match = add(cameraScreen(slides_[2], -1, 1));
-    ASSERT_TRUE(match.matched);
-    ASSERT_EQ(match.index, 2) << "a jump over one original";
-    for (unsigned seed = 2; seed <= 5; ++seed) match = add(cameraScreen(strangerSlide(), 20, seed));
-    ASSERT_FALSE(match.matched);
-    EXPECT_FALSE(frameMatcherEnd(matcher_, false).matched);
-    EXPECT_EQ(matcher_.ended.jumpDropped, drop == 1);
-    EXPECT_EQ(matcher_.lastMatched, drop ? 0 : 2);
-    EXPECT_EQ(matcher_.undecidedIndex, drop ? -1 : 2);
-  }
+// A slide that is not among the originals whose first frame looked clearly like another of
+// its template (its body hidden but for the lines they share), a far one or the one shown
+// before it: once its whole evidence decides none, at a slide change or where frames that
+// clearly show the next original end it, the record loses that match, and the order goes
+// on from the original before it.
+TEST_F(EvidenceMatching, AnUndecidedIntervalDropsAMatchItsFramesTookOutOfOrderOrAgain) {
+  for (const auto& [first, byNext] : {std::pair(2, false), std::pair(0, false), std::pair(0, true)})
+    for (const int drop : {0, 1}) {
+      options_.matchDropJump = first == 2 ? drop : 1;
+      options_.matchDropRepeat = first == 0 ? drop : 1;
+      ASSERT_NO_FATAL_FAILURE(load(slides_));
+      ASSERT_TRUE(shown(slides_[0]).matched);
+      frameMatcherEnd(matcher_, false);
+      FrameMatch match = add(cameraScreen(slides_[size_t(first)], -1, 1));
+      ASSERT_TRUE(match.matched);
+      ASSERT_EQ(match.index, first);
+      for (unsigned seed = 2; seed <= 5; ++seed)
+        match = add(cameraScreen(strangerSlide(), 20, seed));
+      ASSERT_FALSE(match.matched);
+      if (byNext) {
+        add(cameraScreen(slides_[1], 420, 6));
+        ASSERT_GE(add(cameraScreen(slides_[1], 430, 7)).framesBack, 0);
+      } else {
+        EXPECT_FALSE(frameMatcherEnd(matcher_, false).matched);
+        EXPECT_EQ(matcher_.lastMatched, drop ? 0 : first);
+        EXPECT_EQ(matcher_.undecidedIndex, drop ? -1 : first);
+      }
+      EXPECT_EQ(matcher_.ended.matchDropped, drop == 1) << first << byNext;
+    }
 }
 
 TEST_F(EvidenceMatching, ASingleOriginalIsNamedOnlyWhenShown) {
