@@ -3,6 +3,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "common/error.h"
+#include "slides/clean_slide.h"
 
 namespace slidetrack {
 
@@ -16,6 +17,7 @@ void intervalStageCreate(IntervalStage& stage, const ChangeDetectorOptions& opti
     stage.robust = std::make_unique<RobustChangeDetector>(options);
     stage.robust->keepPictures(keepPictures);
     stage.robust->fillPictures(pictures == SlidePictures::kShown);
+    stage.filled = pictures == SlidePictures::kShown;
     return;
   }
   stage.detector = slideDetCreate(options);
@@ -28,6 +30,7 @@ ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& present
   if (stage.robust) {
     const RobustChangeDetector::Decision d = stage.robust->process(presentImage);
     if (!d.changed) return {};
+    stage.earlier.clear();
     ChangeDecision change{
         true, d.framesBack > 0, &stage.robust->endedPicture(), &stage.robust->endedUnseen(), {}};
     if (stage.looks)
@@ -46,6 +49,38 @@ void intervalStageKeepLooks(IntervalStage& stage, bool keep) {
 
 void intervalStageRestart(IntervalStage& stage, const cv::Mat& presentImage) {
   if (stage.robust) stage.robust->restart(presentImage);
+  stage.earlier.clear();
+}
+
+void intervalStageKeepEarlier(IntervalStage& stage, bool keep) {
+  stage.keepEarlier = keep && stage.robust;
+  stage.earlier.clear();
+}
+
+void intervalStageRemember(IntervalStage& stage, int t) {
+  // Frames back the matcher ends a record at are few: a run of two clear frames, a blind one.
+  constexpr size_t kKept = 4;
+  if (!stage.keepEarlier || stage.robust->takenPicture().empty()) return;
+  EarlierPicture kept;
+  if (stage.earlier.size() == kKept) {
+    kept = std::move(stage.earlier.front());
+    stage.earlier.pop_front();
+  }
+  kept.t = t;
+  stage.robust->takenPicture().copyTo(kept.picture);
+  stage.robust->unseenMask().copyTo(kept.unseen);
+  stage.earlier.push_back(std::move(kept));
+}
+
+void intervalStagePictureBefore(IntervalStage& stage, int t, const cv::Mat*& picture,
+                                const cv::Mat*& unseen) {
+  for (auto k = stage.earlier.rbegin(); k != stage.earlier.rend(); ++k) {
+    if (k->t >= t) continue;
+    if (stage.filled) filledPicture(k->picture, k->unseen, stage.earlierShown);
+    picture = stage.filled ? &stage.earlierShown : &k->picture;
+    unseen = &k->unseen;
+    return;
+  }
 }
 
 bool intervalStageChangePending(const IntervalStage& stage) {

@@ -2,6 +2,7 @@
 // Decides where one slide ends and the next begins. The pipeline applies the decision to
 // the slide list.
 
+#include <deque>
 #include <memory>
 
 #include <opencv2/core.hpp>
@@ -13,13 +14,23 @@
 
 namespace slidetrack {
 
+// The picture of the slide shown now as it stood after one processed frame.
+struct EarlierPicture {
+  int t = -1;
+  cv::Mat picture, unseen;  // as taken, and what of it was never seen
+};
+
 struct IntervalStage {
   // The default decision; the edge-map detector runs only with slideDetMethod "plain".
   std::unique_ptr<RobustChangeDetector> robust;
   std::unique_ptr<SlideChangeDetector> detector;
   cv::Mat covered;  // the covered map at screen size
   NearestResize coveredResize;
-  bool looks = false;  // the ended slide's reference look is kept at each change
+  bool looks = false;   // the ended slide's reference look is kept at each change
+  bool filled = false;  // pictures are filled where never seen
+  bool keepEarlier = false;
+  std::deque<EarlierPicture> earlier;  // the last processed frames' of the slide shown now
+  cv::Mat earlierShown;
 };
 
 // The robust decision's reference of a slide, in colour at the work size: what records are
@@ -50,6 +61,15 @@ ChangeDecision intervalStageProcess(IntervalStage& stage, const cv::Mat& present
 // Another slide starts at the frame just processed, though the decision saw none (the
 // matcher told): its reference starts there.
 void intervalStageRestart(IntervalStage& stage, const cv::Mat& presentImage);
+// With keep, the slide's picture after each remembered frame is kept for a few frames: the
+// matcher may end the record some frames back, and its picture must not take in what they
+// showed of the next slide (robust decision only).
+void intervalStageKeepEarlier(IntervalStage& stage, bool keep);
+void intervalStageRemember(IntervalStage& stage, int t);
+// The picture of the slide shown now and its unseen map as they were after the last
+// remembered frame before t; left as given when none is kept (the slide began at t or later).
+void intervalStagePictureBefore(IntervalStage& stage, int t, const cv::Mat*& picture,
+                                const cv::Mat*& unseen);
 // The frame just processed may show another slide, not yet confirmed.
 bool intervalStageChangePending(const IntervalStage& stage);
 // Picture of the slide shown now, rebuilt from its recent frames.

@@ -152,6 +152,7 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
                       : picturesKept_ ? SlidePictures::kCompared
                                       : SlidePictures::kNone);
   intervalStageKeepLooks(intervals_, joinLooks_);
+  intervalStageKeepEarlier(intervals_, picturesKept_ && matchingEnabled(matching_));
   // The design's edge-map rule keeps its pictures as they were.
   originalFill_.enable(
       settings_.slideFillFromOriginal == 1,
@@ -227,6 +228,7 @@ bool Pipeline::processFrame(int t) {
       applyMatch(matchingStageRepeat(matching_, t), t);
     }
   }
+  intervalStageRemember(intervals_, t);
 
   const FrameEvent event{t,    frameCount_, presentImage_, *slides_, recordOpened_, decidedMatch_,
                          *this};

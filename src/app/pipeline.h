@@ -67,6 +67,7 @@ class Pipeline {
   bool loadOriginals(int step);
   bool processFrame(int t);
   void applyMatch(const MatchDecision& decision, int t);
+  void closeBefore(int start);
   // Reads the frame the matching put aside, if any.
   void readHeldFrame();
   // Takes original's match off the last closed record that has a match, if it names original.

@@ -11,7 +11,7 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   // A slide that is not among the originals took over where the frames stopped showing the
   // record's original: the record ends there, and the new one has no match of its own yet.
   if (decision.recordEnds && decision.since > open_->start) {
-    closeRecord(decision.since - 1, slidePicture(), intervalStageUnseen(intervals_));
+    closeBefore(decision.since);
     openRecord(decision.since, 0.0);
     matchOpenedAt_ = t;
     intervalStageRestart(intervals_, presentImage_);
@@ -34,7 +34,7 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   if (split && previous)
     notify([&](RunObserver& o) { o.matchChanged(*previous, original, score); });
   if (split) {
-    closeRecord(start - 1, slidePicture(), intervalStageUnseen(intervals_));
+    closeBefore(start);
     openRecord(start, score);
     matchOpenedAt_ = t;
     intervalStageRestart(intervals_, presentImage_);
@@ -44,6 +44,15 @@ void Pipeline::applyMatch(const MatchDecision& decision, int t) {
   open_->match = &original;
   open_->confidence = score;
   decidedMatch_ = &original;
+}
+
+// The frames from start on showed the next slide: the record's picture is the one it had
+// before them.
+void Pipeline::closeBefore(int start) {
+  const cv::Mat* picture = slidePicture();
+  const cv::Mat* unseen = intervalStageUnseen(intervals_);
+  if (picture) intervalStagePictureBefore(intervals_, start, picture, unseen);
+  closeRecord(start - 1, picture, unseen);
 }
 
 void Pipeline::readHeldFrame() {

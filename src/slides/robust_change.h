@@ -43,6 +43,7 @@ class RobustChangeDetector {
   // The current slide's picture, the speaker filled in from what he uncovered; what was
   // never seen shows the slide's background colour.
   const cv::Mat& slidePicture() { return fill_ ? clean_.picture() : clean_.takenPicture(); }
+  const cv::Mat& takenPicture() const { return clean_.takenPicture(); }
   // Whether the pictures are made at all (they are by default): a run that neither saves
   // nor shows them is spared their cost; the pictures are then empty.
   void keepPictures(bool keep) { clean_.keep(keep); }

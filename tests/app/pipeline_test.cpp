@@ -1,7 +1,10 @@
 // The pipeline on a short clip: what it tells its observers, in which order, and the
 // slide list it hands them.
 
+#include <map>
+
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
 
 #include "run_harness.h"
 
@@ -18,6 +21,7 @@ class Recorder : public RunObserver {
   void frameStarted(int t, int) override { log += std::to_string(t) + ":"; }
   void slideEnded(const SlideRecord& r, const cv::Mat& picture) override {
     log += " ended" + std::to_string(r.id) + (picture.empty() ? "-" : "+");
+    pictures[r.id] = picture.clone();
   }
   void slideChanged(const SlideRecord& r) override { log += " changed" + std::to_string(r.id); }
   void noMatch(const SlideRecord&, double) override { log += " none"; }
@@ -37,6 +41,7 @@ class Recorder : public RunObserver {
              (r.match ? std::to_string(r.match->id) : "-") + (r.src ? "p" : "") + " ";
   }
   std::string log;
+  std::map<int, cv::Mat> pictures;
   int stopAt = -1;
 };
 
@@ -96,7 +101,8 @@ TEST_F(PipelineTest, TellsEachFrameInOrderAndHandsOverTheFinishedList) {
 }
 
 // The change decision told to see no change at all: the frames of the second slide, two in a
-// row, overrule the first's evidence, and its record starts at the first of them.
+// row, overrule the first's evidence, and its record starts at the first of them. The first
+// record's picture is the slide as it was before them.
 TEST_F(PipelineTest, FramesShowingAnotherOriginalStartItsRecordWhereTheyBegan) {
   settings_.slideChangeCells = 10000;
   Recorder recorder;
@@ -109,6 +115,14 @@ TEST_F(PipelineTest, FramesShowingAnotherOriginalStartItsRecordWhereTheyBegan) {
             "100: rematch11 ended0+ opened\n"
             "125: match11\n"
             " ended1+[0,74]10p [75,125]11p ");
+  const cv::Mat& first = recorder.pictures[0];
+  ASSERT_FALSE(first.empty());
+  const auto distance = [&](int k) {
+    cv::Mat slide = drawSlide(k, first.size()), diff;
+    cv::absdiff(first, slide, diff);
+    return cv::norm(cv::mean(diff));
+  };
+  EXPECT_LT(distance(0), 0.5 * distance(1));
 }
 
 TEST_F(PipelineTest, WithoutOriginalsNothingIsMatchedAndAStopEndsTheRunAtThatFrame) {
