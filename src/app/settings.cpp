@@ -75,7 +75,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideInkShape,
           s.slideJoinBoth,
           s.slideRestartLines,
-          s.slidePictureArmParts};
+          s.slidePictureArmParts,
+          s.slideConfirmUnmoved};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

@@ -160,6 +160,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideJoinBoth", &s.slideJoinBoth, w);
   readInt(slides, "slideRestartLines", &s.slideRestartLines, w);
   readInt(slides, "slidePictureArmParts", &s.slidePictureArmParts, w);
+  readInt(slides, "slideConfirmUnmoved", &s.slideConfirmUnmoved, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -333,6 +334,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideJoinBoth" << s.slideJoinBoth;
   fs << "slideRestartLines" << s.slideRestartLines;
   fs << "slidePictureArmParts" << s.slidePictureArmParts;
+  fs << "slideConfirmUnmoved" << s.slideConfirmUnmoved;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -65,6 +65,8 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideRestartLines must be 0 or 1";
   if (o.slidePictureArmParts != 0 && o.slidePictureArmParts != 1)
     return "slidePictureArmParts must be 0 or 1";
+  if (o.slideConfirmUnmoved != 0 && o.slideConfirmUnmoved != 1)
+    return "slideConfirmUnmoved must be 0 or 1";
   return {};
 }
 

@@ -113,6 +113,11 @@ struct ChangeDetectorOptions {
   // bar, which never changes), the parts it left that hold still give way to the slide where
   // they show it; 0: only the whole region gives way.
   int slidePictureArmParts = 1;
+  // 1: at the second look, a waiting cell that no longer differs from the reference but did
+  // not change since the first look either (new content near the threshold, which the
+  // camera's exposure brought nearer the old slide) neither confirms nor refutes the change;
+  // 0: it refutes it, as a cell the slide came back to does.
+  int slideConfirmUnmoved = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -84,6 +84,11 @@ bool RobustChangeDetector::confirmPending() {
     if (!pending_[c] || still.counts[c] < 0) continue;
     // Someone moving there hides the slide or has just left it, as it was a frame ago.
     if (walkedOver && moved.counts[c] >= cellPixels()) continue;
+    // What did not change since the first look and differs no more was near the threshold
+    // (a plain colour the camera's exposure brought nearer the old slide's), not gone.
+    if (options_.slideConfirmUnmoved == 1 && still.counts[c] < cellPixels() &&
+        moved.counts[c] < cellPixels())
+      continue;
     ++seen;
     if (still.counts[c] < cellPixels())
       ++bad;  // the slide is back: something passed by
