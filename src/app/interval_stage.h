@@ -29,8 +29,8 @@ struct IntervalStage {
   bool looks = false;   // the ended slide's reference look is kept at each change
   bool filled = false;  // pictures are filled where never seen
   bool keepEarlier = false;
-  std::deque<EarlierPicture> earlier;  // the last processed frames' of the slide shown now
-  cv::Mat earlierShown;
+  std::deque<EarlierPicture> earlier;  // after each of the last few processed frames
+  cv::Mat earlierShown;                // one of them filled, as handed over
 };
 
 // The robust decision's reference of a slide, in colour at the work size: what records are
