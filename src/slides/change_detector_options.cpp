@@ -1,5 +1,7 @@
 #include "slides/change_detector_options.h"
 
+#include <utility>
+
 #include "common/error.h"
 #include "slides/slide_detector.h"
 
@@ -25,48 +27,38 @@ std::string problemOf(const ChangeDetectorOptions& o) {
     return "slideCellSize must be between 4 and 256";
   if (o.slideChangeCells < 1 || o.slideChangeCells > 10000)
     return "slideChangeCells must be between 1 and 10000";
-  if (o.slideChangePersist != 0 && o.slideChangePersist != 1)
-    return "slideChangePersist must be 0 or 1";
-  if (o.slideFillFromOriginal != 0 && o.slideFillFromOriginal != 1)
-    return "slideFillFromOriginal must be 0 or 1";
   if (!(o.slideChangeBeside >= 0 && o.slideChangeBeside <= 1))
     return "slideChangeBeside must be between 0 and 1";
-  if (o.slideChangeUncovered != 0 && o.slideChangeUncovered != 1)
-    return "slideChangeUncovered must be 0 or 1";
-  if (o.slidePictureUncovered != 0 && o.slidePictureUncovered != 1)
-    return "slidePictureUncovered must be 0 or 1";
   if (o.slideHoleSettle < 0 || o.slideHoleSettle > 250)
     return "slideHoleSettle must be between 0 and 250";
-  if (o.slideBesideOverMask != 0 && o.slideBesideOverMask != 1)
-    return "slideBesideOverMask must be 0 or 1";
-  if (o.slideSpeakerFromOriginal != 0 && o.slideSpeakerFromOriginal != 1)
-    return "slideSpeakerFromOriginal must be 0 or 1";
-  if (o.slidePictureSpeaker != 0 && o.slidePictureSpeaker != 1)
-    return "slidePictureSpeaker must be 0 or 1";
-  if (o.slidePictureFaint != 0 && o.slidePictureFaint != 1)
-    return "slidePictureFaint must be 0 or 1";
-  if (o.slideJoinSame != 0 && o.slideJoinSame != 1) return "slideJoinSame must be 0 or 1";
-  if (o.slideJoinLooks != 0 && o.slideJoinLooks != 1) return "slideJoinLooks must be 0 or 1";
-  if (o.slideConfirmMoving != 0 && o.slideConfirmMoving != 1)
-    return "slideConfirmMoving must be 0 or 1";
-  if (o.slideBesideWide != 0 && o.slideBesideWide != 1) return "slideBesideWide must be 0 or 1";
-  if (o.slideTintUpper != 0 && o.slideTintUpper != 1) return "slideTintUpper must be 0 or 1";
-  if (o.slideBesideSwallowed != 0 && o.slideBesideSwallowed != 1)
-    return "slideBesideSwallowed must be 0 or 1";
-  if (o.slideConfirmFresh != 0 && o.slideConfirmFresh != 1)
-    return "slideConfirmFresh must be 0 or 1";
-  if (o.slideMaskText != 0 && o.slideMaskText != 1) return "slideMaskText must be 0 or 1";
-  if (o.slideStartSettled != 0 && o.slideStartSettled != 1)
-    return "slideStartSettled must be 0 or 1";
-  if (o.slidePictureArms != 0 && o.slidePictureArms != 1) return "slidePictureArms must be 0 or 1";
-  if (o.slideInkShape != 0 && o.slideInkShape != 1) return "slideInkShape must be 0 or 1";
-  if (o.slideJoinBoth != 0 && o.slideJoinBoth != 1) return "slideJoinBoth must be 0 or 1";
-  if (o.slideRestartLines != 0 && o.slideRestartLines != 1)
-    return "slideRestartLines must be 0 or 1";
-  if (o.slidePictureArmParts != 0 && o.slidePictureArmParts != 1)
-    return "slidePictureArmParts must be 0 or 1";
-  if (o.slideConfirmUnmoved != 0 && o.slideConfirmUnmoved != 1)
-    return "slideConfirmUnmoved must be 0 or 1";
+  // Switches: 0 is the earlier rule, 1 the new one.
+  const std::pair<const char*, int> switches[] = {
+      {"slideChangePersist", o.slideChangePersist},
+      {"slideFillFromOriginal", o.slideFillFromOriginal},
+      {"slideChangeUncovered", o.slideChangeUncovered},
+      {"slidePictureUncovered", o.slidePictureUncovered},
+      {"slideBesideOverMask", o.slideBesideOverMask},
+      {"slideSpeakerFromOriginal", o.slideSpeakerFromOriginal},
+      {"slidePictureSpeaker", o.slidePictureSpeaker},
+      {"slidePictureFaint", o.slidePictureFaint},
+      {"slideJoinSame", o.slideJoinSame},
+      {"slideJoinLooks", o.slideJoinLooks},
+      {"slideConfirmMoving", o.slideConfirmMoving},
+      {"slideBesideWide", o.slideBesideWide},
+      {"slideTintUpper", o.slideTintUpper},
+      {"slideBesideSwallowed", o.slideBesideSwallowed},
+      {"slideConfirmFresh", o.slideConfirmFresh},
+      {"slideMaskText", o.slideMaskText},
+      {"slideStartSettled", o.slideStartSettled},
+      {"slidePictureArms", o.slidePictureArms},
+      {"slideInkShape", o.slideInkShape},
+      {"slideJoinBoth", o.slideJoinBoth},
+      {"slideRestartLines", o.slideRestartLines},
+      {"slidePictureArmParts", o.slidePictureArmParts},
+      {"slideConfirmUnmoved", o.slideConfirmUnmoved},
+  };
+  for (const auto& [name, value] : switches)
+    if (value != 0 && value != 1) return std::string(name) + " must be 0 or 1";
   return {};
 }
 
