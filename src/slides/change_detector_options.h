@@ -118,6 +118,11 @@ struct ChangeDetectorOptions {
   // camera's exposure brought nearer the old slide) neither confirms nor refutes the change;
   // 0: it refutes it, as a cell the slide came back to does.
   int slideConfirmUnmoved = 1;
+  // 1: where the decision still holds back what the speaker was never found in since the
+  // slide appeared (its reference not yet back from someone who stood there before), the
+  // picture takes the print that holds still there, and the background round it; 0: that
+  // stays unseen, filled from around it.
+  int slidePictureHeldBack = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

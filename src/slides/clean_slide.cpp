@@ -5,6 +5,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "slides/first_look_limbs.h"
+#include "slides/held_back_slide.h"
 #include "slides/hole_fill.h"
 #include "slides/packed_morphology.h"
 #include "slides/screen_variance.h"
@@ -98,7 +99,9 @@ void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv:
   cv::bitwise_not(notYetWork, taken_);
   cv::bitwise_and(taken_, speaker_.stillSlide(), taken_);
   shiftTolerantChange(work, firstWork_, kChanged, changed_);
+  cv::bitwise_or(hisSince_, speaker_.body(), hisSince_);
   if (uncover_) addUncovered(screenBgr, colourWork);
+  if (heldBack_) addHeldBack(screenBgr, colourWork);
   if (!limbs_.empty()) addArmsGone(screenBgr, work, colourWork);
   copyWhereTaken(screenBgr, taken_, seen_, picture_);
   unseen_.setTo(0, taken_);
@@ -115,7 +118,6 @@ void CleanSlide::update(const cv::Mat& screenBgr, const cv::Mat& work, const cv:
 // look took there was someone in front, when it now shows the slide's background.
 void CleanSlide::addUncovered(const cv::Mat& screenBgr, const cv::Mat& colourWork) {
   cv::Mat candidates, colour, uncovered;
-  cv::bitwise_or(hisSince_, speaker_.body(), hisSince_);
   cv::bitwise_and(changed_, speaker_.stillSlide(), candidates);
   candidates.setTo(0, everTaken_);
   candidates.setTo(0, taken_);
@@ -134,6 +136,24 @@ void CleanSlide::addUncovered(const cv::Mat& screenBgr, const cv::Mat& colourWor
   uncoveredSlide(colour, firstColour_, candidates, fineGrained(firstScreen_, candidates), taken_,
                  his, uncovered);
   cv::bitwise_or(taken_, uncovered, taken_);
+}
+
+// Never seen, held still and away from wherever he was found since the slide appeared: the
+// decision's reference may not have come back yet from someone who stood there before.
+void CleanSlide::addHeldBack(const cv::Mat& screenBgr, const cv::Mat& colourWork) {
+  cv::Mat candidates, nearHim;
+  cv::dilate(hisSince_, nearHim, cv::Mat(), {-1, -1}, kOutline / 2);
+  cv::bitwise_and(unseen_, speaker_.stillSlide(), candidates);
+  candidates.setTo(0, taken_);
+  candidates.setTo(0, nearHim);
+  if (cv::countNonZero(candidates) < kSome) return;
+  cv::Mat colour = colourWork, expected, shown;
+  if (colour.size() != taken_.size() || colour.type() != screenBgr.type())
+    cv::resize(screenBgr, colour, taken_.size(), 0, 0, cv::INTER_AREA);
+  cv::resize(picture_, expected, taken_.size(), 0, 0, cv::INTER_AREA);
+  fillFromSurround(expected, unseen_);
+  heldBackSlide(colour, expected, candidates, fineGrained(screenBgr, candidates), shown);
+  cv::bitwise_or(taken_, shown, taken_);
 }
 
 // An arm the first look took that has gone: its place, changed and still, shows the slide.

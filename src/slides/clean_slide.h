@@ -60,9 +60,14 @@ class CleanSlide {
   // Whether, of such an arm that has not gone as a whole (its region joins a slide's bar), the
   // parts it has left give way to the slide on their own where they show it (off by default).
   void findArmParts(bool on) { armParts_ = on; }
+  // Whether what the decision still holds back, though he was never found there since the
+  // slide appeared, is taken where it holds still and shows print or what the fill would
+  // (off by default).
+  void takeHeldBack(bool on) { heldBack_ = on; }
 
  private:
   void addUncovered(const cv::Mat& screenBgr, const cv::Mat& colourWork);
+  void addHeldBack(const cv::Mat& screenBgr, const cv::Mat& colourWork);
   void addArmsGone(const cv::Mat& screenBgr, const cv::Mat& work, const cv::Mat& colourWork);
 
   cv::Mat picture_, shown_;
@@ -83,6 +88,7 @@ class CleanSlide {
   bool still_ = false;
   bool arms_ = false;
   bool armParts_ = false;
+  bool heldBack_ = false;
 };
 
 // picture with what unseenWork (work size, 255 = never seen; may be empty) marks filled from

@@ -31,6 +31,7 @@ class RobustChangeDetector {
     clean_.findFaint(options.slidePictureFaint == 1);
     clean_.findArms(options.slidePictureArms == 1);
     clean_.findArmParts(options.slidePictureArmParts == 1);
+    clean_.takeHeldBack(options.slidePictureHeldBack == 1);
   }
 
   // screenBgr: 8-bit BGR, the same size every call. The first call primes and says no change.

@@ -1,5 +1,9 @@
 #include "slides/uncovered_slide.h"
 
+#include "slides/clean_slide.h"
+#include "slides/held_back_slide.h"
+#include "slides/shift_diff.h"
+
 #include <gtest/gtest.h>
 
 #include <opencv2/imgproc.hpp>
@@ -100,4 +104,48 @@ TEST(UncoveredSlide, NothingWhenTooLittleOfTheSlideIsTakenToKnowItsPaper) {
   l.taken.setTo(0);
   l.taken(cv::Rect(0, 0, 30, 120)).setTo(255);
   EXPECT_EQ(cv::countNonZero(uncoveredIn(l)), 0);
+}
+
+TEST(HeldBackSlide, PrintAndWhatTheFillWouldGiveAreTakenAStillShirtIsNot) {
+  Looks l = paper();
+  const cv::Mat expected = l.now.clone();
+  // A line of text the decision holds back, with the paper round it.
+  const cv::Rect held(20, 40, 60, 14), letters(26, 44, 40, 6);
+  l.now(letters).setTo(cv::Scalar(20, 20, 20));
+  l.fine(letters).setTo(255);
+  l.candidates(held).setTo(255);
+  // Beside a grey bar the fill would continue, a near-white shirt over it: the slide's own
+  // background colour, not what the slide shows around it.
+  const cv::Rect bar(100, 20, 40, 90), shirt(108, 30, 24, 70);
+  cv::Mat filled = expected.clone();
+  filled(bar).setTo(cv::Scalar(170, 170, 170));
+  l.now(bar).setTo(cv::Scalar(170, 170, 170));
+  l.now(shirt).setTo(kPaper);
+  l.candidates(shirt).setTo(255);
+  cv::Mat shown;
+  heldBackSlide(l.now, filled, l.candidates, l.fine, shown);
+  EXPECT_EQ(cv::countNonZero(shown(held)), held.area());
+  EXPECT_EQ(cv::countNonZero(shown(shirt)), 0);
+}
+
+TEST(HeldBackSlide, APictureTakesTextItsDecisionHoldsBackFromSomeoneLongGone) {
+  // The decision's reference still holds someone who stood over the first line before this
+  // slide; he is gone, the line holds still.
+  cv::Mat screen(240, 320, CV_8UC3, kPaper);
+  cv::putText(screen, "First line", {20, 60}, cv::FONT_HERSHEY_SIMPLEX, 0.9, {30, 30, 30}, 2);
+  cv::putText(screen, "Second line", {20, 140}, cv::FONT_HERSHEY_SIMPLEX, 0.9, {30, 30, 30}, 2);
+  cv::Mat grey, work;
+  screenWorkImage(screen, grey, work);
+  cv::Mat held = cv::Mat::zeros(work.size(), CV_8UC1);
+  held(cv::Rect(0, 0, work.cols / 2, work.rows / 3)).setTo(255);
+  for (bool on : {false, true}) {
+    CleanSlide clean;
+    clean.takeHeldBack(on);
+    clean.start(screen, work, held);
+    for (int look = 0; look < 3; ++look) clean.update(screen, work, held);
+    EXPECT_EQ(cv::countNonZero(clean.unseen() & held), on ? 0 : cv::countNonZero(held)) << on;
+    cv::Mat differs;
+    cv::absdiff(clean.picture(), screen, differs);
+    EXPECT_EQ(cv::countNonZero(differs.reshape(1) > 40) == 0, on) << on;
+  }
 }
