@@ -76,7 +76,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideJoinBoth,
           s.slideRestartLines,
           s.slidePictureArmParts,
-          s.slideConfirmUnmoved};
+          s.slideConfirmUnmoved,
+          s.slideFrontGone};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

@@ -118,6 +118,11 @@ struct ChangeDetectorOptions {
   // camera's exposure brought nearer the old slide) neither confirms nor refutes the change;
   // 0: it refutes it, as a cell the slide came back to does.
   int slideConfirmUnmoved = 1;
+  // 1: where the reference holds a plain region off the slide's background (a hand or sleeve
+  // taken in with the slide) and the screen now differs there without one, within a cell of
+  // where he is, someone has gone from in front: the slide he uncovered is no new content;
+  // 0: it counts as new content.
+  int slideFrontGone = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };
