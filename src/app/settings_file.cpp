@@ -161,6 +161,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideRestartLines", &s.slideRestartLines, w);
   readInt(slides, "slidePictureArmParts", &s.slidePictureArmParts, w);
   readInt(slides, "slideConfirmUnmoved", &s.slideConfirmUnmoved, w);
+  readInt(slides, "slideFrontGone", &s.slideFrontGone, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -335,6 +336,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideRestartLines" << s.slideRestartLines;
   fs << "slidePictureArmParts" << s.slidePictureArmParts;
   fs << "slideConfirmUnmoved" << s.slideConfirmUnmoved;
+  fs << "slideFrontGone" << s.slideFrontGone;
   fs << "}";
   fs << "LocalFeatures"
      << "{";
