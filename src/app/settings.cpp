@@ -77,7 +77,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideRestartLines,
           s.slidePictureArmParts,
           s.slideConfirmUnmoved,
-          s.slidePictureHeldBack};
+          s.slidePictureHeldBack,
+          s.slideFrontGone};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

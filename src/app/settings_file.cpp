@@ -162,6 +162,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slidePictureArmParts", &s.slidePictureArmParts, w);
   readInt(slides, "slideConfirmUnmoved", &s.slideConfirmUnmoved, w);
   readInt(slides, "slidePictureHeldBack", &s.slidePictureHeldBack, w);
+  readInt(slides, "slideFrontGone", &s.slideFrontGone, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -337,6 +338,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slidePictureArmParts" << s.slidePictureArmParts;
   fs << "slideConfirmUnmoved" << s.slideConfirmUnmoved;
   fs << "slidePictureHeldBack" << s.slidePictureHeldBack;
+  fs << "slideFrontGone" << s.slideFrontGone;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -57,6 +57,7 @@ std::string problemOf(const ChangeDetectorOptions& o) {
       {"slidePictureArmParts", o.slidePictureArmParts},
       {"slideConfirmUnmoved", o.slideConfirmUnmoved},
       {"slidePictureHeldBack", o.slidePictureHeldBack},
+      {"slideFrontGone", o.slideFrontGone},
   };
   for (const auto& [name, value] : switches)
     if (value != 0 && value != 1) return std::string(name) + " must be 0 or 1";

@@ -123,6 +123,11 @@ struct ChangeDetectorOptions {
   // picture takes the print that holds still there, and the background round it; 0: that
   // stays unseen, filled from around it.
   int slidePictureHeldBack = 1;
+  // 1: where the reference holds a plain region off the slide's background (a hand or sleeve
+  // taken in with the slide) and the screen now differs there without one, within a cell of
+  // where he is, someone has gone from in front: the slide he uncovered is no new content;
+  // 0: it counts as new content.
+  int slideFrontGone = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -4,6 +4,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "slides/front_gone.h"
 #include "slides/ink_strokes.h"
 #include "slides/mask_text.h"
 #include "slides/shift_diff.h"
@@ -284,6 +285,14 @@ RobustChangeDetector::Decision RobustChangeDetector::process(const cv::Mat& scre
     speakerInEither({work_, colour_}, {ref_, refColour_}, background_, commonGrey_, live, covered_,
                     hidden, options_.slideTintUpper == 1);
     cv::bitwise_or(hidden, covered_, hidden);
+    // A hand or sleeve the reference took in with the slide has gone: the slide shows there.
+    // The reference keeps it until he has moved on: what left it may yet be new content.
+    if (options_.slideFrontGone == 1) {
+      cv::Mat gone;
+      frontGone({work_, colour_}, {ref_, refColour_}, background_, commonGrey_, changed_, covered_,
+                hidden, gone);
+      cv::bitwise_or(hidden, gone, hidden);
+    }
     // Pen lines that run on under him show only their ends beside him: ink, not new content.
     if (options_.slideInkShape == 1) {
       cv::Mat seen, lines;

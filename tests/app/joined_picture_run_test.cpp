@@ -1,6 +1,7 @@
 // Two records of one original joined as one slide get one picture made of both: the arm over a
 // line in the first record's picture gives way to the line the second saw, and the second's
-// body, where the first saw the slide, is not taken.
+// body, where the first saw the slide, is not taken. The decision is asked to split them where
+// the arm went, as it does when it does not see that he left the line.
 
 #include <gtest/gtest.h>
 
@@ -88,7 +89,8 @@ class JoinedPictureRun : public RunTest {
     std::string config = readFile(dir_ / "talk.cfg.xml");
     const std::string step = "<slideFrameStep>25</slideFrameStep>";
     config.replace(config.find(step), step.size(),
-                   step + "<slideJoinBoth>" + std::to_string(both) + "</slideJoinBoth>");
+                   step + "<slideJoinBoth>" + std::to_string(both) +
+                       "</slideJoinBoth><slideFrontGone>0</slideFrontGone>");
     writeFile(dir_ / "talk.cfg.xml", config);
     const RunResult result =
         runSlidetrack(dir_,
