@@ -142,6 +142,7 @@ RunEnd Pipeline::run(const cv::Mat& corners) {
   // The join compares the decision's references where it may: pictures made only for it
   // would cost a tenth more, and -p must not change the records.
   joinLooks_ = joinPictures_ && settings_.slideJoinLooks == 1;
+  joinText_ = settings_.slideJoinText == 1;
   picturesKept_ = shown || (joinPictures_ && !joinLooks_) ||
                   (matching_.originals && matching_.matcher.matchJoinSame &&
                    (matching_.matcher.matchJoinContent || matching_.matcher.matchJoinRefused));

@@ -124,6 +124,7 @@ class Pipeline {
   bool picturesFilled_ = false;  // ... with what was never seen filled
   bool joinPictures_ = false;    // records without originals join on their pictures
   bool joinLooks_ = false;       // ... compared on the decision's reference looks
+  bool joinText_ = false;        // ... kept apart by a line of coloured text
   const SlideRecord* decidedMatch_ = nullptr;
   // The processed frame at which a match change opened the open record, -1 otherwise.
   int matchOpenedAt_ = -1;

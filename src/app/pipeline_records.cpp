@@ -128,7 +128,8 @@ bool Pipeline::joinsSame(const cv::Mat* picture, const cv::Mat* unseen, const Sl
   const cv::Mat none;
   if (!joinLooks_)
     return picture && !closedPicture_.empty() &&
-           picturesShowOneSlide(closedPicture_, closedUnseen_, *picture, unseen ? *unseen : none)
+           picturesShowOneSlide(closedPicture_, closedUnseen_, *picture, unseen ? *unseen : none,
+                                nullptr, nullptr, joinText_)
                .same;
   // A reference leaves unseen what the decision never saw again: what made the change must
   // lie where both saw the slide.
@@ -136,7 +137,7 @@ bool Pipeline::joinsSame(const cv::Mat* picture, const cv::Mat* unseen, const Sl
   const cv::Mat& later = look.unseen ? *look.unseen : none;
   return (!look.content || shareSeenByBoth(*look.content, closedLookUnseen_, later) >= kMadeSeen) &&
          picturesShowOneSlide(closedLook_, closedLookUnseen_, *look.look, later, &closedPrepared_,
-                              &laterPrepared_)
+                              &laterPrepared_, joinText_)
              .same;
 }
 

@@ -78,7 +78,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slidePictureArmParts,
           s.slideConfirmUnmoved,
           s.slidePictureHeldBack,
-          s.slideFrontGone};
+          s.slideFrontGone,
+          s.slideJoinText};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

@@ -60,6 +60,7 @@ struct PresentationSettings {
   int slideConfirmUnmoved = 1;            // 1: what held still between the looks refutes nothing
   int slidePictureHeldBack = 1;           // 1: print the decision holds back away from him is taken
   int slideFrontGone = 1;                 // 1: a hand the reference took leaves no new content
+  int slideJoinText = 1;                  // 1: a line of coloured text keeps pictures apart
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

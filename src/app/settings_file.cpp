@@ -163,6 +163,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slideConfirmUnmoved", &s.slideConfirmUnmoved, w);
   readInt(slides, "slidePictureHeldBack", &s.slidePictureHeldBack, w);
   readInt(slides, "slideFrontGone", &s.slideFrontGone, w);
+  readInt(slides, "slideJoinText", &s.slideJoinText, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -339,6 +340,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slideConfirmUnmoved" << s.slideConfirmUnmoved;
   fs << "slidePictureHeldBack" << s.slidePictureHeldBack;
   fs << "slideFrontGone" << s.slideFrontGone;
+  fs << "slideJoinText" << s.slideJoinText;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

@@ -128,6 +128,10 @@ struct ChangeDetectorOptions {
   // where he is, someone has gone from in front: the slide he uncovered is no new content;
   // 0: it counts as new content.
   int slideFrontGone = 1;
+  // 1, with slideJoinSame: thin strokes in a saturated colour that make a line of typeset text
+  // one picture has and the other lacks keep the two apart (a build in a coloured font); 0:
+  // they are a pen's, as all such strokes are.
+  int slideJoinText = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

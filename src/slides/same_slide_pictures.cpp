@@ -7,6 +7,7 @@
 
 #include "slides/ink_strokes.h"
 #include "slides/light_fit.h"
+#include "slides/mask_text.h"
 
 namespace slidetrack {
 
@@ -87,11 +88,33 @@ int withoutSpecks(const cv::Mat& differs) {
   return kept;
 }
 
+// Lines of typeset text that one picture has and the other lacks among the differing pixels,
+// in either direction, at size: coloured text is thin strokes in a saturated colour too.
+cv::Mat textLinesApart(const cv::Mat& first, const cv::Mat& second, const cv::Mat& differs,
+                       const cv::Mat& seen, const cv::Mat& hidden) {
+  cv::Mat a, b, inA, inB;
+  cv::resize(first, a, differs.size(), 0, 0, cv::INTER_AREA);
+  cv::resize(second, b, differs.size(), 0, 0, cv::INTER_AREA);
+  cv::cvtColor(a, a, cv::COLOR_BGR2GRAY);
+  cv::cvtColor(b, b, cv::COLOR_BGR2GRAY);
+  int histogram[256] = {0};
+  for (int y = 0; y < a.rows; ++y)
+    for (int x = 0; x < a.cols; ++x)
+      if (seen.at<unsigned char>(y, x)) ++histogram[a.at<unsigned char>(y, x)];
+  const int background = int(std::max_element(histogram, histogram + 256) - histogram);
+  // Pictures do not move: every piece is still.
+  const cv::Mat still = cv::Mat::zeros(differs.size(), CV_8UC1);
+  newTextLines(b, a, differs, still, hidden, background, inB);
+  newTextLines(a, b, differs, still, hidden, background, inA);
+  return inA | inB;
+}
+
 }  // namespace
 
 SameSlide picturesShowOneSlide(const cv::Mat& first, const cv::Mat& firstUnseen,
                                const cv::Mat& second, const cv::Mat& secondUnseen,
-                               PreparedPicture* firstKept, PreparedPicture* secondKept) {
+                               PreparedPicture* firstKept, PreparedPicture* secondKept,
+                               bool textApart) {
   SameSlide result;
   if (first.empty() || first.size() != second.size()) return result;
   const cv::Size size = !firstUnseen.empty()    ? firstUnseen.size()
@@ -131,6 +154,8 @@ SameSlide picturesShowOneSlide(const cv::Mat& first, const cv::Mat& firstUnseen,
   cv::morphologyEx(block, block, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, {7, 7}));
   cv::dilate(block, block, cv::getStructuringElement(cv::MORPH_RECT, {5, 5}));
   ink.setTo(0, block);
+  // A build's line of coloured text is no pen's: pen writing is a stroke, a circle, a tick.
+  if (textApart) ink.setTo(0, textLinesApart(first, second, differs, seen, hidden));
   // Nor is a colour that came between the marks both show (a table's cells, a pattern's dots).
   cv::dilate(ink, ink, cv::getStructuringElement(cv::MORPH_RECT, {5, 5}));
   differs.setTo(0, ink & ~(marksA & marksB));

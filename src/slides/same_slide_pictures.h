@@ -28,11 +28,13 @@ struct PreparedPicture {
 // the pictures'), 255 = never seen (the speaker's part of a picture), or empty (all seen).
 // Pixels never seen are left out, so a filled picture and one as taken compare alike.
 // firstKept, secondKept: what was prepared of each picture before (used when made at this
-// comparison's size) and is left prepared here; null for none.
+// comparison's size) and is left prepared here; null for none. Thin strokes in a saturated
+// colour are a pen's and count for neither; with textApart, not where they make a line of
+// typeset text that one picture has and the other lacks.
 SameSlide picturesShowOneSlide(const cv::Mat& first, const cv::Mat& firstUnseen,
                                const cv::Mat& second, const cv::Mat& secondUnseen,
                                PreparedPicture* firstKept = nullptr,
-                               PreparedPicture* secondKept = nullptr);
+                               PreparedPicture* secondKept = nullptr, bool textApart = false);
 
 // Share of pixels (8-bit, 255 = counted; the unseen maps' size) that neither unseen map marks;
 // 1 when there are none.

@@ -58,6 +58,20 @@ TEST_F(SameSlidePictures, PenStrokesLeaveOneSlide) {
   cv::line(inked, {500, 370}, {580, 290}, cv::Scalar(40, 40, 220), 3, cv::LINE_AA);
   const SameSlide same = compare(inked);
   EXPECT_TRUE(same.same) << same.differing;
+  EXPECT_TRUE(picturesShowOneSlide(filmed(slide, left, 0, 1.0), left, filmed(inked, right, 1, 0.93),
+                                   right, nullptr, nullptr, true)
+                  .same);
+}
+
+// A build in a coloured font is thin strokes in a saturated colour too, but no pen writes a
+// line of typeset letters.
+TEST_F(SameSlidePictures, ALineOfColouredTextKeepsTwoSlidesApart) {
+  cv::Mat built = slide.clone();
+  cv::putText(built, "one more point in red", {330, 420}, cv::FONT_HERSHEY_SIMPLEX, 0.5,
+              cv::Scalar(40, 40, 220), 1, cv::LINE_AA);
+  const cv::Mat a = filmed(slide, left, 0, 1.0), b = filmed(built, left, 1, 0.93);
+  EXPECT_FALSE(picturesShowOneSlide(a, left, b, left, nullptr, nullptr, true).same);
+  EXPECT_TRUE(picturesShowOneSlide(a, left, b, left).same) << "all taken for a pen's";
 }
 
 // Where the two saw too little of the slide in common, a build may hide in the rest.
