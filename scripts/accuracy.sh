@@ -396,7 +396,9 @@ speaker_share_mean, _max: over the run's saved slide pictures (-p), the share of
   masks of the interval's processed frames (re-drawn from the poses in truth.csv) are mapped
   the same way and joined. Picture and clean screen are compared in colour, both blurred
   alike (2 pixels), the clean screen's colours brought to the picture's where nobody stood
-  (each channel's tone, and a smooth gain for uneven light). A pixel counts when it lies
+  (each channel's tone, and a smooth gain for uneven light), leaving out the slide's marks
+  (text, lines) that the picture lost there, so that a picture that lost its text is not
+  taken to show text as paper. A pixel counts when it lies
   under that mask and, even allowing a pixel's shift, one of the two holds what the other
   lacks by more than 40 levels in some channel: the speaker shown, or slide content (text,
   lines) he hid lost from the picture. The threshold leaves compression, blur and a pixel

@@ -29,6 +29,11 @@ constexpr double kBlur = 2.0;
 // Pixels over which the light on the screen changes.
 constexpr double kLightScale = 30.0;
 
+// Side of the square whose median is the slide around a pixel, and the grey levels off it at
+// which a pixel is a mark (text, a line) of the slide.
+constexpr int kAround = 21;
+constexpr int kMark = 20;
+
 // The smallest, over the 3x3 shifts of `to`, of the largest channel difference to `from`.
 cv::Mat nearestDistance(const cv::Mat& from, const cv::Mat& to) {
   cv::Mat padded, diff, best;
@@ -91,9 +96,22 @@ cv::Mat toneMapped(const cv::Mat& clean, const cv::Mat& picture, const cv::Mat& 
   return out;
 }
 
+// 255 where the grey of a float BGR image stands out from the slide around it: text, lines.
+cv::Mat marksOf(const cv::Mat& bgr) {
+  cv::Mat grey, around, diff;
+  cv::cvtColor(bgr, grey, cv::COLOR_BGR2GRAY);
+  grey.convertTo(grey, CV_8U);
+  cv::medianBlur(grey, around, kAround);
+  cv::absdiff(grey, around, diff);
+  return diff > kMark;
+}
+
 // clean brought to picture's light: its tone channel by channel, then a smooth gain for
-// uneven light, both read over area.
-cv::Mat fittedClean(const cv::Mat& clean, const cv::Mat& picture, const cv::Mat& area) {
+// uneven light, both read over area. Marks of the clean slide the picture lost there are left
+// out: a picture that lost its text would teach that text looks like paper, and the text it
+// hides elsewhere would stop counting.
+cv::Mat fittedClean(const cv::Mat& clean, const cv::Mat& picture, const cv::Mat& wholeArea) {
+  const cv::Mat area = wholeArea & ~(marksOf(clean) & ~marksOf(picture));
   std::vector<cv::Mat> c, p, out(3);
   cv::split(clean, c);
   cv::split(picture, p);

@@ -151,6 +151,23 @@ TEST_F(SpeakerShare, LightShirtOverDarkTextCounts) {
   EXPECT_LT(damage, 0.001);
 }
 
+// A picture that lost most of its text where nobody stood does not teach the fit that text
+// looks like paper: what it lost there is damage, and the text it hides under him counts.
+TEST_F(SpeakerShare, TextLostBesideHimIsDamageNotTheSlidesTone) {
+  const cv::Rect shirt(250, 120, 160, 300), lost(0, 80, 640, 290);
+  mask(shirt).setTo(255);
+  cv::Mat shown = clean.clone();
+  shown(lost).setTo(cv::Scalar(240, 238, 236));
+  double damage = 0;
+  const double share = speakerShare(camera(shown), clean, valid, mask, &damage);
+  cv::Mat grey;
+  cv::cvtColor(clean, grey, cv::COLOR_BGR2GRAY);
+  const double textUnder = cv::countNonZero(grey(shirt & lost) < 128) / double(clean.total());
+  const double textLost = cv::countNonZero(grey(lost) < 128) / double(clean.total());
+  EXPECT_GT(share, textUnder);
+  EXPECT_GT(damage, textLost - textUnder);
+}
+
 TEST_F(SpeakerShare, CleanPictureAPixelOffScoresNothing) {
   mask(cv::Rect(250, 120, 160, 300)).setTo(255);
   cv::Mat shifted;
