@@ -79,7 +79,8 @@ ChangeDetectorOptions changeDetectorOptions(const PresentationSettings& s) {
           s.slideConfirmUnmoved,
           s.slidePictureHeldBack,
           s.slideFrontGone,
-          s.slideJoinText};
+          s.slideJoinText,
+          s.slideStartStanding};
 }
 
 FeatureOptions featureOptions(const PresentationSettings& s) {

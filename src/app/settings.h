@@ -61,6 +61,7 @@ struct PresentationSettings {
   int slidePictureHeldBack = 1;           // 1: print the decision holds back away from him is taken
   int slideFrontGone = 1;                 // 1: a hand the reference took leaves no new content
   int slideJoinText = 1;                  // 1: a line of coloured text keeps pictures apart
+  int slideStartStanding = 1;             // 1: one who stands still stays out of the reference
   float locWndOverlap = 0.3f;             // overlap of neighbouring feature windows
   int locWndSize = 31;                    // side of a feature window in pixels
   int localWidth = 320;                   // width of the feature image

@@ -59,6 +59,7 @@ std::string problemOf(const ChangeDetectorOptions& o) {
       {"slidePictureHeldBack", o.slidePictureHeldBack},
       {"slideFrontGone", o.slideFrontGone},
       {"slideJoinText", o.slideJoinText},
+      {"slideStartStanding", o.slideStartStanding},
   };
   for (const auto& [name, value] : switches)
     if (value != 0 && value != 1) return std::string(name) + " must be 0 or 1";

@@ -132,6 +132,11 @@ struct ChangeDetectorOptions {
   // one picture has and the other lacks keep the two apart (a build in a coloured font); 0:
   // they are a pen's, as all such strokes are.
   int slideJoinText = 1;
+  // 1: at a slide change, a body in the new image (in grey or by its colour) that reaches the
+  // screen's lower edge where the image did not change (someone who stood still through the
+  // change, whom the old reference may have taken in) is left unseen in the new slide's
+  // reference, as one who moved is; 0: only one who moved or whom the person mask held.
+  int slideStartStanding = 1;
 
   bool plain() const { return slideDetMethod == "plain"; }
 };

@@ -13,6 +13,7 @@
 #include "slides/shift_diff.h"
 #include "slides/speaker_body.h"
 #include "slides/speaker_mask.h"
+#include "slides/still_speaker.h"
 
 namespace slidetrack {
 
@@ -97,7 +98,15 @@ void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) 
   body.setTo(0, differs);
   cv::bitwise_or(hole_, body, hole_);
   hole_.copyTo(person_);
+  // Nor need he have moved or been masked: the old reference may have taken in someone who
+  // stood through the change. The picture finds him itself; the decision leaves him unseen.
+  cv::Mat still;
+  if (options_.slideStartStanding == 1)
+    standingThrough({work_, colour_}, background_, commonGrey_, differs, personBefore_,
+                    options_.slideTintUpper == 1, still);
   beginReference(screenBgr, work_);
+  if (still.empty()) return;
+  for (cv::Mat* mask : {&hole_, &unseen_, &covered_, &person_}) cv::bitwise_or(*mask, still, *mask);
 }
 
 // The new slide's reference, picture and first look start from this work image, with the

@@ -35,6 +35,8 @@ void drawSpeaker(cv::Mat& screen, bool raised) {
 std::vector<int> changes(int frontGone) {
   ChangeDetectorOptions options;
   options.slideFrontGone = frontGone;
+  // He stands still through the change, which would leave him out of the new reference too.
+  options.slideStartStanding = 0;
   const cv::Mat a = slideWith("The first title here", "some text of the first slide");
   const cv::Mat b = slideWith("Another title over it", "the second slide's own lines");
   return changesAcross(options, 20, 6, a, b, [](cv::Mat& s, int t) { drawSpeaker(s, t < 11); });

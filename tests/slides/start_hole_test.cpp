@@ -1,5 +1,6 @@
 // A new slide whose lines the person mask took in the frame before the change was decided does
 // not keep them hidden as his: a build over them later, while he still stands there, is found.
+// Nor does its reference keep someone who stood still through the change as the slide.
 
 #include <gtest/gtest.h>
 
@@ -57,4 +58,36 @@ TEST(StartHole, ABuildOverLinesTheMaskTookInAsTheSlideAppearedIsFound) {
   EXPECT_EQ(run(1), (std::vector<int>{7, 14}));
   // Kept as his from the slide's start, the lines hide the build.
   EXPECT_EQ(run(0), std::vector<int>{7});
+}
+
+namespace {
+
+// He stands at x = 200 from the first frame, so the first slide's reference holds him, through
+// a change of slide at frame 6, and walks to x = 500 at frames 12 and 13. His shirt is near the
+// slide's grey, which the look for a body in the reference misses.
+std::vector<int> standingRun(int standing) {
+  ChangeDetectorOptions options;
+  options.slideStartStanding = standing;
+  cv::Mat s(kScreen, CV_8UC3, cv::Scalar(245, 245, 245));
+  cv::putText(s, "A title", {60, 80}, cv::FONT_HERSHEY_SIMPLEX, 0.8, kInk, 1, cv::LINE_AA);
+  const cv::Mat next = withLines(s, "a line of new text");
+  return filmedRun(options, 18,
+                   [&](int t) {
+                     cv::Mat screen = (t < 6 ? s : next).clone();
+                     drawSpeaker(screen,
+                                 t < 12   ? 200
+                                 : t < 13 ? 350
+                                          : 500,
+                                 nullptr, cv::Scalar(200, 215, 230));
+                     return filmed(screen, t);
+                   })
+      .changes;
+}
+
+}  // namespace
+
+TEST(StartHole, SomeoneWhoStoodThroughAChangeLeavesNoSlideWhenHeWalksAway) {
+  EXPECT_EQ(standingRun(1), std::vector<int>{6});
+  // Held in the new reference, he leaves the slide he stood before as new content.
+  EXPECT_GT(standingRun(0).size(), 1u);
 }
