@@ -123,6 +123,7 @@ class RobustChangeDetector {
   cv::Mat grey_, work_, previous_;
   cv::Mat ref_;           // the slide as last seen, work size
   cv::Mat hole_;          // 255 where the slide has not been seen since it appeared
+  cv::Mat standing_;      // who stood through the change and has not moved since
   cv::Mat occluder_;      // what stood in the holes when they were made
   cv::Mat firstLook_;     // the slide as first seen, work size
   cv::Mat unseen_;        // 255 where the slide has not been seen at all since it started

@@ -105,7 +105,11 @@ void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) 
     standingThrough({work_, colour_}, background_, commonGrey_, differs, personBefore_,
                     options_.slideTintUpper == 1, still);
   beginReference(screenBgr, work_);
+  standing_.release();
   if (still.empty()) return;
+  // Nothing moved there yet: a shirt near the slide's grey that stands still would pass for
+  // uncovered slide, so he stays unseen until he stirs.
+  standing_ = still.clone();
   for (cv::Mat* mask : {&hole_, &unseen_, &covered_, &person_}) cv::bitwise_or(*mask, still, *mask);
 }
 
@@ -230,6 +234,13 @@ void RobustChangeDetector::releaseStillSlide(cv::Mat& release) {
 void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   cv::Mat release;
   releaseStillSlide(release);
+  // Someone who stood through the change is released as the slide only once he has moved.
+  if (!standing_.empty()) {
+    cv::Mat motion;
+    cv::dilate(moving_, motion, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(9, 9)));
+    standing_.setTo(0, motion);
+    release.setTo(0, standing_);
+  }
   // Whoever the person mask misses, as the reference holds him already, stays out of it.
   cv::Mat body, live;
   cv::bitwise_or(moving_, covered_, live);
@@ -250,6 +261,7 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   cv::bitwise_or(fill, body, fill);
   cv::bitwise_not(fill, fill);
   cv::bitwise_and(fill, hole_, fill);
+  if (!standing_.empty()) fill.setTo(0, standing_);
   work_.copyTo(ref_, fill);
   hole_.setTo(0, fill);
   // The speaker's blurred outline along a filled hole, once still, is the slide too.
@@ -273,6 +285,7 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   cv::inRange(work_, commonGrey_ - kBackgroundTolerance, commonGrey_ + kBackgroundTolerance, plain);
   cv::bitwise_and(settled, plain, settled);
   settled.setTo(0, body);
+  if (!standing_.empty()) settled.setTo(0, standing_);
   work_.copyTo(ref_, settled);
   hole_.setTo(0, settled);
   cv::bitwise_or(filled_, fill, filled_);

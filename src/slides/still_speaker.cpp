@@ -1,10 +1,58 @@
 #include "slides/still_speaker.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include <opencv2/imgproc.hpp>
 
 namespace slidetrack {
+
+namespace {
+
+// A bar runs on beside the mask for this share of the screen's width at least, within this
+// many grey levels; further than this from the background grey, as a bar's fill is.
+constexpr int kRunOnShare = 20;
+constexpr int kBarSpread = 12;
+constexpr int kOffBackground = 20;
+
+// The grey a bar has that runs on from x over runOn pixels away from the mask (step -1:
+// leftwards), or -1 when none does.
+int barRunningOn(const unsigned char* grey, const unsigned char* mask, int cols, int x, int step,
+                 int runOn, int commonGrey) {
+  const int v = grey[x];
+  if (std::abs(v - commonGrey) <= kOffBackground) return -1;
+  for (int k = 0; k < runOn; ++k, x += step)
+    if (x < 0 || x >= cols || mask[x] || std::abs(grey[x] - v) > kBarSpread) return -1;
+  return v;
+}
+
+// A bar of the slide's (a title bar, a box's header) that runs on beside the mask into it is
+// the slide's, not his: each run of the mask along a row loses what continues the bar at
+// either end. His head or shirt against the bar differs from it, and stays.
+void trimBars(const cv::Mat& grey, int commonGrey, cv::Mat& mask) {
+  const int runOn = std::max(4, grey.cols / kRunOnShare);
+  for (int y = 0; y < grey.rows; ++y) {
+    const unsigned char* g = grey.ptr<unsigned char>(y);
+    unsigned char* m = mask.ptr<unsigned char>(y);
+    for (int x = 0; x < grey.cols;) {
+      if (!m[x]) {
+        ++x;
+        continue;
+      }
+      const int a = x;
+      while (x < grey.cols && m[x]) ++x;
+      const int b = x;
+      const int left = a > 0 ? barRunningOn(g, m, grey.cols, a - 1, -1, runOn, commonGrey) : -1;
+      const int right = b < grey.cols ? barRunningOn(g, m, grey.cols, b, 1, runOn, commonGrey) : -1;
+      for (int k = a; left >= 0 && k < b && std::abs(g[k] - left) <= kBarSpread; ++k) m[k] = 0;
+      for (int k = b - 1; right >= 0 && k >= a && m[k] && std::abs(g[k] - right) <= kBarSpread; --k)
+        m[k] = 0;
+    }
+  }
+}
+
+}  // namespace
 
 void standingThrough(const ScreenLook& now, int background, int commonGrey, const cv::Mat& differs,
                      const cv::Mat& covered, bool upperGrey, cv::Mat& body) {
@@ -14,6 +62,8 @@ void standingThrough(const ScreenLook& now, int background, int commonGrey, cons
   cv::bitwise_not(differs, same);
   speakerInLook(now, background, commonGrey, same, covered, body, upperGrey);
   body.setTo(0, differs);
+  // A box's bar or the title bar that he touches is the slide's, not his.
+  trimBars(now.grey, commonGrey, body);
   // He stands in front of the screen, so he reaches its lower edge: the slide's bars that stay
   // from one slide to the next, along its top or sides, do not.
   cv::Mat labels;
