@@ -164,6 +164,7 @@ void readSettings(const cv::FileStorage& fs, PresentationSettings& s, WrongKinds
   readInt(slides, "slidePictureHeldBack", &s.slidePictureHeldBack, w);
   readInt(slides, "slideFrontGone", &s.slideFrontGone, w);
   readInt(slides, "slideJoinText", &s.slideJoinText, w);
+  readInt(slides, "slideStartStanding", &s.slideStartStanding, w);
 
   cv::FileNode local = sectionOf(fs, "LocalFeatures");
   readReal(local, "locWndOverlap", &s.locWndOverlap, w);
@@ -341,6 +342,7 @@ std::string formatSettings(const std::string& path, const PresentationSettings& 
   fs << "slidePictureHeldBack" << s.slidePictureHeldBack;
   fs << "slideFrontGone" << s.slideFrontGone;
   fs << "slideJoinText" << s.slideJoinText;
+  fs << "slideStartStanding" << s.slideStartStanding;
   fs << "}";
   fs << "LocalFeatures"
      << "{";

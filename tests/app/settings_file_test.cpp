@@ -28,7 +28,7 @@ const std::string kWriteOrder =
     "slideJoinSame slideJoinLooks slideConfirmMoving slideBesideWide slideTintUpper "
     "slideBesideSwallowed slideConfirmFresh slideMaskText slideStartSettled slidePictureArms "
     "slideInkShape slideJoinBoth slideRestartLines slidePictureArmParts slideConfirmUnmoved "
-    "slidePictureHeldBack slideFrontGone slideJoinText "
+    "slidePictureHeldBack slideFrontGone slideJoinText slideStartStanding "
     "LocalFeatures "
     "locWndOverlap locWndSize gradBinSize localWidth localHeight matchLimit matchMethod "
     "matchMargin matchFit matchJumpMargin matchUnexplained matchChangeDistance matchWithdraw "
@@ -78,15 +78,15 @@ std::string describe(const PresentationSettings& s) {
       s.slideBesideWide, s.slideTintUpper, s.slideBesideSwallowed, s.slideConfirmFresh,
       s.slideMaskText, s.slideStartSettled, s.slidePictureArms, s.slideInkShape, s.slideJoinBoth,
       s.slideRestartLines, s.slidePictureArmParts, s.slideConfirmUnmoved, s.slidePictureHeldBack,
-      s.slideFrontGone, s.slideJoinText, "|", s.locWndOverlap, s.locWndSize, s.gradBinSize,
-      s.localWidth, s.localHeight, s.matchLimit, s.matchMethod, s.matchMargin, s.matchFit,
-      s.matchJumpMargin, s.matchUnexplained, s.matchChangeDistance, s.matchWithdraw,
+      s.slideFrontGone, s.slideJoinText, s.slideStartStanding, "|", s.locWndOverlap, s.locWndSize,
+      s.gradBinSize, s.localWidth, s.localHeight, s.matchLimit, s.matchMethod, s.matchMargin,
+      s.matchFit, s.matchJumpMargin, s.matchUnexplained, s.matchChangeDistance, s.matchWithdraw,
       s.matchJoinSame, s.matchFitDrop, s.matchJoinContent, s.matchJoinRefused, s.matchQuietMargin,
       s.matchLeanFrames, s.matchDropJump, s.matchJoinMargin, s.matchDropRepeat);
 }
 const std::string kDefaults =
     "640 480 120 150 10 cues 10 | 25 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 1 1 "
-    "1 1 1 1 1 1 0 1 1 0 1 1 1 1 1 1 1 "
+    "1 1 1 1 1 1 0 1 1 0 1 1 1 1 1 1 1 1 "
     "| "
     "0.3 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 4 1 0.2 1 ";
 
@@ -159,10 +159,11 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
                "slideConfirmMoving=0 slideBesideWide=0 slideTintUpper=0 slideBesideSwallowed=0 "
                "slideConfirmFresh=0 slideMaskText=1 slideStartSettled=0 slidePictureArms=0 "
                "slideInkShape=1 slideJoinBoth=0 slideRestartLines=0 slidePictureArmParts=0 "
-               "slideConfirmUnmoved=0 slidePictureHeldBack=0 slideFrontGone=0 slideChangeThresh=30 "
+               "slideConfirmUnmoved=0 slidePictureHeldBack=0 slideFrontGone=0 slideStartStanding=0 "
+               "slideChangeThresh=30 "
                "slideDetMethod=plain")),
        "400 300 11 22 3 plain 20 | 5 40 30 7 0.1 0.75 2.5 plain 30 8 3 0 0 0 1 0 9 0 0 0 0 0 0 0 0 "
-       "0 0 0 1 0 0 1 0 0 0 0 0 0 1 "
+       "0 0 0 1 0 0 1 0 0 0 0 0 0 1 0 "
        "| "
        "0.5 15 4 80 60 0.25 evidence 0.2 0.4 0.3 0.12 0.1 1 0 0.35 0 0 0.6 0 0 0.4 0 ",
        true},
@@ -170,7 +171,7 @@ TEST_F(SettingsTest, FilesFollowTheReadingRulesAndAreRewrittenInWriteOrder) {
                section("LocalFeatures", "locWndOverlap=1") +
                "<slideFrameStep>9</slideFrameStep><localWidth>1</localWidth>"),
        "800 480 100 150 10 cues 10 | 9 160 120 10 0.01 0.3 1 robust 24 16 2 1 1 0.3 0 1 5 1 1 1 1 "
-       "1 1 1 1 1 1 1 0 1 1 0 1 1 1 1 1 1 1 "
+       "1 1 1 1 1 1 1 0 1 1 0 1 1 1 1 1 1 1 1 "
        "| "
        "1 31 8 320 240 0.5 evidence 0.2 0.4 0.4 0.12 0.1 1 1 0.35 1 1 0.4 4 1 0.2 1 ",
        false},
@@ -260,7 +261,8 @@ TEST_F(SettingsTest, WrongKindsUnusableValuesAndUnparsableFilesAreRefusedAndLeft
       "slideConfirmMoving=2 slideBesideWide=2 slideBesideSwallowed=2 slideConfirmFresh=2 "
       "slideMaskText=2 slideStartSettled=2 slidePictureArms=-1 slideInkShape=2 "
       "slideJoinBoth=-1 slideRestartLines=2 slidePictureArmParts=2 slideConfirmUnmoved=2 "
-      "slidePictureHeldBack=2 slideFrontGone=2 slideJoinText=2 matchJoinMargin=0 "
+      "slidePictureHeldBack=2 slideFrontGone=2 slideJoinText=2 slideStartStanding=2 "
+      "matchJoinMargin=0 "
       "matchJoinMargin=1.5 matchDropRepeat=2 "
       "slideTintUpper=2");
   for (std::string key, value; std::getline(unusable >> std::ws, key, '=') && unusable >> value;)
