@@ -99,18 +99,17 @@ void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) 
   cv::bitwise_or(hole_, body, hole_);
   hole_.copyTo(person_);
   // Nor need he have moved or been masked: the old reference may have taken in someone who
-  // stood through the change. The picture finds him itself; the decision leaves him unseen.
-  cv::Mat still;
-  if (options_.slideStartStanding == 1)
-    standingThrough({work_, colour_}, background_, commonGrey_, differs, personBefore_,
-                    options_.slideTintUpper == 1, still);
-  beginReference(screenBgr, work_);
+  // stood through the change. He is left unseen in the reference and the picture, and stays
+  // so until he stirs: a shirt near the slide's grey, still for a few frames, would pass for
+  // slide uncovered.
   standing_.release();
-  if (still.empty()) return;
-  // Nothing moved there yet: a shirt near the slide's grey that stands still would pass for
-  // uncovered slide, so he stays unseen until he stirs.
-  standing_ = still.clone();
-  for (cv::Mat* mask : {&hole_, &unseen_, &covered_, &person_}) cv::bitwise_or(*mask, still, *mask);
+  if (options_.slideStartStanding == 1) {
+    standingThrough({work_, colour_}, background_, commonGrey_, differs, personBefore_,
+                    options_.slideTintUpper == 1, standing_);
+    cv::bitwise_or(hole_, standing_, hole_);
+    cv::bitwise_or(person_, standing_, person_);
+  }
+  beginReference(screenBgr, work_);
 }
 
 // The new slide's reference, picture and first look start from this work image, with the
@@ -163,6 +162,7 @@ void RobustChangeDetector::restart(const cv::Mat& screenBgr) {
     person.setTo(0, lines);
   }
   cv::bitwise_or(person, body, hole_);
+  standing_.release();
   beginReference(screenBgr, previous_);
 }
 
@@ -285,7 +285,6 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   cv::inRange(work_, commonGrey_ - kBackgroundTolerance, commonGrey_ + kBackgroundTolerance, plain);
   cv::bitwise_and(settled, plain, settled);
   settled.setTo(0, body);
-  if (!standing_.empty()) settled.setTo(0, standing_);
   work_.copyTo(ref_, settled);
   hole_.setTo(0, settled);
   cv::bitwise_or(filled_, fill, filled_);

@@ -27,10 +27,9 @@ int barRunningOn(const unsigned char* grey, const unsigned char* mask, int cols,
   return v;
 }
 
-// A bar of the slide's (a title bar, a box's header) that runs on beside the mask into it is
-// the slide's, not his: each run of the mask along a row loses what continues the bar at
-// either end. His head or shirt against the bar differs from it, and stays.
-void trimBars(const cv::Mat& grey, int commonGrey, cv::Mat& mask) {
+}  // namespace
+
+void trimBarsRunningOn(const cv::Mat& grey, int commonGrey, cv::Mat& mask) {
   const int runOn = std::max(4, grey.cols / kRunOnShare);
   for (int y = 0; y < grey.rows; ++y) {
     const unsigned char* g = grey.ptr<unsigned char>(y);
@@ -52,8 +51,6 @@ void trimBars(const cv::Mat& grey, int commonGrey, cv::Mat& mask) {
   }
 }
 
-}  // namespace
-
 void standingThrough(const ScreenLook& now, int background, int commonGrey, const cv::Mat& differs,
                      const cv::Mat& covered, bool upperGrey, cv::Mat& body) {
   // The new slide's own shapes differ from the old one's; he does not, so he touches what
@@ -62,8 +59,8 @@ void standingThrough(const ScreenLook& now, int background, int commonGrey, cons
   cv::bitwise_not(differs, same);
   speakerInLook(now, background, commonGrey, same, covered, body, upperGrey);
   body.setTo(0, differs);
-  // A box's bar or the title bar that he touches is the slide's, not his.
-  trimBars(now.grey, commonGrey, body);
+  // The title bar behind his head, or a box's header beside him, is the slide's, not his.
+  trimBarsRunningOn(now.grey, commonGrey, body);
   // He stands in front of the screen, so he reaches its lower edge: the slide's bars that stay
   // from one slide to the next, along its top or sides, do not.
   cv::Mat labels;

@@ -15,4 +15,10 @@ namespace slidetrack {
 void standingThrough(const ScreenLook& now, int background, int commonGrey, const cv::Mat& differs,
                      const cv::Mat& covered, bool upperGrey, cv::Mat& body);
 
+// A bar of the slide's (a title bar, a box's header) that runs on beside the mask into it is
+// the slide's, not his: each run of mask (8-bit, grey's size) along a row loses what continues
+// at either end a bar that runs on beyond it, off the background (commonGrey). His head or
+// shirt against the bar differs from it, and stays.
+void trimBarsRunningOn(const cv::Mat& grey, int commonGrey, cv::Mat& mask);
+
 }  // namespace slidetrack

@@ -91,3 +91,32 @@ TEST(StartHole, SomeoneWhoStoodThroughAChangeLeavesNoSlideWhenHeWalksAway) {
   // Held in the new reference, he leaves the slide he stood before as new content.
   EXPECT_GT(standingRun(0).size(), 1u);
 }
+
+TEST(StartHole, SomeoneWhoStandsOnAfterTheChangeStaysOutOfItsPicture) {
+  // He stands at x = 200 through the change at frame 6 and on to the end, never moving: his
+  // shirt, near the slide's grey, would pass for slide uncovered once still for a few frames.
+  const auto pictureOf = [](int standing) {
+    ChangeDetectorOptions options;
+    options.slideStartStanding = standing;
+    cv::Mat s(kScreen, CV_8UC3, cv::Scalar(245, 245, 245));
+    cv::putText(s, "A title", {60, 80}, cv::FONT_HERSHEY_SIMPLEX, 0.8, kInk, 1, cv::LINE_AA);
+    const cv::Mat next = withLines(s, "a line of new text");
+    return filmedRun(options, 16,
+                     [&](int t) {
+                       cv::Mat screen = (t < 6 ? s : next).clone();
+                       drawSpeaker(screen, 200, nullptr, cv::Scalar(200, 215, 230));
+                       return filmed(screen, t);
+                     })
+        .picture;
+  };
+  // His trunk below the slide's lines, where the slide is plain paper.
+  const cv::Rect trunk(160, 350, 80, 100);
+  const auto offPaper = [&](const cv::Mat& picture) {
+    cv::Mat grey;
+    cv::cvtColor(picture(trunk), grey, cv::COLOR_BGR2GRAY);
+    return 245.0 - cv::mean(grey)[0];
+  };
+  EXPECT_LT(offPaper(pictureOf(1)), 6.0);
+  // Taken in as the slide, his shirt stays in the picture.
+  EXPECT_GT(offPaper(pictureOf(0)), 12.0);
+}
