@@ -63,52 +63,37 @@ TEST(StartHole, ABuildOverLinesTheMaskTookInAsTheSlideAppearedIsFound) {
 namespace {
 
 // He stands at x = 200 from the first frame, so the first slide's reference holds him, through
-// a change of slide at frame 6, and walks to x = 500 at frames 12 and 13. His shirt is near the
+// a change of slide at frame 6, and walks to x = 500 from frame walksAt on. His shirt is near the
 // slide's grey, which the look for a body in the reference misses.
-std::vector<int> standingRun(int standing) {
+Filmed standingRun(int standing, int count, int walksAt) {
   ChangeDetectorOptions options;
   options.slideStartStanding = standing;
   cv::Mat s(kScreen, CV_8UC3, cv::Scalar(245, 245, 245));
   cv::putText(s, "A title", {60, 80}, cv::FONT_HERSHEY_SIMPLEX, 0.8, kInk, 1, cv::LINE_AA);
   const cv::Mat next = withLines(s, "a line of new text");
-  return filmedRun(options, 18,
-                   [&](int t) {
-                     cv::Mat screen = (t < 6 ? s : next).clone();
-                     drawSpeaker(screen,
-                                 t < 12   ? 200
-                                 : t < 13 ? 350
-                                          : 500,
-                                 nullptr, cv::Scalar(200, 215, 230));
-                     return filmed(screen, t);
-                   })
-      .changes;
+  return filmedRun(options, count, [&](int t) {
+    cv::Mat screen = (t < 6 ? s : next).clone();
+    drawSpeaker(screen,
+                t < walksAt       ? 200
+                : t < walksAt + 1 ? 350
+                                  : 500,
+                nullptr, cv::Scalar(200, 215, 230));
+    return filmed(screen, t);
+  });
 }
 
 }  // namespace
 
 TEST(StartHole, SomeoneWhoStoodThroughAChangeLeavesNoSlideWhenHeWalksAway) {
-  EXPECT_EQ(standingRun(1), std::vector<int>{6});
+  EXPECT_EQ(standingRun(1, 18, 12).changes, std::vector<int>{6});
   // Held in the new reference, he leaves the slide he stood before as new content.
-  EXPECT_GT(standingRun(0).size(), 1u);
+  EXPECT_GT(standingRun(0, 18, 12).changes.size(), 1u);
 }
 
 TEST(StartHole, SomeoneWhoStandsOnAfterTheChangeStaysOutOfItsPicture) {
-  // He stands at x = 200 through the change at frame 6 and on to the end, never moving: his
-  // shirt, near the slide's grey, would pass for slide uncovered once still for a few frames.
-  const auto pictureOf = [](int standing) {
-    ChangeDetectorOptions options;
-    options.slideStartStanding = standing;
-    cv::Mat s(kScreen, CV_8UC3, cv::Scalar(245, 245, 245));
-    cv::putText(s, "A title", {60, 80}, cv::FONT_HERSHEY_SIMPLEX, 0.8, kInk, 1, cv::LINE_AA);
-    const cv::Mat next = withLines(s, "a line of new text");
-    return filmedRun(options, 16,
-                     [&](int t) {
-                       cv::Mat screen = (t < 6 ? s : next).clone();
-                       drawSpeaker(screen, 200, nullptr, cv::Scalar(200, 215, 230));
-                       return filmed(screen, t);
-                     })
-        .picture;
-  };
+  // He never moves after the change: his shirt, near the slide's grey, would pass for slide
+  // uncovered once still for a few frames.
+  const auto pictureOf = [](int standing) { return standingRun(standing, 16, 99).picture; };
   // His trunk below the slide's lines, where the slide is plain paper.
   const cv::Rect trunk(160, 350, 80, 100);
   const auto offPaper = [&](const cv::Mat& picture) {
