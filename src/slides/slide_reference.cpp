@@ -108,6 +108,7 @@ void RobustChangeDetector::startSlide(const cv::Mat& screenBgr, bool confirmed) 
                     options_.slideTintUpper == 1, standing_);
     cv::bitwise_or(hole_, standing_, hole_);
     cv::bitwise_or(person_, standing_, person_);
+    if (cv::countNonZero(standing_) == 0) standing_.release();
   }
   beginReference(screenBgr, work_);
 }
@@ -236,9 +237,8 @@ void RobustChangeDetector::followSlide(const cv::Mat& screenBgr) {
   releaseStillSlide(release);
   // Someone who stood through the change is released as the slide only once he has moved.
   if (!standing_.empty()) {
-    cv::Mat motion;
-    cv::dilate(moving_, motion, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(9, 9)));
-    standing_.setTo(0, motion);
+    // The still age restarted where anything moved near.
+    standing_.setTo(0, stillAge_ == 0);
     release.setTo(0, standing_);
   }
   // Whoever the person mask misses, as the reference holds him already, stays out of it.
